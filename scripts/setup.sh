@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what the build needs (Debian 12), builds, then either starts the station
+# against the built-in simulated device ("run") or runs every test ("test").
+set -euo pipefail
+mode=${1:-run}
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+          libqcustomplot-dev libmodbus-dev libbenchmark-dev socat xvfb)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2
+
+case "$mode" in
+  test)
+    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+    ctest --test-dir build --output-on-failure -j2 --timeout 300
+    ;;
+  run)
+    shift || true
+    exec build/station/vorsa --demo "$@"
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
