@@ -1,0 +1,6 @@
+#include "ListeningSocket.h"
+
+void ListeningSocket::incomingConnection(qintptr requestID)
+{
+    emit connectionRequest(requestID);
+}
