@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+
+// A scrolling multi-trace strip chart plotted against the sample count (100 per second).
+// Exactly the operations the station uses; the window implements it with a plot widget.
+class StripChart
+{
+public:
+    using Block = std::array<double, 10>;
+
+    virtual ~StripChart() = default;
+    virtual void selectTrace(int trace) = 0;
+    // Range of the selected trace (both of the component's range pairs get the same values).
+    virtual void setRange(double upper, double lower) = 0;
+    virtual void setVisibleWidth(double samples) = 0;
+    virtual void addSample(int trace, double value) = 0;
+    virtual void addBlock(int trace, const Block &values) = 0; // oldest first
+    virtual void clear() = 0;
+    virtual void setSampleExtent(int samples) = 0;
+    virtual void setViewPosition(int sample) = 0;
+    virtual void markCurrentSample() = 0;
+};

@@ -1,0 +1,103 @@
+#include "EventLog.h"
+
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "common/ProgramFolder.h"
+#include "common/TextFiles.h"
+#include "shell/Form.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcRecords, "vorsa.records")
+
+namespace {
+
+constexpr int StationCodeField = 100;
+
+QString padded(const LiveFields &fields, int field, int decimals, int width)
+{
+    return NumberText::rightAligned(NumberText::fixed(fields.value(field), decimals), width);
+}
+
+} // namespace
+
+EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock,
+                   Prompter &prompter, Shell &shell)
+    : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell)
+{
+}
+
+QString EventLog::monthFileName() const
+{
+    const QDate today = clock_.now().date();
+    return QString::number(today.year()) + QString::number(today.month()) +
+           QStringLiteral(".txt");
+}
+
+void EventLog::AppendEventLog(const QString &message)
+{
+    const QString dir = folder_.file(QStringLiteral("Event"));
+    QDir().mkpath(dir);
+    const QString line = message + QLatin1Char('_') + form_.txtReal.text(StationCodeField);
+    QString error;
+    const bool ok = TextFiles::append(QDir(dir).filePath(monthFileName()),
+                                      line.toUtf8() + TextFiles::LineEnd, &error);
+    noteWrite(ok, logFailing_, QStringLiteral("event log"), error);
+}
+
+QString EventLog::summaryLine() const
+{
+    const LiveFields &f = form_.txtReal;
+    return form_.eventStartTime.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) +
+           QLatin1Char(',') + f.text(StationCodeField) + QStringLiteral(", Max Intensity : ") +
+           NumberText::rightAligned(f.text(10), 2) +
+           QStringLiteral(", Tri-axial Compound Vector Max : ") + padded(f, 8, 1, 10) +
+           QStringLiteral(", a Axis Max : ") + padded(f, 29, 2, 10) + QStringLiteral(", b : ") +
+           padded(f, 30, 2, 10) + QStringLiteral(", c : ") + padded(f, 31, 2, 10) +
+           QStringLiteral(", Compound a Axis Max: ") + padded(f, 32, 2, 10) +
+           QStringLiteral(", b : ") + padded(f, 33, 2, 10) + QStringLiteral(", c : ") +
+           padded(f, 34, 2, 10);
+}
+
+QString EventLog::withLineOnTop(const QString &line, const QString &previous)
+{
+    return line + QStringLiteral("\r\n") + previous.left(SummaryBoxLimit);
+}
+
+void EventLog::WriteEventSummary()
+{
+    const QString line = summaryLine();
+    QString error;
+    const bool ok = TextFiles::append(folder_.file(QStringLiteral("Vorsa.txt")),
+                                      line.toUtf8() + TextFiles::LineEnd, &error);
+    noteWrite(ok, summaryFailing_, QStringLiteral("Vorsa.txt"), error);
+    form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
+    AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
+                   QStringLiteral(" Max Intensity---") + form_.txtReal.text(10));
+    form_.summaryPending = false;
+}
+
+void EventLog::mnuEvent_Click()
+{
+    const QDate today = clock_.now().date();
+    const QString month = QString::number(today.year()) + QString::number(today.month());
+    const std::optional<QString> answer = prompter_.askText(
+        QStringLiteral("Please keyin year and month:"), QStringLiteral("Keyin box:"), month);
+    if (!answer || answer->isEmpty())
+        return;
+    shell_.open(folder_.file(QStringLiteral("Event/") + *answer + QStringLiteral(".txt")));
+}
+
+void EventLog::noteWrite(bool ok, bool &failing, const QString &what, const QString &error)
+{
+    if (ok) {
+        failing = false;
+        return;
+    }
+    qCWarning(lcRecords) << "cannot write" << what << error;
+    if (!failing)
+        form_.statusLine.setText(QStringLiteral("Cannot write the %1: %2").arg(what, error));
+    failing = true;
+}

@@ -1,0 +1,90 @@
+#include "Form.h"
+
+namespace {
+
+void setInterval(QTimer &timer, int ms)
+{
+    timer.setInterval(ms);
+    timer.setSingleShot(false);
+}
+
+} // namespace
+
+Form::Form(QObject *parent) : QObject(parent)
+{
+    for (int i = 0; i < LiveFields::Count; ++i)
+        txtReal.setText(i, QString::fromLatin1(LiveFields::NotYetRead));
+    // Fields with a design text of their own.
+    txtReal.setText(208, QStringLiteral("2000/00/00"));
+    txtReal.setText(209, QStringLiteral("00:00:00"));
+    for (int i : {232, 233, 234})
+        txtReal.setText(i, QStringLiteral("888.88"));
+
+    for (Control *page : {&fraAnalyze, &fraHisTrend, &fraHis, &fraKRT54, &fraHost, &fraRT})
+        page->setVisible(false);
+    for (Control *tab : {&frarecord, &fraVoice, &fraconnects, &frasystem})
+        tab->setVisible(false);
+    Label143.setVisible(false);
+    cbodisp.setVisible(false);
+
+    optTCP.setChecked(true);
+    optTCP_svr.setEnabled(false);
+    txtCom.setText(QStringLiteral("1"));
+    txtBaud.setText(QStringLiteral("19200,N,8,1"));
+    txtIP.setText(QStringLiteral("192.168.1.100"));
+    txtPort.setText(QStringLiteral("502"));
+    mbus_id.setText(QStringLiteral("101"));
+    txtrecPrev.setText(QStringLiteral("30"));
+    txtrecafter.setText(QStringLiteral("90"));
+    for (Control *combo : {&cboXYZ, &cboPd, &cboPga, &cboPga1, &cboXaxis, &cboHisPd, &cboHisXYZ,
+                           &cboHisXaxis, &cbodisp})
+        combo->setText(QStringLiteral("Combo1"));
+
+    cmdComset.setText(QStringLiteral("OK"));
+    cmdSave.setText(QStringLiteral("Save Setting"));
+    cmdM_Rec.setText(QStringLiteral("Manual Rec"));
+    lblRec.setText(QStringLiteral("Vorsa recording"));
+    lblRec.setVisible(false);
+    lblAlarm.setVisible(false);
+    Frame10.setVisible(false);
+    for (Control &lamp : lblEvent)
+        lamp.setVisible(false);
+    cmdadj.setText(QStringLiteral("adjustment"));
+    cmdadj.setEnabled(false);
+    rtc_cal_interval.setText(QStringLiteral("360"));
+    optLPF[0].setChecked(true);
+
+    // Engineering controls appear only in Engineer mode, when the link opens.
+    for (Control *c : {&Command2, &Frame1, &Label86, &Label87, &Label88, &Label121, &Label17,
+                       &Label18, &Label19, &chkMTC, &rxcnt, &Label1_64, &Label37, &Label21,
+                       &Label22})
+        c->setVisible(false);
+    for (Control &c : Label15_5to7)
+        c.setVisible(false);
+    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207, 235, 236, 237,
+                  238, 248, 249})
+        txtReal.setVisible(i, false);
+    for (int i = 244; i <= 247; ++i)
+        txtReal.setEnabled(i, false);
+    for (Control *c : {&chkMMI, &chkKMA, &chkRVD, &wrt_rvd_ip, &modify_rvd_ip})
+        c->setEnabled(false);
+
+    setInterval(tmr, 1000);
+    setInterval(tmrResetRxcnt, 1000);
+    setInterval(tmr_scksvr, 1000);
+    setInterval(TmrRec, 1000);
+    setInterval(Voice_timer, 4000);
+    setInterval(Timer1, 200);
+    setInterval(timer_timeadj, 10000);
+}
+
+QStringList Form::userModeNames()
+{
+    return {QStringLiteral("General"), QStringLiteral("Engineer"), QStringLiteral("Educate")};
+}
+
+QString Form::userModeName() const
+{
+    const QStringList names = userModeNames();
+    return userMode >= 0 && userMode < names.size() ? names[userMode] : names[0];
+}

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "common/Control.h"
+#include "common/LiveFields.h"
+#include "common/RecordFolder.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <vector>
+
+// `SampleRing`: the last 240 s of samples at 100 Hz (a, b, c in gal, Pd, displacement in cm).
+struct SampleRing {
+    static constexpr int Rows = 24000;
+    using Row = std::array<float, 5>;
+
+    std::vector<Row> rows = std::vector<Row>(Rows, Row{});
+    int ringWriteIndex = 0;
+    int ringEventIndex = 0;
+
+    void push(const Row &row)
+    {
+        rows[ringWriteIndex] = row;
+        ringWriteIndex = next(ringWriteIndex);
+    }
+    static int next(int index) { return index < Rows - 1 ? index + 1 : 0; }
+};
+
+// The main window `frmKRT54` without widgets: the live fields, the control models, the
+// timers and the state the subsystems share. The widgets mirror it; the logic owns it.
+class Form : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Form(QObject *parent = nullptr);
+
+    LiveFields txtReal;
+
+    // ---- Window ----
+    Control caption;       // window title
+    Control windowState;   // checked = maximised
+    Control formBackColor; // the window's background: red while the link is silent
+    Control statusLine;    // the latest short status message for the operator
+
+    // ---- Pages (visible = on screen; enabled = editable) ----
+    Control fraRealtime, fraAnalyze, fraHisTrend, fraHis, fraKRT54, fraHost, fraRT;
+    Control fraconnect, frarecord, fraVoice;    // tabs of the connection page
+    Control frageneral, fraconnects, frasystem; // tabs of the device page
+    Control Strip1Shown;                        // the real-time chart stands apart from frames
+    Control Label137, Label138, Label143;       // range captions beside the charts
+
+    // ---- Menu ----
+    Control mnuhost;
+
+    // ---- Connection page ----
+    Control optCom, optTCP, optTCP_svr;
+    Control txtCom, txtBaud, txtIP, txtPort, mbus_id;
+    Control cmdComset, cmdSave;
+    Control txtrecPrev, txtrecafter;
+    Control Check4; // "Record mode"
+    Control chkAuto, chkVoice, chkadj;
+    std::array<Control, 13> txtDegree;
+    RecordFolder Dir1; // with its file list `File1`
+
+    // ---- Range combos ----
+    Control cboXYZ, cboPd, cboPga, cboPga1, cboXaxis, cboHisPd, cboHisXYZ, cboHisXaxis, cbodisp;
+
+    // ---- Real-time view ----
+    Control lblIntensity, lblMode, lblAlarm, lblIP, lblevt, rxcnt, lblRec;
+    Control Frame10, lblsvrins, lblcntdown; // "Server infomation"
+    Control Check1;                         // raw receive log
+    Control cmdM_Rec;
+    std::array<Control, 16> DIO;
+    std::array<Control, 4> lblEvent;
+
+    // ---- History ----
+    Control lblHis;
+    Control txtEvent; // event summaries, newest on top
+
+    // ---- Device pages ----
+    std::array<Control, 4> chktrig;
+    std::array<Control, 2> optLPF;
+    Control chkGBT, chkgas, chkVBI, chkSCE, chkNTP, chkeew, chkSCE2, chksrv, chkRVD, chkMMI,
+        chkKMA, chkMTC;
+    Control cmdDefault, cmdSet, cmdSet1, modify_KRT54, modify_KRT54_1, modify_svr_ip, setip,
+        wrt_ip_setting, wrt_KRT54, wrt_KRT54_1, wrt_svr_ip, wrt_rvd_ip, modify_rvd_ip;
+    Control cmdadj, rtc_cal_interval, rtc_cal_cntdwn;
+    // Engineering controls and firmware-dependent labels.
+    Control Command2, Frame1, Label86, Label87, Label88, Label121, Label17, Label18, Label19;
+    std::array<Control, 3> Label15_5to7;
+    Control Label1_64, Label37, Label21, Label22;
+
+    // ---- Timers (their Enabled state is part of the rules) ----
+    QTimer tmr, tmrResetRxcnt, tmr_scksvr, TmrRec, Voice_timer, Timer1, timer_timeadj;
+
+    // ---- Settings-file state without controls ----
+    int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
+    QString manualFile;
+    int ledComPort = 0;
+    std::array<QString, 13> voiceCommands;
+    QString commandLine;
+
+    // ---- Link flags and counters ----
+    quint8 slaveAddress = 1;
+    bool awaitingReply = false;
+    bool commandInProgress = false;
+    bool serialAnswerSeen = false;
+    bool tcpAnswerSeen = false;
+    int serialRxCount = 0;
+    qint64 tcpRxCount = 0;
+    int serverIdleSeconds = 0;
+    int pollRegisterCount = 101;
+    int pollByteCount = 202;
+    bool recordMode = false;
+
+    // ---- Event and alarm state ----
+    bool pWaveAlarmActive = false;
+    bool dispTriggerActive = false, pdTriggerActive = false, pgaTriggerActive = false;
+    bool dispWatchShown = false, pdWatchShown = false, pgaWatchShown = false;
+    bool dispWarningShown = false, pdWarningShown = false, pgaWarningShown = false;
+    float peakDisplacement = 0, peakPd = 0, peakPga = 0;
+    QDateTime eventStartTime;
+    QDateTime deviceClockTime;
+    int lastVoiceLevel = 0;
+    bool summaryPending = false;
+    int summaryDelayCount = 0;
+
+    SampleRing ring;
+
+    static QStringList userModeNames();
+    QString userModeName() const;
+    // The event-in-progress flag is the Enabled state of `Timer1`.
+    bool eventInProgress() const { return Timer1.isActive(); }
+};

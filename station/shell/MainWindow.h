@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QMainWindow>
+
+class Control;
+class QStackedWidget;
+class Station;
+class StripChartWidget;
+
+// The window `frmKRT54`: menus, pages and charts bound to the station's form.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    MainWindow(Station &station, StripChartWidget *strip1, StripChartWidget *strip2,
+               StripChartWidget *strip3, QWidget *parent = nullptr);
+
+    // Ends the window for good; every other way of closing it is refused.
+    void closeForExit();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildRealTimePage(StripChartWidget *strip1);
+    QWidget *buildDisplacementPage(StripChartWidget *strip3);
+    QWidget *buildHistoryPage(StripChartWidget *strip2);
+    QWidget *buildHostPage();
+    QWidget *buildConnectionTab();
+    QWidget *buildRecordTab();
+    QWidget *buildVoiceTab();
+    void showTopPage();
+
+    Station &station_;
+    QStackedWidget *pages_ = nullptr;
+    QList<QPair<Control *, QWidget *>> pageOrder_; // first visible one is on top
+    bool exiting_ = false;
+};

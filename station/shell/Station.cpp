@@ -1,0 +1,147 @@
+#include "Station.h"
+
+#include "SettingsFile.h"
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "common/TextFiles.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcShell, "vorsa.shell")
+
+namespace {
+
+const QStringList AccRanges = {"1000", "500", "250", "100", "50", "25", "10", "5", "3", "2", "1"};
+const QStringList PdRanges = {"30", "20", "10", "5", "3", "2", "1", "0.5", "0.25", "0.1"};
+const QStringList PgaThresholds = {"400", "250", "80", "25", "8", "2.5", "0.8"};
+const QStringList TimeSpans = {"10", "20", "30", "60", "120"};
+const QStringList DisplacementRanges = {"50", "20", "10", "5", "2", "1", "0.5", "0.2", "0.1"};
+
+} // namespace
+
+Station::Station(const StationServices &services, QObject *parent)
+    : QObject(parent), services_(services),
+      eventLog_(form_, services_.folder, services.clock, services.prompter, services.shell),
+      views_(form_, services_.folder, services.shell)
+{
+    connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
+    connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
+    connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
+}
+
+Station::~Station() = default;
+
+QString Station::now() const { return NumberText::generalDateTime(services_.clock.now()); }
+
+void Station::Form_Load(const QString &commandLine)
+{
+    form_.commandLine = commandLine;
+    fillRangeLists();
+    QString recPath;
+    SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
+    loadEventSummaries();
+    selectRecordFolder();
+    form_.Dir1.selectLast();
+    form_.fraHost.setVisible(true);
+    if (!commandLine.isEmpty()) {
+        form_.txtIP.setText(commandLine);
+        cmdComset_Click();
+        form_.windowState.setChecked(true);
+    } else if (form_.chkAuto.isChecked()) {
+        cmdComset_Click();
+        form_.windowState.setChecked(true);
+    }
+    eventLog_.AppendEventLog(now() + QStringLiteral(" Application Start"));
+    if (form_.manualFile.isEmpty())
+        form_.manualFile = QStringLiteral("vorsa_software_manual.pdf");
+    form_.caption.setText(QLatin1String(TitlePrefix) + form_.userModeName());
+    if (form_.userMode == 2) {
+        for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
+            page->setEnabled(false);
+    }
+}
+
+void Station::fillRangeLists()
+{
+    form_.cboXYZ.setItems(AccRanges);
+    form_.cboPd.setItems(PdRanges);
+    form_.cboPga.setItems(PgaThresholds);
+    form_.cboPga1.setItems(PgaThresholds);
+    form_.cboXaxis.setItems(TimeSpans);
+    form_.cboHisPd.setItems(PdRanges);
+    form_.cboHisXYZ.setItems(AccRanges);
+    form_.cboHisXaxis.setItems(TimeSpans + QStringList{QStringLiteral("300")});
+    form_.cbodisp.setItems(DisplacementRanges);
+    form_.cboHisXYZ.setText(QStringLiteral("10"));
+    form_.cboHisXaxis.setText(QStringLiteral("120"));
+    form_.cbodisp.setText(QStringLiteral("3"));
+    form_.cboHisPd.setText(QStringLiteral("0.5"));
+}
+
+void Station::loadEventSummaries()
+{
+    QStringList lines;
+    QString error;
+    const QString path = services_.folder.file(QStringLiteral("Vorsa.txt"));
+    if (!QFile::exists(path) || !TextFiles::readLines(path, &lines, &error))
+        return;
+    // Putting every line on top in turn keeps the newest line plus 62100 characters of the
+    // older ones; building that text from the newest end gives the same without the copies.
+    QString older;
+    for (int i = int(lines.size()) - 2; i >= 0 && older.size() < EventLog::SummaryBoxLimit; --i)
+        older += lines[i] + QStringLiteral("\r\n");
+    if (!lines.isEmpty())
+        form_.txtEvent.setText(EventLog::withLineOnTop(lines.last(), older));
+}
+
+void Station::selectRecordFolder()
+{
+    const QString recCsv = services_.folder.file(QStringLiteral("RecCSV"));
+    if (!QDir().mkpath(recCsv))
+        form_.statusLine.setText(QStringLiteral("Cannot create the record folder %1").arg(recCsv));
+    form_.Dir1.setPath(recCsv);
+}
+
+void Station::saveSettings()
+{
+    QString error;
+    const QString path = services_.folder.file(QStringLiteral("sys.txt"));
+    if (SettingsFile::write(path, form_, &error)) {
+        settingsFailing_ = false;
+        return;
+    }
+    qCWarning(lcShell) << "cannot write" << path << error;
+    if (!settingsFailing_)
+        form_.statusLine.setText(QStringLiteral("Cannot save the settings: %1").arg(error));
+    settingsFailing_ = true;
+}
+
+void Station::cmdSave_Click() { saveSettings(); }
+
+void Station::Dir1_Change() { cmdSave_Click(); }
+
+void Station::cmdComset_Click()
+{
+    for (int k = 0; k < 13; ++k)
+        form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
+    form_.fraHost.setVisible(false);
+    saveSettings();
+    form_.lblIP.setText(form_.txtIP.text());
+    views_.mnuRT_Click();
+}
+
+void Station::mnuExit_Click()
+{
+    if (!services_.prompter.askYesNo(QStringLiteral("Do you want to exit ?"),
+                                     QStringLiteral("Warning!")))
+        return;
+    eventLog_.AppendEventLog(now() + QStringLiteral(" Manual Exit Application"));
+    emit quitRequested();
+}
+
+void Station::File1_Click()
+{
+    // Loading a record file into the history chart comes with the history viewer.
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Form.h"
+#include "Views.h"
+#include "common/ProgramFolder.h"
+#include "records/EventLog.h"
+
+#include <QObject>
+#include <memory>
+
+class Clock;
+class Prompter;
+class Shell;
+class SoundPlayer;
+class StripChart;
+class Waiter;
+
+// What the station needs from the platform; the window passes the real ones, tests fakes.
+struct StationServices {
+    ProgramFolder folder;
+    Clock &clock;
+    Waiter &waiter;
+    SoundPlayer &sound;
+    Shell &shell;
+    Prompter &prompter;
+    StripChart &strip1; // real-time acceleration and Pd
+    StripChart &strip2; // history
+    StripChart &strip3; // real-time displacement and Pd
+};
+
+// The form object: owns the form state and the subsystems and wires them together.
+class Station : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr const char *TitlePrefix = "vORSA Early Warning System by Morvane Ver 1.22 - ";
+
+    explicit Station(const StationServices &services, QObject *parent = nullptr);
+    ~Station() override;
+
+    Form &form() { return form_; }
+    const ProgramFolder &folder() const { return services_.folder; }
+    EventLog &eventLog() { return eventLog_; }
+    Views &views() { return views_; }
+
+    // Start-up, once: `commandLine` is the device address (empty when none).
+    void Form_Load(const QString &commandLine);
+
+    void cmdSave_Click();
+    void Dir1_Change();
+    void cmdComset_Click();
+    void mnuExit_Click();
+
+    // The start-up and delete steps select a record file; loading it into the history view.
+    void File1_Click();
+
+    QString now() const; // the current date and time in the station's general form
+
+signals:
+    void quitRequested();
+
+private:
+    void fillRangeLists();
+    void loadEventSummaries();
+    void selectRecordFolder();
+    void saveSettings();
+
+    StationServices services_;
+    Form form_;
+    EventLog eventLog_;
+    Views views_;
+    bool settingsFailing_ = false;
+};

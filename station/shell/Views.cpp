@@ -1,0 +1,104 @@
+#include "Views.h"
+
+#include "Form.h"
+#include "common/Platform.h"
+#include "common/ProgramFolder.h"
+
+#include <QCoreApplication>
+
+Views::Views(Form &form, const ProgramFolder &folder, Shell &shell, QObject *parent)
+    : QObject(parent), form_(form), folder_(folder), shell_(shell)
+{
+}
+
+void Views::hideMainPagesExcept(const Control *shown)
+{
+    for (Control *page : {&form_.fraRealtime, &form_.fraAnalyze, &form_.fraHisTrend, &form_.fraHis,
+                          &form_.fraKRT54, &form_.fraHost, &form_.fraRT})
+        if (page != shown && page != &form_.fraRealtime)
+            page->setVisible(false);
+}
+
+void Views::mnuRT_Click()
+{
+    hideMainPagesExcept(&form_.fraRealtime);
+    form_.fraRealtime.setVisible(true);
+    form_.Strip1Shown.setVisible(true);
+    form_.Label143.setVisible(false);
+    form_.cbodisp.setVisible(false);
+    form_.Label137.setVisible(true);
+    form_.cboXYZ.setVisible(true);
+    form_.Label138.setVisible(true);
+    form_.cboPd.setVisible(true);
+}
+
+void Views::mnuAnalyze_Click()
+{
+    hideMainPagesExcept(&form_.fraAnalyze);
+    form_.fraAnalyze.setVisible(true);
+    form_.Strip1Shown.setVisible(false);
+    form_.Label143.setVisible(true);
+    form_.cbodisp.setVisible(true);
+    form_.Label137.setVisible(false);
+    form_.cboXYZ.setVisible(false);
+}
+
+void Views::mnuTrend_Click()
+{
+    hideMainPagesExcept(&form_.fraHisTrend);
+    form_.fraHisTrend.setVisible(true);
+    form_.Strip1Shown.setVisible(false);
+    form_.Dir1.refresh();
+    emit historyReloadRequested();
+}
+
+void Views::cmdHis_Click()
+{
+    for (Control *page : {&form_.fraRT, &form_.fraHost, &form_.fraKRT54, &form_.fraHisTrend})
+        page->setVisible(false);
+    form_.fraHis.setVisible(true);
+}
+
+void Views::cmdmore_Click() { form_.fraRT.setVisible(!form_.fraRT.isVisible()); }
+
+void Views::cmdHisC_Click()
+{
+    form_.fraHis.setVisible(false);
+    form_.Strip1Shown.setVisible(true);
+}
+
+void Views::cmdSetC_Click() { form_.fraKRT54.setVisible(false); }
+
+void Views::showHostPage()
+{
+    for (Control *page : {&form_.fraRT, &form_.fraKRT54, &form_.fraHisTrend, &form_.fraHis,
+                          &form_.fraAnalyze})
+        page->setVisible(false);
+    form_.fraHost.setVisible(true);
+    form_.Strip1Shown.setVisible(true);
+}
+
+void Views::TabStrip1_Click(int tab)
+{
+    if (tab < 1 || tab > 3)
+        return;
+    form_.fraconnect.setVisible(tab == 1);
+    form_.frarecord.setVisible(tab == 2);
+    form_.fraVoice.setVisible(tab == 3);
+}
+
+void Views::TabStrip2_Click(int tab)
+{
+    if (tab < 1 || tab > 3)
+        return;
+    form_.frageneral.setVisible(tab == 1);
+    form_.fraconnects.setVisible(tab == 2);
+    form_.frasystem.setVisible(tab == 3);
+}
+
+void Views::mnuDoc_Click() { shell_.open(folder_.file(form_.manualFile)); }
+
+void Views::mnuSetup_Click()
+{
+    shell_.open(folder_.file(QStringLiteral("安裝VORSA手冊.pdf")));
+}

@@ -1,0 +1,139 @@
+#include "StationFixture.h"
+
+#include <QDir>
+#include <QTest>
+
+class TestEventLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void monthFileFromClockAtWriting_data();
+    void monthFileFromClockAtWriting();
+    void summaryLine_data();
+    void summaryLine();
+    void summaryWritesFileBoxAndLog();
+    void summaryBoxCut();
+    void logFolderCreatedAndFailureReported();
+    void logfileMenu();
+};
+
+void TestEventLog::monthFileFromClockAtWriting_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("january") << QDateTime(QDate(2024, 1, 31), QTime(23, 59, 59)) << "20241.txt";
+    QTest::newRow("new month at 00:00:05")
+        << QDateTime(QDate(2024, 2, 1), QTime(0, 0, 5)) << "20242.txt";
+    QTest::newRow("december") << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)) << "202412.txt";
+    QTest::newRow("new year") << QDateTime(QDate(2025, 1, 1), QTime(0, 0, 0)) << "20251.txt";
+}
+
+void TestEventLog::monthFileFromClockAtWriting()
+{
+    QFETCH(QDateTime, when);
+    QFETCH(QString, file);
+    StationFixture f;
+    f.station->form().txtReal.setText(100, QStringLiteral("1234"));
+    f.clock.set(when);
+    // The message carries an older time; the file follows the clock at the moment of writing.
+    f.station->eventLog().AppendEventLog(QStringLiteral("2024/01/31 23:59:59 Pd trig"));
+    QCOMPARE(f.readFile(QStringLiteral("Event/") + file),
+             QByteArray("2024/01/31 23:59:59 Pd trig_1234\r\n"));
+}
+
+void TestEventLog::summaryLine_data()
+{
+    QTest::addColumn<QString>("intensity");
+    QTest::addColumn<QString>("field29");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one-character intensity, 12.3")
+        << "4" << "12.3"
+        << "2024/01/15 08:30:12,77, Max Intensity :  4, Tri-axial Compound Vector Max :       57.3, "
+           "a Axis Max :      12.30, b : -     1.00, c :       0.00, Compound a Axis Max:       0.00, "
+           "b :       0.00, c :       0.00";
+    QTest::newRow("too wide written whole")
+        << "10" << "12345678.9"
+        << "2024/01/15 08:30:12,77, Max Intensity : 10, Tri-axial Compound Vector Max :       57.3, "
+           "a Axis Max : 12345678.90, b : -     1.00, c :       0.00, Compound a Axis Max:       0.00, "
+           "b :       0.00, c :       0.00";
+}
+
+void TestEventLog::summaryLine()
+{
+    QFETCH(QString, intensity);
+    QFETCH(QString, field29);
+    QFETCH(QString, expected);
+    StationFixture f;
+    Form &form = f.station->form();
+    form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
+    form.txtReal.setText(100, QStringLiteral("77"));
+    form.txtReal.setText(10, intensity);
+    form.txtReal.setText(8, QStringLiteral("57.3"));
+    form.txtReal.setText(29, field29);
+    form.txtReal.setText(30, QStringLiteral("-1"));
+    for (int i : {31, 32, 33, 34})
+        form.txtReal.setText(i, QStringLiteral("abc"));
+    // "b : " followed by the padded "-1.00": the minus stays with the number.
+    QString want = expected;
+    want.replace(QStringLiteral("b : -     1.00"), QStringLiteral("b :      -1.00"));
+    QCOMPARE(f.station->eventLog().summaryLine(), want);
+}
+
+void TestEventLog::summaryWritesFileBoxAndLog()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    form.eventStartTime = QDateTime(QDate(2026, 12, 7), QTime(9, 59, 0));
+    form.txtReal.setText(100, QStringLiteral("5"));
+    form.txtReal.setText(10, QStringLiteral("3"));
+    form.txtEvent.setText(QStringLiteral("older\r\n"));
+    form.summaryPending = true;
+    f.station->eventLog().WriteEventSummary();
+    const QString line = f.station->eventLog().summaryLine();
+    QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")), line.toUtf8() + "\r\n");
+    QCOMPARE(form.txtEvent.text(), line + QStringLiteral("\r\nolder\r\n"));
+    QCOMPARE(f.logLines(), QStringList{QStringLiteral("2026/12/07 09:59:00 Max Intensity---3_5")});
+    QVERIFY(!form.summaryPending);
+}
+
+void TestEventLog::summaryBoxCut()
+{
+    const QString previous = QString(62100, QLatin1Char('o')) + QStringLiteral("OLDEST");
+    const QString box = EventLog::withLineOnTop(QStringLiteral("new"), previous);
+    QCOMPARE(box.size(), 3 + 2 + 62100);
+    QVERIFY(!box.contains(QStringLiteral("OLDEST")));
+}
+
+void TestEventLog::logFolderCreatedAndFailureReported()
+{
+    StationFixture f;
+    f.station->eventLog().AppendEventLog(QStringLiteral("x"));
+    QVERIFY(QDir(f.file(QStringLiteral("Event"))).exists());
+    QCOMPARE(f.logLines(), QStringList{QStringLiteral("x_88888")});
+
+    // A folder in the month file's place: the write fails, the operator is told, the next
+    // write tries again and succeeds once the obstacle is gone.
+    QVERIFY(QFile::remove(f.file(QStringLiteral("Event/202612.txt"))));
+    QVERIFY(QDir().mkdir(f.file(QStringLiteral("Event/202612.txt"))));
+    f.station->eventLog().AppendEventLog(QStringLiteral("y"));
+    QVERIFY(f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot write the event log")));
+    QVERIFY(QDir().rmdir(f.file(QStringLiteral("Event/202612.txt"))));
+    f.station->eventLog().AppendEventLog(QStringLiteral("z"));
+    QCOMPARE(f.logLines(), QStringList{QStringLiteral("z_88888")});
+}
+
+void TestEventLog::logfileMenu()
+{
+    StationFixture f;
+    f.prompter.textAnswers = {QString(), std::optional<QString>(), QStringLiteral("20261")};
+    f.station->eventLog().mnuEvent_Click();
+    f.station->eventLog().mnuEvent_Click();
+    QVERIFY(f.shell.opened.isEmpty());
+    f.station->eventLog().mnuEvent_Click();
+    QCOMPARE(f.prompter.asked.first(), QStringLiteral("Keyin box:|Please keyin year and month:"));
+    QCOMPARE(f.prompter.defaults.first(), QStringLiteral("202612"));
+    QCOMPARE(f.shell.opened, QStringList{f.file(QStringLiteral("Event/20261.txt"))});
+}
+
+QTEST_GUILESS_MAIN(TestEventLog)
+#include "tst_eventlog.moc"

@@ -1,0 +1,155 @@
+#include "StationFixture.h"
+
+#include <QDir>
+#include <QTest>
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void rangeListsAndStartTexts();
+    void summariesNewestOnTop();
+    void summaryBoxKeepsNewestLinePlusLimit();
+    void openingAtStart_data();
+    void openingAtStart();
+    void exactlyOneApplicationStart();
+    void titleAndEducateLock_data();
+    void titleAndEducateLock();
+    void recordFolderCreatedAndSettingsRewritten();
+    void lastRecordFileSelected();
+};
+
+void TestStartup::rangeListsAndStartTexts()
+{
+    StationFixture f;
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    QCOMPARE(form.cboXYZ.items().first(), QStringLiteral("1000"));
+    QCOMPARE(form.cboHisXaxis.items().last(), QStringLiteral("300"));
+    QCOMPARE(form.cboPga.items(), QStringList({"400", "250", "80", "25", "8", "2.5", "0.8"}));
+    QCOMPARE(form.cboXYZ.text(), QStringLiteral("Combo1"));
+    QCOMPARE(form.cboHisXYZ.text(), QStringLiteral("10"));
+    QCOMPARE(form.cboHisXaxis.text(), QStringLiteral("120"));
+    QCOMPARE(form.cbodisp.text(), QStringLiteral("3"));
+    QCOMPARE(form.cboHisPd.text(), QStringLiteral("0.5"));
+    QVERIFY(form.fraHost.isVisible());
+    QVERIFY(form.optTCP.isChecked());
+    QVERIFY(!form.optTCP_svr.isEnabled());
+    QCOMPARE(form.manualFile, QStringLiteral("vorsa_software_manual.pdf"));
+}
+
+void TestStartup::summariesNewestOnTop()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("Vorsa.txt"), "L1\r\nL2\r\nL3\r\n");
+    f.station->Form_Load(QString());
+    QCOMPARE(f.station->form().txtEvent.text(), QStringLiteral("L3\r\nL2\r\nL1\r\n"));
+}
+
+void TestStartup::summaryBoxKeepsNewestLinePlusLimit()
+{
+    StationFixture f;
+    QByteArray file;
+    const QByteArray line(99, 'x'); // 101 characters with CR LF
+    for (int i = 0; i < 1000; ++i)
+        file += line + "\r\n";
+    file += "NEWEST\r\n";
+    f.writeFile(QStringLiteral("Vorsa.txt"), file);
+    f.station->Form_Load(QString());
+    const QString box = f.station->form().txtEvent.text();
+    QVERIFY(box.startsWith(QStringLiteral("NEWEST\r\n")));
+    QCOMPARE(box.size(), 8 + 62100);
+}
+
+void TestStartup::openingAtStart_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<bool>("opened");
+    QTest::addColumn<QString>("ip");
+    QTest::newRow("address wins over auto run 0")
+        << "10.9.8.7" << QByteArray("Auto Run:0\r\nIP:1.1.1.1\r\n") << true << "10.9.8.7";
+    QTest::newRow("auto run 1") << "" << QByteArray("Auto Run:1\r\nIP:1.1.1.1\r\n") << true
+                                << "1.1.1.1";
+    QTest::newRow("auto run 0 waits") << "" << QByteArray("Auto Run:0\r\n") << false
+                                      << "192.168.1.100";
+}
+
+void TestStartup::openingAtStart()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, opened);
+    QFETCH(QString, ip);
+    StationFixture f;
+    f.writeFile(QStringLiteral("sys.txt"), settings);
+    f.station->Form_Load(commandLine);
+    Form &form = f.station->form();
+    QCOMPARE(form.txtIP.text(), ip);
+    QCOMPARE(form.fraHost.isVisible(), !opened);
+    QCOMPARE(form.windowState.isChecked(), opened);
+    QCOMPARE(form.lblIP.text(), opened ? ip : QString());
+}
+
+void TestStartup::exactlyOneApplicationStart()
+{
+    StationFixture f;
+    f.station->Form_Load(QStringLiteral("10.0.0.1"));
+    const QStringList lines = f.logLines();
+    QCOMPARE(lines.filter(QStringLiteral(" Application Start")).size(), 1);
+    QCOMPARE(lines.first(), QStringLiteral("2026/12/07 10:00:00 Application Start_88888"));
+}
+
+void TestStartup::titleAndEducateLock_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<bool>("locked");
+    QTest::newRow("missing") << QByteArray() << "General" << false;
+    QTest::newRow("engineer") << QByteArray("engineer Mode:1\r\n") << "Engineer" << false;
+    QTest::newRow("educate") << QByteArray("engineer Mode:2\r\n") << "Educate" << true;
+    QTest::newRow("unknown mode") << QByteArray("engineer Mode:9\r\n") << "General" << false;
+}
+
+void TestStartup::titleAndEducateLock()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, mode);
+    QFETCH(bool, locked);
+    StationFixture f;
+    if (!settings.isEmpty())
+        f.writeFile(QStringLiteral("sys.txt"), settings);
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    QCOMPARE(form.caption.text(),
+             QStringLiteral("vORSA Early Warning System by Morvane Ver 1.22 - ") + mode);
+    for (Control *page : {&form.frageneral, &form.fraconnects, &form.frasystem})
+        QCOMPARE(page->isEnabled(), !locked);
+}
+
+void TestStartup::recordFolderCreatedAndSettingsRewritten()
+{
+    StationFixture f;
+    QVERIFY(!QDir(f.file(QStringLiteral("RecCSV"))).exists());
+    f.station->Form_Load(QString());
+    QVERIFY(QDir(f.file(QStringLiteral("RecCSV"))).exists());
+    QCOMPARE(f.station->form().Dir1.path(), f.file(QStringLiteral("RecCSV")));
+    QCOMPARE(f.station->form().Dir1.selectedIndex(), -1);
+    const QByteArray saved = f.readFile(QStringLiteral("sys.txt"));
+    QVERIFY(saved.contains("Rec Path:" + f.file(QStringLiteral("RecCSV")).toUtf8() + "\r\n"));
+}
+
+void TestStartup::lastRecordFileSelected()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("RecCSV/240101083012_7.CSV"), "#StationCode:7\r\n");
+    f.writeFile(QStringLiteral("RecCSV/M0101083012.csv"), "Time,a,b,c\r\n");
+    f.writeFile(QStringLiteral("RecCSV/notes.txt"), "x");
+    f.station->Form_Load(QString());
+    const RecordFolder &dir = f.station->form().Dir1;
+    QCOMPARE(dir.files().size(), 2);
+    QCOMPARE(dir.selectedFile(), QStringLiteral("M0101083012.csv"));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

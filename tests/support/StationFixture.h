@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Fakes.h"
+#include "shell/Station.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+// A station on a fresh program folder with every platform service faked.
+struct StationFixture {
+    StationFixture();
+
+    QString home() const { return dir.path(); }
+    QString file(const QString &name) const { return dir.filePath(name); }
+    // Writes a file in the program folder (creating folders on the way).
+    void writeFile(const QString &name, const QByteArray &bytes) const;
+    QByteArray readFile(const QString &name) const;
+    // Lines of this month's event log, as the fake clock names it.
+    QStringList logLines() const;
+
+    QTemporaryDir dir;
+    FakeClock clock;
+    FakeWaiter waiter;
+    RecordingSound sound;
+    RecordingShell shell;
+    ScriptedPrompter prompter;
+    RecordingChart strip1{4};
+    RecordingChart strip2{5};
+    RecordingChart strip3{2};
+    std::unique_ptr<Station> station;
+};
