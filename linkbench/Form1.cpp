@@ -55,11 +55,8 @@ Form1::Form1(LinkBench &bench, QWidget *parent) : QWidget(parent), bench(bench)
 {
     setWindowTitle(QStringLiteral("linkbench - TCP test tool"));
     createControls();
-    auto *sides = new QHBoxLayout;
-    sides->addLayout(serverSide(), 1);
-    sides->addLayout(clientSide(), 1);
     auto *form = new QVBoxLayout(this);
-    form->addLayout(sides, 1);
+    form->addLayout(sides(), 1);
     form->addLayout(modeRow());
     bindServerSide();
     bindClientSide();
@@ -100,30 +97,30 @@ void Form1::createControls()
     List1->setFixedHeight(heightOfLines(List1, 4));
 }
 
-QLayout *Form1::serverSide()
+// The two sides share the grid's rows, so that their hints and logs line up.
+QLayout *Form1::sides()
 {
-    auto *side = new QVBoxLayout;
+    auto *grid = new QGridLayout;
     QHBoxLayout *listen = row({Label1, Text2, Command1, Command3});
     listen->addStretch();
-    side->addLayout(listen);
-    side->addWidget(List1);
-    side->addLayout(row({Text7, Command6}));
-    side->addWidget(Label3[0]);
-    side->addWidget(Text5, 1);
-    return side;
-}
+    grid->addLayout(listen, 0, 0);
+    grid->addWidget(List1, 1, 0);
+    grid->addLayout(row({Text7, Command6}), 2, 0);
+    grid->addWidget(Label3[0], 3, 0);
+    grid->addWidget(Text5, 4, 0);
 
-QLayout *Form1::clientSide()
-{
-    auto *side = new QVBoxLayout;
-    side->addLayout(row({Label2, Text3, Text4, Command2, Command4}));
-    side->addLayout(row({Text6, Command5}));
+    grid->addLayout(row({Label2, Text3, Text4, Command2, Command4}), 0, 1);
+    grid->addLayout(row({Text6, Command5}), 1, 1);
     QHBoxLayout *periodic = row({send_in_msec, new QLabel(QStringLiteral("ms")), botton_interval});
     periodic->addStretch();
-    side->addLayout(periodic);
-    side->addWidget(Label3[1]);
-    side->addWidget(Text8, 1);
-    return side;
+    grid->addLayout(periodic, 2, 1, Qt::AlignTop);
+    grid->addWidget(Label3[1], 3, 1);
+    grid->addWidget(Text8, 4, 1);
+
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    return grid;
 }
 
 QLayout *Form1::modeRow()

@@ -48,8 +48,7 @@ public:
 
 private:
     void createControls();
-    QLayout *serverSide();
-    QLayout *clientSide();
+    QLayout *sides();
     QLayout *modeRow();
     void bindServerSide();
     void bindClientSide();
