@@ -1,0 +1,60 @@
+#include "RegisterWriter.h"
+
+#include "DeviceLinks.h"
+#include "ModbusFrames.h"
+#include "common/Waiter.h"
+#include "shell/Form.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcLink, "vorsa.link")
+
+RegisterWriter::RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter)
+    : form_(form), links_(links), waiter_(waiter)
+{
+}
+
+WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
+{
+    const std::optional<QByteArray> frame = ModbusFrames::rtuWriteSingle(form_.slaveAddress, reg, value);
+    if (!frame) {
+        qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
+        return WriteOutcome::Refused;
+    }
+    links_.writeSerial(*frame);
+    return WriteOutcome::Sent;
+}
+
+WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
+{
+    const std::optional<QByteArray> frame = ModbusFrames::tcpWriteSingle(form_.slaveAddress, reg, value);
+    if (!frame) {
+        qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
+        return WriteOutcome::Refused;
+    }
+    return sendTcpAndWait(*frame);
+}
+
+WriteOutcome RegisterWriter::writeRegister(qint64 reg, qint64 value)
+{
+    return form_.optCom.isChecked() ? WriteRegisterSerial(reg, value) : WriteRegisterTcp(reg, value);
+}
+
+WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)
+{
+    const bool client = form_.optTCP.isChecked();
+    if (client && !links_.isClientConnected())
+        links_.ConnectTcpLink();
+    form_.awaitingReply = true;
+    if (client && links_.isClientConnected()) {
+        links_.sendClient(frame);
+    } else if (!client && links_.isServerConnected()) {
+        links_.sendServer(frame);
+    } else {
+        qCInfo(lcLink) << "no TCP link connected; nothing sent";
+        return WriteOutcome::NoLink;
+    }
+    const bool answered =
+        waiter_.waitWhile([this] { return form_.awaitingReply; }, ReplyTimeoutMs, WaitStepMs);
+    return answered ? WriteOutcome::Answered : WriteOutcome::NoAnswer;
+}
