@@ -17,9 +17,11 @@ constexpr double pi = 3.14159265358979323846;
 constexpr int64_t quakeLength = 60 * samplesPerSecond;
 constexpr double pOnset = 10.0;
 constexpr double pWaveDetected = 10.5;
-constexpr double pdTriggerOn = 11.0;
+constexpr double pdTriggerOn = 11.5; // Pd has reached 0.2 cm
 constexpr double sOnset = 14.0;
-constexpr double pgaTriggerOn = 14.5;
+constexpr double pgaTriggerOn = 14.5;  // PGA passes 25 gal
+constexpr double dispTriggerOn = 15.0; // displacement passes 0.3 cm
+constexpr double dispTriggerOff = 24.0;
 constexpr double sPeak = 16.0;
 constexpr double pdTriggerOff = 30.0;
 constexpr double eventEnd = 40.0;
@@ -30,7 +32,8 @@ constexpr double dispPeakCm = 1.3;
 
 // Thresholds of the replay trigger, which has only the recorded samples to go on.
 constexpr double replayPgaTriggerGal = 25.0;
-constexpr int replayPdTrigger = 200; // 0.2 cm
+constexpr int replayPdTrigger = 200;   // 0.2 cm
+constexpr int replayDispTrigger = 300; // 0.3 cm
 constexpr int64_t replayHold = 10 * samplesPerSecond;
 
 constexpr int noiseCounts = 4;
@@ -122,6 +125,8 @@ EventStatus quakeStatus(int64_t index)
 {
     const double t = double(index) / samplesPerSecond;
     EventStatus st;
+    if (t >= dispTriggerOn && t < dispTriggerOff)
+        st.flags |= 1;
     if (t >= pdTriggerOn && t < pdTriggerOff)
         st.flags |= 2;
     if (t >= pgaTriggerOn && t < eventEnd)
@@ -149,6 +154,7 @@ std::vector<EventStatus> deriveStatus(const std::vector<Sample> &samples)
     std::vector<EventStatus> out(samples.size());
     int64_t lastPga = -replayHold - 1;
     int64_t lastPd = -replayHold - 1;
+    int64_t lastDisp = -replayHold - 1;
     int64_t start = -1;
     double peak = 0;
     for (int64_t i = 0; i < int64_t(samples.size()); ++i) {
@@ -157,8 +163,11 @@ std::vector<EventStatus> deriveStatus(const std::vector<Sample> &samples)
             lastPga = i;
         if (samples[size_t(i)].pd >= replayPdTrigger)
             lastPd = i;
+        if (std::abs(samples[size_t(i)].disp) >= replayDispTrigger)
+            lastDisp = i;
         EventStatus &st = out[size_t(i)];
-        st.flags = (i - lastPd <= replayHold ? 2 : 0) | (i - lastPga <= replayHold ? 4 : 0);
+        st.flags = (i - lastDisp <= replayHold ? 1 : 0) | (i - lastPd <= replayHold ? 2 : 0) |
+                   (i - lastPga <= replayHold ? 4 : 0);
         const bool running = st.flags != 0;
         if (running && (i == 0 || out[size_t(i - 1)].flags == 0)) {
             start = i;

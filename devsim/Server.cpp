@@ -244,6 +244,10 @@ void Server::receiveTcp(Connection &c)
     }
     constexpr int mbapLength = 7;
     log(c.peer + ": " + hex(frame, size_t(rc)));
+    if (frame[2] != 0 || frame[3] != 0) {
+        close(c, "not Modbus TCP (protocol identifier is not 0)"); // no way to resynchronise
+        return;
+    }
     if (options_.fault.kind == FaultKind::drop)
         return;
     const Answer answer = answerPdu(device_, frame + mbapLength, size_t(rc - mbapLength));

@@ -145,11 +145,11 @@ void TestDevsimScenario::replayReadsAnEventFile()
     const std::string path = dir.filePath("event.CSV").toStdString();
     std::ofstream out(path, std::ios::binary);
     out << "#StationCode:1\r\n#SampleRate(Hz): 100\r\n#Data: 4F10.3 \r\n";
-    for (int k = 0; k < 300; ++k) {
+    for (int k = 0; k < 1200; ++k) {
         const double a = (k >= 100 && k < 110) ? 59.8 : 0.0598 * (k % 3);
         char row[80];
         std::snprintf(row, sizeof row, "%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f\r\n", k * 0.01, a,
-                      -a, 0.0, k >= 100 ? 0.25 : 0.0, -0.5);
+                      -a, 0.0, k >= 100 ? 0.25 : 0.0, k >= 100 ? -0.5 : 0.0);
         out << row;
     }
     out.close();
@@ -157,14 +157,17 @@ void TestDevsimScenario::replayReadsAnEventFile()
     std::string error;
     QVERIFY2(makeScenario(path, false, s, error), error.c_str());
     QCOMPARE(s.kind, ScenarioKind::Replay);
-    QCOMPARE(s.length(), int64_t(300));
+    QCOMPARE(s.length(), int64_t(1200));
     const Sample strong = sampleAt(1, s, 105);
     QCOMPARE(int(strong.a), 1000);
     QCOMPARE(int(strong.b), -1000);
     QCOMPARE(int(strong.pd), 250);
     QCOMPARE(int(strong.disp), -500);
     QCOMPARE(statusAt(s, 99).flags, 0);
-    QCOMPARE(statusAt(s, 100).flags, 6); // Pd and vector both above their triggers
+    QCOMPARE(statusAt(s, 100).flags, 7); // displacement, Pd and vector above their triggers
+    // The PGA trigger holds ten seconds past its last exceedance at sample 109.
+    QCOMPARE(statusAt(s, 1109).flags, 7);
+    QCOMPARE(statusAt(s, 1110).flags, 3);
     QCOMPARE(statusAt(s, 100).eventStart, int64_t(100));
     QCOMPARE(statusAt(s, 150).intensity, intensityOf(std::sqrt(2.0) * 59.8));
 }
