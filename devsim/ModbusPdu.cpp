@@ -92,6 +92,20 @@ Answer answerPdu(Device &device, const uint8_t *pdu, size_t length)
     }
 }
 
+std::string describePdu(const uint8_t *pdu, size_t length)
+{
+    if (length >= 5 && pdu[0] == readHolding)
+        return "read " + std::to_string(bigEndian(pdu + 3)) + " from " +
+               std::to_string(bigEndian(pdu + 1));
+    if (length >= 5 && pdu[0] == writeSingle)
+        return "write " + std::to_string(bigEndian(pdu + 1)) + " = " +
+               std::to_string(bigEndian(pdu + 3));
+    if (length >= 5 && pdu[0] == writeMultiple)
+        return "write " + std::to_string(bigEndian(pdu + 3)) + " from " +
+               std::to_string(bigEndian(pdu + 1));
+    return length ? "function " + std::to_string(pdu[0]) : "empty request";
+}
+
 uint16_t crc16(const uint8_t *data, size_t length)
 {
     uint16_t crc = 0xFFFF;

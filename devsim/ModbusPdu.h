@@ -3,6 +3,7 @@
 #include "Device.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace devsim
@@ -17,6 +18,9 @@ struct Answer {
 };
 
 Answer answerPdu(Device &device, const uint8_t *pdu, size_t length);
+
+// A short reading of a request for the log, such as "read 101 from 99" or "write 192 = 1".
+std::string describePdu(const uint8_t *pdu, size_t length);
 
 uint16_t crc16(const uint8_t *data, size_t length);
 

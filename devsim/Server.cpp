@@ -239,11 +239,12 @@ void Server::receiveTcp(Connection &c)
     modbus_set_socket(tcpCtx_, c.fd);
     const int rc = modbus_receive(tcpCtx_, frame);
     if (rc <= 0) {
-        close(c, rc < 0 ? modbus_strerror(errno) : "empty request");
+        close(c, errno == ECONNRESET ? "disconnected" : modbus_strerror(errno));
         return;
     }
     constexpr int mbapLength = 7;
-    log(c.peer + ": " + hex(frame, size_t(rc)));
+    log(c.peer + ": " + hex(frame, size_t(rc)) + "  " +
+        describePdu(frame + mbapLength, size_t(rc - mbapLength)));
     if (frame[2] != 0 || frame[3] != 0) {
         close(c, "not Modbus TCP (protocol identifier is not 0)"); // no way to resynchronise
         return;
@@ -271,7 +272,8 @@ void Server::receiveRtu(Connection &c)
         return;
     }
     constexpr int crcLength = 2;
-    log(c.peer + ": " + hex(frame, size_t(rc)));
+    log(c.peer + ": " + hex(frame, size_t(rc)) + "  " +
+        describePdu(frame + 1, size_t(rc - 1 - crcLength)));
     if (options_.fault.kind == FaultKind::drop)
         return;
     const Answer answer = answerPdu(device_, frame + 1, size_t(rc - 1 - crcLength));
@@ -289,10 +291,12 @@ void Server::applyStream(Connection &c, StreamCommand command)
         return;
     }
     if (command == StreamCommand::stop) {
+        log(c.peer + ": stream stopped");
         c.streaming = false;
         return;
     }
     if (!c.streaming) {
+        log(c.peer + ": stream started");
         c.streaming = true;
         c.nextSecond = int64_t(std::floor(simSeconds(SteadyClock::now())));
     }
