@@ -24,7 +24,7 @@ namespace
 
 using std::chrono::milliseconds;
 
-constexpr auto splitGap = milliseconds(50);
+constexpr auto splitGap = milliseconds(100);
 constexpr auto dialRetry = milliseconds(1000);
 constexpr auto rtuHangupPause = milliseconds(1000);
 constexpr int dialTimeoutMs = 1000;
@@ -397,7 +397,8 @@ int Server::pollTimeoutMs(SteadyClock::time_point now) const
             const double wait = (double(c->nextSecond + 1) - sim) / options_.speed;
             timeout = std::min(timeout, std::max(0, int(std::ceil(wait * 1000))));
         }
-        if (!c->outbox.empty())
+        // A piece due now waits for POLLOUT instead; only a gap still to run sets a deadline.
+        if (!c->outbox.empty() && c->outbox.front().notBefore > now)
             timeout = std::min(timeout, msUntil(now, c->outbox.front().notBefore));
     }
     if (!options_.dialHost.empty())
