@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class Clock;
+class DeviceCommands;
+class DeviceLinks;
+class Form;
+class QDateTime;
+class RegisterWriter;
+class Waiter;
+
+// Sets the device's clock from the PC's clock every `rtc_cal_interval` ticks of
+// `timer_timeadj` and on the button `cmdadj`, unless the device keeps its clock by NTP.
+class ClockAdjust : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int FirstClockRegister = 152; // year, month, day, hour, minute, second
+    static constexpr int CommitClock = 8;
+    static constexpr int SettleBeforeFrameMs = 100;
+    static constexpr int SettleBeforeCommitMs = 200;
+
+    ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer, DeviceLinks &links,
+                Waiter &waiter, Clock &clock, QObject *parent = nullptr);
+
+    void timer_timeadj_Timer();
+    void cmdadj_Click();
+
+    int tickCount() const { return rtcTickCount; }
+
+    // The Modbus TCP write of the six clock registers (function 16) for the time `when`,
+    // its second plus 1.
+    static QByteArray clockFrame(quint8 unit, const QDateTime &when);
+
+signals:
+    // Every tick, before anything else: the LED sign's clock is refreshed from here.
+    void ledClockDue();
+
+private:
+    bool dueNow() const;
+    void adjust();
+    void adjustOverSerial();
+    void adjustOverTcp();
+
+    Form &form_;
+    DeviceCommands &commands_;
+    RegisterWriter &writer_;
+    DeviceLinks &links_;
+    Waiter &waiter_;
+    Clock &clock_;
+    int rtcTickCount = 0;
+};

@@ -1,0 +1,80 @@
+#include "DeviceCommands.h"
+
+#include "WritePlan.h"
+#include "common/Platform.h"
+#include "common/Waiter.h"
+#include "link/RegisterWriter.h"
+#include "shell/Form.h"
+
+Q_LOGGING_CATEGORY(lcDevice, "vorsa.device")
+
+DeviceCommands::DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter,
+                               Prompter &prompter)
+    : form_(form), writer_(writer), waiter_(waiter), prompter_(prompter)
+{
+}
+
+bool DeviceCommands::run(const QString &name, const WritePlan &plan, int leadPauseMs)
+{
+    if (!plan.isValid()) {
+        warn(QStringLiteral("%1: nothing sent. %2.").arg(name, plan.problems()));
+        return false;
+    }
+    bool complete = false;
+    exclusive(name, [&] { complete = sendAll(name, plan, leadPauseMs); });
+    return complete;
+}
+
+bool DeviceCommands::sendAll(const QString &name, const WritePlan &plan, int leadPauseMs)
+{
+    if (leadPauseMs > 0)
+        waiter_.pause(leadPauseMs);
+    int unanswered = 0;
+    for (const WritePlan::Write &w : plan.writes()) {
+        if (!w.skipped) {
+            const WriteOutcome outcome = writer_.writeRegister(w.reg, w.value);
+            // Without a link the rest cannot go out either; stopping also keeps the commit
+            // code from following a half-staged set.
+            if (outcome == WriteOutcome::NoLink || outcome == WriteOutcome::Refused) {
+                qCWarning(lcDevice) << name << "stopped at register" << w.reg;
+                warn(QStringLiteral("%1: stopped at register %2, no link to the device.")
+                         .arg(name)
+                         .arg(w.reg));
+                return false;
+            }
+            unanswered += outcome == WriteOutcome::NoAnswer ? 1 : 0;
+        }
+        if (w.pauseAfter && form_.optCom.isChecked())
+            waiter_.pause(SerialPauseMs);
+    }
+    tell(unanswered == 0 ? QStringLiteral("%1: sent.").arg(name)
+                         : QStringLiteral("%1: sent; the device did not answer %2 writes.")
+                               .arg(name)
+                               .arg(unanswered));
+    return true;
+}
+
+bool DeviceCommands::exclusive(const QString &name, const std::function<void()> &steps)
+{
+    if (busy_) {
+        tell(QStringLiteral("%1: not sent, another device command is in progress.").arg(name));
+        return false;
+    }
+    busy_ = true;
+    form_.commandInProgress = true;
+    steps();
+    form_.commandInProgress = false;
+    busy_ = false;
+    return true;
+}
+
+void DeviceCommands::tell(const QString &text)
+{
+    form_.statusLine.setText(text);
+}
+
+void DeviceCommands::warn(const QString &text)
+{
+    tell(text);
+    prompter_.inform(text, QLatin1String(Title));
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QLoggingCategory>
+#include <QString>
+#include <functional>
+
+class Form;
+class Prompter;
+class RegisterWriter;
+class Waiter;
+class WritePlan;
+
+Q_DECLARE_LOGGING_CATEGORY(lcDevice)
+
+// Runs the engineer's device commands one at a time. The writes of a command pause and wait
+// for answers, which lets the window run other handlers meanwhile; a second command (or the
+// clock adjustment) started then would interleave its writes and clear `commandInProgress`
+// under the first, so it is refused instead.
+class DeviceCommands
+{
+public:
+    static constexpr int LeadPauseMs = 300;
+    static constexpr int SerialPauseMs = 60;
+    static constexpr const char *Title = "Vorsa setting";
+
+    DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter, Prompter &prompter);
+
+    bool isBusy() const { return busy_; }
+
+    // After `leadPauseMs`, sends the plan's writes in order with `commandInProgress` set and,
+    // on the serial link, the plan's pauses. A plan with a wrong value sends nothing and the
+    // operator is told which field is wrong. True when every write went out.
+    bool run(const QString &name, const WritePlan &plan, int leadPauseMs);
+    // Runs `steps` as a device command with `commandInProgress` set; false, without running
+    // them, while another command is in progress.
+    bool exclusive(const QString &name, const std::function<void()> &steps);
+
+    void tell(const QString &text); // status line
+    void warn(const QString &text); // status line and a message to the operator
+
+private:
+    bool sendAll(const QString &name, const WritePlan &plan, int leadPauseMs);
+
+    Form &form_;
+    RegisterWriter &writer_;
+    Waiter &waiter_;
+    Prompter &prompter_;
+    bool busy_ = false;
+};

@@ -1,0 +1,293 @@
+#include "DeviceSettings.h"
+
+#include "DeviceCommands.h"
+#include "OptionWords.h"
+#include "WritePlan.h"
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "common/Waiter.h"
+#include "link/ModbusFrames.h"
+#include "shell/Form.h"
+
+namespace
+{
+
+// Edit fields filled from live fields when the page opens, in this order.
+struct CopyRun {
+    int firstEdit, firstLive, count;
+};
+constexpr CopyRun CopiesBeforeOptions[] = {
+    {199, 99, 2},  {164, 64, 11}, {160, 60, 4}, {176, 215, 4}, {223, 219, 4},
+    {244, 240, 4}, {180, 80, 12}, {194, 94, 2}, {197, 97, 1},  {114, 14, 11},
+};
+constexpr CopyRun CopiesAfterOptions[] = {
+    {212, 210, 2}, {231, 230, 1}, {236, 235, 1}, {238, 237, 1}, {249, 248, 1},
+};
+
+constexpr int OptionWordLive = 18;
+constexpr int NtpStatusField = 201;
+constexpr double PgaFactor = 16.7184; // gal to device counts
+constexpr double CmFactor = 1000;
+
+// One row of the settings write: edit field times factor to register.
+struct SettingRow {
+    int reg, field;
+    double factor;
+    const char *caption;
+};
+constexpr SettingRow SettingRows[] = {
+    {113, 114, 1, "Time Zone"},
+    {114, 115, 1, "STA Length [0.1 sec]"},
+    {115, 116, 1, "LTA Length [0.1 sec]"},
+    {116, 117, 1, "Threshold STA/LTA"},
+    {117, 118, 1, "Slope of Spike"},
+    {118, 119, 1, "Records of Spike"},
+    {119, 120, 1, "Seismic Alarm Time"},
+    {121, 122, 1, "Offset Records"},
+    {122, 123, 1, "DO 0 Trig[gal]"},
+    {123, 124, 1, "DO 1 Trig[gal]"},
+    {120, 121, PgaFactor, "Pga_th (watch)"},
+    {159, 160, CmFactor, "Disp_th (warning)"},
+    {160, 161, PgaFactor, "Pga_th (warning)"},
+    {161, 162, CmFactor, "Pd_th (warning)"},
+    {196, 197, CmFactor, "Disp_th (watch)"},
+    {162, 163, 1, "trig mode"},
+    {163, 164, CmFactor, "Pd_th (watch)"},
+    {164, 165, 1, "a_0g [0.1mg]"},
+    {165, 166, 1, "b_0g [0.1mg]"},
+    {166, 167, 1, "c_0g [0.1mg]"},
+};
+constexpr int DurationsRegister = 194, DurationsField = 195;
+constexpr int WatchDurationField = 212, WarningDurationField = 213;
+constexpr SettingRow FirmwareRows[] = {
+    {198, 199, 1, "Firmware Version"},
+    {199, 200, 1, "Serial No."},
+};
+constexpr SettingRow ModbusPortRow = {200, 231, 1, "Modbus RTU Port (1 or 2)"};
+// Written by the system page only, and only once read from the device.
+constexpr SettingRow SystemExtras[] = {
+    {201, 236, 1, "eews DO 0 Intensity"},
+    {202, 238, 1, "eews DO 1 Intensity"},
+    {205, 249, 1, "Mounting Angle(0.1°)"},
+};
+constexpr SettingRow CalibrationRows[] = {
+    {167, 168, 1, "a-axis Cal. Factor"},
+    {168, 169, 1, "b-axis Cal. Factor"},
+    {169, 170, 1, "c-axis Cal. Factor"},
+};
+
+void addRow(WritePlan &plan, const LiveFields &fields, const SettingRow &row)
+{
+    plan.writeField(row.reg, fields, row.field, row.factor, QString::fromUtf8(row.caption));
+}
+
+} // namespace
+
+DeviceSettings::DeviceSettings(Form &form, DeviceCommands &commands, Waiter &waiter,
+                               Prompter &prompter, QObject *parent)
+    : QObject(parent), form_(form), commands_(commands), waiter_(waiter), prompter_(prompter)
+{
+    connect(&form_.chkGBT, &Control::checkedChanged, this, &DeviceSettings::chkGBT_Click);
+    connect(&form_.chkKMA, &Control::checkedChanged, this, &DeviceSettings::chkKMA_Click);
+    connect(&form_.chkMMI, &Control::checkedChanged, this, &DeviceSettings::chkMMI_Click);
+    connect(&form_.chkadj, &Control::checkedChanged, this, &DeviceSettings::chkadj_Click);
+}
+
+void DeviceSettings::mnukrt54_Click()
+{
+    copyLiveToEdit();
+    const bool ntp = form_.txtReal.text(NtpStatusField) == QLatin1String("Yes");
+    form_.cmdadj.setEnabled(!ntp);
+    form_.cmdadj.setText(ntp ? QStringLiteral("NTP") : QStringLiteral("adjustment"));
+    showPage();
+}
+
+void DeviceSettings::copyLiveToEdit()
+{
+    LiveFields &fields = form_.txtReal;
+    const auto copy = [&fields](const CopyRun &run) {
+        for (int k = 0; k < run.count; ++k)
+            fields.setText(run.firstEdit + k, fields.text(run.firstLive + k));
+    };
+    for (const CopyRun &run : CopiesBeforeOptions)
+        copy(run);
+    if (fields.text(OptionWordLive) != QLatin1String(LiveFields::NotYetRead))
+        OptionWords::decodeOptionWord(form_, fields.integer(OptionWordLive));
+    for (const CopyRun &run : CopiesAfterOptions)
+        copy(run);
+}
+
+void DeviceSettings::showPage()
+{
+    form_.fraKRT54.setVisible(true);
+    for (Control *page :
+         {&form_.fraRT, &form_.fraHost, &form_.fraHisTrend, &form_.fraHis, &form_.fraAnalyze})
+        page->setVisible(false);
+    form_.Strip1Shown.setVisible(true);
+}
+
+void DeviceSettings::cmdSet1_Click()
+{
+    writeSettings(true);
+}
+
+void DeviceSettings::cmdSet_Click()
+{
+    writeSettings(false);
+}
+
+void DeviceSettings::writeSettings(bool systemExtras)
+{
+    if (commands_.isBusy()) {
+        commands_.tell(QStringLiteral("Write: not sent, another device command is in progress."));
+        return;
+    }
+    prepareEditFields();
+    if (!commands_.run(QStringLiteral("Write"), settingsPlan(systemExtras),
+                       DeviceCommands::LeadPauseMs))
+        return;
+    // The device answers and applies for a while after the commit; keep the window live.
+    for (int round = 0; round < SettleRounds; ++round)
+        waiter_.pause(DeviceCommands::SerialPauseMs);
+}
+
+void DeviceSettings::prepareEditFields()
+{
+    LiveFields &fields = form_.txtReal;
+    fields.setText(118, QString::number(OptionWords::composeOptionWord(form_)));
+    fields.setText(163, QString::number(OptionWords::composeTriggerWord(form_)));
+    fields.setText(161, form_.cboPga.text());
+    fields.setText(121, form_.cboPga1.text());
+    fields.setText(DurationsField,
+                   NumberText::doubleText(OptionWords::packBytes(
+                       fields.value(WatchDurationField), fields.value(WarningDurationField))));
+    const double port = fields.value(ModbusPortRow.field);
+    if (port < 1 || port > 2)
+        fields.setText(ModbusPortRow.field, QStringLiteral("2"));
+}
+
+WritePlan DeviceSettings::settingsPlan(bool systemExtras)
+{
+    const LiveFields &fields = form_.txtReal;
+    WritePlan plan;
+    for (const SettingRow &row : SettingRows)
+        addRow(plan, fields, row);
+    // Each duration takes one byte of the register; checked apart so that neither spills.
+    const auto watch =
+        plan.fieldValue(fields, WatchDurationField, 1, QStringLiteral("Duration (watch)"), 0, 255);
+    const auto warning = plan.fieldValue(fields, WarningDurationField, 1,
+                                         QStringLiteral("Duration (warning)"), 0, 255);
+    if (watch && warning)
+        plan.write(DurationsRegister, OptionWords::packBytes(*watch, *warning));
+    addFirmwareRows(plan);
+    addRow(plan, fields, ModbusPortRow);
+    if (systemExtras)
+        addSystemExtras(plan);
+    plan.write(ModbusFrames::CommandRegister, CommitSettings, false);
+    return plan;
+}
+
+void DeviceSettings::addFirmwareRows(WritePlan &plan)
+{
+    if (form_.userMode != 1) // Engineer only
+        return;
+    for (const SettingRow &row : FirmwareRows)
+        addRow(plan, form_.txtReal, row);
+}
+
+void DeviceSettings::addSystemExtras(WritePlan &plan)
+{
+    for (const SettingRow &row : SystemExtras) {
+        if (form_.txtReal.text(row.field) == QLatin1String(LiveFields::NotYetRead))
+            plan.skip();
+        else
+            addRow(plan, form_.txtReal, row);
+    }
+}
+
+void DeviceSettings::modify_KRT54_Click()
+{
+    WritePlan plan;
+    for (const SettingRow &row : CalibrationRows)
+        addRow(plan, form_.txtReal, row);
+    commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
+}
+
+void DeviceSettings::commit(const QString &name, int code)
+{
+    WritePlan plan;
+    plan.write(ModbusFrames::CommandRegister, code, false);
+    commands_.run(name, plan, DeviceCommands::LeadPauseMs);
+}
+
+void DeviceSettings::wrt_KRT54_Click()
+{
+    commit(QStringLiteral("Write"), CommitSettings);
+}
+
+void DeviceSettings::cmdDefault_Click()
+{
+    commit(QStringLiteral("Default"), LoadDefaults);
+}
+
+void DeviceSettings::Command2_Click()
+{
+    commit(QStringLiteral("Save as default"), SaveDefaults);
+}
+
+void DeviceSettings::writeAlarmOutputs(const QString &name, int value)
+{
+    WritePlan plan;
+    plan.write(AlarmOutputsRegister, value);
+    commands_.run(name, plan, 0);
+}
+
+void DeviceSettings::cmdAlarmon_Click()
+{
+    writeAlarmOutputs(QStringLiteral("Alarm ON"), 3);
+}
+
+void DeviceSettings::cmdAlarmoff_Click()
+{
+    writeAlarmOutputs(QStringLiteral("Alarm OFF"), 0);
+}
+
+void DeviceSettings::cmd_firm_Click()
+{
+    const QString name = QStringLiteral("firmware update");
+    // The device stops its work for the update; one stray click must not start it.
+    if (!prompter_.askYesNo(QStringLiteral("Start the firmware update of the device now?"), name)) {
+        commands_.tell(QStringLiteral("firmware update: cancelled, nothing sent."));
+        return;
+    }
+    commit(name, FirmwareUpdate);
+}
+
+void DeviceSettings::chkadj_Click()
+{
+    form_.cmdadj.setEnabled(form_.chkadj.isChecked());
+}
+
+void DeviceSettings::excludeOtherScales(const Control &ticked)
+{
+    if (!ticked.isChecked())
+        return;
+    for (Control *box : {&form_.chkGBT, &form_.chkKMA, &form_.chkMMI})
+        if (box != &ticked)
+            box->setChecked(false);
+}
+
+void DeviceSettings::chkGBT_Click()
+{
+    excludeOtherScales(form_.chkGBT);
+}
+
+void DeviceSettings::chkKMA_Click()
+{
+    excludeOtherScales(form_.chkKMA);
+}
+
+void DeviceSettings::chkMMI_Click()
+{
+    excludeOtherScales(form_.chkMMI);
+}

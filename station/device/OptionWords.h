@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QtGlobal>
+
+class Form;
+
+// The device's option word (register 117) and trigger word (register 162) as the general
+// page's check boxes show them.
+namespace OptionWords
+{
+
+// Bit 15 ("Modbus TCP Client") is the sign bit, so the word is a signed 16-bit number.
+qint64 composeOptionWord(const Form &form);
+// Ticks each option box exactly when its bit is set, from bit 0 upwards; the intensity-scale
+// boxes exclude one another through their check signals, so the highest of them stays.
+void decodeOptionWord(Form &form, qint64 word);
+
+qint64 composeTriggerWord(const Form &form);
+void decodeTriggerWord(Form &form, qint64 word);
+
+// Two bytes in one register: `high` in the high byte.
+template <typename T> constexpr T packBytes(T high, T low)
+{
+    return high * 256 + low;
+}
+
+} // namespace OptionWords

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class LiveFields;
+
+// The register writes of one device command, checked in full before anything is sent: a
+// command with one value the device cannot take sends nothing, so the device is never left
+// half configured.
+class WritePlan
+{
+public:
+    static constexpr qint64 WordLow = -32768; // a register travels as one 16-bit word
+    static constexpr qint64 WordHigh = 65535;
+
+    struct Write {
+        int reg = 0;
+        qint64 value = 0;
+        bool skipped = false;   // a row left out; the serial pause after it still happens
+        bool pauseAfter = true; // the 60 ms after a write on the serial link
+    };
+
+    // The numeric value of edit field `field` times `factor`, rounded half to even, when it
+    // lies within low..high; otherwise notes what is wrong with the field and gives nothing.
+    // A field still showing "88888" was never read from the device and is always wrong.
+    std::optional<qint64> fieldValue(const LiveFields &fields, int field, double factor,
+                                     const QString &caption, qint64 low = WordLow,
+                                     qint64 high = WordHigh);
+    // Writes the field's value to `reg` when it is valid.
+    void writeField(int reg, const LiveFields &fields, int field, double factor,
+                    const QString &caption, qint64 low = WordLow, qint64 high = WordHigh);
+
+    void write(int reg, qint64 value, bool pauseAfter = true);
+    void skip(bool pauseAfter = true);
+
+    const QList<Write> &writes() const { return writes_; }
+    bool isValid() const { return problems_.isEmpty(); }
+    // Every wrong field, for the operator.
+    QString problems() const { return problems_.join(QStringLiteral("; ")); }
+
+private:
+    QList<Write> writes_;
+    QStringList problems_;
+};

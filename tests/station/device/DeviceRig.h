@@ -1,0 +1,45 @@
+#pragma once
+
+#include "FakeLinks.h"
+#include "Fakes.h"
+#include "RegisterWrites.h"
+#include "device/ClockAdjust.h"
+#include "device/DeviceCommands.h"
+#include "device/DeviceSettings.h"
+#include "device/NetworkSettings.h"
+#include "link/RegisterWriter.h"
+#include "shell/Form.h"
+
+// The device pages on a form with faked links, pauses, clock and operator.
+struct DeviceRig {
+    DeviceRig()
+    {
+        useSerial();
+        links.onSend = [this] { form.awaitingReply = false; }; // a device that answers
+    }
+    void useSerial()
+    {
+        form.optCom.setChecked(true);
+        form.optTCP.setChecked(false);
+    }
+    void useTcpClient()
+    {
+        form.optCom.setChecked(false);
+        form.optTCP.setChecked(true);
+        links.clientConnected = true;
+    }
+    QList<RegisterWrite> serialWrites() const { return RegisterWrites::rtu(links.serialWrites); }
+    QList<RegisterWrite> clientWrites() const { return RegisterWrites::tcp(links.clientSends); }
+    void setField(int i, const QString &text) { form.txtReal.setText(i, text); }
+
+    Form form;
+    FakeLinks links;
+    FakeWaiter waiter;
+    FakeClock clock;
+    ScriptedPrompter prompter;
+    RegisterWriter writer{form, links, waiter};
+    DeviceCommands commands{form, writer, waiter, prompter};
+    DeviceSettings settings{form, commands, waiter, prompter};
+    NetworkSettings network{form, commands};
+    ClockAdjust clockAdjust{form, commands, writer, links, waiter, clock};
+};

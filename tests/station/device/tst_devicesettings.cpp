@@ -1,0 +1,503 @@
+#include "DeviceRig.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using Handler = void (DeviceSettings::*)();
+Q_DECLARE_METATYPE(Handler)
+
+class TestDeviceSettings : public QObject
+{
+    Q_OBJECT
+private slots:
+    void openingCopiesLiveTextInOrder();
+    void openingDecodesTheOptionWord_data();
+    void openingDecodesTheOptionWord();
+    void openingFollowsTheNtpState_data();
+    void openingFollowsTheNtpState();
+    void openingShowsThePage();
+
+    void settingsWriteOnSerial_data();
+    void settingsWriteOnSerial();
+    void settingsWriteValues();
+    void settingsWriteRefusesWrongValues_data();
+    void settingsWriteRefusesWrongValues();
+    void settingsWriteOnTcp();
+    void settingsWriteStopsWithoutLink();
+    void secondCommandRefusedWhileOneRuns();
+
+    void singleCommands_data();
+    void singleCommands();
+    void alarmOnFrame();
+    void firmwareUpdateNeedsConfirmation();
+    void calibrationModify();
+    void scaleOptionsExcludeEachOther_data();
+    void scaleOptionsExcludeEachOther();
+    void clockBoxEnablesTheButton();
+};
+
+namespace
+{
+
+// A page whose every field holds a value the device can take.
+void fillValidPage(DeviceRig &r)
+{
+    for (int i = 114; i <= 124; ++i)
+        r.setField(i, QStringLiteral("1"));
+    for (int i = 160; i <= 170; ++i)
+        r.setField(i, QStringLiteral("0.01"));
+    for (int i : {197, 199, 200, 212, 213, 231, 236, 238, 249})
+        r.setField(i, QStringLiteral("1"));
+    r.form.cboPga.setText(QStringLiteral("80"));
+    r.form.cboPga1.setText(QStringLiteral("25"));
+}
+
+QList<int> settingsRegisters(bool engineer, bool extras)
+{
+    QList<int> regs{113, 114, 115, 116, 117, 118, 119, 121, 122, 123, 120,
+                    159, 160, 161, 196, 162, 163, 164, 165, 166, 194};
+    if (engineer)
+        regs << 198 << 199;
+    regs << 200;
+    if (extras)
+        regs << 201 << 202 << 205;
+    return regs << 112;
+}
+
+QList<int> repeated(int ms, int times)
+{
+    return QList<int>(times, ms);
+}
+
+} // namespace
+
+void TestDeviceSettings::openingCopiesLiveTextInOrder()
+{
+    DeviceRig r;
+    for (int i = 0; i < 100; ++i)
+        r.setField(i, QStringLiteral("L%1").arg(i));
+    for (int i : {100, 210, 211, 215, 216, 217, 218, 219, 220, 221, 222, 230, 235, 237, 240, 241,
+                  242, 243, 248})
+        r.setField(i, QStringLiteral("L%1").arg(i));
+    QSignalSpy spy(&r.form.txtReal, &LiveFields::changed);
+    r.settings.mnukrt54_Click();
+
+    QList<QPair<int, int>> runs{{199, 99}, {200, 100}};
+    const auto run = [&runs](int edit, int live, int count) {
+        for (int k = 0; k < count; ++k)
+            runs << qMakePair(edit + k, live + k);
+    };
+    run(164, 64, 11);
+    run(160, 60, 4);
+    run(176, 215, 4);
+    run(223, 219, 4);
+    run(244, 240, 4);
+    run(180, 80, 12);
+    run(194, 94, 2);
+    run(197, 97, 1);
+    run(114, 14, 11);
+    run(212, 210, 2);
+    run(231, 230, 1);
+    run(236, 235, 1);
+    run(238, 237, 1);
+    run(249, 248, 1);
+    QCOMPARE(spy.size(), runs.size());
+    for (int k = 0; k < runs.size(); ++k) {
+        QCOMPARE(spy[k][0].toInt(), runs[k].first);
+        QCOMPARE(r.form.txtReal.text(runs[k].first), r.form.txtReal.text(runs[k].second));
+    }
+}
+
+void TestDeviceSettings::openingDecodesTheOptionWord_data()
+{
+    QTest::addColumn<QString>("live");
+    QTest::addColumn<QStringList>("names"); // the boxes ticked afterwards
+    QTest::newRow("not yet read leaves the boxes") << QString("88888") << QStringList{"SCE", "KMA"};
+    QTest::newRow("0x8210") << QString("-32240") << QStringList{"NTP", "MMI", "MTC"};
+    QTest::newRow("GBT and MMI: the higher stays") << QString("513") << QStringList{"MMI"};
+    QTest::newRow("GBT, MMI and KMA") << QString("1537") << QStringList{"KMA"};
+    QTest::newRow("-32767") << QString("-32767") << QStringList{"GBT", "MTC"};
+}
+
+void TestDeviceSettings::openingDecodesTheOptionWord()
+{
+    QFETCH(QString, live);
+    QFETCH(QStringList, names);
+    DeviceRig r;
+    Form &f = r.form;
+    const QMap<QString, Control *> boxes{
+        {"GBT", &f.chkGBT}, {"gas", &f.chkgas}, {"VBI", &f.chkVBI},   {"SCE", &f.chkSCE},
+        {"NTP", &f.chkNTP}, {"eew", &f.chkeew}, {"SCE2", &f.chkSCE2}, {"srv", &f.chksrv},
+        {"RVD", &f.chkRVD}, {"MMI", &f.chkMMI}, {"KMA", &f.chkKMA},   {"MTC", &f.chkMTC}};
+    f.chkSCE.setChecked(true);
+    f.chkKMA.setChecked(true);
+    r.setField(18, live);
+    r.settings.mnukrt54_Click();
+    QStringList ticked;
+    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
+        if (it.value()->isChecked())
+            ticked << it.key();
+    names.sort();
+    QCOMPARE(ticked, names);
+}
+
+void TestDeviceSettings::openingFollowsTheNtpState_data()
+{
+    QTest::addColumn<QString>("ntp");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("NTP") << QString("Yes") << false << QString("NTP");
+    QTest::newRow("no NTP") << QString("No") << true << QString("adjustment");
+    QTest::newRow("not read") << QString("88888") << true << QString("adjustment");
+}
+
+void TestDeviceSettings::openingFollowsTheNtpState()
+{
+    QFETCH(QString, ntp);
+    QFETCH(bool, enabled);
+    QFETCH(QString, caption);
+    DeviceRig r;
+    r.form.cmdadj.setEnabled(!enabled);
+    r.setField(201, ntp);
+    r.settings.mnukrt54_Click();
+    QCOMPARE(r.form.cmdadj.isEnabled(), enabled);
+    QCOMPARE(r.form.cmdadj.text(), caption);
+}
+
+void TestDeviceSettings::openingShowsThePage()
+{
+    DeviceRig r;
+    Form &f = r.form;
+    for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
+        page->setVisible(true);
+    f.Strip1Shown.setVisible(false);
+    r.settings.mnukrt54_Click();
+    QVERIFY(f.fraKRT54.isVisible());
+    for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
+        QVERIFY(!page->isVisible());
+    QVERIFY(f.Strip1Shown.isVisible());
+    QVERIFY(r.links.serialWrites.isEmpty());
+    QVERIFY(r.prompter.asked.isEmpty());
+}
+
+void TestDeviceSettings::settingsWriteOnSerial_data()
+{
+    QTest::addColumn<Handler>("write");
+    QTest::addColumn<int>("userMode");
+    QTest::addColumn<bool>("extrasRead");
+    QTest::addColumn<QList<int>>("registers");
+    QTest::addColumn<int>("serialPauses");
+    QTest::newRow("system page, 26 frames")
+        << &DeviceSettings::cmdSet1_Click << 0 << true << settingsRegisters(false, true) << 25;
+    QTest::newRow("system page, extras not read: 23 frames")
+        << &DeviceSettings::cmdSet1_Click << 0 << false << settingsRegisters(false, false) << 25;
+    QTest::newRow("general page leaves the extras out")
+        << &DeviceSettings::cmdSet_Click << 0 << true << settingsRegisters(false, false) << 22;
+    QTest::newRow("engineer adds firmware and serial number")
+        << &DeviceSettings::cmdSet1_Click << 1 << true << settingsRegisters(true, true) << 27;
+}
+
+void TestDeviceSettings::settingsWriteOnSerial()
+{
+    QFETCH(Handler, write);
+    QFETCH(int, userMode);
+    QFETCH(bool, extrasRead);
+    QFETCH(QList<int>, registers);
+    QFETCH(int, serialPauses);
+    DeviceRig r;
+    fillValidPage(r);
+    r.form.userMode = userMode;
+    if (!extrasRead) {
+        for (int i : {236, 238, 249})
+            r.setField(i, QStringLiteral("88888"));
+    }
+    (r.settings.*write)();
+    QCOMPARE(RegisterWrites::registers(r.serialWrites()), registers);
+    QCOMPARE(r.serialWrites().last(), RegisterWrite(112, 2));
+    QCOMPARE(r.waiter.pauses, QList<int>{300} + repeated(60, serialPauses) + repeated(60, 41));
+    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(r.prompter.told.isEmpty());
+}
+
+void TestDeviceSettings::settingsWriteValues()
+{
+    DeviceRig r;
+    fillValidPage(r);
+    r.form.userMode = 1;
+    r.setField(114, QStringLiteral("-1"));  // a negative travels as its 16-bit pattern
+    r.setField(115, QStringLiteral("2.5")); // halves go to the even neighbour
+    r.setField(116, QStringLiteral("3.5"));
+    r.setField(117, QStringLiteral("abc")); // no number is 0
+    r.setField(160, QStringLiteral("0.5")); // Disp_th 0.5 cm
+    r.form.cboPga1.setText(QStringLiteral("25"));
+    r.form.cboPga.setText(QStringLiteral("2.5"));
+    r.setField(162, QStringLiteral("0.0005")); // 0.5 rounds to 0
+    r.setField(212, QStringLiteral("3"));
+    r.setField(213, QStringLiteral("5"));
+    r.setField(231, QStringLiteral("0"));
+    r.setField(199, QStringLiteral("65535"));
+    r.setField(200, QStringLiteral("-32768"));
+    r.form.chkMTC.setChecked(true);
+    r.form.chkGBT.setChecked(true);
+    r.form.chktrig[1].setChecked(true);
+    r.form.chktrig[3].setChecked(true);
+    r.form.optLPF[1].setChecked(true);
+    r.settings.cmdSet1_Click();
+
+    const QList<RegisterWrite> writes = r.serialWrites();
+    const auto sent = [&writes](int reg) {
+        for (const RegisterWrite &w : writes)
+            if (w.first == reg)
+                return w.second;
+        return -1;
+    };
+    QCOMPARE(sent(113), 0xFFFF);
+    QCOMPARE(sent(114), 2);
+    QCOMPARE(sent(115), 4);
+    QCOMPARE(sent(116), 0);
+    QCOMPARE(sent(117), 0x8001); // option word -32767
+    QCOMPARE(sent(120), 418);    // 25 gal x 16.7184 = 417.96
+    QCOMPARE(sent(159), 500);
+    QCOMPARE(sent(160), 42); // 2.5 x 16.7184 = 41.796
+    QCOMPARE(sent(161), 0);
+    QCOMPARE(sent(162), 138);
+    QCOMPARE(sent(194), 773);
+    QCOMPARE(sent(198), 65535);
+    QCOMPARE(sent(199), 0x8000);
+    QCOMPARE(sent(200), 2);
+    QCOMPARE(r.form.txtReal.text(118), QStringLiteral("-32767"));
+    QCOMPARE(r.form.txtReal.text(163), QStringLiteral("138"));
+    QCOMPARE(r.form.txtReal.text(121), QStringLiteral("25"));
+    QCOMPARE(r.form.txtReal.text(161), QStringLiteral("2.5"));
+    QCOMPARE(r.form.txtReal.text(195), QStringLiteral("773"));
+    QCOMPARE(r.form.txtReal.text(231), QStringLiteral("2"));
+}
+
+void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
+{
+    QTest::addColumn<Handler>("write");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("blamed"); // empty: the value is fine and everything goes out
+    const Handler system = &DeviceSettings::cmdSet1_Click;
+    const Handler general = &DeviceSettings::cmdSet_Click;
+    QTest::newRow("not read in a plain row") << system << 114 << "88888"
+                                             << "Time Zone";
+    QTest::newRow("not read in a scaled row") << general << 164 << "88888"
+                                              << "Pd_th (watch)";
+    QTest::newRow("above the word") << system << 115 << "65536"
+                                    << "STA Length";
+    QTest::newRow("top of the word") << system << 115 << "65535"
+                                     << "";
+    QTest::newRow("below the word") << system << 116 << "-32769"
+                                    << "LTA Length";
+    QTest::newRow("bottom of the word") << system << 116 << "-32768"
+                                        << "";
+    QTest::newRow("scaled out of range") << system << 160 << "65.6"
+                                         << "Disp_th (warning)";
+    QTest::newRow("exponent") << system << 122 << "1e10"
+                              << "Offset Records";
+    QTest::newRow("watch duration spills") << system << 212 << "256"
+                                           << "Duration (watch)";
+    QTest::newRow("negative warning duration") << system << 213 << "-1"
+                                               << "Duration (warning)";
+    QTest::newRow("duration not read") << system << 213 << "88888"
+                                       << "Duration (warning)";
+    QTest::newRow("extra out of range") << system << 236 << "70000"
+                                        << "eews DO 0 Intensity";
+    QTest::newRow("extra ignored by the general page") << general << 236 << "70000"
+                                                       << "";
+}
+
+void TestDeviceSettings::settingsWriteRefusesWrongValues()
+{
+    QFETCH(Handler, write);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QString, blamed);
+    DeviceRig r;
+    fillValidPage(r);
+    r.setField(field, text);
+    (r.settings.*write)();
+    if (blamed.isEmpty()) {
+        QCOMPARE(r.serialWrites().last(), RegisterWrite(112, 2));
+        return;
+    }
+    QVERIFY(r.links.serialWrites.isEmpty());
+    QVERIFY(r.waiter.pauses.isEmpty());
+    QVERIFY(!r.form.commandInProgress);
+    QCOMPARE(r.prompter.told.size(), 1);
+    QVERIFY2(r.prompter.told[0].contains(blamed), qPrintable(r.prompter.told[0]));
+    QVERIFY(r.form.statusLine.text().contains(blamed));
+}
+
+void TestDeviceSettings::settingsWriteOnTcp()
+{
+    DeviceRig r;
+    fillValidPage(r);
+    r.useTcpClient();
+    QList<bool> inProgress;
+    r.links.onSend = [&r, &inProgress] {
+        inProgress << r.form.commandInProgress;
+        r.form.awaitingReply = false;
+    };
+    r.settings.cmdSet1_Click();
+    QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
+    QCOMPARE(inProgress, QList<bool>(26, true));
+    QVERIFY(!r.form.commandInProgress);
+    QCOMPARE(r.waiter.pauses, QList<int>{300} + repeated(60, 41)); // no serial pauses
+    QCOMPARE(r.waiter.timeouts, repeated(RegisterWriter::ReplyTimeoutMs, 26));
+}
+
+void TestDeviceSettings::settingsWriteStopsWithoutLink()
+{
+    DeviceRig r;
+    fillValidPage(r);
+    r.useTcpClient();
+    r.links.clientConnected = false;
+    r.links.connectSucceeds = false;
+    r.settings.cmdSet1_Click();
+    QVERIFY(r.links.clientSends.isEmpty());
+    QCOMPARE(r.links.reconnects, 1);
+    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(r.form.statusLine.text().contains("no link"));
+    QCOMPARE(r.waiter.pauses, QList<int>{300}); // no settling after a write that never went out
+}
+
+void TestDeviceSettings::secondCommandRefusedWhileOneRuns()
+{
+    DeviceRig r;
+    fillValidPage(r);
+    r.useTcpClient();
+    bool nested = false;
+    r.links.onSend = [&] {
+        if (!nested) {
+            nested = true;
+            r.settings.cmdAlarmon_Click(); // pressed while the first write waits
+            r.network.wrt_svr_ip_Click();
+        }
+        r.form.awaitingReply = false;
+    };
+    r.settings.cmdSet1_Click();
+    QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
+    QVERIFY(r.form.statusLine.text().startsWith("Write: sent"));
+
+    r.settings.cmdAlarmon_Click(); // once the write is over, the command goes out
+    QCOMPARE(r.clientWrites().last(), RegisterWrite(118, 3));
+}
+
+void TestDeviceSettings::singleCommands_data()
+{
+    QTest::addColumn<Handler>("command");
+    QTest::addColumn<RegisterWrite>("write");
+    QTest::addColumn<QList<int>>("pauses");
+    QTest::newRow("Alarm ON") << &DeviceSettings::cmdAlarmon_Click << RegisterWrite(118, 3)
+                              << QList<int>{60};
+    QTest::newRow("Alarm OFF") << &DeviceSettings::cmdAlarmoff_Click << RegisterWrite(118, 0)
+                               << QList<int>{60};
+    QTest::newRow("calibration Write")
+        << &DeviceSettings::wrt_KRT54_Click << RegisterWrite(112, 2) << QList<int>{300};
+    QTest::newRow("Default") << &DeviceSettings::cmdDefault_Click << RegisterWrite(112, 5377)
+                             << QList<int>{300};
+    QTest::newRow("Save as default")
+        << &DeviceSettings::Command2_Click << RegisterWrite(112, 5378) << QList<int>{300};
+    QTest::newRow("firmware update")
+        << &DeviceSettings::cmd_firm_Click << RegisterWrite(112, 384) << QList<int>{300};
+}
+
+void TestDeviceSettings::singleCommands()
+{
+    QFETCH(Handler, command);
+    QFETCH(RegisterWrite, write);
+    QFETCH(QList<int>, pauses);
+    DeviceRig r;
+    r.prompter.yesNoAnswers << true;
+    (r.settings.*command)();
+    QCOMPARE(r.serialWrites(), QList<RegisterWrite>{write});
+    QCOMPARE(r.waiter.pauses, pauses);
+    QVERIFY(!r.form.commandInProgress);
+
+    DeviceRig tcp;
+    tcp.useTcpClient();
+    tcp.prompter.yesNoAnswers << true;
+    (tcp.settings.*command)();
+    QCOMPARE(tcp.clientWrites(), QList<RegisterWrite>{write});
+    QCOMPARE(tcp.waiter.pauses, pauses.mid(0, pauses.first() == 300 ? 1 : 0));
+}
+
+void TestDeviceSettings::alarmOnFrame()
+{
+    DeviceRig r;
+    r.form.slaveAddress = 1;
+    r.settings.cmdAlarmon_Click();
+    QCOMPARE(r.links.serialWrites, QList<QByteArray>{QByteArray::fromHex("0106007600032811")});
+}
+
+void TestDeviceSettings::firmwareUpdateNeedsConfirmation()
+{
+    DeviceRig r;
+    r.prompter.yesNoAnswers << false;
+    r.settings.cmd_firm_Click();
+    QCOMPARE(r.prompter.asked.size(), 1);
+    QVERIFY(r.links.serialWrites.isEmpty());
+    QVERIFY(r.waiter.pauses.isEmpty());
+    QVERIFY(!r.form.commandInProgress);
+}
+
+void TestDeviceSettings::calibrationModify()
+{
+    DeviceRig r;
+    r.setField(168, QStringLiteral("1000"));
+    r.setField(169, QStringLiteral("1001.5"));
+    r.setField(170, QStringLiteral("998"));
+    r.settings.modify_KRT54_Click();
+    QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{167, 1000}, {168, 1002}, {169, 998}}));
+    QCOMPARE(r.waiter.pauses, (QList<int>{300, 60, 60, 60}));
+
+    DeviceRig unread;
+    unread.setField(168, QStringLiteral("1000"));
+    unread.setField(169, QStringLiteral("1000"));
+    unread.settings.modify_KRT54_Click(); // field 170 still "88888"
+    QVERIFY(unread.links.serialWrites.isEmpty());
+    QVERIFY(unread.prompter.told.value(0).contains("c-axis Cal. Factor"));
+}
+
+void TestDeviceSettings::scaleOptionsExcludeEachOther_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    // 0 GBT, 1 MMI, 2 KMA
+    QTest::newRow("KMA unticks GBT") << 0 << 2;
+    QTest::newRow("GBT unticks MMI") << 1 << 0;
+    QTest::newRow("MMI unticks KMA") << 2 << 1;
+}
+
+void TestDeviceSettings::scaleOptionsExcludeEachOther()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    DeviceRig r;
+    const QList<Control *> scales{&r.form.chkGBT, &r.form.chkMMI, &r.form.chkKMA};
+    r.form.chkgas.setChecked(true);
+    scales[first]->setChecked(true);
+    scales[second]->setChecked(true);
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(scales[k]->isChecked(), k == second);
+    QVERIFY(r.form.chkgas.isChecked()); // other options are not scales
+
+    scales[second]->setChecked(false); // unticking touches nothing else
+    for (Control *box : scales)
+        QVERIFY(!box->isChecked());
+}
+
+void TestDeviceSettings::clockBoxEnablesTheButton()
+{
+    DeviceRig r;
+    r.form.chkadj.setChecked(true);
+    QVERIFY(r.form.cmdadj.isEnabled());
+    r.form.chkadj.setChecked(false);
+    QVERIFY(!r.form.cmdadj.isEnabled());
+}
+
+QTEST_GUILESS_MAIN(TestDeviceSettings)
+#include "tst_devicesettings.moc"
