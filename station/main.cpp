@@ -8,7 +8,12 @@
 #include "shell/Station.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <csignal>
+#include <functional>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,6 +51,34 @@ CommandLine parseCommandLine(const QStringList &args)
     }
     cl.address = address.join(QLatin1Char(' '));
     return cl;
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+// SIGTERM and SIGINT arrive through a socket pair on the window thread, where the station
+// can finish its recordings before it quits, as "&Exit" does.
+void onTerminationRequest(QObject *context, const std::function<void()> &finish)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [finish] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+        finish();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 } // namespace
@@ -88,6 +121,7 @@ int main(int argc, char *argv[])
         window.closeForExit();
         QApplication::quit();
     });
+    onTerminationRequest(&window, [&station] { station.endSession(); });
     window.show();
     station.Form_Load(cl.address);
     return QApplication::exec();

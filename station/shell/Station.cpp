@@ -24,8 +24,11 @@ const QStringList DisplacementRanges = {"50", "20", "10", "5", "2", "1", "0.5", 
 Station::Station(const StationServices &services, QObject *parent)
     : QObject(parent), services_(services),
       eventLog_(form_, services_.folder, services.clock, services.prompter, services.shell),
-      views_(form_, services_.folder, services.shell)
+      views_(form_, services_.folder, services.shell),
+      eventFile_(form_, eventLog_, services_.folder, services.clock),
+      manualRecording_(form_, services_.folder, services.clock)
 {
+    connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
     connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
@@ -118,12 +121,29 @@ void Station::saveSettings()
     settingsFailing_ = true;
 }
 
-void Station::cmdSave_Click() { saveSettings(); }
+// Times that do not fit the sample ring are refused where they are confirmed or saved.
+bool Station::recordTimesAccepted()
+{
+    const QString problem =
+        SettingsFile::checkRecordTimes(NumberText::leadingNumber(form_.txtrecPrev.text()),
+                                       NumberText::leadingNumber(form_.txtrecafter.text()));
+    if (!problem.isEmpty())
+        form_.statusLine.setText(problem);
+    return problem.isEmpty();
+}
+
+void Station::cmdSave_Click()
+{
+    if (recordTimesAccepted())
+        saveSettings();
+}
 
 void Station::Dir1_Change() { cmdSave_Click(); }
 
 void Station::cmdComset_Click()
 {
+    if (!recordTimesAccepted())
+        return;
     for (int k = 0; k < 13; ++k)
         form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
     form_.fraHost.setVisible(false);
@@ -138,6 +158,13 @@ void Station::mnuExit_Click()
                                      QStringLiteral("Warning!")))
         return;
     eventLog_.AppendEventLog(now() + QStringLiteral(" Manual Exit Application"));
+    endSession();
+}
+
+void Station::endSession()
+{
+    manualRecording_.finish();
+    eventFile_.finishPending();
     emit quitRequested();
 }
 

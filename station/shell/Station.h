@@ -3,7 +3,9 @@
 #include "Form.h"
 #include "Views.h"
 #include "common/ProgramFolder.h"
+#include "records/EventFile.h"
 #include "records/EventLog.h"
+#include "records/ManualRecording.h"
 
 #include <QObject>
 #include <memory>
@@ -42,6 +44,8 @@ public:
     const ProgramFolder &folder() const { return services_.folder; }
     EventLog &eventLog() { return eventLog_; }
     Views &views() { return views_; }
+    EventFile &eventFile() { return eventFile_; }
+    ManualRecording &manualRecording() { return manualRecording_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -50,6 +54,9 @@ public:
     void Dir1_Change();
     void cmdComset_Click();
     void mnuExit_Click();
+    // The last step of every way out ("&Exit", the system asking the program to end):
+    // finishes what is being recorded, then asks to quit.
+    void endSession();
 
     // The start-up and delete steps select a record file; loading it into the history view.
     void File1_Click();
@@ -64,10 +71,13 @@ private:
     void loadEventSummaries();
     void selectRecordFolder();
     void saveSettings();
+    bool recordTimesAccepted();
 
     StationServices services_;
     Form form_;
     EventLog eventLog_;
     Views views_;
+    EventFile eventFile_;
+    ManualRecording manualRecording_;
     bool settingsFailing_ = false;
 };

@@ -1,0 +1,197 @@
+#include "EventFile.h"
+
+#include "EventLog.h"
+#include "RecordsLogging.h"
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/ProgramFolder.h"
+#include "common/TextFiles.h"
+#include "shell/Form.h"
+
+#include <QDir>
+#include <array>
+
+namespace
+{
+
+constexpr int StationCodeField = 100;
+constexpr int IntensityField = 10;
+constexpr int SamplesPerSecond = 100;
+constexpr double RingSeconds = double(SampleRing::Rows) / SamplesPerSecond;
+constexpr int ColumnWidth = 10;
+constexpr int RowBytes = 6 * (ColumnWidth + 1) + 1;
+
+struct Extremes {
+    std::array<float, 3> max{-999, -999, -999};
+    std::array<float, 3> min{999, 999, 999};
+};
+
+void appendLine(QByteArray &out, const QString &line)
+{
+    out += line.toUtf8();
+    out += TextFiles::LineEnd;
+}
+
+QString column(double value, int decimals)
+{
+    return NumberText::rightAligned(NumberText::fixed(value, decimals), ColumnWidth);
+}
+
+QString dataRow(int k, const SampleRing::Row &row)
+{
+    QString line = column(k * 0.01, 2);
+    for (float value : row) {
+        line += QLatin1Char(',');
+        line += column(value, 3);
+    }
+    return line;
+}
+
+QString amplitudeLine(char axis, float max, float min)
+{
+    return QStringLiteral("#AmplitudeMAX. ") + QLatin1Char(axis) + QStringLiteral(":   ") +
+           NumberText::singleText(max) + QStringLiteral(" ~ ") + NumberText::singleText(min);
+}
+
+} // namespace
+
+EventFile::EventFile(Form &form, EventLog &eventLog, const ProgramFolder &folder,
+                     const Clock &clock)
+    : form_(form), eventLog_(eventLog), folder_(folder), clock_(clock)
+{
+}
+
+void EventFile::TmrRec_Timer()
+{
+    ++postAlarmTicks_;
+    if (NumberText::leadingNumber(form_.txtrecafter.text()) > postAlarmTicks_)
+        return;
+    postAlarmTicks_ = 0;
+    form_.TmrRec.stop();
+    WriteEventCsv();
+}
+
+void EventFile::WriteEventCsv()
+{
+    write(window());
+}
+
+void EventFile::finishPending()
+{
+    if (!form_.TmrRec.isActive())
+        return;
+    postAlarmTicks_ = 0;
+    form_.TmrRec.stop();
+    write(windowUpToWriteIndex());
+}
+
+EventFile::Window EventFile::window() const
+{
+    // The settings refuse times beyond the ring, but a typed and unsaved text can still hold
+    // one: such a window is cut to the ring instead of repeating older rows.
+    const double pre = qBound(0.0, NumberText::leadingNumber(form_.txtrecPrev.text()), RingSeconds);
+    const double post =
+        qBound(0.0, NumberText::leadingNumber(form_.txtrecafter.text()), RingSeconds - pre);
+    Window w;
+    const qint64 first =
+        NumberText::roundHalfEven(form_.ring.ringEventIndex - pre * SamplesPerSecond);
+    w.firstRow = int((first % SampleRing::Rows + SampleRing::Rows) % SampleRing::Rows);
+    w.rows =
+        int(qMax<qint64>(0, NumberText::roundHalfEven((pre + post) * SamplesPerSecond - 1) + 1));
+    return w;
+}
+
+EventFile::Window EventFile::windowUpToWriteIndex() const
+{
+    Window w = window();
+    const int recorded =
+        (form_.ring.ringWriteIndex - w.firstRow + SampleRing::Rows) % SampleRing::Rows;
+    w.rows = qMin(w.rows, recorded);
+    return w;
+}
+
+QString EventFile::timeStamp() const
+{
+    return form_.eventStartTime.toString(QStringLiteral("yyyyMMddHHmmss")).right(12);
+}
+
+QString EventFile::fileNamePart(const QString &stationCode)
+{
+    QString part = stationCode;
+    for (QChar &ch : part) {
+        const bool safe = (ch.unicode() < 128 && ch.isLetterOrNumber()) || ch == QLatin1Char('-') ||
+                          ch == QLatin1Char('_');
+        if (!safe)
+            ch = QLatin1Char('_');
+    }
+    return part;
+}
+
+QString EventFile::fileName() const
+{
+    return timeStamp() + QLatin1Char('_') + fileNamePart(form_.txtReal.text(StationCodeField)) +
+           QStringLiteral(".CSV");
+}
+
+QByteArray EventFile::compose(const Window &window) const
+{
+    const SampleRing &ring = form_.ring;
+    Extremes ext;
+    for (int k = 0, r = window.firstRow; k < window.rows; ++k, r = SampleRing::next(r)) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const float v = ring.rows[r][axis];
+            if (v > ext.max[axis])
+                ext.max[axis] = v;
+            if (v < ext.min[axis])
+                ext.min[axis] = v;
+        }
+    }
+
+    const QString code = form_.txtReal.text(StationCodeField);
+    QByteArray out;
+    out.reserve(1024 + window.rows * RowBytes);
+    appendLine(out, QStringLiteral("#StationCode:") + code);
+    appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp() + QLatin1Char('_') +
+                        code + QStringLiteral(".CSV)"));
+    appendLine(out,
+               QStringLiteral("#StartTime:") + NumberText::generalDateTime(form_.eventStartTime));
+    appendLine(out, QStringLiteral("#RecordLength(sec):   120.00 "));
+    appendLine(out, QStringLiteral("#SampleRate(Hz): 100"));
+    appendLine(out, QStringLiteral("#AmplitudeUnit:  gal. DCoffset(corr)"));
+    for (int axis = 0; axis < 3; ++axis)
+        appendLine(out, amplitudeLine(char('a' + axis), ext.max[axis], ext.min[axis]));
+    appendLine(out, QStringLiteral("#Intensity: ") + form_.txtReal.text(IntensityField));
+    appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
+    appendLine(out, QStringLiteral("#Data: 4F10.3 "));
+    for (int k = 0, r = window.firstRow; k < window.rows; ++k, r = SampleRing::next(r))
+        appendLine(out, dataRow(k, ring.rows[r]));
+    return out;
+}
+
+void EventFile::write(const Window &window)
+{
+    const QByteArray bytes = compose(window);
+    const QString dir = form_.Dir1.path();
+    const QString path = dir.isEmpty() ? fileName() : QDir(dir).filePath(fileName());
+    QString error = QStringLiteral("no record folder");
+    if (dir.isEmpty() || !TextFiles::append(path, bytes, &error))
+        keepInProgramFolder(path, error, bytes);
+    form_.lblRec.setVisible(false);
+}
+
+void EventFile::keepInProgramFolder(const QString &failedPath, const QString &error,
+                                    const QByteArray &bytes)
+{
+    const QString fallback = folder_.file(fileName());
+    QString fallbackError;
+    const bool kept = TextFiles::append(fallback, bytes, &fallbackError);
+    const QString message = kept
+                                ? QStringLiteral("Event file not written to %1 (%2); kept in %3")
+                                      .arg(failedPath, error, fallback)
+                                : QStringLiteral("Event file not written to %1 (%2) nor to %3 (%4)")
+                                      .arg(failedPath, error, fallback, fallbackError);
+    qCWarning(lcRecords).noquote() << message;
+    form_.statusLine.setText(message);
+    eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+                             message);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class Clock;
+class EventLog;
+class Form;
+class ProgramFolder;
+
+// The event waveform file: the post-alarm count of `TmrRec` and the CSV of the rows of
+// `SampleRing` around the trigger row, written to the record folder.
+class EventFile
+{
+public:
+    EventFile(Form &form, EventLog &eventLog, const ProgramFolder &folder, const Clock &clock);
+
+    // One tick of `TmrRec`: writes the file once the post-alarm time has passed.
+    void TmrRec_Timer();
+    void WriteEventCsv();
+    // Leaving the station while the post-alarm time runs: writes the file with the rows
+    // recorded so far.
+    void finishPending();
+
+    int postAlarmTicks() const { return postAlarmTicks_; }
+
+    // The file name of the current event: time stamp, "_", station code made safe, ".CSV".
+    QString fileName() const;
+    // The station code with every character that is not safe in a file name replaced.
+    static QString fileNamePart(const QString &stationCode);
+
+private:
+    struct Window {
+        int firstRow = 0;
+        int rows = 0;
+    };
+    Window window() const;
+    Window windowUpToWriteIndex() const;
+    void write(const Window &window);
+    QByteArray compose(const Window &window) const;
+    QString timeStamp() const;
+    void keepInProgramFolder(const QString &failedPath, const QString &error,
+                             const QByteArray &bytes);
+
+    Form &form_;
+    EventLog &eventLog_;
+    const ProgramFolder &folder_;
+    const Clock &clock_;
+    int postAlarmTicks_ = 0;
+};

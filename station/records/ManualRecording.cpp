@@ -1,0 +1,161 @@
+#include "ManualRecording.h"
+
+#include "RecordsLogging.h"
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/ProgramFolder.h"
+#include "common/TextFiles.h"
+#include "shell/Form.h"
+
+#include <QDir>
+
+namespace
+{
+
+QString extremesLine(const char *label, const std::array<float, 3> &values)
+{
+    QString line = QLatin1String(label);
+    for (float v : values)
+        line += QStringLiteral(", ") + NumberText::fixed(v, 4);
+    return line;
+}
+
+} // namespace
+
+ManualRecording::ManualRecording(Form &form, const ProgramFolder &folder, const Clock &clock,
+                                 QObject *parent)
+    : QObject(parent), form_(form), folder_(folder), clock_(clock)
+{
+}
+
+void ManualRecording::cmdM_Rec_Click()
+{
+    manualRecording_ = !manualRecording_;
+    if (manualRecording_) {
+        start();
+        return;
+    }
+    stop();
+    if (manualRestart_) {
+        cmdM_Rec_Click();
+        manualRestart_ = false;
+    }
+}
+
+void ManualRecording::finish()
+{
+    if (manualRecording_)
+        cmdM_Rec_Click();
+}
+
+void ManualRecording::appendSample(float a, float b, float c)
+{
+    if (!manualRecording_)
+        return;
+    // A full file is cut here; the sample that found it full opens the next file, so that
+    // no sample falls between the two.
+    if (manualRowCount_ >= RowsPerFile) {
+        manualRestart_ = true;
+        cmdM_Rec_Click();
+        if (!manualRecording_)
+            return;
+    }
+    const std::array<float, 3> values{a, b, c};
+    writeText(NumberText::doubleText(manualRowCount_ * 0.01) + QLatin1Char(',') +
+              NumberText::singleText(a) + QLatin1Char(',') + NumberText::singleText(b) +
+              QLatin1Char(',') + NumberText::singleText(c));
+    for (int k = 0; k < 3; ++k) {
+        if (values[k] > manualMax_[k])
+            manualMax_[k] = values[k];
+        if (values[k] < manualMin_[k])
+            manualMin_[k] = values[k];
+    }
+    ++manualRowCount_;
+}
+
+void ManualRecording::start()
+{
+    manualMax_.fill(-999);
+    manualMin_.fill(999);
+    const QString name = uniqueName();
+    manualTempPath_ = folder_.file(name);
+    manualFinalPath_ = QDir(folder_.file(QStringLiteral("RecCSV"))).filePath(name);
+    file_.setFileName(manualTempPath_);
+    writeFailed_ = false;
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        manualRecording_ = false;
+        tell(QStringLiteral("Cannot start the manual recording %1: %2")
+                 .arg(manualTempPath_, file_.errorString()));
+        return;
+    }
+    writeText(QStringLiteral("Time,a,b,c"));
+    form_.cmdM_Rec.setText(QStringLiteral("Stop Rec"));
+    form_.lblRec.setText(QStringLiteral("Vorsa Recording-M"));
+    form_.lblRec.setVisible(true);
+    manualRowCount_ = 0;
+    form_.mnuhost.setEnabled(false);
+}
+
+void ManualRecording::stop()
+{
+    form_.cmdM_Rec.setText(QStringLiteral("Manual Rec"));
+    writeSummary();
+    closeFile();
+    moveIntoRecCsv();
+    form_.lblRec.setText(QStringLiteral("Vorsa Recording"));
+    form_.lblRec.setVisible(false);
+    form_.mnuhost.setEnabled(true);
+}
+
+// "M" and the start time; a second recording in the same second gets "_2", "_3" ... so that
+// it never replaces the first one.
+QString ManualRecording::uniqueName() const
+{
+    const QString base = QLatin1Char('M') + clock_.now().toString(QStringLiteral("MMddHHmmss"));
+    const QDir recCsv(folder_.file(QStringLiteral("RecCSV")));
+    QString name = base + QStringLiteral(".csv");
+    for (int n = 2; QFile::exists(folder_.file(name)) || recCsv.exists(name); ++n)
+        name = base + QStringLiteral("_%1.csv").arg(n);
+    return name;
+}
+
+void ManualRecording::writeText(const QString &text)
+{
+    const QByteArray line = text.toUtf8() + TextFiles::LineEnd;
+    if (file_.write(line) == line.size() || writeFailed_)
+        return;
+    writeFailed_ = true;
+    tell(QStringLiteral("Cannot write the manual recording %1: %2")
+             .arg(manualTempPath_, file_.errorString()));
+}
+
+void ManualRecording::writeSummary()
+{
+    writeText(extremesLine("Max", manualMax_));
+    writeText(extremesLine("Min", manualMin_));
+}
+
+void ManualRecording::closeFile()
+{
+    if (!file_.flush() && !writeFailed_) {
+        writeFailed_ = true;
+        tell(QStringLiteral("Cannot write the manual recording %1: %2")
+                 .arg(manualTempPath_, file_.errorString()));
+    }
+    file_.close();
+}
+
+void ManualRecording::moveIntoRecCsv()
+{
+    QFile done(manualTempPath_);
+    if (done.rename(manualFinalPath_))
+        return;
+    tell(QStringLiteral("Manual recording kept in %1, not moved to %2: %3")
+             .arg(manualTempPath_, manualFinalPath_, done.errorString()));
+}
+
+void ManualRecording::tell(const QString &message)
+{
+    qCWarning(lcRecords).noquote() << message;
+    form_.statusLine.setText(message);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "shell/Form.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Helpers shared by the recording tests: ring contents whose printed form is known exactly,
+// and reading back what the writers produced.
+namespace RecordFiles
+{
+
+// Every value is a multiple of 1/8, so "0.000" prints it without rounding.
+inline SampleRing::Row ringRow(int r)
+{
+    return {(r % 4000) * 0.125f - 250.0f, (r % 997) * 0.5f, 1.5f - (r % 13) * 0.25f,
+            (r % 8) * 0.125f, (r % 64) * 0.125f};
+}
+
+inline void fillRing(SampleRing &ring)
+{
+    for (int r = 0; r < SampleRing::Rows; ++r)
+        ring.rows[r] = ringRow(r);
+}
+
+// The data row the event file holds for row k taken from ring row r, built with printf.
+inline QString expectedEventRow(int k, const SampleRing::Row &v)
+{
+    return QString::asprintf("%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f", k * 0.01, double(v[0]),
+                             double(v[1]), double(v[2]), double(v[3]), double(v[4]));
+}
+
+// Lines of a file written with CR LF ends; `crlfOnly` tells whether every line end was CR LF.
+inline QStringList crlfLines(const QByteArray &bytes, bool *crlfOnly = nullptr)
+{
+    if (crlfOnly)
+        *crlfOnly = bytes.count('\n') == bytes.count("\r\n") && bytes.endsWith("\r\n");
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace RecordFiles

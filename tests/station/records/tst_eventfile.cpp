@@ -1,0 +1,409 @@
+#include "RecordFiles.h"
+#include "StationFixture.h"
+#include "common/NumberText.h"
+#include "common/ProgramFolder.h"
+#include "records/EventFile.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace RecordFiles;
+
+namespace
+{
+
+const QDateTime EventStart(QDate(2024, 1, 15), QTime(8, 30, 12));
+
+// A station in Record mode whose ring is full and whose event started at `eventIndex`, with
+// `recordedAfter` rows written since.
+void startEvent(StationFixture &f, int eventIndex, int recordedAfter)
+{
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    form.recordMode = true;
+    form.txtReal.setText(100, QStringLiteral("77"));
+    form.txtReal.setText(10, QStringLiteral("4"));
+    fillRing(form.ring);
+    form.ring.ringEventIndex = eventIndex;
+    form.ring.ringWriteIndex = (eventIndex + recordedAfter) % SampleRing::Rows;
+    form.eventStartTime = EventStart;
+    form.TmrRec.start();
+    form.lblRec.setVisible(true);
+}
+
+QString recordPath(StationFixture &f, const QString &name)
+{
+    return QDir(f.station->form().Dir1.path()).filePath(name);
+}
+
+QStringList readLines(const QString &path, bool *crlfOnly = nullptr)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return crlfLines(file.readAll(), crlfOnly);
+}
+
+void tick(EventFile &eventFile, int times)
+{
+    for (int i = 0; i < times; ++i)
+        eventFile.TmrRec_Timer();
+}
+
+} // namespace
+
+class TestEventFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writtenOnLastPostAlarmTick();
+    void windowOfRows_data();
+    void windowOfRows();
+    void header();
+    void extremes_data();
+    void extremes();
+    void stationCodeInName_data();
+    void stationCodeInName();
+    void twoEventsInOneSecondShareTheFile();
+    void tooWideValueWrittenWhole();
+    void newStartMovesWindowButNotCount();
+    void writeFailureKeepsSamples_data();
+    void writeFailureKeepsSamples();
+    void bothFoldersFailingIsReported();
+    void exitWritesPendingEventWithSamplesAtHand();
+    void recordTimesRefused_data();
+    void recordTimesRefused();
+};
+
+void TestEventFile::writtenOnLastPostAlarmTick()
+{
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    EventFile &eventFile = f.station->eventFile();
+    const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
+
+    tick(eventFile, 89);
+    QVERIFY2(!QFile::exists(path), "written before the 90th tick");
+    QVERIFY(form.TmrRec.isActive());
+    QVERIFY(form.lblRec.isVisible());
+    QCOMPARE(eventFile.postAlarmTicks(), 89);
+
+    tick(eventFile, 1);
+    QVERIFY(QFile::exists(path));
+    QVERIFY(!form.TmrRec.isActive());
+    QVERIFY(!form.lblRec.isVisible());
+    QCOMPARE(eventFile.postAlarmTicks(), 0);
+
+    // The timer that runs the ticks is the station's `TmrRec`.
+    QFile::remove(path);
+    form.TmrRec.setInterval(1);
+    form.TmrRec.start();
+    form.txtrecafter.setText(QStringLiteral("1"));
+    QTRY_VERIFY(QFile::exists(path));
+}
+
+void TestEventFile::windowOfRows_data()
+{
+    QTest::addColumn<QString>("pre");
+    QTest::addColumn<QString>("post");
+    QTest::addColumn<int>("eventIndex");
+    QTest::addColumn<int>("ticks");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("firstRingRow");
+
+    QTest::newRow("defaults") << "30"
+                              << "90" << 5000 << 90 << 12000 << 2000;
+    QTest::newRow("trigger 10 s after row 0: wraps") << "30"
+                                                     << "90" << 1000 << 90 << 12000 << 22000;
+    QTest::newRow("window starts at the last ring row") << "30"
+                                                        << "90" << 2999 << 90 << 12000 << 23999;
+    QTest::newRow("window starts at row 0") << "30"
+                                            << "90" << 3000 << 90 << 12000 << 0;
+    QTest::newRow("window runs past the end of the ring") << "30"
+                                                          << "90" << 20000 << 90 << 12000 << 17000;
+    QTest::newRow("short times") << "10"
+                                 << "20" << 500 << 20 << 3000 << 23500;
+    QTest::newRow("fractional pre-alarm time") << "2.5"
+                                               << "1" << 100 << 1 << 350 << 23850;
+    QTest::newRow("whole ring") << "240"
+                                << "0" << 7 << 0 << 24000 << 7;
+}
+
+void TestEventFile::windowOfRows()
+{
+    QFETCH(QString, pre);
+    QFETCH(QString, post);
+    QFETCH(int, eventIndex);
+    QFETCH(int, ticks);
+    QFETCH(int, rows);
+    QFETCH(int, firstRingRow);
+
+    StationFixture f;
+    startEvent(f, eventIndex, rows);
+    Form &form = f.station->form();
+    form.txtrecPrev.setText(pre);
+    form.txtrecafter.setText(post);
+    tick(f.station->eventFile(), qMax(ticks, 1));
+
+    bool crlfOnly = false;
+    const QStringList lines =
+        readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")), &crlfOnly);
+    QVERIFY(crlfOnly);
+    QCOMPARE(lines.size(), 12 + rows);
+    QCOMPARE(lines[3], QStringLiteral("#RecordLength(sec):   120.00 "));
+    for (int k = 0; k < rows; ++k) {
+        const int r = (firstRingRow + k) % SampleRing::Rows;
+        const QString want = expectedEventRow(k, ringRow(r));
+        if (lines[12 + k] != want)
+            QFAIL(qPrintable(QStringLiteral("row %1: %2, expected %3 (ring row %4)")
+                                 .arg(k)
+                                 .arg(lines[12 + k], want)
+                                 .arg(r)));
+    }
+    const int triggerRow = 12 + int(NumberText::leadingNumber(pre) * 100);
+    if (triggerRow < lines.size())
+        QVERIFY2(lines[triggerRow] == expectedEventRow(triggerRow - 12, ringRow(eventIndex)),
+                 "the trigger row is not at the pre-alarm time");
+}
+
+void TestEventFile::header()
+{
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    for (int r = 2000; r < 14000; ++r)
+        form.ring.rows[r] = {0.25f, -3.0f, 7.5f, 1, 1};
+    form.ring.rows[2500][0] = 12.5f;
+    form.ring.rows[9000][0] = -20.1f;
+    f.station->eventFile().WriteEventCsv();
+
+    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    const QStringList want = {
+        "#StationCode:77",
+        "#InstrumentKind: CSV  (240115083012_77.CSV)",
+        "#StartTime:2024/01/15 08:30:12",
+        "#RecordLength(sec):   120.00 ",
+        "#SampleRate(Hz): 100",
+        "#AmplitudeUnit:  gal. DCoffset(corr)",
+        "#AmplitudeMAX. a:   12.5 ~ -20.1",
+        "#AmplitudeMAX. b:   -3 ~ -3",
+        "#AmplitudeMAX. c:   7.5 ~ 7.5",
+        "#Intensity: 4",
+        "#DataSequence: Time; a; b; c; Pd; Displacement",
+        "#Data: 4F10.3 ",
+    };
+    QCOMPARE(lines.mid(0, 12), want);
+    QCOMPARE(lines[12],
+             QStringLiteral("      0.00,     0.250,    -3.000,     7.500,     1.000,     1.000"));
+    QCOMPARE(lines.last().left(10), QStringLiteral("    119.99"));
+}
+
+void TestEventFile::extremes_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("all below the start maximum") << -1000.0f << "#AmplitudeMAX. a:   -999 ~ -1000";
+    QTest::newRow("all above the start minimum") << 1000.0f << "#AmplitudeMAX. a:   1000 ~ 999";
+    QTest::newRow("seven significant digits") << 1234.5678f << "#AmplitudeMAX. a:   1234.568 ~ 999";
+    QTest::newRow("equal to the start maximum") << -999.0f << "#AmplitudeMAX. a:   -999 ~ -999";
+}
+
+void TestEventFile::extremes()
+{
+    QFETCH(float, value);
+    QFETCH(QString, line);
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    for (int r = 2000; r < 14000; ++r)
+        form.ring.rows[r][0] = value;
+    f.station->eventFile().WriteEventCsv();
+    QCOMPARE(readLines(recordPath(f, QStringLiteral("240115083012_77.CSV"))).value(6), line);
+}
+
+void TestEventFile::stationCodeInName_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("digits") << "77"
+                            << "240115083012_77.CSV";
+    QTest::newRow("empty") << ""
+                           << "240115083012_.CSV";
+    QTest::newRow("slash") << "a/b"
+                           << "240115083012_a_b.CSV";
+    QTest::newRow("climbing out") << "../../x"
+                                  << "240115083012_______x.CSV";
+    QTest::newRow("backslash, colon, blank") << "C:\\x y"
+                                             << "240115083012_C__x_y.CSV";
+}
+
+void TestEventFile::stationCodeInName()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    f.station->form().txtReal.setText(100, code);
+    f.station->eventFile().WriteEventCsv();
+
+    const QDir dir(f.station->form().Dir1.path());
+    QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{name});
+    const QStringList lines = readLines(dir.filePath(name));
+    QCOMPARE(lines.value(0), QStringLiteral("#StationCode:") + code);
+    QCOMPARE(lines.value(1), QStringLiteral("#InstrumentKind: CSV  (240115083012_") + code +
+                                 QStringLiteral(".CSV)"));
+}
+
+void TestEventFile::twoEventsInOneSecondShareTheFile()
+{
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    f.station->eventFile().WriteEventCsv();
+    form.ring.ringEventIndex = 6000;
+    f.station->eventFile().WriteEventCsv();
+
+    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    QCOMPARE(lines.size(), 2 * (12 + 12000));
+    QCOMPARE(lines[12 + 12000], QStringLiteral("#StationCode:77"));
+    QCOMPARE(lines[12 + 12000 + 12], expectedEventRow(0, ringRow(3000)));
+    QCOMPARE(lines.last(), expectedEventRow(11999, ringRow(14999)));
+}
+
+void TestEventFile::tooWideValueWrittenWhole()
+{
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    form.ring.rows[2000] = {12345678.0f, -1234567.0f, 0, 0, 99999.5f};
+    f.station->eventFile().WriteEventCsv();
+    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    QCOMPARE(lines.value(12), QStringLiteral("      0.00,12345678.000,-1234567.000,     0.000,     "
+                                             "0.000, 99999.500"));
+}
+
+void TestEventFile::newStartMovesWindowButNotCount()
+{
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    EventFile &eventFile = f.station->eventFile();
+    tick(eventFile, 50);
+    // A second trigger: the trigger logic moves the row and the time and enables the timer.
+    form.ring.ringEventIndex = 10000;
+    form.eventStartTime = EventStart.addSecs(50);
+    form.TmrRec.start();
+    tick(eventFile, 39);
+    const QString path = recordPath(f, QStringLiteral("240115083102_77.CSV"));
+    QVERIFY(!QFile::exists(path));
+    tick(eventFile, 1);
+    const QStringList lines = readLines(path);
+    QCOMPARE(lines.size(), 12 + 12000);
+    QCOMPARE(lines[12 + 3000], expectedEventRow(3000, ringRow(10000)));
+}
+
+void TestEventFile::writeFailureKeepsSamples_data()
+{
+    QTest::addColumn<bool>("removeFolder");
+    QTest::newRow("record folder removed") << true;
+    QTest::newRow("no record folder") << false;
+}
+
+void TestEventFile::writeFailureKeepsSamples()
+{
+    QFETCH(bool, removeFolder);
+    StationFixture f;
+    startEvent(f, 5000, 9000);
+    Form &form = f.station->form();
+    if (removeFolder)
+        QVERIFY(QDir(form.Dir1.path()).removeRecursively());
+    else
+        form.Dir1.setPath(QString());
+    tick(f.station->eventFile(), 90);
+
+    const QStringList lines = readLines(f.file(QStringLiteral("240115083012_77.CSV")));
+    QCOMPARE(lines.size(), 12 + 12000);
+    QCOMPARE(lines.last(), expectedEventRow(11999, ringRow(13999)));
+    QVERIFY2(form.statusLine.text().startsWith(QStringLiteral("Event file not written")),
+             qPrintable(form.statusLine.text()));
+    QVERIFY(form.statusLine.text().contains(f.file(QStringLiteral("240115083012_77.CSV"))));
+    QVERIFY(f.logLines().last().contains(QStringLiteral("Event file not written")));
+    QVERIFY(!form.lblRec.isVisible());
+}
+
+void TestEventFile::bothFoldersFailingIsReported()
+{
+    StationFixture f;
+    Form form;
+    const ProgramFolder home(f.home());
+    const ProgramFolder gone(f.file(QStringLiteral("gone")));
+    EventLog log(form, home, f.clock, f.prompter, f.shell);
+    EventFile eventFile(form, log, gone, f.clock);
+    form.Dir1.setPath(f.file(QStringLiteral("also-gone")));
+    form.eventStartTime = EventStart;
+    form.lblRec.setVisible(true);
+    eventFile.WriteEventCsv();
+    QVERIFY2(form.statusLine.text().contains(QStringLiteral(" nor to ")),
+             qPrintable(form.statusLine.text()));
+    QVERIFY(!form.lblRec.isVisible());
+}
+
+void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
+{
+    StationFixture f;
+    startEvent(f, 5000, 1000);
+    tick(f.station->eventFile(), 10);
+    f.prompter.yesNoAnswers << true;
+    QSignalSpy quit(f.station.get(), &Station::quitRequested);
+    f.station->mnuExit_Click();
+
+    QCOMPARE(quit.size(), 1);
+    QVERIFY(!f.station->form().TmrRec.isActive());
+    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    QCOMPARE(lines.size(), 12 + 3000 + 1000);
+    QCOMPARE(lines.last(), expectedEventRow(3999, ringRow(5999)));
+}
+
+void TestEventFile::recordTimesRefused_data()
+{
+    QTest::addColumn<QString>("pre");
+    QTest::addColumn<QString>("post");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("defaults") << "30"
+                              << "90" << true;
+    QTest::newRow("whole ring before the trigger") << "240"
+                                                   << "0" << true;
+    QTest::newRow("pre-alarm beyond the ring") << "241"
+                                               << "0" << false;
+    QTest::newRow("sum beyond the ring") << "120"
+                                         << "120.5" << false;
+    QTest::newRow("negative") << "-1"
+                              << "90" << false;
+}
+
+void TestEventFile::recordTimesRefused()
+{
+    QFETCH(QString, pre);
+    QFETCH(QString, post);
+    QFETCH(bool, accepted);
+    StationFixture f;
+    Form &form = f.station->form();
+    form.txtrecPrev.setText(pre);
+    form.txtrecafter.setText(post);
+    const QString settings = f.file(QStringLiteral("sys.txt"));
+
+    f.station->cmdSave_Click();
+    QCOMPARE(QFile::exists(settings), accepted);
+    QCOMPARE(form.statusLine.text().isEmpty(), accepted);
+    if (accepted)
+        return;
+    form.fraHost.setVisible(true);
+    f.station->cmdComset_Click();
+    QVERIFY(!QFile::exists(settings));
+    QVERIFY2(form.fraHost.isVisible(), "OK went on with times that do not fit the ring");
+}
+
+QTEST_GUILESS_MAIN(TestEventFile)
+#include "tst_eventfile.moc"
