@@ -26,15 +26,28 @@ Station::Station(const StationServices &services, QObject *parent)
       eventLog_(form_, services_.folder, services.clock, services.prompter, services.shell),
       views_(form_, services_.folder, services.shell),
       eventFile_(form_, eventLog_, services_.folder, services.clock),
-      manualRecording_(form_, services_.folder, services.clock)
+      manualRecording_(form_, services_.folder, services.clock),
+      triggerLogic_(form_, eventLog_, services.clock, services.strip1, services.strip3),
+      alarmDisplay_(form_, eventLog_, services.clock),
+      voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
+    wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
     connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
 }
 
 Station::~Station() = default;
+
+// Alarms, voice and the LED sign. `Timer1` only carries the event-in-progress state; its
+// tick does nothing.
+void Station::wireMonitor()
+{
+    connect(&form_.txtReal, &LiveFields::changed, this,
+            [this](int i) { triggerLogic_.txtReal_Change(i); });
+    connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.Voice_timer_Timer(); });
+}
 
 QString Station::now() const { return NumberText::generalDateTime(services_.clock.now()); }
 

@@ -4,6 +4,10 @@
 #include "Views.h"
 #include "common/ProgramFolder.h"
 #include "records/EventFile.h"
+#include "monitor/AlarmDisplay.h"
+#include "monitor/LedPort.h"
+#include "monitor/TriggerLogic.h"
+#include "monitor/VoiceLed.h"
 #include "records/EventLog.h"
 #include "records/ManualRecording.h"
 
@@ -46,6 +50,9 @@ public:
     Views &views() { return views_; }
     EventFile &eventFile() { return eventFile_; }
     ManualRecording &manualRecording() { return manualRecording_; }
+    TriggerLogic &triggerLogic() { return triggerLogic_; }
+    AlarmDisplay &alarmDisplay() { return alarmDisplay_; }
+    VoiceLed &voiceLed() { return voiceLed_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -72,6 +79,7 @@ private:
     void selectRecordFolder();
     void saveSettings();
     bool recordTimesAccepted();
+    void wireMonitor();
 
     StationServices services_;
     Form form_;
@@ -79,5 +87,9 @@ private:
     Views views_;
     EventFile eventFile_;
     ManualRecording manualRecording_;
+    SerialLedPort ledPort_;
+    TriggerLogic triggerLogic_;
+    AlarmDisplay alarmDisplay_;
+    VoiceLed voiceLed_;
     bool settingsFailing_ = false;
 };

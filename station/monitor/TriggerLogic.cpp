@@ -1,0 +1,286 @@
+#include "TriggerLogic.h"
+
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/StripChart.h"
+#include "records/EventLog.h"
+#include "shell/Form.h"
+
+namespace
+{
+
+enum Field {
+    DeviceStatus = 0,
+    EventFlags = 11,
+    PgaWatchThreshold = 21,
+    Pd = 37,
+    PWaveFlag = 39,
+    Displacement = 59,
+    PgaWarningThreshold = 61,
+    TriggerMode = 63,
+    Pga = 96,
+    FirmwareVersion = 99,
+};
+
+const QColor EventRed(255, 0, 0);
+const QColor IdleGrey(192, 192, 192);
+const QColor IdleGreen(0, 255, 0);
+
+// Enabling a running timer must not restart its interval: the flags change on many
+// responses while an event runs, and the voice would otherwise never come due.
+void enable(QTimer &timer)
+{
+    if (!timer.isActive())
+        timer.start();
+}
+
+} // namespace
+
+TriggerLogic::TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripChart &strip1,
+                           StripChart &strip3)
+    : form_(form), log_(log), clock_(clock), strip1_(strip1), strip3_(strip3)
+{
+}
+
+void TriggerLogic::txtReal_Change(int i)
+{
+    switch (i) {
+    case EventFlags:
+        eventFlagsChanged();
+        break;
+    case PWaveFlag:
+        pWaveFlagChanged();
+        break;
+    case DeviceStatus:
+        deviceStatusChanged();
+        break;
+    case TriggerMode:
+        triggerModeChanged();
+        break;
+    case PgaWarningThreshold:
+        thresholdChanged(PgaWarningThreshold, form_.cboPga);
+        break;
+    case PgaWatchThreshold:
+        thresholdChanged(PgaWatchThreshold, form_.cboPga1);
+        break;
+    case FirmwareVersion:
+        firmwareVersionChanged();
+        break;
+    default:
+        break;
+    }
+}
+
+void TriggerLogic::logLine(const QString &text)
+{
+    log_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
+}
+
+void TriggerLogic::logEndCaption(const QString &caption)
+{
+    form_.lblAlarm.setText(caption);
+    form_.lblAlarm.setVisible(false);
+    logLine(form_.lblAlarm.text());
+}
+
+// ---- Field 11: event flags ----
+
+void TriggerLogic::eventFlagsChanged()
+{
+    const LiveFields &f = form_.txtReal;
+    displacementTrigger(f.bit(EventFlags, 0));
+    pdTrigger(f.bit(EventFlags, 1));
+    pgaTrigger(f.bit(EventFlags, 2));
+    staLtaTrigger(f.bit(EventFlags, 3));
+    if (f.value(EventFlags) != 0)
+        eventRunning();
+    else
+        eventOver();
+}
+
+void TriggerLogic::displacementTrigger(bool set)
+{
+    if (set) {
+        form_.peakDisplacement = float(form_.txtReal.value(Displacement));
+        form_.dispTriggerActive = true;
+        form_.lblEvent[0].setVisible(true);
+        logLine(QStringLiteral("Displacement trig"));
+    } else if (form_.dispTriggerActive) {
+        form_.lblEvent[0].setVisible(false);
+        logEndCaption(QStringLiteral("Displacement End"));
+        form_.dispTriggerActive = false;
+        form_.dispWarningShown = false;
+        form_.peakDisplacement = 0;
+    }
+}
+
+void TriggerLogic::pdTrigger(bool set)
+{
+    if (set) {
+        form_.lblEvent[1].setVisible(true);
+        if (!form_.pdTriggerActive)
+            logLine(QStringLiteral("Pd trig"));
+        form_.peakPd = float(form_.txtReal.value(Pd));
+        form_.pWaveAlarmActive = true;
+        form_.pdTriggerActive = true;
+    } else if (form_.pdTriggerActive) {
+        form_.lblEvent[1].setVisible(false);
+        form_.pWaveAlarmActive = false;
+        logEndCaption(QStringLiteral("P End"));
+        form_.pdTriggerActive = false;
+        form_.pdWarningShown = false;
+        form_.peakPd = 0;
+    }
+}
+
+void TriggerLogic::pgaTrigger(bool set)
+{
+    if (set) {
+        form_.lblEvent[2].setVisible(true);
+        if (!form_.pgaTriggerActive)
+            logLine(QStringLiteral("Pga trig"));
+        form_.peakPga = float(form_.txtReal.value(Pga));
+        form_.pWaveAlarmActive = true;
+        form_.pgaTriggerActive = true;
+    } else if (form_.pgaTriggerActive) {
+        form_.lblEvent[2].setVisible(false);
+        form_.pWaveAlarmActive = false;
+        logEndCaption(QStringLiteral("PGA End"));
+        form_.pgaTriggerActive = false;
+        form_.pgaWarningShown = false;
+        form_.peakPga = 0;
+    }
+}
+
+void TriggerLogic::staLtaTrigger(bool set)
+{
+    form_.lblEvent[3].setVisible(set);
+    if (set)
+        logLine(QStringLiteral("STA/LTA trig"));
+}
+
+void TriggerLogic::eventRunning()
+{
+    form_.eventStartTime = form_.recordMode ? form_.deviceClockTime : clock_.now();
+    enable(form_.Timer1);
+    enable(form_.Voice_timer);
+    form_.ring.ringEventIndex = form_.ring.ringWriteIndex;
+    if (form_.recordMode) {
+        enable(form_.TmrRec);
+        form_.lblRec.setVisible(true);
+    }
+    form_.lblIntensity.setBackColor(EventRed);
+}
+
+void TriggerLogic::eventOver()
+{
+    // The first response after a connect, or Record mode's "0" at OK, clears the flags while
+    // no event runs; that must not end an event or leave a summary with no event behind it.
+    if (!form_.eventInProgress())
+        return;
+    form_.Timer1.stop();
+    form_.lblIntensity.setBackColor(IdleGrey);
+    form_.lblIntensity.setForeColor(IdleGreen);
+    form_.lblAlarm.setVisible(false);
+    form_.Voice_timer.stop();
+    form_.lastVoiceLevel = 0;
+    form_.summaryPending = true;
+}
+
+// ---- Field 39: P-wave flag ----
+
+void TriggerLogic::pWaveFlagChanged()
+{
+    const LiveFields &f = form_.txtReal;
+    if (f.bit(PWaveFlag, 5) && !f.bit(PWaveFlag, 6)) {
+        if (form_.pdWatchShown || form_.pgaWatchShown || form_.pdWarningShown ||
+            form_.pgaWarningShown)
+            return;
+        if (!form_.pWaveAlarmActive) {
+            form_.lblAlarm.setText(QStringLiteral("P Wave"));
+            form_.lblAlarm.setVisible(true);
+        }
+        strip1_.markCurrentSample();
+        strip3_.markCurrentSample();
+        logLine(form_.lblAlarm.text());
+    }
+    if (f.value(PWaveFlag) == 0 && !form_.pWaveAlarmActive && !form_.pgaTriggerActive) {
+        form_.lblAlarm.setVisible(false);
+        form_.peakPga = 0;
+    }
+}
+
+// ---- Field 0: device status ----
+
+void TriggerLogic::deviceStatusChanged()
+{
+    static constexpr struct {
+        int bit;
+        int field;
+    } Indicators[] = {{0, 201}, {1, 202}, {2, 214}, {4, 239}};
+    for (const auto &indicator : Indicators) {
+        const bool on = form_.txtReal.bit(DeviceStatus, indicator.bit);
+        form_.txtReal.setText(indicator.field, on ? QStringLiteral("Yes") : QStringLiteral("NO"));
+    }
+}
+
+// ---- Fields 63, 61, 21: trigger settings mirrored on the options page ----
+
+void TriggerLogic::triggerModeChanged()
+{
+    for (int k = 0; k < 4; ++k)
+        form_.chktrig[k].setChecked(form_.txtReal.bit(TriggerMode, k));
+    const bool filter20Hz = form_.txtReal.bit(TriggerMode, 7);
+    form_.optLPF[0].setChecked(!filter20Hz);
+    form_.optLPF[1].setChecked(filter20Hz);
+}
+
+void TriggerLogic::thresholdChanged(int field, Control &combo)
+{
+    combo.setText(NumberText::doubleText(form_.txtReal.value(field)));
+}
+
+// ---- Field 99: firmware version ----
+
+void TriggerLogic::setPollLength(int registers)
+{
+    form_.pollRegisterCount = registers;
+    form_.pollByteCount = 2 * registers;
+}
+
+void TriggerLogic::firmwareVersionChanged()
+{
+    const double v = form_.txtReal.value(FirmwareVersion);
+    if (v > 2080)
+        form_.chkMMI.setEnabled(true);
+    if (v > 2101)
+        form_.chkKMA.setEnabled(true);
+    if (v > 2079) {
+        setPollLength(106);
+        form_.chkRVD.setEnabled(true);
+        form_.Label1_64.setVisible(true);
+        form_.wrt_rvd_ip.setEnabled(true);
+        form_.modify_rvd_ip.setEnabled(true);
+        for (int i = 244; i <= 247; ++i)
+            form_.txtReal.setEnabled(i, true);
+    }
+    if (v > 2094) {
+        form_.Label37.setVisible(true);
+        form_.txtReal.setVisible(248, true);
+        form_.txtReal.setVisible(249, true);
+        setPollLength(107);
+    }
+    if (v < 2077) {
+        if (v > 2026)
+            setPollLength(102);
+        return;
+    }
+    if (v <= 2079)
+        setPollLength(104);
+    if (form_.userMode == 1) {
+        form_.Label21.setVisible(true);
+        form_.Label22.setVisible(true);
+        for (int i = 235; i <= 238; ++i)
+            form_.txtReal.setVisible(i, true);
+    }
+}

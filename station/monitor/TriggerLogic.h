@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+class Clock;
+class Control;
+class EventLog;
+class Form;
+class StripChart;
+
+// Reacts to the device's trigger and status fields whenever a live field's text changes:
+// per-kind trigger lamps and log lines, the event as a whole, the P-wave caption, the device
+// status indicators, the mirrored trigger settings and the firmware-dependent features.
+class TriggerLogic
+{
+public:
+    TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripChart &strip1,
+                 StripChart &strip3);
+
+    void txtReal_Change(int i);
+
+private:
+    void eventFlagsChanged();
+    void displacementTrigger(bool set);
+    void pdTrigger(bool set);
+    void pgaTrigger(bool set);
+    void staLtaTrigger(bool set);
+    void eventRunning();
+    void eventOver();
+
+    void pWaveFlagChanged();
+    void deviceStatusChanged();
+    void triggerModeChanged();
+    void thresholdChanged(int field, Control &combo);
+    void firmwareVersionChanged();
+    void setPollLength(int registers);
+
+    // NOW, a blank and the text.
+    void logLine(const QString &text);
+    // Sets and hides the alarm caption, then logs it.
+    void logEndCaption(const QString &caption);
+
+    Form &form_;
+    EventLog &log_;
+    const Clock &clock_;
+    StripChart &strip1_;
+    StripChart &strip3_;
+};

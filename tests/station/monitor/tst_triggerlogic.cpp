@@ -1,0 +1,378 @@
+#include "FieldScript.h"
+#include "StationFixture.h"
+
+#include <QTest>
+
+namespace
+{
+const QString Now = QStringLiteral("2026/12/07 10:00:00");
+const QColor Red(255, 0, 0);
+} // namespace
+
+class TestTriggerLogic : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eventFlagLogLines_data();
+    void eventFlagLogLines();
+    void peaksSeededAtEveryChange();
+    void eventStartAndEnd_data();
+    void eventStartAndEnd();
+    void flagsClearedWithoutEventEndNothing_data();
+    void flagsClearedWithoutEventEndNothing();
+    void flagChangesKeepTheVoiceRhythm();
+    void pWaveFlag_data();
+    void pWaveFlag();
+    void deviceStatus_data();
+    void deviceStatus();
+    void triggerModeAndThresholds_data();
+    void triggerModeAndThresholds();
+    void firmwareVersion_data();
+    void firmwareVersion();
+    void firmwareFeaturesStayOnAfterDowngrade();
+};
+
+void TestTriggerLogic::eventFlagLogLines_data()
+{
+    QTest::addColumn<QStringList>("flags");
+    QTest::addColumn<QStringList>("log");
+    QTest::newRow("0 2 3 1 0") << QStringList{"0", "2", "3", "1", "0"}
+                               << QStringList{"Pd trig", "Displacement trig", "Displacement trig",
+                                              "P End", "Displacement End"};
+    QTest::newRow("PGA 4 then 6") << QStringList{"4", "6"} << QStringList{"Pga trig", "Pd trig"};
+    QTest::newRow("PGA and Pd end together")
+        << QStringList{"6", "0"} << QStringList{"Pd trig", "Pga trig", "P End", "PGA End"};
+    QTest::newRow("idle kinds at start-up") << QStringList{"0"} << QStringList{};
+    QTest::newRow("STA/LTA on every change, no end line")
+        << QStringList{"8", "9", "0"}
+        << QStringList{"STA/LTA trig", "Displacement trig", "STA/LTA trig", "Displacement End"};
+    QTest::newRow("text without a number counts as 0")
+        << QStringList{"1", "abc"} << QStringList{"Displacement trig", "Displacement End"};
+}
+
+void TestTriggerLogic::eventFlagLogLines()
+{
+    QFETCH(QStringList, flags);
+    QFETCH(QStringList, log);
+    StationFixture f;
+    for (const QString &value : flags)
+        f.station->form().txtReal.setText(11, value);
+    QCOMPARE(f.logLines(), expectedLog(Now, log));
+}
+
+void TestTriggerLogic::peaksSeededAtEveryChange()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    writeFields(form.txtReal, "59=0.5 37=0.02 96=3.5 11=4");
+    QCOMPARE(form.peakPga, 3.5f);
+    QVERIFY(form.pgaTriggerActive && form.pWaveAlarmActive && form.lblEvent[2].isVisible());
+
+    form.peakPga = 40; // raised by the alarm display meanwhile
+    writeFields(form.txtReal, "96=12.5 11=6");
+    QCOMPARE(form.peakPga, 12.5f);
+    QCOMPARE(form.peakPd, 0.02f);
+    QCOMPARE(form.peakDisplacement, 0.0f);
+
+    form.pgaWarningShown = form.pdWarningShown = true;
+    writeFields(form.txtReal, "11=2");
+    QVERIFY(!form.pgaTriggerActive && !form.pgaWarningShown && !form.lblEvent[2].isVisible());
+    QCOMPARE(form.peakPga, 0.0f);
+    // "PGA End" cleared the P-wave flag although the Pd trigger still runs.
+    QVERIFY(!form.pWaveAlarmActive && form.pdTriggerActive && form.pdWarningShown);
+    QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA End"));
+    QVERIFY(!form.lblAlarm.isVisible());
+}
+
+void TestTriggerLogic::eventStartAndEnd_data()
+{
+    QTest::addColumn<bool>("recordMode");
+    QTest::newRow("live") << false;
+    QTest::newRow("record mode") << true;
+}
+
+void TestTriggerLogic::eventStartAndEnd()
+{
+    QFETCH(bool, recordMode);
+    StationFixture f;
+    Form &form = f.station->form();
+    form.recordMode = recordMode;
+    const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
+    form.deviceClockTime = device;
+    form.ring.ringWriteIndex = 123;
+    form.lblAlarm.setVisible(true);
+
+    form.txtReal.setText(11, QStringLiteral("2"));
+    QCOMPARE(form.eventStartTime, recordMode ? device : f.clock.now());
+    QVERIFY(form.Timer1.isActive() && form.Voice_timer.isActive());
+    QCOMPARE(form.ring.ringEventIndex, 123);
+    QCOMPARE(form.TmrRec.isActive(), recordMode);
+    QCOMPARE(form.lblRec.isVisible(), recordMode);
+    QCOMPARE(form.lblIntensity.backColor(), Red);
+
+    // Every later change while non-zero moves the anchor.
+    f.clock.advanceSeconds(3);
+    form.deviceClockTime = device.addSecs(3);
+    form.ring.ringWriteIndex = 423;
+    form.txtReal.setText(11, QStringLiteral("16"));
+    QCOMPARE(form.eventStartTime, recordMode ? device.addSecs(3) : f.clock.now());
+    QCOMPARE(form.ring.ringEventIndex, 423);
+    QVERIFY(form.eventInProgress());
+
+    form.lastVoiceLevel = 5;
+    form.txtReal.setText(11, QStringLiteral("0"));
+    QVERIFY(!form.Timer1.isActive() && !form.Voice_timer.isActive());
+    QCOMPARE(form.lblIntensity.backColor(), QColor(192, 192, 192));
+    QCOMPARE(form.lblIntensity.foreColor(), QColor(0, 255, 0));
+    QVERIFY(!form.lblAlarm.isVisible());
+    QCOMPARE(form.lastVoiceLevel, 0);
+    QVERIFY(form.summaryPending);
+    // The event file still has to be written after the flags drop.
+    QCOMPARE(form.TmrRec.isActive(), recordMode);
+}
+
+void TestTriggerLogic::flagsClearedWithoutEventEndNothing_data()
+{
+    QTest::addColumn<QString>("flags");
+    QTest::newRow("first response after connect") << "0";
+    QTest::newRow("record mode's 0 at OK, then again") << "0 abc";
+}
+
+void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
+{
+    QFETCH(QString, flags);
+    StationFixture f;
+    Form &form = f.station->form();
+    form.lblAlarm.setVisible(true);
+    form.lastVoiceLevel = 3;
+    for (const QString &value : flags.split(QLatin1Char(' ')))
+        form.txtReal.setText(11, value);
+    QVERIFY(!form.summaryPending);
+    QCOMPARE(form.lastVoiceLevel, 3);
+    QVERIFY(form.lblAlarm.isVisible());
+    QVERIFY(!form.lblIntensity.backColor().isValid());
+    QVERIFY(f.logLines().isEmpty());
+}
+
+void TestTriggerLogic::flagChangesKeepTheVoiceRhythm()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    form.txtReal.setText(11, QStringLiteral("1"));
+    QTest::qWait(60);
+    const int before = form.Voice_timer.remainingTime();
+    form.txtReal.setText(11, QStringLiteral("3"));
+    // A restart would put the next announcement a full interval away again.
+    QVERIFY2(form.Voice_timer.remainingTime() <= before,
+             qPrintable(QString::number(form.Voice_timer.remainingTime())));
+    QVERIFY(before < form.Voice_timer.interval() - 40);
+}
+
+void TestTriggerLogic::pWaveFlag_data()
+{
+    QTest::addColumn<QString>("setup"); // state names set before the change
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<int>("marks");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<float>("peakPga");
+
+    const QString before = QStringLiteral("Displacement Watch 1.3 cm");
+    QTest::newRow("P wave") << ""
+                            << "32"
+                            << "P Wave" << true << 1 << QStringList{"P Wave"} << 5.0f;
+    QTest::newRow("PGA Watch caption showing")
+        << "pgaWatchShown"
+        << "32" << before << true << 0 << QStringList{} << 5.0f;
+    QTest::newRow("Pd Warning logged") << "pdWarningShown"
+                                       << "32" << before << true << 0 << QStringList{} << 5.0f;
+    QTest::newRow("displacement latches not consulted")
+        << "dispWatchShown dispWarningShown"
+        << "32"
+        << "P Wave" << true << 1 << QStringList{"P Wave"} << 5.0f;
+    QTest::newRow("bits 5 and 6") << ""
+                                  << "96" << before << true << 0 << QStringList{} << 5.0f;
+    QTest::newRow("P-wave alarm active keeps the caption")
+        << "pWaveAlarmActive"
+        << "32" << before << true << 1 << QStringList{before} << 5.0f;
+    QTest::newRow("cleared while idle") << ""
+                                        << "0" << before << false << 0 << QStringList{} << 0.0f;
+    QTest::newRow("cleared while the PGA trigger runs")
+        << "pgaTriggerActive"
+        << "0" << before << true << 0 << QStringList{} << 5.0f;
+    QTest::newRow("cleared while the P-wave alarm is active")
+        << "pWaveAlarmActive"
+        << "0" << before << true << 0 << QStringList{} << 5.0f;
+}
+
+void TestTriggerLogic::pWaveFlag()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, value);
+    QFETCH(QString, caption);
+    QFETCH(bool, visible);
+    QFETCH(int, marks);
+    QFETCH(QStringList, log);
+    QFETCH(float, peakPga);
+    StationFixture f;
+    Form &form = f.station->form();
+    const QHash<QString, bool *> flags = {
+        {"pgaWatchShown", &form.pgaWatchShown},       {"pdWarningShown", &form.pdWarningShown},
+        {"dispWatchShown", &form.dispWatchShown},     {"dispWarningShown", &form.dispWarningShown},
+        {"pWaveAlarmActive", &form.pWaveAlarmActive}, {"pgaTriggerActive", &form.pgaTriggerActive},
+    };
+    for (const QString &name : setup.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        *flags.value(name) = true;
+    form.lblAlarm.setText(QStringLiteral("Displacement Watch 1.3 cm"));
+    form.lblAlarm.setVisible(true);
+    form.peakPga = 5;
+
+    form.txtReal.setText(39, value);
+    QCOMPARE(form.lblAlarm.text(), caption);
+    QCOMPARE(form.lblAlarm.isVisible(), visible);
+    QCOMPARE(f.strip1.marks, marks);
+    QCOMPARE(f.strip3.marks, marks);
+    QCOMPARE(f.logLines(), expectedLog(Now, log));
+    QCOMPARE(form.peakPga, peakPga);
+}
+
+void TestTriggerLogic::deviceStatus_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QStringList>("shown"); // fields 201, 202, 214, 239
+    QTest::newRow("16: RVD only") << "16" << QStringList{"NO", "NO", "NO", "Yes"};
+    QTest::newRow("7: NTP and both servers") << "7" << QStringList{"Yes", "Yes", "Yes", "NO"};
+    QTest::newRow("8: bit 3 not shown") << "8" << QStringList{"NO", "NO", "NO", "NO"};
+    QTest::newRow("no number") << "abc" << QStringList{"NO", "NO", "NO", "NO"};
+    QTest::newRow("negative word") << "-1" << QStringList{"Yes", "Yes", "Yes", "Yes"};
+}
+
+void TestTriggerLogic::deviceStatus()
+{
+    QFETCH(QString, value);
+    QFETCH(QStringList, shown);
+    StationFixture f;
+    LiveFields &fields = f.station->form().txtReal;
+    fields.setText(0, value);
+    QCOMPARE((QStringList{fields.text(201), fields.text(202), fields.text(214), fields.text(239)}),
+             shown);
+}
+
+void TestTriggerLogic::triggerModeAndThresholds_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("triggers"); // chktrig 0..3 as 0/1
+    QTest::addColumn<bool>("filter20Hz");
+    QTest::addColumn<QString>("warning"); // cboPga
+    QTest::addColumn<QString>("watch");   // cboPga1
+    QTest::newRow("133, thresholds 80.0 and 2.5") << "63=133 61=80.0 21=2.5"
+                                                  << "1010" << true << "80"
+                                                  << "2.5";
+    QTest::newRow("10, thresholds 400.0 and 0.8") << "63=10 61=400.0 21=0.8"
+                                                  << "0101" << false << "400"
+                                                  << "0.8";
+    QTest::newRow("20 Hz then 10 Hz") << "63=128 63=15"
+                                      << "1111" << false << "Combo1"
+                                      << "Combo1";
+}
+
+void TestTriggerLogic::triggerModeAndThresholds()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, triggers);
+    QFETCH(bool, filter20Hz);
+    QFETCH(QString, warning);
+    QFETCH(QString, watch);
+    StationFixture f;
+    Form &form = f.station->form();
+    writeFields(form.txtReal, fields);
+    QString checked;
+    for (const Control &box : form.chktrig)
+        checked += box.isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+    QCOMPARE(checked, triggers);
+    QCOMPARE(form.optLPF[0].isChecked(), !filter20Hz);
+    QCOMPARE(form.optLPF[1].isChecked(), filter20Hz);
+    QCOMPARE(form.cboPga.text(), warning);
+    QCOMPARE(form.cboPga1.text(), watch);
+}
+
+void TestTriggerLogic::firmwareVersion_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("userMode");
+    QTest::addColumn<int>("registers");
+    // Features as letters: M chkMMI, K chkKMA, R RVD controls, A mounting angle, E eews DO.
+    QTest::addColumn<QString>("features");
+    QTest::newRow("2026 general") << "2026" << 0 << 101 << "";
+    QTest::newRow("2026 engineer") << "2026" << 1 << 101 << "";
+    QTest::newRow("2027") << "2027" << 1 << 102 << "";
+    QTest::newRow("2076.5") << "2076.5" << 1 << 102 << "";
+    QTest::newRow("2077 engineer") << "2077" << 1 << 104 << "E";
+    QTest::newRow("2079 general") << "2079" << 0 << 104 << "";
+    QTest::newRow("2079 engineer") << "2079" << 1 << 104 << "E";
+    QTest::newRow("2079 educate") << "2079" << 2 << 104 << "";
+    QTest::newRow("2079.5 engineer") << "2079.5" << 1 << 106 << "RE";
+    QTest::newRow("2080 general") << "2080" << 0 << 106 << "R";
+    QTest::newRow("2080 engineer") << "2080" << 1 << 106 << "RE";
+    QTest::newRow("2081") << "2081" << 0 << 106 << "MR";
+    QTest::newRow("2094") << "2094" << 0 << 106 << "MR";
+    QTest::newRow("2095 general") << "2095" << 0 << 107 << "MRA";
+    QTest::newRow("2095 engineer") << "2095" << 1 << 107 << "MRAE";
+    QTest::newRow("2102 engineer") << "2102" << 1 << 107 << "MKRAE";
+}
+
+void TestTriggerLogic::firmwareVersion()
+{
+    QFETCH(QString, version);
+    QFETCH(int, userMode);
+    QFETCH(int, registers);
+    QFETCH(QString, features);
+    StationFixture f;
+    Form &form = f.station->form();
+    form.userMode = userMode;
+    form.txtReal.setText(99, version);
+    QCOMPARE(form.pollRegisterCount, registers);
+    QCOMPARE(form.pollByteCount, 2 * registers);
+
+    const LiveFields &fields = form.txtReal;
+    const bool rvd = form.chkRVD.isEnabled() && form.Label1_64.isVisible() &&
+                     form.wrt_rvd_ip.isEnabled() && form.modify_rvd_ip.isEnabled() &&
+                     fields.isEnabled(244) && fields.isEnabled(245) && fields.isEnabled(246) &&
+                     fields.isEnabled(247);
+    const bool anyRvd = form.chkRVD.isEnabled() || form.Label1_64.isVisible() ||
+                        form.wrt_rvd_ip.isEnabled() || form.modify_rvd_ip.isEnabled() ||
+                        fields.isEnabled(244) || fields.isEnabled(247);
+    QCOMPARE(anyRvd, rvd);
+    const bool angle = form.Label37.isVisible() && fields.isVisible(248) && fields.isVisible(249);
+    QCOMPARE(form.Label37.isVisible() || fields.isVisible(248) || fields.isVisible(249), angle);
+    const bool eews = form.Label21.isVisible() && form.Label22.isVisible() &&
+                      fields.isVisible(235) && fields.isVisible(238);
+    QCOMPARE(form.Label21.isVisible() || form.Label22.isVisible() || fields.isVisible(235) ||
+                 fields.isVisible(238),
+             eews);
+
+    QString got;
+    for (const auto &[letter, on] : {std::pair{'M', form.chkMMI.isEnabled()},
+                                     {'K', form.chkKMA.isEnabled()},
+                                     {'R', rvd},
+                                     {'A', angle},
+                                     {'E', eews}}) {
+        if (on)
+            got += QLatin1Char(letter);
+    }
+    QCOMPARE(got, features);
+}
+
+void TestTriggerLogic::firmwareFeaturesStayOnAfterDowngrade()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    form.txtReal.setText(99, QStringLiteral("2102"));
+    form.txtReal.setText(99, QStringLiteral("2000"));
+    QCOMPARE(form.pollRegisterCount, 107);
+    QVERIFY(form.chkKMA.isEnabled() && form.chkRVD.isEnabled() && form.Label37.isVisible());
+}
+
+QTEST_GUILESS_MAIN(TestTriggerLogic)
+#include "tst_triggerlogic.moc"
