@@ -3,11 +3,11 @@
 #include "Form.h"
 #include "Views.h"
 #include "common/ProgramFolder.h"
-#include "records/EventFile.h"
 #include "monitor/AlarmDisplay.h"
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
 #include "monitor/VoiceLed.h"
+#include "records/EventFile.h"
 #include "records/EventLog.h"
 #include "records/ManualRecording.h"
 
