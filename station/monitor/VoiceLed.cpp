@@ -32,7 +32,6 @@ template <std::size_t N> void put(QByteArray &message, int at, const std::array<
         message[at + int(k)] = char(bytes[k]);
 }
 
-
 QByteArray ledMessage(const QString &intensityText, const QString &valueText)
 {
     QByteArray m(VoiceLed::LedMessageSize, '\0');

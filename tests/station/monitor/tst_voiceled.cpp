@@ -1,0 +1,287 @@
+#include "PtyPair.h"
+#include "StationFixture.h"
+#include "monitor/LedPort.h"
+#include "monitor/VoiceLed.h"
+
+#include <QFile>
+#include <QSerialPort>
+#include <QTest>
+
+namespace
+{
+
+// Records every step of a transmission; "write" carries the bytes in hex.
+class RecordingLedPort : public LedPort
+{
+public:
+    bool open(const QString &portName) override
+    {
+        steps << QStringLiteral("open ") + portName;
+        return opens;
+    }
+    void discardInput() override { steps << QStringLiteral("discard input"); }
+    void write(const QByteArray &bytes) override
+    {
+        steps << QStringLiteral("write");
+        messages << bytes;
+    }
+    void discardReceived() override { steps << QStringLiteral("discard received"); }
+    void close() override { steps << QStringLiteral("close"); }
+
+    bool opens = true;
+    QStringList steps;
+    QList<QByteArray> messages;
+};
+
+// A station with the voice and the sign on a recording port, LED sign on COM3.
+struct VoiceRig {
+    VoiceRig()
+    {
+        Form &form = f.station->form();
+        form.ledComPort = 3;
+        form.chkVoice.setChecked(true);
+        for (int k = 0; k < 13; ++k)
+            form.voiceCommands[k] = QStringLiteral("Play /sounds/%1.wav").arg(k);
+    }
+    Form &form() { return f.station->form(); }
+    void startEvent() { form().txtReal.setText(11, QStringLiteral("2")); }
+
+    StationFixture f;
+    RecordingLedPort port;
+    VoiceLed voice{f.station->form(), f.station->folder(), f.clock, f.waiter, f.sound, port};
+};
+
+const QByteArray TextHead = QByteArray::fromHex("FF807F010001FF07F8000520B56FA5CDA661BE5F20");
+const QByteArray Level = QByteArray::fromHex("AFC5");
+const QByteArray TextTail = QByteArray::fromHex("67616C20202020202020202020000000");
+
+} // namespace
+
+class TestVoiceLed : public QObject
+{
+    Q_OBJECT
+private slots:
+    void ledMessage_data();
+    void ledMessage();
+    void oneMessageOpensAndClosesThePort();
+    void clockMessage_data();
+    void clockMessage();
+    void noSignConfigured();
+    void voiceTick_data();
+    void voiceTick();
+    void pollAnnouncesChangedIntensity();
+    void selfTest_data();
+    void selfTest();
+    void eventEndingBetweenTicks();
+    void bytesLeaveThroughASerialPort();
+};
+
+void TestVoiceLed::ledMessage_data()
+{
+    QTest::addColumn<QString>("intensity"); // field 10
+    QTest::addColumn<QString>("vectorMax"); // field 8
+    QTest::addColumn<QByteArray>("byte21");
+    QTest::addColumn<QByteArray>("value"); // bytes 24..28
+    QTest::newRow("4 and 57.3") << "4"
+                                << "57.3" << QByteArray("4") << QByteArray(" 57.3");
+    QTest::newRow("value 0") << "0"
+                             << "0" << QByteArray("0") << QByteArray("  0.0");
+    QTest::newRow("intensity 10 shows its first digit")
+        << "10"
+        << "123.45" << QByteArray("1") << QByteArray("123.5");
+    QTest::newRow("empty intensity leaves byte 21 at 0")
+        << ""
+        << "5" << QByteArray(1, '\0') << QByteArray("  5.0");
+    QTest::newRow("1000 gal and more: first five characters")
+        << "7"
+        << "1234.56" << QByteArray("7") << QByteArray("1234.");
+    QTest::newRow("negative maximum") << "1"
+                                      << "-0.04" << QByteArray("1") << QByteArray("  0.0");
+}
+
+void TestVoiceLed::ledMessage()
+{
+    QFETCH(QString, intensity);
+    QFETCH(QString, vectorMax);
+    QFETCH(QByteArray, byte21);
+    QFETCH(QByteArray, value);
+    VoiceRig rig;
+    rig.startEvent();
+    rig.form().txtReal.setText(10, intensity);
+    rig.form().txtReal.setText(8, vectorMax);
+    rig.voice.Voice_timer_Timer();
+    QCOMPARE(rig.port.messages.size(), 1);
+    const QByteArray expected = TextHead + byte21 + Level + value + TextTail;
+    QCOMPARE(expected.size(), VoiceLed::LedMessageSize);
+    QCOMPARE(rig.port.messages[0].toHex(' '), expected.toHex(' '));
+}
+
+void TestVoiceLed::oneMessageOpensAndClosesThePort()
+{
+    for (const bool opens : {true, false}) {
+        VoiceRig rig;
+        rig.port.opens = opens;
+        rig.f.writeFile(QStringLiteral("COM3"), {}); // the program folder's link for COM3
+        rig.voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+        // A port that fails to open changes nothing: each step runs and fails on its own.
+        QCOMPARE(rig.port.steps,
+                 (QStringList{"open " + rig.f.file(QStringLiteral("COM3")), "discard input",
+                              "write", "discard received", "close"}));
+        QCOMPARE(rig.f.waiter.pauses, QList<int>{100});
+    }
+}
+
+void TestVoiceLed::clockMessage_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QByteArray>("fields"); // bytes 9..24 in hex
+    QTest::newRow("Saturday 2024-03-09 07:05:42") << QDateTime(QDate(2024, 3, 9), QTime(7, 5, 42))
+                                                  << QByteArray("0204050007000900030004020602000c");
+    QTest::newRow("Sunday 2026-12-06 00:00:00") << QDateTime(QDate(2026, 12, 6), QTime(0, 0, 0))
+                                                << QByteArray("00000000000006000201060200020003");
+    QTest::newRow("Wednesday 2031-12-31 23:59:59")
+        << QDateTime(QDate(2031, 12, 31), QTime(23, 59, 59))
+        << QByteArray("09050905030201030201010303020003");
+}
+
+void TestVoiceLed::clockMessage()
+{
+    QFETCH(QDateTime, when);
+    QFETCH(QByteArray, fields);
+    VoiceRig rig;
+    rig.f.clock.set(when);
+    rig.voice.SetLedClock();
+    QCOMPARE(rig.port.messages.size(), 1);
+    const QByteArray expected = QByteArray::fromHex("FF807F010001FF02FD" + fields + "FFF40B");
+    QCOMPARE(expected.size(), VoiceLed::ClockMessageSize);
+    QCOMPARE(rig.port.messages[0].toHex(' '), expected.toHex(' '));
+}
+
+void TestVoiceLed::noSignConfigured()
+{
+    VoiceRig rig;
+    rig.form().ledComPort = 0;
+    rig.form().txtReal.setText(10, QStringLiteral("4"));
+    rig.startEvent();
+    rig.voice.SetLedClock();
+    rig.voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+    rig.voice.Voice_timer_Timer();
+    QVERIFY(rig.port.steps.isEmpty());
+    QVERIFY(rig.f.waiter.pauses.isEmpty());
+    QCOMPARE(rig.f.sound.played.size(), 1); // the voice does not depend on the sign
+}
+
+void TestVoiceLed::voiceTick_data()
+{
+    QTest::addColumn<QString>("intensity");
+    QTest::addColumn<QStringList>("played");
+    QTest::newRow("0: self-test sound") << "0" << QStringList{"/sounds/0.wav"};
+    QTest::newRow("4") << "4" << QStringList{"/sounds/4.wav"};
+    QTest::newRow("12") << "12" << QStringList{"/sounds/12.wav"};
+    QTest::newRow("13") << "13" << QStringList{};
+    QTest::newRow("-1") << "-1" << QStringList{};
+    QTest::newRow("abc") << "abc" << QStringList{};
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("number then text") << "4x" << QStringList{};
+}
+
+void TestVoiceLed::voiceTick()
+{
+    QFETCH(QString, intensity);
+    QFETCH(QStringList, played);
+    VoiceRig rig;
+    rig.startEvent();
+    rig.form().txtReal.setText(10, intensity);
+    rig.voice.Voice_timer_Timer();
+    QCOMPARE(rig.f.sound.played, played);
+    QCOMPARE(rig.port.messages.size(), 1); // the sign is refreshed whatever the voice did
+
+    rig.form().chkVoice.setChecked(false);
+    rig.voice.Voice_timer_Timer();
+    QCOMPARE(rig.f.sound.played, played);
+}
+
+void TestVoiceLed::pollAnnouncesChangedIntensity()
+{
+    VoiceRig rig;
+    rig.form().txtReal.setText(10, QStringLiteral("3"));
+    rig.voice.pollVoiceStep(); // no event: nothing
+    rig.startEvent();
+    for (const char *level : {"3", "3", "0", "abc", "0", "5"}) {
+        rig.form().txtReal.setText(10, QString::fromLatin1(level));
+        rig.voice.pollVoiceStep();
+    }
+    QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
+    QCOMPARE(rig.form().lastVoiceLevel, 5);
+
+    rig.form().chkVoice.setChecked(false);
+    rig.form().txtReal.setText(10, QStringLiteral("6"));
+    rig.voice.pollVoiceStep();
+    QCOMPARE(rig.form().lastVoiceLevel, 6);
+    QCOMPARE(rig.f.sound.played.size(), 3);
+    QVERIFY(rig.port.steps.isEmpty());
+}
+
+void TestVoiceLed::selfTest_data()
+{
+    QTest::addColumn<bool>("voice");
+    QTest::addColumn<QStringList>("played");
+    QTest::newRow("voice enabled") << true << QStringList{"/sounds/0.wav"};
+    QTest::newRow("voice disabled") << false << QStringList{};
+}
+
+void TestVoiceLed::selfTest()
+{
+    QFETCH(bool, voice);
+    QFETCH(QStringList, played);
+    VoiceRig rig;
+    rig.form().chkVoice.setChecked(voice);
+    rig.voice.playSelfTest();
+    QCOMPARE(rig.f.sound.played, played);
+}
+
+void TestVoiceLed::eventEndingBetweenTicks()
+{
+    VoiceRig rig;
+    rig.form().txtReal.setText(10, QStringLiteral("4"));
+    rig.startEvent();
+    rig.voice.Voice_timer_Timer();
+    QCOMPARE(rig.f.sound.played.size(), 1);
+    QCOMPARE(rig.port.messages.size(), 1);
+
+    rig.form().txtReal.setText(11, QStringLiteral("0"));
+    QVERIFY(!rig.form().Voice_timer.isActive());
+    rig.voice.Voice_timer_Timer(); // a tick already queued when the event ended
+    QCOMPARE(rig.f.sound.played.size(), 1);
+    QCOMPARE(rig.port.messages.size(), 1);
+}
+
+void TestVoiceLed::bytesLeaveThroughASerialPort()
+{
+    PtyPair pty;
+    QVERIFY2(pty.isReady(), "socat made no pty pair");
+    StationFixture f;
+    QVERIFY(QFile::link(pty.firstEnd(), f.file(QStringLiteral("COM7"))));
+    QSerialPort sign;
+    sign.setPortName(pty.secondEnd());
+    QVERIFY2(sign.open(QIODevice::ReadWrite), qPrintable(sign.errorString()));
+
+    Form &form = f.station->form();
+    form.ledComPort = 7;
+    f.clock.set(QDateTime(QDate(2024, 3, 9), QTime(7, 5, 42)));
+    f.station->voiceLed().SetLedClock();
+    f.station->voiceLed().ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+
+    QByteArray received;
+    const int total = VoiceLed::ClockMessageSize + VoiceLed::LedMessageSize;
+    QTRY_VERIFY_WITH_TIMEOUT((received += sign.readAll()).size() >= total, 5000);
+    QCOMPARE(received.size(), total);
+    QCOMPARE(
+        received.left(VoiceLed::ClockMessageSize).toHex(' '),
+        QByteArray::fromHex("FF807F010001FF02FD0204050007000900030004020602000CFFF40B").toHex(' '));
+    QCOMPARE(received.mid(VoiceLed::ClockMessageSize).toHex(' '),
+             (TextHead + "4" + Level + " 57.3" + TextTail).toHex(' '));
+}
+
+QTEST_GUILESS_MAIN(TestVoiceLed)
+#include "tst_voiceled.moc"
