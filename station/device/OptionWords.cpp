@@ -61,13 +61,4 @@ qint64 composeTriggerWord(const Form &form)
     return form.optLPF[1].isChecked() ? word + (1 << LowPassBit) : word;
 }
 
-void decodeTriggerWord(Form &form, qint64 word)
-{
-    for (int k = 0; k < int(form.chktrig.size()); ++k)
-        form.chktrig[k].setChecked(bitSet(word, k));
-    const bool twentyHz = bitSet(word, LowPassBit);
-    form.optLPF[0].setChecked(!twentyHz);
-    form.optLPF[1].setChecked(twentyHz);
-}
-
 } // namespace OptionWords

@@ -15,8 +15,8 @@ qint64 composeOptionWord(const Form &form);
 // boxes exclude one another through their check signals, so the highest of them stays.
 void decodeOptionWord(Form &form, qint64 word);
 
+// The trigger boxes and the 20 Hz filter; the live word is shown in them by the trigger logic.
 qint64 composeTriggerWord(const Form &form);
-void decodeTriggerWord(Form &form, qint64 word);
 
 // Two bytes in one register: `high` in the high byte.
 template <typename T> constexpr T packBytes(T high, T low)

@@ -14,7 +14,6 @@ private slots:
     void everyOptionPatternSurvivesTheRoundTrip();
     void triggerWordComposition_data();
     void triggerWordComposition();
-    void triggerWordDecoding();
 };
 
 namespace
@@ -125,16 +124,6 @@ void TestOptionWords::triggerWordComposition()
     form.optLPF[0].setChecked(!twentyHz);
     form.optLPF[1].setChecked(twentyHz);
     QCOMPARE(OptionWords::composeTriggerWord(form), word);
-}
-
-void TestOptionWords::triggerWordDecoding()
-{
-    Form form;
-    for (qint64 word : {qint64(138), qint64(5), qint64(0), qint64(255)}) {
-        OptionWords::decodeTriggerWord(form, word);
-        QCOMPARE(OptionWords::composeTriggerWord(form), word & 0x8F);
-        QCOMPARE(form.optLPF[0].isChecked(), !form.optLPF[1].isChecked());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestOptionWords)
