@@ -3,9 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
-// The device link as the frame writers and decoders see it: the serial port `com`, the
-// client socket `sck` and the server-link socket `sck_svr`. The link manager implements it
-// over QSerialPort, QTcpSocket and QTcpServer; tests use a fake.
+// The device link as the frame writers, decoders and the link manager see it: the serial
+// port `com`, the client socket `sck` and the server-link socket `sck_svr`. `Links`
+// implements it over QSerialPort, QTcpSocket and QTcpServer; tests use a fake.
 class DeviceLinks
 {
 public:
@@ -23,4 +23,18 @@ public:
 
     // Re-establishes the TCP link of the selected kind; returns once the link may be used.
     virtual void ConnectTcpLink() = 0;
+
+    // Opens the serial port with a settings text such as "19200,N,8,1". A port that cannot be
+    // opened is reported to the operator; false then.
+    virtual bool openSerial(const QString &portName, const QString &settings) = 0;
+    virtual void closeSerial() = 0;
+    virtual bool isSerialOpen() const = 0;
+    virtual void closeClient() = 0;
+    // Drops the device's connection on the server link and stops listening.
+    virtual void closeServer() = 0;
+    // Drops the device's connection on the server link and listens again.
+    virtual void rearmServer() = 0;
+    // The answer to a device asking to connect to the server link.
+    virtual void acceptServerConnection() = 0;
+    virtual void refuseServerConnection() = 0;
 };

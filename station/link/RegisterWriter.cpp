@@ -1,11 +1,10 @@
 #include "RegisterWriter.h"
 
 #include "DeviceLinks.h"
+#include "LinkLog.h"
 #include "ModbusFrames.h"
 #include "common/Waiter.h"
 #include "shell/Form.h"
-
-#include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcLink, "vorsa.link")
 

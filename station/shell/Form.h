@@ -113,6 +113,8 @@ public:
     int pollRegisterCount = 101;
     int pollByteCount = 202;
     bool recordMode = false;
+    int streamPollCount = 0;        // due Record-mode ticks since the last stream packet, at most 3
+    bool streamRequestSent = false; // the client link asked the device to stream
 
     // ---- Event and alarm state ----
     bool pWaveAlarmActive = false;

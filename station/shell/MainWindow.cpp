@@ -103,7 +103,7 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&Displacement"), &views, &Views::mnuAnalyze_Click);
     bar->addAction(QStringLiteral("&Record"), &views, &Views::mnuTrend_Click);
     bar->addAction(QStringLiteral("&System-Vorsa"));
-    QAction *host = bar->addAction(QStringLiteral("&System-Host"), &views, &Views::showHostPage);
+    QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::mnuhost_Click);
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host, [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().mnuEvent_Click(); });

@@ -5,6 +5,7 @@
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
+#include "link/Links.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -29,13 +30,33 @@ Station::Station(const StationServices &services, QObject *parent)
       manualRecording_(form_, services_.folder, services.clock),
       triggerLogic_(form_, eventLog_, services.clock, services.strip1, services.strip3),
       alarmDisplay_(form_, eventLog_, services.clock),
-      voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_)
+      voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_),
+      ownLinks_(services.links ? nullptr : std::make_unique<Links>(form_, services.waiter)),
+      links_(services.links ? services.links : ownLinks_.get()),
+      registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
+      linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
     connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
+    wireLinks();
+}
+
+void Station::wireLinks()
+{
+    connect(&form_.tmr, &QTimer::timeout, &poller_, &Poller::tmr_Timer);
+    connect(&form_.tmrResetRxcnt, &QTimer::timeout, &linkManager_,
+            &LinkManager::tmrResetRxcnt_Timer);
+    connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::tmr_scksvr_Timer);
+    connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
+    connect(&linkManager_, &LinkManager::selfTestSoundDue, this, [this] { voiceLed_.playSelfTest(); });
+    connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
+    if (ownLinks_)
+        connect(ownLinks_.get(), &Links::serverConnectionRequested, &linkManager_,
+                &LinkManager::sck_svr_ConnectionRequest);
+    form_.tmr_scksvr.start();
 }
 
 Station::~Station() = default;
@@ -157,13 +178,10 @@ void Station::cmdComset_Click()
 {
     if (!recordTimesAccepted())
         return;
-    for (int k = 0; k < 13; ++k)
-        form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
-    form_.fraHost.setVisible(false);
-    saveSettings();
-    form_.lblIP.setText(form_.txtIP.text());
-    views_.mnuRT_Click();
+    linkManager_.cmdComset_Click();
 }
+
+void Station::mnuhost_Click() { linkManager_.mnuhost_Click(); }
 
 void Station::mnuExit_Click()
 {

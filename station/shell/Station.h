@@ -3,6 +3,9 @@
 #include "Form.h"
 #include "Views.h"
 #include "common/ProgramFolder.h"
+#include "link/LinkManager.h"
+#include "link/Poller.h"
+#include "link/RegisterWriter.h"
 #include "monitor/AlarmDisplay.h"
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
@@ -15,6 +18,8 @@
 #include <memory>
 
 class Clock;
+class DeviceLinks;
+class Links;
 class Prompter;
 class Shell;
 class SoundPlayer;
@@ -32,6 +37,7 @@ struct StationServices {
     StripChart &strip1; // real-time acceleration and Pd
     StripChart &strip2; // history
     StripChart &strip3; // real-time displacement and Pd
+    DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
 };
 
 // The form object: owns the form state and the subsystems and wires them together.
@@ -53,6 +59,11 @@ public:
     TriggerLogic &triggerLogic() { return triggerLogic_; }
     AlarmDisplay &alarmDisplay() { return alarmDisplay_; }
     VoiceLed &voiceLed() { return voiceLed_; }
+    DeviceLinks &links() { return *links_; }
+    Links *realLinks() { return ownLinks_.get(); } // null when the links were given
+    RegisterWriter &registerWriter() { return registerWriter_; }
+    Poller &poller() { return poller_; }
+    LinkManager &linkManager() { return linkManager_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -60,6 +71,7 @@ public:
     void cmdSave_Click();
     void Dir1_Change();
     void cmdComset_Click();
+    void mnuhost_Click();
     void mnuExit_Click();
     // The last step of every way out ("&Exit", the system asking the program to end):
     // finishes what is being recorded, then asks to quit.
@@ -80,6 +92,7 @@ private:
     void saveSettings();
     bool recordTimesAccepted();
     void wireMonitor();
+    void wireLinks();
 
     StationServices services_;
     Form form_;
@@ -91,5 +104,10 @@ private:
     TriggerLogic triggerLogic_;
     AlarmDisplay alarmDisplay_;
     VoiceLed voiceLed_;
+    std::unique_ptr<Links> ownLinks_;
+    DeviceLinks *links_;
+    RegisterWriter registerWriter_;
+    Poller poller_;
+    LinkManager linkManager_;
     bool settingsFailing_ = false;
 };

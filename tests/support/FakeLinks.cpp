@@ -24,8 +24,48 @@ QByteArray FakeLinks::readSerial()
 void FakeLinks::ConnectTcpLink()
 {
     ++reconnects;
+    actions << QStringLiteral("connect");
     if (connectClient)
         clientConnected = connectSucceeds;
     else
         serverConnected = connectSucceeds;
 }
+
+bool FakeLinks::openSerial(const QString &portName, const QString &settings)
+{
+    actions << QStringLiteral("openSerial %1 %2").arg(portName, settings);
+    serialOpen = openSucceeds;
+    return serialOpen;
+}
+
+void FakeLinks::closeSerial()
+{
+    actions << QStringLiteral("closeSerial");
+    serialOpen = false;
+}
+
+void FakeLinks::closeClient()
+{
+    actions << QStringLiteral("closeClient");
+    clientConnected = false;
+}
+
+void FakeLinks::closeServer()
+{
+    actions << QStringLiteral("closeServer");
+    serverConnected = false;
+}
+
+void FakeLinks::rearmServer()
+{
+    actions << QStringLiteral("rearmServer");
+    serverConnected = false;
+}
+
+void FakeLinks::acceptServerConnection()
+{
+    actions << QStringLiteral("accept");
+    serverConnected = true;
+}
+
+void FakeLinks::refuseServerConnection() { actions << QStringLiteral("refuse"); }

@@ -4,11 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 
-StationFixture::StationFixture()
+StationFixture::StationFixture(LinkKind kind)
 {
-    station = std::make_unique<Station>(StationServices{ProgramFolder(dir.path()), clock, waiter,
-                                                        sound, shell, prompter, strip1, strip2,
-                                                        strip3});
+    station = std::make_unique<Station>(
+        StationServices{ProgramFolder(dir.path()), clock, waiter, sound, shell, prompter, strip1,
+                        strip2, strip3, kind == LinkKind::Fake ? &links : nullptr});
 }
 
 void StationFixture::writeFile(const QString &name, const QByteArray &bytes) const

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "FakeLinks.h"
 #include "Fakes.h"
 #include "shell/Station.h"
 
 #include <QTemporaryDir>
 #include <memory>
 
-// A station on a fresh program folder with every platform service faked.
+// A station on a fresh program folder with every platform service faked; its device links
+// are `links` unless the real serial port and sockets are asked for.
 struct StationFixture {
-    StationFixture();
+    enum class LinkKind { Fake, Real };
+    explicit StationFixture(LinkKind kind = LinkKind::Fake);
 
     QString home() const { return dir.path(); }
     QString file(const QString &name) const { return dir.filePath(name); }
@@ -27,5 +30,6 @@ struct StationFixture {
     RecordingChart strip1{4};
     RecordingChart strip2{5};
     RecordingChart strip3{2};
+    FakeLinks links;
     std::unique_ptr<Station> station;
 };

@@ -1,0 +1,232 @@
+#include "LinkManager.h"
+
+#include "DeviceLinks.h"
+#include "LinkLog.h"
+#include "Poller.h"
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "common/SerialPortName.h"
+#include "records/EventLog.h"
+#include "shell/Form.h"
+#include "shell/Views.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+
+constexpr int LiveRegisterFields = 101;
+constexpr int FirmwareField = 99;
+
+} // namespace
+
+std::optional<LinkKind> linkKindFromName(const QString &name)
+{
+    if (name == QLatin1String("rtu"))
+        return LinkKind::Rtu;
+    if (name == QLatin1String("tcp"))
+        return LinkKind::TcpClient;
+    if (name == QLatin1String("server"))
+        return LinkKind::TcpServer;
+    return std::nullopt;
+}
+
+LinkManager::LinkManager(Form &form, DeviceLinks &links, Poller &poller, Views &views,
+                         EventLog &log, const Clock &clock, const ProgramFolder &folder,
+                         QObject *parent)
+    : QObject(parent), form_(form), links_(links), poller_(poller), views_(views), log_(log),
+      clock_(clock), folder_(folder)
+{
+}
+
+void LinkManager::selectLinkKind(LinkKind kind)
+{
+    form_.optCom.setChecked(kind == LinkKind::Rtu);
+    form_.optTCP.setChecked(kind == LinkKind::TcpClient);
+    form_.optTCP_svr.setChecked(kind == LinkKind::TcpServer);
+    if (kind == LinkKind::TcpServer)
+        form_.optTCP_svr.setEnabled(true);
+}
+
+void LinkManager::cmdComset_Click()
+{
+    // Connecting pauses with the window running: a second OK meanwhile is not a new request.
+    if (opening_)
+        return;
+    QScopedValueRollback<bool> guard(opening_, true);
+    const std::optional<quint8> address = serialAddress();
+    if (form_.optCom.isChecked() && !address) {
+        form_.statusLine.setText(QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
+                                     .arg(form_.mbus_id.text()));
+        return;
+    }
+    for (int k = 0; k < int(form_.voiceCommands.size()); ++k)
+        form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
+    applyRecordMode();
+    if (form_.optCom.isChecked())
+        openSerialLink(*address);
+    else
+        openTcpLink();
+    if (form_.chkVoice.isChecked())
+        emit selfTestSoundDue();
+    form_.fraHost.setVisible(false);
+    form_.tmrResetRxcnt.start();
+    poller_.tmr_Timer();
+    emit settingsSaveDue();
+    form_.lblIP.setText(form_.txtIP.text());
+    if (form_.userMode == 1)
+        showEngineeringControls();
+    form_.pollRegisterCount = 101;
+    form_.pollByteCount = 202;
+    resetLiveView();
+    views_.mnuRT_Click();
+}
+
+std::optional<quint8> LinkManager::serialAddress() const
+{
+    const qint64 address = NumberText::roundHalfEven(NumberText::leadingNumber(form_.mbus_id.text()));
+    if (address < 0 || address > 255)
+        return std::nullopt;
+    return quint8(address);
+}
+
+void LinkManager::applyRecordMode()
+{
+    form_.recordMode = form_.Check4.isChecked();
+    if (form_.recordMode) {
+        for (int i = 0; i < LiveRegisterFields; ++i)
+            form_.txtReal.setText(i, QStringLiteral("0"));
+    }
+    for (Control *button : {&form_.cmdDefault, &form_.cmdSet, &form_.cmdSet1, &form_.modify_KRT54,
+                            &form_.modify_KRT54_1, &form_.modify_svr_ip, &form_.setip,
+                            &form_.wrt_ip_setting, &form_.wrt_KRT54, &form_.wrt_KRT54_1,
+                            &form_.wrt_svr_ip})
+        button->setEnabled(!form_.recordMode);
+}
+
+void LinkManager::openSerialLink(quint8 address)
+{
+    form_.slaveAddress = address;
+    form_.tmr.stop();
+    if (links_.isSerialOpen())
+        links_.closeSerial();
+    links_.openSerial(resolveSerialPort(form_.txtCom.text(), folder_), form_.txtBaud.text());
+    form_.tmr.start();
+}
+
+void LinkManager::openTcpLink()
+{
+    form_.slaveAddress = 1;
+    form_.tmr.stop();
+    links_.ConnectTcpLink();
+    form_.tmr.start();
+    if (form_.optTCP_svr.isChecked())
+        form_.tmr_scksvr.start();
+    else
+        form_.tmr_scksvr.stop();
+}
+
+void LinkManager::showEngineeringControls()
+{
+    for (Control *c : {&form_.Command2, &form_.Frame1, &form_.Label86, &form_.Label87,
+                       &form_.Label88, &form_.Label121, &form_.Label17, &form_.Label18,
+                       &form_.Label19, &form_.rxcnt, &form_.chkMTC})
+        c->setVisible(true);
+    for (Control &c : form_.Label15_5to7)
+        c.setVisible(true);
+    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207})
+        form_.txtReal.setVisible(i, true);
+    form_.optTCP_svr.setEnabled(true);
+}
+
+void LinkManager::resetLiveView()
+{
+    form_.txtReal.setText(FirmwareField, QStringLiteral("0"));
+    form_.Label21.setVisible(false);
+    form_.Label22.setVisible(false);
+    for (int i = 235; i <= 238; ++i)
+        form_.txtReal.setVisible(i, false);
+}
+
+void LinkManager::ConnectTcpLink() { links_.ConnectTcpLink(); }
+
+void LinkManager::sck_svr_ConnectionRequest()
+{
+    if (links_.isServerConnected()) {
+        links_.refuseServerConnection();
+        return;
+    }
+    links_.acceptServerConnection();
+    if (form_.optTCP_svr.isChecked())
+        form_.tmr_scksvr.start();
+    form_.serverIdleSeconds = 0;
+}
+
+void LinkManager::tmr_scksvr_Timer()
+{
+    ++form_.serverIdleSeconds;
+    if (form_.serverIdleSeconds <= ServerSilenceLimit)
+        return;
+    // The count stays: the next accepted connection resets it and restarts the timer.
+    links_.rearmServer();
+    form_.tmr_scksvr.stop();
+}
+
+void LinkManager::tmrResetRxcnt_Timer()
+{
+    if (form_.optCom.isChecked())
+        rateOfSerialLink();
+    else if (form_.optTCP_svr.isChecked() || form_.recordMode)
+        form_.rxcnt.setText(QStringLiteral("100 data/sec"));
+    else
+        rateOfClientLink();
+}
+
+void LinkManager::rateOfSerialLink()
+{
+    const bool silent = form_.serialRxCount == 0;
+    if (silent)
+        form_.serialAnswerSeen = false;
+    form_.formBackColor.setBackColor(silent ? silentColor() : liveColor());
+    if (form_.serialRxCount < SerialRateShown)
+        form_.rxcnt.setText(QString::number(form_.serialRxCount) + QStringLiteral(" data/sec"));
+    form_.serialRxCount = 0;
+}
+
+void LinkManager::rateOfClientLink()
+{
+    if (form_.tcpRxCount == 0) {
+        form_.tcpAnswerSeen = false;
+        form_.formBackColor.setBackColor(silentColor());
+        if (!offlineLogged_)
+            logLinkChange(" Offline");
+        offlineLogged_ = true;
+        onlineLogged_ = false;
+        form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
+        return;
+    }
+    form_.formBackColor.setBackColor(liveColor());
+    if (!onlineLogged_)
+        logLinkChange(" Online");
+    onlineLogged_ = true;
+    offlineLogged_ = false;
+    if (form_.tcpRxCount < ClientRateShown)
+        form_.rxcnt.setText(QString::number(form_.tcpRxCount) + QStringLiteral(" data/sec"));
+    form_.tcpRxCount = 0;
+}
+
+void LinkManager::logLinkChange(const char *change)
+{
+    log_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1String(change));
+}
+
+void LinkManager::mnuhost_Click()
+{
+    form_.tmr.stop();
+    if (form_.optCom.isChecked()) {
+        links_.closeSerial();
+    } else {
+        links_.closeClient();
+        links_.closeServer();
+    }
+    views_.showHostPage();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QColor>
+#include <QObject>
+#include <optional>
+
+class Clock;
+class DeviceLinks;
+class EventLog;
+class Form;
+class Poller;
+class ProgramFolder;
+class Views;
+
+// The three link kinds of the connection page.
+enum class LinkKind { Rtu, TcpClient, TcpServer };
+// "rtu", "tcp" or "server"; no value for anything else.
+std::optional<LinkKind> linkKindFromName(const QString &name);
+
+// Opening and closing the device link, the server-link watchdog and the data-rate display.
+class LinkManager : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ServerSilenceLimit = 20; // seconds a server link may stay silent
+    static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
+    static constexpr int ClientRateShown = 100;
+
+    // The window's background while the link is silent, and otherwise (the window's own).
+    static QColor silentColor() { return QColor(255, 0, 0); }
+    static QColor liveColor() { return QColor(); }
+
+    LinkManager(Form &form, DeviceLinks &links, Poller &poller, Views &views, EventLog &log,
+                const Clock &clock, const ProgramFolder &folder, QObject *parent = nullptr);
+
+    // Selects the link option; the server option becomes selectable when chosen this way.
+    void selectLinkKind(LinkKind kind);
+
+    void cmdComset_Click();
+    void ConnectTcpLink();
+    void sck_svr_ConnectionRequest();
+    void tmr_scksvr_Timer();
+    void tmrResetRxcnt_Timer();
+    void mnuhost_Click(); // "&System-Host"
+
+signals:
+    void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
+    void settingsSaveDue();
+
+private:
+    std::optional<quint8> serialAddress() const;
+    void applyRecordMode();
+    void openSerialLink(quint8 address);
+    void openTcpLink();
+    void showEngineeringControls();
+    void resetLiveView();
+    void rateOfSerialLink();
+    void rateOfClientLink();
+    void logLinkChange(const char *change);
+
+    Form &form_;
+    DeviceLinks &links_;
+    Poller &poller_;
+    Views &views_;
+    EventLog &log_;
+    const Clock &clock_;
+    const ProgramFolder &folder_;
+    bool onlineLogged_ = false;
+    bool offlineLogged_ = false;
+    bool opening_ = false;
+};

@@ -1,0 +1,123 @@
+#include "Poller.h"
+
+#include "DeviceLinks.h"
+#include "ModbusFrames.h"
+#include "common/Clock.h"
+#include "shell/Form.h"
+
+#include <QScopedValueRollback>
+
+namespace {
+
+constexpr int ServerIdleLimit = 3;
+constexpr int StreamQuietTicks = 3;
+constexpr int ServerInformationField = 98;
+constexpr int PcDateField = 203;
+constexpr int PcTimeField = 204;
+
+QByteArray streamRequest(quint8 unit, bool start)
+{
+    return *ModbusFrames::tcpWriteSingle(unit, ModbusFrames::StreamControlRegister, start ? 1 : 0);
+}
+
+} // namespace
+
+Poller::Poller(Form &form, DeviceLinks &links, const Clock &clock, QObject *parent)
+    : QObject(parent), form_(form), links_(links), clock_(clock)
+{
+}
+
+void Poller::tmr_Timer()
+{
+    // A reconnect pauses with events running, so the timer can fire again inside a tick.
+    if (ticking_)
+        return;
+    QScopedValueRollback<bool> guard(ticking_, true);
+    if (!pollSerial() || !pollClient() || !pollServer())
+        return;
+    emit voiceStepDue();
+    showClock();
+    showServerInformation();
+}
+
+bool Poller::pollSerial()
+{
+    if (form_.optCom.isChecked() && !form_.serialAnswerSeen)
+        links_.writeSerial(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    return true;
+}
+
+bool Poller::pollClient()
+{
+    if (!form_.optTCP.isChecked() || form_.tcpAnswerSeen)
+        return true;
+    if (!links_.isClientConnected())
+        links_.ConnectTcpLink();
+    form_.awaitingReply = true;
+    return form_.recordMode ? streamOnClient() : readOnClient();
+}
+
+bool Poller::streamOnClient()
+{
+    if (++form_.streamPollCount >= StreamQuietTicks) {
+        form_.streamPollCount = StreamQuietTicks;
+        form_.streamRequestSent = false;
+    }
+    if (form_.streamRequestSent)
+        return true;
+    if (!sendClient(streamRequest(form_.slaveAddress, true)))
+        return false;
+    form_.streamRequestSent = true;
+    return true;
+}
+
+bool Poller::readOnClient()
+{
+    if (form_.streamRequestSent) {
+        if (!sendClient(streamRequest(form_.slaveAddress, false)))
+            return false;
+        form_.streamRequestSent = false;
+    }
+    return sendClient(ModbusFrames::tcpReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+}
+
+bool Poller::sendClient(const QByteArray &frame)
+{
+    if (!links_.isClientConnected())
+        return false;
+    links_.sendClient(frame);
+    return true;
+}
+
+bool Poller::pollServer()
+{
+    if (!form_.optTCP_svr.isChecked() || form_.serverIdleSeconds <= ServerIdleLimit)
+        return true;
+    if (!links_.isServerConnected())
+        links_.ConnectTcpLink();
+    form_.awaitingReply = true;
+    if (!links_.isServerConnected())
+        return false;
+    links_.sendServer(streamRequest(form_.slaveAddress, true));
+    return true;
+}
+
+void Poller::showClock()
+{
+    const QDateTime now = clock_.now();
+    form_.txtReal.setText(PcDateField, now.toString(QStringLiteral("yyyy/MM/dd")));
+    form_.txtReal.setText(PcTimeField, now.toString(QStringLiteral("HH:mm:ss")));
+}
+
+void Poller::showServerInformation()
+{
+    // Until the device has answered, the field holds the not-yet-read mark, not a forecast.
+    const bool unread =
+        form_.txtReal.text(ServerInformationField) == QLatin1String(LiveFields::NotYetRead);
+    const qint64 w = unread ? 0 : form_.txtReal.integer(ServerInformationField);
+    form_.Frame10.setVisible(w != 0);
+    if (w == 0)
+        return;
+    form_.lblsvrins.setText(QString::number(w / 256));
+    form_.lblcntdown.setText(QString::number(w % 256));
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class Clock;
+class DeviceLinks;
+class Form;
+
+// The poll timer `tmr`: once a second it asks the device for data when the link needs it,
+// then refreshes the PC clock fields and the "Server infomation" box.
+class Poller : public QObject
+{
+    Q_OBJECT
+public:
+    Poller(Form &form, DeviceLinks &links, const Clock &clock, QObject *parent = nullptr);
+
+    void tmr_Timer();
+
+signals:
+    // The voice step of the tick is due (while an event runs, a new intensity is spoken).
+    void voiceStepDue();
+
+private:
+    // Each returns false when the tick must end because a socket is not connected.
+    bool pollSerial();
+    bool pollClient();
+    bool pollServer();
+    bool streamOnClient();
+    bool readOnClient();
+    bool sendClient(const QByteArray &frame);
+
+    void showClock();
+    void showServerInformation();
+
+    Form &form_;
+    DeviceLinks &links_;
+    const Clock &clock_;
+    bool ticking_ = false;
+};
