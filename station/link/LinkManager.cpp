@@ -12,7 +12,8 @@
 
 #include <QScopedValueRollback>
 
-namespace {
+namespace
+{
 
 constexpr int LiveRegisterFields = 101;
 constexpr int FirmwareField = 99;
@@ -55,8 +56,9 @@ void LinkManager::cmdComset_Click()
     QScopedValueRollback<bool> guard(opening_, true);
     const std::optional<quint8> address = serialAddress();
     if (form_.optCom.isChecked() && !address) {
-        form_.statusLine.setText(QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
-                                     .arg(form_.mbus_id.text()));
+        form_.statusLine.setText(
+            QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
+                .arg(form_.mbus_id.text()));
         return;
     }
     for (int k = 0; k < int(form_.voiceCommands.size()); ++k)
@@ -83,7 +85,8 @@ void LinkManager::cmdComset_Click()
 
 std::optional<quint8> LinkManager::serialAddress() const
 {
-    const qint64 address = NumberText::roundHalfEven(NumberText::leadingNumber(form_.mbus_id.text()));
+    const qint64 address =
+        NumberText::roundHalfEven(NumberText::leadingNumber(form_.mbus_id.text()));
     if (address < 0 || address > 255)
         return std::nullopt;
     return quint8(address);
@@ -96,10 +99,10 @@ void LinkManager::applyRecordMode()
         for (int i = 0; i < LiveRegisterFields; ++i)
             form_.txtReal.setText(i, QStringLiteral("0"));
     }
-    for (Control *button : {&form_.cmdDefault, &form_.cmdSet, &form_.cmdSet1, &form_.modify_KRT54,
-                            &form_.modify_KRT54_1, &form_.modify_svr_ip, &form_.setip,
-                            &form_.wrt_ip_setting, &form_.wrt_KRT54, &form_.wrt_KRT54_1,
-                            &form_.wrt_svr_ip})
+    for (Control *button :
+         {&form_.cmdDefault, &form_.cmdSet, &form_.cmdSet1, &form_.modify_KRT54,
+          &form_.modify_KRT54_1, &form_.modify_svr_ip, &form_.setip, &form_.wrt_ip_setting,
+          &form_.wrt_KRT54, &form_.wrt_KRT54_1, &form_.wrt_svr_ip})
         button->setEnabled(!form_.recordMode);
 }
 
@@ -147,7 +150,10 @@ void LinkManager::resetLiveView()
         form_.txtReal.setVisible(i, false);
 }
 
-void LinkManager::ConnectTcpLink() { links_.ConnectTcpLink(); }
+void LinkManager::ConnectTcpLink()
+{
+    links_.ConnectTcpLink();
+}
 
 void LinkManager::sck_svr_ConnectionRequest()
 {

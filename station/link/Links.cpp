@@ -16,7 +16,8 @@ Links::Links(Form &form, Waiter &waiter, QObject *parent)
     connect(&serialRetry_, &QTimer::timeout, this, &Links::retrySerial);
     connect(&serial_, &QSerialPort::readyRead, this, &Links::serialReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, &Links::onSerialError);
-    connect(&client_, &QTcpSocket::readyRead, this, [this] { emit clientBytes(client_.readAll()); });
+    connect(&client_, &QTcpSocket::readyRead, this,
+            [this] { emit clientBytes(client_.readAll()); });
     connect(&client_, &QTcpSocket::errorOccurred, this, [this] {
         qCInfo(lcLink) << "client link:" << client_.errorString();
         report(QStringLiteral("Link to %1:%2: %3")
@@ -47,7 +48,10 @@ bool Links::isServerConnected() const
     return accepted_ && accepted_->state() == QAbstractSocket::ConnectedState;
 }
 
-void Links::sendClient(const QByteArray &bytes) { client_.write(bytes); }
+void Links::sendClient(const QByteArray &bytes)
+{
+    client_.write(bytes);
+}
 
 void Links::sendServer(const QByteArray &bytes)
 {
@@ -71,9 +75,15 @@ void Links::writeSerial(const QByteArray &bytes)
         serial_.write(bytes);
 }
 
-qint64 Links::serialBytesWaiting() const { return serial_.isOpen() ? serial_.bytesAvailable() : 0; }
+qint64 Links::serialBytesWaiting() const
+{
+    return serial_.isOpen() ? serial_.bytesAvailable() : 0;
+}
 
-QByteArray Links::readSerial() { return serial_.isOpen() ? serial_.readAll() : QByteArray(); }
+QByteArray Links::readSerial()
+{
+    return serial_.isOpen() ? serial_.readAll() : QByteArray();
+}
 
 void Links::ConnectTcpLink()
 {
@@ -165,7 +175,10 @@ void Links::retrySerial()
     emit serialOpenChanged(true);
 }
 
-void Links::closeClient() { client_.abort(); }
+void Links::closeClient()
+{
+    client_.abort();
+}
 
 void Links::closeServer()
 {

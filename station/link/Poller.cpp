@@ -7,7 +7,8 @@
 
 #include <QScopedValueRollback>
 
-namespace {
+namespace
+{
 
 constexpr int ServerIdleLimit = 3;
 constexpr int StreamQuietTicks = 3;
@@ -43,7 +44,8 @@ void Poller::tmr_Timer()
 bool Poller::pollSerial()
 {
     if (form_.optCom.isChecked() && !form_.serialAnswerSeen)
-        links_.writeSerial(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+        links_.writeSerial(
+            ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
     return true;
 }
 

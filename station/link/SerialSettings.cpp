@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-namespace {
+namespace
+{
 
 std::optional<QSerialPort::Parity> parityOf(const QString &letter)
 {
@@ -46,7 +47,8 @@ std::optional<SerialSettings> SerialSettings::parse(const QString &text, QString
 {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 4)
-        return fail(error, QStringLiteral("\"%1\" is not baud,parity,data bits,stop bits").arg(text));
+        return fail(error,
+                    QStringLiteral("\"%1\" is not baud,parity,data bits,stop bits").arg(text));
     SerialSettings s;
     qint64 baud = 0, dataBits = 0;
     if (!NumberText::parseInteger(parts[0], &baud) || baud <= 0 || baud > 4000000)

@@ -68,4 +68,7 @@ void FakeLinks::acceptServerConnection()
     serverConnected = true;
 }
 
-void FakeLinks::refuseServerConnection() { actions << QStringLiteral("refuse"); }
+void FakeLinks::refuseServerConnection()
+{
+    actions << QStringLiteral("refuse");
+}

@@ -29,8 +29,7 @@ QByteArray StationFixture::readFile(const QString &name) const
 QStringList StationFixture::logLines() const
 {
     const QDate d = clock.now().date();
-    const QByteArray all =
-        readFile(QStringLiteral("Event/%1%2.txt").arg(d.year()).arg(d.month()));
+    const QByteArray all = readFile(QStringLiteral("Event/%1%2.txt").arg(d.year()).arg(d.month()));
     QStringList lines = QString::fromUtf8(all).split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();

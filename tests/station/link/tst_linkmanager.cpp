@@ -1,0 +1,399 @@
+#include "StationFixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestLinkManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void okOpensSerialPort();
+    void okTwiceReopens_data();
+    void okTwiceReopens();
+    void tcpKindsUseAddressOne_data();
+    void tcpKindsUseAddressOne();
+    void badSlaveAddressOpensNothing_data();
+    void badSlaveAddressOpensNothing();
+    void recordModeAtOk();
+    void engineerModeShowsControls();
+    void okResetsPollLengthAndFirmwareField();
+    void selfTestSoundOnlyWithVoice();
+    void clientRate_data();
+    void clientRate();
+    void onlineOfflineLoggedOncePerChange();
+    void serialRate_data();
+    void serialRate();
+    void serverAndRecordShowFullRate();
+    void serverWatchdogReArmsAfterTwentySilentSeconds();
+    void connectionRequests();
+    void systemHostClosesTheLink_data();
+    void systemHostClosesTheLink();
+    void linkKindByName();
+};
+
+namespace
+{
+
+LinkManager &manager(StationFixture &f)
+{
+    return f.station->linkManager();
+}
+Form &formOf(StationFixture &f)
+{
+    return f.station->form();
+}
+
+void select(Form &form, Control &option)
+{
+    for (Control *o : {&form.optCom, &form.optTCP, &form.optTCP_svr})
+        o->setChecked(o == &option);
+}
+
+const QStringList WritingButtons = {
+    "cmdDefault", "cmdSet",         "cmdSet1",   "modify_KRT54", "modify_KRT54_1", "modify_svr_ip",
+    "setip",      "wrt_ip_setting", "wrt_KRT54", "wrt_KRT54_1",  "wrt_svr_ip"};
+
+QList<Control *> writingButtons(Form &f)
+{
+    return {&f.cmdDefault,     &f.cmdSet,        &f.cmdSet1,   &f.modify_KRT54,
+            &f.modify_KRT54_1, &f.modify_svr_ip, &f.setip,     &f.wrt_ip_setting,
+            &f.wrt_KRT54,      &f.wrt_KRT54_1,   &f.wrt_svr_ip};
+}
+
+} // namespace
+
+void TestLinkManager::okOpensSerialPort()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    select(form, form.optCom);
+    form.txtCom.setText(QStringLiteral("3"));
+    form.txtBaud.setText(QStringLiteral("9600,N,8,1"));
+    form.mbus_id.setText(QStringLiteral("1"));
+    form.slaveAddress = 0;
+    f.station->cmdComset_Click();
+    QCOMPARE(f.links.actions.first(), QStringLiteral("openSerial /dev/ttyS2 9600,N,8,1"));
+    QCOMPARE(form.slaveAddress, quint8(1));
+    QVERIFY(form.tmr.isActive());
+    QVERIFY(form.tmrResetRxcnt.isActive());
+    const QByteArray settings = f.readFile(QStringLiteral("sys.txt"));
+    QVERIFY(settings.contains("COM:3\r\n"));
+    QVERIFY(settings.contains("Baud:9600,N,8,1\r\n"));
+    QVERIFY(!form.fraHost.isVisible());
+    QVERIFY(form.fraRealtime.isVisible());
+    // The tick that OK runs at once asks the device straight away.
+    QCOMPARE(f.links.serialWrites.value(0), QByteArray::fromHex("010300630065 75ff"));
+}
+
+void TestLinkManager::okTwiceReopens_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("actions");
+    const QString open = QStringLiteral("openSerial /dev/ttyS0 19200,N,8,1");
+    QTest::newRow("serial") << "rtu" << QStringList{open, "closeSerial", open};
+    QTest::newRow("client") << "tcp" << QStringList{"connect", "connect"};
+    QTest::newRow("server") << "server" << QStringList{"connect", "connect"};
+}
+
+void TestLinkManager::okTwiceReopens()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, actions);
+    StationFixture f;
+    manager(f).selectLinkKind(*linkKindFromName(kind));
+    f.links.connectClient = kind == QLatin1String("tcp");
+    f.station->cmdComset_Click();
+    f.station->cmdComset_Click();
+    QCOMPARE(f.links.actions, actions);
+}
+
+void TestLinkManager::tcpKindsUseAddressOne_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("watchdogRuns");
+    QTest::newRow("client") << "tcp" << false;
+    QTest::newRow("server") << "server" << true;
+}
+
+void TestLinkManager::tcpKindsUseAddressOne()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, watchdogRuns);
+    StationFixture f;
+    Form &form = formOf(f);
+    manager(f).selectLinkKind(*linkKindFromName(kind));
+    form.mbus_id.setText(QStringLiteral("101"));
+    form.slaveAddress = 101;
+    f.station->cmdComset_Click();
+    QCOMPARE(form.slaveAddress, quint8(1));
+    QCOMPARE(form.tmr_scksvr.isActive(), watchdogRuns);
+    QVERIFY(form.tmr.isActive());
+    QCOMPARE(f.links.reconnects, 1);
+}
+
+void TestLinkManager::badSlaveAddressOpensNothing_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("256") << "256";
+    QTest::newRow("negative") << "-1";
+    QTest::newRow("255.5 rounds to 256") << "255.5";
+}
+
+void TestLinkManager::badSlaveAddressOpensNothing()
+{
+    QFETCH(QString, address);
+    StationFixture f;
+    Form &form = formOf(f);
+    select(form, form.optCom);
+    form.mbus_id.setText(address);
+    form.fraHost.setVisible(true);
+    f.station->cmdComset_Click();
+    QVERIFY(f.links.actions.isEmpty());
+    QVERIFY(form.statusLine.text().contains(address));
+    QVERIFY(form.fraHost.isVisible()); // the operator can correct it at once
+    QVERIFY(!form.tmr.isActive());
+}
+
+void TestLinkManager::recordModeAtOk()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    f.links.connectSucceeds = false; // no device: the fields keep what OK wrote
+    form.Check4.setChecked(true);
+    f.station->cmdComset_Click();
+    QVERIFY(form.recordMode);
+    for (int i = 0; i <= 100; ++i)
+        QCOMPARE(form.txtReal.text(i), QStringLiteral("0"));
+    QCOMPARE(form.txtReal.text(101), QStringLiteral("88888"));
+    const QList<Control *> buttons = writingButtons(form);
+    for (int b = 0; b < buttons.size(); ++b)
+        QVERIFY2(!buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
+
+    form.Check4.setChecked(false);
+    f.station->cmdComset_Click();
+    QVERIFY(!form.recordMode);
+    for (int b = 0; b < buttons.size(); ++b)
+        QVERIFY2(buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
+}
+
+void TestLinkManager::engineerModeShowsControls()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    f.station->cmdComset_Click();
+    QVERIFY(!form.Command2.isVisible());
+    QVERIFY(!form.optTCP_svr.isEnabled());
+
+    form.userMode = 1;
+    f.station->cmdComset_Click();
+    for (Control *c : {&form.Command2, &form.Frame1, &form.Label86, &form.Label121, &form.Label19,
+                       &form.rxcnt, &form.chkMTC, &form.Label15_5to7[2]})
+        QVERIFY(c->isVisible());
+    for (int i : {5, 7, 39, 65, 167, 199, 200, 205, 207})
+        QVERIFY2(form.txtReal.isVisible(i), qPrintable(QString::number(i)));
+    QVERIFY(form.optTCP_svr.isEnabled());
+}
+
+void TestLinkManager::okResetsPollLengthAndFirmwareField()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    form.pollRegisterCount = 107;
+    form.pollByteCount = 214;
+    form.txtReal.setText(99, QStringLiteral("2095"));
+    form.txtReal.setVisible(236, true);
+    form.Label21.setVisible(true);
+    f.station->cmdComset_Click();
+    QCOMPARE(form.pollRegisterCount, 101);
+    QCOMPARE(form.pollByteCount, 202);
+    QCOMPARE(form.txtReal.text(99), QStringLiteral("0"));
+    QVERIFY(!form.Label21.isVisible() && !form.Label22.isVisible());
+    for (int i = 235; i <= 238; ++i)
+        QVERIFY(!form.txtReal.isVisible(i));
+}
+
+void TestLinkManager::selfTestSoundOnlyWithVoice()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    form.txtDegree[0].setText(QStringLiteral("C:\\wav\\test.wav"));
+    QSignalSpy sound(&manager(f), &LinkManager::selfTestSoundDue);
+    f.station->cmdComset_Click();
+    QCOMPARE(sound.count(), 0);
+    form.chkVoice.setChecked(true);
+    f.station->cmdComset_Click();
+    QCOMPARE(sound.count(), 1);
+    QCOMPARE(form.voiceCommands[0], QStringLiteral("Play C:\\wav\\test.wav"));
+}
+
+void TestLinkManager::clientRate_data()
+{
+    QTest::addColumn<int>("packets");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("37") << 37 << "37 data/sec";
+    QTest::newRow("99") << 99 << "99 data/sec";
+    QTest::newRow("100 keeps the text") << 100 << "old";
+    QTest::newRow("150 keeps the text") << 150 << "old";
+    QTest::newRow("silent") << 0 << "  0 data/sec";
+}
+
+void TestLinkManager::clientRate()
+{
+    QFETCH(int, packets);
+    QFETCH(QString, shown);
+    StationFixture f;
+    Form &form = formOf(f);
+    form.rxcnt.setText(QStringLiteral("old"));
+    form.tcpRxCount = packets;
+    form.tcpAnswerSeen = true;
+    manager(f).tmrResetRxcnt_Timer();
+    QCOMPARE(form.rxcnt.text(), shown);
+    QCOMPARE(form.tcpRxCount, 0);
+    QCOMPARE(form.tcpAnswerSeen, packets > 0);
+    QCOMPARE(form.formBackColor.backColor(),
+             packets > 0 ? LinkManager::liveColor() : LinkManager::silentColor());
+}
+
+void TestLinkManager::onlineOfflineLoggedOncePerChange()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    const QList<int> secondsOfPackets = {0, 0, 5, 7, 0, 0, 3};
+    for (int packets : secondsOfPackets) {
+        form.tcpRxCount = packets;
+        manager(f).tmrResetRxcnt_Timer();
+        f.clock.advanceSeconds(1);
+    }
+    const QStringList lines = f.logLines();
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].startsWith(QStringLiteral("2026/12/07 10:00:00 Offline")));
+    QVERIFY(lines[1].startsWith(QStringLiteral("2026/12/07 10:00:02 Online")));
+    QVERIFY(lines[2].startsWith(QStringLiteral("2026/12/07 10:00:04 Offline")));
+    QVERIFY(lines[3].startsWith(QStringLiteral("2026/12/07 10:00:06 Online")));
+}
+
+void TestLinkManager::serialRate_data()
+{
+    QTest::addColumn<int>("events");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("silent") << 0 << "0 data/sec";
+    QTest::newRow("20") << 20 << "20 data/sec";
+    QTest::newRow("49") << 49 << "49 data/sec";
+    QTest::newRow("50 keeps the text") << 50 << "old";
+}
+
+void TestLinkManager::serialRate()
+{
+    QFETCH(int, events);
+    QFETCH(QString, shown);
+    StationFixture f;
+    Form &form = formOf(f);
+    select(form, form.optCom);
+    form.rxcnt.setText(QStringLiteral("old"));
+    form.serialRxCount = events;
+    form.serialAnswerSeen = true;
+    manager(f).tmrResetRxcnt_Timer();
+    QCOMPARE(form.rxcnt.text(), shown);
+    QCOMPARE(form.serialRxCount, 0);
+    QCOMPARE(form.serialAnswerSeen, events > 0);
+    QCOMPARE(form.formBackColor.backColor(),
+             events > 0 ? LinkManager::liveColor() : LinkManager::silentColor());
+    QVERIFY(f.logLines().isEmpty()); // online and offline are the client link's entries
+}
+
+void TestLinkManager::serverAndRecordShowFullRate()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    select(form, form.optTCP_svr);
+    manager(f).tmrResetRxcnt_Timer();
+    QCOMPARE(form.rxcnt.text(), QStringLiteral("100 data/sec"));
+
+    select(form, form.optTCP);
+    form.recordMode = true;
+    form.rxcnt.setText(QString());
+    manager(f).tmrResetRxcnt_Timer();
+    QCOMPARE(form.rxcnt.text(), QStringLiteral("100 data/sec"));
+    QVERIFY(f.logLines().isEmpty());
+}
+
+void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    QVERIFY(form.tmr_scksvr.isActive()); // runs from start
+    f.links.serverConnected = true;
+    for (int s = 1; s <= 20; ++s)
+        manager(f).tmr_scksvr_Timer();
+    QVERIFY(f.links.actions.isEmpty());
+    QVERIFY(f.links.serverConnected);
+    manager(f).tmr_scksvr_Timer();
+    QCOMPARE(f.links.actions, QStringList{"rearmServer"});
+    QVERIFY(!form.tmr_scksvr.isActive());
+    QCOMPARE(form.serverIdleSeconds, 21);
+}
+
+void TestLinkManager::connectionRequests()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    select(form, form.optTCP_svr);
+    form.tmr_scksvr.stop();
+    form.serverIdleSeconds = 21;
+    manager(f).sck_svr_ConnectionRequest();
+    QCOMPARE(f.links.actions, QStringList{"accept"});
+    QCOMPARE(form.serverIdleSeconds, 0);
+    QVERIFY(form.tmr_scksvr.isActive());
+
+    form.serverIdleSeconds = 5;
+    manager(f).sck_svr_ConnectionRequest(); // a second device while connected
+    QCOMPARE(f.links.actions, (QStringList{"accept", "refuse"}));
+    QCOMPARE(form.serverIdleSeconds, 5);
+
+    // Dialled in while another kind is selected: accepted, but no watchdog.
+    select(form, form.optTCP);
+    form.tmr_scksvr.stop();
+    f.links.serverConnected = false;
+    manager(f).sck_svr_ConnectionRequest();
+    QVERIFY(!form.tmr_scksvr.isActive());
+}
+
+void TestLinkManager::systemHostClosesTheLink_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("closing");
+    QTest::newRow("serial") << "rtu" << QStringList{"closeSerial"};
+    QTest::newRow("client") << "tcp" << QStringList{"closeClient", "closeServer"};
+    QTest::newRow("server") << "server" << QStringList{"closeClient", "closeServer"};
+}
+
+void TestLinkManager::systemHostClosesTheLink()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, closing);
+    StationFixture f;
+    Form &form = formOf(f);
+    manager(f).selectLinkKind(*linkKindFromName(kind));
+    f.station->cmdComset_Click();
+    f.links.actions.clear();
+    f.station->mnuhost_Click();
+    QCOMPARE(f.links.actions, closing);
+    QVERIFY(!form.tmr.isActive());
+    QVERIFY(form.fraHost.isVisible());
+}
+
+void TestLinkManager::linkKindByName()
+{
+    StationFixture f;
+    Form &form = formOf(f);
+    QVERIFY(!linkKindFromName(QStringLiteral("modbus")));
+    QVERIFY(!linkKindFromName(QStringLiteral("RTU")));
+    manager(f).selectLinkKind(LinkKind::TcpServer);
+    QVERIFY(form.optTCP_svr.isChecked() && form.optTCP_svr.isEnabled());
+    QVERIFY(!form.optTCP.isChecked() && !form.optCom.isChecked());
+    manager(f).selectLinkKind(LinkKind::Rtu);
+    QVERIFY(form.optCom.isChecked() && !form.optTCP_svr.isChecked());
+}
+
+QTEST_GUILESS_MAIN(TestLinkManager)
+#include "tst_linkmanager.moc"

@@ -1,0 +1,238 @@
+#include "FakeLinks.h"
+#include "Fakes.h"
+#include "link/Poller.h"
+#include "shell/Form.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestPoller : public QObject
+{
+    Q_OBJECT
+private slots:
+    void serialPollOnlyWhileUnanswered_data();
+    void serialPollOnlyWhileUnanswered();
+    void clientReadWhileUnanswered();
+    void recordModeStreamRequestCycle();
+    void recordModeOffStopsStreamThenReads();
+    void serverStartsStreamOnFourthIdleSecond();
+    void disconnectedSocketEndsTheTick_data();
+    void disconnectedSocketEndsTheTick();
+    void pcClockFields();
+    void serverInformation_data();
+    void serverInformation();
+};
+
+namespace
+{
+
+const QByteArray StartStream = QByteArray::fromHex("000000000006010600c00001");
+const QByteArray StopStream = QByteArray::fromHex("000000000006010600c00000");
+
+struct Rig {
+    Rig()
+    {
+        form.slaveAddress = 1;
+        links.clientConnected = true;
+        links.serverConnected = true;
+    }
+    void select(Control &option)
+    {
+        for (Control *o : {&form.optCom, &form.optTCP, &form.optTCP_svr})
+            o->setChecked(o == &option);
+    }
+    Form form;
+    FakeLinks links;
+    FakeClock clock{QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))};
+    Poller poller{form, links, clock};
+};
+
+QByteArray tcpRead(int count)
+{
+    return QByteArray::fromHex("00000000000601030063") + QByteArray(1, '\0') + char(count);
+}
+
+} // namespace
+
+void TestPoller::serialPollOnlyWhileUnanswered_data()
+{
+    QTest::addColumn<bool>("answerSeen");
+    QTest::addColumn<int>("registers");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("answered: nothing sent") << true << 101 << QByteArray();
+    QTest::newRow("N = 101") << false << 101 << QByteArray::fromHex("010300630065 75ff");
+    QTest::newRow("N = 107") << false << 107 << QByteArray::fromHex("01030063006b f43b");
+}
+
+void TestPoller::serialPollOnlyWhileUnanswered()
+{
+    QFETCH(bool, answerSeen);
+    QFETCH(int, registers);
+    QFETCH(QByteArray, expected);
+    Rig r;
+    r.select(r.form.optCom);
+    r.form.serialAnswerSeen = answerSeen;
+    r.form.pollRegisterCount = registers;
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.serialWrites.join(), expected);
+    QVERIFY(r.links.clientSends.isEmpty());
+    QVERIFY(r.links.serverSends.isEmpty());
+}
+
+void TestPoller::clientReadWhileUnanswered()
+{
+    Rig r;
+    r.form.pollRegisterCount = 106;
+    r.form.tcpAnswerSeen = true;
+    r.poller.tmr_Timer();
+    QVERIFY(r.links.clientSends.isEmpty());
+    QVERIFY(!r.form.awaitingReply);
+
+    r.form.tcpAnswerSeen = false;
+    r.links.clientConnected = false; // the reconnect brings it back first
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.reconnects, 1);
+    QCOMPARE(r.links.clientSends, QList<QByteArray>{tcpRead(106)});
+    QVERIFY(r.form.awaitingReply);
+}
+
+void TestPoller::recordModeStreamRequestCycle()
+{
+    Rig r;
+    r.form.recordMode = true;
+    // The first due tick asks, the second waits, the third (count 3) asks again, and from
+    // then on every due tick asks until a stream packet resets the count.
+    const QList<int> sentAfterTick = {1, 1, 2, 3, 4};
+    for (int tick = 0; tick < sentAfterTick.size(); ++tick) {
+        r.poller.tmr_Timer();
+        QCOMPARE(r.links.clientSends.size(), sentAfterTick[tick]);
+        QVERIFY(r.form.streamRequestSent);
+        QVERIFY(r.form.streamPollCount <= 3);
+    }
+    for (const QByteArray &sent : r.links.clientSends)
+        QCOMPARE(sent, StartStream);
+
+    // A decoded stream packet resets the count: the device is streaming, nothing is repeated.
+    for (int tick = 0; tick < 5; ++tick) {
+        r.form.streamPollCount = 0;
+        r.poller.tmr_Timer();
+    }
+    QCOMPARE(r.links.clientSends.size(), sentAfterTick.last());
+}
+
+void TestPoller::recordModeOffStopsStreamThenReads()
+{
+    Rig r;
+    r.form.streamRequestSent = true;
+    r.form.recordMode = false;
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.clientSends, (QList<QByteArray>{StopStream, tcpRead(101)}));
+    QVERIFY(!r.form.streamRequestSent);
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.clientSends.last(), tcpRead(101));
+    QCOMPARE(r.links.clientSends.size(), 3);
+}
+
+void TestPoller::serverStartsStreamOnFourthIdleSecond()
+{
+    Rig r;
+    r.select(r.form.optTCP_svr);
+    for (int idle = 0; idle <= 3; ++idle) {
+        r.form.serverIdleSeconds = idle;
+        r.poller.tmr_Timer();
+    }
+    QVERIFY(r.links.serverSends.isEmpty());
+    QVERIFY(!r.form.awaitingReply);
+    r.form.serverIdleSeconds = 4;
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.serverSends, QList<QByteArray>{StartStream});
+    QVERIFY(r.form.awaitingReply);
+    QVERIFY(r.links.clientSends.isEmpty());
+    QCOMPARE(r.links.reconnects, 0);
+}
+
+void TestPoller::disconnectedSocketEndsTheTick_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<bool>("recordMode");
+    QTest::newRow("client read") << false << false;
+    QTest::newRow("client stream request") << false << true;
+    QTest::newRow("server stream request") << true << false;
+}
+
+void TestPoller::disconnectedSocketEndsTheTick()
+{
+    QFETCH(bool, server);
+    QFETCH(bool, recordMode);
+    Rig r;
+    r.select(server ? r.form.optTCP_svr : r.form.optTCP);
+    r.form.recordMode = recordMode;
+    r.form.serverIdleSeconds = 10;
+    r.form.txtReal.setText(98, QStringLiteral("2305"));
+    r.links.clientConnected = r.links.serverConnected = false;
+    r.links.connectClient = !server;
+    r.links.connectSucceeds = false;
+    QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
+    r.poller.tmr_Timer();
+    QCOMPARE(r.links.reconnects, 1);
+    QVERIFY(r.form.awaitingReply);
+    QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
+    QVERIFY(!r.form.streamRequestSent);
+    QCOMPARE(voice.count(), 0);
+    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("88888"));
+    QVERIFY(!r.form.Frame10.isVisible());
+}
+
+void TestPoller::pcClockFields()
+{
+    Rig r;
+    r.form.tcpAnswerSeen = true;
+    QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
+    r.poller.tmr_Timer();
+    QCOMPARE(voice.count(), 1);
+    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/03/04"));
+    QCOMPARE(r.form.txtReal.text(204), QStringLiteral("05:06:07"));
+    r.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
+    r.poller.tmr_Timer();
+    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/12/31"));
+    QCOMPARE(r.form.txtReal.text(204), QStringLiteral("23:59:59"));
+}
+
+void TestPoller::serverInformation_data()
+{
+    QTest::addColumn<QString>("field98");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("intensity");
+    QTest::addColumn<QString>("countdown");
+    QTest::newRow("0x0901") << "2305" << true << "9"
+                            << "1";
+    QTest::newRow("countdown only") << "45" << true << "0"
+                                    << "45";
+    QTest::newRow("intensity only") << "1792" << true << "7"
+                                    << "0";
+    QTest::newRow("zero hides") << "0" << false << ""
+                                << "";
+    QTest::newRow("not yet read hides") << "88888" << false << ""
+                                        << "";
+}
+
+void TestPoller::serverInformation()
+{
+    QFETCH(QString, field98);
+    QFETCH(bool, shown);
+    QFETCH(QString, intensity);
+    QFETCH(QString, countdown);
+    Rig r;
+    r.form.tcpAnswerSeen = true;
+    r.form.Frame10.setVisible(!shown);
+    r.form.txtReal.setText(98, field98);
+    r.poller.tmr_Timer();
+    QCOMPARE(r.form.Frame10.isVisible(), shown);
+    if (shown) {
+        QCOMPARE(r.form.lblsvrins.text(), intensity);
+        QCOMPARE(r.form.lblcntdown.text(), countdown);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPoller)
+#include "tst_poller.moc"
