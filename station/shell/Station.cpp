@@ -51,7 +51,8 @@ void Station::wireLinks()
             &LinkManager::tmrResetRxcnt_Timer);
     connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::tmr_scksvr_Timer);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
-    connect(&linkManager_, &LinkManager::selfTestSoundDue, this, [this] { voiceLed_.playSelfTest(); });
+    connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
+            [this] { voiceLed_.playSelfTest(); });
     connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
     if (ownLinks_)
         connect(ownLinks_.get(), &Links::serverConnectionRequested, &linkManager_,

@@ -224,6 +224,7 @@ void TestLinkManager::selfTestSoundOnlyWithVoice()
     f.station->cmdComset_Click();
     QCOMPARE(sound.count(), 1);
     QCOMPARE(form.voiceCommands[0], QStringLiteral("Play C:\\wav\\test.wav"));
+    QCOMPARE(f.sound.played, QStringList{"C:\\wav\\test.wav"});
 }
 
 void TestLinkManager::clientRate_data()
