@@ -25,28 +25,30 @@ private slots:
 };
 
 // Each response writes its fields, then runs the alarm evaluation and the intensity display
-// as the decoders do. `shown` is the caption after each response, "-" while it is hidden.
+// as the decoders do. `shown` is the caption after each response, "-" while it is hidden;
+// `logged` the number of log lines so far.
 void TestAlarmDisplay::responses_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("lampGate");
     QTest::addColumn<QStringList>("responses");
     QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QList<int>>("logged");
     QTest::addColumn<QStringList>("log");
 
     QTest::newRow("trigger gate, displacement Watch 1.0: 0.4, 1.3, 1.1")
         << "97=1.0 59=0 11=1" << false << QStringList{"59=0.4", "59=1.3", "59=1.1"}
         << QStringList{Hidden, "Displacement Watch 1.3 cm", "Displacement Watch 1.3 cm"}
-        << QStringList{"Displacement trig", "Displacement Watch 1.3 cm"};
+        << QList<int>{1, 2, 2} << QStringList{"Displacement trig", "Displacement Watch 1.3 cm"};
 
     QTest::newRow("lamp gate: Pd Watch only while DO 0 was lit")
         << "63=2 64=0.3 37=0.5" << true << QStringList{"19=1", "", "19=0", "", "37=0.6"}
         << QStringList{Hidden, "P Watch Pd 0.5 cm", "P Watch Pd 0.5 cm", Hidden, Hidden}
-        << QStringList{"P Watch Pd 0.5 cm"};
+        << QList<int>{0, 1, 1, 1, 1} << QStringList{"P Watch Pd 0.5 cm"};
 
     QTest::newRow("lamp gate: DO 0 lit but Pd trigger not enabled")
         << "63=1 97=1.0 59=0.5 64=0.3 37=0.5" << true << QStringList{"19=1", ""}
-        << QStringList{Hidden, Hidden} << QStringList{};
+        << QStringList{Hidden, Hidden} << QList<int>{0, 0} << QStringList{};
 
     QTest::newRow("displacement Warning 2.0 logged below 0.8 of the peak")
         << "60=2.0 59=0 11=1" << false
@@ -54,20 +56,21 @@ void TestAlarmDisplay::responses_data()
         << QStringList{"Displacement Warning 2 cm", "Displacement Warning 2 cm",
                        "Displacement Warning 2 cm", "Displacement Warning 2 cm",
                        "Displacement Warning 2 cm"}
+        << QList<int>{1, 1, 1, 2, 2}
         << QStringList{"Displacement trig", "Displacement Warning 2 cm"};
 
     QTest::newRow("Pd Warning logged only at 0")
         << "62=0.5 37=0 11=2" << false << QStringList{"37=0.6", "37=0.3", "37=0.001", "37=0"}
         << QStringList{"P Warning Pd 0.6 cm", "P Warning Pd 0.6 cm", "P Warning Pd 0.6 cm",
                        "P Warning Pd 0.6 cm"}
-        << QStringList{"Pd trig", "P Warning Pd 0.6 cm"};
+        << QList<int>{1, 1, 1, 2} << QStringList{"Pd trig", "P Warning Pd 0.6 cm"};
 
     QTest::newRow("PGA Warning 80 on the b-axis: 60.0, 95.5, 120.0, 110.0")
         << "61=80.0 35=2 96=0.0 11=4" << false
         << QStringList{"96=60.0", "96=95.5", "96=120.0", "96=110.0"}
         << QStringList{Hidden, "PGA Warning 95.5gal b-axis", "PGA Warning 120gal b-axis",
                        "PGA Warning 120gal b-axis"}
-        << QStringList{"Pga trig", "PGA Warning 120gal b-axis"};
+        << QList<int>{1, 1, 1, 2} << QStringList{"Pga trig", "PGA Warning 120gal b-axis"};
 
     QTest::newRow("PGA Watch units by axis")
         << "21=25.0 96=0.0 11=4" << false
@@ -75,17 +78,18 @@ void TestAlarmDisplay::responses_data()
                        "35=3 96=40 11=4"}
         << QStringList{"PGA Watch 30.5gal", Hidden, "PGA Watch 31gal a-axis", Hidden,
                        "PGA Watch 40gal c-axis"}
-        << QStringList{"Pga trig", "PGA Watch 30.5gal",      "PGA End",
-                       "Pga trig", "PGA Watch 31gal a-axis", "PGA End",
-                       "Pga trig", "PGA Watch 40gal c-axis"};
+        << QList<int>{2, 3, 5, 6, 8} << QStringList{"Pga trig", "PGA Watch 30.5gal",      "PGA End",
+                                                    "Pga trig", "PGA Watch 31gal a-axis", "PGA End",
+                                                    "Pga trig", "PGA Watch 40gal c-axis"};
 
     QTest::newRow("PGA Watch on axis 5 shows and logs the previous caption")
         << "39=32 21=25.0 35=5 96=0.0 11=4" << false << QStringList{"96=30"}
-        << QStringList{"P Wave"} << QStringList{"P Wave", "Pga trig", "P Wave"};
+        << QStringList{"P Wave"} << QList<int>{3} << QStringList{"P Wave", "Pga trig", "P Wave"};
 
     QTest::newRow("Warning after Watch: the later block's caption stays")
         << "97=1.0 60=1.2 59=0 11=1" << false << QStringList{"59=1.5", "59=1.1"}
         << QStringList{"Displacement Warning 1.5 cm", "Displacement Warning 1.5 cm"}
+        << QList<int>{2, 3}
         << QStringList{"Displacement trig", "Displacement Watch 1.5 cm",
                        "Displacement Warning 1.5 cm"};
 }
@@ -96,6 +100,7 @@ void TestAlarmDisplay::responses()
     QFETCH(bool, lampGate);
     QFETCH(QStringList, responses);
     QFETCH(QStringList, shown);
+    QFETCH(QList<int>, logged);
     QFETCH(QStringList, log);
     StationFixture f;
     Form &form = f.station->form();
@@ -106,8 +111,10 @@ void TestAlarmDisplay::responses()
         display.EvaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
         display.UpdateIntensityDisplay();
         const QString caption = form.lblAlarm.isVisible() ? form.lblAlarm.text() : Hidden;
-        QVERIFY2(caption == shown[r],
-                 qPrintable(QStringLiteral("response %1: %2").arg(r).arg(caption)));
+        const auto lines = f.logLines().size();
+        QVERIFY2(
+            caption == shown[r] && lines == logged[r],
+            qPrintable(QStringLiteral("response %1: %2, %3 lines").arg(r).arg(caption).arg(lines)));
     }
     QCOMPARE(f.logLines(), expectedLog(Now, log));
 }

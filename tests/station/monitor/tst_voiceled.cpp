@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSerialPort>
 #include <QTest>
+#include <functional>
 
 namespace
 {
@@ -51,6 +52,22 @@ struct VoiceRig {
     VoiceLed voice{f.station->form(), f.station->folder(), f.clock, f.waiter, f.sound, port};
 };
 
+// Runs `duringPause` inside the first pause, as a timer tick would inside the real wait.
+class TickingWaiter : public Waiter
+{
+public:
+    void pause(int ms) override
+    {
+        pauses << ms;
+        if (auto tick = std::exchange(duringPause, nullptr))
+            tick();
+    }
+    bool waitWhile(const std::function<bool()> &, int, int) override { return true; }
+
+    std::function<void()> duringPause;
+    QList<int> pauses;
+};
+
 const QByteArray TextHead = QByteArray::fromHex("FF807F010001FF07F8000520B56FA5CDA661BE5F20");
 const QByteArray Level = QByteArray::fromHex("AFC5");
 const QByteArray TextTail = QByteArray::fromHex("67616C20202020202020202020000000");
@@ -64,6 +81,7 @@ private slots:
     void ledMessage_data();
     void ledMessage();
     void oneMessageOpensAndClosesThePort();
+    void messageDueDuringAPauseFollows();
     void clockMessage_data();
     void clockMessage();
     void noSignConfigured();
@@ -129,6 +147,23 @@ void TestVoiceLed::oneMessageOpensAndClosesThePort()
                               "write", "discard received", "close"}));
         QCOMPARE(rig.f.waiter.pauses, QList<int>{100});
     }
+}
+
+void TestVoiceLed::messageDueDuringAPauseFollows()
+{
+    StationFixture f;
+    f.station->form().ledComPort = 3;
+    RecordingLedPort port;
+    TickingWaiter waiter;
+    VoiceLed voice(f.station->form(), f.station->folder(), f.clock, waiter, f.sound, port);
+    waiter.duringPause = [&] { voice.SetLedClock(); };
+    voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+    const QStringList one{"open /dev/ttyS2", "discard input", "write", "discard received", "close"};
+    QCOMPARE(port.steps, one + one);
+    QCOMPARE(port.messages.size(), 2);
+    QCOMPARE(port.messages[0].size(), VoiceLed::LedMessageSize);
+    QCOMPARE(port.messages[1].size(), VoiceLed::ClockMessageSize);
+    QCOMPARE(waiter.pauses, (QList<int>{100, 100}));
 }
 
 void TestVoiceLed::clockMessage_data()

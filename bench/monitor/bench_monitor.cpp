@@ -1,0 +1,91 @@
+#include "StationFixture.h"
+#include "monitor/AlarmDisplay.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+namespace
+{
+
+// A station whose next response starts a displacement event past its Watch threshold.
+struct AlertRig {
+    AlertRig()
+    {
+        LiveFields &fields = form.txtReal;
+        fields.setText(97, QStringLiteral("1.0"));
+        fields.setText(59, QStringLiteral("1.5"));
+        fields.setText(39, QStringLiteral("0"));
+        fields.setText(11, QStringLiteral("0"));
+    }
+    void endEvent()
+    {
+        form.txtReal.setText(11, QStringLiteral("0"));
+        form.txtReal.setText(39, QStringLiteral("0"));
+        f.station->alarmDisplay().EvaluateAlarms(AlarmGate::Trigger);
+    }
+    bool alerted() const { return form.lblAlarm.isVisible() && form.eventInProgress(); }
+
+    StationFixture f;
+    Form &form = f.station->form();
+};
+
+// The event flags as a decoder writes them: the trigger's log line and the event start.
+void EventFlagsToTriggerLog(benchmark::State &state)
+{
+    AlertRig rig;
+    for (auto _ : state) {
+        rig.form.txtReal.setText(11, QStringLiteral("1"));
+        state.PauseTiming();
+        rig.endEvent();
+        state.ResumeTiming();
+    }
+    if (rig.f.logLines().isEmpty())
+        state.SkipWithError("no trigger line logged");
+}
+BENCHMARK(EventFlagsToTriggerLog)->Unit(benchmark::kMicrosecond);
+
+// One alerting response: event flags, P-wave flag, then the alarm evaluation the decoder
+// runs; ends with the trigger, P-wave and Watch lines logged and `lblAlarm` showing.
+void AlertingResponse(benchmark::State &state)
+{
+    AlertRig rig;
+    AlarmDisplay &display = rig.f.station->alarmDisplay();
+    bool alerted = true;
+    for (auto _ : state) {
+        rig.form.txtReal.setText(11, QStringLiteral("1"));
+        rig.form.txtReal.setText(39, QStringLiteral("32"));
+        display.EvaluateAlarms(AlarmGate::Trigger);
+        display.UpdateIntensityDisplay();
+        state.PauseTiming();
+        alerted = alerted && rig.alerted() &&
+                  rig.form.lblAlarm.text() == QLatin1String("Displacement Watch 1.5 cm");
+        rig.endEvent();
+        state.ResumeTiming();
+    }
+    if (!alerted)
+        state.SkipWithError("the response did not raise the alarm");
+}
+BENCHMARK(AlertingResponse)->Unit(benchmark::kMicrosecond);
+
+// The cost every response pays when nothing changes.
+void QuietResponse(benchmark::State &state)
+{
+    AlertRig rig;
+    AlarmDisplay &display = rig.f.station->alarmDisplay();
+    for (auto _ : state) {
+        display.EvaluateAlarms(AlarmGate::Lamp);
+        display.UpdateIntensityDisplay();
+    }
+}
+BENCHMARK(QuietResponse)->Unit(benchmark::kNanosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
