@@ -161,7 +161,9 @@ void TriggerLogic::staLtaTrigger(bool set)
 
 void TriggerLogic::eventRunning()
 {
-    form_.eventStartTime = form_.recordMode ? form_.deviceClockTime : clock_.now();
+    // Before the first streamed packet there is no device time to anchor the event to.
+    const bool deviceTimeKnown = form_.recordMode && form_.deviceClockTime.isValid();
+    form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
     enable(form_.Timer1);
     enable(form_.Voice_timer);
     form_.ring.ringEventIndex = form_.ring.ringWriteIndex;

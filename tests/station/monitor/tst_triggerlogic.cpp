@@ -87,23 +87,28 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
 void TestTriggerLogic::eventStartAndEnd_data()
 {
     QTest::addColumn<bool>("recordMode");
-    QTest::newRow("live") << false;
-    QTest::newRow("record mode") << true;
+    QTest::addColumn<bool>("deviceTimeKnown");
+    QTest::newRow("live") << false << true;
+    QTest::newRow("record mode") << true << true;
+    QTest::newRow("record mode before the first packet time") << true << false;
 }
 
 void TestTriggerLogic::eventStartAndEnd()
 {
     QFETCH(bool, recordMode);
+    QFETCH(bool, deviceTimeKnown);
     StationFixture f;
     Form &form = f.station->form();
     form.recordMode = recordMode;
     const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
-    form.deviceClockTime = device;
+    if (deviceTimeKnown)
+        form.deviceClockTime = device;
+    const bool byDevice = recordMode && deviceTimeKnown;
     form.ring.ringWriteIndex = 123;
     form.lblAlarm.setVisible(true);
 
     form.txtReal.setText(11, QStringLiteral("2"));
-    QCOMPARE(form.eventStartTime, recordMode ? device : f.clock.now());
+    QCOMPARE(form.eventStartTime, byDevice ? device : f.clock.now());
     QVERIFY(form.Timer1.isActive() && form.Voice_timer.isActive());
     QCOMPARE(form.ring.ringEventIndex, 123);
     QCOMPARE(form.TmrRec.isActive(), recordMode);
@@ -112,10 +117,11 @@ void TestTriggerLogic::eventStartAndEnd()
 
     // Every later change while non-zero moves the anchor.
     f.clock.advanceSeconds(3);
-    form.deviceClockTime = device.addSecs(3);
+    if (deviceTimeKnown)
+        form.deviceClockTime = device.addSecs(3);
     form.ring.ringWriteIndex = 423;
     form.txtReal.setText(11, QStringLiteral("16"));
-    QCOMPARE(form.eventStartTime, recordMode ? device.addSecs(3) : f.clock.now());
+    QCOMPARE(form.eventStartTime, byDevice ? device.addSecs(3) : f.clock.now());
     QCOMPARE(form.ring.ringEventIndex, 423);
     QVERIFY(form.eventInProgress());
 
