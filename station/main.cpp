@@ -1,6 +1,7 @@
 #include "common/Clock.h"
 #include "common/ProgramFolder.h"
 #include "common/Waiter.h"
+#include "link/DemoDevice.h"
 #include "monitor/StripChartWidget.h"
 #include "monitor/WaveSoundPlayer.h"
 #include "shell/MainWindow.h"
@@ -22,6 +23,11 @@ const char *const Usage =
     "The device address (everything on the command line that is not an option) opens the\n"
     "link at start.\n"
     "Options:\n"
+    "  --link KIND  the link to open: rtu (Modbus_RTU), tcp (Modbus_TCP) or server\n"
+    "               (TCP/IP Server); it still opens at start only with a device address\n"
+    "               or \"Auto Run\"\n"
+    "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
+    "               on a free loopback port and connect to it as the TCP client\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "Environment: VORSA_HOME names the program folder (sys.txt, Vorsa.txt, Event/, RecCSV/);\n"
@@ -29,9 +35,11 @@ const char *const Usage =
 
 struct CommandLine {
     QString address;
+    std::optional<LinkKind> link;
+    bool demo = false;
     bool help = false;
     bool version = false;
-    QString unknown;
+    QString error;
 };
 
 // Words that begin with "--" are ours; the rest, joined, is the device address.
@@ -39,18 +47,44 @@ CommandLine parseCommandLine(const QStringList &args)
 {
     CommandLine cl;
     QStringList address;
-    for (const QString &arg : args.mid(1)) {
-        if (arg == QLatin1String("--help"))
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--help")) {
             cl.help = true;
-        else if (arg == QLatin1String("--version"))
+        } else if (arg == QLatin1String("--version")) {
             cl.version = true;
-        else if (arg.startsWith(QLatin1String("--")))
-            cl.unknown = arg;
-        else
+        } else if (arg == QLatin1String("--demo")) {
+            cl.demo = true;
+        } else if (arg == QLatin1String("--link")) {
+            const QString kind = args.value(++i);
+            cl.link = linkKindFromName(kind);
+            if (!cl.link)
+                cl.error = QStringLiteral("--link takes rtu, tcp or server, not \"%1\"").arg(kind);
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            cl.error = QStringLiteral("unknown option ") + arg;
+        } else {
             address << arg;
+        }
     }
     cl.address = address.join(QLatin1Char(' '));
+    if (cl.demo && cl.link && *cl.link != LinkKind::TcpClient)
+        cl.error = QStringLiteral("--demo connects as the TCP client (--link tcp)");
     return cl;
+}
+
+// The demo's device: on success the station connects to it as the TCP client.
+bool startDemo(DemoDevice &demo, CommandLine &cl)
+{
+    const QString program = DemoDevice::locate(QCoreApplication::applicationDirPath());
+    QString error = QStringLiteral("%1 was found neither next to vorsa nor in ../devsim")
+                        .arg(QLatin1String(DemoDevice::ProgramName));
+    if (program.isEmpty() || !demo.start(program, &error)) {
+        QTextStream(stderr) << "vorsa: cannot start the simulated device: " << error << "\n";
+        return false;
+    }
+    cl.address = QStringLiteral("127.0.0.1");
+    cl.link = LinkKind::TcpClient;
+    return true;
 }
 
 int signalPipe[2] = {-1, -1};
@@ -88,7 +122,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorsa"));
     QApplication::setApplicationVersion(QStringLiteral("1.22"));
-    const CommandLine cl = parseCommandLine(QApplication::arguments());
+    CommandLine cl = parseCommandLine(QApplication::arguments());
     QTextStream out(stdout);
     if (cl.help) {
         out << Usage;
@@ -98,10 +132,13 @@ int main(int argc, char *argv[])
         out << "vorsa 1.22\n";
         return 0;
     }
-    if (!cl.unknown.isEmpty()) {
-        QTextStream(stderr) << "vorsa: unknown option " << cl.unknown << "\n" << Usage;
+    if (!cl.error.isEmpty()) {
+        QTextStream(stderr) << "vorsa: " << cl.error << "\n" << Usage;
         return 2;
     }
+    DemoDevice demo; // declared before the station, so it stops after the station has ended
+    if (cl.demo && !startDemo(demo, cl))
+        return 1;
 
     SystemClock clock;
     EventLoopWaiter waiter;
@@ -123,6 +160,7 @@ int main(int argc, char *argv[])
     });
     onTerminationRequest(&window, [&station] { station.endSession(); });
     window.show();
+    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
     station.Form_Load(cl.address);
     return QApplication::exec();
 }

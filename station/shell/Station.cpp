@@ -60,6 +60,20 @@ void Station::wireLinks()
     form_.tmr_scksvr.start();
 }
 
+void Station::setStartLink(std::optional<LinkKind> kind, const QString &port)
+{
+    startLinkKind_ = kind;
+    startPort_ = port;
+}
+
+void Station::applyStartLink()
+{
+    if (startLinkKind_)
+        linkManager_.selectLinkKind(*startLinkKind_);
+    if (!startPort_.isEmpty())
+        form_.txtPort.setText(startPort_);
+}
+
 Station::~Station() = default;
 
 // Alarms, voice and the LED sign. `Timer1` only carries the event-in-progress state; its
@@ -79,6 +93,7 @@ void Station::Form_Load(const QString &commandLine)
     fillRangeLists();
     QString recPath;
     SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
+    applyStartLink();
     loadEventSummaries();
     selectRecordFolder();
     form_.Dir1.selectLast();

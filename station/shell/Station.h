@@ -67,6 +67,9 @@ public:
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
+    // Chosen on the command line before start-up: the link kind, and the device's TCP port
+    // (empty: the settings file's); they apply before the link opens by itself.
+    void setStartLink(std::optional<LinkKind> kind, const QString &port);
 
     void cmdSave_Click();
     void Dir1_Change();
@@ -93,6 +96,7 @@ private:
     bool recordTimesAccepted();
     void wireMonitor();
     void wireLinks();
+    void applyStartLink();
 
     StationServices services_;
     Form form_;
@@ -109,5 +113,7 @@ private:
     RegisterWriter registerWriter_;
     Poller poller_;
     LinkManager linkManager_;
+    std::optional<LinkKind> startLinkKind_;
+    QString startPort_;
     bool settingsFailing_ = false;
 };

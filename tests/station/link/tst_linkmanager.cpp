@@ -29,6 +29,8 @@ private slots:
     void systemHostClosesTheLink_data();
     void systemHostClosesTheLink();
     void linkKindByName();
+    void startLinkChosenOnTheCommandLine_data();
+    void startLinkChosenOnTheCommandLine();
 };
 
 namespace
@@ -394,6 +396,38 @@ void TestLinkManager::linkKindByName()
     QVERIFY(!form.optTCP.isChecked() && !form.optCom.isChecked());
     manager(f).selectLinkKind(LinkKind::Rtu);
     QVERIFY(form.optCom.isChecked() && !form.optTCP_svr.isChecked());
+}
+
+void TestLinkManager::startLinkChosenOnTheCommandLine_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("autoRun");
+    QTest::addColumn<QString>("firstAction");
+    QTest::newRow("rtu, Auto Run") << "rtu"
+                                   << "" << QByteArray("1") << "openSerial /dev/ttyS0 19200,N,8,1";
+    QTest::newRow("server with an address") << "server"
+                                            << "10.0.0.9" << QByteArray("0") << "connect";
+    QTest::newRow("tcp, no address, no Auto Run") << "tcp"
+                                                  << "" << QByteArray("0") << "";
+}
+
+void TestLinkManager::startLinkChosenOnTheCommandLine()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    QFETCH(QByteArray, autoRun);
+    QFETCH(QString, firstAction);
+    StationFixture f;
+    f.writeFile(QStringLiteral("sys.txt"), "Port:502\r\nAuto Run:" + autoRun + "\r\n");
+    f.station->setStartLink(linkKindFromName(kind), QStringLiteral("40123"));
+    f.station->Form_Load(address);
+    Form &form = formOf(f);
+    QCOMPARE(form.txtPort.text(), QStringLiteral("40123")); // over the settings file's
+    QCOMPARE(form.optCom.isChecked(), kind == QLatin1String("rtu"));
+    QCOMPARE(form.optTCP_svr.isChecked(), kind == QLatin1String("server"));
+    QCOMPARE(form.userMode, 0);
+    QCOMPARE(f.links.actions.value(0), firstAction);
 }
 
 QTEST_GUILESS_MAIN(TestLinkManager)

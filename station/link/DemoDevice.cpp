@@ -1,0 +1,75 @@
+#include "DemoDevice.h"
+
+#include "LinkLog.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+DemoDevice::~DemoDevice()
+{
+    stop();
+}
+
+QString DemoDevice::locate(const QString &stationDir)
+{
+    const QDir dir(stationDir);
+    for (const QString &candidate :
+         {dir.filePath(QLatin1String(ProgramName)),
+          dir.filePath(QStringLiteral("../devsim/") + QLatin1String(ProgramName))}) {
+        const QFileInfo info(candidate);
+        if (info.isFile() && info.isExecutable())
+            return info.canonicalFilePath();
+    }
+    return {};
+}
+
+bool DemoDevice::start(const QString &program, QString *error)
+{
+    process_.setProgram(program);
+    process_.setArguments({QStringLiteral("--tcp"), QStringLiteral("0"),
+                           QStringLiteral("--scenario"), QStringLiteral("quake"),
+                           QStringLiteral("--repeat")});
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start();
+    if (!process_.waitForStarted(StartTimeoutMs)) {
+        *error = process_.errorString();
+        return false;
+    }
+    if (awaitListening(error))
+        return true;
+    stop();
+    return false;
+}
+
+bool DemoDevice::awaitListening(QString *error)
+{
+    static const QRegularExpression listening(QStringLiteral("listening on (\\d+)"));
+    QDeadlineTimer deadline(StartTimeoutMs);
+    QByteArray out;
+    while (!deadline.hasExpired() && process_.state() == QProcess::Running) {
+        process_.waitForReadyRead(int(deadline.remainingTime()));
+        out += process_.readAllStandardOutput();
+        const QRegularExpressionMatch m = listening.match(QString::fromUtf8(out));
+        if (m.hasMatch()) {
+            port_ = quint16(m.captured(1).toUInt());
+            qCInfo(lcLink) << "simulated device listening on port" << port_;
+            return true;
+        }
+    }
+    const QString said = QString::fromUtf8(process_.readAllStandardError()).trimmed();
+    *error = said.isEmpty() ? QStringLiteral("it did not report a listening port") : said;
+    return false;
+}
+
+void DemoDevice::stop()
+{
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// The simulated device of the demo: `vorsa-devsim` on a free loopback port, playing the
+// earthquake scenario over and over, stopped when the station ends.
+class DemoDevice
+{
+public:
+    static constexpr const char *ProgramName = "vorsa-devsim";
+    static constexpr int StartTimeoutMs = 5000;
+
+    DemoDevice() = default;
+    ~DemoDevice();
+    DemoDevice(const DemoDevice &) = delete;
+    DemoDevice &operator=(const DemoDevice &) = delete;
+
+    // Next to the station's executable (installed) or in the build tree's devsim folder;
+    // empty when neither exists.
+    static QString locate(const QString &stationDir);
+
+    // Starts it and waits until it listens; false with `error` when it does not.
+    bool start(const QString &program, QString *error);
+    quint16 port() const { return port_; }
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    void stop();
+
+private:
+    bool awaitListening(QString *error);
+
+    QProcess process_;
+    quint16 port_ = 0;
+};
