@@ -104,7 +104,7 @@ void Links::ConnectTcpLink()
 
 void Links::connectClient()
 {
-    client_.abort();
+    closeClient();
     const QString host = form_.txtIP.text().trimmed();
     qint64 port = 0;
     if (!NumberText::parseInteger(form_.txtPort.text(), &port) || port < 1 || port > 65535) {
@@ -178,6 +178,7 @@ void Links::retrySerial()
 void Links::closeClient()
 {
     client_.abort();
+    emit clientLinkReset();
 }
 
 void Links::closeServer()
@@ -213,6 +214,7 @@ void Links::dropServerConnection()
     accepted_->abort();
     accepted_->deleteLater();
     accepted_ = nullptr;
+    emit serverLinkReset();
 }
 
 void Links::acceptServerConnection()
@@ -222,6 +224,7 @@ void Links::acceptServerConnection()
         return;
     dropServerConnection();
     accepted_ = socket;
+    emit serverLinkReset();
     auto readAll = [this] {
         if (accepted_ && accepted_->bytesAvailable() > 0)
             emit serverBytes(accepted_->readAll());

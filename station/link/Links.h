@@ -64,6 +64,9 @@ signals:
     void serialReadyRead();
     void serverConnectionRequested();
     void serialOpenChanged(bool open);
+    // A connection was closed or replaced: a packet begun on it will never be finished.
+    void clientLinkReset();
+    void serverLinkReset();
 
 private:
     void connectClient();

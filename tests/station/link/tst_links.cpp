@@ -134,7 +134,9 @@ void TestLinks::clientReconnectClosesTheOldConnection()
     r.links.ConnectTcpLink();
     QTRY_VERIFY(device.hasPendingConnections());
     QTcpSocket *first = device.nextPendingConnection();
+    QSignalSpy reset(&r.links, &Links::clientLinkReset);
     r.links.ConnectTcpLink();
+    QCOMPARE(reset.count(), 1); // what was begun on the old connection is forgotten
     QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
     QTRY_VERIFY(device.hasPendingConnections());
     QTRY_VERIFY(r.links.isClientConnected());
@@ -212,6 +214,7 @@ void TestLinks::serverReArmsAfterTwentySilentSeconds()
     f.station->cmdComset_Click();
     auto device = connectDevice(port);
     QTRY_VERIFY(links.isServerConnected());
+    QSignalSpy reset(&links, &Links::serverLinkReset);
 
     for (int second = 1; second <= LinkManager::ServerSilenceLimit; ++second)
         f.station->linkManager().tmr_scksvr_Timer();
@@ -223,6 +226,7 @@ void TestLinks::serverReArmsAfterTwentySilentSeconds()
     QTRY_COMPARE(device->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!links.isServerConnected());
     QVERIFY(links.isServerListening());
+    QCOMPARE(reset.count(), 1);
     QVERIFY(!form.tmr_scksvr.isActive());
 
     auto again = connectDevice(port);
