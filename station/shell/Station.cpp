@@ -34,7 +34,8 @@ Station::Station(const StationServices &services, QObject *parent)
       ownLinks_(services.links ? nullptr : std::make_unique<Links>(form_, services.waiter)),
       links_(services.links ? services.links : ownLinks_.get()),
       registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
-      linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder)
+      linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder),
+      history_(form_, services.strip2, services.prompter, services.shell, services_.folder)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     wireMonitor();
@@ -215,7 +216,4 @@ void Station::endSession()
     emit quitRequested();
 }
 
-void Station::File1_Click()
-{
-    // Loading a record file into the history chart comes with the history viewer.
-}
+void Station::File1_Click() { history_.File1_Click(); }

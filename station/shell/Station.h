@@ -3,6 +3,7 @@
 #include "Form.h"
 #include "Views.h"
 #include "common/ProgramFolder.h"
+#include "history/History.h"
 #include "link/LinkManager.h"
 #include "link/Poller.h"
 #include "link/RegisterWriter.h"
@@ -64,6 +65,7 @@ public:
     RegisterWriter &registerWriter() { return registerWriter_; }
     Poller &poller() { return poller_; }
     LinkManager &linkManager() { return linkManager_; }
+    History &history() { return history_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -113,6 +115,7 @@ private:
     RegisterWriter registerWriter_;
     Poller poller_;
     LinkManager linkManager_;
+    History history_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
     bool settingsFailing_ = false;

@@ -1,0 +1,90 @@
+#include "History.h"
+
+#include "common/NumberText.h"
+#include "common/Platform.h"
+#include "common/ProgramFolder.h"
+#include "common/StripChart.h"
+#include "shell/Form.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcHistory, "vorsa.history")
+
+namespace
+{
+
+double numberOf(const Control &combo)
+{
+    return NumberText::leadingNumber(combo.text());
+}
+
+} // namespace
+
+History::History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
+                 const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), strip2_(strip2), prompter_(prompter), shell_(shell),
+      folder_(folder), loader_(form, strip2)
+{
+    connect(&form_.cboHisXYZ, &Control::textChanged, this, &History::cboHisXYZ_Change);
+    connect(&form_.cboHisXYZ, &Control::chosen, this, &History::cboHisXYZ_Click);
+    connect(&form_.cboHisPd, &Control::textChanged, this, &History::cboHisPd_Change);
+    connect(&form_.cboHisPd, &Control::chosen, this, &History::cboHisPd_Click);
+    connect(&form_.cboHisXaxis, &Control::textChanged, this, &History::cboHisXaxis_Change);
+    connect(&form_.cboHisXaxis, &Control::chosen, this, &History::cboHisXaxis_Click);
+}
+
+void History::File1_Click()
+{
+    const QString name = form_.Dir1.selectedFile();
+    if (name.isEmpty())
+        return;
+    const QString problem = loader_.load(form_.Dir1.selectedPath(), name);
+    if (problem.isEmpty())
+        return;
+    qCInfo(lcHistory).noquote() << problem;
+    form_.statusLine.setText(problem);
+}
+
+void History::cmdDelfile_Click()
+{
+    const QString name = form_.Dir1.selectedFile();
+    if (!prompter_.askYesNo(QStringLiteral("Delete File : ") + name, form_.caption.text()))
+        return;
+    if (!name.isEmpty()) {
+        QFile file(form_.Dir1.selectedPath());
+        if (!file.remove())
+            form_.statusLine.setText(
+                QStringLiteral("Cannot delete %1: %2").arg(name, file.errorString()));
+    }
+    form_.Dir1.refresh();
+    form_.Dir1.selectLast();
+}
+
+void History::cmdOutFile_Click()
+{
+    shell_.open(folder_.file(QStringLiteral("Vorsa.txt")));
+}
+
+void History::applyAccelerationRange()
+{
+    const double range = numberOf(form_.cboHisXYZ);
+    for (int trace = 0; trace < 3; ++trace) {
+        strip2_.selectTrace(trace);
+        strip2_.setRange(range, -range);
+    }
+}
+
+void History::applyPdRange()
+{
+    const double range = numberOf(form_.cboHisPd);
+    strip2_.selectTrace(3);
+    strip2_.setRange(range, 0);
+    strip2_.selectTrace(4);
+    strip2_.setRange(range, -range);
+}
+
+void History::applyTimeSpan()
+{
+    strip2_.setVisibleWidth(numberOf(form_.cboHisXaxis) * 100);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "RecordFileLoader.h"
+
+#include <QObject>
+
+class Form;
+class ProgramFolder;
+class Prompter;
+class Shell;
+class StripChart;
+
+// The history viewer: loads the selected record file into `Strip2` and the history fields,
+// its range combos, deleting a file and opening the event summary file.
+class History : public QObject
+{
+    Q_OBJECT
+public:
+    History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
+            const ProgramFolder &folder, QObject *parent = nullptr);
+
+    void File1_Click();
+    void cboHisXYZ_Change() { applyAccelerationRange(); }
+    void cboHisXYZ_Click() { applyAccelerationRange(); }
+    void cboHisPd_Change() { applyPdRange(); }
+    void cboHisPd_Click() { applyPdRange(); }
+    void cboHisXaxis_Change() { applyTimeSpan(); }
+    void cboHisXaxis_Click() { applyTimeSpan(); }
+    void cmdDelfile_Click();
+    void cmdOutFile_Click();
+
+private:
+    void applyAccelerationRange();
+    void applyPdRange();
+    void applyTimeSpan();
+
+    Form &form_;
+    StripChart &strip2_;
+    Prompter &prompter_;
+    Shell &shell_;
+    const ProgramFolder &folder_;
+    RecordFileLoader loader_;
+};

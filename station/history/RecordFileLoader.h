@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class Form;
+class LineReader;
+class StripChart;
+
+// Reads one recorded file into the history chart and the history fields: the event file,
+// the manual recording and the plain layout. A statement that fails (a text that is no
+// number or no date) is skipped and loading goes on; a field whose line the file does not
+// carry keeps its value.
+class RecordFileLoader
+{
+public:
+    // Rows plotted at most: ten full sample rings, far beyond any file the station writes.
+    static constexpr int MaxRows = 240000;
+
+    RecordFileLoader(Form &form, StripChart &chart);
+
+    // Empty when the file was loaded, else a short message for the operator.
+    QString load(const QString &path, const QString &fileName);
+
+private:
+    enum class Outcome { Loaded, Empty, UnknownLayout, Cut };
+
+    Outcome read(LineReader &reader, const QString &fileName);
+    Outcome readEventFile(LineReader &reader, const QString &firstLine);
+    Outcome readManualRows(LineReader &reader, QString line);
+    Outcome readPlainFile(LineReader &reader, const QString &header);
+    void readAmplitudeLine(LineReader &reader, int field);
+    bool readIntensity(LineReader &reader);
+    bool setEventDateTime(const QString &text);
+    void plotEventRow(const QString &line);
+    void plotManualRow(const QString &line);
+    void plotPlainRow(const QString &line);
+    void plot(int trace, const QString &text);
+    Outcome finish(int extent, Outcome outcome);
+
+    Form &form_;
+    StripChart &chart_;
+};

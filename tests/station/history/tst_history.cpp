@@ -1,0 +1,457 @@
+#include "RecordFiles.h"
+#include "StationFixture.h"
+#include "history/RecordFileLoader.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace RecordFiles;
+
+namespace
+{
+
+const QString EventName = QStringLiteral("240115083012_77.CSV");
+
+// Field values that no test file carries, so that an unwanted change shows.
+struct Marks {
+    QString code = QStringLiteral("code?"), date = QStringLiteral("date?"),
+            time = QStringLiteral("time?"), peak = QStringLiteral("peak?"),
+            intensity = QStringLiteral("intensity?");
+};
+
+void setMarks(Form &form)
+{
+    const Marks m;
+    form.txtReal.setText(227, m.code);
+    form.txtReal.setText(208, m.date);
+    form.txtReal.setText(209, m.time);
+    for (int i : {232, 233, 234})
+        form.txtReal.setText(i, m.peak);
+    form.lblHis.setText(m.intensity);
+}
+
+// The station after start-up, the history chart's record cleared.
+struct HistoryStation : StationFixture {
+    HistoryStation()
+    {
+        station->Form_Load(QString());
+        strip2.operations.clear();
+    }
+    Form &form() { return station->form(); }
+    QString recordFile(const QString &name) const { return file(QStringLiteral("RecCSV/") + name); }
+    void writeRecord(const QString &name, const QByteArray &bytes)
+    {
+        writeFile(QStringLiteral("RecCSV/") + name, bytes);
+    }
+    // Selecting an entry of the file list loads it.
+    void load(const QString &name)
+    {
+        form().Dir1.refresh();
+        form().Dir1.select(int(form().Dir1.files().indexOf(name)));
+    }
+    QStringList fields()
+    {
+        const LiveFields &f = form().txtReal;
+        return {f.text(227), f.text(208), f.text(209),         f.text(232),
+                f.text(233), f.text(234), form().lblHis.text()};
+    }
+};
+
+QByteArray eventFile(const QByteArray &amplitudeA, const QByteArray &startTime,
+                     const QByteArray &tail)
+{
+    return "#StationCode:9\r\n#InstrumentKind: CSV  (x)\r\n#StartTime:" + startTime +
+           "\r\n#RecordLength(sec):   120.00 \r\n#SampleRate(Hz): 100\r\n"
+           "#AmplitudeUnit:  gal. DCoffset(corr)\r\n#AmplitudeMAX. a:   " +
+           amplitudeA + "\r\n#AmplitudeMAX. b:   1 ~ -1\r\n#AmplitudeMAX. c:   2 ~ -3\r\n" + tail;
+}
+
+const QByteArray EventTail =
+    "#Intensity: 4\r\n#DataSequence: Time; a; b; c; Pd; Displacement\r\n"
+    "#Data: 4F10.3 \r\n"
+    "      0.00,     0.125,    -1.000,     2.500,     0.001,     0.002\r\n";
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eventFileRoundTrip();
+    void manualFileRoundTrip();
+    void startUpLoadsLastFile();
+    void eventFileFields_data();
+    void eventFileFields();
+    void emptyFileClearsChartOnly();
+    void manualFileStopsAtMax();
+    void eventFileWithoutIntensityPlotsNothing();
+    void plainLayout_data();
+    void plainLayout();
+    void garbageChangesNothingItDoesNotCarry_data();
+    void garbageChangesNothingItDoesNotCarry();
+    void longFileIsCut();
+    void unreadableFileIsReported();
+    void rangeCombos_data();
+    void rangeCombos();
+    void deleteFile();
+    void deleteLastFileLeavesNoSelection();
+    void noOnDeleteTouchesNothing();
+    void outFileOpensSummary();
+};
+
+void TestHistory::eventFileRoundTrip()
+{
+    HistoryStation h;
+    Form &form = h.form();
+    form.txtReal.setText(100, QStringLiteral("77"));
+    form.txtReal.setText(10, QStringLiteral("4"));
+    fillRing(form.ring);
+    form.ring.ringEventIndex = 1000; // the window wraps: ring rows 22000 .. 23999, 0 .. 9999
+    form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
+    h.station->eventFile().WriteEventCsv();
+    h.load(EventName);
+
+    for (int trace = 0; trace < 5; ++trace) {
+        const std::vector<double> &samples = h.strip2.samples[trace];
+        QCOMPARE(int(samples.size()), 12000);
+        for (int k = 0; k < 12000; ++k) {
+            const double want = ringRow((22000 + k) % SampleRing::Rows)[trace];
+            if (samples[k] != want)
+                QFAIL(qPrintable(QStringLiteral("trace %1 sample %2: %3, expected %4")
+                                     .arg(trace)
+                                     .arg(k)
+                                     .arg(samples[k])
+                                     .arg(want)));
+        }
+    }
+    // a: 249.875 ~ -250; b: 498 ~ 0; c: 1.5 ~ -1.5 (a tie goes to the minimum).
+    QCOMPARE(h.fields(),
+             QStringList({"77", "2024/01/15", "08:30:12", "-250.00", "498.00", "-1.50", "4"}));
+    QCOMPARE(h.strip2.operations.mid(h.strip2.operations.size() - 2),
+             QStringList({"extent 12000", "view 0"}));
+}
+
+void TestHistory::manualFileRoundTrip()
+{
+    HistoryStation h;
+    ManualRecording &rec = h.station->manualRecording();
+    rec.cmdM_Rec_Click();
+    for (int i = 0; i < 300; ++i)
+        rec.appendSample(i * 0.1f, -i * 2.5f, 1e-5f * i);
+    rec.cmdM_Rec_Click();
+    setMarks(h.form());
+    const QStringList before = h.fields();
+    h.load(QStringLiteral("M1207100000.csv"));
+
+    for (int trace = 0; trace < 3; ++trace)
+        QCOMPARE(int(h.strip2.samples[trace].size()), 300);
+    for (int i = 0; i < 300; ++i) {
+        // The file holds 7 significant digits of each single.
+        QCOMPARE(float(h.strip2.samples[0][i]), i * 0.1f);
+        QCOMPARE(float(h.strip2.samples[1][i]), -i * 2.5f);
+        QCOMPARE(float(h.strip2.samples[2][i]), 1e-5f * i);
+    }
+    QVERIFY(h.strip2.samples[3].empty());
+    QCOMPARE(h.fields(), before);
+    QCOMPARE(h.strip2.operations.last(), QStringLiteral("view 0"));
+    QVERIFY(h.strip2.operations.contains(QStringLiteral("extent 30000")));
+}
+
+void TestHistory::startUpLoadsLastFile()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("RecCSV/000.csv"), "Time,a,b,c\r\n0,1,1,1\r\nMax\r\n");
+    f.writeFile(QStringLiteral("RecCSV/") + EventName,
+                eventFile("12.5 ~ -20.1", "2024/01/15 08:30:12", EventTail));
+    f.station->Form_Load(QString());
+    QCOMPARE(f.station->form().Dir1.selectedFile(), EventName);
+    QCOMPARE(f.station->form().txtReal.text(232), QStringLiteral("-20.10"));
+    QCOMPARE(int(f.strip2.samples[0].size()), 1);
+}
+
+void TestHistory::eventFileFields_data()
+{
+    QTest::addColumn<QByteArray>("amplitude");
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QString>("peak");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    QTest::newRow("larger minimum")
+        << QByteArray("12.5 ~ -20.1") << QByteArray("2024/01/15 08:30:12") << "-20.10"
+        << "2024/01/15"
+        << "08:30:12";
+    QTest::newRow("larger maximum")
+        << QByteArray("20.1 ~ -12.5") << QByteArray("2024/01/15 08:30:12") << "20.10"
+        << "2024/01/15"
+        << "08:30:12";
+    QTest::newRow("tie goes to the minimum")
+        << QByteArray("-999 ~ 999") << QByteArray("2024/01/15 08:30:12") << "999.00"
+        << "2024/01/15"
+        << "08:30:12";
+    QTest::newRow("fractional seconds dropped")
+        << QByteArray("1 ~ 0") << QByteArray("2024/01/15 23:59:59.87") << "1.00"
+        << "2024/01/15"
+        << "23:59:59";
+    QTest::newRow("no number: statement skipped")
+        << QByteArray("abc ~ -3") << QByteArray("2024/01/15 08:30:12") << "peak?"
+        << "2024/01/15"
+        << "08:30:12";
+    QTest::newRow("no tilde: statement skipped")
+        << QByteArray("12.5 -20.1") << QByteArray("2024/01/15 08:30:12") << "peak?"
+        << "2024/01/15"
+        << "08:30:12";
+    QTest::newRow("no date: statement skipped")
+        << QByteArray("1 ~ 0") << QByteArray("yesterday") << "1.00"
+        << "date?"
+        << "time?";
+}
+
+void TestHistory::eventFileFields()
+{
+    QFETCH(QByteArray, amplitude);
+    QFETCH(QByteArray, start);
+    QFETCH(QString, peak);
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    HistoryStation h;
+    h.writeRecord(EventName, eventFile(amplitude, start, EventTail));
+    setMarks(h.form());
+    h.load(EventName);
+    QCOMPARE(h.fields(), QStringList({"9", date, time, peak, "-1.00", "-3.00", "4"}));
+    QCOMPARE(h.strip2.samples[2], std::vector<double>{2.5});
+    QCOMPARE(h.strip2.samples[4], std::vector<double>{0.002});
+}
+
+void TestHistory::emptyFileClearsChartOnly()
+{
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("empty.csv"), QByteArray());
+    h.strip2.addSample(0, 1);
+    setMarks(h.form());
+    const QStringList before = h.fields();
+    h.load(QStringLiteral("empty.csv"));
+    QCOMPARE(h.fields(), before);
+    QCOMPARE(h.strip2.operations.last(), QStringLiteral("clear"));
+    QVERIFY(h.strip2.samples[0].empty());
+}
+
+void TestHistory::manualFileStopsAtMax()
+{
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("M0115083012.csv"),
+                  "Time,a,b,c\r\n0,1,2,3\r\n0.01,4,5,6\r\nMax, 4.0000, 5.0000, 6.0000\r\n"
+                  "Min, 1.0000, 2.0000, 3.0000\r\n");
+    h.load(QStringLiteral("M0115083012.csv"));
+    QCOMPARE(h.strip2.samples[0], std::vector<double>({1, 4}));
+    QCOMPARE(h.strip2.samples[1], std::vector<double>({2, 5}));
+    QCOMPARE(h.strip2.samples[2], std::vector<double>({3, 6}));
+}
+
+void TestHistory::eventFileWithoutIntensityPlotsNothing()
+{
+    HistoryStation h;
+    h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12",
+                                       "#DataSequence: x\r\n      0.00,     1.000,     1.000\r\n"));
+    setMarks(h.form());
+    h.load(EventName);
+    for (const auto &trace : h.strip2.samples)
+        QVERIFY(trace.empty());
+    QCOMPARE(h.form().lblHis.text(), Marks().intensity);
+    QCOMPARE(h.strip2.operations.mid(h.strip2.operations.size() - 3),
+             QStringList({"clear", "extent 12000", "view 0"}));
+}
+
+void TestHistory::plainLayout_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("intensity");
+    QTest::newRow("second comma, intensity after the third")
+        << QByteArray("K1,2024/01/15 08:30:12,x,5") << "5";
+    QTest::newRow("second comma, no third: the whole line")
+        << QByteArray("K1,2024/01/15 08:30:12,x") << "K1,2024/01/15 08:30:12,x";
+    QTest::newRow("one comma: date first") << QByteArray("2024/01/15 08:30:12,6") << "6";
+}
+
+void TestHistory::plainLayout()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QString, intensity);
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("plain.csv"),
+                  "title\r\n" + header + "\r\nskipped,9,9,9\r\n1,2,3,4\r\n5,6\r\n7,8,9\r\n");
+    h.load(QStringLiteral("plain.csv"));
+    QCOMPARE(h.form().txtReal.text(208), QStringLiteral("2024/01/15"));
+    QCOMPARE(h.form().txtReal.text(209), QStringLiteral("08:30:12"));
+    QCOMPARE(h.form().lblHis.text(), intensity);
+    QCOMPARE(h.strip2.samples[0], std::vector<double>({1, 5, 7}));
+    QCOMPARE(h.strip2.samples[1], std::vector<double>({2, 6, 8}));
+    QCOMPARE(h.strip2.samples[2], std::vector<double>({3}));
+    QCOMPARE(h.strip2.operations.last(), QStringLiteral("view 0"));
+}
+
+void TestHistory::garbageChangesNothingItDoesNotCarry_data()
+{
+    QByteArray binary;
+    for (int i = 0; i < 70000; ++i)
+        binary.append(char((i * 7919) % 256));
+    const QByteArray fullEvent = eventFile("1 ~ 0", "2024/01/15 08:30:12", EventTail);
+    const Marks m;
+
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<int>("samples");
+    const QStringList untouched = {m.code, m.date, m.time, m.peak, m.peak, m.peak, m.intensity};
+    QTest::newRow("binary") << "bin.csv" << binary << untouched << 0;
+    QTest::newRow("a line of a million characters")
+        << "long.csv" << QByteArray(1000000, '7') << untouched << 0;
+    QTest::newRow("only line ends") << "lf.csv" << QByteArray("\r\n\r\n\n") << untouched << 0;
+    QTest::newRow("a lone #") << "hash.csv" << QByteArray("#") << untouched << 0;
+    QTest::newRow("event file cut after its start time")
+        << "cut1.csv" << fullEvent.left(fullEvent.indexOf("#RecordLength"))
+        << QStringList({"9", "2024/01/15", "08:30:12", m.peak, m.peak, m.peak, m.intensity}) << 0;
+    QTest::newRow("event file cut inside a data row")
+        << "cut2.csv" << fullEvent.left(fullEvent.size() - 20)
+        << QStringList({"9", "2024/01/15", "08:30:12", "1.00", "-1.00", "-3.00", "4"}) << 1;
+    QTest::newRow("manual header only")
+        << "M1.csv" << QByteArray("Time,a,b,c\r\n") << untouched << 0;
+    QTest::newRow("manual recording without samples")
+        << "M2.csv"
+        << QByteArray("Time,a,b,c\r\nMax, -999.0000, -999.0000, -999.0000\r\n"
+                      "Min, 999.0000, 999.0000, 999.0000\r\n")
+        << untouched << 0;
+    QTest::newRow("manual rows with a million-character line between")
+        << "M3.csv"
+        << "Time,a,b,c\r\n0,1,2,3\r\n" + QByteArray(1000000, '1') +
+               "\r\n0.02,7,8,9\r\nMax, 7, 8, 9\r\nMin, 1, 2, 3\r\n"
+        << untouched << 2;
+}
+
+void TestHistory::garbageChangesNothingItDoesNotCarry()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, fields);
+    QFETCH(int, samples);
+    HistoryStation h;
+    h.writeRecord(name, bytes);
+    setMarks(h.form());
+    h.load(name);
+    QCOMPARE(h.fields(), fields);
+    QCOMPARE(int(h.strip2.samples[0].size()), samples);
+}
+
+void TestHistory::longFileIsCut()
+{
+    HistoryStation h;
+    QByteArray bytes = "title\r\n2024/01/15 08:30:12,6\r\nskipped\r\n";
+    for (int i = 0; i <= RecordFileLoader::MaxRows; ++i)
+        bytes += "1,2\r\n";
+    h.writeRecord(QStringLiteral("huge.csv"), bytes);
+    h.load(QStringLiteral("huge.csv"));
+    QCOMPARE(int(h.strip2.samples[0].size()), RecordFileLoader::MaxRows);
+    QVERIFY(h.form().statusLine.text().contains(QStringLiteral("only the first")));
+}
+
+void TestHistory::unreadableFileIsReported()
+{
+    HistoryStation h;
+    h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12", EventTail));
+    h.form().Dir1.refresh();
+    QVERIFY(QFile::remove(h.recordFile(EventName)));
+    setMarks(h.form());
+    h.form().Dir1.select(0);
+    QVERIFY2(h.form().statusLine.text().startsWith(QStringLiteral("Cannot open ") + EventName),
+             qPrintable(h.form().statusLine.text()));
+    QVERIFY(h.strip2.operations.isEmpty());
+    QCOMPARE(h.fields().value(0), Marks().code);
+}
+
+void TestHistory::rangeCombos_data()
+{
+    QTest::addColumn<QString>("combo");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("operations");
+    QTest::newRow("acceleration") << "cboHisXYZ"
+                                  << "250"
+                                  << QStringList({"select 0", "range 250 -250", "select 1",
+                                                  "range 250 -250", "select 2", "range 250 -250"});
+    QTest::newRow("Pd and displacement")
+        << "cboHisPd"
+        << "0.25" << QStringList({"select 3", "range 0.25 0", "select 4", "range 0.25 -0.25"});
+    QTest::newRow("time span") << "cboHisXaxis"
+                               << "300" << QStringList({"width 30000"});
+    QTest::newRow("typed time span beyond the list") << "cboHisXaxis"
+                                                     << "600" << QStringList({"width 60000"});
+}
+
+void TestHistory::rangeCombos()
+{
+    QFETCH(QString, combo);
+    QFETCH(QString, text);
+    QFETCH(QStringList, operations);
+    HistoryStation h;
+    Form &form = h.form();
+    Control *box = combo == QLatin1String("cboHisXYZ")  ? &form.cboHisXYZ
+                   : combo == QLatin1String("cboHisPd") ? &form.cboHisPd
+                                                        : &form.cboHisXaxis;
+    box->setText(text);
+    QCOMPARE(h.strip2.operations, operations);
+    h.strip2.operations.clear();
+    box->choose(QStringLiteral("1"));
+    box->choose(text);
+    QCOMPARE(h.strip2.operations.mid(h.strip2.operations.size() - operations.size()), operations);
+}
+
+void TestHistory::deleteFile()
+{
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("A.csv"), "Time,a,b,c\r\n0,1,2,3\r\nMax\r\n");
+    h.writeRecord(QStringLiteral("B.csv"), "Time,a,b,c\r\n0,4,5,6\r\nMax\r\n");
+    h.load(QStringLiteral("A.csv"));
+    h.form().caption.setText(QStringLiteral("the title"));
+    h.prompter.yesNoAnswers << true;
+    h.station->history().cmdDelfile_Click();
+
+    QCOMPARE(h.prompter.asked, QStringList({"the title|Delete File : A.csv"}));
+    QVERIFY(!QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
+    QCOMPARE(h.form().Dir1.files(), QStringList({"B.csv"}));
+    QCOMPARE(h.form().Dir1.selectedFile(), QStringLiteral("B.csv"));
+    QCOMPARE(h.strip2.samples[0], std::vector<double>({4}));
+}
+
+void TestHistory::deleteLastFileLeavesNoSelection()
+{
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("A.csv"), "Time,a,b,c\r\n0,1,2,3\r\nMax\r\n");
+    h.load(QStringLiteral("A.csv"));
+    h.prompter.yesNoAnswers << true;
+    h.station->history().cmdDelfile_Click();
+    QVERIFY(h.form().Dir1.files().isEmpty());
+    QCOMPARE(h.form().Dir1.selectedIndex(), -1);
+    QVERIFY(h.form().statusLine.text().isEmpty());
+}
+
+void TestHistory::noOnDeleteTouchesNothing()
+{
+    HistoryStation h;
+    h.writeRecord(QStringLiteral("A.csv"), "Time,a,b,c\r\n0,1,2,3\r\nMax\r\n");
+    h.load(QStringLiteral("A.csv"));
+    const QStringList operations = h.strip2.operations;
+    h.prompter.yesNoAnswers << false;
+    h.station->history().cmdDelfile_Click();
+    QCOMPARE(h.prompter.asked.size(), 1);
+    QVERIFY(QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
+    QCOMPARE(h.form().Dir1.selectedFile(), QStringLiteral("A.csv"));
+    QCOMPARE(h.strip2.operations, operations);
+}
+
+void TestHistory::outFileOpensSummary()
+{
+    HistoryStation h;
+    h.station->history().cmdOutFile_Click();
+    QCOMPARE(h.shell.opened, QStringList(h.file(QStringLiteral("Vorsa.txt"))));
+}
+
+QTEST_GUILESS_MAIN(TestHistory)
+#include "tst_history.moc"
