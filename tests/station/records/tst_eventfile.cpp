@@ -58,6 +58,8 @@ class TestEventFile : public QObject
     Q_OBJECT
 private slots:
     void writtenOnLastPostAlarmTick();
+    void eventStartWritesOnlyInRecordMode_data();
+    void eventStartWritesOnlyInRecordMode();
     void windowOfRows_data();
     void windowOfRows();
     void header();
@@ -102,6 +104,39 @@ void TestEventFile::writtenOnLastPostAlarmTick()
     form.TmrRec.start();
     form.txtrecafter.setText(QStringLiteral("1"));
     QTRY_VERIFY(QFile::exists(path));
+}
+
+void TestEventFile::eventStartWritesOnlyInRecordMode_data()
+{
+    QTest::addColumn<bool>("recordMode");
+    QTest::newRow("Record mode") << true;
+    QTest::newRow("not in Record mode") << false;
+}
+
+void TestEventFile::eventStartWritesOnlyInRecordMode()
+{
+    QFETCH(bool, recordMode);
+    StationFixture f;
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    form.recordMode = recordMode;
+    form.txtReal.setText(100, QStringLiteral("77"));
+    fillRing(form.ring);
+    form.ring.ringWriteIndex = 5000;
+    form.txtReal.setText(11, QStringLiteral("2")); // the device reports a Pd trigger
+    QCOMPARE(form.ring.ringEventIndex, 5000);
+    QCOMPARE(form.TmrRec.isActive(), recordMode);
+    QCOMPARE(form.lblRec.isVisible(), recordMode);
+
+    form.ring.ringWriteIndex = 14000;
+    for (int second = 0; second < 90 && form.TmrRec.isActive(); ++second)
+        f.station->eventFile().TmrRec_Timer();
+    // No packet time yet: the event is named after the PC clock.
+    QCOMPARE(QFile::exists(recordPath(f, QStringLiteral("261207100000_77.CSV"))), recordMode);
+    QVERIFY(!form.lblRec.isVisible());
+    if (recordMode)
+        QCOMPARE(readLines(recordPath(f, QStringLiteral("261207100000_77.CSV"))).value(12 + 3000),
+                 expectedEventRow(3000, ringRow(5000)));
 }
 
 void TestEventFile::windowOfRows_data()
