@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <unistd.h>
 
 using namespace RecordFiles;
 
@@ -341,21 +342,28 @@ void TestEventFile::newStartMovesWindowButNotCount()
 
 void TestEventFile::writeFailureKeepsSamples_data()
 {
-    QTest::addColumn<bool>("removeFolder");
-    QTest::newRow("record folder removed") << true;
-    QTest::newRow("no record folder") << false;
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("record folder removed") << "removed";
+    QTest::newRow("no record folder") << "none";
+    QTest::newRow("read-only record folder") << "read-only";
 }
 
 void TestEventFile::writeFailureKeepsSamples()
 {
-    QFETCH(bool, removeFolder);
+    QFETCH(QString, failure);
     StationFixture f;
     startEvent(f, 5000, 9000);
     Form &form = f.station->form();
-    if (removeFolder)
+    if (failure == QLatin1String("removed")) {
         QVERIFY(QDir(form.Dir1.path()).removeRecursively());
-    else
+    } else if (failure == QLatin1String("none")) {
         form.Dir1.setPath(QString());
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind root");
+        QVERIFY(QFile::setPermissions(form.Dir1.path(),
+                                      QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
     tick(f.station->eventFile(), 90);
 
     const QStringList lines = readLines(f.file(QStringLiteral("240115083012_77.CSV")));
