@@ -71,10 +71,11 @@ RecordFileLoader::Outcome RecordFileLoader::read(LineReader &reader, const QStri
     }
     if (isEventFile(line, fileName))
         return readEventFile(reader, line);
+    // A manual recording stopped before its first sample has its "Max" line second, or
+    // nothing at all when the station stopped before writing it.
     const bool manualHeader = isManualHeader(line);
-    if (!line.startsWith(QLatin1Char('0')) && !reader.next(&line))
+    if (!line.startsWith(QLatin1Char('0')) && !reader.next(&line) && !manualHeader)
         return Outcome::UnknownLayout;
-    // A manual recording stopped before its first sample has its "Max" line second.
     if (line.startsWith(QLatin1Char('0')) || manualHeader)
         return readManualRows(reader, line);
     return readPlainFile(reader, line);

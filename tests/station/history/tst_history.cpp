@@ -301,30 +301,34 @@ void TestHistory::garbageChangesNothingItDoesNotCarry_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("fields");
     QTest::addColumn<int>("samples");
+    QTest::addColumn<bool>("refused"); // told that it is no record file
     const QStringList untouched = {m.code, m.date, m.time, m.peak, m.peak, m.peak, m.intensity};
-    QTest::newRow("binary") << "bin.csv" << binary << untouched << 0;
+    QTest::newRow("binary") << "bin.csv" << binary << untouched << 0 << true;
     QTest::newRow("a line of a million characters")
-        << "long.csv" << QByteArray(1000000, '7') << untouched << 0;
-    QTest::newRow("only line ends") << "lf.csv" << QByteArray("\r\n\r\n\n") << untouched << 0;
-    QTest::newRow("a lone #") << "hash.csv" << QByteArray("#") << untouched << 0;
+        << "long.csv" << QByteArray(1000000, '7') << untouched << 0 << true;
+    QTest::newRow("only line ends")
+        << "lf.csv" << QByteArray("\r\n\r\n\n") << untouched << 0 << true;
+    QTest::newRow("a lone #") << "hash.csv" << QByteArray("#") << untouched << 0 << false;
     QTest::newRow("event file cut after its start time")
         << "cut1.csv" << fullEvent.left(fullEvent.indexOf("#RecordLength"))
-        << QStringList({"9", "2024/01/15", "08:30:12", m.peak, m.peak, m.peak, m.intensity}) << 0;
+        << QStringList({"9", "2024/01/15", "08:30:12", m.peak, m.peak, m.peak, m.intensity}) << 0
+        << false;
     QTest::newRow("event file cut inside a data row")
         << "cut2.csv" << fullEvent.left(fullEvent.size() - 20)
-        << QStringList({"9", "2024/01/15", "08:30:12", "1.00", "-1.00", "-3.00", "4"}) << 1;
+        << QStringList({"9", "2024/01/15", "08:30:12", "1.00", "-1.00", "-3.00", "4"}) << 1
+        << false;
     QTest::newRow("manual header only")
-        << "M1.csv" << QByteArray("Time,a,b,c\r\n") << untouched << 0;
+        << "M1.csv" << QByteArray("Time,a,b,c\r\n") << untouched << 0 << false;
     QTest::newRow("manual recording without samples")
         << "M2.csv"
         << QByteArray("Time,a,b,c\r\nMax, -999.0000, -999.0000, -999.0000\r\n"
                       "Min, 999.0000, 999.0000, 999.0000\r\n")
-        << untouched << 0;
+        << untouched << 0 << false;
     QTest::newRow("manual rows with a million-character line between")
         << "M3.csv"
         << "Time,a,b,c\r\n0,1,2,3\r\n" + QByteArray(1000000, '1') +
                "\r\n0.02,7,8,9\r\nMax, 7, 8, 9\r\nMin, 1, 2, 3\r\n"
-        << untouched << 2;
+        << untouched << 2 << false;
 }
 
 void TestHistory::garbageChangesNothingItDoesNotCarry()
@@ -333,12 +337,14 @@ void TestHistory::garbageChangesNothingItDoesNotCarry()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, fields);
     QFETCH(int, samples);
+    QFETCH(bool, refused);
     HistoryStation h;
     h.writeRecord(name, bytes);
     setMarks(h.form());
     h.load(name);
     QCOMPARE(h.fields(), fields);
     QCOMPARE(int(h.strip2.samples[0].size()), samples);
+    QCOMPARE(h.form().statusLine.text().endsWith(QStringLiteral("is not a record file")), refused);
 }
 
 void TestHistory::longFileIsCut()
