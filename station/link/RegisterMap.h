@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// Where the device's words land in the live fields and how their text is written. The same
+// field means the same whichever packet filled it: a Modbus response carries register 99 + i
+// at offset i, a stream packet's header carries the words in another order.
+namespace RegisterMap
+{
+
+// How a word's value becomes the text of its field.
+enum class TextForm : quint8 {
+    Plain,               // the decimal value
+    Tenths,              // value / 10
+    Hundredths,          // value / 100
+    Thousandths,         // value / 1000
+    Gal,                 // value / 16.7184, "0.0"
+    Acceleration,        // value * 0.0598, "0.00"
+    NegatedAcceleration, // -value * 0.0598, "0.00": the serial link's sign of the same word
+    SampleAcceleration,  // value * 0.0598 as a plain decimal: a stream packet's samples
+};
+
+struct Rule {
+    int field = -1; // -1: the word is not shown
+    TextForm form = TextForm::Plain;
+    bool isUnsigned = false;
+};
+
+constexpr int ModbusOffsets = 107; // the longest poll reads registers 99..205
+constexpr int StreamHeaderWords = 77;
+
+// Offsets 0..106 of a Modbus response; `serial` gives the serial link's opposite sign of the
+// acceleration offsets 1..7 and 29..34.
+Rule modbusRule(int offset, bool serial);
+// Words 0..76 of a stream packet's header.
+Rule streamRule(int word);
+
+// A 16-bit word from its two bytes, signed two's complement unless `isUnsigned`.
+inline int word(quint8 high, quint8 low, bool isUnsigned)
+{
+    const int raw = high * 256 + low;
+    return isUnsigned || raw < 32768 ? raw : raw - 65536;
+}
+
+QString text(TextForm form, int value);
+
+} // namespace RegisterMap

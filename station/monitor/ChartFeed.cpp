@@ -1,0 +1,151 @@
+#include "ChartFeed.h"
+
+#include "common/NumberText.h"
+#include "shell/Form.h"
+
+ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
+    : QObject(parent), form_(form), strip1_(strip1), strip3_(strip3)
+{
+    connect(&form.cboXYZ, &Control::textChanged, this, &ChartFeed::cboXYZ_Change);
+    connect(&form.cboXYZ, &Control::chosen, this, &ChartFeed::cboXYZ_Click);
+    connect(&form.cboPd, &Control::textChanged, this, &ChartFeed::cboPd_Change);
+    connect(&form.cboPd, &Control::chosen, this, &ChartFeed::cboPd_Click);
+    connect(&form.cbodisp, &Control::textChanged, this, &ChartFeed::cbodisp_Change);
+    connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::cbodisp_Click);
+    connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::cboXaxis_Change);
+    connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::cboXaxis_Click);
+}
+
+// Text typed into a combo is applied only once it is a number: while the operator types, an
+// empty text, a lone "-" or "." keeps the previous scale.
+std::optional<double> ChartFeed::typedNumber(const Control &combo)
+{
+    double value = 0;
+    if (!NumberText::parseNumber(combo.text(), &value))
+        return std::nullopt;
+    return value;
+}
+
+void ChartFeed::cboXYZ_Change()
+{
+    if (const auto limit = typedNumber(form_.cboXYZ))
+        applyAccelerationRange(*limit);
+}
+
+void ChartFeed::cboXYZ_Click()
+{
+    cboXYZ_Change();
+}
+
+void ChartFeed::cboPd_Change()
+{
+    if (const auto limit = typedNumber(form_.cboPd))
+        applyPdRange(*limit);
+}
+
+void ChartFeed::cboPd_Click()
+{
+    cboPd_Change();
+}
+
+void ChartFeed::cbodisp_Change()
+{
+    if (const auto limit = typedNumber(form_.cbodisp))
+        applyDisplacementRange(*limit);
+}
+
+void ChartFeed::cbodisp_Click()
+{
+    cbodisp_Change();
+}
+
+void ChartFeed::cboXaxis_Change()
+{
+    const auto seconds = typedNumber(form_.cboXaxis);
+    if (!seconds)
+        return;
+    if (*seconds > MaxTypedSpanSeconds) {
+        // Runs this handler again with the limit before the span is applied here.
+        form_.cboXaxis.setText(QString::number(MaxTypedSpanSeconds));
+        applySpan(MaxTypedSpanSeconds);
+        return;
+    }
+    applySpan(*seconds);
+}
+
+void ChartFeed::cboXaxis_Click()
+{
+    if (const auto seconds = typedNumber(form_.cboXaxis))
+        applySpan(*seconds);
+}
+
+void ChartFeed::applyAccelerationRange(double limit)
+{
+    for (int trace = 0; trace < 3; ++trace) {
+        strip1_.selectTrace(trace);
+        strip1_.setRange(limit, -limit);
+    }
+}
+
+void ChartFeed::applyPdRange(double limit)
+{
+    strip1_.selectTrace(3);
+    strip1_.setRange(limit, 0);
+    strip3_.selectTrace(1);
+    strip3_.setRange(limit, 0);
+}
+
+void ChartFeed::applyDisplacementRange(double limit)
+{
+    strip3_.selectTrace(0);
+    strip3_.setRange(limit, -limit);
+}
+
+// A span of zero or less would leave the charts without a single visible sample.
+void ChartFeed::applySpan(double seconds)
+{
+    if (seconds <= 0)
+        return;
+    strip1_.setVisibleWidth(seconds * SamplesPerSecond);
+    strip3_.setVisibleWidth(seconds * SamplesPerSecond);
+}
+
+void ChartFeed::streamSample(const Sample &sample)
+{
+    strip1_.addSample(0, sample.a);
+    strip1_.addSample(1, sample.b);
+    strip1_.addSample(2, sample.c);
+    strip1_.addSample(3, sample.pd);
+    strip3_.addSample(0, sample.displacement);
+    strip3_.addSample(1, sample.pd);
+}
+
+void ChartFeed::pollSample(const Sample &sample)
+{
+    if (NumberText::leadingNumber(form_.cboXaxis.text()) <= BatchAboveSeconds) {
+        streamSample(sample);
+        return;
+    }
+    const int slot = chartBatchIndex_;
+    chartBatchA[slot] = sample.a;
+    chartBatchB[slot] = sample.b;
+    chartBatchC[slot] = sample.c;
+    chartBatchPd[slot] = sample.pd;
+    chartBatchDisp[slot] = sample.displacement;
+    if (slot < int(chartBatchA.size()) - 1) {
+        chartBatchIndex_ = slot + 1;
+        return;
+    }
+    chartBatchIndex_ = 0;
+    drawBatch();
+}
+
+void ChartFeed::drawBatch()
+{
+    strip1_.addBlock(0, chartBatchA);
+    strip1_.addBlock(1, chartBatchB);
+    strip1_.addBlock(2, chartBatchC);
+    strip1_.addBlock(3, chartBatchPd);
+    strip3_.addBlock(0, chartBatchDisp);
+    strip3_.addBlock(1, chartBatchPd);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "common/StripChart.h"
+
+#include <QObject>
+#include <array>
+#include <optional>
+
+class Control;
+class Form;
+
+// The real-time charts: `Strip1` (a, b, c, Pd) and `Strip3` (displacement, Pd). The range
+// and time-span combos set their scales; the decoders feed them one sample at a time.
+class ChartFeed : public QObject
+{
+    Q_OBJECT
+public:
+    struct Sample {
+        double a = 0, b = 0, c = 0, pd = 0, displacement = 0;
+    };
+    static constexpr int MaxTypedSpanSeconds = 120;
+    static constexpr int BatchAboveSeconds = 20;
+    static constexpr int SamplesPerSecond = 100;
+
+    ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
+
+    void cboXYZ_Change();
+    void cboXYZ_Click();
+    void cboPd_Change();
+    void cboPd_Click();
+    void cbodisp_Change();
+    void cbodisp_Click();
+    void cboXaxis_Change();
+    void cboXaxis_Click();
+
+    // One sample of a stream packet: drawn at once.
+    void streamSample(const Sample &sample);
+    // The one sample of a register poll: drawn at once for short spans, in blocks of ten for
+    // spans above 20 s.
+    void pollSample(const Sample &sample);
+
+    int chartBatchIndex() const { return chartBatchIndex_; }
+
+private:
+    static std::optional<double> typedNumber(const Control &combo);
+    void applyAccelerationRange(double limit);
+    void applyPdRange(double limit);
+    void applyDisplacementRange(double limit);
+    void applySpan(double seconds);
+    void drawBatch();
+
+    Form &form_;
+    StripChart &strip1_;
+    StripChart &strip3_;
+    int chartBatchIndex_ = 0;
+    StripChart::Block chartBatchA{}, chartBatchB{}, chartBatchC{}, chartBatchPd{}, chartBatchDisp{};
+};

@@ -1,0 +1,569 @@
+#include "DecoderRig.h"
+#include "DevicePackets.h"
+
+#include <QTest>
+
+using namespace DevicePackets;
+using FieldTexts = QMap<int, QString>;
+
+// The TCP links: Modbus responses on the client link, stream packets on the client link in
+// Record mode and on the server link.
+class TestDecoder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void echoChangesOnlyTheWaitFlags_data();
+    void echoChangesOnlyTheWaitFlags();
+    void commandInProgressDropsPackets_data();
+    void commandInProgressDropsPackets();
+    void modbusValidation_data();
+    void modbusValidation();
+    void registerWords_data();
+    void registerWords();
+    void shortPollKeepsHighOffsets();
+    void streamAcceptance_data();
+    void streamAcceptance();
+    void leadIn_data();
+    void leadIn();
+    void streamHeaderWords_data();
+    void streamHeaderWords();
+    void streamSamples();
+    void deviceClockOnlyFromPlausibleDates_data();
+    void deviceClockOnlyFromPlausibleDates();
+    void derivedFields_data();
+    void derivedFields();
+    void modbusTail();
+    void reconnectBeforeNextRead();
+    void streamRequestWithdrawn_data();
+    void streamRequestWithdrawn();
+    void chartPointWraps();
+    void summaryAtTenthPacket();
+    void rawLog_data();
+    void rawLog();
+    void eventLabel_data();
+    void eventLabel();
+};
+
+void TestDecoder::echoChangesOnlyTheWaitFlags_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<bool>("recordMode");
+    QTest::newRow("client, Modbus mode") << false << false;
+    QTest::newRow("client, Record mode") << false << true;
+    QTest::newRow("server link") << true << false;
+}
+
+void TestDecoder::echoChangesOnlyTheWaitFlags()
+{
+    QFETCH(bool, server);
+    QFETCH(bool, recordMode);
+    DecoderRig r;
+    r.form.recordMode = recordMode;
+    r.form.awaitingReply = true;
+    r.form.serverIdleSeconds = 3;
+    r.form.formBackColor.setBackColor(Qt::red);
+    const QStringList before = r.fieldTexts();
+    if (server)
+        r.decoder.serverBytesArrived(echo());
+    else
+        r.decoder.clientBytesArrived(echo());
+    QVERIFY(!r.form.awaitingReply);
+    QCOMPARE(r.form.serverIdleSeconds, server ? 0 : 3);
+    QCOMPARE(r.fieldTexts(), before);
+    QCOMPARE(r.form.tcpRxCount, 0);
+    QVERIFY(!r.form.tcpAnswerSeen);
+    QVERIFY(r.links.clientSends.isEmpty());
+    QCOMPARE(r.intensity.count(), 0);
+    QCOMPARE(r.form.formBackColor.backColor(), QColor(Qt::red));
+}
+
+void TestDecoder::commandInProgressDropsPackets_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<bool>("recordMode");
+    QTest::addColumn<QByteArray>("packet");
+    QTest::newRow("client Modbus response") << false << false << tcpResponse(101, {{1, 1000}});
+    QTest::newRow("client stream packet") << false << true << streamPacket();
+    QTest::newRow("server stream packet") << true << false << streamPacket();
+    QTest::newRow("server odd packet") << true << false << QByteArray(50, '\x05');
+}
+
+void TestDecoder::commandInProgressDropsPackets()
+{
+    QFETCH(bool, server);
+    QFETCH(bool, recordMode);
+    QFETCH(QByteArray, packet);
+    DecoderRig r;
+    r.form.recordMode = recordMode;
+    r.form.commandInProgress = true;
+    r.form.awaitingReply = true;
+    const QStringList before = r.fieldTexts();
+    if (server)
+        r.decoder.serverBytesArrived(packet);
+    else
+        r.decoder.clientBytesArrived(packet);
+    QVERIFY(!r.form.awaitingReply);
+    QCOMPARE(r.fieldTexts(), before);
+    QCOMPARE(r.form.tcpRxCount, 0);
+    QVERIFY(r.links.clientSends.isEmpty());
+    QCOMPARE(r.intensity.count() + r.alarms.count() + r.manual.count(), 0);
+    QCOMPARE(r.form.ring.ringWriteIndex, 0);
+}
+
+void TestDecoder::modbusValidation_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<bool>("decoded");
+    const QByteArray good = tcpResponse(101, {{1, 1000}});
+    QByteArray wrongCount = good;
+    wrongCount[8] = char(200);
+    QByteArray consistent213 = tcpResponse(102, {{1, 1000}});
+    consistent213[8] = char(202);
+    QTest::newRow("211 bytes, byte 8 = 202") << good << true;
+    QTest::newRow("213 bytes: two stray zero bytes") << good + QByteArray(2, '\0') << false;
+    QTest::newRow("213 bytes: two stray bytes") << good + QByteArray("\x12\x34") << false;
+    QTest::newRow("213 bytes, its own header") << consistent213 << false;
+    QTest::newRow("byte 8 = 200") << wrongCount << false;
+    QTest::newRow("a stream packet in Modbus mode") << streamPacket() << false;
+    QTest::newRow("9-byte exception answer") << QByteArray::fromHex("000000000003018302") << false;
+}
+
+void TestDecoder::modbusValidation()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(bool, decoded);
+    DecoderRig r;
+    r.decoder.clientBytesArrived(packet);
+    QCOMPARE(r.field(1), decoded ? QStringLiteral("59.80") : QStringLiteral("88888"));
+    QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
+    QCOMPARE(r.manual.count(), decoded ? 1 : 0);
+    // Valid or not, an answer is traffic: counted, and the next read goes out.
+    QCOMPARE(r.form.tcpRxCount, 1);
+    QVERIFY(r.form.tcpAnswerSeen);
+    QCOMPARE(r.links.clientSends,
+             QList<QByteArray>{QByteArray::fromHex("000000000006010300630065")});
+    QCOMPARE(r.alarms.count(), 1);
+    QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Lamp);
+    QCOMPARE(r.intensity.count(), 1);
+}
+
+void TestDecoder::registerWords_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("acceleration a") << 1 << 0x03E8 << 1 << "59.80";
+    QTest::newRow("acceleration, negative") << 3 << 0xFC18 << 3 << "-59.80";
+    QTest::newRow("PGA watch threshold") << 21 << 0x03E8 << 21 << "59.8";
+    QTest::newRow("Pd") << 37 << 0x03E8 << 37 << "1";
+    QTest::newRow("signed -1") << 0 << 0xFFFF << 0 << "-1";
+    QTest::newRow("signed -32768") << 11 << 0x8000 << 11 << "-32768";
+    QTest::newRow("server address 1 unsigned") << 76 << 0xFFFF << 76 << "65535";
+    QTest::newRow("server address 4 unsigned") << 79 << 0xFFFF << 79 << "65535";
+    QTest::newRow("network word 80 signed") << 80 << 0xFFFF << 80 << "-1";
+    QTest::newRow("vector maximum tenths") << 8 << 0xFFFF << 8 << "-0.1";
+    QTest::newRow("PGA now tenths") << 96 << 1234 << 96 << "123.4";
+    QTest::newRow("Pgv hundredths") << 25 << 5 << 25 << "0.05";
+    QTest::newRow("acceleration 0.0598 rounds") << 29 << 1 << 29 << "0.06";
+    QTest::newRow("small negative acceleration") << 30 << 0xFFFF << 30 << "-0.06";
+    QTest::newRow("PGA warning threshold") << 61 << 1337 << 61 << "80.0";
+    QTest::newRow("offset 101 to field 230") << 101 << 2 << 230 << "2";
+    QTest::newRow("offset 102 to field 235") << 102 << 0xFFFF << 235 << "-1";
+    QTest::newRow("offset 103 to field 237") << 103 << 4 << 237 << "4";
+    QTest::newRow("offset 104 unsigned to field 101") << 104 << 0xFFFF << 101 << "65535";
+    QTest::newRow("offset 105 unsigned to field 102") << 105 << 0xC0A8 << 102 << "49320";
+    QTest::newRow("offset 106 to field 248") << 106 << 0xFFFF << 248 << "-1";
+}
+
+void TestDecoder::registerWords()
+{
+    QFETCH(int, offset);
+    QFETCH(int, word);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    DecoderRig r;
+    r.form.pollRegisterCount = 107;
+    r.form.pollByteCount = 214;
+    r.decoder.clientBytesArrived(tcpResponse(107, {{offset, quint16(word)}}));
+    QCOMPARE(r.field(field), text);
+}
+
+void TestDecoder::shortPollKeepsHighOffsets()
+{
+    DecoderRig r;
+    r.decoder.clientBytesArrived(tcpResponse(101, {{100, 7}}));
+    QCOMPARE(r.field(100), QStringLiteral("7"));
+    for (int field : {230, 235, 237, 101, 102, 248})
+        QCOMPARE(r.field(field), QStringLiteral("88888"));
+}
+
+void TestDecoder::streamAcceptance_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<bool>("decoded");
+    QTest::addColumn<bool>("tail");
+    QByteArray type2 = streamPacket();
+    type2[0] = 2;
+    QByteArray flags9 = streamPacket();
+    flags9[2] = 9;
+    QByteArray year8 = streamPacket();
+    year8[5] = 8;
+    QTest::newRow("byte 0 = 1, byte 2 = 3, byte 5 = 7") << streamPacket({{1, 3}}) << true << true;
+    QTest::newRow("byte 5 = 8") << year8 << false << false;
+    QTest::newRow("byte 2 = 9") << flags9 << false << false;
+    QTest::newRow("byte 0 = 2") << type2 << false << false;
+    QTest::newRow("1100 bytes") << QByteArray(1100, '\x09') << false << true;
+    QTest::newRow("211-byte Modbus response") << tcpResponse(101, {{1, 1000}}) << false << true;
+}
+
+void TestDecoder::streamAcceptance()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(bool, decoded);
+    QFETCH(bool, tail);
+    DecoderRig r;
+    r.form.formBackColor.setBackColor(Qt::red);
+    r.decoder.serverBytesArrived(packet);
+    QCOMPARE(r.manual.count(), decoded ? 100 : 0);
+    QCOMPARE(r.field(11), decoded ? QStringLiteral("3") : QStringLiteral("88888"));
+    QCOMPARE(r.field(1), decoded ? QStringLiteral("5.9202") : QStringLiteral("88888"));
+    QCOMPARE(r.intensity.count(), tail ? 1 : 0);
+    QCOMPARE(r.alarms.count(), decoded ? 1 : 0);
+    if (decoded)
+        QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Trigger);
+    QCOMPARE(r.form.formBackColor.backColor().isValid(), !tail);
+    QVERIFY(r.links.serverSends.isEmpty());
+    QCOMPARE(r.form.tcpRxCount, 0);
+}
+
+void TestDecoder::leadIn_data()
+{
+    QTest::addColumn<QByteArray>("packet");
+    QTest::addColumn<QString>("flags");
+    QByteArray fromStart = streamPacket({{1, 1}}) + QByteArray(200, '\0');
+    QByteArray leadIn(200, '\0');
+    leadIn[0] = 2;
+    QByteArray leadInThenBadPacket = leadIn + streamPacket({{1, 2}});
+    leadInThenBadPacket[200 + 5] = 8;
+    QTest::newRow("byte 0 = 1: from byte 0") << fromStart << "1";
+    QTest::newRow("byte 0 = 2, byte 200 = 1: from byte 200")
+        << leadIn + streamPacket({{1, 2}}) << "2";
+    QTest::newRow("lead-in before a failing packet") << leadInThenBadPacket << "88888";
+    QTest::newRow("1300 bytes from byte 200 are too few")
+        << (leadIn + streamPacket({{1, 2}})).left(1300) << "88888";
+}
+
+void TestDecoder::leadIn()
+{
+    QFETCH(QByteArray, packet);
+    QFETCH(QString, flags);
+    DecoderRig r;
+    r.form.recordMode = true;
+    r.form.streamPollCount = 2;
+    r.decoder.clientBytesArrived(packet);
+    QCOMPARE(r.field(11), flags);
+    const bool decoded = flags != QStringLiteral("88888");
+    QCOMPARE(r.manual.count(), decoded ? 100 : 0);
+    QCOMPARE(r.form.streamPollCount, decoded ? 0 : 2);
+    QCOMPARE(r.form.tcpRxCount, 0); // stream packets are not counted here
+    QVERIFY(r.links.clientSends.isEmpty());
+}
+
+void TestDecoder::streamHeaderWords_data()
+{
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("status bits") << 48 << 0xFFFF << 0 << "-1";
+    QTest::newRow("vector maximum") << 54 << 123 << 8 << "12.3";
+    QTest::newRow("intensity") << 27 << 5 << 10 << "5";
+    QTest::newRow("option word") << 32 << 513 << 18 << "513";
+    QTest::newRow("digital I/O") << 49 << 0x8001 << 19 << "-32767";
+    QTest::newRow("PGA watch threshold") << 25 << 1000 << 21 << "59.8";
+    QTest::newRow("Pgd") << 17 << 1500 << 26 << "1.5";
+    QTest::newRow("status acceleration") << 55 << 1000 << 29 << "59.80";
+    QTest::newRow("PGA now in gal") << 28 << 1000 << 96 << "59.8";
+    QTest::newRow("server address unsigned") << 39 << 0xFFFF << 76 << "65535";
+    QTest::newRow("server address 4 unsigned") << 42 << 0xC0A8 << 79 << "49320";
+    QTest::newRow("network word signed") << 35 << 0xFFFF << 80 << "-1";
+    QTest::newRow("server information") << 50 << 2305 << 98 << "2305";
+    QTest::newRow("firmware") << 34 << 2095 << 99 << "2095";
+    QTest::newRow("serial number") << 14 << 77 << 100 << "77";
+    QTest::newRow("word 52") << 52 << 250 << 228 << "0.25";
+    QTest::newRow("DO 0 intensity") << 75 << 4 << 235 << "4";
+    QTest::newRow("DO 1 intensity") << 76 << 6 << 237 << "6";
+    QTest::newRow("event minute") << 12 << 59 << 45 << "59";
+    QTest::newRow("device year") << 2 << 2025 << 47 << "2025";
+}
+
+void TestDecoder::streamHeaderWords()
+{
+    QFETCH(int, word);
+    QFETCH(int, value);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    DecoderRig r;
+    r.decoder.serverBytesArrived(streamPacket({{word, quint16(value)}}));
+    QCOMPARE(r.field(field), text);
+}
+
+void TestDecoder::streamSamples()
+{
+    DecoderRig r;
+    r.form.peakPd = 0.5f;
+    r.form.peakDisplacement = 5.0f;
+    r.form.ring.ringWriteIndex = SampleRing::Rows - 10; // the ring wraps inside the packet
+    r.decoder.serverBytesArrived(streamPacket());
+    // The last sample stays in the fields: {99, -99, 198, 990, 1980}.
+    QCOMPARE(r.field(1), QStringLiteral("5.9202"));
+    QCOMPARE(r.field(2), QStringLiteral("-5.9202"));
+    QCOMPARE(r.field(3), QStringLiteral("11.8404"));
+    QCOMPARE(r.field(37), QStringLiteral("0.99"));
+    QCOMPARE(r.field(59), QStringLiteral("1.98"));
+    QCOMPARE(r.form.peakPd, 0.99f);
+    QCOMPARE(r.form.peakDisplacement, 5.0f);
+    QCOMPARE(r.form.ring.ringWriteIndex, 90);
+    const SampleRing::Row first = r.form.ring.rows[SampleRing::Rows - 10];
+    QCOMPARE(first, (SampleRing::Row{0, 0, 0, 0, 0}));
+    const SampleRing::Row last = r.form.ring.rows[89];
+    QCOMPARE(last, (SampleRing::Row{5.9202f, -5.9202f, 11.8404f, 0.99f, 1.98f}));
+    for (int column = 0; column < 5; ++column)
+        QCOMPARE(r.decoder.sampleHistory(column).size(), size_t(100));
+    QCOMPARE(r.decoder.sampleHistory(3)[50], 0.5f);
+    QCOMPARE(r.manual.count(), 100);
+    QCOMPARE(r.manual.at(1), (QList<QVariant>{0.0598f, -0.0598f, 0.1196f}));
+    QCOMPARE(r.strip1.samples[0].size(), size_t(100));
+    QCOMPARE(r.strip1.samples[3][10], 0.1);
+    QCOMPARE(r.strip3.samples[0][10], 0.2);
+    QCOMPARE(r.strip3.samples[1][10], 0.1);
+    QCOMPARE(r.form.lblIP.text(), QStringLiteral("127.0.0.1"));
+}
+
+void TestDecoder::deviceClockOnlyFromPlausibleDates_data()
+{
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("month");
+    QTest::addColumn<QDateTime>("clock");
+    const QDateTime before(QDate(2020, 1, 1), QTime(0, 0, 0));
+    QTest::newRow("2024") << 2024 << 3 << QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9));
+    QTest::newRow("year 1999, high byte 7")
+        << 1999 << 3 << QDateTime(QDate(1999, 3, 7), QTime(8, 5, 9));
+    QTest::newRow("year 2304, high byte 9") << 2304 << 3 << before;
+    QTest::newRow("month 13") << 2024 << 13 << before;
+}
+
+void TestDecoder::deviceClockOnlyFromPlausibleDates()
+{
+    QFETCH(int, year);
+    QFETCH(int, month);
+    QFETCH(QDateTime, clock);
+    DecoderRig r;
+    r.form.deviceClockTime = QDateTime(QDate(2020, 1, 1), QTime(0, 0, 0));
+    r.decoder.serverBytesArrived(streamPacket({{8, quint16(year)}, {9, quint16(month)}}));
+    QCOMPARE(r.form.deviceClockTime, clock);
+}
+
+void TestDecoder::derivedFields_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::addColumn<FieldTexts>("expected");
+    QTest::newRow("client") << false
+                            << FieldTexts{{210, "5"},   {211, "1"},   {215, "1"},     {216, "2"},
+                                          {221, "192"}, {222, "168"}, {205, "59.80"}, {108, "12.3"},
+                                          {109, "-4"},  {240, "10"},  {241, "0"},     {242, "0"},
+                                          {243, "1"}};
+    QTest::newRow("server: no companion address")
+        << true << FieldTexts{{210, "5"},   {211, "1"},   {215, "1"},     {216, "2"},
+                              {221, "192"}, {222, "168"}, {240, "88888"}, {243, "88888"}};
+}
+
+void TestDecoder::derivedFields()
+{
+    QFETCH(bool, server);
+    QFETCH(FieldTexts, expected);
+    DecoderRig r;
+    r.form.pollRegisterCount = 106;
+    r.form.pollByteCount = 212;
+    if (server) {
+        r.decoder.serverBytesArrived(streamPacket({{33, 1281}, {39, 258}, {42, 0xC0A8}}));
+    } else {
+        r.decoder.clientBytesArrived(tcpResponse(106, {{95, 1281},
+                                                       {76, 258},
+                                                       {79, 0xC0A8},
+                                                       {5, 1000},
+                                                       {8, 123},
+                                                       {9, 0xFFFC},
+                                                       {104, 0x0A00},
+                                                       {105, 1}}));
+    }
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QCOMPARE(r.field(it.key()), it.value());
+}
+
+void TestDecoder::modbusTail()
+{
+    DecoderRig r;
+    r.form.recordMode = false;
+    r.form.formBackColor.setBackColor(Qt::red);
+    QStringList order;
+    QObject::connect(&r.decoder, &Decoder::evaluateAlarmsDue, [&] { order << "alarms"; });
+    QObject::connect(&r.decoder, &Decoder::intensityDisplayDue, [&] { order << "intensity"; });
+    r.links.onSend = [&] { order << "send"; };
+    r.decoder.clientBytesArrived(
+        tcpResponse(101, {{41, 2024}, {42, 3}, {43, 7}, {44, 8}, {45, 5}}));
+    QCOMPARE(order, (QStringList{"alarms", "send", "intensity"}));
+    QCOMPARE(r.form.lblevt.text(), QStringLiteral("2024/03/07 08:05"));
+    // Only the silence timer and the server link's packets touch the background.
+    QCOMPARE(r.form.formBackColor.backColor(), QColor(Qt::red));
+}
+
+void TestDecoder::reconnectBeforeNextRead()
+{
+    DecoderRig r;
+    r.links.clientConnected = false;
+    r.form.pollRegisterCount = 107;
+    r.form.pollByteCount = 214;
+    r.decoder.clientBytesArrived(tcpResponse(107));
+    QCOMPARE(r.links.reconnects, 1);
+    QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("00000000000601030063006b"));
+
+    r.links.clientConnected = false;
+    r.links.connectSucceeds = false;
+    r.decoder.clientBytesArrived(tcpResponse(107));
+    QCOMPARE(r.links.reconnects, 2);
+    QCOMPARE(r.links.clientSends.size(), 1); // nothing is sent into a closed socket
+}
+
+void TestDecoder::streamRequestWithdrawn_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::newRow("client connected") << true;
+    QTest::newRow("client down") << false;
+}
+
+void TestDecoder::streamRequestWithdrawn()
+{
+    QFETCH(bool, connected);
+    DecoderRig r;
+    r.form.streamRequestSent = true;
+    r.links.clientConnected = connected;
+    r.decoder.clientBytesArrived(tcpResponse(101, {{1, 1000}}));
+    if (connected) {
+        QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("000000000006010600c00000"));
+        QCOMPARE(r.links.clientSends.value(1).toHex(), QByteArray("000000000006010300630065"));
+        QVERIFY(!r.form.streamRequestSent);
+        QCOMPARE(r.field(1), QStringLiteral("59.80"));
+        QCOMPARE(r.form.tcpRxCount, 1);
+    } else {
+        QVERIFY(r.links.clientSends.isEmpty());
+        QVERIFY(r.form.streamRequestSent);
+        QCOMPARE(r.field(1), QStringLiteral("88888"));
+        QCOMPARE(r.form.tcpRxCount, 0);
+        QCOMPARE(r.intensity.count(), 0);
+    }
+}
+
+void TestDecoder::chartPointWraps()
+{
+    DecoderRig r;
+    QList<int> indices;
+    QList<size_t> sizes;
+    for (int i = 0; i < 12001; ++i) {
+        r.decoder.clientBytesArrived(tcpResponse(101, {{1, quint16(i % 100)}}));
+        if (i < 2 || i > 11996) {
+            indices << r.decoder.chartPointIndex();
+            sizes << r.decoder.sampleHistory(0).size();
+        }
+    }
+    // 0, 1, ... 11999, then 1 again: index 0 is written only on the first pass, and the
+    // history is cut back to the index it is written at.
+    QCOMPARE(indices, (QList<int>{1, 2, 11998, 11999, 1, 2}));
+    QCOMPARE(sizes, (QList<size_t>{1, 2, 11998, 11999, 12000, 2}));
+    QCOMPARE(r.decoder.sampleHistory(0)[1], float(r.form.txtReal.value(1)));
+}
+
+void TestDecoder::summaryAtTenthPacket()
+{
+    DecoderRig r;
+    r.form.summaryPending = true;
+    r.form.eventStartTime = QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9));
+    const QString summary = r.folder.file(QStringLiteral("Vorsa.txt"));
+    for (int i = 0; i < 9; ++i)
+        r.decoder.serverBytesArrived(QByteArray(30, '\x03'));
+    QVERIFY(!QFile::exists(summary));
+    QCOMPARE(r.form.summaryDelayCount, 9);
+    r.decoder.serverBytesArrived(QByteArray(30, '\x03'));
+    QVERIFY(QFile::exists(summary));
+    QCOMPARE(r.form.summaryDelayCount, 0);
+    QVERIFY(!r.form.summaryPending);
+}
+
+void TestDecoder::rawLog_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::addColumn<QList<QByteArray>>("reads");
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("unchecked") << false << QList<QByteArray>{echo()} << QByteArray();
+    QTest::newRow("echo") << true << QList<QByteArray>{echo()}
+                          << QByteArray(" 12  0  0  0  0  0  6  1  6  0 C0  0  1 \r\n");
+    QTest::newRow("a packet in two reads: two lines")
+        << true << QList<QByteArray>{QByteArray::fromHex("0000"), QByteArray::fromHex("ff")}
+        << QByteArray(" 2  0  0 \r\n 1 FF \r\n");
+}
+
+void TestDecoder::rawLog()
+{
+    QFETCH(bool, checked);
+    QFETCH(QList<QByteArray>, reads);
+    QFETCH(QByteArray, file);
+    DecoderRig r;
+    r.form.Check1.setChecked(checked);
+    r.form.commandInProgress = true; // logged even while a command runs
+    for (const QByteArray &read : reads)
+        r.decoder.clientBytesArrived(read);
+    QFile log(r.folder.file(QStringLiteral("Vorsarec.txt")));
+    QCOMPARE(log.exists(), checked);
+    if (checked) {
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll(), file);
+    }
+}
+
+void TestDecoder::eventLabel_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("two digits") << QStringList{"2024", "3", "7", "8", "5"} << "2024/03/07 08:05";
+    QTest::newRow("wide values whole")
+        << QStringList{"2024", "12", "31", "23", "159"} << "2024/12/31 23:159";
+    QTest::newRow("not yet read") << QStringList{"88888", "88888", "88888", "88888", "88888"}
+                                  << "88888/88888/88888 88888:88888";
+    QTest::newRow("negative and text")
+        << QStringList{"2024", "-3", "abc", "", "0"} << "2024/-03/abc :00";
+}
+
+void TestDecoder::eventLabel()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QString, label);
+    DecoderRig r;
+    for (int i = 0; i < 5; ++i)
+        r.form.txtReal.setText(41 + i, fields[i]);
+    r.form.recordMode = true;
+    // Record mode, a short packet: no label; a whole packet writes its own fields first.
+    r.decoder.clientBytesArrived(QByteArray(100, '\x03'));
+    QCOMPARE(r.form.lblevt.text(), QString());
+    r.form.recordMode = false;
+    r.form.streamRequestSent = true;
+    r.links.clientConnected = false;
+    r.decoder.clientBytesArrived(tcpResponse(101)); // stopped before the label
+    QCOMPARE(r.form.lblevt.text(), QString());
+    r.form.streamRequestSent = false;
+    r.decoder.clientBytesArrived(QByteArray(100, '\x03')); // invalid answer: label from fields
+    QCOMPARE(r.form.lblevt.text(), label);
+}
+
+QTEST_GUILESS_MAIN(TestDecoder)
+#include "tst_decoder.moc"
