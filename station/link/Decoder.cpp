@@ -88,6 +88,7 @@ Decoder::Decoder(Form &form, DeviceLinks &links, EventLog &eventLog, ChartFeed &
     : QObject(parent), form_(form), links_(links), eventLog_(eventLog), chartFeed_(chartFeed),
       folder_(folder)
 {
+    uptime_.start();
     serialSettle_.setSingleShot(true);
     serialSettle_.setInterval(SerialSettleMs);
     connect(&serialSettle_, &QTimer::timeout, this, &Decoder::serialSettled);
@@ -100,7 +101,10 @@ void Decoder::clientBytesArrived(const QByteArray &bytes)
     form_.awaitingReply = false;
     if (form_.Check1.isChecked())
         rawLog(bytes);
-    clientQueue_ += clientFramer_.take(bytes, form_.pollByteCount + TcpDataAt);
+    const TcpFramer::Expected expected =
+        form_.recordMode ? TcpFramer::Expected{0, true, true}
+                         : TcpFramer::Expected{form_.pollByteCount + TcpDataAt, false, false};
+    clientQueue_ += clientFramer_.take(bytes, expected, uptime_.elapsed());
     // Reconnecting inside a packet's handling lets more bytes arrive; they wait their turn.
     if (handlingClient_)
         return;
@@ -168,7 +172,7 @@ void Decoder::serverBytesArrived(const QByteArray &bytes)
 {
     form_.awaitingReply = false;
     form_.serverIdleSeconds = 0;
-    serverQueue_ += serverFramer_.take(bytes, form_.pollByteCount + TcpDataAt);
+    serverQueue_ += serverFramer_.take(bytes, {0, true, false}, uptime_.elapsed());
     if (handlingServer_)
         return;
     handlingServer_ = true;

@@ -6,6 +6,7 @@
 #include "monitor/AlarmGate.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -87,8 +88,9 @@ private:
     ChartFeed &chartFeed_;
     const ProgramFolder &folder_;
 
-    TcpFramer clientFramer_{true};
-    TcpFramer serverFramer_{false};
+    TcpFramer clientFramer_;
+    TcpFramer serverFramer_;
+    QElapsedTimer uptime_;
     QList<QByteArray> clientQueue_, serverQueue_;
     bool handlingClient_ = false;
     bool handlingServer_ = false;

@@ -3,11 +3,22 @@
 namespace
 {
 
-constexpr int HeadLength = 6;
-
 quint8 byteAt(const QByteArray &bytes, int i)
 {
     return quint8(bytes[i]);
+}
+
+bool isModbusHeadPrefix(const QByteArray &bytes)
+{
+    for (int i = 0; i < qMin(4, int(bytes.size())); ++i)
+        if (byteAt(bytes, i) != 0)
+            return false;
+    return true;
+}
+
+bool isStreamHeadPrefix(const QByteArray &bytes)
+{
+    return byteAt(bytes, 0) == 1 && (bytes.size() < 3 || byteAt(bytes, 2) <= 8);
 }
 
 } // namespace
@@ -18,26 +29,36 @@ bool TcpFramer::isStreamHead(const QByteArray &bytes, int at)
            byteAt(bytes, at + 2) <= 8 && byteAt(bytes, at + 5) == 7;
 }
 
-int TcpFramer::packetLength(const QByteArray &bytes, int at, int responseLength) const
+int TcpFramer::packetLength(const QByteArray &bytes, int at, const Expected &expected)
 {
     if (at + HeadLength > bytes.size())
         return 0;
-    if (isStreamHead(bytes, at))
+    if (expected.streamPackets && isStreamHead(bytes, at))
         return StreamLength;
-    for (int i = 0; i < 4; ++i)
-        if (byteAt(bytes, at + i) != 0)
-            return 0;
+    if (!isModbusHeadPrefix(bytes.mid(at, 4)))
+        return 0;
     const int length = HeadLength + byteAt(bytes, at + 4) * 256 + byteAt(bytes, at + 5);
-    return length == EchoLength || length == responseLength ? length : 0;
+    return length == EchoLength ||
+                   (expected.responseLength > 0 && length == expected.responseLength)
+               ? length
+               : 0;
 }
 
-std::optional<TcpFramer::Cut> TcpFramer::frame(const QByteArray &bytes, int responseLength) const
+bool TcpFramer::isHeadPrefix(const QByteArray &bytes, const Expected &expected)
 {
+    return !bytes.isEmpty() && bytes.size() < HeadLength &&
+           (isModbusHeadPrefix(bytes) || (expected.streamPackets && isStreamHeadPrefix(bytes)));
+}
+
+std::optional<TcpFramer::Cut> TcpFramer::frame(const QByteArray &bytes, const Expected &expected)
+{
+    if (isHeadPrefix(bytes, expected))
+        return Cut{{}, bytes};
     Cut cut;
     int at = 0;
     while (at < bytes.size()) {
-        int length = packetLength(bytes, at, responseLength);
-        if (length == 0 && leadIn_ && isStreamHead(bytes, at + LeadInLength)) {
+        const int length = packetLength(bytes, at, expected);
+        if (length == 0 && expected.leadIn && isStreamHead(bytes, at + LeadInLength)) {
             at += LeadInLength;
             continue;
         }
@@ -53,13 +74,16 @@ std::optional<TcpFramer::Cut> TcpFramer::frame(const QByteArray &bytes, int resp
     return cut;
 }
 
-QList<QByteArray> TcpFramer::take(const QByteArray &read, int responseLength)
+QList<QByteArray> TcpFramer::take(const QByteArray &read, const Expected &expected, qint64 nowMs)
 {
+    if (nowMs - lastReadMs_ > StaleAfterMs)
+        held_.clear();
+    lastReadMs_ = nowMs;
     std::optional<Cut> cut;
     if (!held_.isEmpty())
-        cut = frame(held_ + read, responseLength);
+        cut = frame(held_ + read, expected);
     if (!cut)
-        cut = frame(read, responseLength);
+        cut = frame(read, expected);
     if (!cut) {
         held_.clear();
         return {read};

@@ -6,30 +6,37 @@
 
 // Cuts one TCP link's byte stream into the packets the station expects.
 //
-// The rule: a packet begins with a head the station knows and is as long as that head says.
-//  - Modbus head (transaction 0, protocol 0) whose length field gives 12 bytes (a write's
-//    echo) or `responseLength` bytes (the poll's response);
-//  - stream head (byte 0 = 1, byte 2 <= 8, byte 5 = 7): 1200 bytes;
-//  - with `leadIn`, bytes with no known head whose byte 200 begins a stream head are a
-//    200-byte lead-in and are dropped.
+// The rule: a packet begins with a head the link expects and is as long as that head says.
+//  - Modbus head (transaction 0, protocol 0) whose length field makes 12 bytes (a write's
+//    echo) or, while responses are expected, `responseLength` bytes;
+//  - while stream packets are expected, a stream head (byte 0 = 1, byte 2 <= 8, byte 5 = 7):
+//    1200 bytes; with `leadIn`, bytes with no known head whose byte 200 begins a stream head
+//    are a 200-byte lead-in and are dropped.
 // Bytes are cut into packets only when all of them frame that way; the last packet may be
-// incomplete and is held until the rest arrives. Anything else (a head no rule knows, bytes
-// behind a packet that begin no known head) is one packet as received, handled by the
-// station's rules for odd packets. Held bytes that the next read does not continue are
-// dropped and that read is judged alone. So a whole packet in one read is handled as
-// before, a split one is decoded once, whole, and garbage never sticks: at most one
-// incomplete packet (under 1200 bytes) is ever held.
+// incomplete (or a read may hold only the first bytes of a head) and is held until the rest
+// arrives. Anything else (a head the link does not expect, bytes behind a packet that begin
+// no known head) is one packet as received, handled by the station's rules for odd packets.
+// Held bytes are dropped when the next read does not continue them, or when it comes after a
+// pause no packet has inside it; that read is then judged alone. So a whole packet in one read
+// is handled as before, a split one is decoded once, whole, and garbage never sticks: at most
+// one incomplete packet (under 1200 bytes) is ever held.
 class TcpFramer
 {
 public:
     static constexpr int EchoLength = 12;
     static constexpr int StreamLength = 1200;
     static constexpr int LeadInLength = 200;
+    static constexpr int HeadLength = 6;
+    static constexpr qint64 StaleAfterMs = 500;
 
-    explicit TcpFramer(bool leadIn) : leadIn_(leadIn) {}
+    struct Expected {
+        int responseLength = 0; // 0: no Modbus responses expected
+        bool streamPackets = false;
+        bool leadIn = false;
+    };
 
-    // The packets complete with this read, oldest first.
-    QList<QByteArray> take(const QByteArray &read, int responseLength);
+    // The packets complete with this read, oldest first; `nowMs` is a monotonic time.
+    QList<QByteArray> take(const QByteArray &read, const Expected &expected, qint64 nowMs);
     void clear() { held_.clear(); }
     int heldBytes() const { return int(held_.size()); }
 
@@ -40,10 +47,11 @@ private:
         QList<QByteArray> packets;
         QByteArray rest;
     };
-    std::optional<Cut> frame(const QByteArray &bytes, int responseLength) const;
-    // Length of the packet whose head is at `at`, 0 when no known head starts there.
-    int packetLength(const QByteArray &bytes, int at, int responseLength) const;
+    static std::optional<Cut> frame(const QByteArray &bytes, const Expected &expected);
+    // Length of the packet whose head is at `at`, 0 when no expected head starts there.
+    static int packetLength(const QByteArray &bytes, int at, const Expected &expected);
+    static bool isHeadPrefix(const QByteArray &bytes, const Expected &expected);
 
     QByteArray held_;
-    bool leadIn_;
+    qint64 lastReadMs_ = 0;
 };

@@ -1,0 +1,154 @@
+#include "DecoderRig.h"
+#include "DevicePackets.h"
+
+#include <QTest>
+
+using namespace DevicePackets;
+
+// The serial link: an RTU response is taken when the whole of it is waiting, decoded with the
+// serial link's sign, and answered with the next read.
+class TestSerialReceive : public QObject
+{
+    Q_OBJECT
+private slots:
+    void frameAcceptance_data();
+    void frameAcceptance();
+    void accelerationSign_data();
+    void accelerationSign();
+    void longestPollFillsMountingAngle();
+    void commandInProgressLeavesThePortAlone();
+    void displayStepsRunOnDroppedFrames();
+    void settleTimeWithoutBlocking();
+};
+
+void TestSerialReceive::frameAcceptance_data()
+{
+    QTest::addColumn<QByteArray>("waiting");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<bool>("decoded");
+    const QByteArray good = rtuResponse(101, {{1, 0x03E8}});
+    QByteArray foreign = good;
+    foreign[0] = 7;
+    foreign[1] = 4;
+    QByteArray wrongCount = good;
+    wrongCount[2] = char(200);
+    QTest::newRow("207 bytes, byte 2 = 202") << good << true << true;
+    QTest::newRow("any address, function and CRC") << foreign << true << true;
+    QTest::newRow("208 bytes: one stray byte") << good + QByteArray(1, '\0') << true << false;
+    QTest::newRow("echo then response") << QByteArray(8, '\x01') + good << true << false;
+    QTest::newRow("byte 2 = 200") << wrongCount << true << false;
+    QTest::newRow("206 bytes waiting") << good.left(206) << false << false;
+    QTest::newRow("nothing waiting") << QByteArray() << false << false;
+}
+
+void TestSerialReceive::frameAcceptance()
+{
+    QFETCH(QByteArray, waiting);
+    QFETCH(bool, read);
+    QFETCH(bool, decoded);
+    DecoderRig r;
+    r.form.slaveAddress = 1;
+    r.links.serialInput = waiting;
+    r.decoder.serialSettled();
+    QCOMPARE(r.field(1), decoded ? QStringLiteral("-59.80") : QStringLiteral("88888"));
+    QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
+    QCOMPARE(r.links.serialInput, read ? QByteArray() : waiting);
+    QCOMPARE(r.form.serialRxCount, read ? 1 : 0);
+    QCOMPARE(r.form.serialAnswerSeen, read);
+    QCOMPARE(r.intensity.count(), read ? 1 : 0);
+    if (read)
+        QCOMPARE(r.links.serialWrites, QList<QByteArray>{QByteArray::fromHex("01030063006575ff")});
+    else
+        QVERIFY(r.links.serialWrites.isEmpty());
+    QCOMPARE(r.manual.count(), 0); // the serial link feeds no manual recording
+    QCOMPARE(r.form.ring.ringWriteIndex, 0);
+}
+
+void TestSerialReceive::accelerationSign_data()
+{
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("a, 1000") << 1 << 0x03E8 << "-59.80";
+    QTest::newRow("a, -1000") << 1 << 0xFC18 << "59.80";
+    QTest::newRow("offset 4") << 4 << 0x0001 << "-0.06";
+    QTest::newRow("offset 7") << 7 << 0x03E8 << "-59.80";
+    QTest::newRow("offset 29") << 29 << 0x03E8 << "-59.80";
+    QTest::newRow("offset 34") << 34 << 0xFC18 << "59.80";
+    QTest::newRow("zero has no sign") << 2 << 0x0000 << "0.00";
+    QTest::newRow("offset 8 keeps its sign") << 8 << 0x03E8 << "100";
+    QTest::newRow("Pd keeps its sign") << 37 << 0x03E8 << "1";
+}
+
+void TestSerialReceive::accelerationSign()
+{
+    QFETCH(int, offset);
+    QFETCH(int, word);
+    QFETCH(QString, text);
+    DecoderRig r;
+    r.links.serialInput = rtuResponse(101, {{offset, quint16(word)}});
+    r.decoder.serialSettled();
+    QCOMPARE(r.field(offset), text);
+}
+
+void TestSerialReceive::longestPollFillsMountingAngle()
+{
+    DecoderRig r;
+    r.form.slaveAddress = 1;
+    r.form.pollRegisterCount = 107;
+    r.form.pollByteCount = 214;
+    r.links.serialInput = rtuResponse(107, {{106, 45}, {104, 0x0A00}, {105, 0x0102}});
+    r.decoder.serialSettled();
+    QCOMPARE(r.field(248), QStringLiteral("45"));
+    QCOMPARE(r.field(240), QStringLiteral("10"));
+    QCOMPARE(r.field(243), QStringLiteral("2"));
+    QCOMPARE(r.links.serialWrites.value(0).toHex(), QByteArray("01030063006bf43b"));
+}
+
+void TestSerialReceive::commandInProgressLeavesThePortAlone()
+{
+    DecoderRig r;
+    r.form.commandInProgress = true;
+    const QByteArray waiting = QByteArray(8, '\x01') + rtuResponse(101);
+    r.links.serialInput = waiting;
+    r.decoder.serialSettled();
+    QCOMPARE(r.links.serialInput, waiting);
+    QVERIFY(r.links.serialWrites.isEmpty());
+    QCOMPARE(r.form.serialRxCount, 0);
+    QVERIFY(!r.form.serialAnswerSeen);
+    QCOMPARE(r.intensity.count() + r.alarms.count(), 0);
+}
+
+void TestSerialReceive::displayStepsRunOnDroppedFrames()
+{
+    DecoderRig r;
+    r.form.formBackColor.setBackColor(Qt::red);
+    r.form.txtReal.setText(95, QStringLiteral("1281"));
+    r.form.txtReal.setText(76, QStringLiteral("258"));
+    r.form.txtReal.setText(41, QStringLiteral("2024"));
+    r.links.serialInput = rtuResponse(101) + QByteArray(1, '\0');
+    r.decoder.serialSettled();
+    QCOMPARE(r.field(210), QStringLiteral("5"));
+    QCOMPARE(r.field(211), QStringLiteral("1"));
+    QCOMPARE(r.field(215), QStringLiteral("88888")); // the addresses only after a decoded frame
+    QVERIFY(r.form.lblevt.text().startsWith(QStringLiteral("2024/")));
+    QCOMPARE(r.alarms.count(), 1);
+    QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Lamp);
+    QVERIFY(!r.form.formBackColor.backColor().isValid());
+}
+
+void TestSerialReceive::settleTimeWithoutBlocking()
+{
+    DecoderRig r;
+    r.links.serialInput = rtuResponse(101, {{1, 0x03E8}});
+    r.decoder.com_OnComm();
+    r.decoder.com_OnComm(); // a second notification inside the settle time adds nothing
+    QCOMPARE(r.field(1), QStringLiteral("88888"));
+    QTRY_COMPARE(r.field(1), QStringLiteral("-59.80"));
+    QTest::qWait(3 * Decoder::SerialSettleMs);
+    QCOMPARE(r.links.serialWrites.size(), 1);
+    QCOMPARE(r.form.serialRxCount, 1);
+}
+
+QTEST_GUILESS_MAIN(TestSerialReceive)
+#include "tst_serialreceive.moc"
