@@ -12,7 +12,8 @@
 
 Q_LOGGING_CATEGORY(lcShell, "vorsa.shell")
 
-namespace {
+namespace
+{
 
 const QStringList AccRanges = {"1000", "500", "250", "100", "50", "25", "10", "5", "3", "2", "1"};
 const QStringList PdRanges = {"30", "20", "10", "5", "3", "2", "1", "0.5", "0.25", "0.1"};
@@ -35,7 +36,9 @@ Station::Station(const StationServices &services, QObject *parent)
       links_(services.links ? services.links : ownLinks_.get()),
       registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
       linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder),
-      history_(form_, services.strip2, services.prompter, services.shell, services_.folder)
+      history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
+      chartFeed_(form_, services.strip1, services.strip3),
+      decoder_(form_, *links_, eventLog_, chartFeed_, services_.folder)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     wireMonitor();
@@ -43,6 +46,23 @@ Station::Station(const StationServices &services, QObject *parent)
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
     connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
     wireLinks();
+    wireDecoder();
+}
+
+// What arrives from the device is decoded, then the alarm display and the manual recording
+// follow in the decoder's order.
+void Station::wireDecoder()
+{
+    if (ownLinks_) {
+        connect(ownLinks_.get(), &Links::clientBytes, &decoder_, &Decoder::clientBytesArrived);
+        connect(ownLinks_.get(), &Links::serverBytes, &decoder_, &Decoder::serverBytesArrived);
+        connect(ownLinks_.get(), &Links::serialReadyRead, &decoder_, &Decoder::com_OnComm);
+    }
+    connect(&decoder_, &Decoder::evaluateAlarmsDue, this,
+            [this](AlarmGate gate) { alarmDisplay_.EvaluateAlarms(gate); });
+    connect(&decoder_, &Decoder::intensityDisplayDue, this,
+            [this] { alarmDisplay_.UpdateIntensityDisplay(); });
+    connect(&decoder_, &Decoder::manualSample, &manualRecording_, &ManualRecording::appendSample);
 }
 
 void Station::wireLinks()
@@ -86,7 +106,10 @@ void Station::wireMonitor()
     connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.Voice_timer_Timer(); });
 }
 
-QString Station::now() const { return NumberText::generalDateTime(services_.clock.now()); }
+QString Station::now() const
+{
+    return NumberText::generalDateTime(services_.clock.now());
+}
 
 void Station::Form_Load(const QString &commandLine)
 {
@@ -189,7 +212,10 @@ void Station::cmdSave_Click()
         saveSettings();
 }
 
-void Station::Dir1_Change() { cmdSave_Click(); }
+void Station::Dir1_Change()
+{
+    cmdSave_Click();
+}
 
 void Station::cmdComset_Click()
 {
@@ -198,7 +224,10 @@ void Station::cmdComset_Click()
     linkManager_.cmdComset_Click();
 }
 
-void Station::mnuhost_Click() { linkManager_.mnuhost_Click(); }
+void Station::mnuhost_Click()
+{
+    linkManager_.mnuhost_Click();
+}
 
 void Station::mnuExit_Click()
 {

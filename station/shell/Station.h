@@ -4,10 +4,12 @@
 #include "Views.h"
 #include "common/ProgramFolder.h"
 #include "history/History.h"
+#include "link/Decoder.h"
 #include "link/LinkManager.h"
 #include "link/Poller.h"
 #include "link/RegisterWriter.h"
 #include "monitor/AlarmDisplay.h"
+#include "monitor/ChartFeed.h"
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
 #include "monitor/VoiceLed.h"
@@ -35,9 +37,9 @@ struct StationServices {
     SoundPlayer &sound;
     Shell &shell;
     Prompter &prompter;
-    StripChart &strip1; // real-time acceleration and Pd
-    StripChart &strip2; // history
-    StripChart &strip3; // real-time displacement and Pd
+    StripChart &strip1;           // real-time acceleration and Pd
+    StripChart &strip2;           // history
+    StripChart &strip3;           // real-time displacement and Pd
     DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
 };
 
@@ -66,6 +68,8 @@ public:
     Poller &poller() { return poller_; }
     LinkManager &linkManager() { return linkManager_; }
     History &history() { return history_; }
+    ChartFeed &chartFeed() { return chartFeed_; }
+    Decoder &decoder() { return decoder_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -99,6 +103,7 @@ private:
     void wireMonitor();
     void wireLinks();
     void applyStartLink();
+    void wireDecoder();
 
     StationServices services_;
     Form form_;
@@ -118,5 +123,7 @@ private:
     History history_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
+    ChartFeed chartFeed_;
+    Decoder decoder_;
     bool settingsFailing_ = false;
 };

@@ -1,0 +1,52 @@
+#include "DevicePackets.h"
+#include "StationFixture.h"
+
+#include <QTest>
+
+using namespace DevicePackets;
+
+// The station passes what arrives to the decoder and what the decoder asks for to the alarm
+// display and the manual recording, in the decoder's order.
+class TestDecoderWiring : public QObject
+{
+    Q_OBJECT
+private slots:
+    void streamReachesDisplayAndRecording();
+    void rangeCombosReachTheCharts();
+};
+
+void TestDecoderWiring::streamReachesDisplayAndRecording()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    QVERIFY(QDir().mkpath(f.file(QStringLiteral("RecCSV"))));
+    f.station->manualRecording().cmdM_Rec_Click();
+    QVERIFY(f.station->manualRecording().isRecording());
+    f.station->decoder().serverBytesArrived(streamPacket({{27, 4}, {49, 257}, {32, 1}}));
+    QCOMPARE(form.lblIntensity.text(), QStringLiteral("4"));
+    QCOMPARE(form.lblMode.text(), QStringLiteral("GB/T mode"));
+    QVERIFY(form.DIO[0].backColor() != form.DIO[1].backColor());
+    QCOMPARE(form.DIO[1].backColor(), form.DIO[2].backColor());
+    f.station->manualRecording().cmdM_Rec_Click();
+    const QDir recCsv(f.file(QStringLiteral("RecCSV")));
+    const QStringList files = recCsv.entryList({QStringLiteral("M*.csv")});
+    QCOMPARE(files.size(), 1);
+    QFile file(recCsv.filePath(files.first()));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    // Header, 100 rows, Max, Min and the empty end.
+    QCOMPARE(lines.size(), 104);
+    QCOMPARE(lines[2], QByteArray("0.01,0.0598,-0.0598,0.1196\r"));
+}
+
+void TestDecoderWiring::rangeCombosReachTheCharts()
+{
+    StationFixture f;
+    f.strip1.operations.clear();
+    f.station->form().cboXYZ.choose(QStringLiteral("250"));
+    QCOMPARE(f.strip1.operations, (QStringList{"select 0", "range 250 -250", "select 1",
+                                               "range 250 -250", "select 2", "range 250 -250"}));
+}
+
+QTEST_GUILESS_MAIN(TestDecoderWiring)
+#include "tst_decoderwiring.moc"
