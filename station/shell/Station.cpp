@@ -12,8 +12,7 @@
 
 Q_LOGGING_CATEGORY(lcShell, "vorsa.shell")
 
-namespace
-{
+namespace {
 
 const QStringList AccRanges = {"1000", "500", "250", "100", "50", "25", "10", "5", "3", "2", "1"};
 const QStringList PdRanges = {"30", "20", "10", "5", "3", "2", "1", "0.5", "0.25", "0.1"};
@@ -106,10 +105,7 @@ void Station::wireMonitor()
     connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.Voice_timer_Timer(); });
 }
 
-QString Station::now() const
-{
-    return NumberText::generalDateTime(services_.clock.now());
-}
+QString Station::now() const { return NumberText::generalDateTime(services_.clock.now()); }
 
 void Station::Form_Load(const QString &commandLine)
 {
@@ -212,10 +208,7 @@ void Station::cmdSave_Click()
         saveSettings();
 }
 
-void Station::Dir1_Change()
-{
-    cmdSave_Click();
-}
+void Station::Dir1_Change() { cmdSave_Click(); }
 
 void Station::cmdComset_Click()
 {
@@ -224,10 +217,7 @@ void Station::cmdComset_Click()
     linkManager_.cmdComset_Click();
 }
 
-void Station::mnuhost_Click()
-{
-    linkManager_.mnuhost_Click();
-}
+void Station::mnuhost_Click() { linkManager_.mnuhost_Click(); }
 
 void Station::mnuExit_Click()
 {

@@ -37,9 +37,9 @@ struct StationServices {
     SoundPlayer &sound;
     Shell &shell;
     Prompter &prompter;
-    StripChart &strip1;           // real-time acceleration and Pd
-    StripChart &strip2;           // history
-    StripChart &strip3;           // real-time displacement and Pd
+    StripChart &strip1; // real-time acceleration and Pd
+    StripChart &strip2; // history
+    StripChart &strip3; // real-time displacement and Pd
     DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
 };
 
