@@ -56,6 +56,8 @@ void Station::wireDecoder()
         connect(ownLinks_.get(), &Links::clientBytes, &decoder_, &Decoder::clientBytesArrived);
         connect(ownLinks_.get(), &Links::serverBytes, &decoder_, &Decoder::serverBytesArrived);
         connect(ownLinks_.get(), &Links::serialReadyRead, &decoder_, &Decoder::com_OnComm);
+        connect(ownLinks_.get(), &Links::clientLinkReset, &decoder_, &Decoder::clientLinkReset);
+        connect(ownLinks_.get(), &Links::serverLinkReset, &decoder_, &Decoder::serverLinkReset);
     }
     connect(&decoder_, &Decoder::evaluateAlarmsDue, this,
             [this](AlarmGate gate) { alarmDisplay_.EvaluateAlarms(gate); });
