@@ -27,10 +27,16 @@ QString DemoDevice::locate(const QString &stationDir)
 
 bool DemoDevice::start(const QString &program, QString *error)
 {
+    return start(program,
+                 {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--scenario"),
+                  QStringLiteral("quake"), QStringLiteral("--repeat")},
+                 error);
+}
+
+bool DemoDevice::start(const QString &program, const QStringList &arguments, QString *error)
+{
     process_.setProgram(program);
-    process_.setArguments({QStringLiteral("--tcp"), QStringLiteral("0"),
-                           QStringLiteral("--scenario"), QStringLiteral("quake"),
-                           QStringLiteral("--repeat")});
+    process_.setArguments(arguments);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
     process_.start();
     if (!process_.waitForStarted(StartTimeoutMs)) {

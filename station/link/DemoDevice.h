@@ -20,8 +20,11 @@ public:
     // empty when neither exists.
     static QString locate(const QString &stationDir);
 
-    // Starts it and waits until it listens; false with `error` when it does not.
+    // Starts it with the demo's arguments and waits until it listens on its TCP port; false
+    // with `error` when it does not.
     bool start(const QString &program, QString *error);
+    // The same with other arguments, which must include a TCP port ("--tcp 0").
+    bool start(const QString &program, const QStringList &arguments, QString *error);
     quint16 port() const { return port_; }
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
     void stop();

@@ -1,0 +1,101 @@
+#include "PtyPair.h"
+#include "StationFixture.h"
+#include "link/DemoDevice.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <benchmark/benchmark.h>
+#include <optional>
+
+namespace
+{
+
+constexpr int ResponsesPerIteration = 100;
+constexpr int GiveUpMs = 30000;
+
+// A station polling the simulator; the one-second timers are stopped so that only the
+// back-to-back requests of the receive paths keep the poll going.
+struct PollRig {
+    explicit PollRig(bool serial)
+    {
+        QStringList args{"--tcp", "0", "--scenario", "quiet"};
+        if (serial) {
+            pty.emplace();
+            args << QStringLiteral("--rtu") << pty->secondEnd() << QStringLiteral("--id")
+                 << QStringLiteral("1");
+        }
+        QString error;
+        if (!sim.start(QStringLiteral(DEVSIM_PROGRAM), args, &error))
+            qFatal("simulator: %s", qPrintable(error));
+        if (serial) {
+            f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+            form.txtCom.setText(pty->firstEnd());
+            form.mbus_id.setText(QStringLiteral("1"));
+        } else {
+            form.txtIP.setText(QStringLiteral("127.0.0.1"));
+            form.txtPort.setText(QString::number(sim.port()));
+        }
+        f.station->cmdComset_Click();
+        for (QTimer *t : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
+            t->stop();
+        if (!serial) {
+            waitFor([this] { return f.station->links().isClientConnected(); });
+            f.station->poller().tmr_Timer();
+        }
+    }
+
+    qint64 responses() const
+    {
+        return form.optCom.isChecked() ? form.serialRxCount : form.tcpRxCount;
+    }
+
+    void waitFor(const std::function<bool()> &done)
+    {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (!done() && elapsed.elapsed() < GiveUpMs)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+
+    std::optional<PtyPair> pty;
+    DemoDevice sim;
+    StationFixture f{StationFixture::LinkKind::Real};
+    Form &form = f.station->form();
+};
+
+void pollBackToBack(benchmark::State &state, bool serial)
+{
+    PollRig rig(serial);
+    for (auto _ : state) {
+        const qint64 target = rig.responses() + ResponsesPerIteration;
+        rig.waitFor([&] { return rig.responses() >= target; });
+        if (rig.responses() < target)
+            state.SkipWithError("the simulator stopped answering");
+    }
+    state.SetItemsProcessed(state.iterations() * ResponsesPerIteration);
+}
+
+// Responses per second (items_per_second) on the Modbus TCP client link.
+void TcpClientBackToBack(benchmark::State &state)
+{
+    pollBackToBack(state, false);
+}
+// The same on the serial link through a pty pair (no line speed; the receive settle time counts).
+void SerialBackToBack(benchmark::State &state)
+{
+    pollBackToBack(state, true);
+}
+
+} // namespace
+
+BENCHMARK(TcpClientBackToBack)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+BENCHMARK(SerialBackToBack)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,263 @@
+#include "PtyPair.h"
+#include "StationFixture.h"
+#include "TcpTap.h"
+#include "link/DemoDevice.h"
+#include "link/Links.h"
+#include "link/ModbusFrames.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+// The station against the device simulator on loopback: polling back to back on the TCP client
+// link and on a serial pty pair, streaming in Record mode and on the server link (dial-in).
+// The fields must hold what the simulator really sent.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void clientPollsBackToBack();
+    void serialPollsBackToBack();
+    void recordModeStreamsOnTheClientLink();
+    void serverLinkStreamsFromADialIn();
+};
+
+namespace
+{
+
+constexpr int StreamSize = 1200;
+// Registers whose field shows the plain value (signed), and the unsigned address words.
+const QList<int> PlainOffsets = {18, 63, 71, 72, 73, 74, 80, 81, 82, 83, 92, 95, 99, 100};
+const QList<int> AddressOffsets = {76, 77, 78, 79};
+
+QStringList simulatorArgs(const QStringList &more)
+{
+    return QStringList{"--tcp", "0", "--serial", "4321", "--firmware", "2095"} + more;
+}
+
+bool startSimulator(DemoDevice &sim, const QStringList &more)
+{
+    QString error;
+    const bool started = sim.start(QStringLiteral(DEVSIM_PROGRAM), simulatorArgs(more), &error);
+    if (!started)
+        qWarning() << "simulator:" << error;
+    return started;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::Any, 0);
+    return probe.serverPort();
+}
+
+// The test drives the ticks itself; the real one-second timers would race with it.
+void stopTimers(Form &form)
+{
+    form.tmr.stop();
+    form.tmrResetRxcnt.stop();
+    form.tmr_scksvr.stop();
+}
+
+int bigWord(const QByteArray &bytes, int at, bool isUnsigned)
+{
+    const int v = quint8(bytes[at]) * 256 + quint8(bytes[at + 1]);
+    return isUnsigned || v < 32768 ? v : v - 65536;
+}
+
+int littleWord(const QByteArray &packet, int word)
+{
+    const int v = quint8(packet[2 * word]) + 256 * quint8(packet[2 * word + 1]);
+    return v < 32768 ? v : v - 65536;
+}
+
+// The device's packets in order: Modbus answers by their MBAP length, stream packets (type 1)
+// by their fixed size; an unfinished packet at the end is left out.
+QList<QByteArray> devicePackets(const QByteArray &bytes)
+{
+    QList<QByteArray> packets;
+    int at = 0;
+    while (at + 6 <= bytes.size()) {
+        const int size = bytes[at] == 1 ? StreamSize : 6 + bigWord(bytes, at + 4, true);
+        if (at + size > bytes.size())
+            break;
+        packets << bytes.mid(at, size);
+        at += size;
+    }
+    return packets;
+}
+
+QByteArray lastPacketOfSize(const QByteArray &bytes, const std::function<bool(int)> &sizeFits)
+{
+    const QList<QByteArray> packets = devicePackets(bytes);
+    for (auto it = packets.crbegin(); it != packets.crend(); ++it)
+        if (sizeFits(int(it->size())))
+            return *it;
+    return {};
+}
+
+// Registers 99 onwards read straight from the simulator, in the answer's own words.
+QByteArray readRegisters(quint16 port, int count)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(3000))
+        return {};
+    socket.write(ModbusFrames::tcpReadHolding(1, count));
+    QByteArray answer;
+    while (answer.size() < 9 + 2 * count && socket.waitForReadyRead(3000))
+        answer += socket.readAll();
+    return answer;
+}
+
+// Field i against register 99 + i of a Modbus answer whose data start at `firstByte`.
+void compareRegisterFields(const Form &form, const QByteArray &answer, int firstByte)
+{
+    for (int i : PlainOffsets + AddressOffsets) {
+        const int v = bigWord(answer, firstByte + 2 * i, AddressOffsets.contains(i));
+        QVERIFY2(
+            form.txtReal.value(i) == v,
+            qPrintable(
+                QStringLiteral("field %1: %2, device %3").arg(i).arg(form.txtReal.text(i)).arg(v)));
+    }
+}
+
+// Stream values keep all their digits; Modbus accelerations are shown to two decimals.
+void compareFloat(double shown, double sent, const char *what, double tolerance = 0.0005)
+{
+    QVERIFY2(
+        qAbs(shown - sent) <= tolerance,
+        qPrintable(
+            QStringLiteral("%1: shown %2, sent %3").arg(QLatin1String(what)).arg(shown).arg(sent)));
+}
+
+// The last sample of a stream packet in the fields and the ring, and its header words.
+void compareWithStream(const Form &form, const QByteArray &packet)
+{
+    QCOMPARE(packet.size(), StreamSize);
+    const int last = 100 + 5 * 99;
+    const double a = littleWord(packet, last) * 0.0598, b = littleWord(packet, last + 1) * 0.0598,
+                 c = littleWord(packet, last + 2) * 0.0598;
+    const double pd = littleWord(packet, last + 3) / 1000.0,
+                 disp = littleWord(packet, last + 4) / 1000.0;
+    compareFloat(form.txtReal.value(1), a, "a");
+    compareFloat(form.txtReal.value(2), b, "b");
+    compareFloat(form.txtReal.value(3), c, "c");
+    compareFloat(form.txtReal.value(37), pd, "Pd");
+    compareFloat(form.txtReal.value(59), disp, "displacement");
+    const SampleRing::Row &row =
+        form.ring.rows[(form.ring.ringWriteIndex + SampleRing::Rows - 1) % SampleRing::Rows];
+    compareFloat(row[0], a, "ring a");
+    compareFloat(row[3], pd, "ring Pd");
+    compareFloat(row[4], disp, "ring displacement");
+    QCOMPARE(form.txtReal.value(99), double(littleWord(packet, 34)));  // firmware
+    QCOMPARE(form.txtReal.value(100), double(littleWord(packet, 14))); // serial number
+    QCOMPARE(form.txtReal.value(10), double(littleWord(packet, 27)));  // intensity
+    QCOMPARE(form.txtReal.value(11), double(littleWord(packet, 1)));   // event flags
+}
+
+} // namespace
+
+void TestEndToEnd::clientPollsBackToBack()
+{
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quiet"}));
+    TcpTap tap(sim.port());
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    form.txtIP.setText(QStringLiteral("127.0.0.1"));
+    form.txtPort.setText(QString::number(tap.port()));
+    f.station->cmdComset_Click();
+    stopTimers(form);
+    QTRY_VERIFY(f.station->links().isClientConnected());
+    f.station->poller().tmr_Timer();
+    // Each answer asks for the next: many answers with no poll tick in between.
+    QTRY_VERIFY(form.tcpRxCount >= 30);
+    QCOMPARE(form.pollRegisterCount, 107); // set by the firmware version the device reported
+    tap.hold();
+    QTest::qWait(100);
+    const QByteArray answer = lastPacketOfSize(tap.fromTarget, [](int n) { return n == 223; });
+    QVERIFY(!answer.isEmpty());
+    QCOMPARE(quint8(answer[8]), quint8(214));
+    compareRegisterFields(form, answer, 9);
+    compareFloat(form.txtReal.value(1), bigWord(answer, 9 + 2, false) * 0.0598, "a", 0.005);
+    QCOMPARE(form.txtReal.value(248), double(bigWord(answer, 9 + 2 * 106, false)));
+    QCOMPARE(form.txtReal.text(100), QStringLiteral("4321"));
+}
+
+void TestEndToEnd::serialPollsBackToBack()
+{
+    PtyPair pty;
+    QVERIFY(pty.isReady());
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quiet", "--rtu", pty.secondEnd(), "--id", "1",
+                                 "--baud", "19200,N,8,1"}));
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+    form.txtCom.setText(pty.firstEnd());
+    form.txtBaud.setText(QStringLiteral("19200,N,8,1"));
+    form.mbus_id.setText(QStringLiteral("1"));
+    f.station->cmdComset_Click();
+    stopTimers(form);
+    QVERIFY(f.station->links().isSerialOpen());
+    QTRY_VERIFY(form.serialRxCount >= 10);
+    QCOMPARE(form.pollRegisterCount, 107);
+    QTRY_COMPARE(form.txtReal.text(100), QStringLiteral("4321"));
+    const QByteArray registers = readRegisters(sim.port(), 107);
+    QCOMPARE(registers.size(), 9 + 214);
+    compareRegisterFields(form, registers, 9);
+}
+
+void TestEndToEnd::recordModeStreamsOnTheClientLink()
+{
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quake", "--speed", "10"}));
+    TcpTap tap(sim.port());
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    form.txtIP.setText(QStringLiteral("127.0.0.1"));
+    form.txtPort.setText(QString::number(tap.port()));
+    form.Check4.setChecked(true);
+    f.station->cmdComset_Click();
+    stopTimers(form);
+    QTRY_VERIFY(f.station->links().isClientConnected());
+    if (!form.streamRequestSent)
+        f.station->poller().tmr_Timer();
+    QTRY_VERIFY_WITH_TIMEOUT(form.ring.ringWriteIndex >= 300, 10000);
+    QCOMPARE(form.streamPollCount, 0); // each decoded packet tells the poll the device streams
+    tap.hold();
+    QTest::qWait(100);
+    compareWithStream(form,
+                      lastPacketOfSize(tap.fromTarget, [](int n) { return n == StreamSize; }));
+}
+
+void TestEndToEnd::serverLinkStreamsFromADialIn()
+{
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    Links &links = *f.station->realLinks();
+    links.setServerPort(freePort());
+    f.station->linkManager().selectLinkKind(LinkKind::TcpServer);
+    f.station->cmdComset_Click();
+    stopTimers(form);
+    QVERIFY(links.isServerListening());
+    TcpTap tap(links.serverPort());
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quake", "--speed", "10", "--dial",
+                                 QStringLiteral("127.0.0.1:%1").arg(tap.port())}));
+    QTRY_VERIFY(links.isServerConnected());
+    // Four silent seconds, then the tick asks the device to stream.
+    for (int second = 0; second < 4; ++second)
+        f.station->linkManager().tmr_scksvr_Timer();
+    f.station->poller().tmr_Timer();
+    QTRY_VERIFY_WITH_TIMEOUT(form.ring.ringWriteIndex >= 300, 10000);
+    QCOMPARE(form.lblIP.text(), QStringLiteral("127.0.0.1"));
+    tap.hold();
+    QTest::qWait(100);
+    compareWithStream(form,
+                      lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamSize; }));
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
