@@ -50,12 +50,14 @@ bool Links::isServerConnected() const
 
 void Links::sendClient(const QByteArray &bytes)
 {
-    client_.write(bytes);
+    // Callers check the state first; a link that dropped in between takes nothing.
+    if (isClientConnected())
+        client_.write(bytes);
 }
 
 void Links::sendServer(const QByteArray &bytes)
 {
-    if (accepted_)
+    if (isServerConnected())
         accepted_->write(bytes);
 }
 
