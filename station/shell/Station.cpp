@@ -37,7 +37,12 @@ Station::Station(const StationServices &services, QObject *parent)
       linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
       chartFeed_(form_, services.strip1, services.strip3),
-      decoder_(form_, *links_, eventLog_, chartFeed_, services_.folder)
+      decoder_(form_, *links_, eventLog_, chartFeed_, services_.folder),
+      deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
+      deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
+      networkSettings_(form_, deviceCommands_),
+      clockAdjust_(form_, deviceCommands_, registerWriter_, *links_, services.waiter,
+                   services.clock)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     wireMonitor();
@@ -46,6 +51,7 @@ Station::Station(const StationServices &services, QObject *parent)
     connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
     wireLinks();
     wireDecoder();
+    wireDevice();
 }
 
 // What arrives from the device is decoded, then the alarm display and the manual recording
@@ -94,6 +100,15 @@ void Station::applyStartLink()
         linkManager_.selectLinkKind(*startLinkKind_);
     if (!startPort_.isEmpty())
         form_.txtPort.setText(startPort_);
+}
+
+// The clock adjustment runs for the whole session; its tick also keeps the LED sign's clock.
+void Station::wireDevice()
+{
+    connect(&form_.timer_timeadj, &QTimer::timeout, &clockAdjust_,
+            &ClockAdjust::timer_timeadj_Timer);
+    connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.SetLedClock(); });
+    form_.timer_timeadj.start();
 }
 
 Station::~Station() = default;

@@ -5,6 +5,10 @@
 #include "common/ProgramFolder.h"
 #include "history/History.h"
 #include "link/Decoder.h"
+#include "device/ClockAdjust.h"
+#include "device/DeviceCommands.h"
+#include "device/DeviceSettings.h"
+#include "device/NetworkSettings.h"
 #include "link/LinkManager.h"
 #include "link/Poller.h"
 #include "link/RegisterWriter.h"
@@ -70,6 +74,9 @@ public:
     History &history() { return history_; }
     ChartFeed &chartFeed() { return chartFeed_; }
     Decoder &decoder() { return decoder_; }
+    DeviceSettings &deviceSettings() { return deviceSettings_; }
+    NetworkSettings &networkSettings() { return networkSettings_; }
+    ClockAdjust &clockAdjust() { return clockAdjust_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
@@ -104,6 +111,7 @@ private:
     void wireLinks();
     void applyStartLink();
     void wireDecoder();
+    void wireDevice();
 
     StationServices services_;
     Form form_;
@@ -125,5 +133,9 @@ private:
     QString startPort_;
     ChartFeed chartFeed_;
     Decoder decoder_;
+    DeviceCommands deviceCommands_;
+    DeviceSettings deviceSettings_;
+    NetworkSettings networkSettings_;
+    ClockAdjust clockAdjust_;
     bool settingsFailing_ = false;
 };
