@@ -32,7 +32,6 @@ public:
     quint16 serverPort() const { return serverPort_; }
     bool isServerListening() const { return listener_.isListening(); }
     bool isSerialRetrying() const { return serialRetry_.isActive(); }
-    QString serialPortName() const { return serial_.portName(); }
 
     bool isClientConnected() const override;
     bool isServerConnected() const override;
