@@ -39,8 +39,6 @@ struct SimRig {
         } else {
             sim = std::make_unique<DevsimProcess>(QStringList{});
         }
-        // Stands in for the receive handler: any packet ends the wait of a TCP write.
-        QObject::connect(&links, &Links::clientBytes, [this] { form.awaitingReply = false; });
     }
 
     bool open(bool serial)
