@@ -82,7 +82,8 @@ void ManualRecording::start()
     manualFinalPath_ = QDir(folder_.file(QStringLiteral("RecCSV"))).filePath(name);
     file_.setFileName(manualTempPath_);
     writeFailed_ = false;
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: every row is in the file as soon as it is written, whatever happens next.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         manualRecording_ = false;
         tell(QStringLiteral("Cannot start the manual recording %1: %2")
                  .arg(manualTempPath_, file_.errorString()));
@@ -100,7 +101,7 @@ void ManualRecording::stop()
 {
     form_.cmdM_Rec.setText(QStringLiteral("Manual Rec"));
     writeSummary();
-    closeFile();
+    file_.close();
     moveIntoRecCsv();
     form_.lblRec.setText(QStringLiteral("Vorsa Recording"));
     form_.lblRec.setVisible(false);
@@ -133,16 +134,6 @@ void ManualRecording::writeSummary()
 {
     writeText(extremesLine("Max", manualMax_));
     writeText(extremesLine("Min", manualMin_));
-}
-
-void ManualRecording::closeFile()
-{
-    if (!file_.flush() && !writeFailed_) {
-        writeFailed_ = true;
-        tell(QStringLiteral("Cannot write the manual recording %1: %2")
-                 .arg(manualTempPath_, file_.errorString()));
-    }
-    file_.close();
 }
 
 void ManualRecording::moveIntoRecCsv()

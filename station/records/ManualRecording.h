@@ -36,7 +36,6 @@ private:
     QString uniqueName() const;
     void writeText(const QString &text);
     void writeSummary();
-    void closeFile();
     void moveIntoRecCsv();
     void tell(const QString &message);
 

@@ -96,6 +96,7 @@ void TestManualRecording::rowsAndExtremes()
     rec->appendSample(2, -0.1f, 0.00001f);
     for (int k = 2; k < 58; ++k)
         rec->appendSample(1, -1, 1);
+    QVERIFY2(linesOf(*f, FirstName).size() == 1 + 58, "rows held back while recording");
     rec->cmdM_Rec_Click();
 
     bool crlfOnly = false;
