@@ -1,0 +1,172 @@
+#include "Fakes.h"
+#include "monitor/ChartFeed.h"
+#include "shell/Form.h"
+
+#include <QTest>
+
+// The real-time charts: what the range and time-span combos do to them, and how register
+// polls are drawn singly or in blocks of ten.
+class TestChartFeed : public QObject
+{
+    Q_OBJECT
+private slots:
+    void combos_data();
+    void combos();
+    void pollFeeding_data();
+    void pollFeeding();
+    void batchOrderAndValues();
+    void streamSamplesDrawnAtOnce();
+};
+
+namespace
+{
+
+struct Rig {
+    Form form;
+    RecordingChart strip1{4};
+    RecordingChart strip3{2};
+    ChartFeed feed{form, strip1, strip3};
+};
+
+Control &combo(Form &form, const QString &name)
+{
+    if (name == QLatin1String("cboXYZ"))
+        return form.cboXYZ;
+    if (name == QLatin1String("cboPd"))
+        return form.cboPd;
+    if (name == QLatin1String("cbodisp"))
+        return form.cbodisp;
+    return form.cboXaxis;
+}
+
+ChartFeed::Sample sampleNumber(int i)
+{
+    return {double(i), -double(i), 2.0 * i, 0.01 * i, 0.1 * i};
+}
+
+} // namespace
+
+void TestChartFeed::combos_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("typed"); // typed text (Change) or a list choice (Click)
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("strip1");
+    QTest::addColumn<QStringList>("strip3");
+    QTest::addColumn<QString>("finalText");
+    const QStringList none;
+    QTest::newRow("acceleration 250")
+        << "cboXYZ" << false << "250"
+        << QStringList{"select 0",       "range 250 -250", "select 1",
+                       "range 250 -250", "select 2",       "range 250 -250"}
+        << none << "250";
+    QTest::newRow("Pd 0.5") << "cboPd" << false << "0.5" << QStringList{"select 3", "range 0.5 0"}
+                            << QStringList{"select 1", "range 0.5 0"} << "0.5";
+    QTest::newRow("displacement typed 2")
+        << "cbodisp" << true << "2" << none << QStringList{"select 0", "range 2 -2"} << "2";
+    QTest::newRow("span 30") << "cboXaxis" << false << "30" << QStringList{"width 3000"}
+                             << QStringList{"width 3000"} << "30";
+    QTest::newRow("typed 300 becomes 120")
+        << "cboXaxis" << true << "300" << QStringList{"width 12000", "width 12000"}
+        << QStringList{"width 12000", "width 12000"} << "120";
+    QTest::newRow("typed 120 stays") << "cboXaxis" << true << "120" << QStringList{"width 12000"}
+                                     << QStringList{"width 12000"} << "120";
+    QTest::newRow("chosen 300 has no limit")
+        << "cboXaxis" << false << "300" << QStringList{"width 30000"} << QStringList{"width 30000"}
+        << "300";
+    for (const QString &name : {"cboXYZ", "cboPd", "cbodisp", "cboXaxis"}) {
+        for (const QString &text : {"", "-", ".", "abc", "12a"})
+            QTest::addRow("%s typed '%s'", qPrintable(name), qPrintable(text))
+                << name << true << text << none << none << text;
+    }
+    QTest::newRow("typed span 0") << "cboXaxis" << true << "0" << none << none << "0";
+    QTest::newRow("typed negative span") << "cboXaxis" << true << "-5" << none << none << "-5";
+}
+
+void TestChartFeed::combos()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, typed);
+    QFETCH(QString, text);
+    QFETCH(QStringList, strip1);
+    QFETCH(QStringList, strip3);
+    QFETCH(QString, finalText);
+    Rig r;
+    Control &box = combo(r.form, name);
+    box.setText(QStringLiteral("7")); // a previous text, so that every row is a change
+    r.strip1.operations.clear();
+    r.strip3.operations.clear();
+    if (typed)
+        box.setText(text);
+    else
+        box.choose(text);
+    QCOMPARE(r.strip1.operations, strip1);
+    QCOMPARE(r.strip3.operations, strip3);
+    QCOMPARE(box.text(), finalText);
+}
+
+void TestChartFeed::pollFeeding_data()
+{
+    QTest::addColumn<QString>("span");
+    QTest::addColumn<int>("responses");
+    QTest::addColumn<int>("points"); // per trace
+    QTest::addColumn<int>("blocks"); // over both charts
+    QTest::newRow("20 s: one point per response") << "20" << 25 << 25 << 0;
+    QTest::newRow("10 s") << "10" << 3 << 3 << 0;
+    QTest::newRow("30 s: nothing before the tenth") << "30" << 9 << 0 << 0;
+    QTest::newRow("30 s: ten at the tenth") << "30" << 10 << 10 << 6;
+    QTest::newRow("30 s: 25 responses") << "30" << 25 << 20 << 12;
+    QTest::newRow("120 s") << "120" << 30 << 30 << 18;
+    QTest::newRow("20.5 s is above 20") << "20.5" << 10 << 10 << 6;
+    QTest::newRow("no number: direct") << "abc" << 4 << 4 << 0;
+}
+
+void TestChartFeed::pollFeeding()
+{
+    QFETCH(QString, span);
+    QFETCH(int, responses);
+    QFETCH(int, points);
+    QFETCH(int, blocks);
+    Rig r;
+    r.form.cboXaxis.setText(span);
+    for (int i = 0; i < responses; ++i)
+        r.feed.pollSample(sampleNumber(i));
+    for (int trace = 0; trace < 4; ++trace)
+        QCOMPARE(int(r.strip1.samples[trace].size()), points);
+    for (int trace = 0; trace < 2; ++trace)
+        QCOMPARE(int(r.strip3.samples[trace].size()), points);
+    QCOMPARE(r.strip1.blocks + r.strip3.blocks, blocks);
+}
+
+void TestChartFeed::batchOrderAndValues()
+{
+    Rig r;
+    r.form.cboXaxis.setText(QStringLiteral("60"));
+    r.strip1.operations.clear();
+    r.strip3.operations.clear();
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(r.feed.chartBatchIndex(), i);
+        r.feed.pollSample(sampleNumber(i));
+    }
+    QCOMPARE(r.feed.chartBatchIndex(), 0);
+    QCOMPARE(r.strip1.operations, (QStringList{"block 0", "block 1", "block 2", "block 3"}));
+    QCOMPARE(r.strip3.operations, (QStringList{"block 0", "block 1"}));
+    QCOMPARE(r.strip1.samples[1][9], -9.0);
+    QCOMPARE(r.strip1.samples[3][4], 0.04);
+    QCOMPARE(r.strip3.samples[0][9], 0.9);
+    QCOMPARE(r.strip3.samples[1], r.strip1.samples[3]);
+}
+
+void TestChartFeed::streamSamplesDrawnAtOnce()
+{
+    Rig r;
+    r.form.cboXaxis.setText(QStringLiteral("120")); // the span does not batch stream samples
+    r.strip1.operations.clear();
+    r.strip3.operations.clear();
+    r.feed.streamSample(sampleNumber(3));
+    QCOMPARE(r.strip1.operations, (QStringList{"add 0 3", "add 1 -3", "add 2 6", "add 3 0.03"}));
+    QCOMPARE(r.strip3.operations, (QStringList{"add 0 0.3", "add 1 0.03"}));
+}
+
+QTEST_GUILESS_MAIN(TestChartFeed)
+#include "tst_chartfeed.moc"
