@@ -295,10 +295,7 @@ void Decoder::advanceChartPoint()
 
 void Decoder::writeField(const Rule &rule, int value)
 {
-    WrittenWord &last = written_[rule.field];
-    if (last.text.isNull() || last.value != value || last.form != rule.form)
-        last = WrittenWord{value, rule.form, RegisterMap::text(rule.form, value)};
-    form_.txtReal.setText(rule.field, last.text);
+    form_.txtReal.setText(rule.field, texts_.text(rule.form, value));
 }
 
 // ---- Serial link ----
@@ -384,19 +381,19 @@ void Decoder::writeDerivedCopies()
     LiveFields &fields = form_.txtReal;
     for (const auto &[to, from] : {std::pair{205, 5}, {206, 6}, {207, 7}, {108, 8}, {109, 9}})
         fields.setText(to, fields.text(from));
-    const qint64 durations = fields.integer(95);
-    fields.setText(210, QString::number(durations / 256));
-    fields.setText(211, QString::number(durations % 256));
+    const int durations = int(fields.integer(95));
+    fields.setText(210, texts_.text(TextForm::Plain, durations / 256));
+    fields.setText(211, texts_.text(TextForm::Plain, durations % 256));
 }
 
 // Each address word carries two octets.
 void Decoder::writeDerivedAddresses(bool withCompanion)
 {
     LiveFields &fields = form_.txtReal;
-    const auto split = [&fields](int to, int from) {
-        const qint64 w = fields.integer(from);
-        fields.setText(to, QString::number(w / 256));
-        fields.setText(to + 1, QString::number(w % 256));
+    const auto split = [this, &fields](int to, int from) {
+        const int w = int(fields.integer(from));
+        fields.setText(to, texts_.text(TextForm::Plain, w / 256));
+        fields.setText(to + 1, texts_.text(TextForm::Plain, w % 256));
     };
     for (int k = 0; k < 4; ++k)
         split(215 + 2 * k, 76 + k);
@@ -409,6 +406,10 @@ void Decoder::writeDerivedAddresses(bool withCompanion)
 void Decoder::writeEventLabel()
 {
     const LiveFields &f = form_.txtReal;
+    const QStringList sources{f.text(41), f.text(42), f.text(43), f.text(44), f.text(45)};
+    if (sources == eventLabelSources_)
+        return;
+    eventLabelSources_ = sources;
     form_.lblevt.setText(f.text(41) + QLatin1Char('/') + twoDigits(f.text(42)) + QLatin1Char('/') +
                          twoDigits(f.text(43)) + QLatin1Char(' ') + twoDigits(f.text(44)) +
                          QLatin1Char(':') + twoDigits(f.text(45)));

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 #include <array>
 #include <vector>
@@ -99,12 +100,6 @@ private:
 
     std::array<std::vector<float>, Columns> history_;
     int chartPointIndex_ = 0;
-    // The last word written to each field and its text: an unchanged word is not formatted
-    // again.
-    struct WrittenWord {
-        int value = 0;
-        RegisterMap::TextForm form = RegisterMap::TextForm::Plain;
-        QString text;
-    };
-    std::array<WrittenWord, LiveFields::Count> written_;
+    RegisterMap::TextCache texts_;
+    QStringList eventLabelSources_; // the fields the event label was last built from
 };

@@ -140,4 +140,15 @@ QString text(TextForm form, int value)
     return QString::number(value);
 }
 
+const QString &TextCache::text(TextForm form, int value)
+{
+    std::vector<Entry> &entries = forms_[int(form)];
+    if (entries.empty())
+        entries.resize(Slots);
+    Entry &entry = entries[value & (Slots - 1)];
+    if (entry.text.isNull() || entry.value != value)
+        entry = Entry{value, RegisterMap::text(form, value)};
+    return entry.text;
+}
+
 } // namespace RegisterMap

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <array>
+#include <vector>
 
 // Where the device's words land in the live fields and how their text is written. The same
 // field means the same whichever packet filled it: a Modbus response carries register 99 + i
@@ -19,6 +21,7 @@ enum class TextForm : quint8 {
     NegatedAcceleration, // -value * 0.0598, "0.00": the serial link's sign of the same word
     SampleAcceleration,  // value * 0.0598 as a plain decimal: a stream packet's samples
 };
+constexpr int TextForms = 8;
 
 struct Rule {
     int field = -1; // -1: the word is not shown
@@ -43,5 +46,22 @@ inline int word(quint8 high, quint8 low, bool isUnsigned)
 }
 
 QString text(TextForm form, int value);
+
+// Remembers the texts of recent values per form, so that a word seen before is not formatted
+// again: a stream packet writes 500 sample texts, mostly of a few small values. Bounded: one
+// text per form and slot.
+class TextCache
+{
+public:
+    const QString &text(TextForm form, int value);
+
+private:
+    static constexpr int Slots = 4096; // a power of two
+    struct Entry {
+        int value = 0;
+        QString text;
+    };
+    std::array<std::vector<Entry>, TextForms> forms_;
+};
 
 } // namespace RegisterMap
