@@ -14,6 +14,7 @@ class WaveSoundPlayer : public QObject, public SoundPlayer
     Q_OBJECT
 public:
     explicit WaveSoundPlayer(QObject *parent = nullptr);
+    ~WaveSoundPlayer() override;
     void play(const QString &path) override;
 
     // A readable file that begins like a RIFF wave file.
