@@ -1,8 +1,9 @@
 #include "NumberText.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 namespace NumberText {
 
@@ -48,59 +49,54 @@ int scanNumber(const QString &s, int pos)
 }
 
 struct Decimal {
-    QByteArray digits; // significant digits, no leading zero unless the value is 0
-    int pointPos = 0;  // number of digits before the decimal point (may be <= 0 or > size)
+    std::string digits; // significant digits, no leading zero unless the value is 0
+    int pointPos = 0;   // number of digits before the decimal point (may be <= 0 or > size)
     bool negative = false;
 };
 
-// `significant` digits of |value|, correctly rounded by the C library.
+// `significant` digits of |value|, correctly rounded.
 Decimal decimalOf(double value, int significant)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                                 std::chars_format::scientific, significant - 1);
+    const char *e = std::find(buf, r.ptr, 'e');
     Decimal d;
     d.negative = std::signbit(value);
-    const char *e = std::strchr(buf, 'e');
     for (const char *p = buf; p < e; ++p)
         if (*p != '.')
-            d.digits.append(*p);
-    d.pointPos = std::atoi(e + 1) + 1;
+            d.digits += *p;
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), r.ptr, exponent);
+    d.pointPos = exponent + 1;
     return d;
 }
 
-bool allZero(const QByteArray &digits)
+bool allZero(const std::string &digits)
 {
-    for (char c : digits)
-        if (c != '0')
-            return false;
-    return true;
+    return digits.find_first_not_of('0') == std::string::npos;
 }
 
 // Rounds the digit string half away from zero so that `keep` digits remain; may carry into a
 // new leading digit, which moves the point.
 void roundDigits(Decimal &d, int keep)
 {
-    if (keep >= d.digits.size())
+    if (keep >= int(d.digits.size()))
         return;
-    if (keep < 0) {
-        d.digits = "0";
-        d.pointPos = 1;
-        return;
-    }
-    const bool up = d.digits[keep] >= '5';
-    d.digits.truncate(keep);
+    const bool up = keep >= 0 && d.digits[keep] >= '5';
+    d.digits.resize(std::max(keep, 0));
     if (up) {
         int i = keep - 1;
         while (i >= 0 && d.digits[i] == '9')
             d.digits[i--] = '0';
         if (i >= 0) {
-            d.digits[i] = d.digits[i] + 1;
+            ++d.digits[i];
         } else {
-            d.digits.prepend('1');
+            d.digits.insert(d.digits.begin(), '1');
             ++d.pointPos;
         }
     }
-    if (d.digits.isEmpty()) {
+    if (d.digits.empty()) {
         d.digits = "0";
         d.pointPos = 1;
     }
@@ -108,22 +104,22 @@ void roundDigits(Decimal &d, int keep)
 
 QString plainText(const Decimal &d, int decimals)
 {
-    QString intPart;
-    QString fracPart;
-    for (int i = 0; i < d.pointPos; ++i)
-        intPart += QLatin1Char(i < d.digits.size() ? d.digits[i] : '0');
-    if (intPart.isEmpty())
-        intPart = QStringLiteral("0");
-    for (int i = 0; i < decimals; ++i) {
-        const int idx = d.pointPos + i;
-        fracPart += QLatin1Char(idx >= 0 && idx < d.digits.size() ? d.digits[idx] : '0');
-    }
-    QString text = intPart;
-    if (decimals > 0)
-        text += QLatin1Char('.') + fracPart;
+    std::string text;
     if (d.negative && !allZero(d.digits))
-        text.prepend(QLatin1Char('-'));
-    return text;
+        text += '-';
+    const auto digitAt = [&d](int i) {
+        return i >= 0 && i < int(d.digits.size()) ? d.digits[i] : '0';
+    };
+    for (int i = 0; i < d.pointPos; ++i)
+        text += digitAt(i);
+    if (d.pointPos <= 0)
+        text += '0';
+    if (decimals > 0) {
+        text += '.';
+        for (int i = 0; i < decimals; ++i)
+            text += digitAt(d.pointPos + i);
+    }
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 QString defaultText(double value, int significant, int plainExponentLimit)
@@ -135,8 +131,8 @@ QString defaultText(double value, int significant, int plainExponentLimit)
     if (value == 0)
         return QStringLiteral("0");
     Decimal d = decimalOf(value, significant);
-    while (d.digits.size() > 1 && d.digits.endsWith('0'))
-        d.digits.chop(1);
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
     const int exponent = d.pointPos - 1;
     if (exponent >= -4 && exponent < plainExponentLimit) {
         const int decimals = qMax(0, int(d.digits.size()) - d.pointPos);
@@ -144,7 +140,7 @@ QString defaultText(double value, int significant, int plainExponentLimit)
     }
     QString mantissa(QLatin1Char(d.digits[0]));
     if (d.digits.size() > 1)
-        mantissa += QLatin1Char('.') + QString::fromLatin1(d.digits.mid(1));
+        mantissa += QLatin1Char('.') + QString::fromLatin1(d.digits.substr(1));
     const QString exp = QString::number(std::abs(exponent)).rightJustified(2, QLatin1Char('0'));
     return (d.negative ? QStringLiteral("-") : QString()) + mantissa + QLatin1Char('E') +
            (exponent < 0 ? QLatin1Char('-') : QLatin1Char('+')) + exp;
