@@ -16,7 +16,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const char *const Usage =
     "Usage: vorsa [options] [device address]\n"
@@ -145,10 +146,10 @@ int main(int argc, char *argv[])
     WaveSoundPlayer sound;
     DesktopShell shell;
     DialogPrompter prompter;
-    auto *strip1 = new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"),
-                                        {"a", "b", "c", "Pd"});
-    auto *strip2 = new StripChartWidget(QStringLiteral("3-axis Trend [gal]"),
-                                        {"a", "b", "c", "Pd", "Disp"});
+    auto *strip1 =
+        new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"});
+    auto *strip2 =
+        new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"});
     auto *strip3 = new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"});
     Station station({ProgramFolder::fromEnvironment(), clock, waiter, sound, shell, prompter,
                      *strip1, *strip2, *strip3});

@@ -4,7 +4,10 @@
 
 LiveFields::LiveFields(QObject *parent) : QObject(parent) {}
 
-QString LiveFields::text(int i) const { return valid(i) ? fields_[i].text : QString(); }
+QString LiveFields::text(int i) const
+{
+    return valid(i) ? fields_[i].text : QString();
+}
 
 void LiveFields::setText(int i, const QString &text)
 {
@@ -15,16 +18,25 @@ void LiveFields::setText(int i, const QString &text)
     emit changed(i);
 }
 
-double LiveFields::value(int i) const { return valid(i) ? fields_[i].value : 0; }
+double LiveFields::value(int i) const
+{
+    return valid(i) ? fields_[i].value : 0;
+}
 
-qint64 LiveFields::integer(int i) const { return NumberText::roundHalfEven(value(i)); }
+qint64 LiveFields::integer(int i) const
+{
+    return NumberText::roundHalfEven(value(i));
+}
 
 bool LiveFields::bit(int i, int k) const
 {
     return k >= 0 && k < 63 && ((quint64(integer(i)) >> k) & 1u) != 0;
 }
 
-bool LiveFields::isVisible(int i) const { return valid(i) && fields_[i].visible; }
+bool LiveFields::isVisible(int i) const
+{
+    return valid(i) && fields_[i].visible;
+}
 
 void LiveFields::setVisible(int i, bool visible)
 {
@@ -34,7 +46,10 @@ void LiveFields::setVisible(int i, bool visible)
     emit stateChanged(i);
 }
 
-bool LiveFields::isEnabled(int i) const { return valid(i) && fields_[i].enabled; }
+bool LiveFields::isEnabled(int i) const
+{
+    return valid(i) && fields_[i].enabled;
+}
 
 void LiveFields::setEnabled(int i, bool enabled)
 {

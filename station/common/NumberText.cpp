@@ -5,13 +5,18 @@
 #include <cmath>
 #include <string>
 
-namespace NumberText {
+namespace NumberText
+{
 
-namespace {
+namespace
+{
 
 const char *const DateTimePattern = "yyyy/MM/dd HH:mm:ss";
 
-bool isDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
 
 // Length of the number at the start of `s` (after `pos`), 0 when there is none.
 int scanNumber(const QString &s, int pos)
@@ -215,18 +220,30 @@ QString fixed(double value, int decimals)
     return plainText(d, decimals);
 }
 
-QString singleText(float value) { return defaultText(double(value), 7, 7); }
+QString singleText(float value)
+{
+    return defaultText(double(value), 7, 7);
+}
 
-QString doubleText(double value) { return defaultText(value, 15, 15); }
+QString doubleText(double value)
+{
+    return defaultText(value, 15, 15);
+}
 
 QString rightAligned(const QString &text, int width)
 {
     return text.size() >= width ? text : QString(width - text.size(), QLatin1Char(' ')) + text;
 }
 
-bool fitsWord(qint64 value) { return value >= -32768 && value <= 65535; }
+bool fitsWord(qint64 value)
+{
+    return value >= -32768 && value <= 65535;
+}
 
-bool fitsRegister(qint64 reg) { return reg >= 0 && reg <= 65535; }
+bool fitsRegister(qint64 reg)
+{
+    return reg >= 0 && reg <= 65535;
+}
 
 QString generalDateTime(const QDateTime &when)
 {

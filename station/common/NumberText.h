@@ -5,7 +5,8 @@
 
 // The one place where the station turns numbers into text and text into numbers, so that
 // every field, file and log line uses the same forms whatever the PC's regional settings.
-namespace NumberText {
+namespace NumberText
+{
 
 // Leading-number value: blanks, sign, digits, point, digits, exponent; anything else ends it.
 // A text without a leading number is 0.

@@ -15,4 +15,7 @@ ProgramFolder ProgramFolder::fromEnvironment()
     return ProgramFolder(QCoreApplication::applicationDirPath());
 }
 
-QString ProgramFolder::file(const QString &name) const { return QDir(path_).filePath(name); }
+QString ProgramFolder::file(const QString &name) const
+{
+    return QDir(path_).filePath(name);
+}

@@ -4,7 +4,8 @@
 #include <QSaveFile>
 #include <QStringList>
 
-namespace TextFiles {
+namespace TextFiles
+{
 
 bool append(const QString &path, const QByteArray &bytes, QString *error)
 {

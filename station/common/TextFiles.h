@@ -5,7 +5,8 @@
 
 // Checked file writes. Each returns false and a short reason when the bytes did not all
 // reach the file, so that the caller can tell the operator and keep what it tried to write.
-namespace TextFiles {
+namespace TextFiles
+{
 
 inline const char *const LineEnd = "\r\n";
 

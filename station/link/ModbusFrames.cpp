@@ -4,9 +4,11 @@
 
 #include <array>
 
-namespace ModbusFrames {
+namespace ModbusFrames
+{
 
-namespace {
+namespace
+{
 
 // The Modbus serial line's two tables are the low and high bytes of the reflected 0xA001
 // CRC table; building them from the polynomial gives exactly the published entries

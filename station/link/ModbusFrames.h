@@ -5,7 +5,8 @@
 
 // Modbus frames, byte for byte: the poll's read of the live registers from 99 and the write
 // of one register, as RTU frames (with CRC) and as Modbus TCP frames (MBAP header, no CRC).
-namespace ModbusFrames {
+namespace ModbusFrames
+{
 
 constexpr int PollStartRegister = 99;
 constexpr int StreamControlRegister = 192;

@@ -15,7 +15,8 @@ RegisterWriter::RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter)
 
 WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
 {
-    const std::optional<QByteArray> frame = ModbusFrames::rtuWriteSingle(form_.slaveAddress, reg, value);
+    const std::optional<QByteArray> frame =
+        ModbusFrames::rtuWriteSingle(form_.slaveAddress, reg, value);
     if (!frame) {
         qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
         return WriteOutcome::Refused;
@@ -26,7 +27,8 @@ WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
 
 WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
 {
-    const std::optional<QByteArray> frame = ModbusFrames::tcpWriteSingle(form_.slaveAddress, reg, value);
+    const std::optional<QByteArray> frame =
+        ModbusFrames::tcpWriteSingle(form_.slaveAddress, reg, value);
     if (!frame) {
         qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
         return WriteOutcome::Refused;
@@ -36,7 +38,8 @@ WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
 
 WriteOutcome RegisterWriter::writeRegister(qint64 reg, qint64 value)
 {
-    return form_.optCom.isChecked() ? WriteRegisterSerial(reg, value) : WriteRegisterTcp(reg, value);
+    return form_.optCom.isChecked() ? WriteRegisterSerial(reg, value)
+                                    : WriteRegisterTcp(reg, value);
 }
 
 WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)

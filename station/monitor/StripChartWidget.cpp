@@ -4,7 +4,8 @@
 #include <QVBoxLayout>
 #include <qcustomplot.h>
 
-namespace {
+namespace
+{
 
 const QList<QColor> TraceColours = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::darkCyan};
 
@@ -88,7 +89,10 @@ void StripChartWidget::clear()
     followNewest();
 }
 
-void StripChartWidget::setSampleExtent(int samples) { extent_ = qMax(1, samples); }
+void StripChartWidget::setSampleExtent(int samples)
+{
+    extent_ = qMax(1, samples);
+}
 
 void StripChartWidget::setViewPosition(int sample)
 {

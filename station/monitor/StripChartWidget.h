@@ -15,7 +15,8 @@ class StripChartWidget : public QWidget, public StripChart
 {
     Q_OBJECT
 public:
-    StripChartWidget(const QString &title, const QStringList &traceNames, QWidget *parent = nullptr);
+    StripChartWidget(const QString &title, const QStringList &traceNames,
+                     QWidget *parent = nullptr);
 
     void selectTrace(int trace) override;
     void setRange(double upper, double lower) override;

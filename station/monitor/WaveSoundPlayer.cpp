@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QSslError>
 #include <QSoundEffect>
+#include <QSslError>
 #include <QUrl>
 
 WaveSoundPlayer::WaveSoundPlayer(QObject *parent) : QObject(parent), effect_(new QSoundEffect(this))

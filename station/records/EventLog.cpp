@@ -12,7 +12,8 @@
 
 Q_LOGGING_CATEGORY(lcRecords, "vorsa.records")
 
-namespace {
+namespace
+{
 
 constexpr int StationCodeField = 100;
 
@@ -23,8 +24,8 @@ QString padded(const LiveFields &fields, int field, int decimals, int width)
 
 } // namespace
 
-EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock,
-                   Prompter &prompter, Shell &shell)
+EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
+                   Shell &shell)
     : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell)
 {
 }
@@ -32,8 +33,7 @@ EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock,
 QString EventLog::monthFileName() const
 {
     const QDate today = clock_.now().date();
-    return QString::number(today.year()) + QString::number(today.month()) +
-           QStringLiteral(".txt");
+    return QString::number(today.year()) + QString::number(today.month()) + QStringLiteral(".txt");
 }
 
 void EventLog::AppendEventLog(const QString &message)
@@ -50,8 +50,8 @@ void EventLog::AppendEventLog(const QString &message)
 QString EventLog::summaryLine() const
 {
     const LiveFields &f = form_.txtReal;
-    return form_.eventStartTime.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) +
-           QLatin1Char(',') + f.text(StationCodeField) + QStringLiteral(", Max Intensity : ") +
+    return form_.eventStartTime.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(',') +
+           f.text(StationCodeField) + QStringLiteral(", Max Intensity : ") +
            NumberText::rightAligned(f.text(10), 2) +
            QStringLiteral(", Tri-axial Compound Vector Max : ") + padded(f, 8, 1, 10) +
            QStringLiteral(", a Axis Max : ") + padded(f, 29, 2, 10) + QStringLiteral(", b : ") +

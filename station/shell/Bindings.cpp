@@ -8,9 +8,11 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
-namespace Bindings {
+namespace Bindings
+{
 
-namespace {
+namespace
+{
 
 void mirrorCommon(Control &model, QWidget *widget)
 {

@@ -9,7 +9,8 @@ class QWidget;
 
 // Two-way bindings between the form's control models and widgets: the model is the truth,
 // the widget mirrors it and reports the operator's edits back.
-namespace Bindings {
+namespace Bindings
+{
 
 void visibility(Control &model, QWidget *widget);
 void label(Control &model, QLabel *widget);

@@ -1,6 +1,7 @@
 #include "Form.h"
 
-namespace {
+namespace
+{
 
 void setInterval(QTimer &timer, int ms)
 {
@@ -55,14 +56,14 @@ Form::Form(QObject *parent) : QObject(parent)
     optLPF[0].setChecked(true);
 
     // Engineering controls appear only in Engineer mode, when the link opens.
-    for (Control *c : {&Command2, &Frame1, &Label86, &Label87, &Label88, &Label121, &Label17,
-                       &Label18, &Label19, &chkMTC, &rxcnt, &Label1_64, &Label37, &Label21,
-                       &Label22})
+    for (Control *c :
+         {&Command2, &Frame1, &Label86, &Label87, &Label88, &Label121, &Label17, &Label18, &Label19,
+          &chkMTC, &rxcnt, &Label1_64, &Label37, &Label21, &Label22})
         c->setVisible(false);
     for (Control &c : Label15_5to7)
         c.setVisible(false);
-    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207, 235, 236, 237,
-                  238, 248, 249})
+    for (int i : {5,   6,   7,   39,  65,  66,  67,  165, 166, 167, 199,
+                  200, 205, 206, 207, 235, 236, 237, 238, 248, 249})
         txtReal.setVisible(i, false);
     for (int i = 244; i <= 247; ++i)
         txtReal.setEnabled(i, false);

@@ -81,8 +81,8 @@ public:
     // ---- Device pages ----
     std::array<Control, 4> chktrig;
     std::array<Control, 2> optLPF;
-    Control chkGBT, chkgas, chkVBI, chkSCE, chkNTP, chkeew, chkSCE2, chksrv, chkRVD, chkMMI,
-        chkKMA, chkMTC;
+    Control chkGBT, chkgas, chkVBI, chkSCE, chkNTP, chkeew, chkSCE2, chksrv, chkRVD, chkMMI, chkKMA,
+        chkMTC;
     Control cmdDefault, cmdSet, cmdSet1, modify_KRT54, modify_KRT54_1, modify_svr_ip, setip,
         wrt_ip_setting, wrt_KRT54, wrt_KRT54_1, wrt_svr_ip, wrt_rvd_ip, modify_rvd_ip;
     Control cmdadj, rtc_cal_interval, rtc_cal_cntdwn;

@@ -23,7 +23,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 QLineEdit *boundEdit(Control &model)
 {
@@ -71,9 +72,9 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
             [this, &form] { statusBar()->showMessage(form.statusLine.text()); });
     connect(&form.formBackColor, &Control::changed, this, [this, &form] {
         const QColor c = form.formBackColor.backColor();
-        setStyleSheet(c.isValid() ? QStringLiteral("QMainWindow { background-color: %1; }")
-                                        .arg(c.name())
-                                  : QString());
+        setStyleSheet(c.isValid()
+                          ? QStringLiteral("QMainWindow { background-color: %1; }").arg(c.name())
+                          : QString());
     });
 
     buildMenus();
@@ -105,7 +106,8 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&System-Vorsa"));
     QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::mnuhost_Click);
     Control &mnuhost = s.form().mnuhost;
-    connect(&mnuhost, &Control::changed, host, [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
+    connect(&mnuhost, &Control::changed, host,
+            [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().mnuEvent_Click(); });
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::mnuSetup_Click);

@@ -6,9 +6,11 @@
 
 #include <QFile>
 
-namespace SettingsFile {
+namespace SettingsFile
+{
 
-namespace {
+namespace
+{
 
 constexpr int RingSeconds = 240;
 
@@ -27,7 +29,10 @@ int strictInt(const QString &value, int min, int max)
     return NumberText::parseInteger(value, &v) && v >= min && v <= max ? int(v) : 0;
 }
 
-bool checkState(int state) { return state == 1; }
+bool checkState(int state)
+{
+    return state == 1;
+}
 
 void applyLine(const QString &line, Form &form, QString *recPath)
 {
@@ -102,7 +107,10 @@ void closeRecordTimes(Form &form)
         form.txtrecafter.setText(NumberText::doubleText(fittedPost));
 }
 
-QString checkText(const Control &box) { return box.isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
+QString checkText(const Control &box)
+{
+    return box.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
 
 } // namespace
 
@@ -168,7 +176,8 @@ QString checkRecordTimes(double preAlarm, double postAlarm)
     if (preAlarm < 0 || postAlarm < 0)
         return QStringLiteral("Pre- and post-alarm times cannot be negative.");
     if (preAlarm + postAlarm > RingSeconds)
-        return QStringLiteral("Pre-alarm plus post-alarm time must not exceed %1 s.").arg(RingSeconds);
+        return QStringLiteral("Pre-alarm plus post-alarm time must not exceed %1 s.")
+            .arg(RingSeconds);
     return {};
 }
 

@@ -7,7 +7,8 @@ class Form;
 
 // `sys.txt`: 32 lines of key, colon, value. The reader takes any order and any subset, the
 // writer always produces all 32 lines in their fixed order.
-namespace SettingsFile {
+namespace SettingsFile
+{
 
 // Reads the file into the form's controls and variables, then applies the closing rule
 // (pre-alarm 0 -> "30", post-alarm 0 -> "90") and keeps the times inside the sample ring.

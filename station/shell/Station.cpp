@@ -12,7 +12,8 @@
 
 Q_LOGGING_CATEGORY(lcShell, "vorsa.shell")
 
-namespace {
+namespace
+{
 
 const QStringList AccRanges = {"1000", "500", "250", "100", "50", "25", "10", "5", "3", "2", "1"};
 const QStringList PdRanges = {"30", "20", "10", "5", "3", "2", "1", "0.5", "0.25", "0.1"};
@@ -122,7 +123,10 @@ void Station::wireMonitor()
     connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.Voice_timer_Timer(); });
 }
 
-QString Station::now() const { return NumberText::generalDateTime(services_.clock.now()); }
+QString Station::now() const
+{
+    return NumberText::generalDateTime(services_.clock.now());
+}
 
 void Station::Form_Load(const QString &commandLine)
 {
@@ -225,7 +229,10 @@ void Station::cmdSave_Click()
         saveSettings();
 }
 
-void Station::Dir1_Change() { cmdSave_Click(); }
+void Station::Dir1_Change()
+{
+    cmdSave_Click();
+}
 
 void Station::cmdComset_Click()
 {
@@ -234,7 +241,10 @@ void Station::cmdComset_Click()
     linkManager_.cmdComset_Click();
 }
 
-void Station::mnuhost_Click() { linkManager_.mnuhost_Click(); }
+void Station::mnuhost_Click()
+{
+    linkManager_.mnuhost_Click();
+}
 
 void Station::mnuExit_Click()
 {
@@ -252,4 +262,7 @@ void Station::endSession()
     emit quitRequested();
 }
 
-void Station::File1_Click() { history_.File1_Click(); }
+void Station::File1_Click()
+{
+    history_.File1_Click();
+}

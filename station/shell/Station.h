@@ -3,12 +3,12 @@
 #include "Form.h"
 #include "Views.h"
 #include "common/ProgramFolder.h"
-#include "history/History.h"
-#include "link/Decoder.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
 #include "device/NetworkSettings.h"
+#include "history/History.h"
+#include "link/Decoder.h"
 #include "link/LinkManager.h"
 #include "link/Poller.h"
 #include "link/RegisterWriter.h"
@@ -41,9 +41,9 @@ struct StationServices {
     SoundPlayer &sound;
     Shell &shell;
     Prompter &prompter;
-    StripChart &strip1; // real-time acceleration and Pd
-    StripChart &strip2; // history
-    StripChart &strip3; // real-time displacement and Pd
+    StripChart &strip1;           // real-time acceleration and Pd
+    StripChart &strip2;           // history
+    StripChart &strip3;           // real-time displacement and Pd
     DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
 };
 

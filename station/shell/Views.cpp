@@ -59,7 +59,10 @@ void Views::cmdHis_Click()
     form_.fraHis.setVisible(true);
 }
 
-void Views::cmdmore_Click() { form_.fraRT.setVisible(!form_.fraRT.isVisible()); }
+void Views::cmdmore_Click()
+{
+    form_.fraRT.setVisible(!form_.fraRT.isVisible());
+}
 
 void Views::cmdHisC_Click()
 {
@@ -67,12 +70,15 @@ void Views::cmdHisC_Click()
     form_.Strip1Shown.setVisible(true);
 }
 
-void Views::cmdSetC_Click() { form_.fraKRT54.setVisible(false); }
+void Views::cmdSetC_Click()
+{
+    form_.fraKRT54.setVisible(false);
+}
 
 void Views::showHostPage()
 {
-    for (Control *page : {&form_.fraRT, &form_.fraKRT54, &form_.fraHisTrend, &form_.fraHis,
-                          &form_.fraAnalyze})
+    for (Control *page :
+         {&form_.fraRT, &form_.fraKRT54, &form_.fraHisTrend, &form_.fraHis, &form_.fraAnalyze})
         page->setVisible(false);
     form_.fraHost.setVisible(true);
     form_.Strip1Shown.setVisible(true);
@@ -96,7 +102,10 @@ void Views::TabStrip2_Click(int tab)
     form_.frasystem.setVisible(tab == 3);
 }
 
-void Views::mnuDoc_Click() { shell_.open(folder_.file(form_.manualFile)); }
+void Views::mnuDoc_Click()
+{
+    shell_.open(folder_.file(form_.manualFile));
+}
 
 void Views::mnuSetup_Click()
 {

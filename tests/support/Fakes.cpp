@@ -42,7 +42,10 @@ void ScriptedPrompter::inform(const QString &text, const QString &title)
     told << title + QLatin1Char('|') + text;
 }
 
-void RecordingChart::selectTrace(int trace) { operations << QStringLiteral("select %1").arg(trace); }
+void RecordingChart::selectTrace(int trace)
+{
+    operations << QStringLiteral("select %1").arg(trace);
+}
 
 void RecordingChart::setRange(double upper, double lower)
 {

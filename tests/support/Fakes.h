@@ -63,11 +63,11 @@ public:
                                    const QString &defaultText) override;
     void inform(const QString &text, const QString &title) override;
 
-    QList<bool> yesNoAnswers;                 // consumed front first; No when empty
+    QList<bool> yesNoAnswers;                  // consumed front first; No when empty
     QList<std::optional<QString>> textAnswers; // consumed front first; cancel when empty
-    QStringList asked;                        // "title|text" of every question
-    QStringList told;                         // "title|text" of every message
-    QStringList defaults;                     // default texts offered by text questions
+    QStringList asked;                         // "title|text" of every question
+    QStringList told;                          // "title|text" of every message
+    QStringList defaults;                      // default texts offered by text questions
 };
 
 // Keeps every operation as text ("select 1", "range 250 -250", "width 1000", "clear" ...)

@@ -58,10 +58,10 @@ public:
 private:
     QString end(int i) const
     {
-        QString spec = QStringLiteral("pty,raw,echo=0");
+        QString address = QStringLiteral("pty,raw,echo=0");
         if (!links_.isEmpty())
-            spec += QStringLiteral(",link=") + links_[i];
-        return spec;
+            address += QStringLiteral(",link=") + links_[i];
+        return address;
     }
 
     QProcess socat_;

@@ -80,19 +80,32 @@ void TestNumberText::defaultTexts_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("single");
     QTest::addColumn<QString>("dbl");
-    QTest::newRow("whole") << 80.0 << "80" << "80";
-    QTest::newRow("fraction") << 2.5 << "2.5" << "2.5";
-    QTest::newRow("0.1") << 0.1 << "0.1" << "0.1";
-    QTest::newRow("57 x 0.01") << 57 * 0.01 << "0.57" << "0.57";
-    QTest::newRow("negative") << -0.456 << "-0.456" << "-0.456";
-    QTest::newRow("seven digits") << 1.2345678 << "1.234568" << "1.2345678";
-    QTest::newRow("smallest plain") << 0.0001 << "0.0001" << "0.0001";
-    QTest::newRow("below plain") << 0.00001 << "1E-05" << "1E-05";
-    QTest::newRow("1e7") << 1e7 << "1E+07" << "10000000";
-    QTest::newRow("-999") << -999.0 << "-999" << "-999";
-    QTest::newRow("zero") << 0.0 << "0" << "0";
-    QTest::newRow("PGA 95.5") << 95.5 << "95.5" << "95.5";
-    QTest::newRow("scaled count") << 1000 / 16.7184 << "59.81433" << "59.8143363001244";
+    QTest::newRow("whole") << 80.0 << "80"
+                           << "80";
+    QTest::newRow("fraction") << 2.5 << "2.5"
+                              << "2.5";
+    QTest::newRow("0.1") << 0.1 << "0.1"
+                         << "0.1";
+    QTest::newRow("57 x 0.01") << 57 * 0.01 << "0.57"
+                               << "0.57";
+    QTest::newRow("negative") << -0.456 << "-0.456"
+                              << "-0.456";
+    QTest::newRow("seven digits") << 1.2345678 << "1.234568"
+                                  << "1.2345678";
+    QTest::newRow("smallest plain") << 0.0001 << "0.0001"
+                                    << "0.0001";
+    QTest::newRow("below plain") << 0.00001 << "1E-05"
+                                 << "1E-05";
+    QTest::newRow("1e7") << 1e7 << "1E+07"
+                         << "10000000";
+    QTest::newRow("-999") << -999.0 << "-999"
+                          << "-999";
+    QTest::newRow("zero") << 0.0 << "0"
+                          << "0";
+    QTest::newRow("PGA 95.5") << 95.5 << "95.5"
+                              << "95.5";
+    QTest::newRow("scaled count") << 1000 / 16.7184 << "59.81433"
+                                  << "59.8143363001244";
 }
 
 void TestNumberText::defaultTexts()

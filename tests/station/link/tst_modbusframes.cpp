@@ -17,22 +17,26 @@ void TestModbusFrames::frames_data()
 {
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("hex");
-    QTest::newRow("RTU poll 101 registers") << ModbusFrames::rtuReadHolding(1, 101)
-                                            << QByteArray("01030063006575ff");
+    QTest::newRow("RTU poll 101 registers")
+        << ModbusFrames::rtuReadHolding(1, 101) << QByteArray("01030063006575ff");
     QTest::newRow("RTU poll 107 registers") << ModbusFrames::rtuReadHolding(1, 107)
-                                            << QByteArray("0103006300" "6bf43b");
-    QTest::newRow("RTU write 3 to 118") << *ModbusFrames::rtuWriteSingle(1, 118, 3)
-                                        << QByteArray("0106007600032811");
-    QTest::newRow("TCP write 1 to 192") << *ModbusFrames::tcpWriteSingle(1, 192, 1)
-                                        << QByteArray("000000000006010600c00001");
+                                            << QByteArray("0103006300"
+                                                          "6bf43b");
+    QTest::newRow("RTU write 3 to 118")
+        << *ModbusFrames::rtuWriteSingle(1, 118, 3) << QByteArray("0106007600032811");
+    QTest::newRow("TCP write 1 to 192")
+        << *ModbusFrames::tcpWriteSingle(1, 192, 1) << QByteArray("000000000006010600c00001");
     QTest::newRow("TCP poll 101") << ModbusFrames::tcpReadHolding(1, 101)
                                   << QByteArray("000000000006010300630065");
     QTest::newRow("TCP write -1") << *ModbusFrames::tcpWriteSingle(1, 117, -1)
-                                  << QByteArray("0000000000060106" "0075ffff");
+                                  << QByteArray("0000000000060106"
+                                                "0075ffff");
     QTest::newRow("TCP write 65535") << *ModbusFrames::tcpWriteSingle(1, 117, 65535)
-                                     << QByteArray("0000000000060106" "0075ffff");
+                                     << QByteArray("0000000000060106"
+                                                   "0075ffff");
     QTest::newRow("TCP write -32767") << *ModbusFrames::tcpWriteSingle(1, 117, -32767)
-                                      << QByteArray("0000000000060106" "00758001");
+                                      << QByteArray("0000000000060106"
+                                                    "00758001");
 }
 
 void TestModbusFrames::frames()

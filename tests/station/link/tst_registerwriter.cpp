@@ -19,7 +19,8 @@ private slots:
     void serverLinkUsedWhenNotClient();
 };
 
-namespace {
+namespace
+{
 
 struct Rig {
     Form form;

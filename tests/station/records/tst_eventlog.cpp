@@ -47,15 +47,20 @@ void TestEventLog::summaryLine_data()
     QTest::addColumn<QString>("field29");
     QTest::addColumn<QString>("expected");
     QTest::newRow("one-character intensity, 12.3")
-        << "4" << "12.3"
-        << "2024/01/15 08:30:12,77, Max Intensity :  4, Tri-axial Compound Vector Max :       57.3, "
-           "a Axis Max :      12.30, b : -     1.00, c :       0.00, Compound a Axis Max:       0.00, "
+        << "4"
+        << "12.3"
+        << "2024/01/15 08:30:12,77, Max Intensity :  4, Tri-axial Compound Vector Max :       "
+           "57.3, "
+           "a Axis Max :      12.30, b : -     1.00, c :       0.00, Compound a Axis Max:       "
+           "0.00, "
            "b :       0.00, c :       0.00";
-    QTest::newRow("too wide written whole")
-        << "10" << "12345678.9"
-        << "2024/01/15 08:30:12,77, Max Intensity : 10, Tri-axial Compound Vector Max :       57.3, "
-           "a Axis Max : 12345678.90, b : -     1.00, c :       0.00, Compound a Axis Max:       0.00, "
-           "b :       0.00, c :       0.00";
+    QTest::newRow("too wide written whole") << "10"
+                                            << "12345678.9"
+                                            << "2024/01/15 08:30:12,77, Max Intensity : 10, "
+                                               "Tri-axial Compound Vector Max :       57.3, "
+                                               "a Axis Max : 12345678.90, b : -     1.00, c :      "
+                                               " 0.00, Compound a Axis Max:       0.00, "
+                                               "b :       0.00, c :       0.00";
 }
 
 void TestEventLog::summaryLine()
@@ -116,7 +121,8 @@ void TestEventLog::logFolderCreatedAndFailureReported()
     QVERIFY(QFile::remove(f.file(QStringLiteral("Event/202612.txt"))));
     QVERIFY(QDir().mkdir(f.file(QStringLiteral("Event/202612.txt"))));
     f.station->eventLog().AppendEventLog(QStringLiteral("y"));
-    QVERIFY(f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot write the event log")));
+    QVERIFY(f.station->form().statusLine.text().startsWith(
+        QStringLiteral("Cannot write the event log")));
     QVERIFY(QDir().rmdir(f.file(QStringLiteral("Event/202612.txt"))));
     f.station->eventLog().AppendEventLog(QStringLiteral("z"));
     QCOMPARE(f.logLines(), QStringList{QStringLiteral("z_88888")});

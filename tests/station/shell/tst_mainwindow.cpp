@@ -17,17 +17,17 @@ private slots:
     void connectionPageMirrorsSettings();
 };
 
-namespace {
+namespace
+{
 
 struct Window {
     StationFixture f;
     // The window takes the charts into its layout and deletes them.
-    MainWindow window{*f.station,
-                      new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"),
-                                           {"a", "b", "c", "Pd"}),
-                      new StripChartWidget(QStringLiteral("3-axis Trend [gal]"),
-                                           {"a", "b", "c", "Pd", "Disp"}),
-                      new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"})};
+    MainWindow window{
+        *f.station,
+        new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"}),
+        new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"}),
+        new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"})};
 };
 
 } // namespace

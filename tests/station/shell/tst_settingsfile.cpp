@@ -22,7 +22,8 @@ private slots:
     void saveFailureIsReportedAndRetried();
 };
 
-namespace {
+namespace
+{
 
 struct Applied {
     Form form;
@@ -41,23 +42,51 @@ void TestSettingsFile::lines_data()
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("drive path keeps its colon") << "Rec Path:C:\\Vorsa\\RecCSV" << "recPath"
+    QTest::newRow("drive path keeps its colon") << "Rec Path:C:\\Vorsa\\RecCSV"
+                                                << "recPath"
                                                 << "C:\\Vorsa\\RecCSV";
-    QTest::newRow("leading colon ignored") << ":Baud" << "baud" << "19200,N,8,1";
-    QTest::newRow("no colon ignored") << "Baud 9600" << "baud" << "19200,N,8,1";
-    QTest::newRow("empty Baud") << "Baud:" << "baud" << "";
-    QTest::newRow("value not trimmed") << "IP: 10.0.0.1 " << "ip" << " 10.0.0.1 ";
-    QTest::newRow("wrong capital E ignored") << "Engineer Mode:1" << "mode" << "0";
-    QTest::newRow("engineer mode") << "engineer Mode:1" << "mode" << "1";
-    QTest::newRow("lower d displacement") << "displacement range:0.5" << "disp" << "0.5";
-    QTest::newRow("upper D ignored") << "Displacement range:0.5" << "disp" << "Combo1";
-    QTest::newRow("voice path") << "Voice3:/home/op/sounds/3.wav" << "voice3"
+    QTest::newRow("leading colon ignored") << ":Baud"
+                                           << "baud"
+                                           << "19200,N,8,1";
+    QTest::newRow("no colon ignored") << "Baud 9600"
+                                      << "baud"
+                                      << "19200,N,8,1";
+    QTest::newRow("empty Baud") << "Baud:"
+                                << "baud"
+                                << "";
+    QTest::newRow("value not trimmed") << "IP: 10.0.0.1 "
+                                       << "ip"
+                                       << " 10.0.0.1 ";
+    QTest::newRow("wrong capital E ignored") << "Engineer Mode:1"
+                                             << "mode"
+                                             << "0";
+    QTest::newRow("engineer mode") << "engineer Mode:1"
+                                   << "mode"
+                                   << "1";
+    QTest::newRow("lower d displacement") << "displacement range:0.5"
+                                          << "disp"
+                                          << "0.5";
+    QTest::newRow("upper D ignored") << "Displacement range:0.5"
+                                     << "disp"
+                                     << "Combo1";
+    QTest::newRow("voice path") << "Voice3:/home/op/sounds/3.wav"
+                                << "voice3"
                                 << "/home/op/sounds/3.wav|Play /home/op/sounds/3.wav";
-    QTest::newRow("voice13 unknown") << "Voice13:x.wav" << "voice3" << "|";
-    QTest::newRow("auto run strict") << "Auto Run:1" << "auto" << "1";
-    QTest::newRow("auto run not integer") << "Auto Run:1x" << "auto" << "0";
-    QTest::newRow("record mode tolerant") << "Record mode:1x" << "record" << "1";
-    QTest::newRow("led com") << "LED COM:3" << "led" << "3";
+    QTest::newRow("voice13 unknown") << "Voice13:x.wav"
+                                     << "voice3"
+                                     << "|";
+    QTest::newRow("auto run strict") << "Auto Run:1"
+                                     << "auto"
+                                     << "1";
+    QTest::newRow("auto run not integer") << "Auto Run:1x"
+                                          << "auto"
+                                          << "0";
+    QTest::newRow("record mode tolerant") << "Record mode:1x"
+                                          << "record"
+                                          << "1";
+    QTest::newRow("led com") << "LED COM:3"
+                             << "led"
+                             << "3";
 }
 
 void TestSettingsFile::lines()
@@ -95,12 +124,30 @@ void TestSettingsFile::recordTimes_data()
     QTest::addColumn<QString>("post");
     QTest::addColumn<QString>("preAfter");
     QTest::addColumn<QString>("postAfter");
-    QTest::newRow("zero pre") << "0" << "60" << "30" << "60";
-    QTest::newRow("text pre") << "abc" << "60" << "30" << "60";
-    QTest::newRow("empty post") << "20" << "" << "20" << "90";
-    QTest::newRow("kept") << "45" << "100" << "45" << "100";
-    QTest::newRow("sum beyond ring") << "100" << "200" << "100" << "140";
-    QTest::newRow("pre beyond ring") << "300" << "10" << "240" << "0";
+    QTest::newRow("zero pre") << "0"
+                              << "60"
+                              << "30"
+                              << "60";
+    QTest::newRow("text pre") << "abc"
+                              << "60"
+                              << "30"
+                              << "60";
+    QTest::newRow("empty post") << "20"
+                                << ""
+                                << "20"
+                                << "90";
+    QTest::newRow("kept") << "45"
+                          << "100"
+                          << "45"
+                          << "100";
+    QTest::newRow("sum beyond ring") << "100"
+                                     << "200"
+                                     << "100"
+                                     << "140";
+    QTest::newRow("pre beyond ring") << "300"
+                                     << "10"
+                                     << "240"
+                                     << "0";
 }
 
 void TestSettingsFile::recordTimes()
@@ -110,9 +157,9 @@ void TestSettingsFile::recordTimes()
     QFETCH(QString, preAfter);
     QFETCH(QString, postAfter);
     StationFixture f;
-    f.writeFile(QStringLiteral("sys.txt"), QStringLiteral("Pre-alarm time:%1\r\nPost-alarm time:%2\r\n")
-                                               .arg(pre, post)
-                                               .toUtf8());
+    f.writeFile(
+        QStringLiteral("sys.txt"),
+        QStringLiteral("Pre-alarm time:%1\r\nPost-alarm time:%2\r\n").arg(pre, post).toUtf8());
     QString recPath;
     QVERIFY(SettingsFile::read(f.file(QStringLiteral("sys.txt")), f.station->form(), &recPath));
     QCOMPARE(f.station->form().txtrecPrev.text(), preAfter);
@@ -152,15 +199,41 @@ void TestSettingsFile::writerEmitsAll32LinesInOrder()
 {
     Form form;
     form.Dir1.setPath(QStringLiteral("/tmp"));
-    const QStringList lines = QString::fromUtf8(SettingsFile::compose(form)).split(QStringLiteral("\r\n"));
+    const QStringList lines =
+        QString::fromUtf8(SettingsFile::compose(form)).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 33); // 32 lines and the empty rest after the last CR LF
     QCOMPARE(lines.last(), QString());
-    const QStringList keys = {"engineer Mode", "COM", "Baud", "IP", "Port", "ID", "Voice0",
-                              "Voice1", "Voice2", "Voice3", "Voice4", "Voice5", "Voice6",
-                              "Voice7", "Voice8", "Voice9", "Voice10", "Voice11", "Voice12",
-                              "Pre-alarm time", "Post-alarm time", "Acc range", "Pd range",
-                              "X-axis range", "displacement range", "Rec Path", "Auto Run",
-                              "Manual Path", "Record mode", "Clock adjusted", "LED COM",
+    const QStringList keys = {"engineer Mode",
+                              "COM",
+                              "Baud",
+                              "IP",
+                              "Port",
+                              "ID",
+                              "Voice0",
+                              "Voice1",
+                              "Voice2",
+                              "Voice3",
+                              "Voice4",
+                              "Voice5",
+                              "Voice6",
+                              "Voice7",
+                              "Voice8",
+                              "Voice9",
+                              "Voice10",
+                              "Voice11",
+                              "Voice12",
+                              "Pre-alarm time",
+                              "Post-alarm time",
+                              "Acc range",
+                              "Pd range",
+                              "X-axis range",
+                              "displacement range",
+                              "Rec Path",
+                              "Auto Run",
+                              "Manual Path",
+                              "Record mode",
+                              "Clock adjusted",
+                              "LED COM",
                               "Voice Enable"};
     for (int i = 0; i < keys.size(); ++i)
         QCOMPARE(lines[i].section(QLatin1Char(':'), 0, 0), keys[i]);
@@ -193,7 +266,8 @@ void TestSettingsFile::lineEndsAndByteOrderMark_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("LF only") << QByteArray("COM:5\nID:9\n");
-    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "COM:5\r\nID:9\r\n");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                   "COM:5\r\nID:9\r\n");
     QTest::newRow("no final line end") << QByteArray("COM:5\r\nID:9");
 }
 
@@ -214,7 +288,8 @@ void TestSettingsFile::saveFailureIsReportedAndRetried()
     // A folder in the file's place makes every write fail, even for root.
     QVERIFY(QDir(f.home()).mkdir(QStringLiteral("sys.txt")));
     f.station->cmdSave_Click();
-    QVERIFY(f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot save the settings")));
+    QVERIFY(
+        f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot save the settings")));
     f.station->form().statusLine.setText(QString());
     f.station->cmdSave_Click();
     QCOMPARE(f.station->form().statusLine.text(), QString()); // told once per failure spell

@@ -71,8 +71,8 @@ void TestStartup::openingAtStart_data()
         << "10.9.8.7" << QByteArray("Auto Run:0\r\nIP:1.1.1.1\r\n") << true << "10.9.8.7";
     QTest::newRow("auto run 1") << "" << QByteArray("Auto Run:1\r\nIP:1.1.1.1\r\n") << true
                                 << "1.1.1.1";
-    QTest::newRow("auto run 0 waits") << "" << QByteArray("Auto Run:0\r\n") << false
-                                      << "192.168.1.100";
+    QTest::newRow("auto run 0 waits")
+        << "" << QByteArray("Auto Run:0\r\n") << false << "192.168.1.100";
 }
 
 void TestStartup::openingAtStart()
