@@ -1,6 +1,7 @@
 #include "Bindings.h"
 
 #include "common/Control.h"
+#include "common/LiveFields.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -111,6 +112,21 @@ void comboBox(Control &model, QComboBox *widget)
                      [&model](const QString &text) { model.setText(text); });
     QObject::connect(widget, &QComboBox::activated, &model,
                      [&model, widget](int index) { model.choose(widget->itemText(index)); });
+    sync();
+}
+
+void liveField(LiveFields &fields, int index, QLabel *widget)
+{
+    auto sync = [&fields, index, widget] {
+        widget->setText(fields.text(index));
+        widget->setVisible(fields.isVisible(index));
+    };
+    auto onChange = [index, sync](int changed) {
+        if (changed == index)
+            sync();
+    };
+    QObject::connect(&fields, &LiveFields::changed, widget, onChange);
+    QObject::connect(&fields, &LiveFields::stateChanged, widget, onChange);
     sync();
 }
 

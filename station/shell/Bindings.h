@@ -1,6 +1,7 @@
 #pragma once
 
 class Control;
+class LiveFields;
 class QAbstractButton;
 class QComboBox;
 class QLabel;
@@ -18,5 +19,7 @@ void lineEdit(Control &model, QLineEdit *widget);
 void checkable(Control &model, QAbstractButton *widget);
 void button(Control &model, QAbstractButton *widget);
 void comboBox(Control &model, QComboBox *widget);
+// A label showing live field `index` (text and visibility).
+void liveField(LiveFields &fields, int index, QLabel *widget);
 
 } // namespace Bindings

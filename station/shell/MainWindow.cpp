@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -54,6 +55,14 @@ QLabel *boundLabel(Control &model)
     return label;
 }
 
+QLabel *boundField(LiveFields &fields, int index)
+{
+    auto *label = new QLabel;
+    label->setMinimumWidth(70);
+    Bindings::liveField(fields, index, label);
+    return label;
+}
+
 } // namespace
 
 MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWidget *strip2,
@@ -81,7 +90,7 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     pages_ = new QStackedWidget;
     pageOrder_ = {{&form.fraHost, buildHostPage()},
                   {&form.fraKRT54, new QLabel(QStringLiteral("Vorsa setting"))},
-                  {&form.fraHis, new QLabel(QStringLiteral("History Data"))},
+                  {&form.fraHis, buildHistoryDataPage()},
                   {&form.fraHisTrend, buildHistoryPage(strip2)},
                   {&form.fraAnalyze, buildDisplacementPage(strip3)},
                   {&form.fraRealtime, buildRealTimePage(strip1)}};
@@ -122,18 +131,146 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip1, 1);
     Bindings::visibility(form.Strip1Shown, strip1);
-    auto *side = new QFormLayout;
-    side->addRow(QStringLiteral("Intensity"), boundLabel(form.lblIntensity));
-    side->addRow(boundLabel(form.lblMode));
-    side->addRow(boundLabel(form.lblAlarm));
-    side->addRow(boundLabel(form.lblRec));
-    side->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
-    side->addRow(boundLabel(form.rxcnt));
-    side->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboXYZ));
-    side->addRow(QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
-    side->addRow(QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    auto *side = new QVBoxLayout;
+    side->addWidget(buildIntensityBox());
+    side->addWidget(buildEventBox());
+    side->addWidget(buildDigitalIoBox());
+    side->addWidget(buildValuesBox());
+    side->addWidget(buildServerBox());
+    side->addWidget(buildAdvancedBox());
+    auto *ranges = new QFormLayout;
+    ranges->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboXYZ));
+    ranges->addRow(QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
+    ranges->addRow(QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    side->addLayout(ranges);
+    side->addLayout(buildRecordingRow());
+    side->addStretch();
     layout->addLayout(side);
     return page;
+}
+
+QWidget *MainWindow::buildIntensityBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Intensity"));
+    auto *layout = new QGridLayout(box);
+    QLabel *intensity = boundLabel(form.lblIntensity);
+    QFont big = intensity->font();
+    big.setPointSize(28);
+    big.setBold(true);
+    intensity->setFont(big);
+    intensity->setAlignment(Qt::AlignCenter);
+    intensity->setMinimumWidth(80);
+    layout->addWidget(intensity, 0, 0, 2, 1);
+    layout->addWidget(boundLabel(form.lblMode), 0, 1);
+    QLabel *alarm = boundLabel(form.lblAlarm);
+    alarm->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
+    layout->addWidget(alarm, 1, 1);
+    return box;
+}
+
+QWidget *MainWindow::buildEventBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Event"));
+    auto *layout = new QHBoxLayout(box);
+    const QStringList captions = {"Displacement trig", "Pd trig", "Pga trig", "STA/LTA trig"};
+    for (int k = 0; k < 4; ++k) {
+        auto *lamp = new QLabel(captions[k]);
+        lamp->setStyleSheet(QStringLiteral("background-color: red; color: white; padding: 2px;"));
+        Bindings::visibility(form.lblEvent[k], lamp);
+        layout->addWidget(lamp);
+    }
+    layout->addStretch();
+    box->setMinimumHeight(50);
+    return box;
+}
+
+QWidget *MainWindow::buildDigitalIoBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Digital I/O"));
+    auto *layout = new QGridLayout(box);
+    layout->addWidget(new QLabel(QStringLiteral("DO")), 1, 0);
+    layout->addWidget(new QLabel(QStringLiteral("DI")), 2, 0);
+    for (int k = 0; k < 8; ++k)
+        layout->addWidget(new QLabel(QString::number(k)), 0, k + 1, Qt::AlignCenter);
+    for (int k = 0; k < 16; ++k) {
+        auto *lamp = new QLabel;
+        lamp->setFixedSize(16, 16);
+        Bindings::label(form.DIO[k], lamp);
+        layout->addWidget(lamp, k < 8 ? 1 : 2, k % 8 + 1, Qt::AlignCenter);
+    }
+    return box;
+}
+
+QWidget *MainWindow::buildValuesBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Status"));
+    auto *layout = new QFormLayout(box);
+    const QList<QPair<QString, int>> rows = {{QStringLiteral("a [gal]"), 1},
+                                             {QStringLiteral("b [gal]"), 2},
+                                             {QStringLiteral("c [gal]"), 3},
+                                             {QStringLiteral("Pd [cm]"), 37},
+                                             {QStringLiteral("Displacement [cm]"), 59},
+                                             {QStringLiteral("PGA [gal]"), 96},
+                                             {QStringLiteral("max [gal]"), 108},
+                                             {QStringLiteral("Date"), 203},
+                                             {QStringLiteral("Time"), 204}};
+    for (const auto &row : rows)
+        layout->addRow(row.first, boundField(form.txtReal, row.second));
+    layout->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
+    layout->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
+    layout->addRow(boundLabel(form.rxcnt));
+    return box;
+}
+
+QWidget *MainWindow::buildServerBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Server infomation"));
+    auto *layout = new QFormLayout(box);
+    layout->addRow(QStringLiteral("divination instensity"), boundLabel(form.lblsvrins));
+    layout->addRow(QStringLiteral("count down"), boundLabel(form.lblcntdown));
+    Bindings::visibility(form.Frame10, box);
+    return box;
+}
+
+QWidget *MainWindow::buildAdvancedBox()
+{
+    Form &form = station_.form();
+    auto *box = new QGroupBox(QStringLiteral("Advanced Information"));
+    auto *layout = new QFormLayout(box);
+    const QList<QPair<QString, int>> rows = {{QStringLiteral("NTP Synchronous"), 201},
+                                             {QStringLiteral("Server0 Connected"), 202},
+                                             {QStringLiteral("Server1 Connected"), 214},
+                                             {QStringLiteral("RVD-K09 Connected"), 239},
+                                             {QStringLiteral("Firmware Version"), 99},
+                                             {QStringLiteral("Serial No."), 100},
+                                             {QStringLiteral("Pgv_1s"), 25},
+                                             {QStringLiteral("Pgd_1s"), 26},
+                                             {QStringLiteral("Pga_max_in10s"), 40}};
+    for (const auto &row : rows)
+        layout->addRow(row.first, boundField(form.txtReal, row.second));
+    Bindings::visibility(form.fraRT, box);
+    return box;
+}
+
+QLayout *MainWindow::buildRecordingRow()
+{
+    Form &form = station_.form();
+    auto *row = new QHBoxLayout;
+    auto *more = new QPushButton(QStringLiteral("More..."));
+    connect(more, &QPushButton::clicked, &station_.views(), &Views::cmdmore_Click);
+    auto *record = new QPushButton(QStringLiteral("Manual Rec"));
+    Bindings::button(form.cmdM_Rec, record);
+    connect(record, &QPushButton::clicked, &station_.manualRecording(),
+            &ManualRecording::cmdM_Rec_Click);
+    row->addWidget(more);
+    row->addWidget(record);
+    row->addWidget(boundLabel(form.lblRec));
+    return row;
 }
 
 QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
@@ -167,13 +304,53 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     connect(files, &QListWidget::currentRowChanged, &form.Dir1, &RecordFolder::select);
     syncFiles();
     side->addWidget(files);
-    side->addWidget(boundLabel(form.lblHis));
+    auto *event = new QFormLayout;
+    event->addRow(QStringLiteral("ID"), boundField(form.txtReal, 227));
+    event->addRow(QStringLiteral("Event Date"), boundField(form.txtReal, 208));
+    event->addRow(QStringLiteral("Event Time"), boundField(form.txtReal, 209));
+    event->addRow(QStringLiteral("a(gal)"), boundField(form.txtReal, 232));
+    event->addRow(QStringLiteral("b(gal)"), boundField(form.txtReal, 233));
+    event->addRow(QStringLiteral("c(gal)"), boundField(form.txtReal, 234));
+    event->addRow(QStringLiteral("Intensity"), boundLabel(form.lblHis));
+    side->addLayout(event);
+    auto *buttons = new QHBoxLayout;
+    auto *list = new QPushButton(QStringLiteral("List"));
+    connect(list, &QPushButton::clicked, &station_.views(), &Views::cmdHis_Click);
+    auto *remove = new QPushButton(QStringLiteral("Delete"));
+    connect(remove, &QPushButton::clicked, &station_.history(), &History::cmdDelfile_Click);
+    buttons->addWidget(list);
+    buttons->addWidget(remove);
+    side->addLayout(buttons);
     auto *ranges = new QFormLayout;
     ranges->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
     ranges->addRow(QStringLiteral("Pd-Disp Range[cm]"), boundCombo(form.cboHisPd));
     ranges->addRow(QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboHisXaxis));
     side->addLayout(ranges);
     layout->addLayout(side);
+    return page;
+}
+
+QWidget *MainWindow::buildHistoryDataPage()
+{
+    Form &form = station_.form();
+    auto *page = new QGroupBox(QStringLiteral("History Data"));
+    auto *layout = new QVBoxLayout(page);
+    auto *summaries = new QPlainTextEdit;
+    summaries->setReadOnly(true);
+    summaries->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto sync = [summaries, &form] { summaries->setPlainText(form.txtEvent.text()); };
+    connect(&form.txtEvent, &Control::changed, summaries, sync);
+    sync();
+    layout->addWidget(summaries);
+    auto *buttons = new QHBoxLayout;
+    auto *print = new QPushButton(QStringLiteral("Print to ..\\Vorsa.txt"));
+    connect(print, &QPushButton::clicked, &station_.history(), &History::cmdOutFile_Click);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"));
+    connect(cancel, &QPushButton::clicked, &station_.views(), &Views::cmdHisC_Click);
+    buttons->addStretch();
+    buttons->addWidget(print);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
     return page;
 }
 

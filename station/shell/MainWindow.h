@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class Control;
+class QLayout;
 class QStackedWidget;
 class Station;
 class StripChartWidget;
@@ -26,6 +27,14 @@ private:
     QWidget *buildRealTimePage(StripChartWidget *strip1);
     QWidget *buildDisplacementPage(StripChartWidget *strip3);
     QWidget *buildHistoryPage(StripChartWidget *strip2);
+    QWidget *buildHistoryDataPage();
+    QWidget *buildIntensityBox();
+    QWidget *buildEventBox();
+    QWidget *buildDigitalIoBox();
+    QWidget *buildValuesBox();
+    QWidget *buildServerBox();
+    QWidget *buildAdvancedBox();
+    QLayout *buildRecordingRow();
     QWidget *buildHostPage();
     QWidget *buildConnectionTab();
     QWidget *buildRecordTab();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -15,6 +16,7 @@ private slots:
     void closingIsRefused();
     void exitAsksAndLogsOnYesOnly();
     void connectionPageMirrorsSettings();
+    void realTimePageMirrorsLiveValues();
 };
 
 namespace
@@ -72,6 +74,27 @@ void TestMainWindow::connectionPageMirrorsSettings()
     const QImage shot = w.window.grab().toImage();
     QVERIFY(!shot.isNull());
     shot.save(QDir::temp().filePath(QStringLiteral("vorsa-mainwindow.png")));
+}
+
+void TestMainWindow::realTimePageMirrorsLiveValues()
+{
+    Window w;
+    w.f.station->Form_Load(QString());
+    w.f.station->views().mnuRT_Click();
+    Form &form = w.f.station->form();
+    form.txtReal.setText(37, QStringLiteral("0.123"));
+    form.txtReal.setText(10, QStringLiteral("4"));
+    form.txtReal.setText(19, QStringLiteral("257"));
+    w.f.station->alarmDisplay().UpdateIntensityDisplay();
+    w.window.resize(1280, 800);
+    w.window.show();
+    QStringList shown;
+    for (QLabel *label : w.window.findChildren<QLabel *>())
+        if (label->isVisibleTo(&w.window))
+            shown << label->text();
+    QVERIFY(shown.contains(QStringLiteral("0.123")));
+    QVERIFY(shown.contains(QStringLiteral("4")));
+    w.window.grab().save(QDir::temp().filePath(QStringLiteral("vorsa-realtime.png")));
 }
 
 QTEST_MAIN(TestMainWindow)
