@@ -44,7 +44,7 @@ void EventLog::AppendEventLog(const QString &message)
     QString error;
     const bool ok = TextFiles::append(QDir(dir).filePath(monthFileName()),
                                       line.toUtf8() + TextFiles::LineEnd, &error);
-    noteWrite(ok, logFailing_, QStringLiteral("event log"), error);
+    noteWrite(ok, logNotice_, QStringLiteral("event log"), error);
 }
 
 QString EventLog::summaryLine() const
@@ -72,7 +72,7 @@ void EventLog::WriteEventSummary()
     QString error;
     const bool ok = TextFiles::append(folder_.file(QStringLiteral("Vorsa.txt")),
                                       line.toUtf8() + TextFiles::LineEnd, &error);
-    noteWrite(ok, summaryFailing_, QStringLiteral("Vorsa.txt"), error);
+    noteWrite(ok, summaryNotice_, QStringLiteral("Vorsa.txt"), error);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
                    QStringLiteral(" Max Intensity---") + form_.txtReal.text(10));
@@ -90,14 +90,9 @@ void EventLog::mnuEvent_Click()
     shell_.open(folder_.file(QStringLiteral("Event/") + *answer + QStringLiteral(".txt")));
 }
 
-void EventLog::noteWrite(bool ok, bool &failing, const QString &what, const QString &error)
+void EventLog::noteWrite(bool ok, FailureNotice &notice, const QString &what, const QString &error)
 {
-    if (ok) {
-        failing = false;
-        return;
-    }
-    qCWarning(lcRecords) << "cannot write" << what << error;
-    if (!failing)
-        form_.statusLine.setText(QStringLiteral("Cannot write the %1: %2").arg(what, error));
-    failing = true;
+    if (!ok)
+        qCWarning(lcRecords) << "cannot write" << what << error;
+    notice.note(ok, form_.statusLine, QStringLiteral("Cannot write the %1: %2").arg(what, error));
 }

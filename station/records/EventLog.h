@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FailureNotice.h"
+
 #include <QString>
 
 class Clock;
@@ -32,13 +34,13 @@ public:
 
 private:
     // Tells the operator once per failure spell; the next write tries again.
-    void noteWrite(bool ok, bool &failing, const QString &what, const QString &error);
+    void noteWrite(bool ok, FailureNotice &notice, const QString &what, const QString &error);
 
     Form &form_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     Prompter &prompter_;
     Shell &shell_;
-    bool logFailing_ = false;
-    bool summaryFailing_ = false;
+    FailureNotice logNotice_;
+    FailureNotice summaryNotice_;
 };

@@ -202,14 +202,11 @@ void Station::saveSettings()
 {
     QString error;
     const QString path = services_.folder.file(QStringLiteral("sys.txt"));
-    if (SettingsFile::write(path, form_, &error)) {
-        settingsFailing_ = false;
-        return;
-    }
-    qCWarning(lcShell) << "cannot write" << path << error;
-    if (!settingsFailing_)
-        form_.statusLine.setText(QStringLiteral("Cannot save the settings: %1").arg(error));
-    settingsFailing_ = true;
+    const bool ok = SettingsFile::write(path, form_, &error);
+    if (!ok)
+        qCWarning(lcShell) << "cannot write" << path << error;
+    settingsNotice_.note(ok, form_.statusLine,
+                         QStringLiteral("Cannot save the settings: %1").arg(error));
 }
 
 // Times that do not fit the sample ring are refused where they are confirmed or saved.

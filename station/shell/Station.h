@@ -2,6 +2,7 @@
 
 #include "Form.h"
 #include "Views.h"
+#include "common/FailureNotice.h"
 #include "common/ProgramFolder.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
@@ -137,5 +138,5 @@ private:
     DeviceSettings deviceSettings_;
     NetworkSettings networkSettings_;
     ClockAdjust clockAdjust_;
-    bool settingsFailing_ = false;
+    FailureNotice settingsNotice_;
 };
