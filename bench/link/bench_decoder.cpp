@@ -1,14 +1,7 @@
+#include "BenchSupport.h"
 #include "DevicePackets.h"
-#include "FakeLinks.h"
-#include "Fakes.h"
-#include "common/ProgramFolder.h"
-#include "link/Decoder.h"
-#include "monitor/ChartFeed.h"
-#include "records/EventLog.h"
-#include "shell/Form.h"
+#include "FakeLinkDecoder.h"
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 using namespace DevicePackets;
@@ -16,42 +9,18 @@ using namespace DevicePackets;
 namespace
 {
 
-class NoOpChart : public StripChart
-{
-public:
-    void selectTrace(int) override {}
-    void setRange(double, double) override {}
-    void setVisibleWidth(double) override {}
-    void addSample(int, double value) override { benchmark::DoNotOptimize(value); }
-    void addBlock(int, const Block &values) override { benchmark::DoNotOptimize(values); }
-    void clear() override {}
-    void setSampleExtent(int) override {}
-    void setViewPosition(int) override {}
-    void markCurrentSample() override {}
+// The charts come first so that they outlive the decoder drawing on them.
+struct NoOpDecoderCharts {
+    NoOpChart strip1, strip3;
 };
 
-struct Bench {
-    Bench()
+struct Bench : NoOpDecoderCharts, FakeLinkDecoder {
+    Bench() : FakeLinkDecoder(strip1, strip3)
     {
-        links.clientConnected = true;
-        links.serverConnected = true;
         links.onSend = [this] { links.clientSends.clear(); };
-        form.cboXaxis.setText(QStringLiteral("10"));
         QObject::connect(&decoder, &Decoder::manualSample,
                          [](float a, float, float) { benchmark::DoNotOptimize(a); });
     }
-
-    QTemporaryDir dir;
-    ProgramFolder folder{dir.path()};
-    FakeClock clock;
-    ScriptedPrompter prompter;
-    RecordingShell shell;
-    Form form;
-    FakeLinks links;
-    NoOpChart strip1, strip3;
-    EventLog eventLog{form, folder, clock, prompter, shell};
-    ChartFeed chartFeed{form, strip1, strip3};
-    Decoder decoder{form, links, eventLog, chartFeed, folder};
 };
 
 // Samples that move like a quiet site's: small, different from one sample to the next.
@@ -106,12 +75,3 @@ BENCHMARK(modbusResponseDecoding)
     ->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -32,12 +32,10 @@ struct PollRig {
             form.txtCom.setText(pty->firstEnd());
             form.mbus_id.setText(QStringLiteral("1"));
         } else {
-            form.txtIP.setText(QStringLiteral("127.0.0.1"));
-            form.txtPort.setText(QString::number(sim.port()));
+            f.useClientLinkTo(sim.port());
         }
         f.station->cmdComset_Click();
-        for (QTimer *t : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
-            t->stop();
+        f.stopOneSecondTimers();
         if (!serial) {
             waitFor([this] { return f.station->links().isClientConnected(); });
             f.station->poller().tmr_Timer();
@@ -90,12 +88,3 @@ void SerialBackToBack(benchmark::State &state)
 
 BENCHMARK(TcpClientBackToBack)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 BENCHMARK(SerialBackToBack)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

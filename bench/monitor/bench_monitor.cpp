@@ -1,7 +1,6 @@
 #include "StationFixture.h"
 #include "monitor/AlarmDisplay.h"
 
-#include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
 namespace
@@ -80,12 +79,3 @@ void QuietResponse(benchmark::State &state)
 BENCHMARK(QuietResponse)->Unit(benchmark::kNanosecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

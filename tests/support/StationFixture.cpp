@@ -1,4 +1,6 @@
 #include "StationFixture.h"
+#include "FreePort.h"
+#include "link/Links.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,4 +36,26 @@ QStringList StationFixture::logLines() const
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
+}
+
+void StationFixture::useClientLinkTo(quint16 port)
+{
+    Form &form = station->form();
+    form.txtIP.setText(QStringLiteral("127.0.0.1"));
+    form.txtPort.setText(QString::number(port));
+}
+
+quint16 StationFixture::useServerLinkOnFreePort()
+{
+    const quint16 port = freePort();
+    station->realLinks()->setServerPort(port);
+    station->linkManager().selectLinkKind(::LinkKind::TcpServer);
+    return port;
+}
+
+void StationFixture::stopOneSecondTimers()
+{
+    Form &form = station->form();
+    for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
+        timer->stop();
 }

@@ -20,6 +20,12 @@ struct StationFixture {
     QByteArray readFile(const QString &name) const;
     // Lines of this month's event log, as the fake clock names it.
     QStringList logLines() const;
+    // Points the TCP client link at `port` on 127.0.0.1.
+    void useClientLinkTo(quint16 port);
+    // Selects the server link on a free port of the real links; gives that port.
+    quint16 useServerLinkOnFreePort();
+    // For a test that drives the link ticks itself: the real one-second timers would race with it.
+    void stopOneSecondTimers();
 
     QTemporaryDir dir;
     FakeClock clock;

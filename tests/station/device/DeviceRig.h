@@ -10,6 +10,8 @@
 #include "link/RegisterWriter.h"
 #include "shell/Form.h"
 
+#include <QTest>
+
 // The device pages on a form with faked links, pauses, clock and operator.
 struct DeviceRig {
     DeviceRig()
@@ -43,3 +45,13 @@ struct DeviceRig {
     NetworkSettings network{form, commands};
     ClockAdjust clockAdjust{form, commands, writer, links, waiter, clock};
 };
+
+// A page refused for a wrong value: nothing written, no pause, and one message to the
+// operator naming the field to blame.
+inline void verifyRefused(const DeviceRig &r, const QString &blamed)
+{
+    QVERIFY(r.links.serialWrites.isEmpty());
+    QVERIFY(r.waiter.pauses.isEmpty());
+    QCOMPARE(r.prompter.told.size(), 1);
+    QVERIFY2(r.prompter.told[0].contains(blamed), qPrintable(r.prompter.told[0]));
+}

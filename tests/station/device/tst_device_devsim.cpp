@@ -52,8 +52,7 @@ struct SimRig {
             form.slaveAddress = SerialSlave;
             return links.openSerial(pty->secondEnd(), QStringLiteral("19200,N,8,1"));
         }
-        form.txtIP.setText(QStringLiteral("127.0.0.1"));
-        form.txtPort.setText(QString::number(sim->port()));
+        fixture.useClientLinkTo(sim->port());
         links.ConnectTcpLink();
         return QTest::qWaitFor([this] { return links.isClientConnected(); }, 3000);
     }

@@ -1,3 +1,4 @@
+#include "DeviceBytes.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
@@ -5,7 +6,6 @@
 #include "link/Links.h"
 #include "link/ModbusFrames.h"
 
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -25,7 +25,8 @@ private slots:
 namespace
 {
 
-constexpr int StreamSize = 1200;
+using namespace DeviceBytes;
+
 // Registers whose field shows the plain value (signed), and the unsigned address words.
 const QList<int> PlainOffsets = {18, 63, 71, 72, 73, 74, 80, 81, 82, 83, 92, 95, 99, 100};
 const QList<int> AddressOffsets = {76, 77, 78, 79};
@@ -42,49 +43,6 @@ bool startSimulator(DemoDevice &sim, const QStringList &more)
     if (!started)
         qWarning() << "simulator:" << error;
     return started;
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
-}
-
-// The test drives the ticks itself; the real one-second timers would race with it.
-void stopTimers(Form &form)
-{
-    form.tmr.stop();
-    form.tmrResetRxcnt.stop();
-    form.tmr_scksvr.stop();
-}
-
-int bigWord(const QByteArray &bytes, int at, bool isUnsigned)
-{
-    const int v = quint8(bytes[at]) * 256 + quint8(bytes[at + 1]);
-    return isUnsigned || v < 32768 ? v : v - 65536;
-}
-
-int littleWord(const QByteArray &packet, int word)
-{
-    const int v = quint8(packet[2 * word]) + 256 * quint8(packet[2 * word + 1]);
-    return v < 32768 ? v : v - 65536;
-}
-
-// The device's packets in order: Modbus answers by their MBAP length, stream packets (type 1)
-// by their fixed size; an unfinished packet at the end is left out.
-QList<QByteArray> devicePackets(const QByteArray &bytes)
-{
-    QList<QByteArray> packets;
-    int at = 0;
-    while (at + 6 <= bytes.size()) {
-        const int size = bytes[at] == 1 ? StreamSize : 6 + bigWord(bytes, at + 4, true);
-        if (at + size > bytes.size())
-            break;
-        packets << bytes.mid(at, size);
-        at += size;
-    }
-    return packets;
 }
 
 QByteArray lastPacketOfSize(const QByteArray &bytes, const std::function<bool(int)> &sizeFits)
@@ -134,7 +92,7 @@ void compareFloat(double shown, double sent, const char *what, double tolerance 
 // The last sample of a stream packet in the fields and the ring, and its header words.
 void compareWithStream(const Form &form, const QByteArray &packet)
 {
-    QCOMPARE(packet.size(), StreamSize);
+    QCOMPARE(packet.size(), StreamPacketSize);
     const int last = 100 + 5 * 99;
     const double a = littleWord(packet, last) * 0.0598, b = littleWord(packet, last + 1) * 0.0598,
                  c = littleWord(packet, last + 2) * 0.0598;
@@ -165,10 +123,9 @@ void TestEndToEnd::clientPollsBackToBack()
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
-    form.txtIP.setText(QStringLiteral("127.0.0.1"));
-    form.txtPort.setText(QString::number(tap.port()));
+    f.useClientLinkTo(tap.port());
     f.station->cmdComset_Click();
-    stopTimers(form);
+    f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->links().isClientConnected());
     f.station->poller().tmr_Timer();
     // Each answer asks for the next: many answers with no poll tick in between.
@@ -199,7 +156,7 @@ void TestEndToEnd::serialPollsBackToBack()
     form.txtBaud.setText(QStringLiteral("19200,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
     f.station->cmdComset_Click();
-    stopTimers(form);
+    f.stopOneSecondTimers();
     QVERIFY(f.station->links().isSerialOpen());
     QTRY_VERIFY(form.serialRxCount >= 10);
     QCOMPARE(form.pollRegisterCount, 107);
@@ -216,11 +173,10 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
-    form.txtIP.setText(QStringLiteral("127.0.0.1"));
-    form.txtPort.setText(QString::number(tap.port()));
+    f.useClientLinkTo(tap.port());
     form.Check4.setChecked(true);
     f.station->cmdComset_Click();
-    stopTimers(form);
+    f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->links().isClientConnected());
     if (!form.streamRequestSent)
         f.station->poller().tmr_Timer();
@@ -228,8 +184,8 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     QCOMPARE(form.streamPollCount, 0); // each decoded packet tells the poll the device streams
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(form,
-                      lastPacketOfSize(tap.fromTarget, [](int n) { return n == StreamSize; }));
+    compareWithStream(
+        form, lastPacketOfSize(tap.fromTarget, [](int n) { return n == StreamPacketSize; }));
 }
 
 void TestEndToEnd::serverLinkStreamsFromADialIn()
@@ -237,10 +193,9 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     Links &links = *f.station->realLinks();
-    links.setServerPort(freePort());
-    f.station->linkManager().selectLinkKind(LinkKind::TcpServer);
+    f.useServerLinkOnFreePort();
     f.station->cmdComset_Click();
-    stopTimers(form);
+    f.stopOneSecondTimers();
     QVERIFY(links.isServerListening());
     TcpTap tap(links.serverPort());
     DemoDevice sim;
@@ -255,8 +210,8 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
     QCOMPARE(form.lblIP.text(), QStringLiteral("127.0.0.1"));
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(form,
-                      lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamSize; }));
+    compareWithStream(
+        form, lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamPacketSize; }));
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -1,4 +1,5 @@
 #include "Fakes.h"
+#include "FreePort.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
 #include "link/Links.h"
@@ -56,13 +57,6 @@ public:
     }
     std::function<void()> duringPause;
 };
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::Any, 0);
-    return probe.serverPort();
-}
 
 std::unique_ptr<QTcpSocket> connectDevice(quint16 port)
 {
@@ -178,9 +172,7 @@ void TestLinks::serverLinkOneDeviceAtATime()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     Links &links = *f.station->realLinks();
-    const quint16 port = freePort();
-    links.setServerPort(port);
-    f.station->linkManager().selectLinkKind(LinkKind::TcpServer);
+    const quint16 port = f.useServerLinkOnFreePort();
     f.station->linkManager().ConnectTcpLink();
     QVERIFY(links.isServerListening());
 
@@ -208,9 +200,7 @@ void TestLinks::serverReArmsAfterTwentySilentSeconds()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     Links &links = *f.station->realLinks();
-    const quint16 port = freePort();
-    links.setServerPort(port);
-    f.station->linkManager().selectLinkKind(LinkKind::TcpServer);
+    const quint16 port = f.useServerLinkOnFreePort();
     f.station->cmdComset_Click();
     auto device = connectDevice(port);
     QTRY_VERIFY(links.isServerConnected());

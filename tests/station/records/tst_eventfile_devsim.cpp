@@ -1,3 +1,4 @@
+#include "DeviceBytes.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
 #include "link/DemoDevice.h"
@@ -16,37 +17,13 @@ private slots:
     void quakeRecordedAsSent();
 };
 
+using namespace DeviceBytes;
+
 namespace
 {
 
-constexpr int StreamSize = 1200;
 constexpr int PreAlarmSeconds = 10;
 constexpr int PostAlarmSeconds = 20;
-
-int littleWord(const QByteArray &packet, int word)
-{
-    const int v = quint8(packet[2 * word]) + 256 * quint8(packet[2 * word + 1]);
-    return v < 32768 ? v : v - 65536;
-}
-
-// The stream packets among the device's bytes: Modbus answers are passed over by their MBAP
-// length, an unfinished packet at the end is left out.
-QList<QByteArray> streamPackets(const QByteArray &bytes)
-{
-    QList<QByteArray> packets;
-    int at = 0;
-    while (at + 6 <= bytes.size()) {
-        const bool stream = bytes[at] == 1;
-        const int size =
-            stream ? StreamSize : 6 + quint8(bytes[at + 4]) * 256 + quint8(bytes[at + 5]);
-        if (at + size > bytes.size())
-            break;
-        if (stream)
-            packets << bytes.mid(at, size);
-        at += size;
-    }
-    return packets;
-}
 
 // The sample the device sent as stream sample n, printed as the event file prints a row.
 QString sentRow(const QList<QByteArray> &packets, int n, int k)
@@ -88,16 +65,14 @@ void TestEventFileDevsim::quakeRecordedAsSent()
     StationFixture f(StationFixture::LinkKind::Real);
     f.station->Form_Load(QString());
     Form &form = f.station->form();
-    form.txtIP.setText(QStringLiteral("127.0.0.1"));
-    form.txtPort.setText(QString::number(tap.port()));
+    f.useClientLinkTo(tap.port());
     form.Check4.setChecked(true);
     form.txtrecPrev.setText(QString::number(PreAlarmSeconds));
     form.txtrecafter.setText(QString::number(PostAlarmSeconds));
     // The test counts the post-alarm seconds itself, once the device has sent them.
     form.TmrRec.setInterval(24 * 3600 * 1000);
     f.station->cmdComset_Click();
-    for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
-        timer->stop();
+    f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->links().isClientConnected());
     if (!form.streamRequestSent)
         f.station->poller().tmr_Timer();

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "Fakes.h"
+#include "common/Clock.h"
+#include "common/ProgramFolder.h"
+#include "common/StripChart.h"
+#include "records/EventFile.h"
+#include "records/EventLog.h"
+#include "shell/Form.h"
+
+#include <QTemporaryDir>
+
+// A chart that draws nothing; the values still reach it, so the work feeding it stays.
+class NoOpChart : public StripChart
+{
+public:
+    void selectTrace(int) override {}
+    void setRange(double, double) override {}
+    void setVisibleWidth(double) override {}
+    void addSample(int, double value) override;
+    void addBlock(int, const Block &values) override;
+    void clear() override {}
+    void setSampleExtent(int) override {}
+    void setViewPosition(int) override {}
+    void markCurrentSample() override {}
+};
+
+// A value of a saw-tooth wave of 2000 samples, with three decimals and a sign.
+float sawToothSample(int i);
+
+// The records side of a station on a temporary program folder, on the real clock, with an
+// operator who is never asked anything.
+struct RecordsBench {
+    // Every ring row filled from the saw-tooth and an event at `eventIndex` with a known start
+    // time and station code.
+    void prepareEvent(int eventIndex);
+
+    QTemporaryDir dir;
+    ProgramFolder folder{dir.path()};
+    SystemClock clock;
+    RecordingShell shell;
+    ScriptedPrompter prompter;
+    Form form;
+    EventLog eventLog{form, folder, clock, prompter, shell};
+    EventFile eventFile{form, eventLog, folder, clock};
+};
