@@ -57,6 +57,8 @@ void StripChartWidget::append(Trace &trace, double value)
     trace.graph->addData(trace.nextKey, value);
     trace.nextKey += 1;
     // Keep a bounded history: a running station adds 100 samples per second for days.
+    if (!bounded_)
+        return;
     const double oldest = trace.nextKey - qMax<double>(extent_, visibleWidth_);
     if (oldest > 0 && trace.graph->data()->size() > 2 * qMax<double>(extent_, visibleWidth_))
         trace.graph->data()->removeBefore(oldest);
@@ -85,6 +87,8 @@ void StripChartWidget::clear()
         t.graph->data()->clear();
         t.nextKey = 0;
     }
+    // A file is loaded whole and its extent set afterwards; until then nothing is dropped.
+    bounded_ = false;
     following_ = true;
     followNewest();
 }
@@ -92,6 +96,7 @@ void StripChartWidget::clear()
 void StripChartWidget::setSampleExtent(int samples)
 {
     extent_ = qMax(1, samples);
+    bounded_ = true;
 }
 
 void StripChartWidget::setViewPosition(int sample)

@@ -45,5 +45,6 @@ private:
     double visibleWidth_ = 1000;
     int extent_ = 24000;
     bool following_ = true;
+    bool bounded_ = true;
     bool replotPending_ = false;
 };
