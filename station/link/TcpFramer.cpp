@@ -57,6 +57,12 @@ std::optional<TcpFramer::Cut> TcpFramer::frame(const QByteArray &bytes, const Ex
     Cut cut;
     int at = 0;
     while (at < bytes.size()) {
+        // The next stream packet may have begun with only a few bytes behind this one.
+        if (expected.streamPackets && bytes.size() - at < HeadLength &&
+            isStreamHeadPrefix(bytes.mid(at))) {
+            cut.rest = bytes.mid(at);
+            break;
+        }
         const int length = packetLength(bytes, at, expected);
         if (length == 0 && expected.leadIn && isStreamHead(bytes, at + LeadInLength)) {
             at += LeadInLength;

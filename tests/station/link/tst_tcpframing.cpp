@@ -110,6 +110,8 @@ void TestTcpFraming::framerCuts_data()
         << ClientModbus << splitAt(response, {3}) << 0 << Lengths{211} << 0;
     QTest::newRow("stream and a part of the next")
         << Server << Reads{stream + stream.left(700)} << 0 << Lengths{1200} << 700;
+    QTest::newRow("stream and the first bytes of the next")
+        << Server << Reads{stream + stream.left(3)} << 0 << Lengths{1200} << 3;
     QTest::newRow("held bytes not continued are dropped")
         << Server << Reads{stream.left(600), stream} << 0 << Lengths{1200} << 0;
     QTest::newRow("held bytes dropped after a pause")
@@ -227,6 +229,12 @@ void TestTcpFraming::coalescedPackets_data()
     QTest::newRow("echo and stream packet") << ClientRecord << Reads{echo() + stream} << 100 << 0;
     QTest::newRow("two stream packets") << Server << Reads{two} << 200 << 0;
     QTest::newRow("one and a half, then the rest") << Server << splitAt(two, {1800}) << 200 << 0;
+    for (int cut : {1201, 1202, 1205}) {
+        QTest::addRow("server: one and %d bytes, then the rest", cut - 1200)
+            << Server << splitAt(two, {cut}) << 200 << 0;
+        QTest::addRow("Record mode: one and %d bytes, then the rest", cut - 1200)
+            << ClientRecord << splitAt(two, {cut}) << 200 << 0;
+    }
     QTest::newRow("lead-in and packet in two reads")
         << ClientRecord << splitAt(leadIn() + stream, {300}) << 100 << 0;
 }
