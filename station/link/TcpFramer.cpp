@@ -64,7 +64,9 @@ std::optional<TcpFramer::Cut> TcpFramer::frame(const QByteArray &bytes, const Ex
             break;
         }
         const int length = packetLength(bytes, at, expected);
-        if (length == 0 && expected.leadIn && isStreamHead(bytes, at + LeadInLength)) {
+        // Bytes that begin with packet type 1 are taken from there, never as a lead-in.
+        if (length == 0 && expected.leadIn && byteAt(bytes, at) != 1 &&
+            isStreamHead(bytes, at + LeadInLength)) {
             at += LeadInLength;
             continue;
         }

@@ -10,8 +10,8 @@
 //  - Modbus head (transaction 0, protocol 0) whose length field makes 12 bytes (a write's
 //    echo) or, while responses are expected, `responseLength` bytes;
 //  - while stream packets are expected, a stream head (byte 0 = 1, byte 2 <= 8, byte 5 = 7):
-//    1200 bytes; with `leadIn`, bytes with no known head whose byte 200 begins a stream head
-//    are a 200-byte lead-in and are dropped.
+//    1200 bytes; with `leadIn`, bytes with no known head and no packet type 1 whose byte 200
+//    begins a stream head are a 200-byte lead-in and are dropped.
 // Bytes are cut into packets only when all of them frame that way; the last packet may be
 // incomplete (or a read may hold only the first bytes of a head) and is held until the rest
 // arrives. Anything else (a head the link does not expect, bytes behind a packet that begin

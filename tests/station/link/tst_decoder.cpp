@@ -250,6 +250,10 @@ void TestDecoder::leadIn_data()
     QTest::newRow("byte 0 = 2, byte 200 = 1: from byte 200")
         << leadIn + streamPacket({{1, 2}}) << "2";
     QTest::newRow("lead-in before a failing packet") << leadInThenBadPacket << "88888";
+    QByteArray typeOneLeadIn(200, '\0');
+    typeOneLeadIn[0] = 1;
+    QTest::newRow("byte 0 = 1 failing, byte 200 = 1: from byte 0, dropped")
+        << typeOneLeadIn + streamPacket({{1, 2}}) << "88888";
     QTest::newRow("1300 bytes from byte 200 are too few")
         << (leadIn + streamPacket({{1, 2}})).left(1300) << "88888";
 }
