@@ -8,15 +8,21 @@
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcHistory, "vorsa.history")
 
 namespace
 {
 
-double numberOf(const Control &combo)
+// The combo's text as a range or span; none while the text is not yet a positive number
+// (empty, a lone "-" or "." while typing), so that the chart keeps what it has.
+std::optional<double> numberOf(const Control &combo)
 {
-    return NumberText::leadingNumber(combo.text());
+    double value = 0;
+    if (!NumberText::parseNumber(combo.text(), &value) || value <= 0)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -68,23 +74,28 @@ void History::cmdOutFile_Click()
 
 void History::applyAccelerationRange()
 {
-    const double range = numberOf(form_.cboHisXYZ);
+    const std::optional<double> range = numberOf(form_.cboHisXYZ);
+    if (!range)
+        return;
     for (int trace = 0; trace < 3; ++trace) {
         strip2_.selectTrace(trace);
-        strip2_.setRange(range, -range);
+        strip2_.setRange(*range, -*range);
     }
 }
 
 void History::applyPdRange()
 {
-    const double range = numberOf(form_.cboHisPd);
+    const std::optional<double> range = numberOf(form_.cboHisPd);
+    if (!range)
+        return;
     strip2_.selectTrace(3);
-    strip2_.setRange(range, 0);
+    strip2_.setRange(*range, 0);
     strip2_.selectTrace(4);
-    strip2_.setRange(range, -range);
+    strip2_.setRange(*range, -*range);
 }
 
 void History::applyTimeSpan()
 {
-    strip2_.setVisibleWidth(numberOf(form_.cboHisXaxis) * 100);
+    if (const std::optional<double> seconds = numberOf(form_.cboHisXaxis))
+        strip2_.setVisibleWidth(*seconds * 100);
 }
