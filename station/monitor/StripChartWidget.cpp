@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <QVBoxLayout>
+#include <limits>
 #include <qcustomplot.h>
 
 namespace
@@ -87,6 +88,7 @@ void StripChartWidget::clear()
         t.graph->data()->clear();
         t.nextKey = 0;
     }
+    dropMarksBefore(std::numeric_limits<double>::infinity());
     // A file is loaded whole and its extent set afterwards; until then nothing is dropped.
     bounded_ = false;
     following_ = true;
@@ -108,12 +110,26 @@ void StripChartWidget::setViewPosition(int sample)
 
 void StripChartWidget::markCurrentSample()
 {
+    if (traces_.empty())
+        return;
+    const auto &data = *traces_[0].graph->data();
+    // Marks of samples the chart no longer holds go with them.
+    dropMarksBefore(data.isEmpty() ? 0 : data.constBegin()->key);
     auto *line = new QCPItemStraightLine(plot_);
-    const double key = traces_.empty() ? 0 : traces_[0].nextKey;
+    const double key = traces_[0].nextKey;
     line->point1->setCoords(key, 0);
     line->point2->setCoords(key, 1);
     line->setPen(QPen(Qt::black, 1, Qt::DashLine));
+    marks_.push_back(line);
     scheduleReplot();
+}
+
+void StripChartWidget::dropMarksBefore(double key)
+{
+    while (!marks_.empty() && marks_.front()->point1->coords().x() < key) {
+        plot_->removeItem(marks_.front());
+        marks_.pop_front();
+    }
 }
 
 void StripChartWidget::followNewest()

@@ -3,10 +3,12 @@
 #include "common/StripChart.h"
 
 #include <QWidget>
+#include <deque>
 #include <vector>
 
 class QCPAxis;
 class QCPGraph;
+class QCPItemStraightLine;
 class QCustomPlot;
 
 // A scrolling strip chart on QCustomPlot: each trace has its own value axis (its range), all
@@ -38,9 +40,11 @@ private:
     void append(Trace &trace, double value);
     void scheduleReplot();
     void followNewest();
+    void dropMarksBefore(double key);
 
     QCustomPlot *plot_;
     std::vector<Trace> traces_;
+    std::deque<QCPItemStraightLine *> marks_; // oldest first
     int selected_ = 0;
     double visibleWidth_ = 1000;
     int extent_ = 24000;

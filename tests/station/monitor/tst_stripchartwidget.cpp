@@ -23,6 +23,7 @@ private slots:
     void loadedFileKeptWhole_data();
     void loadedFileKeptWhole();
     void liveChartKeepsBoundedHistory();
+    void marksGoWithTheirSamples();
 };
 
 // The history chart is cleared, filled with a whole file and only then told its extent; a
@@ -72,6 +73,25 @@ void TestStripChartWidget::liveChartKeepsBoundedHistory()
     const HeldSamples got = held(chart, 0);
     QVERIFY2(got.count < samples / 2, qPrintable(QString::number(got.count)));
     QCOMPARE(got.firstKey + got.count, double(samples));
+}
+
+void TestStripChartWidget::marksGoWithTheirSamples()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"});
+    chart.setVisibleWidth(1000);
+    auto *plot = chart.findChild<QCustomPlot *>();
+    QVERIFY(plot);
+    for (int event = 0; event < 50; ++event) {
+        for (int k = 0; k < 10000; ++k)
+            chart.addSample(0, k);
+        chart.markCurrentSample();
+    }
+    // 500000 samples in all; the chart holds only the last few tens of thousands, and so only
+    // the marks among them.
+    QVERIFY2(plot->itemCount() <= 6, qPrintable(QString::number(plot->itemCount())));
+    QVERIFY(plot->itemCount() >= 1);
+    chart.clear();
+    QCOMPARE(plot->itemCount(), 0);
 }
 
 QTEST_MAIN(TestStripChartWidget)
