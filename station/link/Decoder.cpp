@@ -426,9 +426,8 @@ void Decoder::rawLog(const QByteArray &bytes)
     QString error;
     const bool ok = TextFiles::append(folder_.file(QStringLiteral("Vorsarec.txt")),
                                       line.toLatin1() + TextFiles::LineEnd, &error);
-    if (!ok && !rawLogFailing_) {
+    if (!ok)
         qCWarning(lcLink) << "cannot write the raw receive log:" << error;
-        form_.statusLine.setText(QStringLiteral("Cannot write Vorsarec.txt: %1").arg(error));
-    }
-    rawLogFailing_ = !ok;
+    rawLogNotice_.note(ok, form_.statusLine,
+                       QStringLiteral("Cannot write Vorsarec.txt: %1").arg(error));
 }

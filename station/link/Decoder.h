@@ -2,6 +2,7 @@
 
 #include "RegisterMap.h"
 #include "TcpFramer.h"
+#include "common/FailureNotice.h"
 #include "common/LiveFields.h"
 #include "monitor/AlarmGate.h"
 
@@ -95,7 +96,7 @@ private:
     QList<QByteArray> clientQueue_, serverQueue_;
     bool handlingClient_ = false;
     bool handlingServer_ = false;
-    bool rawLogFailing_ = false;
+    FailureNotice rawLogNotice_;
     QTimer serialSettle_;
 
     std::array<std::vector<float>, Columns> history_;
