@@ -120,10 +120,11 @@ void onTerminationRequest(QObject *context, const std::function<void()> &finish)
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vorsa"));
-    QApplication::setApplicationVersion(QStringLiteral("1.22"));
-    CommandLine cl = parseCommandLine(QApplication::arguments());
+    // Read before the window system is touched, so --help and --version work without one.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    CommandLine cl = parseCommandLine(args);
     QTextStream out(stdout);
     if (cl.help) {
         out << Usage;
@@ -137,6 +138,9 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "vorsa: " << cl.error << "\n" << Usage;
         return 2;
     }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vorsa"));
+    QApplication::setApplicationVersion(QStringLiteral("1.22"));
     DemoDevice demo; // declared before the station, so it stops after the station has ended
     if (cl.demo && !startDemo(demo, cl))
         return 1;
