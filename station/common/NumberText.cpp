@@ -151,6 +151,20 @@ QString defaultText(double value, int significant, int plainExponentLimit)
            (exponent < 0 ? QLatin1Char('-') : QLatin1Char('+')) + exp;
 }
 
+// The scanned number as a double, without building a string: every field write reads one.
+double toDouble(const QString &text, int pos, int len)
+{
+    char buf[64];
+    if (len >= int(sizeof buf))
+        return qBound(-1.0e300, text.mid(pos, len).toDouble(), 1.0e300);
+    const int start = text[pos] == QLatin1Char('+') ? 1 : 0; // from_chars takes no plus sign
+    for (int i = start; i < len; ++i)
+        buf[i - start] = char(text[pos + i].unicode());
+    double v = 0;
+    const std::from_chars_result r = std::from_chars(buf, buf + len - start, v);
+    return r.ec == std::errc() && std::isfinite(v) ? v : 0;
+}
+
 } // namespace
 
 double leadingNumber(const QString &text)
@@ -161,8 +175,7 @@ double leadingNumber(const QString &text)
     const int len = scanNumber(text, pos);
     if (len == 0)
         return 0;
-    const double v = text.mid(pos, len).toDouble();
-    return std::isfinite(v) ? v : 0;
+    return toDouble(text, pos, len);
 }
 
 bool parseNumber(const QString &text, double *value)

@@ -37,6 +37,9 @@ void TestNumberText::leadingNumber_data()
     QTest::newRow("lone point") << "." << 0.0;
     QTest::newRow("sentinel") << "88888" << 88888.0;
     QTest::newRow("drive path") << "C:\\x" << 0.0;
+    QTest::newRow("overflowing exponent") << "1e400" << 0.0;
+    QTest::newRow("seventy digits") << QString(70, QLatin1Char('1')) << 1.1111111111111111e69;
+    QTest::newRow("plus and point") << "+.25 cm" << 0.25;
 }
 
 void TestNumberText::leadingNumber()
