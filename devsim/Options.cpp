@@ -125,6 +125,8 @@ const std::map<std::string, Handler> &valueOptions()
              return ok;
          }},
         {"--speed", [](const std::string &v, Options &o) { return parseSpeed(v, o.speed); }},
+        {"--latency",
+         [](const std::string &v, Options &o) { return intInto(v, 0, 10000, o.latencyMs); }},
         {"--fault", [](const std::string &v, Options &o) { return parseFault(v, o.fault); }},
     };
     return handlers;
@@ -195,6 +197,7 @@ std::string usage()
            "  --seed N              seed of the noise and the quake's waveforms, default 1\n"
            "  --repeat              restart the scenario when it ends\n"
            "  --speed X             run the device clock X times faster, default 1\n"
+           "  --latency MS          answer each request MS milliseconds after it came, default 0\n"
            "Tests:\n"
            "  --fault F             drop | stall | garbage | split | close-after=N\n"
            "  -v, --verbose         print every request on stderr\n"

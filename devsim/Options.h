@@ -35,6 +35,7 @@ struct Options {
     uint64_t seed = 1;
     bool repeat = false;
     double speed = 1;
+    int latencyMs = 0; // time the device takes to answer a request
     Fault fault;
     bool verbose = false;
     bool help = false;

@@ -253,7 +253,7 @@ void Server::receiveTcp(Connection &c)
         return;
     const Answer answer = answerPdu(device_, frame + mbapLength, size_t(rc - mbapLength));
     applyStream(c, answer.stream);
-    queue(c, tcpFrame(frame, answer.pdu));
+    queue(c, tcpFrame(frame, answer.pdu), answerDelay());
 }
 
 void Server::receiveRtu(Connection &c)
@@ -279,7 +279,7 @@ void Server::receiveRtu(Connection &c)
     const Answer answer = answerPdu(device_, frame + 1, size_t(rc - 1 - crcLength));
     applyStream(c, answer.stream);
     if (frame[0] != MODBUS_BROADCAST_ADDRESS)
-        queue(c, rtuFrame(frame[0], answer.pdu));
+        queue(c, rtuFrame(frame[0], answer.pdu), answerDelay());
 }
 
 void Server::applyStream(Connection &c, StreamCommand command)
@@ -302,17 +302,23 @@ void Server::applyStream(Connection &c, StreamCommand command)
     }
 }
 
-void Server::queue(Connection &c, Bytes bytes)
+SteadyClock::duration Server::answerDelay() const
 {
+    return std::chrono::milliseconds(options_.latencyMs);
+}
+
+void Server::queue(Connection &c, Bytes bytes, SteadyClock::duration delay)
+{
+    const SteadyClock::time_point notBefore = SteadyClock::now() + delay;
     if (options_.fault.kind == FaultKind::garbage)
         for (uint8_t &b : bytes)
             b = uint8_t(garbage_());
     if (options_.fault.kind == FaultKind::split && bytes.size() > 1) {
         const auto half = bytes.begin() + std::ptrdiff_t(bytes.size() / 2);
-        c.outbox.push_back({Bytes(bytes.begin(), half), 0, false, {}});
+        c.outbox.push_back({Bytes(bytes.begin(), half), 0, false, notBefore});
         c.outbox.push_back({Bytes(half, bytes.end()), 0, true, {}});
     } else {
-        c.outbox.push_back({std::move(bytes), 0, false, {}});
+        c.outbox.push_back({std::move(bytes), 0, false, notBefore});
     }
     flush(c, SteadyClock::now());
 }

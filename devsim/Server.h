@@ -63,7 +63,9 @@ private:
     void receiveTcp(Connection &c);
     void receiveRtu(Connection &c);
     void applyStream(Connection &c, StreamCommand command);
-    void queue(Connection &c, Bytes bytes);
+    // `delay`: the device's answering time; nothing leaves before it has passed.
+    void queue(Connection &c, Bytes bytes, SteadyClock::duration delay = {});
+    SteadyClock::duration answerDelay() const;
     void queueStream(Connection &c, SteadyClock::time_point now);
     void flush(Connection &c, SteadyClock::time_point now);
     bool closeIfSpent(Connection &c);

@@ -27,9 +27,12 @@ QString DemoDevice::locate(const QString &stationDir)
 
 bool DemoDevice::start(const QString &program, QString *error)
 {
+    // A real device takes a few milliseconds to answer; without that pause the back-to-back
+    // poll would run thousands of times a second on loopback.
     return start(program,
                  {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--scenario"),
-                  QStringLiteral("quake"), QStringLiteral("--repeat")},
+                  QStringLiteral("quake"), QStringLiteral("--repeat"), QStringLiteral("--latency"),
+                  QStringLiteral("10")},
                  error);
 }
 

@@ -208,6 +208,10 @@ void TestDevsimScenario::options_data()
                                  << true;
     QTest::newRow("inline value") << QStringList{"--speed=2.5"} << true << true;
     QTest::newRow("even parity") << QStringList{"--baud", "9600,E,8,1"} << true << true;
+    QTest::newRow("answering time") << QStringList{"--latency", "10"} << true << true;
+    QTest::newRow("negative answering time") << QStringList{"--latency", "-1"} << false << false;
+    QTest::newRow("answering time not a number")
+        << QStringList{"--latency", "soon"} << false << false;
     QTest::newRow("zero speed") << QStringList{"--speed", "0"} << false << false;
     QTest::newRow("speed not a number") << QStringList{"--speed", "fast"} << false << false;
     QTest::newRow("parity X") << QStringList{"--baud", "9600,X,8,1"} << false << false;

@@ -75,6 +75,7 @@ private slots:
     void dialsInAndRedialsWhenDropped();
     void endsCleanlyOnSigterm();
     void nonModbusBytesCloseTheConnection();
+    void answersAfterItsAnsweringTime();
 
 private:
     QTemporaryDir recordings_;
@@ -375,6 +376,21 @@ void TestDevsimTcp::nonModbusBytesCloseTheConnection()
     auto next = devsim.connect();
     QVERIFY(next);
     QCOMPARE(readRegisters(*next, 198, 1), QList<quint16>{2095});
+}
+
+void TestDevsimTcp::answersAfterItsAnsweringTime()
+{
+    // Only the lower bound is checked: an answer can be late on a busy machine, never early.
+    DevsimProcess devsim({"--latency", "150"});
+    QVERIFY(devsim.isReady());
+    auto socket = devsim.connect();
+    QVERIFY(socket);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    socket->write(tcpRequest(3, 99, 101));
+    const QByteArray answer = readExactly(*socket, 9 + 2 * 101);
+    QCOMPARE(answer.size(), 9 + 2 * 101);
+    QVERIFY2(elapsed.elapsed() >= 140, qPrintable(QString::number(elapsed.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestDevsimTcp)
