@@ -8,6 +8,7 @@ void RecordFolder::setPath(const QString &path)
     if (clean == path_)
         return;
     path_ = clean;
+    selected_ = -1;
     refresh();
     emit folderChanged();
 }
@@ -18,8 +19,9 @@ void RecordFolder::refresh()
     dir.setNameFilters({QStringLiteral("*.csv")});
     dir.setFilter(QDir::Files);
     dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    const QString kept = selectedFile();
     files_ = path_.isEmpty() ? QStringList() : dir.entryList();
-    selected_ = -1;
+    selected_ = kept.isEmpty() ? -1 : int(files_.indexOf(kept));
     emit listChanged();
 }
 

@@ -15,6 +15,7 @@ public:
     void setPath(const QString &path);
 
     QStringList files() const { return files_; }
+    // Re-reads the list; the selected file stays selected while it is still there.
     void refresh();
 
     int selectedIndex() const { return selected_; }

@@ -1,0 +1,151 @@
+#include "StationFixture.h"
+
+#include <QTest>
+
+class TestViews : public QObject
+{
+    Q_OBJECT
+private slots:
+    void pagesOnScreen_data();
+    void pagesOnScreen();
+    void moreTogglesAdvancedPanel();
+    void tabStripsShowOnePage_data();
+    void tabStripsShowOnePage();
+    void recordViewReloadsSelectedFile();
+};
+
+namespace
+{
+
+// The main pages and overlays, in a fixed order, and whether each is on screen.
+QString pagesShown(Form &form)
+{
+    const QList<QPair<const char *, Control *>> pages = {{"Realtime", &form.fraRealtime},
+                                                         {"Analyze", &form.fraAnalyze},
+                                                         {"HisTrend", &form.fraHisTrend},
+                                                         {"His", &form.fraHis},
+                                                         {"KRT54", &form.fraKRT54},
+                                                         {"Host", &form.fraHost},
+                                                         {"RT", &form.fraRT},
+                                                         {"Strip1", &form.Strip1Shown}};
+    QStringList shown;
+    for (const auto &page : pages)
+        if (page.second->isVisible())
+            shown << QLatin1String(page.first);
+    return shown.join(QLatin1Char(' '));
+}
+
+void act(Station &station, const QString &action)
+{
+    Views &views = station.views();
+    if (action == QLatin1String("RealTime"))
+        views.mnuRT_Click();
+    else if (action == QLatin1String("Displacement"))
+        views.mnuAnalyze_Click();
+    else if (action == QLatin1String("Record"))
+        views.mnuTrend_Click();
+    else if (action == QLatin1String("List"))
+        views.cmdHis_Click();
+    else if (action == QLatin1String("More"))
+        views.cmdmore_Click();
+    else if (action == QLatin1String("System-Host"))
+        station.mnuhost_Click();
+    else
+        QFAIL(qPrintable(QStringLiteral("unknown action ") + action));
+}
+
+} // namespace
+
+void TestViews::pagesOnScreen_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("start-up: host page over the real-time page")
+        << QStringList() << "Realtime Host Strip1";
+    QTest::newRow("real time") << QStringList{"RealTime"} << "Realtime Strip1";
+    QTest::newRow("displacement") << QStringList{"Displacement"} << "Realtime Analyze";
+    QTest::newRow("record") << QStringList{"Record"} << "Realtime HisTrend";
+    QTest::newRow("list keeps the displacement page")
+        << QStringList{"Displacement", "More", "List"} << "Realtime Analyze His";
+    QTest::newRow("system-host hides the others, chart back")
+        << QStringList{"Displacement", "More", "System-Host"} << "Realtime Host Strip1";
+    QTest::newRow("real time hides the advanced panel")
+        << QStringList{"RealTime", "More", "RealTime"} << "Realtime Strip1";
+}
+
+void TestViews::pagesOnScreen()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(QString, shown);
+    StationFixture f;
+    f.station->Form_Load(QString());
+    for (const QString &action : actions)
+        act(*f.station, action);
+    QCOMPARE(pagesShown(f.station->form()), shown);
+}
+
+void TestViews::moreTogglesAdvancedPanel()
+{
+    StationFixture f;
+    f.station->Form_Load(QString());
+    f.station->views().mnuRT_Click();
+    Form &form = f.station->form();
+    const bool before = form.fraRT.isVisible();
+    f.station->views().cmdmore_Click();
+    QCOMPARE(form.fraRT.isVisible(), !before);
+    f.station->views().cmdmore_Click();
+    QCOMPARE(form.fraRT.isVisible(), before);
+}
+
+void TestViews::tabStripsShowOnePage_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QList<bool>>("shown"); // first, second, third page after the click
+    QTest::newRow("first") << 1 << QList<bool>{true, false, false};
+    QTest::newRow("second") << 2 << QList<bool>{false, true, false};
+    QTest::newRow("third") << 3 << QList<bool>{false, false, true};
+    // Other indexes leave the pages as the second tab left them.
+    QTest::newRow("zero") << 0 << QList<bool>{false, true, false};
+    QTest::newRow("four") << 4 << QList<bool>{false, true, false};
+}
+
+void TestViews::tabStripsShowOnePage()
+{
+    QFETCH(int, tab);
+    QFETCH(QList<bool>, shown);
+    StationFixture f;
+    Form &form = f.station->form();
+    Views &views = f.station->views();
+    views.TabStrip1_Click(2);
+    views.TabStrip2_Click(2);
+    views.TabStrip1_Click(tab);
+    views.TabStrip2_Click(tab);
+    QCOMPARE((QList<bool>{form.fraconnect.isVisible(), form.frarecord.isVisible(),
+                          form.fraVoice.isVisible()}),
+             shown);
+    QCOMPARE((QList<bool>{form.frageneral.isVisible(), form.fraconnects.isVisible(),
+                          form.frasystem.isVisible()}),
+             shown);
+}
+
+// "&Record" re-reads the folder and loads the selected file; the operator's choice survives
+// the re-read.
+void TestViews::recordViewReloadsSelectedFile()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("RecCSV/a.csv"), QByteArray());
+    f.writeFile(QStringLiteral("RecCSV/c.csv"), QByteArray());
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    form.Dir1.select(0);
+    f.writeFile(QStringLiteral("RecCSV/b.csv"), QByteArray());
+    f.strip2.operations.clear();
+    f.station->views().mnuTrend_Click();
+    QCOMPARE(form.Dir1.files(), QStringList({"a.csv", "b.csv", "c.csv"}));
+    QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("a.csv"));
+    QVERIFY2(f.strip2.operations.contains(QStringLiteral("clear")),
+             qPrintable(f.strip2.operations.join(QLatin1Char(' '))));
+}
+
+QTEST_GUILESS_MAIN(TestViews)
+#include "tst_views.moc"
