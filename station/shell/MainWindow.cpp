@@ -112,7 +112,8 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&RealTime"), &views, &Views::mnuRT_Click);
     bar->addAction(QStringLiteral("&Displacement"), &views, &Views::mnuAnalyze_Click);
     bar->addAction(QStringLiteral("&Record"), &views, &Views::mnuTrend_Click);
-    bar->addAction(QStringLiteral("&System-Vorsa"));
+    bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
+                   &DeviceSettings::mnukrt54_Click);
     QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::mnuhost_Click);
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host,

@@ -90,12 +90,13 @@ void applyLine(const QString &line, Form &form, QString *recPath)
     }
 }
 
-// Zero times fall back to the defaults; times beyond the ring are cut to fit it.
+// Zero or negative times fall back to the defaults; times beyond the ring are cut to fit it.
 void closeRecordTimes(Form &form)
 {
-    if (NumberText::leadingNumber(form.txtrecPrev.text()) == 0)
+    // A negative time is no more usable than 0, and falls back the same way.
+    if (NumberText::leadingNumber(form.txtrecPrev.text()) <= 0)
         form.txtrecPrev.setText(QStringLiteral("30"));
-    if (NumberText::leadingNumber(form.txtrecafter.text()) == 0)
+    if (NumberText::leadingNumber(form.txtrecafter.text()) <= 0)
         form.txtrecafter.setText(QStringLiteral("90"));
     const double pre = NumberText::leadingNumber(form.txtrecPrev.text());
     const double post = NumberText::leadingNumber(form.txtrecafter.text());

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,6 +18,8 @@ private slots:
     void exitAsksAndLogsOnYesOnly();
     void connectionPageMirrorsSettings();
     void realTimePageMirrorsLiveValues();
+    void menusShowTheirPages_data();
+    void menusShowTheirPages();
 };
 
 namespace
@@ -95,6 +98,44 @@ void TestMainWindow::realTimePageMirrorsLiveValues()
     QVERIFY(shown.contains(QStringLiteral("0.123")));
     QVERIFY(shown.contains(QStringLiteral("4")));
     w.window.grab().save(QDir::temp().filePath(QStringLiteral("vorsa-realtime.png")));
+}
+
+void TestMainWindow::menusShowTheirPages_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("page");
+    QTest::newRow("real time") << "&RealTime"
+                               << "fraRealtime";
+    QTest::newRow("displacement") << "&Displacement"
+                                  << "fraAnalyze";
+    QTest::newRow("record") << "&Record"
+                            << "fraHisTrend";
+    QTest::newRow("device") << "&System-Vorsa"
+                            << "fraKRT54";
+    QTest::newRow("host") << "&System-Host"
+                          << "fraHost";
+}
+
+void TestMainWindow::menusShowTheirPages()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, page);
+    Window w;
+    w.f.station->Form_Load(QString());
+    w.f.station->views().mnuRT_Click();
+    Form &form = w.f.station->form();
+    const QHash<QString, Control *> pages = {{"fraRealtime", &form.fraRealtime},
+                                             {"fraAnalyze", &form.fraAnalyze},
+                                             {"fraHisTrend", &form.fraHisTrend},
+                                             {"fraKRT54", &form.fraKRT54},
+                                             {"fraHost", &form.fraHost}};
+    QAction *action = nullptr;
+    for (QAction *a : w.window.menuBar()->actions())
+        if (a->text() == menu)
+            action = a;
+    QVERIFY2(action, qPrintable(menu));
+    action->trigger();
+    QVERIFY(pages.value(page)->isVisible());
 }
 
 QTEST_MAIN(TestMainWindow)
