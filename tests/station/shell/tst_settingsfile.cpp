@@ -148,6 +148,10 @@ void TestSettingsFile::recordTimes_data()
                                      << "10"
                                      << "240"
                                      << "0";
+    QTest::newRow("negative times") << "-5"
+                                    << "-1"
+                                    << "30"
+                                    << "90";
 }
 
 void TestSettingsFile::recordTimes()
