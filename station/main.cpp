@@ -131,7 +131,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (cl.version) {
-        out << "vorsa 1.22\n";
+        out << "vorsa " VORSA_VERSION "\n";
         return 0;
     }
     if (!cl.error.isEmpty()) {
@@ -140,7 +140,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorsa"));
-    QApplication::setApplicationVersion(QStringLiteral("1.22"));
+    QApplication::setApplicationVersion(QStringLiteral(VORSA_VERSION));
     DemoDevice demo; // declared before the station, so it stops after the station has ended
     if (cl.demo && !startDemo(demo, cl))
         return 1;

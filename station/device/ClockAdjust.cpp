@@ -3,6 +3,7 @@
 #include "DeviceCommands.h"
 #include "WritePlan.h"
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
 #include "link/DeviceLinks.h"
@@ -17,7 +18,6 @@
 namespace
 {
 
-constexpr int NtpStatusField = 201;
 const QString Name = QStringLiteral("Clock adjustment");
 
 // The device takes the second after the write, except that it has no second 60.
@@ -52,7 +52,7 @@ void ClockAdjust::timer_timeadj_Timer()
     if (commands_.isBusy())
         return;
     rtcTickCount = 0;
-    if (form_.txtReal.text(NtpStatusField) == QLatin1String("Yes"))
+    if (form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes"))
         return;
     adjust();
 }

@@ -3,6 +3,7 @@
 #include "DeviceCommands.h"
 #include "OptionWords.h"
 #include "WritePlan.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/Waiter.h"
@@ -24,8 +25,6 @@ constexpr CopyRun CopiesAfterOptions[] = {
     {212, 210, 2}, {231, 230, 1}, {236, 235, 1}, {238, 237, 1}, {249, 248, 1},
 };
 
-constexpr int OptionWordLive = 18;
-constexpr int NtpStatusField = 201;
 constexpr double PgaFactor = 16.7184; // gal to device counts
 constexpr double CmFactor = 1000;
 
@@ -57,8 +56,7 @@ constexpr SettingRow SettingRows[] = {
     {165, 166, 1, "b_0g [0.1mg]"},
     {166, 167, 1, "c_0g [0.1mg]"},
 };
-constexpr int DurationsRegister = 194, DurationsField = 195;
-constexpr int WatchDurationField = 212, WarningDurationField = 213;
+constexpr int DurationsRegister = 194;
 constexpr SettingRow FirmwareRows[] = {
     {198, 199, 1, "Firmware Version"},
     {199, 200, 1, "Serial No."},
@@ -96,7 +94,7 @@ DeviceSettings::DeviceSettings(Form &form, DeviceCommands &commands, Waiter &wai
 void DeviceSettings::mnukrt54_Click()
 {
     copyLiveToEdit();
-    const bool ntp = form_.txtReal.text(NtpStatusField) == QLatin1String("Yes");
+    const bool ntp = form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes");
     form_.cmdadj.setEnabled(!ntp);
     form_.cmdadj.setText(ntp ? QStringLiteral("NTP") : QStringLiteral("adjustment"));
     showPage();
@@ -111,8 +109,8 @@ void DeviceSettings::copyLiveToEdit()
     };
     for (const CopyRun &run : CopiesBeforeOptions)
         copy(run);
-    if (fields.text(OptionWordLive) != QLatin1String(LiveFields::NotYetRead))
-        OptionWords::decodeOptionWord(form_, fields.integer(OptionWordLive));
+    if (fields.text(Field::OptionWord) != QLatin1String(LiveFields::NotYetRead))
+        OptionWords::decodeOptionWord(form_, fields.integer(Field::OptionWord));
     for (const CopyRun &run : CopiesAfterOptions)
         copy(run);
 }
@@ -154,13 +152,15 @@ void DeviceSettings::writeSettings(bool systemExtras)
 void DeviceSettings::prepareEditFields()
 {
     LiveFields &fields = form_.txtReal;
-    fields.setText(118, QString::number(OptionWords::composeOptionWord(form_)));
-    fields.setText(163, QString::number(OptionWords::composeTriggerWord(form_)));
-    fields.setText(161, form_.cboPga.text());
-    fields.setText(121, form_.cboPga1.text());
-    fields.setText(DurationsField,
-                   NumberText::doubleText(OptionWords::packBytes(
-                       fields.value(WatchDurationField), fields.value(WarningDurationField))));
+    fields.setText(Field::OptionWord + Field::EditCopyOffset,
+                   QString::number(OptionWords::composeOptionWord(form_)));
+    fields.setText(Field::TriggerMode + Field::EditCopyOffset,
+                   QString::number(OptionWords::composeTriggerWord(form_)));
+    fields.setText(Field::PgaWarningThreshold + Field::EditCopyOffset, form_.cboPga.text());
+    fields.setText(Field::PgaWatchThreshold + Field::EditCopyOffset, form_.cboPga1.text());
+    fields.setText(Field::AlarmDurationsEdit, NumberText::doubleText(OptionWords::packBytes(
+                                                  fields.value(Field::WatchDurationEdit),
+                                                  fields.value(Field::WarningDurationEdit))));
     const double port = fields.value(ModbusPortRow.field);
     if (port < 1 || port > 2)
         fields.setText(ModbusPortRow.field, QStringLiteral("2"));
@@ -173,9 +173,9 @@ WritePlan DeviceSettings::settingsPlan(bool systemExtras)
     for (const SettingRow &row : SettingRows)
         addRow(plan, fields, row);
     // Each duration takes one byte of the register; checked apart so that neither spills.
-    const auto watch =
-        plan.fieldValue(fields, WatchDurationField, 1, QStringLiteral("Duration (watch)"), 0, 255);
-    const auto warning = plan.fieldValue(fields, WarningDurationField, 1,
+    const auto watch = plan.fieldValue(fields, Field::WatchDurationEdit, 1,
+                                       QStringLiteral("Duration (watch)"), 0, 255);
+    const auto warning = plan.fieldValue(fields, Field::WarningDurationEdit, 1,
                                          QStringLiteral("Duration (warning)"), 0, 255);
     if (watch && warning)
         plan.write(DurationsRegister, OptionWords::packBytes(*watch, *warning));

@@ -1,6 +1,7 @@
 #include "RecordFileLoader.h"
 
 #include "LineReader.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
 #include "shell/Form.h"
@@ -11,10 +12,6 @@
 namespace
 {
 
-constexpr int StationCodeField = 227;
-constexpr int DateField = 208;
-constexpr int TimeField = 209;
-constexpr int PeakFields[] = {232, 233, 234};
 constexpr int EventExtent = 12000;
 constexpr int OtherExtent = 30000;
 constexpr int AmplitudeLabelLength = 17; // "#AmplitudeMAX. a:"
@@ -85,7 +82,7 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
                                                           const QString &firstLine)
 {
     if (firstLine.contains(QLatin1Char(':')))
-        form_.txtReal.setText(StationCodeField, afterColon(firstLine));
+        form_.txtReal.setText(Field::HistoryStationCode, afterColon(firstLine));
     QString line;
     reader.next(&line);
     if (reader.next(&line)) {
@@ -98,8 +95,8 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
     chart_.clear();
     for (int skipped = 0; skipped < 3; ++skipped)
         reader.next(&line);
-    for (int field : PeakFields)
-        readAmplitudeLine(reader, field);
+    for (int axis = 0; axis < 3; ++axis)
+        readAmplitudeLine(reader, Field::FirstHistoryPeak + axis);
     if (!readIntensity(reader))
         return finish(EventExtent, Outcome::Loaded);
     int rows = 0;
@@ -147,8 +144,8 @@ bool RecordFileLoader::setEventDateTime(const QString &text)
     const QDateTime when = NumberText::parseGeneralDateTime(text);
     if (!when.isValid())
         return false;
-    form_.txtReal.setText(DateField, when.toString(QStringLiteral("yyyy/MM/dd")));
-    form_.txtReal.setText(TimeField, when.toString(QStringLiteral("HH:mm:ss")));
+    form_.txtReal.setText(Field::HistoryEventDate, when.toString(QStringLiteral("yyyy/MM/dd")));
+    form_.txtReal.setText(Field::HistoryEventTime, when.toString(QStringLiteral("HH:mm:ss")));
     return true;
 }
 

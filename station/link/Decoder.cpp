@@ -1,17 +1,15 @@
 #include "Decoder.h"
 
 #include "DeviceLinks.h"
+#include "LinkLog.h"
 #include "ModbusFrames.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
 #include "monitor/ChartFeed.h"
 #include "records/EventLog.h"
 #include "shell/Form.h"
-
-#include <QLoggingCategory>
-
-Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
 using RegisterMap::Rule;
 using RegisterMap::TextForm;
@@ -379,11 +377,13 @@ void Decoder::runSummaryStep()
 void Decoder::writeDerivedCopies()
 {
     LiveFields &fields = form_.txtReal;
-    for (const auto &[to, from] : {std::pair{205, 5}, {206, 6}, {207, 7}, {108, 8}, {109, 9}})
-        fields.setText(to, fields.text(from));
-    const int durations = int(fields.integer(95));
-    fields.setText(210, texts_.text(TextForm::Plain, durations / 256));
-    fields.setText(211, texts_.text(TextForm::Plain, durations % 256));
+    for (int axis = 0; axis < 3; ++axis)
+        fields.setText(Field::AxisOffsetCopyA + axis, fields.text(Field::AxisOffsetA + axis));
+    for (int from : {Field::VectorMax, Field::VectorNow})
+        fields.setText(from + Field::EditCopyOffset, fields.text(from));
+    const int durations = int(fields.integer(Field::AlarmDurations));
+    fields.setText(Field::WatchDuration, texts_.text(TextForm::Plain, durations / 256));
+    fields.setText(Field::WarningDuration, texts_.text(TextForm::Plain, durations % 256));
 }
 
 // Each address word carries two octets.
@@ -396,23 +396,25 @@ void Decoder::writeDerivedAddresses(bool withCompanion)
         fields.setText(to + 1, texts_.text(TextForm::Plain, w % 256));
     };
     for (int k = 0; k < 4; ++k)
-        split(215 + 2 * k, 76 + k);
+        split(Field::FirstServerOctet + 2 * k, Field::FirstServerAddress + k);
     if (withCompanion) {
-        split(240, 101);
-        split(242, 102);
+        for (int k = 0; k < 2; ++k)
+            split(Field::FirstCompanionOctet + 2 * k, Field::FirstCompanionAddress + k);
     }
 }
 
 void Decoder::writeEventLabel()
 {
     const LiveFields &f = form_.txtReal;
-    const QStringList sources{f.text(41), f.text(42), f.text(43), f.text(44), f.text(45)};
+    QStringList sources;
+    for (int k = 0; k < 5; ++k)
+        sources << f.text(Field::EventYear + k);
     if (sources == eventLabelSources_)
         return;
     eventLabelSources_ = sources;
-    form_.lblevt.setText(f.text(41) + QLatin1Char('/') + twoDigits(f.text(42)) + QLatin1Char('/') +
-                         twoDigits(f.text(43)) + QLatin1Char(' ') + twoDigits(f.text(44)) +
-                         QLatin1Char(':') + twoDigits(f.text(45)));
+    form_.lblevt.setText(sources[0] + QLatin1Char('/') + twoDigits(sources[1]) + QLatin1Char('/') +
+                         twoDigits(sources[2]) + QLatin1Char(' ') + twoDigits(sources[3]) +
+                         QLatin1Char(':') + twoDigits(sources[4]));
 }
 
 // One line per read on the client link, as it arrived: the count, then every byte in hex.

@@ -4,6 +4,7 @@
 #include "LinkLog.h"
 #include "Poller.h"
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/SerialPortName.h"
 #include "records/EventLog.h"
@@ -16,7 +17,6 @@ namespace
 {
 
 constexpr int LiveRegisterFields = 101;
-constexpr int FirmwareField = 99;
 
 } // namespace
 
@@ -143,7 +143,7 @@ void LinkManager::showEngineeringControls()
 
 void LinkManager::resetLiveView()
 {
-    form_.txtReal.setText(FirmwareField, QStringLiteral("0"));
+    form_.txtReal.setText(Field::FirmwareVersion, QStringLiteral("0"));
     form_.Label21.setVisible(false);
     form_.Label22.setVisible(false);
     for (int i = 235; i <= 238; ++i)

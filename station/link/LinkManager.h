@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Colours.h"
+
 #include <QColor>
 #include <QObject>
 #include <optional>
@@ -27,7 +29,7 @@ public:
     static constexpr int ClientRateShown = 100;
 
     // The window's background while the link is silent, and otherwise (the window's own).
-    static QColor silentColor() { return QColor(255, 0, 0); }
+    static QColor silentColor() { return Colours::Red; }
     static QColor liveColor() { return QColor(); }
 
     LinkManager(Form &form, DeviceLinks &links, Poller &poller, Views &views, EventLog &log,

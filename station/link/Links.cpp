@@ -2,6 +2,7 @@
 
 #include "LinkLog.h"
 #include "SerialSettings.h"
+#include "common/Colours.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
 #include "shell/Form.h"
@@ -160,7 +161,7 @@ void Links::onSerialError(QSerialPort::SerialPortError error)
         return;
     const QString reason = serial_.errorString();
     serial_.close();
-    form_.formBackColor.setBackColor(QColor(255, 0, 0));
+    form_.formBackColor.setBackColor(Colours::Red);
     report(QStringLiteral("Serial port %1 lost: %2; reopening every second")
                .arg(serial_.portName(), reason));
     serialRetry_.start();

@@ -3,6 +3,7 @@
 #include "DeviceLinks.h"
 #include "ModbusFrames.h"
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "shell/Form.h"
 
 #include <QScopedValueRollback>
@@ -12,9 +13,6 @@ namespace
 
 constexpr int ServerIdleLimit = 3;
 constexpr int StreamQuietTicks = 3;
-constexpr int ServerInformationField = 98;
-constexpr int PcDateField = 203;
-constexpr int PcTimeField = 204;
 
 QByteArray streamRequest(quint8 unit, bool start)
 {
@@ -107,16 +105,16 @@ bool Poller::pollServer()
 void Poller::showClock()
 {
     const QDateTime now = clock_.now();
-    form_.txtReal.setText(PcDateField, now.toString(QStringLiteral("yyyy/MM/dd")));
-    form_.txtReal.setText(PcTimeField, now.toString(QStringLiteral("HH:mm:ss")));
+    form_.txtReal.setText(Field::PcDate, now.toString(QStringLiteral("yyyy/MM/dd")));
+    form_.txtReal.setText(Field::PcTime, now.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void Poller::showServerInformation()
 {
     // Until the device has answered, the field holds the not-yet-read mark, not a forecast.
     const bool unread =
-        form_.txtReal.text(ServerInformationField) == QLatin1String(LiveFields::NotYetRead);
-    const qint64 w = unread ? 0 : form_.txtReal.integer(ServerInformationField);
+        form_.txtReal.text(Field::ServerInformation) == QLatin1String(LiveFields::NotYetRead);
+    const qint64 w = unread ? 0 : form_.txtReal.integer(Field::ServerInformation);
     form_.Frame10.setVisible(w != 0);
     if (w == 0)
         return;

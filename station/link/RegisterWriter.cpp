@@ -6,8 +6,6 @@
 #include "common/Waiter.h"
 #include "shell/Form.h"
 
-Q_LOGGING_CATEGORY(lcLink, "vorsa.link")
-
 RegisterWriter::RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter)
     : form_(form), links_(links), waiter_(waiter)
 {

@@ -1,6 +1,7 @@
 #include "AlarmDisplay.h"
 
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "records/EventLog.h"
 #include "shell/Form.h"
@@ -24,19 +25,17 @@ struct AlarmKind {
 namespace
 {
 
-constexpr int Intensity = 10;
-constexpr int OptionWord = 18;
-constexpr int DigitalIo = 19;
-constexpr int PgaAxis = 35;
-
 const AlarmKind Kinds[] = {
-    {59, 97, 60, 0, &Form::dispTriggerActive, &Form::dispWatchShown, &Form::dispWarningShown,
+    {Field::Displacement, Field::DisplacementWatchThreshold, Field::DisplacementWarningThreshold, 0,
+     &Form::dispTriggerActive, &Form::dispWatchShown, &Form::dispWarningShown,
      &Form::peakDisplacement, "Displacement Watch ", "Displacement Warning ", false,
      AlarmKind::Passed::Below80Percent},
-    {37, 64, 62, 1, &Form::pdTriggerActive, &Form::pdWatchShown, &Form::pdWarningShown,
-     &Form::peakPd, "P Watch Pd ", "P Warning Pd ", false, AlarmKind::Passed::AtZero},
-    {96, 21, 61, 2, &Form::pgaTriggerActive, &Form::pgaWatchShown, &Form::pgaWarningShown,
-     &Form::peakPga, "PGA Watch ", "PGA Warning ", true, AlarmKind::Passed::BelowPeak},
+    {Field::Pd, Field::PdWatchThreshold, Field::PdWarningThreshold, 1, &Form::pdTriggerActive,
+     &Form::pdWatchShown, &Form::pdWarningShown, &Form::peakPd, "P Watch Pd ", "P Warning Pd ",
+     false, AlarmKind::Passed::AtZero},
+    {Field::Pga, Field::PgaWatchThreshold, Field::PgaWarningThreshold, 2, &Form::pgaTriggerActive,
+     &Form::pgaWatchShown, &Form::pgaWarningShown, &Form::peakPga, "PGA Watch ", "PGA Warning ",
+     true, AlarmKind::Passed::BelowPeak},
 };
 
 const char *const AxisUnits[] = {"gal", "gal a-axis", "gal b-axis", "gal c-axis"};
@@ -123,7 +122,7 @@ std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmKind &kind) const
 {
     if (!kind.unitByAxis)
         return QLatin1String(" cm");
-    const double axis = form_.txtReal.value(PgaAxis);
+    const double axis = form_.txtReal.value(Field::PgaTriggerAxis);
     for (int k = 0; k < 4; ++k) {
         if (axis == k)
             return QLatin1String(AxisUnits[k]);
@@ -147,9 +146,9 @@ void AlarmDisplay::logCaption()
 
 void AlarmDisplay::UpdateIntensityDisplay()
 {
-    form_.lblIntensity.setText(form_.txtReal.text(Intensity));
-    form_.lblMode.setText(form_.txtReal.bit(OptionWord, 0) ? QStringLiteral("GB/T mode")
-                                                           : QStringLiteral("TW mode"));
+    form_.lblIntensity.setText(form_.txtReal.text(Field::Intensity));
+    form_.lblMode.setText(form_.txtReal.bit(Field::OptionWord, 0) ? QStringLiteral("GB/T mode")
+                                                                  : QStringLiteral("TW mode"));
     updateLamps();
 }
 
@@ -157,6 +156,6 @@ void AlarmDisplay::updateLamps()
 {
     for (int k = 0; k < 16; ++k) {
         const QColor on = k < 8 ? OutputOn : InputOn;
-        form_.DIO[k].setBackColor(form_.txtReal.bit(DigitalIo, k) ? on : LampOff);
+        form_.DIO[k].setBackColor(form_.txtReal.bit(Field::DigitalIo, k) ? on : LampOff);
     }
 }

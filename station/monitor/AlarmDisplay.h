@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AlarmGate.h"
+#include "common/Colours.h"
 
 #include <QColor>
 #include <QLatin1String>
@@ -16,10 +17,9 @@ struct AlarmKind;
 class AlarmDisplay
 {
 public:
-    static inline const QColor OutputOn{255, 0, 0};
-    static inline const QColor InputOn{0, 255, 0};
-    // A lamp that is off: the neutral grey of an active window border.
-    static inline const QColor LampOff{180, 180, 180};
+    static inline const QColor OutputOn = Colours::Red;
+    static inline const QColor InputOn = Colours::Green;
+    static inline const QColor LampOff = Colours::LampOff;
 
     AlarmDisplay(Form &form, EventLog &log, const Clock &clock);
 

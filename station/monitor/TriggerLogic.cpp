@@ -1,6 +1,8 @@
 #include "TriggerLogic.h"
 
 #include "common/Clock.h"
+#include "common/Colours.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
 #include "records/EventLog.h"
@@ -8,23 +10,6 @@
 
 namespace
 {
-
-enum Field {
-    DeviceStatus = 0,
-    EventFlags = 11,
-    PgaWatchThreshold = 21,
-    Pd = 37,
-    PWaveFlag = 39,
-    Displacement = 59,
-    PgaWarningThreshold = 61,
-    TriggerMode = 63,
-    Pga = 96,
-    FirmwareVersion = 99,
-};
-
-const QColor EventRed(255, 0, 0);
-const QColor IdleGrey(192, 192, 192);
-const QColor IdleGreen(0, 255, 0);
 
 // Enabling a running timer must not restart its interval: the flags change on many
 // responses while an event runs, and the voice would otherwise never come due.
@@ -45,25 +30,25 @@ TriggerLogic::TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripC
 void TriggerLogic::txtReal_Change(int i)
 {
     switch (i) {
-    case EventFlags:
+    case Field::EventFlags:
         eventFlagsChanged();
         break;
-    case PWaveFlag:
+    case Field::PWaveFlag:
         pWaveFlagChanged();
         break;
-    case DeviceStatus:
+    case Field::DeviceStatus:
         deviceStatusChanged();
         break;
-    case TriggerMode:
+    case Field::TriggerMode:
         triggerModeChanged();
         break;
-    case PgaWarningThreshold:
-        thresholdChanged(PgaWarningThreshold, form_.cboPga);
+    case Field::PgaWarningThreshold:
+        thresholdChanged(Field::PgaWarningThreshold, form_.cboPga);
         break;
-    case PgaWatchThreshold:
-        thresholdChanged(PgaWatchThreshold, form_.cboPga1);
+    case Field::PgaWatchThreshold:
+        thresholdChanged(Field::PgaWatchThreshold, form_.cboPga1);
         break;
-    case FirmwareVersion:
+    case Field::FirmwareVersion:
         firmwareVersionChanged();
         break;
     default:
@@ -88,11 +73,11 @@ void TriggerLogic::logEndCaption(const QString &caption)
 void TriggerLogic::eventFlagsChanged()
 {
     const LiveFields &f = form_.txtReal;
-    displacementTrigger(f.bit(EventFlags, 0));
-    pdTrigger(f.bit(EventFlags, 1));
-    pgaTrigger(f.bit(EventFlags, 2));
-    staLtaTrigger(f.bit(EventFlags, 3));
-    if (f.value(EventFlags) != 0)
+    displacementTrigger(f.bit(Field::EventFlags, 0));
+    pdTrigger(f.bit(Field::EventFlags, 1));
+    pgaTrigger(f.bit(Field::EventFlags, 2));
+    staLtaTrigger(f.bit(Field::EventFlags, 3));
+    if (f.value(Field::EventFlags) != 0)
         eventRunning();
     else
         eventOver();
@@ -101,7 +86,7 @@ void TriggerLogic::eventFlagsChanged()
 void TriggerLogic::displacementTrigger(bool set)
 {
     if (set) {
-        form_.peakDisplacement = float(form_.txtReal.value(Displacement));
+        form_.peakDisplacement = float(form_.txtReal.value(Field::Displacement));
         form_.dispTriggerActive = true;
         form_.lblEvent[0].setVisible(true);
         logLine(QStringLiteral("Displacement trig"));
@@ -120,7 +105,7 @@ void TriggerLogic::pdTrigger(bool set)
         form_.lblEvent[1].setVisible(true);
         if (!form_.pdTriggerActive)
             logLine(QStringLiteral("Pd trig"));
-        form_.peakPd = float(form_.txtReal.value(Pd));
+        form_.peakPd = float(form_.txtReal.value(Field::Pd));
         form_.pWaveAlarmActive = true;
         form_.pdTriggerActive = true;
     } else if (form_.pdTriggerActive) {
@@ -139,7 +124,7 @@ void TriggerLogic::pgaTrigger(bool set)
         form_.lblEvent[2].setVisible(true);
         if (!form_.pgaTriggerActive)
             logLine(QStringLiteral("Pga trig"));
-        form_.peakPga = float(form_.txtReal.value(Pga));
+        form_.peakPga = float(form_.txtReal.value(Field::Pga));
         form_.pWaveAlarmActive = true;
         form_.pgaTriggerActive = true;
     } else if (form_.pgaTriggerActive) {
@@ -171,7 +156,7 @@ void TriggerLogic::eventRunning()
         enable(form_.TmrRec);
         form_.lblRec.setVisible(true);
     }
-    form_.lblIntensity.setBackColor(EventRed);
+    form_.lblIntensity.setBackColor(Colours::Red);
 }
 
 void TriggerLogic::eventOver()
@@ -181,8 +166,8 @@ void TriggerLogic::eventOver()
     if (!form_.eventInProgress())
         return;
     form_.Timer1.stop();
-    form_.lblIntensity.setBackColor(IdleGrey);
-    form_.lblIntensity.setForeColor(IdleGreen);
+    form_.lblIntensity.setBackColor(Colours::IdleGrey);
+    form_.lblIntensity.setForeColor(Colours::Green);
     form_.lblAlarm.setVisible(false);
     form_.Voice_timer.stop();
     form_.lastVoiceLevel = 0;
@@ -194,7 +179,7 @@ void TriggerLogic::eventOver()
 void TriggerLogic::pWaveFlagChanged()
 {
     const LiveFields &f = form_.txtReal;
-    if (f.bit(PWaveFlag, 5) && !f.bit(PWaveFlag, 6)) {
+    if (f.bit(Field::PWaveFlag, 5) && !f.bit(Field::PWaveFlag, 6)) {
         if (form_.pdWatchShown || form_.pgaWatchShown || form_.pdWarningShown ||
             form_.pgaWarningShown)
             return;
@@ -206,7 +191,7 @@ void TriggerLogic::pWaveFlagChanged()
         strip3_.markCurrentSample();
         logLine(form_.lblAlarm.text());
     }
-    if (f.value(PWaveFlag) == 0 && !form_.pWaveAlarmActive && !form_.pgaTriggerActive) {
+    if (f.value(Field::PWaveFlag) == 0 && !form_.pWaveAlarmActive && !form_.pgaTriggerActive) {
         form_.lblAlarm.setVisible(false);
         form_.peakPga = 0;
     }
@@ -221,7 +206,7 @@ void TriggerLogic::deviceStatusChanged()
         int field;
     } Indicators[] = {{0, 201}, {1, 202}, {2, 214}, {4, 239}};
     for (const auto &indicator : Indicators) {
-        const bool on = form_.txtReal.bit(DeviceStatus, indicator.bit);
+        const bool on = form_.txtReal.bit(Field::DeviceStatus, indicator.bit);
         form_.txtReal.setText(indicator.field, on ? QStringLiteral("Yes") : QStringLiteral("NO"));
     }
 }
@@ -231,8 +216,8 @@ void TriggerLogic::deviceStatusChanged()
 void TriggerLogic::triggerModeChanged()
 {
     for (int k = 0; k < 4; ++k)
-        form_.chktrig[k].setChecked(form_.txtReal.bit(TriggerMode, k));
-    const bool filter20Hz = form_.txtReal.bit(TriggerMode, 7);
+        form_.chktrig[k].setChecked(form_.txtReal.bit(Field::TriggerMode, k));
+    const bool filter20Hz = form_.txtReal.bit(Field::TriggerMode, 7);
     form_.optLPF[0].setChecked(!filter20Hz);
     form_.optLPF[1].setChecked(filter20Hz);
 }
@@ -252,7 +237,7 @@ void TriggerLogic::setPollLength(int registers)
 
 void TriggerLogic::firmwareVersionChanged()
 {
-    const double v = form_.txtReal.value(FirmwareVersion);
+    const double v = form_.txtReal.value(Field::FirmwareVersion);
     if (v > 2080)
         form_.chkMMI.setEnabled(true);
     if (v > 2101)

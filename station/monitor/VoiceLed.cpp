@@ -3,6 +3,7 @@
 #include "LedPort.h"
 
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/SerialPortName.h"
@@ -14,8 +15,6 @@
 namespace
 {
 
-constexpr int IntensityField = 10;
-constexpr int VectorMaxField = 8;
 constexpr int VoiceCount = 13;
 constexpr int ValueWidth = 5;
 constexpr int SignAnswerWaitMs = 100;
@@ -119,12 +118,12 @@ void VoiceLed::Voice_timer_Timer()
 {
     if (!form_.eventInProgress())
         return;
-    const QString intensity = form_.txtReal.text(IntensityField);
+    const QString intensity = form_.txtReal.text(Field::Intensity);
     if (const auto level = intensityOf(intensity))
         playVoice(*level);
     if (form_.ledComPort == 0)
         return;
-    const QString value = NumberText::fixed(form_.txtReal.value(VectorMaxField), 1);
+    const QString value = NumberText::fixed(form_.txtReal.value(Field::VectorMax), 1);
     ShowOnLed(intensity, NumberText::rightAligned(value, ValueWidth));
 }
 
@@ -132,7 +131,7 @@ void VoiceLed::pollVoiceStep()
 {
     if (!form_.eventInProgress())
         return;
-    const auto level = intensityOf(form_.txtReal.text(IntensityField));
+    const auto level = intensityOf(form_.txtReal.text(Field::Intensity));
     if (!level || *level == form_.lastVoiceLevel)
         return;
     form_.lastVoiceLevel = *level;

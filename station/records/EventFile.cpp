@@ -3,6 +3,7 @@
 #include "EventLog.h"
 #include "RecordsLogging.h"
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
@@ -14,10 +15,8 @@
 namespace
 {
 
-constexpr int StationCodeField = 100;
-constexpr int IntensityField = 10;
-constexpr int SamplesPerSecond = 100;
-constexpr double RingSeconds = double(SampleRing::Rows) / SamplesPerSecond;
+constexpr int SamplesPerSecond = SampleRing::SamplesPerSecond;
+constexpr double RingSeconds = SampleRing::Seconds;
 constexpr int ColumnWidth = 10;
 constexpr int RowBytes = 6 * (ColumnWidth + 1) + 1;
 
@@ -129,7 +128,7 @@ QString EventFile::fileNamePart(const QString &stationCode)
 
 QString EventFile::fileName() const
 {
-    return timeStamp() + QLatin1Char('_') + fileNamePart(form_.txtReal.text(StationCodeField)) +
+    return timeStamp() + QLatin1Char('_') + fileNamePart(form_.txtReal.text(Field::StationCode)) +
            QStringLiteral(".CSV");
 }
 
@@ -147,7 +146,7 @@ QByteArray EventFile::compose(const Window &window) const
         }
     }
 
-    const QString code = form_.txtReal.text(StationCodeField);
+    const QString code = form_.txtReal.text(Field::StationCode);
     QByteArray out;
     out.reserve(1024 + window.rows * RowBytes);
     appendLine(out, QStringLiteral("#StationCode:") + code);
@@ -160,7 +159,7 @@ QByteArray EventFile::compose(const Window &window) const
     appendLine(out, QStringLiteral("#AmplitudeUnit:  gal. DCoffset(corr)"));
     for (int axis = 0; axis < 3; ++axis)
         appendLine(out, amplitudeLine(char('a' + axis), ext.max[axis], ext.min[axis]));
-    appendLine(out, QStringLiteral("#Intensity: ") + form_.txtReal.text(IntensityField));
+    appendLine(out, QStringLiteral("#Intensity: ") + form_.txtReal.text(Field::Intensity));
     appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
     appendLine(out, QStringLiteral("#Data: 4F10.3 "));
     for (int k = 0, r = window.firstRow; k < window.rows; ++k, r = SampleRing::next(r))

@@ -1,6 +1,7 @@
 #include "EventLog.h"
 
 #include "common/Clock.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
@@ -14,8 +15,6 @@ Q_LOGGING_CATEGORY(lcRecords, "vorsa.records")
 
 namespace
 {
-
-constexpr int StationCodeField = 100;
 
 QString padded(const LiveFields &fields, int field, int decimals, int width)
 {
@@ -40,7 +39,7 @@ void EventLog::AppendEventLog(const QString &message)
 {
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
-    const QString line = message + QLatin1Char('_') + form_.txtReal.text(StationCodeField);
+    const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
     QString error;
     const bool ok = TextFiles::append(QDir(dir).filePath(monthFileName()),
                                       line.toUtf8() + TextFiles::LineEnd, &error);
@@ -51,14 +50,16 @@ QString EventLog::summaryLine() const
 {
     const LiveFields &f = form_.txtReal;
     return form_.eventStartTime.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(',') +
-           f.text(StationCodeField) + QStringLiteral(", Max Intensity : ") +
-           NumberText::rightAligned(f.text(10), 2) +
-           QStringLiteral(", Tri-axial Compound Vector Max : ") + padded(f, 8, 1, 10) +
-           QStringLiteral(", a Axis Max : ") + padded(f, 29, 2, 10) + QStringLiteral(", b : ") +
-           padded(f, 30, 2, 10) + QStringLiteral(", c : ") + padded(f, 31, 2, 10) +
-           QStringLiteral(", Compound a Axis Max: ") + padded(f, 32, 2, 10) +
-           QStringLiteral(", b : ") + padded(f, 33, 2, 10) + QStringLiteral(", c : ") +
-           padded(f, 34, 2, 10);
+           f.text(Field::StationCode) + QStringLiteral(", Max Intensity : ") +
+           NumberText::rightAligned(f.text(Field::Intensity), 2) +
+           QStringLiteral(", Tri-axial Compound Vector Max : ") +
+           padded(f, Field::VectorMax, 1, 10) + QStringLiteral(", a Axis Max : ") +
+           padded(f, Field::FirstAxisPeak, 2, 10) + QStringLiteral(", b : ") +
+           padded(f, Field::FirstAxisPeak + 1, 2, 10) + QStringLiteral(", c : ") +
+           padded(f, Field::FirstAxisPeak + 2, 2, 10) + QStringLiteral(", Compound a Axis Max: ") +
+           padded(f, Field::FirstAxisPeak + 3, 2, 10) + QStringLiteral(", b : ") +
+           padded(f, Field::FirstAxisPeak + 4, 2, 10) + QStringLiteral(", c : ") +
+           padded(f, Field::FirstAxisPeak + 5, 2, 10);
 }
 
 QString EventLog::withLineOnTop(const QString &line, const QString &previous)
@@ -75,7 +76,7 @@ void EventLog::WriteEventSummary()
     noteWrite(ok, summaryNotice_, QStringLiteral("Vorsa.txt"), error);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
-                   QStringLiteral(" Max Intensity---") + form_.txtReal.text(10));
+                   QStringLiteral(" Max Intensity---") + form_.txtReal.text(Field::Intensity));
     form_.summaryPending = false;
 }
 

@@ -1,5 +1,7 @@
 #include "Form.h"
 
+#include "common/FieldNumbers.h"
+
 namespace
 {
 
@@ -16,8 +18,8 @@ Form::Form(QObject *parent) : QObject(parent)
     for (int i = 0; i < LiveFields::Count; ++i)
         txtReal.setText(i, QString::fromLatin1(LiveFields::NotYetRead));
     // Fields with a design text of their own.
-    txtReal.setText(208, QStringLiteral("2000/00/00"));
-    txtReal.setText(209, QStringLiteral("00:00:00"));
+    txtReal.setText(Field::HistoryEventDate, QStringLiteral("2000/00/00"));
+    txtReal.setText(Field::HistoryEventTime, QStringLiteral("00:00:00"));
     for (int i : {232, 233, 234})
         txtReal.setText(i, QStringLiteral("888.88"));
 

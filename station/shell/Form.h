@@ -12,7 +12,9 @@
 
 // `SampleRing`: the last 240 s of samples at 100 Hz (a, b, c in gal, Pd, displacement in cm).
 struct SampleRing {
-    static constexpr int Rows = 24000;
+    static constexpr int SamplesPerSecond = 100;
+    static constexpr int Seconds = 240;
+    static constexpr int Rows = Seconds * SamplesPerSecond;
     using Row = std::array<float, 5>;
 
     std::vector<Row> rows = std::vector<Row>(Rows, Row{});

@@ -5,6 +5,8 @@
 #include "common/TextFiles.h"
 
 #include <QFile>
+#include <functional>
+#include <vector>
 
 namespace SettingsFile
 {
@@ -12,7 +14,7 @@ namespace SettingsFile
 namespace
 {
 
-constexpr int RingSeconds = 240;
+constexpr int RingSeconds = SampleRing::Seconds;
 
 // The tolerant conversion: leading number, rounded half to even; values outside the
 // accepted range count as 0 so that a hand-edited file never stops the station.
@@ -34,59 +36,102 @@ bool checkState(int state)
     return state == 1;
 }
 
+QString checkText(const Control &box)
+{
+    return box.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// One line of the file: its key, how its value goes into the form and how it is written.
+struct Setting {
+    QString key;
+    std::function<void(Form &, const QString &value, QString *recPath)> read;
+    std::function<QString(const Form &)> write;
+};
+
+Setting textSetting(const char *key, Control Form::*control)
+{
+    return {
+        QLatin1String(key),
+        [control](Form &form, const QString &value, QString *) { (form.*control).setText(value); },
+        [control](const Form &form) { return (form.*control).text(); }};
+}
+
+Setting checkSetting(const char *key, Control Form::*box, int (*convert)(const QString &, int, int))
+{
+    return {QLatin1String(key),
+            [box, convert](Form &form, const QString &value, QString *) {
+                (form.*box).setChecked(checkState(convert(value, 0, 2)));
+            },
+            [box](const Form &form) { return checkText(form.*box); }};
+}
+
+Setting voiceSetting(int k)
+{
+    return {QStringLiteral("Voice%1").arg(k),
+            [k](Form &form, const QString &value, QString *) {
+                form.txtDegree[k].setText(value);
+                form.voiceCommands[k] = QStringLiteral("Play ") + value;
+            },
+            [k](const Form &form) { return form.txtDegree[k].text(); }};
+}
+
+// The 32 lines in the order the writer produces them.
+std::vector<Setting> makeSettings()
+{
+    std::vector<Setting> table;
+    table.push_back({QStringLiteral("engineer Mode"),
+                     [](Form &form, const QString &value, QString *) {
+                         form.userMode = tolerantInt(value, 0, 2);
+                     },
+                     [](const Form &form) { return QString::number(form.userMode); }});
+    table.push_back(textSetting("COM", &Form::txtCom));
+    table.push_back(textSetting("Baud", &Form::txtBaud));
+    table.push_back(textSetting("IP", &Form::txtIP));
+    table.push_back(textSetting("Port", &Form::txtPort));
+    table.push_back(textSetting("ID", &Form::mbus_id));
+    for (int k = 0; k < int(std::tuple_size_v<decltype(Form::txtDegree)>); ++k)
+        table.push_back(voiceSetting(k));
+    table.push_back(textSetting("Pre-alarm time", &Form::txtrecPrev));
+    table.push_back(textSetting("Post-alarm time", &Form::txtrecafter));
+    table.push_back(textSetting("Acc range", &Form::cboXYZ));
+    table.push_back(textSetting("Pd range", &Form::cboPd));
+    table.push_back(textSetting("X-axis range", &Form::cboXaxis));
+    table.push_back(textSetting("displacement range", &Form::cbodisp));
+    table.push_back({QStringLiteral("Rec Path"),
+                     [](Form &, const QString &value, QString *recPath) { *recPath = value; },
+                     [](const Form &form) { return form.Dir1.path(); }});
+    table.push_back(checkSetting("Auto Run", &Form::chkAuto, strictInt));
+    table.push_back({QStringLiteral("Manual Path"),
+                     [](Form &form, const QString &value, QString *) { form.manualFile = value; },
+                     [](const Form &form) { return form.manualFile; }});
+    table.push_back(checkSetting("Record mode", &Form::Check4, tolerantInt));
+    table.push_back(checkSetting("Clock adjusted", &Form::chkadj, tolerantInt));
+    table.push_back({QStringLiteral("LED COM"),
+                     [](Form &form, const QString &value, QString *) {
+                         form.ledComPort = tolerantInt(value, 0, 255);
+                     },
+                     [](const Form &form) { return QString::number(form.ledComPort); }});
+    table.push_back(checkSetting("Voice Enable", &Form::chkVoice, tolerantInt));
+    return table;
+}
+
+const std::vector<Setting> &settings()
+{
+    static const std::vector<Setting> table = makeSettings();
+    return table;
+}
+
 void applyLine(const QString &line, Form &form, QString *recPath)
 {
-    const int colon = line.indexOf(QLatin1Char(':'));
+    const int colon = int(line.indexOf(QLatin1Char(':')));
     if (colon <= 0)
         return;
     const QString key = line.left(colon);
-    const QString value = line.mid(colon + 1);
-
-    if (key == QLatin1String("engineer Mode")) {
-        form.userMode = tolerantInt(value, 0, 2);
-    } else if (key == QLatin1String("COM")) {
-        form.txtCom.setText(value);
-    } else if (key == QLatin1String("Baud")) {
-        form.txtBaud.setText(value);
-    } else if (key == QLatin1String("IP")) {
-        form.txtIP.setText(value);
-    } else if (key == QLatin1String("Port")) {
-        form.txtPort.setText(value);
-    } else if (key == QLatin1String("ID")) {
-        form.mbus_id.setText(value);
-    } else if (key.startsWith(QLatin1String("Voice")) && key != QLatin1String("Voice Enable")) {
-        bool ok = false;
-        const int k = key.mid(5).toInt(&ok);
-        if (ok && k >= 0 && k <= 12 && key.mid(5) == QString::number(k)) {
-            form.txtDegree[k].setText(value);
-            form.voiceCommands[k] = QStringLiteral("Play ") + value;
+    for (const Setting &setting : settings()) {
+        if (setting.key == key) {
+            setting.read(form, line.mid(colon + 1), recPath);
+            return;
         }
-    } else if (key == QLatin1String("Pre-alarm time")) {
-        form.txtrecPrev.setText(value);
-    } else if (key == QLatin1String("Post-alarm time")) {
-        form.txtrecafter.setText(value);
-    } else if (key == QLatin1String("Acc range")) {
-        form.cboXYZ.setText(value);
-    } else if (key == QLatin1String("Pd range")) {
-        form.cboPd.setText(value);
-    } else if (key == QLatin1String("X-axis range")) {
-        form.cboXaxis.setText(value);
-    } else if (key == QLatin1String("displacement range")) {
-        form.cbodisp.setText(value);
-    } else if (key == QLatin1String("Rec Path")) {
-        *recPath = value;
-    } else if (key == QLatin1String("Auto Run")) {
-        form.chkAuto.setChecked(checkState(strictInt(value, 0, 2)));
-    } else if (key == QLatin1String("Manual Path")) {
-        form.manualFile = value;
-    } else if (key == QLatin1String("Record mode")) {
-        form.Check4.setChecked(checkState(tolerantInt(value, 0, 2)));
-    } else if (key == QLatin1String("Clock adjusted")) {
-        form.chkadj.setChecked(checkState(tolerantInt(value, 0, 2)));
-    } else if (key == QLatin1String("LED COM")) {
-        form.ledComPort = tolerantInt(value, 0, 255);
-    } else if (key == QLatin1String("Voice Enable")) {
-        form.chkVoice.setChecked(checkState(tolerantInt(value, 0, 2)));
     }
 }
 
@@ -106,11 +151,6 @@ void closeRecordTimes(Form &form)
         form.txtrecPrev.setText(NumberText::doubleText(fittedPre));
     if (fittedPost != post)
         form.txtrecafter.setText(NumberText::doubleText(fittedPost));
-}
-
-QString checkText(const Control &box)
-{
-    return box.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 } // namespace
@@ -139,31 +179,10 @@ bool read(const QString &path, Form &form, QString *recPath)
 
 QByteArray compose(const Form &form)
 {
-    QStringList lines;
-    lines << QStringLiteral("engineer Mode:") + QString::number(form.userMode)
-          << QStringLiteral("COM:") + form.txtCom.text()
-          << QStringLiteral("Baud:") + form.txtBaud.text()
-          << QStringLiteral("IP:") + form.txtIP.text()
-          << QStringLiteral("Port:") + form.txtPort.text()
-          << QStringLiteral("ID:") + form.mbus_id.text();
-    for (int k = 0; k < 13; ++k)
-        lines << QStringLiteral("Voice%1:").arg(k) + form.txtDegree[k].text();
-    lines << QStringLiteral("Pre-alarm time:") + form.txtrecPrev.text()
-          << QStringLiteral("Post-alarm time:") + form.txtrecafter.text()
-          << QStringLiteral("Acc range:") + form.cboXYZ.text()
-          << QStringLiteral("Pd range:") + form.cboPd.text()
-          << QStringLiteral("X-axis range:") + form.cboXaxis.text()
-          << QStringLiteral("displacement range:") + form.cbodisp.text()
-          << QStringLiteral("Rec Path:") + form.Dir1.path()
-          << QStringLiteral("Auto Run:") + checkText(form.chkAuto)
-          << QStringLiteral("Manual Path:") + form.manualFile
-          << QStringLiteral("Record mode:") + checkText(form.Check4)
-          << QStringLiteral("Clock adjusted:") + checkText(form.chkadj)
-          << QStringLiteral("LED COM:") + QString::number(form.ledComPort)
-          << QStringLiteral("Voice Enable:") + checkText(form.chkVoice);
     QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += line.toUtf8() + TextFiles::LineEnd;
+    for (const Setting &setting : settings())
+        bytes +=
+            (setting.key + QLatin1Char(':') + setting.write(form)).toUtf8() + TextFiles::LineEnd;
     return bytes;
 }
 

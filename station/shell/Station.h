@@ -53,7 +53,8 @@ class Station : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr const char *TitlePrefix = "vORSA Early Warning System by Morvane Ver 1.22 - ";
+    static constexpr const char *TitlePrefix =
+        "vORSA Early Warning System by Morvane Ver " VORSA_VERSION " - ";
 
     explicit Station(const StationServices &services, QObject *parent = nullptr);
     ~Station() override;

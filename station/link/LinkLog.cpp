@@ -1,0 +1,3 @@
+#include "LinkLog.h"
+
+Q_LOGGING_CATEGORY(lcLink, "vorsa.link")
