@@ -23,10 +23,8 @@ constexpr int SampleBytes = 10;
 constexpr int StreamPacketType = 1;
 
 // Modbus TCP: MBAP header, function code, byte count, then the registers.
-constexpr int TcpByteCountAt = 8;
 constexpr int TcpDataAt = 9;
 // Modbus RTU: address, function code, byte count, registers, CRC.
-constexpr int RtuByteCountAt = 2;
 constexpr int RtuDataAt = 3;
 constexpr int RtuOverhead = 5;
 
@@ -112,9 +110,23 @@ void Decoder::clientBytesArrived(const QByteArray &bytes)
     handlingClient_ = false;
 }
 
+// Packets during a command and the answers to writes are dropped without a trace.
+bool Decoder::isDroppedUnseen(const QByteArray &packet) const
+{
+    return form_.commandInProgress || ModbusFrames::isTcpWriteAnswer(packet, form_.slaveAddress);
+}
+
+// A frame that failed the checks changes no field; the operator sees how many there were.
+void Decoder::rejectFrame()
+{
+    ++form_.rejectedFrames;
+    form_.lblRejected.setText(QString::number(form_.rejectedFrames));
+    qCDebug(lcLink) << "frame rejected; count" << form_.rejectedFrames;
+}
+
 void Decoder::handleClientPacket(const QByteArray &packet)
 {
-    if (form_.commandInProgress || packet.size() == TcpFramer::EchoLength)
+    if (isDroppedUnseen(packet))
         return;
     if (form_.recordMode)
         handleClientStream(packet);
@@ -125,12 +137,15 @@ void Decoder::handleClientPacket(const QByteArray &packet)
 void Decoder::handleClientStream(const QByteArray &packet)
 {
     if (packet.size() < StreamLength) {
+        rejectFrame();
         runTail(Path::Client, Outcome::Undecoded);
         return;
     }
     const int start = streamStart(packet);
-    if (!acceptedStream(packet, start))
+    if (!acceptedStream(packet, start)) {
+        rejectFrame();
         return;
+    }
     decodeStream(packet, start, Path::Client);
     form_.streamPollCount = 0;
     runTail(Path::Client, Outcome::StreamDecoded);
@@ -140,12 +155,12 @@ void Decoder::handleClientModbus(const QByteArray &packet)
 {
     if (!withdrawStreamRequest())
         return;
-    const bool valid = packet.size() == form_.pollByteCount + TcpDataAt &&
-                       byteAt(packet, TcpByteCountAt) == form_.pollByteCount;
-    if (valid) {
+    if (ModbusFrames::isTcpReadAnswer(packet, form_.slaveAddress, form_.pollByteCount)) {
         decodeRegisters(packet, TcpDataAt, false);
         feedPollSample(true);
         advanceChartPoint();
+    } else {
+        rejectFrame();
     }
     runTail(Path::Client, Outcome::ModbusAnswer);
 }
@@ -181,14 +196,17 @@ void Decoder::serverBytesArrived(const QByteArray &bytes)
 
 void Decoder::handleServerPacket(const QByteArray &packet)
 {
-    if (form_.commandInProgress || packet.size() == TcpFramer::EchoLength)
+    if (isDroppedUnseen(packet))
         return;
     if (packet.size() != StreamLength) {
+        rejectFrame();
         runTail(Path::Server, Outcome::Undecoded);
         return;
     }
-    if (!acceptedStream(packet, 0))
+    if (!acceptedStream(packet, 0)) {
+        rejectFrame();
         return;
+    }
     decodeStream(packet, 0, Path::Server);
     runTail(Path::Server, Outcome::StreamDecoded);
 }
@@ -312,11 +330,13 @@ void Decoder::serialSettled()
     if (links_.serialBytesWaiting() < frameLength)
         return;
     const QByteArray frame = links_.readSerial();
-    if (frame.size() == frameLength && byteAt(frame, RtuByteCountAt) == form_.pollByteCount) {
+    if (ModbusFrames::isRtuReadAnswer(frame, form_.slaveAddress, form_.pollByteCount)) {
         decodeRegisters(frame, RtuDataAt, true);
         writeDerivedAddresses(true);
         feedPollSample(false);
         advanceChartPoint();
+    } else {
+        rejectFrame();
     }
     sendNextSerialRead();
     form_.serialAnswerSeen = true;

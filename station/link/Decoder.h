@@ -66,6 +66,8 @@ private:
     void handleClientModbus(const QByteArray &packet);
     bool withdrawStreamRequest();
     void handleServerPacket(const QByteArray &packet);
+    bool isDroppedUnseen(const QByteArray &packet) const;
+    void rejectFrame();
 
     void decodeStream(const QByteArray &packet, int start, Path path);
     void takeDeviceClock(const QByteArray &packet, int start);

@@ -119,4 +119,54 @@ std::optional<QByteArray> tcpWriteSingle(quint8 unit, qint64 reg, qint64 value)
     return mbapHeader(unit) + pdu;
 }
 
+namespace
+{
+
+constexpr int MbapLength = 6;
+constexpr int TcpFunctionAt = 7;
+constexpr int TcpByteCountAt = 8;
+constexpr int WriteAnswerLength = 12;
+constexpr int RtuOverhead = 5; // address, function, byte count, two CRC bytes
+
+quint8 at(const QByteArray &bytes, int i)
+{
+    return quint8(bytes[i]);
+}
+
+// Protocol identifier 0, a length field that counts the bytes behind it, and the unit.
+bool hasTcpHeader(const QByteArray &packet, quint8 unit)
+{
+    return packet.size() > TcpFunctionAt && at(packet, 2) == 0 && at(packet, 3) == 0 &&
+           at(packet, 4) * 256 + at(packet, 5) == packet.size() - MbapLength &&
+           at(packet, 6) == unit;
+}
+
+bool hasValidCrc(const QByteArray &frame)
+{
+    QByteArray copy = frame;
+    const int lastIndex = int(frame.size()) - 1;
+    ModbusCrc16(copy, lastIndex);
+    return copy.right(2) == frame.right(2);
+}
+
+} // namespace
+
+bool isTcpReadAnswer(const QByteArray &packet, quint8 unit, int byteCount)
+{
+    return packet.size() == TcpByteCountAt + 1 + byteCount && hasTcpHeader(packet, unit) &&
+           at(packet, TcpFunctionAt) == 3 && at(packet, TcpByteCountAt) == byteCount;
+}
+
+bool isTcpWriteAnswer(const QByteArray &packet, quint8 unit)
+{
+    return packet.size() == WriteAnswerLength && hasTcpHeader(packet, unit) &&
+           (at(packet, TcpFunctionAt) == 6 || at(packet, TcpFunctionAt) == 16);
+}
+
+bool isRtuReadAnswer(const QByteArray &frame, quint8 address, int byteCount)
+{
+    return frame.size() == byteCount + RtuOverhead && at(frame, 0) == address &&
+           at(frame, 1) == 3 && at(frame, 2) == byteCount && hasValidCrc(frame);
+}
+
 } // namespace ModbusFrames

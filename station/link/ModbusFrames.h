@@ -26,4 +26,16 @@ std::optional<QByteArray> rtuWriteSingle(quint8 address, qint64 reg, qint64 valu
 QByteArray tcpReadHolding(quint8 unit, int count);
 std::optional<QByteArray> tcpWriteSingle(quint8 unit, qint64 reg, qint64 value);
 
+// What the station accepts from the device. A Modbus TCP answer to the poll: protocol
+// identifier 0, a length field that matches the bytes, the poll's unit identifier, function 3
+// and `byteCount` register bytes (the transaction identifier is not looked at: requests are
+// not numbered).
+bool isTcpReadAnswer(const QByteArray &packet, quint8 unit, int byteCount);
+// The device's 12-byte answer to a write of one register (function 6) or of several
+// (function 16, the clock).
+bool isTcpWriteAnswer(const QByteArray &packet, quint8 unit);
+// An RTU answer to the poll: the poll's address, function 3, `byteCount` register bytes and a
+// CRC that matches.
+bool isRtuReadAnswer(const QByteArray &frame, quint8 address, int byteCount);
+
 } // namespace ModbusFrames

@@ -48,6 +48,7 @@ Form::Form(QObject *parent) : QObject(parent)
     cmdM_Rec.setText(QStringLiteral("Manual Rec"));
     lblRec.setText(QStringLiteral("Vorsa recording"));
     lblRec.setVisible(false);
+    lblRejected.setText(QStringLiteral("0"));
     lblAlarm.setVisible(false);
     Frame10.setVisible(false);
     for (Control &lamp : lblEvent)

@@ -72,6 +72,7 @@ public:
     Control lblIntensity, lblMode, lblAlarm, lblIP, lblevt, rxcnt, lblRec;
     Control Frame10, lblsvrins, lblcntdown; // "Server infomation"
     Control Check1;                         // raw receive log
+    Control lblRejected;                    // count of device frames that failed the checks
     Control cmdM_Rec;
     std::array<Control, 16> DIO;
     std::array<Control, 4> lblEvent;
@@ -117,6 +118,7 @@ public:
     bool recordMode = false;
     int streamPollCount = 0;        // due Record-mode ticks since the last stream packet, at most 3
     bool streamRequestSent = false; // the client link asked the device to stream
+    qint64 rejectedFrames = 0;      // shown by `lblRejected`
 
     // ---- Event and alarm state ----
     bool pWaveAlarmActive = false;

@@ -254,6 +254,9 @@ QWidget *MainWindow::buildAdvancedBox()
                                              {QStringLiteral("Pga_max_in10s"), 40}};
     for (const auto &row : rows)
         layout->addRow(row.first, boundField(form.txtReal, row.second));
+    QLabel *rejected = boundLabel(form.lblRejected);
+    rejected->setAccessibleName(QStringLiteral("Rejected frames"));
+    layout->addRow(QStringLiteral("Rejected frames"), rejected);
     Bindings::visibility(form.fraRT, box);
     return box;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "common/LiveFields.h"
+#include "link/ModbusFrames.h"
+
 #include <QByteArray>
 #include <QMap>
+#include <QStringList>
 
 // Byte images of what the device sends, for the decoder tests.
 namespace DevicePackets
@@ -24,19 +28,19 @@ inline QByteArray tcpResponse(int registers, const QMap<int, quint16> &words = {
     return p;
 }
 
-// RTU response: address, function 3, byte count, registers, two CRC bytes (not checked).
-inline QByteArray rtuResponse(int registers, const QMap<int, quint16> &words = {})
+// RTU response: address, function 3, byte count, registers, CRC.
+inline QByteArray rtuResponse(int registers, const QMap<int, quint16> &words = {},
+                              quint8 address = 1)
 {
     QByteArray p(5 + 2 * registers, '\0');
-    p[0] = 101;
+    p[0] = char(address);
     p[1] = 3;
     p[2] = char(2 * registers);
     for (auto it = words.begin(); it != words.end(); ++it) {
         p[3 + 2 * it.key()] = char(it.value() >> 8);
         p[4 + 2 * it.key()] = char(it.value() & 0xFF);
     }
-    p[p.size() - 2] = char(0xAB);
-    p[p.size() - 1] = char(0xCD);
+    ModbusFrames::ModbusCrc16(p, int(p.size()) - 1);
     return p;
 }
 
@@ -80,6 +84,18 @@ inline QByteArray streamPacket(const QMap<int, quint16> &header = {},
 inline QByteArray echo()
 {
     return QByteArray::fromHex("000000000006010600c00001");
+}
+
+// The texts of the fields the device's words fill (the derived copies are left out: every
+// packet, decoded or not, recomputes them from these).
+inline QStringList deviceFieldTexts(const LiveFields &fields)
+{
+    QStringList texts;
+    for (int i = 0; i <= 102; ++i)
+        texts << fields.text(i);
+    for (int i : {228, 229, 230, 235, 237, 248})
+        texts << fields.text(i);
+    return texts;
 }
 
 } // namespace DevicePackets

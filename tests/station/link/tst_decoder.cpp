@@ -75,6 +75,7 @@ void TestDecoder::echoChangesOnlyTheWaitFlags()
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.intensity.count(), 0);
     QCOMPARE(r.form.formBackColor.backColor(), QColor(Qt::red));
+    QCOMPARE(r.form.rejectedFrames, 0);
 }
 
 void TestDecoder::commandInProgressDropsPackets_data()
@@ -115,17 +116,31 @@ void TestDecoder::modbusValidation_data()
     QTest::addColumn<QByteArray>("packet");
     QTest::addColumn<bool>("decoded");
     const QByteArray good = tcpResponse(101, {{1, 1000}});
-    QByteArray wrongCount = good;
-    wrongCount[8] = char(200);
+    const auto changed = [&good](int at, int byte) {
+        QByteArray p = good;
+        p[at] = char(byte);
+        return p;
+    };
     QByteArray consistent213 = tcpResponse(102, {{1, 1000}});
     consistent213[8] = char(202);
+    QByteArray foreignEcho = echo();
+    foreignEcho[6] = 2;
     QTest::newRow("211 bytes, byte 8 = 202") << good << true;
+    QTest::newRow("any transaction identifier") << changed(0, 0x5A) << true;
     QTest::newRow("213 bytes: two stray zero bytes") << good + QByteArray(2, '\0') << false;
     QTest::newRow("213 bytes: two stray bytes") << good + QByteArray("\x12\x34") << false;
     QTest::newRow("213 bytes, its own header") << consistent213 << false;
-    QTest::newRow("byte 8 = 200") << wrongCount << false;
+    QTest::newRow("byte 8 = 200") << changed(8, 200) << false;
+    QTest::newRow("protocol identifier 1") << changed(3, 1) << false;
+    QTest::newRow("length field one short") << changed(5, 204) << false;
+    QTest::newRow("length field high byte") << changed(4, 1) << false;
+    QTest::newRow("unit 2") << changed(6, 2) << false;
+    QTest::newRow("function 4") << changed(7, 4) << false;
     QTest::newRow("a stream packet in Modbus mode") << streamPacket() << false;
     QTest::newRow("9-byte exception answer") << QByteArray::fromHex("000000000003018302") << false;
+    QTest::newRow("12 bytes that answer no write")
+        << QByteArray::fromHex("000000000006010300630065") << false;
+    QTest::newRow("a write's answer from unit 2") << foreignEcho << false;
 }
 
 void TestDecoder::modbusValidation()
@@ -133,10 +148,16 @@ void TestDecoder::modbusValidation()
     QFETCH(QByteArray, packet);
     QFETCH(bool, decoded);
     DecoderRig r;
+    const QStringList before = deviceFieldTexts(r.form.txtReal);
     r.decoder.clientBytesArrived(packet);
-    QCOMPARE(r.field(1), decoded ? QStringLiteral("59.80") : QStringLiteral("88888"));
+    if (decoded)
+        QCOMPARE(r.field(1), QStringLiteral("59.80"));
+    else
+        QCOMPARE(deviceFieldTexts(r.form.txtReal), before);
     QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
     QCOMPARE(r.manual.count(), decoded ? 1 : 0);
+    QCOMPARE(r.form.rejectedFrames, decoded ? 0 : 1);
+    QCOMPARE(r.form.lblRejected.text(), decoded ? QStringLiteral("0") : QStringLiteral("1"));
     // Valid or not, an answer is traffic: counted, and the next read goes out.
     QCOMPARE(r.form.tcpRxCount, 1);
     QVERIFY(r.form.tcpAnswerSeen);
@@ -235,6 +256,7 @@ void TestDecoder::streamAcceptance()
     QCOMPARE(r.form.formBackColor.backColor().isValid(), !tail);
     QVERIFY(r.links.serverSends.isEmpty());
     QCOMPARE(r.form.tcpRxCount, 0);
+    QCOMPARE(r.form.rejectedFrames, decoded ? 0 : 1);
 }
 
 void TestDecoder::leadIn_data()

@@ -1,4 +1,5 @@
 #include "DeviceBytes.h"
+#include "DevicePackets.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
@@ -20,6 +21,8 @@ private slots:
     void serialPollsBackToBack();
     void recordModeStreamsOnTheClientLink();
     void serverLinkStreamsFromADialIn();
+    void garbageOnTheClientLinkChangesNothing();
+    void garbageOnTheSerialLinkChangesNothing();
 };
 
 namespace
@@ -212,6 +215,53 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
     QTest::qWait(100);
     compareWithStream(
         form, lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamPacketSize; }));
+}
+
+// A device that answers every poll with random bytes of the right length: nothing of it reaches
+// the fields or the log, and each answer still asks for the next.
+void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
+{
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quake", "--fault", "garbage"}));
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    f.useClientLinkTo(sim.port());
+    f.station->cmdComset_Click();
+    f.stopOneSecondTimers();
+    const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
+    const QStringList log = f.logLines();
+    QTRY_VERIFY(f.station->links().isClientConnected());
+    f.station->poller().tmr_Timer();
+    // A random answer has the right byte count once in 256: enough answers to meet some.
+    QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 1000, 30000);
+    QCOMPARE(form.tcpRxCount, form.rejectedFrames);
+    QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
+    QCOMPARE(f.logLines(), log);
+    QCOMPARE(form.lblRejected.text(), QString::number(form.rejectedFrames));
+}
+
+void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
+{
+    PtyPair pty;
+    QVERIFY(pty.isReady());
+    DemoDevice sim;
+    QVERIFY(startSimulator(sim, {"--scenario", "quake", "--fault", "garbage", "--rtu",
+                                 pty.secondEnd(), "--id", "1", "--baud", "115200,N,8,1"}));
+    StationFixture f(StationFixture::LinkKind::Real);
+    Form &form = f.station->form();
+    f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+    form.txtCom.setText(pty.firstEnd());
+    form.txtBaud.setText(QStringLiteral("115200,N,8,1"));
+    form.mbus_id.setText(QStringLiteral("1"));
+    f.station->cmdComset_Click();
+    f.stopOneSecondTimers();
+    QVERIFY(f.station->links().isSerialOpen());
+    const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
+    const QStringList log = f.logLines();
+    QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 100, 30000);
+    QCOMPARE(form.serialRxCount, form.rejectedFrames);
+    QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
+    QCOMPARE(f.logLines(), log);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

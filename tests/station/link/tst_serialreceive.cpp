@@ -27,16 +27,22 @@ void TestSerialReceive::frameAcceptance_data()
     QTest::addColumn<bool>("read");
     QTest::addColumn<bool>("decoded");
     const QByteArray good = rtuResponse(101, {{1, 0x03E8}});
-    QByteArray foreign = good;
-    foreign[0] = 7;
-    foreign[1] = 4;
-    QByteArray wrongCount = good;
-    wrongCount[2] = char(200);
+    const auto changed = [&good](int at, int byte) {
+        QByteArray p = good;
+        p[at] = char(byte);
+        return p;
+    };
+    QByteArray wrongFunction = changed(1, 4);
+    ModbusFrames::ModbusCrc16(wrongFunction, int(wrongFunction.size()) - 1);
     QTest::newRow("207 bytes, byte 2 = 202") << good << true << true;
-    QTest::newRow("any address, function and CRC") << foreign << true << true;
+    QTest::newRow("another address") << rtuResponse(101, {{1, 0x03E8}}, 7) << true << false;
+    QTest::newRow("function 4, its own CRC") << wrongFunction << true << false;
+    QTest::newRow("CRC low byte off") << changed(205, quint8(good[205]) ^ 1) << true << false;
+    QTest::newRow("CRC high byte off") << changed(206, quint8(good[206]) ^ 0x80) << true << false;
+    QTest::newRow("a data bit off") << changed(50, quint8(good[50]) ^ 4) << true << false;
     QTest::newRow("208 bytes: one stray byte") << good + QByteArray(1, '\0') << true << false;
     QTest::newRow("echo then response") << QByteArray(8, '\x01') + good << true << false;
-    QTest::newRow("byte 2 = 200") << wrongCount << true << false;
+    QTest::newRow("byte 2 = 200") << changed(2, 200) << true << false;
     QTest::newRow("206 bytes waiting") << good.left(206) << false << false;
     QTest::newRow("nothing waiting") << QByteArray() << false << false;
 }
@@ -52,6 +58,7 @@ void TestSerialReceive::frameAcceptance()
     r.decoder.serialSettled();
     QCOMPARE(r.field(1), decoded ? QStringLiteral("-59.80") : QStringLiteral("88888"));
     QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
+    QCOMPARE(r.form.rejectedFrames, read && !decoded ? 1 : 0);
     QCOMPARE(r.links.serialInput, read ? QByteArray() : waiting);
     QCOMPARE(r.form.serialRxCount, read ? 1 : 0);
     QCOMPARE(r.form.serialAnswerSeen, read);
