@@ -6,7 +6,7 @@ mode=${1:-run}
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-          libqcustomplot-dev libmodbus-dev libbenchmark-dev socat xvfb fonts-wqy-microhei)
+          libqcustomplot-dev libmodbus-dev libmseed-dev libbenchmark-dev socat xvfb fonts-wqy-microhei)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -5,6 +5,7 @@
 #include "monitor/StripChartWidget.h"
 #include "monitor/WaveSoundPlayer.h"
 #include "shell/MainWindow.h"
+#include "shell/MiniSeedCommand.h"
 #include "shell/QtPlatform.h"
 #include "shell/Station.h"
 
@@ -29,6 +30,9 @@ const char *const Usage =
     "               or \"Auto Run\"\n"
     "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
     "               on a free loopback port and connect to it as the TCP client\n"
+    "  --export-mseed FILE...\n"
+    "               convert record files to miniSEED beside them (FILE.mseed) and end,\n"
+    "               without a window; codes from vorsa.ini in the program folder\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "Environment: VORSA_HOME names the program folder (sys.txt, Vorsa.txt, Event/, RecCSV/);\n"
@@ -36,8 +40,10 @@ const char *const Usage =
 
 struct CommandLine {
     QString address;
+    QStringList exportFiles;
     std::optional<LinkKind> link;
     bool demo = false;
+    bool exportMseed = false; // the words that are not options are then files
     bool help = false;
     bool version = false;
     QString error;
@@ -56,6 +62,8 @@ CommandLine parseCommandLine(const QStringList &args)
             cl.version = true;
         } else if (arg == QLatin1String("--demo")) {
             cl.demo = true;
+        } else if (arg == QLatin1String("--export-mseed")) {
+            cl.exportMseed = true;
         } else if (arg == QLatin1String("--link")) {
             const QString kind = args.value(++i);
             cl.link = linkKindFromName(kind);
@@ -68,6 +76,10 @@ CommandLine parseCommandLine(const QStringList &args)
         }
     }
     cl.address = address.join(QLatin1Char(' '));
+    if (cl.exportMseed)
+        cl.exportFiles = address;
+    if (cl.exportMseed && address.isEmpty())
+        cl.error = QStringLiteral("--export-mseed needs at least one record file");
     if (cl.demo && cl.link && *cl.link != LinkKind::TcpClient)
         cl.error = QStringLiteral("--demo connects as the TCP client (--link tcp)");
     return cl;
@@ -137,6 +149,11 @@ int main(int argc, char *argv[])
     if (!cl.error.isEmpty()) {
         QTextStream(stderr) << "vorsa: " << cl.error << "\n" << Usage;
         return 2;
+    }
+    if (cl.exportMseed) {
+        QCoreApplication app(argc, argv);
+        QTextStream err(stderr);
+        return MiniSeedCommand::run(cl.exportFiles, ProgramFolder::fromEnvironment(), out, err);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorsa"));

@@ -1,5 +1,6 @@
 #include "History.h"
 
+#include "common/ExtensionSettings.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
@@ -70,6 +71,44 @@ void History::cmdDelfile_Click()
 void History::cmdOutFile_Click()
 {
     shell_.open(folder_.file(QStringLiteral("Vorsa.txt")));
+}
+
+void History::cmdExportMseed_Click()
+{
+    if (form_.Dir1.selectedFile().isEmpty()) {
+        form_.statusLine.setText(QStringLiteral("Select a record file to export"));
+        return;
+    }
+    exportMiniSeed(form_.Dir1.selectedPath(), miniSeedOptions());
+}
+
+void History::eventFileWritten(const QString &path)
+{
+    const MiniSeedOptions options = miniSeedOptions();
+    if (options.exportEventFiles)
+        exportMiniSeed(path, options);
+}
+
+void History::addMiniSeedKeys()
+{
+    MiniSeedOptions::addMissingKeys(*openExtensionSettings(folder_));
+}
+
+// Read afresh each time, so an edited vorsa.ini applies without a restart.
+MiniSeedOptions History::miniSeedOptions() const
+{
+    return MiniSeedOptions::read(*openExtensionSettings(folder_));
+}
+
+void History::exportMiniSeed(const QString &path, const MiniSeedOptions &options)
+{
+    const MiniSeedExport exporter(options, NumberText::leadingNumber(form_.txtrecPrev.text()));
+    const MiniSeedExport::Result result = exporter.exportFile(path);
+    if (result.output.isEmpty())
+        qCWarning(lcHistory).noquote() << result.message;
+    else
+        qCInfo(lcHistory).noquote() << result.message;
+    form_.statusLine.setText(result.message);
 }
 
 void History::applyAccelerationRange()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MiniSeedExport.h"
 #include "RecordFileLoader.h"
 
 #include <QObject>
@@ -28,11 +29,19 @@ public:
     void cboHisXaxis_Click() { applyTimeSpan(); }
     void cmdDelfile_Click();
     void cmdOutFile_Click();
+    // "Export miniSEED": the selected record file to miniSEED beside it.
+    void cmdExportMseed_Click();
+    // A new event file has been written: exported as well when vorsa.ini asks for it.
+    void eventFileWritten(const QString &path);
+    // Start-up: vorsa.ini gets the export keys it lacks, so the operator finds them.
+    void addMiniSeedKeys();
 
 private:
     void applyAccelerationRange();
     void applyPdRange();
     void applyTimeSpan();
+    MiniSeedOptions miniSeedOptions() const;
+    void exportMiniSeed(const QString &path, const MiniSeedOptions &options);
 
     Form &form_;
     StripChart &strip2_;

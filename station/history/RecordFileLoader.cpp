@@ -43,6 +43,7 @@ RecordFileLoader::RecordFileLoader(Form &form, StripChart &chart) : form_(form),
 
 QString RecordFileLoader::load(const QString &path, const QString &fileName)
 {
+    layout_ = Layout::None;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString());
@@ -66,15 +67,20 @@ RecordFileLoader::Outcome RecordFileLoader::read(LineReader &reader, const QStri
         chart_.clear();
         return Outcome::Empty;
     }
-    if (isEventFile(line, fileName))
+    if (isEventFile(line, fileName)) {
+        layout_ = Layout::Event;
         return readEventFile(reader, line);
+    }
     // A manual recording stopped before its first sample has its "Max" line second, or
     // nothing at all when the station stopped before writing it.
     const bool manualHeader = isManualHeader(line);
     if (!line.startsWith(QLatin1Char('0')) && !reader.next(&line) && !manualHeader)
         return Outcome::UnknownLayout;
-    if (line.startsWith(QLatin1Char('0')) || manualHeader)
+    if (line.startsWith(QLatin1Char('0')) || manualHeader) {
+        layout_ = Layout::Manual;
         return readManualRows(reader, line);
+    }
+    layout_ = Layout::Plain;
     return readPlainFile(reader, line);
 }
 
@@ -199,8 +205,10 @@ RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, co
     const int q = p < 0 ? -1 : header.indexOf(QLatin1Char(','), p + 1);
     const QString dateText = q >= 0 ? header.mid(p + 1, q - p - 1) : header.left(p);
     // A header without a date is no plain file: nothing is loaded and nothing changes.
-    if (p < 0 || !setEventDateTime(dateText))
+    if (p < 0 || !setEventDateTime(dateText)) {
+        layout_ = Layout::None;
         return Outcome::UnknownLayout;
+    }
     if (q >= 0) {
         const int r = header.indexOf(QLatin1Char(','), q + 1);
         form_.lblHis.setText(r >= 0 ? header.mid(r + 1) : header);

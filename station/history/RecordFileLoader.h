@@ -16,10 +16,14 @@ public:
     // Rows plotted at most: ten full sample rings, far beyond any file the station writes.
     static constexpr int MaxRows = 240000;
 
+    enum class Layout { None, Event, Manual, Plain };
+
     RecordFileLoader(Form &form, StripChart &chart);
 
     // Empty when the file was loaded, else a short message for the operator.
     QString load(const QString &path, const QString &fileName);
+    // The layout the last load recognised (None: empty, unreadable or unknown).
+    Layout layout() const { return layout_; }
 
 private:
     enum class Outcome { Loaded, Empty, UnknownLayout, Cut };
@@ -39,4 +43,5 @@ private:
 
     Form &form_;
     StripChart &chart_;
+    Layout layout_ = Layout::None;
 };

@@ -173,13 +173,16 @@ void EventFile::write(const Window &window)
     const QString dir = form_.Dir1.path();
     const QString path = dir.isEmpty() ? fileName() : QDir(dir).filePath(fileName());
     QString error = QStringLiteral("no record folder");
+    QString written = path;
     if (dir.isEmpty() || !TextFiles::append(path, bytes, &error))
-        keepInProgramFolder(path, error, bytes);
+        written = keepInProgramFolder(path, error, bytes);
     form_.lblRec.setVisible(false);
+    if (!written.isEmpty() && writtenHandler_)
+        writtenHandler_(written);
 }
 
-void EventFile::keepInProgramFolder(const QString &failedPath, const QString &error,
-                                    const QByteArray &bytes)
+QString EventFile::keepInProgramFolder(const QString &failedPath, const QString &error,
+                                       const QByteArray &bytes)
 {
     const QString fallback = folder_.file(fileName());
     QString fallbackError;
@@ -193,4 +196,5 @@ void EventFile::keepInProgramFolder(const QString &failedPath, const QString &er
     form_.statusLine.setText(message);
     eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);
+    return kept ? fallback : QString();
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class Clock;
 class EventLog;
@@ -22,6 +23,12 @@ public:
     // recorded so far.
     void finishPending();
 
+    // Told the path of every event file once its rows are on disk.
+    void setWrittenHandler(std::function<void(const QString &path)> handler)
+    {
+        writtenHandler_ = std::move(handler);
+    }
+
     int postAlarmTicks() const { return postAlarmTicks_; }
 
     // The file name of the current event: time stamp, "_", station code made safe, ".CSV".
@@ -39,12 +46,14 @@ private:
     void write(const Window &window);
     QByteArray compose(const Window &window) const;
     QString timeStamp() const;
-    void keepInProgramFolder(const QString &failedPath, const QString &error,
-                             const QByteArray &bytes);
+    // The path the file went to instead, empty when it could not be kept there either.
+    QString keepInProgramFolder(const QString &failedPath, const QString &error,
+                                const QByteArray &bytes);
 
     Form &form_;
     EventLog &eventLog_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     int postAlarmTicks_ = 0;
+    std::function<void(const QString &path)> writtenHandler_;
 };

@@ -325,6 +325,11 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     buttons->addWidget(list);
     buttons->addWidget(remove);
     side->addLayout(buttons);
+    auto *exportMseed = new QPushButton(QStringLiteral("Export miniSEED"));
+    exportMseed->setAccessibleName(exportMseed->text());
+    connect(exportMseed, &QPushButton::clicked, &station_.history(),
+            &History::cmdExportMseed_Click);
+    side->addWidget(exportMseed);
     auto *ranges = new QFormLayout;
     ranges->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
     ranges->addRow(QStringLiteral("Pd-Disp Range[cm]"), boundCombo(form.cboHisPd));

@@ -46,6 +46,7 @@ Station::Station(const StationServices &services, QObject *parent)
                    services.clock)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
+    eventFile_.setWrittenHandler([this](const QString &path) { history_.eventFileWritten(path); });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
@@ -134,6 +135,7 @@ void Station::Form_Load(const QString &commandLine)
     fillRangeLists();
     QString recPath;
     SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
+    history_.addMiniSeedKeys();
     applyStartLink();
     loadEventSummaries();
     selectRecordFolder();
