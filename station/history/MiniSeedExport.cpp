@@ -178,7 +178,7 @@ MiniSeedExport::MiniSeedExport(const MiniSeedOptions &options, double preAlarmSe
 QString MiniSeedExport::outputPath(const QString &recordPath)
 {
     const QFileInfo info(recordPath);
-    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".mseed"));
+    return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".mseed"));
 }
 
 QString MiniSeedExport::stationCode(const QString &text)
