@@ -9,13 +9,14 @@
 Q_LOGGING_CATEGORY(lcDevice, "vorsa.device")
 
 DeviceCommands::DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter,
-                               Prompter &prompter)
-    : form_(form), writer_(writer), waiter_(waiter), prompter_(prompter)
+                               Prompter &prompter, QObject *parent)
+    : QObject(parent), form_(form), writer_(writer), waiter_(waiter), prompter_(prompter)
 {
 }
 
 bool DeviceCommands::run(const QString &name, const WritePlan &plan, int leadPauseMs)
 {
+    emit fieldsChecked(plan.wrongFields());
     if (!plan.isValid()) {
         warn(QStringLiteral("%1: nothing sent. %2.").arg(name, plan.problems()));
         return false;
@@ -27,11 +28,21 @@ bool DeviceCommands::run(const QString &name, const WritePlan &plan, int leadPau
 
 bool DeviceCommands::sendAll(const QString &name, const WritePlan &plan, int leadPauseMs)
 {
+    tell(QStringLiteral("%1: writing to the device ...").arg(name));
     if (leadPauseMs > 0)
         waiter_.pause(leadPauseMs);
     int unanswered = 0;
+    const int total = int(plan.writes().size());
+    int step = 0;
     for (const WritePlan::Write &w : plan.writes()) {
+        ++step;
         if (!w.skipped) {
+            tell(QStringLiteral("%1: writing register %2 = %3 (%4 of %5) ...")
+                     .arg(name)
+                     .arg(w.reg)
+                     .arg(w.value)
+                     .arg(step)
+                     .arg(total));
             const WriteOutcome outcome = writer_.writeRegister(w.reg, w.value);
             // Without a link the rest cannot go out either; stopping also keeps the commit
             // code from following a half-staged set.
@@ -62,9 +73,11 @@ bool DeviceCommands::exclusive(const QString &name, const std::function<void()> 
     }
     busy_ = true;
     form_.commandInProgress = true;
+    emit busyChanged(true);
     steps();
     form_.commandInProgress = false;
     busy_ = false;
+    emit busyChanged(false);
     return true;
 }
 

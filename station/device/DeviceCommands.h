@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QLoggingCategory>
+#include <QObject>
 #include <QString>
 #include <functional>
 
@@ -16,14 +18,16 @@ Q_DECLARE_LOGGING_CATEGORY(lcDevice)
 // for answers, which lets the window run other handlers meanwhile; a second command (or the
 // clock adjustment) started then would interleave its writes and clear `commandInProgress`
 // under the first, so it is refused instead.
-class DeviceCommands
+class DeviceCommands : public QObject
 {
+    Q_OBJECT
 public:
     static constexpr int LeadPauseMs = 300;
     static constexpr int SerialPauseMs = 60;
     static constexpr const char *Title = "Vorsa setting";
 
-    DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter, Prompter &prompter);
+    DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter, Prompter &prompter,
+                   QObject *parent = nullptr);
 
     bool isBusy() const { return busy_; }
 
@@ -37,6 +41,12 @@ public:
 
     void tell(const QString &text); // status line
     void warn(const QString &text); // status line and a message to the operator
+
+signals:
+    // A command started or ended; the page's buttons wait meanwhile.
+    void busyChanged(bool busy);
+    // The edit fields the latest command found wrong (none when it went out).
+    void fieldsChecked(const QList<int> &wrongFields);
 
 private:
     bool sendAll(const QString &name, const WritePlan &plan, int leadPauseMs);

@@ -14,7 +14,7 @@ constexpr qint64 FirstModbusAddress = 1, LastModbusAddress = 247;
 
 QString octetCaption(const QString &caption, int octet)
 {
-    return QStringLiteral("%1 octet %2").arg(caption).arg(octet + 1);
+    return QStringLiteral("%1 %2").arg(caption).arg(octet + 1);
 }
 
 } // namespace

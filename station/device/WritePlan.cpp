@@ -10,7 +10,7 @@ std::optional<qint64> WritePlan::fieldValue(const LiveFields &fields, int field,
 {
     const QString text = fields.text(field);
     if (text.trimmed() == QLatin1String(LiveFields::NotYetRead)) {
-        problems_ << QStringLiteral("%1 has not been read from the device yet").arg(caption);
+        refuse(field, QStringLiteral("%1 has not been read from the device yet").arg(caption));
         return std::nullopt;
     }
     const double scaled = fields.value(field) * factor;
@@ -20,10 +20,16 @@ std::optional<qint64> WritePlan::fieldValue(const LiveFields &fields, int field,
     if (representable && value >= low && value <= high)
         return value;
     const QString range = QStringLiteral("%1 to %2").arg(low).arg(high);
-    problems_ << (factor == 1 ? QStringLiteral("%1 \"%2\" is outside %3").arg(caption, text, range)
+    refuse(field, factor == 1 ? QStringLiteral("%1 \"%2\" is outside %3").arg(caption, text, range)
                               : QStringLiteral("%1 \"%2\" × %3 is outside %4")
                                     .arg(caption, text, NumberText::doubleText(factor), range));
     return std::nullopt;
+}
+
+void WritePlan::refuse(int field, const QString &problem)
+{
+    problems_ << problem;
+    wrongFields_ << field;
 }
 
 void WritePlan::writeField(int reg, const LiveFields &fields, int field, double factor,

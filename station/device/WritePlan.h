@@ -40,8 +40,13 @@ public:
     bool isValid() const { return problems_.isEmpty(); }
     // Every wrong field, for the operator.
     QString problems() const { return problems_.join(QStringLiteral("; ")); }
+    // The numbers of the wrong edit fields, so that the page can mark them.
+    const QList<int> &wrongFields() const { return wrongFields_; }
 
 private:
+    void refuse(int field, const QString &problem);
+
     QList<Write> writes_;
     QStringList problems_;
+    QList<int> wrongFields_;
 };

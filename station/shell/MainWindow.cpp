@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "Bindings.h"
+#include "DevicePage.h"
 #include "Station.h"
 #include "monitor/StripChartWidget.h"
 
@@ -89,7 +90,7 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     buildMenus();
     pages_ = new QStackedWidget;
     pageOrder_ = {{&form.fraHost, buildHostPage()},
-                  {&form.fraKRT54, new QLabel(QStringLiteral("Vorsa setting"))},
+                  {&form.fraKRT54, new DevicePage(station)},
                   {&form.fraHis, buildHistoryDataPage()},
                   {&form.fraHisTrend, buildHistoryPage(strip2)},
                   {&form.fraAnalyze, buildDisplacementPage(strip3)},

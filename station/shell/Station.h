@@ -76,6 +76,7 @@ public:
     History &history() { return history_; }
     ChartFeed &chartFeed() { return chartFeed_; }
     Decoder &decoder() { return decoder_; }
+    DeviceCommands &deviceCommands() { return deviceCommands_; }
     DeviceSettings &deviceSettings() { return deviceSettings_; }
     NetworkSettings &networkSettings() { return networkSettings_; }
     ClockAdjust &clockAdjust() { return clockAdjust_; }

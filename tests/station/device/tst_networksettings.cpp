@@ -1,5 +1,6 @@
 #include "DeviceRig.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using Handler = void (NetworkSettings::*)();
@@ -121,13 +122,13 @@ void TestNetworkSettings::wrongValuesSendNothing_data()
     const Handler own = &NetworkSettings::setip_Click;
     const Handler servers = &NetworkSettings::modify_svr_ip_Click;
     QTest::newRow("octet 256") << own << 181 << "256"
-                               << "IP address octet 2";
+                               << "IP address 2";
     QTest::newRow("octet 255") << own << 181 << "255"
                                << "";
     QTest::newRow("negative octet") << own << 191 << "-1"
-                                    << "Gateway octet 4";
+                                    << "Gateway 4";
     QTest::newRow("mask not read") << own << 184 << "88888"
-                                   << "Subnet Mask octet 1";
+                                   << "Subnet Mask 1";
     QTest::newRow("address 0") << own << 194 << "0"
                                << "Modbus RTU Addr";
     QTest::newRow("address 1") << own << 194 << "1"
@@ -137,13 +138,13 @@ void TestNetworkSettings::wrongValuesSendNothing_data()
     QTest::newRow("address 248") << own << 194 << "248"
                                  << "Modbus RTU Addr";
     QTest::newRow("packed octet would spill") << servers << 177 << "300"
-                                              << "TCP Server IP_0 octet 2";
+                                              << "TCP Server IP_0 2";
     QTest::newRow("second server not read") << servers << 226 << "88888"
-                                            << "TCP Server IP_1 octet 4";
+                                            << "TCP Server IP_1 4";
     QTest::newRow("NTP octet") << &NetworkSettings::modify_KRT54_1_Click << 173 << "999"
-                               << "NTP Server IP octet 3";
+                               << "NTP Server IP 3";
     QTest::newRow("RVD-K09 octet") << &NetworkSettings::modify_rvd_ip_Click << 244 << "1000"
-                                   << "RVD-K09 IP octet 1";
+                                   << "RVD-K09 IP 1";
 }
 
 void TestNetworkSettings::wrongValuesSendNothing()
@@ -155,13 +156,18 @@ void TestNetworkSettings::wrongValuesSendNothing()
     DeviceRig r;
     fillValidPage(r);
     r.setField(field, text);
+    QSignalSpy checked(&r.commands, &DeviceCommands::fieldsChecked);
     (r.network.*modify)();
+    QCOMPARE(checked.size(), 1);
+    const auto wrong = checked.first().first().value<QList<int>>();
     if (blamed.isEmpty()) {
         QVERIFY(!r.links.serialWrites.isEmpty());
         QVERIFY(r.prompter.told.isEmpty());
+        QVERIFY(wrong.isEmpty());
         return;
     }
     verifyRefused(r, blamed);
+    QCOMPARE(wrong, QList<int>{field}); // the page marks exactly this field
 }
 
 QTEST_GUILESS_MAIN(TestNetworkSettings)

@@ -1,0 +1,182 @@
+#include "Bindings.h"
+#include "DevicePage.h"
+#include "DeviceWidgets.h"
+#include "Station.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace
+{
+
+// The option word's boxes, bit 0 first; the "Modbus TCP Client" box shows in Engineer mode.
+QWidget *buildOptions(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    const QList<QPair<Control *, const char *>> boxes = {
+        {&form.chkGBT, "GBT enable"},
+        {&form.chkgas, "GAS mode"},
+        {&form.chkVBI, "Vector based Intensity"},
+        {&form.chkSCE, "Server0"},
+        {&form.chkNTP, "NTP enable"},
+        {&form.chkeew, "DHCP enable"},
+        {&form.chkSCE2, "Server1 conn enable"},
+        {&form.chksrv, "Service disable"},
+        {&form.chkRVD, "RVD-K09 enable"},
+        {&form.chkMMI, "MMI enable"},
+        {&form.chkKMA, "KMA enable"},
+        {&form.chkMTC, "Modbus TCP Client"},
+    };
+    auto *box = new QGroupBox(QStringLiteral("Options"));
+    auto *grid = new QGridLayout(box);
+    const int perColumn = 6;
+    for (int k = 0; k < boxes.size(); ++k)
+        grid->addWidget(w.checkBox(*boxes[k].first, QString::fromLatin1(boxes[k].second)),
+                        k % perColumn, k / perColumn);
+    return box;
+}
+
+QWidget *buildTriggerMode(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    auto *box = new QGroupBox(QStringLiteral("trig mode"));
+    auto *layout = new QVBoxLayout(box);
+    const char *const captions[] = {"Displacement trig", "Pd trig", "Pga trig", "Sta/Lta trig"};
+    for (int k = 0; k < 4; ++k)
+        layout->addWidget(w.checkBox(form.chktrig[k], QString::fromLatin1(captions[k])));
+    layout->addWidget(w.option(form.optLPF[0], QStringLiteral("10Hz LPF")));
+    layout->addWidget(w.option(form.optLPF[1], QStringLiteral("20Hz LPF")));
+    layout->addStretch();
+    return box;
+}
+
+// Watch and warning levels side by side: caption, then per column the device's value and
+// the edit copy, then the unit.
+QWidget *buildThresholds(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    auto *box = new QGroupBox(QStringLiteral("Thresholds"));
+    auto *grid = new QGridLayout(box);
+    grid->addWidget(new QLabel(QStringLiteral("Watch")), 0, 1, 1, 2, Qt::AlignCenter);
+    grid->addWidget(new QLabel(QStringLiteral("Warning")), 0, 3, 1, 2, Qt::AlignCenter);
+    struct Threshold {
+        const char *caption, *name;
+        int watchLive, watchEdit, warningLive, warningEdit;
+        const char *unit;
+    };
+    const Threshold rows[] = {
+        {"Pd_th :", "Pd_th", 64, 164, 62, 162, "[cm]"},
+        {"Pga_th :", "Pga_th", 21, 121, 61, 161, "[gal]"},
+        {"Disp_th :", "Disp_th", 97, 197, 60, 160, "[cm]"},
+        {"Duration :", "Duration", 210, 212, 211, 213, "[sec]"},
+    };
+    int line = 1;
+    for (const Threshold &row : rows) {
+        const QString watch = QString::fromLatin1(row.name) + QStringLiteral(" (watch)");
+        const QString warning = QString::fromLatin1(row.name) + QStringLiteral(" (warning)");
+        grid->addWidget(w.caption(QString::fromLatin1(row.caption)), line, 0);
+        grid->addWidget(w.liveField(row.watchLive, watch), line, 1);
+        // The PGA levels are chosen from the range list; the write takes the combos' texts.
+        const bool pga = row.watchEdit == 121;
+        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(form.cboPga1, 121, watch))
+                            : w.editField(row.watchEdit, watch),
+                        line, 2);
+        grid->addWidget(w.liveField(row.warningLive, warning), line, 3);
+        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(form.cboPga, 161, warning))
+                            : w.editField(row.warningEdit, warning),
+                        line, 4);
+        grid->addWidget(w.caption(QString::fromLatin1(row.unit)), line, 5);
+        ++line;
+    }
+    grid->setColumnStretch(6, 1);
+    return box;
+}
+
+QWidget *buildDeviceRows(DeviceWidgets &w)
+{
+    auto *box = new QGroupBox(QStringLiteral("Device"));
+    auto *grid = new QGridLayout(box);
+    w.addRow(grid, 0, {QStringLiteral("Firmware Version  :"), 99, 199});
+    w.addRow(grid, 1, {QStringLiteral("Serial No.               :"), 100, 200});
+    w.addRow(grid, 2, {QStringLiteral("Modbus RTU Port (1 or 2):"), 230, 231});
+    grid->addWidget(w.caption(QStringLiteral("System Date/Time :")), 3, 0);
+    grid->addWidget(w.dateTimeField(47, QStringLiteral("System Date/Time")), 3, 1, 1, 2);
+    grid->addWidget(w.caption(QStringLiteral("Event    Date/Time :")), 4, 0);
+    grid->addWidget(w.dateTimeField(41, QStringLiteral("Event Date/Time")), 4, 1, 1, 2);
+    grid->setColumnStretch(3, 1);
+    return box;
+}
+
+// The PC keeps the device's clock unless the device has NTP.
+QWidget *buildClock(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    ClockAdjust &clock = w.station().clockAdjust();
+    auto *box = new QGroupBox(QStringLiteral("Clock"));
+    auto *grid = new QGridLayout(box);
+    grid->addWidget(w.checkBox(form.chkadj, QStringLiteral("Vorsa clock adjusted by PC")), 0, 0, 1,
+                    4);
+    grid->addWidget(w.caption(QStringLiteral("RTC Cal. Interval")), 1, 0);
+    auto *interval = new QLineEdit(box);
+    interval->setAccessibleName(QStringLiteral("RTC Cal. Interval"));
+    interval->setFixedWidth(interval->fontMetrics().horizontalAdvance(QStringLiteral("8888888")) +
+                            14);
+    Bindings::lineEdit(form.rtc_cal_interval, interval);
+    grid->addWidget(interval, 1, 1);
+    auto *count = new QLabel(box);
+    count->setAccessibleName(QStringLiteral("RTC Cal. count"));
+    Bindings::label(form.rtc_cal_cntdwn, count);
+    grid->addWidget(count, 1, 2);
+    grid->addWidget(w.commandButton(
+                        QStringLiteral("adjustment"), QStringLiteral("adjustment"),
+                        [&clock] { clock.cmdadj_Click(); }, &form.cmdadj),
+                    1, 3);
+    grid->setColumnStretch(4, 1);
+    return box;
+}
+
+QLayout *buildButtons(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    DeviceSettings &settings = w.station().deviceSettings();
+    auto *row = new QHBoxLayout;
+    row->addWidget(w.commandButton(
+        QStringLiteral("Write"), QStringLiteral("Write"), [&settings] { settings.cmdSet_Click(); },
+        &form.cmdSet));
+    row->addWidget(w.commandButton(QStringLiteral("Alarm ON"), QStringLiteral("Alarm ON"),
+                                   [&settings] { settings.cmdAlarmon_Click(); }));
+    row->addWidget(w.commandButton(QStringLiteral("Alarm OFF"), QStringLiteral("Alarm OFF"),
+                                   [&settings] { settings.cmdAlarmoff_Click(); }));
+    row->addWidget(w.commandButton(QStringLiteral("firmware update"),
+                                   QStringLiteral("firmware update"),
+                                   [&settings] { settings.cmd_firm_Click(); }));
+    row->addStretch();
+    return row;
+}
+
+} // namespace
+
+QWidget *buildGeneralTab(DeviceWidgets &w)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    auto *top = new QHBoxLayout;
+    top->addWidget(buildOptions(w));
+    top->addWidget(buildTriggerMode(w));
+    top->addStretch();
+    layout->addLayout(top);
+    layout->addWidget(buildThresholds(w));
+    layout->addWidget(buildDeviceRows(w));
+    layout->addWidget(buildClock(w));
+    layout->addLayout(buildButtons(w));
+    layout->addStretch();
+    return page;
+}

@@ -1,0 +1,107 @@
+#include "Bindings.h"
+#include "DevicePage.h"
+#include "DeviceWidgets.h"
+#include "Station.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace
+{
+
+// The device's sensor and trigger parameters, in the order the engineer knows them.
+QGridLayout *buildParameterRows(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    const QList<DeviceWidgets::Row> rows = {
+        {QStringLiteral("Time Zone"), 14, 114},
+        {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
+        {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
+        {QStringLiteral("Threshold STA/LTA"), 17, 117},
+        {QStringLiteral("Seismic Alarm Time"), 20, 120},
+        {QStringLiteral("Offset Records"), 22, 122},
+        {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
+        {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
+        {QStringLiteral("Slope of Spike"), 18, 118},
+        {QStringLiteral("Records of Spike"), 19, 119},
+        {QStringLiteral("eews DO 0 Intensity"), 235, 236, {}, &form.Label22},
+        {QStringLiteral("eews DO 1 Intensity"), 237, 238, {}, &form.Label21},
+        {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249, {}, &form.Label37},
+        {QStringLiteral("a_0g [0.1mg]"), 65, 165, {}, &form.Label15_5to7[0]},
+        {QStringLiteral("b_0g [0.1mg]"), 66, 166, {}, &form.Label15_5to7[1]},
+        {QStringLiteral("c_0g [0.1mg]"), 67, 167, {}, &form.Label15_5to7[2]},
+        {QStringLiteral("a Axis Offset [mg]"), 205, -1, {}, &form.Label86},
+        {QStringLiteral("b Axis Offset [mg]"), 206, -1, {}, &form.Label87},
+        {QStringLiteral("c Axis Offset [mg]"), 207, -1, {}, &form.Label88},
+    };
+    auto *grid = new QGridLayout;
+    for (int line = 0; line < rows.size(); ++line)
+        w.addRow(grid, line, rows[line]);
+    grid->setColumnStretch(4, 1);
+    return grid;
+}
+
+// `Frame1`: the calibration factors, staged by "Modify" and committed by its own "Write".
+QWidget *buildCalibrationBlock(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    DeviceSettings &settings = w.station().deviceSettings();
+    auto *block = new QGroupBox(QStringLiteral("Calibration"));
+    auto *grid = new QGridLayout(block);
+    const char *const captions[] = {"a-axis Cal. Factor", "b-axis Cal. Factor",
+                                    "c-axis Cal. Factor"};
+    for (int k = 0; k < 3; ++k)
+        w.addRow(grid, k, {QString::fromLatin1(captions[k]), 68 + k, 168 + k});
+    grid->addWidget(w.commandButton(
+                        QStringLiteral("Modify"), QStringLiteral("Modify"),
+                        [&settings] { settings.modify_KRT54_Click(); }, &form.modify_KRT54),
+                    0, 4);
+    grid->addWidget(w.commandButton(
+                        QStringLiteral("Write"), QStringLiteral("Write (calibration)"),
+                        [&settings] { settings.wrt_KRT54_Click(); }, &form.wrt_KRT54),
+                    1, 4);
+    grid->setColumnStretch(5, 1);
+    Bindings::visibility(form.Frame1, block);
+    return block;
+}
+
+QLayout *buildButtons(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    Station &station = w.station();
+    DeviceSettings &settings = station.deviceSettings();
+    auto *row = new QHBoxLayout;
+    row->addWidget(w.commandButton(
+        QStringLiteral("Write"), QStringLiteral("Write"), [&settings] { settings.cmdSet1_Click(); },
+        &form.cmdSet1));
+    row->addWidget(w.commandButton(
+        QStringLiteral("Default"), QStringLiteral("Default"),
+        [&settings] { settings.cmdDefault_Click(); }, &form.cmdDefault));
+    row->addWidget(w.commandButton(
+        QStringLiteral("Save as default"), QStringLiteral("Save as default"),
+        [&settings] { settings.Command2_Click(); }, &form.Command2));
+    row->addStretch();
+    // "OK" only leaves the page; it sends nothing, so it never waits for a command.
+    auto *ok = new QPushButton(QStringLiteral("OK"));
+    ok->setAccessibleName(QStringLiteral("OK"));
+    ok->setAutoDefault(false);
+    QObject::connect(ok, &QPushButton::clicked, &station.views(), &Views::cmdSetC_Click);
+    row->addWidget(ok);
+    return row;
+}
+
+} // namespace
+
+QWidget *buildSystemTab(DeviceWidgets &w)
+{
+    auto *page = new QWidget;
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(buildParameterRows(w));
+    layout->addWidget(buildCalibrationBlock(w));
+    layout->addLayout(buildButtons(w));
+    layout->addStretch();
+    return page;
+}

@@ -1,0 +1,243 @@
+#include "DeviceWidgets.h"
+
+#include "Bindings.h"
+#include "Station.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace
+{
+
+// Wide enough for `chars` digits, so that no value is cut off.
+void fitWidth(QWidget *widget, int chars)
+{
+    const QFontMetrics metrics(widget->font());
+    widget->setFixedWidth(metrics.horizontalAdvance(QString(chars, QLatin1Char('8'))) + 14);
+}
+
+QString twoDigits(qint64 value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+const char *const RefusedStyle = "background-color: #ffd6d6; border: 2px solid #c00000;";
+
+} // namespace
+
+DeviceWidgets::DeviceWidgets(Station &station, QObject *parent)
+    : QObject(parent), station_(station), nursery_(std::make_unique<QWidget>())
+{
+    DeviceCommands &commands = station_.deviceCommands();
+    connect(&commands, &DeviceCommands::fieldsChecked, this, &DeviceWidgets::markRefused);
+    connect(&commands, &DeviceCommands::busyChanged, this, [this] {
+        for (const auto &[button, model] : buttons_)
+            syncButton(button, model);
+    });
+}
+
+DeviceWidgets::~DeviceWidgets() = default;
+
+QString DeviceWidgets::nameOf(const QString &caption)
+{
+    QString name = caption.trimmed();
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    return name.trimmed();
+}
+
+Form &DeviceWidgets::form()
+{
+    return station_.form();
+}
+
+void DeviceWidgets::addRow(QGridLayout *grid, int line, const Row &row)
+{
+    const QString name = nameOf(row.caption);
+    grid->addWidget(caption(row.caption, row.shownBy), line, 0);
+    grid->addWidget(liveField(row.live, name, 7, row.shownBy), line, 1);
+    if (row.edit >= 0)
+        grid->addWidget(editField(row.edit, name, 7, row.shownBy), line, 2);
+    if (!row.unit.isEmpty())
+        grid->addWidget(caption(row.unit, row.shownBy), line, 3);
+}
+
+void DeviceWidgets::showWith(QWidget *widget, int field, Control *shownBy)
+{
+    LiveFields &fields = form().txtReal;
+    auto sync = [widget, field, shownBy, &fields] {
+        const bool shown =
+            (field < 0 || fields.isVisible(field)) && (!shownBy || shownBy->isVisible());
+        widget->setVisible(shown);
+    };
+    if (field >= 0)
+        connect(&fields, &LiveFields::stateChanged, widget, [sync, field](int changed) {
+            if (changed == field)
+                sync();
+        });
+    if (shownBy)
+        connect(shownBy, &Control::changed, widget, sync);
+    sync();
+}
+
+QLineEdit *DeviceWidgets::readOnlyField(const QString &name, int chars)
+{
+    auto *widget = new QLineEdit(nursery_.get());
+    widget->setReadOnly(true);
+    widget->setFocusPolicy(Qt::ClickFocus); // Tab walks the edit fields only
+    widget->setAccessibleName(name + QStringLiteral(" (device)"));
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    widget->setPalette(palette);
+    fitWidth(widget, chars);
+    return widget;
+}
+
+QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars, Control *shownBy)
+{
+    QLineEdit *widget = readOnlyField(name, chars);
+    LiveFields &fields = form().txtReal;
+    auto sync = [widget, field, &fields] {
+        widget->setText(fields.text(field));
+        widget->setCursorPosition(0);
+    };
+    connect(&fields, &LiveFields::changed, widget, [sync, field](int changed) {
+        if (changed == field)
+            sync();
+    });
+    sync();
+    showWith(widget, field, shownBy);
+    return widget;
+}
+
+QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, Control *shownBy)
+{
+    auto *widget = new QLineEdit(nursery_.get());
+    widget->setAccessibleName(name);
+    fitWidth(widget, chars);
+    LiveFields &fields = form().txtReal;
+    auto sync = [widget, field, &fields] {
+        if (widget->text() != fields.text(field))
+            widget->setText(fields.text(field));
+        widget->setEnabled(fields.isEnabled(field));
+    };
+    auto onChange = [sync, field](int changed) {
+        if (changed == field)
+            sync();
+    };
+    connect(&fields, &LiveFields::changed, widget, onChange);
+    connect(&fields, &LiveFields::stateChanged, widget, onChange);
+    connect(widget, &QLineEdit::textEdited, this, [this, widget, field, &fields](const QString &t) {
+        setMarked(widget, false);
+        fields.setText(field, t);
+    });
+    sync();
+    showWith(widget, field, shownBy);
+    editWidgets_.insert(field, widget);
+    return widget;
+}
+
+QComboBox *DeviceWidgets::editCombo(Control &model, int field, const QString &name)
+{
+    auto *combo = new QComboBox(nursery_.get());
+    Bindings::comboBox(model, combo);
+    combo->setAccessibleName(name);
+    fitWidth(combo, 8);
+    connect(combo, &QComboBox::editTextChanged, this, [this, combo] { setMarked(combo, false); });
+    editWidgets_.insert(field, combo);
+    return combo;
+}
+
+QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
+{
+    QLineEdit *widget = readOnlyField(name, 19);
+    LiveFields &fields = form().txtReal;
+    auto sync = [widget, firstField, &fields] {
+        for (int k = 0; k < 6; ++k) {
+            if (fields.text(firstField + k) == QLatin1String(LiveFields::NotYetRead)) {
+                widget->setText(QLatin1String(LiveFields::NotYetRead));
+                return;
+            }
+        }
+        const auto part = [&fields, firstField](int k) {
+            return twoDigits(fields.integer(firstField + k));
+        };
+        widget->setText(QStringLiteral("%1/%2/%3 %4:%5:%6")
+                            .arg(fields.integer(firstField))
+                            .arg(part(1), part(2), part(3), part(4), part(5)));
+    };
+    connect(&fields, &LiveFields::changed, widget, [sync, firstField](int changed) {
+        if (changed >= firstField && changed < firstField + 6)
+            sync();
+    });
+    sync();
+    return widget;
+}
+
+QLabel *DeviceWidgets::caption(const QString &text, Control *shownBy, int field)
+{
+    auto *label = new QLabel(text, nursery_.get());
+    showWith(label, field, shownBy);
+    return label;
+}
+
+QCheckBox *DeviceWidgets::checkBox(Control &model, const QString &caption)
+{
+    auto *box = new QCheckBox(caption, nursery_.get());
+    box->setAccessibleName(caption);
+    Bindings::checkable(model, box);
+    return box;
+}
+
+QRadioButton *DeviceWidgets::option(Control &model, const QString &caption)
+{
+    auto *button = new QRadioButton(caption, nursery_.get());
+    button->setAccessibleName(caption);
+    Bindings::checkable(model, button);
+    return button;
+}
+
+QPushButton *DeviceWidgets::commandButton(const QString &caption, const QString &name,
+                                          const std::function<void()> &click, Control *model)
+{
+    auto *button = new QPushButton(caption, nursery_.get());
+    button->setAccessibleName(name);
+    button->setAutoDefault(false); // Enter in an edit field sends nothing
+    connect(button, &QPushButton::clicked, this, click);
+    if (model)
+        connect(model, &Control::changed, button,
+                [this, button, model] { syncButton(button, model); });
+    buttons_.append({button, model});
+    syncButton(button, model);
+    return button;
+}
+
+void DeviceWidgets::syncButton(QPushButton *button, Control *model)
+{
+    const bool busy = station_.deviceCommands().isBusy();
+    button->setEnabled(!busy && (!model || model->isEnabled()));
+    if (!model)
+        return;
+    if (!model->text().isEmpty())
+        button->setText(model->text());
+    button->setVisible(model->isVisible());
+}
+
+void DeviceWidgets::markRefused(const QList<int> &wrongFields)
+{
+    for (auto it = editWidgets_.cbegin(); it != editWidgets_.cend(); ++it)
+        setMarked(it.value(), wrongFields.contains(it.key()));
+}
+
+void DeviceWidgets::setMarked(QWidget *widget, bool marked)
+{
+    widget->setStyleSheet(marked ? QLatin1String(RefusedStyle) : QString());
+    widget->setAccessibleDescription(marked ? QStringLiteral("refused: see the status bar")
+                                            : QString());
+}

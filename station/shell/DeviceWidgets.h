@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class Control;
+class Form;
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+class Station;
+
+// Makes the controls of the device pages and keeps them in step with the station: live
+// fields that follow the polling, edit fields the engineer types into, and buttons that wait
+// while a device command runs. Every control is named for screen readers: an edit field by
+// its row's caption, the live field beside it by the same name + " (device)".
+class DeviceWidgets : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DeviceWidgets(Station &station, QObject *parent = nullptr);
+    ~DeviceWidgets() override;
+
+    // A caption as a name: without the blanks and colon that aligned it on the form.
+    static QString nameOf(const QString &caption);
+
+    Station &station() { return station_; }
+    Form &form();
+
+    // One row: caption, then the device's value and its edit copy side by side, then a unit.
+    struct Row {
+        QString caption;
+        int live = -1;
+        int edit = -1; // -1: display only
+        QString unit;
+        Control *shownBy = nullptr; // the row's label model, when the row can be hidden
+    };
+    // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit).
+    void addRow(QGridLayout *grid, int line, const Row &row);
+
+    // The read-only mirror of live field `field`, `chars` characters wide.
+    QLineEdit *liveField(int field, const QString &name, int chars = 7, Control *shownBy = nullptr);
+    // The engineer's copy of a field; marked while the latest command refuses it.
+    QLineEdit *editField(int field, const QString &name, int chars = 7, Control *shownBy = nullptr);
+    // A combo box that stands for edit field `field` (its text is copied there before a write).
+    QComboBox *editCombo(Control &model, int field, const QString &name);
+    // A display of six live fields (year, month, day, hour, minute, second) as one date.
+    QLineEdit *dateTimeField(int firstField, const QString &name);
+    QLabel *caption(const QString &text, Control *shownBy = nullptr, int field = -1);
+    QCheckBox *checkBox(Control &model, const QString &caption);
+    QRadioButton *option(Control &model, const QString &caption);
+    // A button that sends to the device: disabled while any device command runs and while
+    // its model (when given) is disabled; its model also gives its caption and visibility.
+    QPushButton *commandButton(const QString &caption, const QString &name,
+                               const std::function<void()> &click, Control *model = nullptr);
+
+    // The control a refused field is marked on.
+    QWidget *editWidget(int field) const { return editWidgets_.value(field); }
+
+private:
+    QLineEdit *readOnlyField(const QString &name, int chars);
+    // Shows `widget` while live field `field` (when not -1) and `shownBy` (when given) are shown.
+    void showWith(QWidget *widget, int field, Control *shownBy);
+    void markRefused(const QList<int> &wrongFields);
+    void setMarked(QWidget *widget, bool marked);
+    void syncButton(QPushButton *button, Control *model);
+
+    Station &station_;
+    // Holds new controls until a page takes them: shown without a parent, a control would
+    // open as a window of its own.
+    std::unique_ptr<QWidget> nursery_;
+    QHash<int, QWidget *> editWidgets_;
+    QList<QPair<QPushButton *, Control *>> buttons_;
+};
