@@ -2,6 +2,7 @@
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
 #include "Station.h"
+#include "common/FieldNumbers.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,8 @@
 
 namespace
 {
+
+constexpr int DeviceYear = 47; // then month, day, hour, minute, second: the device's clock
 
 // The option word's boxes, bit 0 first; the "Modbus TCP Client" box shows in Engineer mode.
 QWidget *buildOptions(DeviceWidgets &w)
@@ -108,9 +111,10 @@ QWidget *buildDeviceRows(DeviceWidgets &w)
     w.addRow(grid, 1, {QStringLiteral("Serial No.               :"), 100, 200});
     w.addRow(grid, 2, {QStringLiteral("Modbus RTU Port (1 or 2):"), 230, 231});
     grid->addWidget(w.caption(QStringLiteral("System Date/Time :")), 3, 0);
-    grid->addWidget(w.dateTimeField(47, QStringLiteral("System Date/Time")), 3, 1, 1, 2);
+    grid->addWidget(w.dateTimeField(DeviceYear, QStringLiteral("System Date/Time")), 3, 1, 1, 2);
     grid->addWidget(w.caption(QStringLiteral("Event    Date/Time :")), 4, 0);
-    grid->addWidget(w.dateTimeField(41, QStringLiteral("Event Date/Time")), 4, 1, 1, 2);
+    grid->addWidget(w.dateTimeField(Field::EventYear, QStringLiteral("Event Date/Time")), 4, 1, 1,
+                    2);
     grid->setColumnStretch(3, 1);
     return box;
 }
