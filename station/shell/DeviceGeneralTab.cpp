@@ -127,7 +127,7 @@ QWidget *buildClock(DeviceWidgets &w)
     auto *box = new QGroupBox(QStringLiteral("Clock"));
     auto *grid = new QGridLayout(box);
     grid->addWidget(w.checkBox(form.chkadj, QStringLiteral("Vorsa clock adjusted by PC")), 0, 0, 1,
-                    4);
+                    3);
     grid->addWidget(w.caption(QStringLiteral("RTC Cal. Interval")), 1, 0);
     auto *interval = new QLineEdit(box);
     interval->setAccessibleName(QStringLiteral("RTC Cal. Interval"));
@@ -142,8 +142,7 @@ QWidget *buildClock(DeviceWidgets &w)
     grid->addWidget(w.commandButton(
                         QStringLiteral("adjustment"), QStringLiteral("adjustment"),
                         [&clock] { clock.cmdadj_Click(); }, &form.cmdadj),
-                    1, 3);
-    grid->setColumnStretch(4, 1);
+                    2, 0);
     return box;
 }
 
@@ -175,11 +174,11 @@ QWidget *buildGeneralTab(DeviceWidgets &w)
     auto *top = new QHBoxLayout;
     top->addWidget(buildOptions(w));
     top->addWidget(buildTriggerMode(w));
+    top->addWidget(buildClock(w), 0, Qt::AlignTop);
     top->addStretch();
     layout->addLayout(top);
     layout->addWidget(buildThresholds(w));
     layout->addWidget(buildDeviceRows(w));
-    layout->addWidget(buildClock(w));
     layout->addLayout(buildButtons(w));
     layout->addStretch();
     return page;

@@ -144,6 +144,15 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
         }
     }
     QCOMPARE(pairs, 57); // every edit field of the three pages has its live field
+    for (int tab : {General, Connection, System}) {
+        r.showTab(tab);
+        for (QLineEdit *field : r.page->tabStrip()->widget(tab)->findChildren<QLineEdit *>()) {
+            const int room = field->contentsRect().width() - 8; // the frame's inner margins
+            QVERIFY2(!field->isVisible() ||
+                         field->fontMetrics().horizontalAdvance(field->text()) <= room,
+                     qPrintable(field->accessibleName() + ": " + field->text() + " cut off"));
+        }
+    }
 
     // One change on each page, each sent by its page's buttons.
     const QList<int> before = settingRegisters(*control);
