@@ -12,36 +12,48 @@
 namespace
 {
 
+QGridLayout *buildRows(DeviceWidgets &w, const QList<DeviceWidgets::Row> &rows)
+{
+    auto *grid = new QGridLayout;
+    for (int line = 0; line < rows.size(); ++line)
+        w.addRow(grid, line, rows[line]);
+    return grid;
+}
+
 // The device's sensor and trigger parameters, in the order the engineer knows them.
 QGridLayout *buildParameterRows(DeviceWidgets &w)
 {
     Form &form = w.form();
-    const QList<DeviceWidgets::Row> rows = {
-        {QStringLiteral("Time Zone"), 14, 114},
-        {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
-        {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
-        {QStringLiteral("Threshold STA/LTA"), 17, 117},
-        {QStringLiteral("Seismic Alarm Time"), 20, 120},
-        {QStringLiteral("Offset Records"), 22, 122},
-        {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
-        {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
-        {QStringLiteral("Slope of Spike"), 18, 118},
-        {QStringLiteral("Records of Spike"), 19, 119},
-        {QStringLiteral("eews DO 0 Intensity"), 235, 236, {}, &form.Label22},
-        {QStringLiteral("eews DO 1 Intensity"), 237, 238, {}, &form.Label21},
-        {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249, {}, &form.Label37},
-        {QStringLiteral("a_0g [0.1mg]"), 65, 165, {}, &form.Label15_5to7[0]},
-        {QStringLiteral("b_0g [0.1mg]"), 66, 166, {}, &form.Label15_5to7[1]},
-        {QStringLiteral("c_0g [0.1mg]"), 67, 167, {}, &form.Label15_5to7[2]},
-        {QStringLiteral("a Axis Offset [mg]"), 205, -1, {}, &form.Label86},
-        {QStringLiteral("b Axis Offset [mg]"), 206, -1, {}, &form.Label87},
-        {QStringLiteral("c Axis Offset [mg]"), 207, -1, {}, &form.Label88},
-    };
-    auto *grid = new QGridLayout;
-    for (int line = 0; line < rows.size(); ++line)
-        w.addRow(grid, line, rows[line]);
-    grid->setColumnStretch(4, 1);
-    return grid;
+    return buildRows(w,
+                     {
+                         {QStringLiteral("Time Zone"), 14, 114},
+                         {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
+                         {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
+                         {QStringLiteral("Threshold STA/LTA"), 17, 117},
+                         {QStringLiteral("Seismic Alarm Time"), 20, 120},
+                         {QStringLiteral("Offset Records"), 22, 122},
+                         {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
+                         {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
+                         {QStringLiteral("Slope of Spike"), 18, 118},
+                         {QStringLiteral("Records of Spike"), 19, 119},
+                         {QStringLiteral("eews DO 0 Intensity"), 235, 236, {}, &form.Label22},
+                         {QStringLiteral("eews DO 1 Intensity"), 237, 238, {}, &form.Label21},
+                         {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249, {}, &form.Label37},
+                     });
+}
+
+// The sensor's zero points and offsets, shown in Engineer mode.
+QGridLayout *buildSensorRows(DeviceWidgets &w)
+{
+    Form &form = w.form();
+    return buildRows(w, {
+                            {QStringLiteral("a_0g [0.1mg]"), 65, 165, {}, &form.Label15_5to7[0]},
+                            {QStringLiteral("b_0g [0.1mg]"), 66, 166, {}, &form.Label15_5to7[1]},
+                            {QStringLiteral("c_0g [0.1mg]"), 67, 167, {}, &form.Label15_5to7[2]},
+                            {QStringLiteral("a Axis Offset [mg]"), 205, -1, {}, &form.Label86},
+                            {QStringLiteral("b Axis Offset [mg]"), 206, -1, {}, &form.Label87},
+                            {QStringLiteral("c Axis Offset [mg]"), 207, -1, {}, &form.Label88},
+                        });
 }
 
 // `Frame1`: the calibration factors, staged by "Modify" and committed by its own "Write".
@@ -95,12 +107,21 @@ QLayout *buildButtons(DeviceWidgets &w)
 
 } // namespace
 
+// Two columns, so that the buttons stay in view on a small screen.
 QWidget *buildSystemTab(DeviceWidgets &w)
 {
     auto *page = new QWidget;
     auto *layout = new QVBoxLayout(page);
-    layout->addLayout(buildParameterRows(w));
-    layout->addWidget(buildCalibrationBlock(w));
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(buildParameterRows(w));
+    auto *sensor = new QVBoxLayout;
+    sensor->addLayout(buildSensorRows(w));
+    sensor->addWidget(buildCalibrationBlock(w));
+    sensor->addStretch();
+    columns->addSpacing(24);
+    columns->addLayout(sensor);
+    columns->addStretch();
+    layout->addLayout(columns);
     layout->addLayout(buildButtons(w));
     layout->addStretch();
     return page;

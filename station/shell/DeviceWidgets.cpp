@@ -148,6 +148,8 @@ QComboBox *DeviceWidgets::editCombo(Control &model, int field, const QString &na
     auto *combo = new QComboBox(nursery_.get());
     Bindings::comboBox(model, combo);
     combo->setAccessibleName(name);
+    // On Linux a combo box is announced by its text; its edit line carries the name.
+    combo->lineEdit()->setAccessibleName(name);
     fitWidth(combo, 8);
     connect(combo, &QComboBox::editTextChanged, this, [this, combo] { setMarked(combo, false); });
     editWidgets_.insert(field, combo);
