@@ -182,10 +182,10 @@ QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
     return widget;
 }
 
-QLabel *DeviceWidgets::caption(const QString &text, Control *shownBy, int field)
+QLabel *DeviceWidgets::caption(const QString &text, Control *shownBy)
 {
     auto *label = new QLabel(text, nursery_.get());
-    showWith(label, field, shownBy);
+    showWith(label, -1, shownBy);
     return label;
 }
 

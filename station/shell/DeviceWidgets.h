@@ -9,7 +9,6 @@
 
 class Control;
 class Form;
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -56,16 +55,13 @@ public:
     QComboBox *editCombo(Control &model, int field, const QString &name);
     // A display of six live fields (year, month, day, hour, minute, second) as one date.
     QLineEdit *dateTimeField(int firstField, const QString &name);
-    QLabel *caption(const QString &text, Control *shownBy = nullptr, int field = -1);
+    QLabel *caption(const QString &text, Control *shownBy = nullptr);
     QCheckBox *checkBox(Control &model, const QString &caption);
     QRadioButton *option(Control &model, const QString &caption);
     // A button that sends to the device: disabled while any device command runs and while
     // its model (when given) is disabled; its model also gives its caption and visibility.
     QPushButton *commandButton(const QString &caption, const QString &name,
                                const std::function<void()> &click, Control *model = nullptr);
-
-    // The control a refused field is marked on.
-    QWidget *editWidget(int field) const { return editWidgets_.value(field); }
 
 private:
     QLineEdit *readOnlyField(const QString &name, int chars);
