@@ -167,15 +167,18 @@ int main(int argc, char *argv[])
     WaveSoundPlayer sound;
     DesktopShell shell;
     DialogPrompter prompter;
-    auto *strip1 =
-        new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"});
+    auto *strip1 = new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"),
+                                        {"a", "b", "c", "Pd"}, {"gal", "gal", "gal", "Pd [cm]"});
     auto *strip2 =
-        new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"});
-    auto *strip3 = new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"});
+        new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"},
+                             {"gal", "gal", "gal", "Pd [cm]", "Disp [cm]"});
+    auto *strip3 = new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"},
+                                        {"Displacement [cm]", "Pd [cm]"});
     Station station({ProgramFolder::fromEnvironment(), clock, waiter, sound, shell, prompter,
                      *strip1, *strip2, *strip3});
     MainWindow window(station, strip1, strip2, strip3);
     prompter.setParent(&window);
+    shell.setParent(&window);
     QObject::connect(&station, &Station::quitRequested, &window, [&window] {
         window.closeForExit();
         QApplication::quit();

@@ -23,6 +23,7 @@ public:
     void setSampleExtent(int) override {}
     void setViewPosition(int) override {}
     void markCurrentSample() override {}
+    void breakTraces() override {}
 };
 
 // A value of a saw-tooth wave of 2000 samples, with three decimals and a sign.

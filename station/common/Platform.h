@@ -3,6 +3,8 @@
 #include <QString>
 #include <optional>
 
+class Control;
+
 // Plays a wave file. Never waits for the sound to end.
 class SoundPlayer
 {
@@ -16,8 +18,17 @@ class Shell
 {
 public:
     virtual ~Shell() = default;
-    virtual void open(const QString &path) = 0;
+    // False when no viewer could be started for it.
+    virtual bool open(const QString &path) = 0;
+    // Shows a text file read-only in the station's own window.
+    virtual void showText(const QString &path, const QString &title) = 0;
 };
+
+enum class DocumentOpened { Yes, Missing, NoViewer };
+
+// Opens a document with the system's viewer; when it cannot, the operator reads why on the
+// status line.
+DocumentOpened openDocument(Shell &shell, Control &statusLine, const QString &path);
 
 // Questions and messages to the operator: dialogs in the window, scripted answers in tests.
 class Prompter

@@ -20,4 +20,7 @@ public:
     virtual void setSampleExtent(int samples) = 0;
     virtual void setViewPosition(int sample) = 0;
     virtual void markCurrentSample() = 0;
+    // Samples stopped coming: the traces go on after a visible gap instead of joining the
+    // next samples onto the last ones.
+    virtual void breakTraces() = 0;
 };

@@ -70,7 +70,7 @@ void History::cmdDelfile_Click()
 
 void History::cmdOutFile_Click()
 {
-    shell_.open(folder_.file(QStringLiteral("Vorsa.txt")));
+    openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("Vorsa.txt")));
 }
 
 void History::cmdExportMseed_Click()

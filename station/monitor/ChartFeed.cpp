@@ -1,6 +1,7 @@
 #include "ChartFeed.h"
 
 #include "common/NumberText.h"
+#include "link/LinkManager.h"
 #include "shell/Form.h"
 
 ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
@@ -14,6 +15,23 @@ ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject
     connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::cbodisp_Click);
     connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::cboXaxis_Change);
     connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::cboXaxis_Click);
+    connect(&form.formBackColor, &Control::changed, this, &ChartFeed::breakTracesWhenSilent);
+    applyAccelerationRange(DefaultAccelerationRange);
+    applyPdRange(DefaultPdRange);
+    applyDisplacementRange(DefaultDisplacementRange);
+    applySpan(DefaultSpanSeconds);
+}
+
+// The window turns to the silent colour once per outage; the traces break there, so the
+// samples after the outage do not join the ones before it.
+void ChartFeed::breakTracesWhenSilent()
+{
+    const bool silent = form_.formBackColor.backColor() == LinkManager::silentColor();
+    if (silent && !linkSilent_) {
+        strip1_.breakTraces();
+        strip3_.breakTraces();
+    }
+    linkSilent_ = silent;
 }
 
 // Text typed into a combo is applied only once it is a number: while the operator types, an
@@ -26,9 +44,18 @@ std::optional<double> ChartFeed::typedNumber(const Control &combo)
     return value;
 }
 
+// A range of zero or less would draw every trace as a flat line on the chart's edge.
+std::optional<double> ChartFeed::typedRange(const Control &combo)
+{
+    const auto value = typedNumber(combo);
+    if (!value || *value <= 0)
+        return std::nullopt;
+    return value;
+}
+
 void ChartFeed::cboXYZ_Change()
 {
-    if (const auto limit = typedNumber(form_.cboXYZ))
+    if (const auto limit = typedRange(form_.cboXYZ))
         applyAccelerationRange(*limit);
 }
 
@@ -39,7 +66,7 @@ void ChartFeed::cboXYZ_Click()
 
 void ChartFeed::cboPd_Change()
 {
-    if (const auto limit = typedNumber(form_.cboPd))
+    if (const auto limit = typedRange(form_.cboPd))
         applyPdRange(*limit);
 }
 
@@ -50,7 +77,7 @@ void ChartFeed::cboPd_Click()
 
 void ChartFeed::cbodisp_Change()
 {
-    if (const auto limit = typedNumber(form_.cbodisp))
+    if (const auto limit = typedRange(form_.cbodisp))
         applyDisplacementRange(*limit);
 }
 

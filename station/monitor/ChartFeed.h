@@ -21,6 +21,12 @@ public:
     static constexpr int MaxTypedSpanSeconds = 120;
     static constexpr int BatchAboveSeconds = 20;
     static constexpr int SamplesPerSecond = 100;
+    // The scales the charts start with, kept while a range text is not a number (the
+    // design text "Combo1" of a first start).
+    static constexpr double DefaultAccelerationRange = 10; // gal
+    static constexpr double DefaultPdRange = 0.5;          // cm
+    static constexpr double DefaultDisplacementRange = 3;  // cm
+    static constexpr double DefaultSpanSeconds = 20;
 
     ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
 
@@ -43,6 +49,8 @@ public:
 
 private:
     static std::optional<double> typedNumber(const Control &combo);
+    static std::optional<double> typedRange(const Control &combo);
+    void breakTracesWhenSilent();
     void applyAccelerationRange(double limit);
     void applyPdRange(double limit);
     void applyDisplacementRange(double limit);
@@ -53,5 +61,6 @@ private:
     StripChart &strip1_;
     StripChart &strip3_;
     int chartBatchIndex_ = 0;
+    bool linkSilent_ = false;
     StripChart::Block chartBatchA{}, chartBatchB{}, chartBatchC{}, chartBatchPd{}, chartBatchDisp{};
 };

@@ -1,7 +1,8 @@
 #include "StripChartWidget.h"
 
-#include <QTimer>
+#include <QFileInfo>
 #include <QVBoxLayout>
+#include <cmath>
 #include <limits>
 #include <qcustomplot.h>
 
@@ -10,10 +11,19 @@ namespace
 
 const QList<QColor> TraceColours = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::darkCyan};
 
+// The view moves by at most this many pixels per frame at 100 samples per second, and is
+// drawn no more often than the fastest and no less often than the slowest frame rate.
+constexpr double PixelsPerFrame = 2;
+constexpr int FastestFrameMs = 40;
+constexpr int SlowestFrameMs = 250;
+constexpr double SamplesPerSecond = 100;
+// An outage shows as a gap of this share of the visible width.
+constexpr double GapShare = 0.02;
+
 } // namespace
 
 StripChartWidget::StripChartWidget(const QString &title, const QStringList &traceNames,
-                                   QWidget *parent)
+                                   const QStringList &units, QWidget *parent)
     : QWidget(parent), plot_(new QCustomPlot(this))
 {
     auto *layout = new QVBoxLayout(this);
@@ -22,17 +32,48 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
     plot_->plotLayout()->insertRow(0);
     plot_->plotLayout()->addElement(0, 0, new QCPTextElement(plot_, title));
     plot_->legend->setVisible(true);
-    QCPAxisRect *rect = plot_->axisRect();
+    // Thousands of points per trace: antialiasing them costs far more than it shows.
+    plot_->setNotAntialiasedElements(QCP::aePlottables);
     for (int i = 0; i < traceNames.size(); ++i) {
-        QCPAxis *axis = i == 0 ? rect->axis(QCPAxis::atLeft) : rect->addAxis(QCPAxis::atLeft);
-        axis->setVisible(i == 0);
+        QCPAxis *axis = scaleFor(i, units);
         axis->setRange(-1, 1);
-        QCPGraph *graph = plot_->addGraph(rect->axis(QCPAxis::atBottom), axis);
+        QCPGraph *graph = plot_->addGraph(plot_->xAxis, axis);
         graph->setName(traceNames[i]);
         graph->setPen(QPen(TraceColours[i % TraceColours.size()]));
         traces_.push_back({graph, axis, 0});
     }
     plot_->xAxis->setRange(0, visibleWidth_);
+    frameTimer_.setSingleShot(true);
+    connect(&frameTimer_, &QTimer::timeout, this, &StripChartWidget::replotIfDue);
+}
+
+// Each trace keeps its own range on its own axis; only the first trace of each unit shows
+// its axis, coloured like that trace when it stands on the right.
+QCPAxis *StripChartWidget::scaleFor(int trace, const QStringList &units)
+{
+    QCPAxisRect *rect = plot_->axisRect();
+    const QString unit = units.value(trace);
+    const int firstOfUnit = units.isEmpty() ? 0 : int(units.indexOf(unit));
+    if (firstOfUnit < trace) {
+        QCPAxis *hidden = rect->addAxis(QCPAxis::atLeft);
+        hidden->setVisible(false);
+        return hidden;
+    }
+    QStringList earlierUnits = units.mid(0, trace);
+    earlierUnits.removeDuplicates();
+    QCPAxis *axis = nullptr;
+    if (trace == 0) {
+        axis = rect->axis(QCPAxis::atLeft);
+    } else {
+        axis = earlierUnits.size() == 1 ? rect->axis(QCPAxis::atRight)
+                                        : rect->addAxis(QCPAxis::atRight);
+        const QColor colour = TraceColours[trace % TraceColours.size()];
+        axis->setLabelColor(colour);
+        axis->setTickLabelColor(colour);
+    }
+    axis->setVisible(true);
+    axis->setLabel(unit);
+    return axis;
 }
 
 void StripChartWidget::selectTrace(int trace)
@@ -47,9 +88,15 @@ void StripChartWidget::setRange(double upper, double lower)
     scheduleReplot();
 }
 
+// A chart that follows the newest sample shows the last `samples`; one the operator looks
+// through keeps its left edge.
 void StripChartWidget::setVisibleWidth(double samples)
 {
     visibleWidth_ = qMax(1.0, samples);
+    if (!following_) {
+        const double left = plot_->xAxis->range().lower;
+        plot_->xAxis->setRange(left, left + visibleWidth_);
+    }
     followNewest();
 }
 
@@ -124,6 +171,57 @@ void StripChartWidget::markCurrentSample()
     scheduleReplot();
 }
 
+// A NaN ends the line; the samples after it start a new one further on.
+void StripChartWidget::breakTraces()
+{
+    const double gap = std::ceil(visibleWidth_ * GapShare);
+    for (Trace &t : traces_) {
+        t.graph->addData(t.nextKey, std::numeric_limits<double>::quiet_NaN());
+        t.nextKey += gap;
+    }
+    followNewest();
+}
+
+void StripChartWidget::setBrowsable(bool browsable)
+{
+    plot_->setInteraction(QCP::iRangeDrag, browsable);
+    plot_->setInteraction(QCP::iRangeZoom, browsable);
+    QCPAxisRect *rect = plot_->axisRect();
+    rect->setRangeDrag(Qt::Horizontal);
+    rect->setRangeZoom(Qt::Horizontal);
+    rect->setRangeDragAxes(plot_->xAxis, nullptr);
+    rect->setRangeZoomAxes(plot_->xAxis, nullptr);
+    if (browsable)
+        connect(plot_->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+                &StripChartWidget::keepWithinData, Qt::UniqueConnection);
+}
+
+void StripChartWidget::showWhole()
+{
+    following_ = false;
+    plot_->xAxis->setRange(0, qMax(1.0, newestKey()));
+    scheduleReplot();
+}
+
+// Dragging and zooming stop at the first and the last sample.
+void StripChartWidget::keepWithinData(const QCPRange &range)
+{
+    if (following_)
+        return;
+    const double end = qMax(newestKey(), 1.0);
+    const double size = qMin(range.size(), end);
+    const double lower = qBound(0.0, range.lower, end - size);
+    if (lower != range.lower || lower + size != range.upper)
+        plot_->xAxis->setRange(lower, lower + size);
+}
+
+bool StripChartWidget::exportTo(const QString &path)
+{
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
+        return plot_->savePdf(path);
+    return plot_->savePng(path);
+}
+
 void StripChartWidget::dropMarksBefore(double key)
 {
     while (!marks_.empty() && marks_.front()->point1->coords().x() < key) {
@@ -132,23 +230,48 @@ void StripChartWidget::dropMarksBefore(double key)
     }
 }
 
+double StripChartWidget::newestKey() const
+{
+    return traces_.empty() ? 0 : traces_[0].nextKey;
+}
+
 void StripChartWidget::followNewest()
 {
     if (following_) {
-        const double newest = traces_.empty() ? 0 : traces_[0].nextKey;
+        const double newest = newestKey();
         plot_->xAxis->setRange(qMax(0.0, newest - visibleWidth_), qMax(visibleWidth_, newest));
     }
     scheduleReplot();
 }
 
-// Samples arrive 100 per second per trace; drawing once per event-loop turn is enough.
+// Samples arrive 100 per second per trace; the chart is drawn at the rate the eye needs to
+// see it move smoothly, and not at all while it is off screen.
 void StripChartWidget::scheduleReplot()
 {
-    if (replotPending_)
+    dirty_ = true;
+    if (!frameTimer_.isActive())
+        frameTimer_.start(frameIntervalMs());
+}
+
+void StripChartWidget::replotIfDue()
+{
+    const bool onScreen = isVisible() && !(window() && window()->isMinimized());
+    if (!dirty_ || !onScreen)
         return;
-    replotPending_ = true;
-    QTimer::singleShot(50, this, [this] {
-        replotPending_ = false;
-        plot_->replot(QCustomPlot::rpQueuedReplot);
-    });
+    dirty_ = false;
+    plot_->replot(QCustomPlot::rpQueuedRefresh);
+}
+
+void StripChartWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (dirty_)
+        frameTimer_.start(0);
+}
+
+int StripChartWidget::frameIntervalMs() const
+{
+    const double pixelsPerSample = qMax(1, plot_->axisRect()->width()) / visibleWidth_;
+    const double ms = PixelsPerFrame / (pixelsPerSample * SamplesPerSecond) * 1000;
+    return qBound(FastestFrameMs, int(ms), SlowestFrameMs);
 }

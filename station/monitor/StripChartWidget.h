@@ -2,6 +2,7 @@
 
 #include "common/StripChart.h"
 
+#include <QTimer>
 #include <QWidget>
 #include <deque>
 #include <vector>
@@ -9,16 +10,19 @@
 class QCPAxis;
 class QCPGraph;
 class QCPItemStraightLine;
+class QCPRange;
 class QCustomPlot;
 
 // A scrolling strip chart on QCustomPlot: each trace has its own value axis (its range), all
-// share the sample axis; the view follows the newest sample.
+// share the sample axis; the view follows the newest sample. Traces with the same unit share
+// one visible scale: the first unit on the left, the others on the right.
 class StripChartWidget : public QWidget, public StripChart
 {
     Q_OBJECT
 public:
+    // `units` labels each trace's scale ("gal", "Pd [cm]"); empty: one scale, the first trace's.
     StripChartWidget(const QString &title, const QStringList &traceNames,
-                     QWidget *parent = nullptr);
+                     const QStringList &units = {}, QWidget *parent = nullptr);
 
     void selectTrace(int trace) override;
     void setRange(double upper, double lower) override;
@@ -29,6 +33,19 @@ public:
     void setSampleExtent(int samples) override;
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
+    void breakTraces() override;
+
+    // The operator drags and zooms along the sample axis (the history chart).
+    void setBrowsable(bool browsable);
+    // Everything the chart holds, from its first sample to its last.
+    void showWhole();
+    // PNG, or PDF when the name ends in ".pdf"; false when the file cannot be written.
+    bool exportTo(const QString &path);
+
+    QCustomPlot *plot() const { return plot_; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     struct Trace {
@@ -37,18 +54,24 @@ private:
         double nextKey = 0;
     };
     bool valid(int trace) const { return trace >= 0 && trace < int(traces_.size()); }
+    QCPAxis *scaleFor(int trace, const QStringList &units);
     void append(Trace &trace, double value);
-    void scheduleReplot();
+    double newestKey() const;
     void followNewest();
+    void keepWithinData(const QCPRange &range);
     void dropMarksBefore(double key);
+    void scheduleReplot();
+    void replotIfDue();
+    int frameIntervalMs() const;
 
     QCustomPlot *plot_;
     std::vector<Trace> traces_;
     std::deque<QCPItemStraightLine *> marks_; // oldest first
+    QTimer frameTimer_;
     int selected_ = 0;
     double visibleWidth_ = 1000;
     int extent_ = 24000;
     bool following_ = true;
     bool bounded_ = true;
-    bool replotPending_ = false;
+    bool dirty_ = false;
 };

@@ -88,7 +88,10 @@ void EventLog::mnuEvent_Click()
         QStringLiteral("Please keyin year and month:"), QStringLiteral("Keyin box:"), month);
     if (!answer || answer->isEmpty())
         return;
-    shell_.open(folder_.file(QStringLiteral("Event/") + *answer + QStringLiteral(".txt")));
+    const QString path = folder_.file(QStringLiteral("Event/") + *answer + QStringLiteral(".txt"));
+    // The log is plain text: without a viewer for it, the station shows it itself.
+    if (openDocument(shell_, form_.statusLine, path) == DocumentOpened::NoViewer)
+        shell_.showText(path, QStringLiteral("Event log ") + *answer);
 }
 
 void EventLog::noteWrite(bool ok, FailureNotice &notice, const QString &what, const QString &error)

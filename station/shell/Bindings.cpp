@@ -91,9 +91,13 @@ void button(Control &model, QAbstractButton *widget)
     sync();
 }
 
+// Typed text is taken as typed: no inline completion turns "10" into "1000", and Enter adds
+// nothing to the list.
 void comboBox(Control &model, QComboBox *widget)
 {
     widget->setEditable(true);
+    widget->setCompleter(nullptr);
+    widget->setInsertPolicy(QComboBox::NoInsert);
     auto sync = [&model, widget] {
         const QSignalBlocker block(widget);
         QStringList current;
@@ -103,7 +107,8 @@ void comboBox(Control &model, QComboBox *widget)
             widget->clear();
             widget->addItems(model.items());
         }
-        widget->setEditText(model.text());
+        if (widget->currentText() != model.text())
+            widget->setEditText(model.text());
         widget->setVisible(model.isVisible());
         mirrorCommon(model, widget);
     };

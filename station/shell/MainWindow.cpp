@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,6 +22,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -39,6 +42,7 @@ QComboBox *boundCombo(Control &model)
 {
     auto *combo = new QComboBox;
     Bindings::comboBox(model, combo);
+    combo->setMinimumContentsLength(5);
     return combo;
 }
 
@@ -59,33 +63,70 @@ QLabel *boundLabel(Control &model)
 QLabel *boundField(LiveFields &fields, int index)
 {
     auto *label = new QLabel;
-    label->setMinimumWidth(70);
+    // Wide enough for the longest value, a date, so that values never move the layout.
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/07")));
     Bindings::liveField(fields, index, label);
     return label;
+}
+
+// The caption beside a combo box or edit field is also its accessible name, so that screen
+// readers and UI automation find it by what the operator reads.
+void addCaptioned(QFormLayout *layout, const QString &caption, QWidget *field)
+{
+    field->setAccessibleName(caption);
+    layout->addRow(caption, field);
+}
+
+void addCaptioned(QBoxLayout *layout, const QString &caption, QWidget *field)
+{
+    auto *label = new QLabel(caption);
+    label->setBuddy(field);
+    field->setAccessibleName(caption);
+    layout->addWidget(label);
+    layout->addWidget(field);
+}
+
+// Caption and value pairs in `columns` columns, filled row by row.
+QGridLayout *valueGrid(LiveFields &fields, const QList<QPair<QString, int>> &rows, int columns)
+{
+    auto *grid = new QGridLayout;
+    grid->setVerticalSpacing(2);
+    for (int i = 0; i < rows.size(); ++i) {
+        const int row = i / columns;
+        const int column = 2 * (i % columns);
+        grid->addWidget(new QLabel(rows[i].first), row, column);
+        grid->addWidget(boundField(fields, rows[i].second), row, column + 1);
+    }
+    return grid;
+}
+
+// The name an exported chart takes: the record's, with the picture's suffix.
+QString exportName(const QString &folder, const QString &recordFile)
+{
+    const QString base =
+        recordFile.isEmpty() ? QStringLiteral("history") : QFileInfo(recordFile).completeBaseName();
+    return QDir(folder).filePath(base + QStringLiteral(".png"));
 }
 
 } // namespace
 
 MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWidget *strip2,
                        StripChartWidget *strip3, QWidget *parent)
-    : QMainWindow(parent), station_(station)
+    : QMainWindow(parent), station_(station), strip2_(strip2)
 {
     Form &form = station.form();
     auto syncTitle = [this, &form] { setWindowTitle(form.caption.text()); };
     connect(&form.caption, &Control::changed, this, syncTitle);
     syncTitle();
     connect(&form.windowState, &Control::changed, this, [this, &form] {
-        if (form.windowState.isChecked())
-            showMaximized();
+        if (!form.windowState.isChecked())
+            return;
+        // Without a window manager (a kiosk, a bare X server) maximising alone does nothing.
+        setGeometry(screen()->availableGeometry());
+        showMaximized();
     });
     connect(&form.statusLine, &Control::changed, this,
             [this, &form] { statusBar()->showMessage(form.statusLine.text()); });
-    connect(&form.formBackColor, &Control::changed, this, [this, &form] {
-        const QColor c = form.formBackColor.backColor();
-        setStyleSheet(c.isValid()
-                          ? QStringLiteral("QMainWindow { background-color: %1; }").arg(c.name())
-                          : QString());
-    });
 
     buildMenus();
     pages_ = new QStackedWidget;
@@ -99,10 +140,45 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
         pages_->addWidget(page.second);
         connect(page.first, &Control::changed, this, &MainWindow::showTopPage);
     }
-    setCentralWidget(pages_);
+    setCentralWidget(buildLinkFrame(pages_));
     showTopPage();
-    statusBar();
-    resize(1100, 720);
+    resize(QSize(1280, 740).boundedTo(screen()->availableGeometry().size()));
+    centreOnScreen();
+}
+
+void MainWindow::centreOnScreen()
+{
+    const QRect screenArea = screen()->availableGeometry();
+    move(screenArea.center() - QPoint(width() / 2, height() / 2));
+}
+
+// The link's state colours a frame around the pages and a mark on the status bar, never the
+// panels themselves: red lamps and red captions stay readable while the link is down.
+QWidget *MainWindow::buildLinkFrame(QWidget *pages)
+{
+    Form &form = station_.form();
+    auto *frame = new QWidget;
+    frame->setObjectName(QStringLiteral("linkFrame"));
+    frame->setAttribute(Qt::WA_StyledBackground);
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(5, 5, 5, 5);
+    layout->addWidget(pages);
+    auto *linkState = new QLabel(QStringLiteral(" No data from the device "));
+    linkState->setAccessibleName(QStringLiteral("Link state"));
+    statusBar()->addPermanentWidget(linkState);
+    auto sync = [frame, linkState, &form] {
+        const QColor c = form.formBackColor.backColor();
+        frame->setStyleSheet(
+            c.isValid() ? QStringLiteral("#linkFrame { background-color: %1; }").arg(c.name())
+                        : QString());
+        linkState->setStyleSheet(
+            QStringLiteral("background-color: %1; color: white; font-weight: bold;")
+                .arg(c.isValid() ? c.name() : QStringLiteral("transparent")));
+        linkState->setVisible(c.isValid());
+    };
+    connect(&form.formBackColor, &Control::changed, frame, sync);
+    sync();
+    return frame;
 }
 
 void MainWindow::buildMenus()
@@ -126,28 +202,36 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&Exit"), &s, &Station::mnuExit_Click);
 }
 
+// The chart with its scales below it and the advanced panel under them; the live values in a
+// column beside, so that every panel fits a 1024 x 700 window.
 QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
 {
     Form &form = station_.form();
     auto *page = new QGroupBox(QStringLiteral("Real Time"));
     auto *layout = new QHBoxLayout(page);
-    layout->addWidget(strip1, 1);
+    auto *main = new QVBoxLayout;
+    main->addWidget(strip1, 1);
     Bindings::visibility(form.Strip1Shown, strip1);
+    auto *ranges = new QHBoxLayout;
+    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundCombo(form.cboXYZ));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    ranges->addStretch();
+    main->addLayout(ranges);
+    main->addWidget(buildAdvancedBox());
+    layout->addLayout(main, 1);
     auto *side = new QVBoxLayout;
     side->addWidget(buildIntensityBox());
     side->addWidget(buildEventBox());
     side->addWidget(buildDigitalIoBox());
     side->addWidget(buildValuesBox());
     side->addWidget(buildServerBox());
-    side->addWidget(buildAdvancedBox());
-    auto *ranges = new QFormLayout;
-    ranges->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboXYZ));
-    ranges->addRow(QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
-    ranges->addRow(QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
-    side->addLayout(ranges);
     side->addLayout(buildRecordingRow());
     side->addStretch();
-    layout->addLayout(side);
+    auto *sideColumn = new QWidget;
+    sideColumn->setLayout(side);
+    sideColumn->setFixedWidth(sideColumn->sizeHint().width());
+    layout->addWidget(sideColumn);
     return page;
 }
 
@@ -175,16 +259,18 @@ QWidget *MainWindow::buildEventBox()
 {
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Event"));
-    auto *layout = new QHBoxLayout(box);
+    auto *layout = new QGridLayout(box);
     const QStringList captions = {"Displacement trig", "Pd trig", "Pga trig", "STA/LTA trig"};
     for (int k = 0; k < 4; ++k) {
         auto *lamp = new QLabel(captions[k]);
         lamp->setStyleSheet(QStringLiteral("background-color: red; color: white; padding: 2px;"));
+        // An unlit lamp keeps its place, so lighting one never moves the panels below.
+        QSizePolicy keepPlace = lamp->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true);
+        lamp->setSizePolicy(keepPlace);
         Bindings::visibility(form.lblEvent[k], lamp);
-        layout->addWidget(lamp);
+        layout->addWidget(lamp, k / 2, k % 2);
     }
-    layout->addStretch();
-    box->setMinimumHeight(50);
     return box;
 }
 
@@ -210,21 +296,24 @@ QWidget *MainWindow::buildValuesBox()
 {
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Status"));
-    auto *layout = new QFormLayout(box);
-    const QList<QPair<QString, int>> rows = {{QStringLiteral("a [gal]"), 1},
-                                             {QStringLiteral("b [gal]"), 2},
-                                             {QStringLiteral("c [gal]"), 3},
-                                             {QStringLiteral("Pd [cm]"), 37},
-                                             {QStringLiteral("Displacement [cm]"), 59},
-                                             {QStringLiteral("PGA [gal]"), 96},
-                                             {QStringLiteral("max [gal]"), 108},
-                                             {QStringLiteral("Date"), 203},
-                                             {QStringLiteral("Time"), 204}};
-    for (const auto &row : rows)
-        layout->addRow(row.first, boundField(form.txtReal, row.second));
-    layout->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
-    layout->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
-    layout->addRow(boundLabel(form.rxcnt));
+    auto *layout = new QVBoxLayout(box);
+    layout->addLayout(valueGrid(form.txtReal,
+                                {{QStringLiteral("a [gal]"), 1},
+                                 {QStringLiteral("Pd [cm]"), 37},
+                                 {QStringLiteral("b [gal]"), 2},
+                                 {QStringLiteral("Disp [cm]"), 59},
+                                 {QStringLiteral("c [gal]"), 3},
+                                 {QStringLiteral("PGA [gal]"), 96},
+                                 {QStringLiteral("max [gal]"), 108},
+                                 {QStringLiteral("Date"), 203},
+                                 {QStringLiteral("Time"), 204}},
+                                2));
+    auto *rows = new QFormLayout;
+    rows->setVerticalSpacing(2);
+    rows->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
+    rows->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
+    rows->addRow(boundLabel(form.rxcnt));
+    layout->addLayout(rows);
     return box;
 }
 
@@ -243,21 +332,26 @@ QWidget *MainWindow::buildAdvancedBox()
 {
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Advanced Information"));
-    auto *layout = new QFormLayout(box);
-    const QList<QPair<QString, int>> rows = {{QStringLiteral("NTP Synchronous"), 201},
-                                             {QStringLiteral("Server0 Connected"), 202},
-                                             {QStringLiteral("Server1 Connected"), 214},
-                                             {QStringLiteral("RVD-K09 Connected"), 239},
-                                             {QStringLiteral("Firmware Version"), 99},
-                                             {QStringLiteral("Serial No."), 100},
-                                             {QStringLiteral("Pgv_1s"), 25},
-                                             {QStringLiteral("Pgd_1s"), 26},
-                                             {QStringLiteral("Pga_max_in10s"), 40}};
-    for (const auto &row : rows)
-        layout->addRow(row.first, boundField(form.txtReal, row.second));
+    auto *layout = new QVBoxLayout(box);
+    layout->addLayout(valueGrid(form.txtReal,
+                                {{QStringLiteral("NTP Synchronous"), 201},
+                                 {QStringLiteral("Server0 Connected"), 202},
+                                 {QStringLiteral("Server1 Connected"), 214},
+                                 {QStringLiteral("RVD-K09 Connected"), 239},
+                                 {QStringLiteral("Firmware Version"), 99},
+                                 {QStringLiteral("Serial No."), 100},
+                                 {QStringLiteral("Pgv_1s"), 25},
+                                 {QStringLiteral("Pgd_1s"), 26},
+                                 {QStringLiteral("Pga_max_in10s"), 40}},
+                                3));
+    auto *lastRow = new QHBoxLayout;
     QLabel *rejected = boundLabel(form.lblRejected);
     rejected->setAccessibleName(QStringLiteral("Rejected frames"));
-    layout->addRow(QStringLiteral("Rejected frames"), rejected);
+    lastRow->addWidget(new QLabel(QStringLiteral("Rejected frames")));
+    lastRow->addWidget(rejected);
+    lastRow->addStretch();
+    lastRow->addWidget(boundCheck(form.Check1, QStringLiteral("Raw receive log (Vorsarec.txt)")));
+    layout->addLayout(lastRow);
     Bindings::visibility(form.fraRT, box);
     return box;
 }
@@ -278,14 +372,21 @@ QLayout *MainWindow::buildRecordingRow()
     return row;
 }
 
+// The Pd range and the time span are the real-time view's: their combos here mirror the same
+// settings.
 QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
 {
     Form &form = station_.form();
     auto *page = new QGroupBox(QStringLiteral("Displacement "));
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip3, 1);
-    auto *side = new QFormLayout;
-    side->addRow(QStringLiteral("Displacement(cm)"), boundCombo(form.cbodisp));
+    auto *side = new QVBoxLayout;
+    auto *ranges = new QFormLayout;
+    addCaptioned(ranges, QStringLiteral("Displacement(cm)"), boundCombo(form.cbodisp));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    side->addLayout(ranges);
+    side->addStretch();
     layout->addLayout(side);
     return page;
 }
@@ -296,6 +397,7 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     auto *page = new QGroupBox(QStringLiteral("History Trend"));
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip2, 1);
+    strip2->setBrowsable(true);
     auto *side = new QVBoxLayout;
     auto *files = new QListWidget;
     auto syncFiles = [files, &form] {
@@ -326,15 +428,25 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     buttons->addWidget(list);
     buttons->addWidget(remove);
     side->addLayout(buttons);
+    auto *chartButtons = new QHBoxLayout;
+    auto *whole = new QPushButton(QStringLiteral("Whole file"));
+    whole->setToolTip(QStringLiteral("Drag the chart or turn the wheel over it to move and zoom "
+                                     "along time; this shows the whole file again"));
+    connect(whole, &QPushButton::clicked, strip2, &StripChartWidget::showWhole);
+    auto *exportChart = new QPushButton(QStringLiteral("Export chart..."));
+    connect(exportChart, &QPushButton::clicked, this, &MainWindow::exportHistoryChart);
+    chartButtons->addWidget(whole);
+    chartButtons->addWidget(exportChart);
+    side->addLayout(chartButtons);
     auto *exportMseed = new QPushButton(QStringLiteral("Export miniSEED"));
     exportMseed->setAccessibleName(exportMseed->text());
     connect(exportMseed, &QPushButton::clicked, &station_.history(),
             &History::cmdExportMseed_Click);
     side->addWidget(exportMseed);
     auto *ranges = new QFormLayout;
-    ranges->addRow(QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
-    ranges->addRow(QStringLiteral("Pd-Disp Range[cm]"), boundCombo(form.cboHisPd));
-    ranges->addRow(QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboHisXaxis));
+    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
+    addCaptioned(ranges, QStringLiteral("Pd-Disp Range[cm]"), boundCombo(form.cboHisPd));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboHisXaxis));
     side->addLayout(ranges);
     layout->addLayout(side);
     return page;
@@ -406,11 +518,11 @@ QWidget *MainWindow::buildConnectionTab()
     kinds->addWidget(tcp);
     kinds->addWidget(server);
     layout->addRow(kinds);
-    layout->addRow(QStringLiteral("COM"), boundEdit(form.txtCom));
-    layout->addRow(QStringLiteral("Baud"), boundEdit(form.txtBaud));
-    layout->addRow(QStringLiteral("IP"), boundEdit(form.txtIP));
-    layout->addRow(QStringLiteral("Port"), boundEdit(form.txtPort));
-    layout->addRow(QStringLiteral("ID"), boundEdit(form.mbus_id));
+    addCaptioned(layout, QStringLiteral("COM"), boundEdit(form.txtCom));
+    addCaptioned(layout, QStringLiteral("Baud"), boundEdit(form.txtBaud));
+    addCaptioned(layout, QStringLiteral("IP"), boundEdit(form.txtIP));
+    addCaptioned(layout, QStringLiteral("Port"), boundEdit(form.txtPort));
+    addCaptioned(layout, QStringLiteral("ID"), boundEdit(form.mbus_id));
     return tab;
 }
 
@@ -419,8 +531,8 @@ QWidget *MainWindow::buildRecordTab()
     Form &form = station_.form();
     auto *tab = new QWidget;
     auto *layout = new QFormLayout(tab);
-    layout->addRow(QStringLiteral("Pre-alarm time (Sec)"), boundEdit(form.txtrecPrev));
-    layout->addRow(QStringLiteral("Post-alarm time (Sec)"), boundEdit(form.txtrecafter));
+    addCaptioned(layout, QStringLiteral("Pre-alarm time (Sec)"), boundEdit(form.txtrecPrev));
+    addCaptioned(layout, QStringLiteral("Post-alarm time (Sec)"), boundEdit(form.txtrecafter));
     layout->addRow(boundCheck(form.Check4, QStringLiteral("Record mode")));
     layout->addRow(boundCheck(form.chkAuto, QStringLiteral("Auto Run")));
     auto *folder = new QLabel;
@@ -456,12 +568,28 @@ QWidget *MainWindow::buildVoiceTab()
             if (!file.isEmpty())
                 path.setText(file);
         });
+        QLineEdit *edit = boundEdit(path);
+        edit->setAccessibleName(caption);
         layout->addWidget(new QLabel(caption), k, 0);
-        layout->addWidget(boundEdit(path), k, 1);
+        layout->addWidget(edit, k, 1);
         layout->addWidget(pick, k, 2);
     }
     layout->addWidget(boundCheck(form.chkVoice, QStringLiteral("Voice Enable")), 13, 1);
     return tab;
+}
+
+void MainWindow::exportHistoryChart()
+{
+    Form &form = station_.form();
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Export the history chart"),
+                                     exportName(form.Dir1.path(), form.Dir1.selectedFile()),
+                                     QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    form.statusLine.setText(strip2_->exportTo(path)
+                                ? QStringLiteral("Chart exported to %1").arg(path)
+                                : QStringLiteral("Cannot write the chart to %1").arg(path));
 }
 
 void MainWindow::showTopPage()

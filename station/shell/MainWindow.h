@@ -39,9 +39,13 @@ private:
     QWidget *buildConnectionTab();
     QWidget *buildRecordTab();
     QWidget *buildVoiceTab();
+    QWidget *buildLinkFrame(QWidget *pages);
+    void centreOnScreen();
+    void exportHistoryChart();
     void showTopPage();
 
     Station &station_;
+    StripChartWidget *strip2_;
     QStackedWidget *pages_ = nullptr;
     QList<QPair<Control *, QWidget *>> pageOrder_; // first visible one is on top
     bool exiting_ = false;

@@ -9,6 +9,7 @@ class DialogPrompter : public Prompter
 {
 public:
     void setParent(QWidget *parent) { parent_ = parent; }
+    // No is the default answer: Enter never deletes or ends anything.
     bool askYesNo(const QString &text, const QString &title) override;
     std::optional<QString> askText(const QString &prompt, const QString &title,
                                    const QString &defaultText) override;
@@ -21,5 +22,10 @@ private:
 class DesktopShell : public Shell
 {
 public:
-    void open(const QString &path) override;
+    void setParent(QWidget *parent) { parent_ = parent; }
+    bool open(const QString &path) override;
+    void showText(const QString &path, const QString &title) override;
+
+private:
+    QWidget *parent_ = nullptr;
 };

@@ -104,10 +104,10 @@ void Views::TabStrip2_Click(int tab)
 
 void Views::mnuDoc_Click()
 {
-    shell_.open(folder_.file(form_.manualFile));
+    openDocument(shell_, form_.statusLine, folder_.file(form_.manualFile));
 }
 
 void Views::mnuSetup_Click()
 {
-    shell_.open(folder_.file(QStringLiteral("安裝VORSA手冊.pdf")));
+    openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("安裝VORSA手冊.pdf")));
 }

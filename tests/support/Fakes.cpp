@@ -96,3 +96,8 @@ void RecordingChart::markCurrentSample()
     ++marks;
     operations << QStringLiteral("mark");
 }
+
+void RecordingChart::breakTraces()
+{
+    operations << QStringLiteral("break");
+}

@@ -50,8 +50,18 @@ public:
 class RecordingShell : public Shell
 {
 public:
-    void open(const QString &path) override { opened << path; }
+    bool open(const QString &path) override
+    {
+        opened << path;
+        return viewerFound;
+    }
+    void showText(const QString &path, const QString &title) override
+    {
+        shownText << title + QLatin1Char('|') + path;
+    }
     QStringList opened;
+    QStringList shownText; // "title|path" of every file shown in the station
+    bool viewerFound = true;
 };
 
 // Answers questions from a script; records what was asked and told.
@@ -86,6 +96,7 @@ public:
     void setSampleExtent(int extent) override;
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
+    void breakTraces() override;
 
     QStringList operations;
     std::vector<std::vector<double>> samples;

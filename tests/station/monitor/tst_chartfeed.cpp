@@ -1,4 +1,5 @@
 #include "Fakes.h"
+#include "link/LinkManager.h"
 #include "monitor/ChartFeed.h"
 #include "shell/Form.h"
 
@@ -16,6 +17,8 @@ private slots:
     void pollFeeding();
     void batchOrderAndValues();
     void streamSamplesDrawnAtOnce();
+    void readableScalesBeforeAnyNumber();
+    void tracesBreakOncePerOutage();
 };
 
 namespace
@@ -79,6 +82,9 @@ void TestChartFeed::combos_data()
             QTest::addRow("%s typed '%s'", qPrintable(name), qPrintable(text))
                 << name << true << text << none << none << text;
     }
+    for (const QString &name : {"cboXYZ", "cboPd", "cbodisp"})
+        QTest::addRow("%s typed range 0", qPrintable(name))
+            << name << true << "0" << none << none << "0";
     QTest::newRow("typed span 0") << "cboXaxis" << true << "0" << none << none << "0";
     QTest::newRow("typed negative span") << "cboXaxis" << true << "-5" << none << none << "-5";
 }
@@ -166,6 +172,39 @@ void TestChartFeed::streamSamplesDrawnAtOnce()
     r.feed.streamSample(sampleNumber(3));
     QCOMPARE(r.strip1.operations, (QStringList{"add 0 3", "add 1 -3", "add 2 6", "add 3 0.03"}));
     QCOMPARE(r.strip3.operations, (QStringList{"add 0 0.3", "add 1 0.03"}));
+}
+
+// A first start without settings leaves the design text "Combo1" in the range combos: the
+// charts keep scales that show a quiet ground, not a wall of clipped lines at +-1.
+void TestChartFeed::readableScalesBeforeAnyNumber()
+{
+    Rig r;
+    for (Control *box : {&r.form.cboXYZ, &r.form.cboPd, &r.form.cbodisp, &r.form.cboXaxis})
+        box->setText(QStringLiteral("Combo1"));
+    QCOMPARE(r.strip1.operations,
+             (QStringList{"select 0", "range 10 -10", "select 1", "range 10 -10", "select 2",
+                          "range 10 -10", "select 3", "range 0.5 0", "width 2000"}));
+    QCOMPARE(r.strip3.operations,
+             (QStringList{"select 1", "range 0.5 0", "select 0", "range 3 -3", "width 2000"}));
+}
+
+void TestChartFeed::tracesBreakOncePerOutage()
+{
+    Rig r;
+    Control &colour = r.form.formBackColor;
+    const auto breaks = [&r] {
+        return QPair<int, int>(int(r.strip1.operations.count(QStringLiteral("break"))),
+                               int(r.strip3.operations.count(QStringLiteral("break"))));
+    };
+    colour.setBackColor(LinkManager::liveColor());
+    QCOMPARE(breaks(), qMakePair(0, 0));
+    colour.setBackColor(LinkManager::silentColor());
+    colour.setBackColor(LinkManager::silentColor()); // every silent second of the same outage
+    QCOMPARE(breaks(), qMakePair(1, 1));
+    r.feed.streamSample(sampleNumber(1));
+    colour.setBackColor(LinkManager::liveColor());
+    colour.setBackColor(LinkManager::silentColor());
+    QCOMPARE(breaks(), qMakePair(2, 2));
 }
 
 QTEST_GUILESS_MAIN(TestChartFeed)

@@ -1,5 +1,6 @@
 #include "monitor/StripChartWidget.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <qcustomplot.h>
 
@@ -24,7 +25,33 @@ private slots:
     void loadedFileKeptWhole();
     void liveChartKeepsBoundedHistory();
     void marksGoWithTheirSamples();
+    void loadedFileBrowsedAlongTime();
+    void outageLeavesAVisibleGap();
+    void unitsHaveTheirOwnScales();
+    void exportsPngAndPdf_data();
+    void exportsPngAndPdf();
 };
+
+namespace
+{
+
+// A 300 s history file loaded as the history view loads it, shown from its start.
+void loadFile(StripChartWidget &chart, int rows)
+{
+    chart.setVisibleWidth(12000);
+    chart.clear();
+    for (int k = 0; k < rows; ++k)
+        chart.addSample(0, k % 100);
+    chart.setSampleExtent(30000);
+    chart.setViewPosition(0);
+}
+
+QCPRange timeRange(StripChartWidget &chart)
+{
+    return chart.plot()->xAxis->range();
+}
+
+} // namespace
 
 // The history chart is cleared, filled with a whole file and only then told its extent; a
 // file longer than the previous file's extent must still be held from its first sample on.
@@ -92,6 +119,84 @@ void TestStripChartWidget::marksGoWithTheirSamples()
     QVERIFY(plot->itemCount() >= 1);
     chart.clear();
     QCOMPARE(plot->itemCount(), 0);
+}
+
+// The time span applies at once to a loaded file, keeping its left edge; the operator can
+// drag and zoom only within the file and get the whole file back.
+void TestStripChartWidget::loadedFileBrowsedAlongTime()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"});
+    chart.setBrowsable(true);
+    loadFile(chart, 30000);
+    QCOMPARE(timeRange(chart), QCPRange(0, 12000));
+    chart.setVisibleWidth(2000);
+    QCOMPARE(timeRange(chart), QCPRange(0, 2000));
+    chart.plot()->xAxis->setRange(29000, 31000); // dragged past the end
+    QCOMPARE(timeRange(chart), QCPRange(28000, 30000));
+    chart.plot()->xAxis->setRange(-500, 1500); // before the start
+    QCOMPARE(timeRange(chart), QCPRange(0, 2000));
+    chart.plot()->xAxis->scaleRange(100); // zoomed far out
+    QCOMPARE(timeRange(chart), QCPRange(0, 30000));
+    chart.setVisibleWidth(6000);
+    chart.showWhole();
+    QCOMPARE(timeRange(chart), QCPRange(0, 30000));
+}
+
+void TestStripChartWidget::outageLeavesAVisibleGap()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"});
+    chart.setVisibleWidth(12000);
+    for (int k = 0; k < 100; ++k)
+        chart.addSample(0, 1);
+    chart.breakTraces();
+    chart.addSample(0, 2);
+    const auto data = chart.plot()->graph(0)->data();
+    QCOMPARE(data->size(), 102);
+    QVERIFY(qIsNaN((data->constEnd() - 2)->value));
+    // 2 % of 120 s: wide enough to see on any screen.
+    QCOMPARE((data->constEnd() - 1)->key - (data->constEnd() - 2)->key, 240.0);
+}
+
+// Pd never shares the gal scale: its own axis, labelled with its unit, shows its range.
+void TestStripChartWidget::unitsHaveTheirOwnScales()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"},
+                           {"gal", "gal", "gal", "Pd [cm]"});
+    chart.selectTrace(3);
+    chart.setRange(0.5, 0);
+    QCPAxis *pd = chart.plot()->graph(3)->valueAxis();
+    QCPAxis *a = chart.plot()->graph(0)->valueAxis();
+    QVERIFY(pd->visible());
+    QCOMPARE(pd->axisType(), QCPAxis::atRight);
+    QCOMPARE(pd->label(), QStringLiteral("Pd [cm]"));
+    QCOMPARE(pd->range(), QCPRange(0, 0.5));
+    QVERIFY(a->visible());
+    QCOMPARE(a->axisType(), QCPAxis::atLeft);
+    QVERIFY(!chart.plot()->graph(1)->valueAxis()->visible());
+}
+
+void TestStripChartWidget::exportsPngAndPdf_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("png") << "E20261207.png" << QByteArray("\x89PNG");
+    QTest::newRow("pdf") << "E20261207.pdf" << QByteArray("%PDF");
+}
+
+void TestStripChartWidget::exportsPngAndPdf()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, magic);
+    StripChartWidget chart(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"});
+    chart.resize(800, 400);
+    loadFile(chart, 3000);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(chart.exportTo(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(magic.size()) == magic);
+    QVERIFY(!chart.exportTo(dir.filePath(QStringLiteral("missing/folder/") + name)));
 }
 
 QTEST_MAIN(TestStripChartWidget)

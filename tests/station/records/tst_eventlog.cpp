@@ -15,6 +15,7 @@ private slots:
     void summaryBoxCut();
     void logFolderCreatedAndFailureReported();
     void logfileMenu();
+    void logfileMenuWithoutLogOrViewer();
 };
 
 void TestEventLog::monthFileFromClockAtWriting_data()
@@ -131,6 +132,7 @@ void TestEventLog::logFolderCreatedAndFailureReported()
 void TestEventLog::logfileMenu()
 {
     StationFixture f;
+    f.writeFile(QStringLiteral("Event/20261.txt"), "2026/01/05 10:00:00 Application Start\r\n");
     f.prompter.textAnswers = {QString(), std::optional<QString>(), QStringLiteral("20261")};
     f.station->eventLog().mnuEvent_Click();
     f.station->eventLog().mnuEvent_Click();
@@ -139,6 +141,25 @@ void TestEventLog::logfileMenu()
     QCOMPARE(f.prompter.asked.first(), QStringLiteral("Keyin box:|Please keyin year and month:"));
     QCOMPARE(f.prompter.defaults.first(), QStringLiteral("202612"));
     QCOMPARE(f.shell.opened, QStringList{f.file(QStringLiteral("Event/20261.txt"))});
+    QVERIFY(f.shell.shownText.isEmpty());
+}
+
+// A month without a log is told on the status line; a log that no viewer opens is shown in
+// the station itself.
+void TestEventLog::logfileMenuWithoutLogOrViewer()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("Event/20261.txt"), "2026/01/05 10:00:00 Application Start\r\n");
+    f.shell.viewerFound = false;
+    f.prompter.textAnswers = {QStringLiteral("20262"), QStringLiteral("20261")};
+    f.station->eventLog().mnuEvent_Click();
+    QVERIFY(f.shell.opened.isEmpty());
+    QVERIFY(f.shell.shownText.isEmpty());
+    QVERIFY2(f.station->form().statusLine.text().contains(QStringLiteral("no such file")),
+             qPrintable(f.station->form().statusLine.text()));
+    f.station->eventLog().mnuEvent_Click();
+    QCOMPARE(f.shell.shownText, QStringList{QStringLiteral("Event log 20261|") +
+                                            f.file(QStringLiteral("Event/20261.txt"))});
 }
 
 QTEST_GUILESS_MAIN(TestEventLog)

@@ -1,14 +1,20 @@
 #include "StationFixture.h"
 #include "monitor/StripChartWidget.h"
 #include "shell/MainWindow.h"
+#include "shell/QtPlatform.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <qcustomplot.h>
 
 class TestMainWindow : public QObject
 {
@@ -20,6 +26,11 @@ private slots:
     void realTimePageMirrorsLiveValues();
     void menusShowTheirPages_data();
     void menusShowTheirPages();
+    void displacementViewHasPdRangeAndTimeSpan();
+    void typedRangeTakenAsTyped();
+    void everyPanelFitsSmallScreens();
+    void combosAndEditsNamedByTheirCaptions();
+    void enterOnDeleteQuestionKeepsTheFile();
 };
 
 namespace
@@ -34,6 +45,15 @@ struct Window {
         new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"}),
         new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"})};
 };
+
+// The shown control of that accessible name (there may be hidden twins on other pages).
+template <typename T> T *shownNamed(QWidget &window, const QString &name)
+{
+    for (T *w : window.findChildren<T *>())
+        if (w->accessibleName() == name && w->isVisibleTo(&window))
+            return w;
+    return nullptr;
+}
 
 } // namespace
 
@@ -136,6 +156,133 @@ void TestMainWindow::menusShowTheirPages()
     QVERIFY2(action, qPrintable(menu));
     action->trigger();
     QVERIFY(pages.value(page)->isVisible());
+}
+
+void TestMainWindow::displacementViewHasPdRangeAndTimeSpan()
+{
+    Window w;
+    w.f.station->Form_Load(QString());
+    w.f.station->views().mnuAnalyze_Click();
+    w.window.show();
+    for (const QString &name : {QStringLiteral("Displacement(cm)"), QStringLiteral("Pd Range[cm]"),
+                                QStringLiteral("Time-axis Range[sec]")})
+        QVERIFY2(shownNamed<QComboBox>(w.window, name), qPrintable(name));
+    QVERIFY(!shownNamed<QComboBox>(w.window, QStringLiteral("Acc Range[gal]")));
+    // The Pd range typed here is the real-time view's.
+    QComboBox *pd = shownNamed<QComboBox>(w.window, QStringLiteral("Pd Range[cm]"));
+    pd->lineEdit()->clear();
+    QTest::keyClicks(pd->lineEdit(), QStringLiteral("2"));
+    QCOMPARE(w.f.station->form().cboPd.text(), QStringLiteral("2"));
+}
+
+// No completion from the list: "10" typed stays "10" (not "100" or "1000"), and so does the
+// range the charts get.
+void TestMainWindow::typedRangeTakenAsTyped()
+{
+    StationFixture f;
+    auto *strip1 = new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"),
+                                        {"a", "b", "c", "Pd"}, {"gal", "gal", "gal", "Pd [cm]"});
+    f.station.reset(); // the station draws on the real chart instead of the recording one
+    f.station = std::make_unique<Station>(StationServices{ProgramFolder(f.home()), f.clock,
+                                                          f.waiter, f.sound, f.shell, f.prompter,
+                                                          *strip1, f.strip2, f.strip3, &f.links});
+    MainWindow window(*f.station, strip1,
+                      new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a"}),
+                      new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"}));
+    f.station->Form_Load(QString());
+    f.station->views().mnuRT_Click();
+    window.show();
+    QComboBox *acc = shownNamed<QComboBox>(window, QStringLiteral("Acc Range[gal]"));
+    QVERIFY(acc);
+    acc->lineEdit()->clear();
+    QTest::keyClicks(acc->lineEdit(), QStringLiteral("10"));
+    QTest::keyClick(acc->lineEdit(), Qt::Key_Return);
+    QCOMPARE(acc->currentText(), QStringLiteral("10"));
+    QCOMPARE(f.station->form().cboXYZ.text(), QStringLiteral("10"));
+    for (int trace = 0; trace < 3; ++trace)
+        QCOMPARE(strip1->plot()->graph(trace)->valueAxis()->range(), QCPRange(-10, 10));
+    QCOMPARE(acc->count(), 11); // Enter added nothing to the list
+}
+
+// Every page with the advanced panel open fits a 1366 x 768 screen; the pages of the
+// operator's daily work fit a 1024 x 700 window.
+void TestMainWindow::everyPanelFitsSmallScreens()
+{
+    Window w;
+    w.f.station->Form_Load(QString());
+    Form &form = w.f.station->form();
+    w.f.station->views().mnuRT_Click();
+    w.f.station->views().cmdmore_Click();
+    form.Frame10.setVisible(true); // the server box too
+    w.window.show();
+    QVERIFY(form.fraRT.isVisible());
+    const QSize whole = w.window.minimumSizeHint();
+    QVERIFY2(whole.width() <= 1366 && whole.height() <= 768,
+             qPrintable(QStringLiteral("%1 x %2").arg(whole.width()).arg(whole.height())));
+    for (const QString &title : {QStringLiteral("Real Time"), QStringLiteral("Displacement "),
+                                 QStringLiteral("History Trend"), QStringLiteral("History Data"),
+                                 QStringLiteral("Host Setting")}) {
+        QGroupBox *page = nullptr;
+        for (QGroupBox *box : w.window.findChildren<QGroupBox *>())
+            if (box->title() == title)
+                page = box;
+        QVERIFY2(page, qPrintable(title));
+        // Menu bar, status bar and the link frame take about 70 px of the height.
+        const QSize need = page->minimumSizeHint();
+        QVERIFY2(
+            need.width() <= 1000 && need.height() <= 620,
+            qPrintable(
+                QStringLiteral("%1: %2 x %3").arg(title).arg(need.width()).arg(need.height())));
+    }
+}
+
+void TestMainWindow::combosAndEditsNamedByTheirCaptions()
+{
+    Window w;
+    w.f.station->Form_Load(QString());
+    QStringList unnamed;
+    int examined = 0;
+    for (const QString &title : {QStringLiteral("Real Time"), QStringLiteral("Displacement "),
+                                 QStringLiteral("History Trend"), QStringLiteral("Host Setting")}) {
+        for (QGroupBox *page : w.window.findChildren<QGroupBox *>()) {
+            if (page->title() != title)
+                continue;
+            for (QWidget *field : page->findChildren<QWidget *>()) {
+                const bool named = !field->accessibleName().isEmpty();
+                const bool editable = qobject_cast<QComboBox *>(field) ||
+                                      (qobject_cast<QLineEdit *>(field) &&
+                                       !qobject_cast<QComboBox *>(field->parent()));
+                examined += editable ? 1 : 0;
+                if (editable && !named)
+                    unnamed << title + QStringLiteral(": ") + field->metaObject()->className();
+            }
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+    QVERIFY2(examined >= 25, qPrintable(QString::number(examined))); // the pages were found
+}
+
+// The question's default button is No: an operator who presses Enter keeps the record.
+void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("RecCSV/E20261207101010.csv"), "#Station:1\r\n");
+    DialogPrompter prompter;
+    History history(f.station->form(), f.strip2, prompter, f.shell, f.station->folder());
+    f.station->Form_Load(QString());
+    QCOMPARE(f.station->form().Dir1.selectedFile(), QStringLiteral("E20261207101010.csv"));
+    bool asked = false;
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&asked] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = true;
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    press.start(20);
+    history.cmdDelfile_Click();
+    QVERIFY(asked);
+    QVERIFY(QFile::exists(f.file(QStringLiteral("RecCSV/E20261207101010.csv"))));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -12,6 +12,8 @@ private slots:
     void tabStripsShowOnePage_data();
     void tabStripsShowOnePage();
     void recordViewReloadsSelectedFile();
+    void documentsThatCannotBeOpenedAreTold_data();
+    void documentsThatCannotBeOpenedAreTold();
 };
 
 namespace
@@ -145,6 +147,37 @@ void TestViews::recordViewReloadsSelectedFile()
     QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("a.csv"));
     QVERIFY2(f.strip2.operations.contains(QStringLiteral("clear")),
              qPrintable(f.strip2.operations.join(QLatin1Char(' '))));
+}
+
+void TestViews::documentsThatCannotBeOpenedAreTold_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<bool>("viewer");
+    QTest::addColumn<int>("opened");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("opened") << true << true << 1 << "";
+    QTest::newRow("no such file") << false << true << 0 << "no such file";
+    QTest::newRow("no viewer") << true << false << 1 << "No viewer opens";
+}
+
+void TestViews::documentsThatCannotBeOpenedAreTold()
+{
+    QFETCH(bool, present);
+    QFETCH(bool, viewer);
+    QFETCH(int, opened);
+    QFETCH(QString, status);
+    StationFixture f;
+    f.station->Form_Load(QString());
+    f.station->form().statusLine.setText(QString());
+    if (present)
+        f.writeFile(QStringLiteral("vorsa_software_manual.pdf"), "%PDF-1.4");
+    f.shell.viewerFound = viewer;
+    f.station->views().mnuDoc_Click();
+    QCOMPARE(f.shell.opened.size(), opened);
+    const QString shown = f.station->form().statusLine.text();
+    QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
+    if (!status.isEmpty())
+        QVERIFY(shown.contains(QStringLiteral("vorsa_software_manual.pdf")));
 }
 
 QTEST_GUILESS_MAIN(TestViews)
