@@ -466,6 +466,10 @@ void TestHistory::noOnDeleteTouchesNothing()
 void TestHistory::outFileOpensSummary()
 {
     HistoryStation h;
+    h.station->history().cmdOutFile_Click(); // no summary written yet: told, nothing opened
+    QVERIFY(h.shell.opened.isEmpty());
+    QVERIFY(h.form().statusLine.text().contains(QStringLiteral("Vorsa.txt")));
+    h.writeFile(QStringLiteral("Vorsa.txt"), "2026/12/07 10:00:00,1\r\n");
     h.station->history().cmdOutFile_Click();
     QCOMPARE(h.shell.opened, QStringList(h.file(QStringLiteral("Vorsa.txt"))));
 }
