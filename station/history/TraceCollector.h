@@ -30,4 +30,5 @@ public:
     void setSampleExtent(int) override {}
     void setViewPosition(int) override {}
     void markCurrentSample() override {}
+    void breakTraces() override {}
 };
