@@ -13,9 +13,9 @@ const QList<QColor> TraceColours = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magent
 
 // The view moves by at most this many pixels per frame at 100 samples per second, and is
 // drawn no more often than the fastest and no less often than the slowest frame rate.
-constexpr double PixelsPerFrame = 2;
+constexpr double PixelsPerFrame = 3;
 constexpr int FastestFrameMs = 40;
-constexpr int SlowestFrameMs = 250;
+constexpr int SlowestFrameMs = 330;
 constexpr double SamplesPerSecond = 100;
 // An outage shows as a gap of this share of the visible width.
 constexpr double GapShare = 0.02;
@@ -34,6 +34,8 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
     plot_->legend->setVisible(true);
     // Thousands of points per trace: antialiasing them costs far more than it shows.
     plot_->setNotAntialiasedElements(QCP::aePlottables);
+    // One paint buffer instead of a second, empty one for the overlay blended in every frame.
+    plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     for (int i = 0; i < traceNames.size(); ++i) {
         QCPAxis *axis = scaleFor(i, units);
         axis->setRange(-1, 1);

@@ -5,9 +5,16 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace Bindings
 {
@@ -27,6 +34,59 @@ void mirrorCommon(Control &model, QWidget *widget)
         widget->setStyleSheet(style);
     }
 }
+
+// One connection per set of live fields routes each change to the labels of that field
+// alone: with hundreds of bound labels, every label filtering every change costs more than
+// drawing them.
+class FieldRouter : public QObject
+{
+public:
+    static FieldRouter &of(LiveFields &fields)
+    {
+        auto *found = fields.findChild<QObject *>(QLatin1String(Name), Qt::FindDirectChildrenOnly);
+        return found ? *static_cast<FieldRouter *>(found) : *new FieldRouter(fields);
+    }
+    void onChange(int index, QObject *owner, std::function<void()> run)
+    {
+        changed_[index].push_back({owner, std::move(run)});
+    }
+    void onStateChange(int index, QObject *owner, std::function<void()> run)
+    {
+        stateChanged_[index].push_back({owner, std::move(run)});
+    }
+
+private:
+    static constexpr const char *Name = "liveFieldRouter";
+    struct Handler {
+        QPointer<QObject> owner;
+        std::function<void()> run;
+    };
+    using Table = QHash<int, std::vector<Handler>>;
+
+    explicit FieldRouter(LiveFields &fields) : QObject(&fields)
+    {
+        setObjectName(QLatin1String(Name));
+        connect(&fields, &LiveFields::changed, this, [this](int i) { dispatch(changed_, i); });
+        connect(&fields, &LiveFields::stateChanged, this,
+                [this](int i) { dispatch(stateChanged_, i); });
+    }
+    static void dispatch(Table &table, int index)
+    {
+        const auto found = table.find(index);
+        if (found == table.end())
+            return;
+        std::vector<Handler> &handlers = *found;
+        handlers.erase(std::remove_if(handlers.begin(), handlers.end(),
+                                      [](const Handler &h) { return h.owner.isNull(); }),
+                       handlers.end());
+        const std::vector<Handler> current = handlers; // a handler may bind further labels
+        for (const Handler &h : current)
+            if (!h.owner.isNull())
+                h.run();
+    }
+
+    Table changed_, stateChanged_;
+};
 
 } // namespace
 
@@ -120,18 +180,36 @@ void comboBox(Control &model, QComboBox *widget)
     sync();
 }
 
+// A value that changes a hundred times a second is shown at once and then at most ten times a
+// second: the eye reads no faster, and every new text lays out and repaints its panel.
 void liveField(LiveFields &fields, int index, QLabel *widget)
 {
+    constexpr int RefreshMs = 100;
     auto sync = [&fields, index, widget] {
         widget->setText(fields.text(index));
         widget->setVisible(fields.isVisible(index));
     };
-    auto onChange = [index, sync](int changed) {
-        if (changed == index)
-            sync();
-    };
-    QObject::connect(&fields, &LiveFields::changed, widget, onChange);
-    QObject::connect(&fields, &LiveFields::stateChanged, widget, onChange);
+    auto *quiet = new QTimer(widget);
+    quiet->setSingleShot(true);
+    quiet->setInterval(RefreshMs);
+    auto pending = std::make_shared<bool>(false);
+    QObject::connect(quiet, &QTimer::timeout, widget, [sync, pending, quiet] {
+        if (!*pending)
+            return;
+        *pending = false;
+        sync();
+        quiet->start();
+    });
+    FieldRouter &router = FieldRouter::of(fields);
+    router.onChange(index, widget, [sync, pending, quiet] {
+        if (quiet->isActive()) {
+            *pending = true;
+            return;
+        }
+        sync();
+        quiet->start();
+    });
+    router.onStateChange(index, widget, sync);
     sync();
 }
 
