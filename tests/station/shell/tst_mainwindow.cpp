@@ -194,6 +194,10 @@ void TestMainWindow::typedRangeTakenAsTyped()
     window.show();
     QComboBox *acc = shownNamed<QComboBox>(window, QStringLiteral("Acc Range[gal]"));
     QVERIFY(acc);
+    // Completion works only in the focused field of the active window, as the operator types.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    acc->lineEdit()->setFocus();
     acc->lineEdit()->clear();
     QTest::keyClicks(acc->lineEdit(), QStringLiteral("10"));
     QTest::keyClick(acc->lineEdit(), Qt::Key_Return);
