@@ -183,7 +183,7 @@ int main(int argc, char *argv[])
         window.closeForExit();
         QApplication::quit();
     });
-    onTerminationRequest(&window, [&station] { station.endSession(); });
+    onTerminationRequest(&window, [&station] { station.systemExit(); });
     window.show();
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
     station.Form_Load(cl.address);

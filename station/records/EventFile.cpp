@@ -167,34 +167,33 @@ QByteArray EventFile::compose(const Window &window) const
     return out;
 }
 
+// The record folder first, the program folder when the record folder refuses the file; when
+// both refuse it, it waits in memory to be written there later.
 void EventFile::write(const Window &window)
 {
-    const QByteArray bytes = compose(window);
     const QString dir = form_.Dir1.path();
-    const QString path = dir.isEmpty() ? fileName() : QDir(dir).filePath(fileName());
-    QString error = QStringLiteral("no record folder");
-    QString written = path;
-    if (dir.isEmpty() || !TextFiles::append(path, bytes, &error))
-        written = keepInProgramFolder(path, error, bytes);
+    const QString fallback = folder_.file(fileName());
+    QStringList paths{fallback};
+    if (!dir.isEmpty())
+        paths.prepend(QDir(dir).filePath(fileName()));
+    paths.removeDuplicates();
+    const PendingWrites::Outcome outcome =
+        eventLog_.pendingWrites().append(paths, compose(window), [this](const QString &path) {
+            if (writtenHandler_)
+                writtenHandler_(path);
+        });
+    if (outcome.writtenTo == fallback)
+        tellKeptInProgramFolder(dir.isEmpty() ? fileName() : paths.first(),
+                                dir.isEmpty() ? QStringLiteral("no record folder") : outcome.error);
     form_.lblRec.setVisible(false);
-    if (!written.isEmpty() && writtenHandler_)
-        writtenHandler_(written);
 }
 
-QString EventFile::keepInProgramFolder(const QString &failedPath, const QString &error,
-                                       const QByteArray &bytes)
+void EventFile::tellKeptInProgramFolder(const QString &refusedPath, const QString &error)
 {
-    const QString fallback = folder_.file(fileName());
-    QString fallbackError;
-    const bool kept = TextFiles::append(fallback, bytes, &fallbackError);
-    const QString message = kept
-                                ? QStringLiteral("Event file not written to %1 (%2); kept in %3")
-                                      .arg(failedPath, error, fallback)
-                                : QStringLiteral("Event file not written to %1 (%2) nor to %3 (%4)")
-                                      .arg(failedPath, error, fallback, fallbackError);
+    const QString message = QStringLiteral("Event file not written to %1 (%2); kept in %3")
+                                .arg(refusedPath, error, folder_.file(fileName()));
     qCWarning(lcRecords).noquote() << message;
     form_.statusLine.setText(message);
     eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);
-    return kept ? fallback : QString();
 }

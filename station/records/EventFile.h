@@ -23,7 +23,7 @@ public:
     // recorded so far.
     void finishPending();
 
-    // Told the path of every event file once its rows are on disk.
+    // Told the path of every event file once its rows are on disk, also when it had to wait.
     void setWrittenHandler(std::function<void(const QString &path)> handler)
     {
         writtenHandler_ = std::move(handler);
@@ -46,9 +46,7 @@ private:
     void write(const Window &window);
     QByteArray compose(const Window &window) const;
     QString timeStamp() const;
-    // The path the file went to instead, empty when it could not be kept there either.
-    QString keepInProgramFolder(const QString &failedPath, const QString &error,
-                                const QByteArray &bytes);
+    void tellKeptInProgramFolder(const QString &refusedPath, const QString &error);
 
     Form &form_;
     EventLog &eventLog_;

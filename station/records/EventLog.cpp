@@ -25,8 +25,11 @@ QString padded(const LiveFields &fields, int field, int decimals, int width)
 
 EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
                    Shell &shell)
-    : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell)
+    : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell),
+      pendingWrites_(form.lblWriteWarning, PendingCapacity)
 {
+    QObject::connect(&pendingWrites_, &PendingWrites::dropped, &pendingWrites_,
+                     [this](const QString &path, qint64 bytes) { logDropped(path, bytes); });
 }
 
 QString EventLog::monthFileName() const
@@ -40,10 +43,15 @@ void EventLog::AppendEventLog(const QString &message)
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
     const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
-    QString error;
-    const bool ok = TextFiles::append(QDir(dir).filePath(monthFileName()),
-                                      line.toUtf8() + TextFiles::LineEnd, &error);
-    noteWrite(ok, logNotice_, QStringLiteral("event log"), error);
+    pendingWrites_.append({QDir(dir).filePath(monthFileName())},
+                          line.toUtf8() + TextFiles::LineEnd);
+}
+
+void EventLog::logDropped(const QString &path, qint64 bytes)
+{
+    AppendEventLog(
+        NumberText::generalDateTime(clock_.now()) +
+        QStringLiteral(" Write queue full, dropped %1 bytes for %2").arg(bytes).arg(path));
 }
 
 QString EventLog::summaryLine() const
@@ -70,10 +78,8 @@ QString EventLog::withLineOnTop(const QString &line, const QString &previous)
 void EventLog::WriteEventSummary()
 {
     const QString line = summaryLine();
-    QString error;
-    const bool ok = TextFiles::append(folder_.file(QStringLiteral("Vorsa.txt")),
-                                      line.toUtf8() + TextFiles::LineEnd, &error);
-    noteWrite(ok, summaryNotice_, QStringLiteral("Vorsa.txt"), error);
+    pendingWrites_.append({folder_.file(QStringLiteral("Vorsa.txt"))},
+                          line.toUtf8() + TextFiles::LineEnd);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
                    QStringLiteral(" Max Intensity---") + form_.txtReal.text(Field::Intensity));
@@ -92,11 +98,4 @@ void EventLog::mnuEvent_Click()
     // The log is plain text: without a viewer for it, the station shows it itself.
     if (openDocument(shell_, form_.statusLine, path) == DocumentOpened::NoViewer)
         shell_.showText(path, QStringLiteral("Event log ") + *answer);
-}
-
-void EventLog::noteWrite(bool ok, FailureNotice &notice, const QString &what, const QString &error)
-{
-    if (!ok)
-        qCWarning(lcRecords) << "cannot write" << what << error;
-    notice.note(ok, form_.statusLine, QStringLiteral("Cannot write the %1: %2").arg(what, error));
 }

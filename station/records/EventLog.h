@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/FailureNotice.h"
+#include "PendingWrites.h"
 
 #include <QString>
 
@@ -16,6 +16,9 @@ class EventLog
 {
 public:
     static constexpr int SummaryBoxLimit = 62100;
+    // Room for ten event files of the default 30 + 90 s, with their headers and the log lines
+    // written around them, before the oldest waiting write is dropped.
+    static constexpr qint64 PendingCapacity = 10 * (12000 * 67 + 4096);
 
     EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
              Shell &shell);
@@ -32,15 +35,17 @@ public:
     // Puts a line on top of `txtEvent`, keeping at most 62100 older characters.
     static QString withLineOnTop(const QString &line, const QString &previous);
 
+    // The log, the summary file and the event files write through it, so that what cannot be
+    // written now waits instead of being lost.
+    PendingWrites &pendingWrites() { return pendingWrites_; }
+
 private:
-    // Tells the operator once per failure spell; the next write tries again.
-    void noteWrite(bool ok, FailureNotice &notice, const QString &what, const QString &error);
+    void logDropped(const QString &path, qint64 bytes);
 
     Form &form_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     Prompter &prompter_;
     Shell &shell_;
-    FailureNotice logNotice_;
-    FailureNotice summaryNotice_;
+    PendingWrites pendingWrites_;
 };

@@ -83,18 +83,28 @@ void ManualRecording::start()
     file_.setFileName(manualTempPath_);
     writeFailed_ = false;
     // Unbuffered: every row is in the file as soon as it is written, whatever happens next.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        manualRecording_ = false;
-        tell(QStringLiteral("Cannot start the manual recording %1: %2")
-                 .arg(manualTempPath_, file_.errorString()));
+    QString error;
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered) ||
+        !TextFiles::appendToOpen(file_, QByteArrayLiteral("Time,a,b,c\r\n"), &error)) {
+        refuseStart(error.isEmpty() ? file_.errorString() : error);
         return;
     }
-    writeText(QStringLiteral("Time,a,b,c"));
     form_.cmdM_Rec.setText(QStringLiteral("Stop Rec"));
     form_.lblRec.setText(QStringLiteral("Vorsa Recording-M"));
     form_.lblRec.setVisible(true);
     manualRowCount_ = 0;
     form_.mnuhost.setEnabled(false);
+}
+
+// A file that did not take even its header is removed, so no empty recording is left.
+void ManualRecording::refuseStart(const QString &error)
+{
+    manualRecording_ = false;
+    if (file_.isOpen()) {
+        file_.close();
+        file_.remove();
+    }
+    tell(QStringLiteral("Cannot start the manual recording %1: %2").arg(manualTempPath_, error));
 }
 
 void ManualRecording::stop()
@@ -120,14 +130,14 @@ QString ManualRecording::uniqueName() const
     return name;
 }
 
+// A row lands whole or not at all; the times of the rows after a lost one show the gap.
 void ManualRecording::writeText(const QString &text)
 {
-    const QByteArray line = text.toUtf8() + TextFiles::LineEnd;
-    if (file_.write(line) == line.size() || writeFailed_)
+    QString error;
+    if (TextFiles::appendToOpen(file_, text.toUtf8() + TextFiles::LineEnd, &error) || writeFailed_)
         return;
     writeFailed_ = true;
-    tell(QStringLiteral("Cannot write the manual recording %1: %2")
-             .arg(manualTempPath_, file_.errorString()));
+    tell(QStringLiteral("Cannot write the manual recording %1: %2").arg(manualTempPath_, error));
 }
 
 void ManualRecording::writeSummary()

@@ -32,6 +32,7 @@ public slots:
 
 private:
     void start();
+    void refuseStart(const QString &error);
     void stop();
     QString uniqueName() const;
     void writeText(const QString &text);

@@ -50,6 +50,8 @@ Form::Form(QObject *parent) : QObject(parent)
     lblRec.setVisible(false);
     lblRejected.setText(QStringLiteral("0"));
     lblAlarm.setVisible(false);
+    lblWriteWarning.setVisible(false);
+    lblWriteWarning.setBackColor(QColor(255, 255, 0));
     Frame10.setVisible(false);
     for (Control &lamp : lblEvent)
         lamp.setVisible(false);

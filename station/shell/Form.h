@@ -44,6 +44,8 @@ public:
     Control windowState;   // checked = maximised
     Control formBackColor; // the window's background: red while the link is silent
     Control statusLine;    // the latest short status message for the operator
+    // Stands while files wait to be written, naming the folder and the reason.
+    Control lblWriteWarning;
 
     // ---- Pages (visible = on screen; enabled = editable) ----
     Control fraRealtime, fraAnalyze, fraHisTrend, fraHis, fraKRT54, fraHost, fraRT;

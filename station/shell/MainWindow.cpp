@@ -142,6 +142,10 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     }
     setCentralWidget(buildLinkFrame(pages_));
     showTopPage();
+    // Beside the status line, not in it: the next status message must not replace it.
+    QLabel *writeWarning = boundLabel(form.lblWriteWarning);
+    writeWarning->setAccessibleName(QStringLiteral("Files waiting to be written"));
+    statusBar()->addPermanentWidget(writeWarning);
     resize(QSize(1280, 740).boundedTo(screen()->availableGeometry().size()));
     centreOnScreen();
 }

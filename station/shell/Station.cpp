@@ -254,10 +254,20 @@ void Station::mnuExit_Click()
     endSession();
 }
 
+void Station::systemExit()
+{
+    eventLog_.AppendEventLog(now() + QStringLiteral(" System Exit Application"));
+    endSession();
+}
+
 void Station::endSession()
 {
     manualRecording_.finish();
     eventFile_.finishPending();
+    PendingWrites &pending = eventLog_.pendingWrites();
+    pending.retry();
+    for (const QString &path : pending.waitingFiles())
+        qCCritical(lcShell).noquote() << "lost at exit, could not be written:" << path;
     emit quitRequested();
 }
 

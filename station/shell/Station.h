@@ -92,6 +92,8 @@ public:
     void cmdComset_Click();
     void mnuhost_Click();
     void mnuExit_Click();
+    // The system asks the program to end (SIGTERM, SIGINT): logged, then as "&Exit".
+    void systemExit();
     // The last step of every way out ("&Exit", the system asking the program to end):
     // finishes what is being recorded, then asks to quit.
     void endSession();

@@ -73,7 +73,7 @@ private slots:
     void newStartMovesWindowButNotCount();
     void writeFailureKeepsSamples_data();
     void writeFailureKeepsSamples();
-    void bothFoldersFailingIsReported();
+    void bothFoldersFailingWarns();
     void exitWritesPendingEventWithSamplesAtHand();
     void recordTimesRefused_data();
     void recordTimesRefused();
@@ -376,7 +376,7 @@ void TestEventFile::writeFailureKeepsSamples()
     QVERIFY(!form.lblRec.isVisible());
 }
 
-void TestEventFile::bothFoldersFailingIsReported()
+void TestEventFile::bothFoldersFailingWarns()
 {
     StationFixture f;
     Form form;
@@ -388,8 +388,11 @@ void TestEventFile::bothFoldersFailingIsReported()
     form.eventStartTime = EventStart;
     form.lblRec.setVisible(true);
     eventFile.WriteEventCsv();
-    QVERIFY2(form.statusLine.text().contains(QStringLiteral(" nor to ")),
-             qPrintable(form.statusLine.text()));
+    QVERIFY(form.lblWriteWarning.isVisible());
+    QVERIFY2(form.lblWriteWarning.text().contains(f.file(QStringLiteral("also-gone"))),
+             qPrintable(form.lblWriteWarning.text()));
+    QCOMPARE(log.pendingWrites().waitingFiles(),
+             QStringList{f.file(QStringLiteral("also-gone/240115083012_88888.CSV"))});
     QVERIFY(!form.lblRec.isVisible());
 }
 
