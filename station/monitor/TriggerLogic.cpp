@@ -189,7 +189,10 @@ void TriggerLogic::pWaveFlagChanged()
         }
         strip1_.markCurrentSample();
         strip3_.markCurrentSample();
-        logLine(form_.lblAlarm.text());
+        // With a Pd or PGA trigger already running no caption may be on show yet (or only an
+        // old hidden one): the line then names the P wave rather than being empty or stale.
+        const bool captionShown = form_.lblAlarm.isVisible() && !form_.lblAlarm.text().isEmpty();
+        logLine(captionShown ? form_.lblAlarm.text() : QStringLiteral("P Wave"));
     }
     if (f.value(Field::PWaveFlag) == 0 && !form_.pWaveAlarmActive && !form_.pgaTriggerActive) {
         form_.lblAlarm.setVisible(false);

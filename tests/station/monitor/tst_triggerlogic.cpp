@@ -204,6 +204,13 @@ void TestTriggerLogic::pWaveFlag_data()
     QTest::newRow("P-wave alarm active keeps the caption")
         << "pWaveAlarmActive"
         << "32" << before << true << 1 << QStringList{before} << 5.0f;
+    QTest::newRow("P-wave alarm active, no caption yet: the line names the P wave")
+        << "pWaveAlarmActive noCaption"
+        << "32"
+        << "" << false << 1 << QStringList{"P Wave"} << 5.0f;
+    QTest::newRow("P-wave alarm active, old caption hidden: the line names the P wave")
+        << "pWaveAlarmActive hiddenCaption"
+        << "32" << before << false << 1 << QStringList{"P Wave"} << 5.0f;
     QTest::newRow("cleared while idle") << ""
                                         << "0" << before << false << 0 << QStringList{} << 0.0f;
     QTest::newRow("cleared while the PGA trigger runs")
@@ -230,10 +237,16 @@ void TestTriggerLogic::pWaveFlag()
         {"dispWatchShown", &form.dispWatchShown},     {"dispWarningShown", &form.dispWarningShown},
         {"pWaveAlarmActive", &form.pWaveAlarmActive}, {"pgaTriggerActive", &form.pgaTriggerActive},
     };
-    for (const QString &name : setup.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        *flags.value(name) = true;
     form.lblAlarm.setText(QStringLiteral("Displacement Watch 1.3 cm"));
     form.lblAlarm.setVisible(true);
+    for (const QString &name : setup.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (name == QLatin1String("noCaption"))
+            form.lblAlarm.setText(QString());
+        if (name == QLatin1String("noCaption") || name == QLatin1String("hiddenCaption"))
+            form.lblAlarm.setVisible(false);
+        else
+            *flags.value(name) = true;
+    }
     form.peakPga = 5;
 
     form.txtReal.setText(39, value);
