@@ -149,6 +149,10 @@ bool parseOptions(const std::vector<std::string> &args, Options &options, std::s
             options.help = true;
             continue;
         }
+        if (name == "--version") {
+            options.version = true;
+            continue;
+        }
         if (name == "-v" || name == "--verbose") {
             options.verbose = true;
             continue;
@@ -202,6 +206,7 @@ std::string usage()
            "  --fault F             drop | stall | garbage | split | close-after=N\n"
            "  -v, --verbose         print every request on stderr\n"
            "  -h, --help            show this text\n"
+           "  --version             show the version\n"
            "\n"
            "Prints \"listening on PORT\" on stdout once the TCP server is ready.\n";
 }

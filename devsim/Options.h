@@ -39,6 +39,7 @@ struct Options {
     Fault fault;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // Fills options from the arguments (without the program name); false and error on bad input.

@@ -54,6 +54,10 @@ int main(int argc, char **argv)
         std::cout << devsim::usage();
         return 0;
     }
+    if (options.version) {
+        std::cout << "vorsa-devsim " << PROJECT_VERSION << "\n";
+        return 0;
+    }
     devsim::Scenario scenario;
     if (!devsim::makeScenario(options.scenario, options.repeat, scenario, error)) {
         std::cerr << "vorsa-devsim: " << error << "\n";

@@ -17,7 +17,8 @@ QString DemoDevice::locate(const QString &stationDir)
     const QDir dir(stationDir);
     for (const QString &candidate :
          {dir.filePath(QLatin1String(ProgramName)),
-          dir.filePath(QStringLiteral("../devsim/") + QLatin1String(ProgramName))}) {
+          dir.filePath(QStringLiteral("../devsim/") + QLatin1String(ProgramName)),
+          dir.filePath(QStringLiteral("../../bin/") + QLatin1String(ProgramName))}) {
         const QFileInfo info(candidate);
         if (info.isFile() && info.isExecutable())
             return info.canonicalFilePath();

@@ -16,8 +16,8 @@ public:
     DemoDevice(const DemoDevice &) = delete;
     DemoDevice &operator=(const DemoDevice &) = delete;
 
-    // Next to the station's executable (installed) or in the build tree's devsim folder;
-    // empty when neither exists.
+    // Next to the station's executable, in the build tree's devsim folder, or in the bin
+    // folder beside the installed headless program's libexec folder; empty when none exists.
     static QString locate(const QString &stationDir);
 
     // Starts it with the demo's arguments and waits until it listens on its TCP port; false

@@ -43,6 +43,8 @@ void EventLog::AppendEventLog(const QString &message)
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
     const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
+    if (entryObserver_)
+        entryObserver_(line);
     pendingWrites_.append({QDir(dir).filePath(monthFileName())},
                           line.toUtf8() + TextFiles::LineEnd);
 }

@@ -3,6 +3,7 @@
 #include "PendingWrites.h"
 
 #include <QString>
+#include <functional>
 
 class Clock;
 class Form;
@@ -28,6 +29,11 @@ public:
     void AppendEventLog(const QString &message);
     void WriteEventSummary();
     void mnuEvent_Click();
+    // Called with every line appended to the monthly log, whether or not the write succeeds.
+    void setEntryObserver(std::function<void(const QString &line)> observer)
+    {
+        entryObserver_ = std::move(observer);
+    }
 
     // The summary line of the current event from the live fields.
     QString summaryLine() const;
@@ -48,4 +54,5 @@ private:
     Prompter &prompter_;
     Shell &shell_;
     PendingWrites pendingWrites_;
+    std::function<void(const QString &line)> entryObserver_;
 };

@@ -1,0 +1,72 @@
+// The station without a window, for services: the same logic under QCoreApplication, with
+// what happens told on standard output. It links no Widgets library.
+#include "common/Clock.h"
+#include "common/ProgramFolder.h"
+#include "common/Waiter.h"
+#include "link/DemoDevice.h"
+#include "shell/CommandLine.h"
+#include "shell/HeadlessPlatform.h"
+#include "shell/HeadlessReport.h"
+#include "shell/MiniSeedCommand.h"
+#include "shell/ProgramStart.h"
+#include "shell/Station.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    CommandLine cl = CommandLine::parse(args);
+    QTextStream out(stdout);
+    if (cl.help) {
+        out << CommandLine::Usage;
+        return 0;
+    }
+    if (cl.version) {
+        out << "vorsa " VORSA_VERSION " (headless)\n";
+        return 0;
+    }
+    if (!cl.error.isEmpty()) {
+        QTextStream(stderr) << "vorsa: " << cl.error << "\n" << CommandLine::Usage;
+        return 2;
+    }
+    QCoreApplication app(argc, argv);
+    if (cl.exportMseed) {
+        QTextStream err(stderr);
+        return MiniSeedCommand::run(cl.exportFiles, ProgramFolder::fromEnvironment(), out, err);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("vorsa"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORSA_VERSION));
+    DemoDevice demo; // declared before the station, so it stops after the station has ended
+    if (cl.demo && !ProgramStart::startDemo(demo, cl))
+        return 1;
+
+    SystemClock clock;
+    EventLoopWaiter waiter;
+    HeadlessSound sound;
+    NoDesktop shell;
+    UnattendedPrompter prompter;
+    NoChart strip1, strip2, strip3;
+    Station station({ProgramFolder::fromEnvironment(), clock, waiter, sound, shell, prompter,
+                     strip1, strip2, strip3});
+    HeadlessReport report(station, clock, out);
+    const auto warn = [&report](const QString &text) {
+        report.report(QStringLiteral("warning"), text);
+    };
+    sound.setTeller(warn);
+    shell.setTeller(warn);
+    prompter.setTeller(warn);
+    QObject::connect(&station, &Station::quitRequested, &app, [&report] {
+        report.report(QStringLiteral("info"), QStringLiteral("stopped"));
+        QCoreApplication::quit();
+    });
+    ProgramStart::onTerminationRequest(&app, [&station] { station.systemExit(); });
+    report.report(QStringLiteral("info"),
+                  QStringLiteral("program folder ") + station.folder().path());
+    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
+    station.Form_Load(cl.address);
+    return QCoreApplication::exec();
+}

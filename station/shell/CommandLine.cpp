@@ -1,0 +1,59 @@
+#include "CommandLine.h"
+
+const char *const CommandLine::Usage =
+    "Usage: vorsa [options] [device address]\n"
+    "The device address (everything on the command line that is not an option) opens the\n"
+    "link at start.\n"
+    "Options:\n"
+    "  --link KIND  the link to open: rtu (Modbus_RTU), tcp (Modbus_TCP) or server\n"
+    "               (TCP/IP Server); it still opens at start only with a device address\n"
+    "               or \"Auto Run\"\n"
+    "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
+    "               on a free loopback port and connect to it as the TCP client\n"
+    "  --export-mseed FILE...\n"
+    "               convert record files to miniSEED beside them (FILE.mseed) and end,\n"
+    "               without a window; codes from vorsa.ini in the program folder\n"
+    "  --headless   run without a window (for a service): one line per state change and\n"
+    "               per log entry on standard output; SIGTERM or SIGINT end it\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "Environment: VORSA_HOME names the program folder (sys.txt, Vorsa.txt, Event/, RecCSV/);\n"
+    "by default it is the folder of the executable, or ~/.local/share/vorsa when that folder\n"
+    "cannot be written.\n";
+
+CommandLine CommandLine::parse(const QStringList &args)
+{
+    CommandLine cl;
+    QStringList address;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--help")) {
+            cl.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            cl.version = true;
+        } else if (arg == QLatin1String("--demo")) {
+            cl.demo = true;
+        } else if (arg == QLatin1String("--export-mseed")) {
+            cl.exportMseed = true;
+        } else if (arg == QLatin1String("--headless")) {
+            cl.headless = true;
+        } else if (arg == QLatin1String("--link")) {
+            const QString kind = args.value(++i);
+            cl.link = linkKindFromName(kind);
+            if (!cl.link)
+                cl.error = QStringLiteral("--link takes rtu, tcp or server, not \"%1\"").arg(kind);
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            cl.error = QStringLiteral("unknown option ") + arg;
+        } else {
+            address << arg;
+        }
+    }
+    cl.address = address.join(QLatin1Char(' '));
+    if (cl.exportMseed)
+        cl.exportFiles = address;
+    if (cl.exportMseed && address.isEmpty())
+        cl.error = QStringLiteral("--export-mseed needs at least one record file");
+    if (cl.demo && cl.link && *cl.link != LinkKind::TcpClient)
+        cl.error = QStringLiteral("--demo connects as the TCP client (--link tcp)");
+    return cl;
+}

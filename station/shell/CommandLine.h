@@ -1,0 +1,25 @@
+#pragma once
+
+#include "link/LinkManager.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The station's command line, shared by the window and the headless program. Words that
+// begin with "--" are options; the rest, joined by blanks, is the device address.
+struct CommandLine {
+    static const char *const Usage;
+    QString address;
+    QStringList exportFiles;
+    std::optional<LinkKind> link;
+    bool demo = false;
+    bool exportMseed = false; // the words that are not options are then files
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    QString error; // empty when the command line is usable
+
+    // `args` as main receives them, the program's own name first.
+    static CommandLine parse(const QStringList &args);
+};

@@ -1,0 +1,153 @@
+#include "HeadlessReport.h"
+
+#include "Station.h"
+#include "common/Clock.h"
+#include "common/NumberText.h"
+#include "link/Links.h"
+
+#include <QDir>
+#include <QTextStream>
+
+namespace
+{
+
+constexpr int StampLength = 19; // "yyyy/MM/dd HH:mm:ss"
+
+bool isSilentColor(const QColor &color)
+{
+    return color == QColor(255, 0, 0);
+}
+
+} // namespace
+
+HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream &out,
+                               QObject *parent)
+    : QObject(parent), station_(station), form_(station.form()), clock_(clock), out_(out)
+{
+    station.eventLog().setEntryObserver([this](const QString &line) { logEntry(line); });
+    watch(form_.fraHost, &HeadlessReport::linkPageChanged);
+    watch(form_.formBackColor, &HeadlessReport::backgroundChanged);
+    watch(form_.lblIntensity, &HeadlessReport::intensityChanged);
+    watch(form_.lblAlarm, &HeadlessReport::alarmChanged);
+    watch(form_.lblRec, &HeadlessReport::recordingChanged);
+    watch(form_.txtEvent, &HeadlessReport::summaryChanged);
+    watch(form_.statusLine, &HeadlessReport::statusChanged);
+}
+
+void HeadlessReport::watch(Control &control, void (HeadlessReport::*handler)())
+{
+    connect(&control, &Control::changed, this, handler);
+}
+
+void HeadlessReport::report(const QString &level, const QString &text)
+{
+    write(NumberText::generalDateTime(clock_.now()), level, text);
+}
+
+void HeadlessReport::write(const QString &time, const QString &level, const QString &text)
+{
+    out_ << time << ' ' << level << ' ' << text << Qt::endl;
+}
+
+// Log entries begin with their own time; it becomes the line's time instead of being repeated.
+void HeadlessReport::logEntry(const QString &line)
+{
+    const QString stamp = line.left(StampLength);
+    const bool stamped =
+        line.size() > StampLength && line[StampLength] == QLatin1Char(' ') &&
+        QDateTime::fromString(stamp, QStringLiteral("yyyy/MM/dd HH:mm:ss")).isValid();
+    if (stamped)
+        write(stamp, QStringLiteral("log"), line.mid(StampLength + 1));
+    else
+        report(QStringLiteral("log"), line);
+}
+
+QString HeadlessReport::linkDescription() const
+{
+    if (form_.optCom.isChecked())
+        return QStringLiteral("Modbus_RTU on port %1 (%2), slave %3")
+            .arg(form_.txtCom.text(), form_.txtBaud.text(), form_.mbus_id.text());
+    if (form_.optTCP_svr.isChecked())
+        return QStringLiteral("TCP/IP Server, the device connects to port %1")
+            .arg(Links::DefaultServerPort);
+    return QStringLiteral("Modbus_TCP to %1 port %2").arg(form_.txtIP.text(), form_.txtPort.text());
+}
+
+void HeadlessReport::linkPageChanged()
+{
+    const bool open = !form_.fraHost.isVisible();
+    if (open == linkOpen_)
+        return;
+    linkOpen_ = open;
+    report(QStringLiteral("info"), open ? QStringLiteral("link opened: ") + linkDescription()
+                                        : QStringLiteral("link closed"));
+}
+
+void HeadlessReport::backgroundChanged()
+{
+    const bool silent = isSilentColor(form_.formBackColor.backColor());
+    if (silent == silent_)
+        return;
+    silent_ = silent;
+    if (silent)
+        report(QStringLiteral("warning"), QStringLiteral("no data from the device"));
+    else
+        report(QStringLiteral("info"), QStringLiteral("data from the device"));
+}
+
+// The intensity label shows both the intensity and, by its colour, whether an event runs.
+void HeadlessReport::intensityChanged()
+{
+    const bool event = form_.eventInProgress();
+    if (event != eventShown_) {
+        eventShown_ = event;
+        report(event ? QStringLiteral("alarm") : QStringLiteral("info"),
+               event ? QStringLiteral("event started") : QStringLiteral("event over"));
+    }
+    const QString intensity = form_.lblIntensity.text();
+    if (intensity != intensity_ && !intensity.isEmpty()) {
+        intensity_ = intensity;
+        report(QStringLiteral("info"), QStringLiteral("intensity ") + intensity);
+    }
+}
+
+void HeadlessReport::alarmChanged()
+{
+    const bool shown = form_.lblAlarm.isVisible() && !form_.lblAlarm.text().isEmpty();
+    if (shown == alarmShown_)
+        return;
+    alarmShown_ = shown;
+    if (shown)
+        report(QStringLiteral("alarm"), QStringLiteral("alarm ") + form_.lblAlarm.text());
+    else
+        report(QStringLiteral("info"), QStringLiteral("alarm cleared"));
+}
+
+void HeadlessReport::recordingChanged()
+{
+    const bool recording = form_.lblRec.isVisible();
+    if (recording == recording_)
+        return;
+    recording_ = recording;
+    if (recording) {
+        report(QStringLiteral("info"), QStringLiteral("recording the event"));
+        return;
+    }
+    // A file that could not be written there has been told as a warning already.
+    const QString path = QDir(form_.Dir1.path()).filePath(station_.eventFile().fileName());
+    if (QFile::exists(path))
+        report(QStringLiteral("info"), QStringLiteral("event file ") + path);
+}
+
+void HeadlessReport::summaryChanged()
+{
+    const QString summary = form_.txtEvent.text().section(QStringLiteral("\r\n"), 0, 0);
+    if (!summary.isEmpty())
+        report(QStringLiteral("info"), QStringLiteral("summary ") + summary);
+}
+
+void HeadlessReport::statusChanged()
+{
+    if (!form_.statusLine.text().isEmpty())
+        report(QStringLiteral("warning"), form_.statusLine.text());
+}

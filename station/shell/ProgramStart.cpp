@@ -1,0 +1,56 @@
+#include "ProgramStart.h"
+
+#include "CommandLine.h"
+#include "link/DemoDevice.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+void ProgramStart::onTerminationRequest(QObject *context, const std::function<void()> &finish)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [finish] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[1], &byte, 1);
+        finish();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool ProgramStart::startDemo(DemoDevice &demo, CommandLine &cl)
+{
+    const QString program = DemoDevice::locate(QCoreApplication::applicationDirPath());
+    QString error = QStringLiteral("%1 was found neither next to vorsa nor in ../devsim")
+                        .arg(QLatin1String(DemoDevice::ProgramName));
+    if (program.isEmpty() || !demo.start(program, &error)) {
+        QTextStream(stderr) << "vorsa: cannot start the simulated device: " << error << "\n";
+        return false;
+    }
+    cl.address = QStringLiteral("127.0.0.1");
+    cl.link = LinkKind::TcpClient;
+    return true;
+}

@@ -1,0 +1,148 @@
+#include "link/DemoDevice.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+// `vorsa --headless` as a service runs it: no display, no platform plugin named, Record mode
+// against the simulated quake on loopback, ended by SIGTERM.
+class TestHeadlessDevsim : public QObject
+{
+    Q_OBJECT
+private slots:
+    void recordsQuakeAndEndsOnSigterm();
+};
+
+namespace
+{
+
+constexpr int PreAlarmSeconds = 2;
+constexpr int PostAlarmSeconds = 3;
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool hasLineContaining(const QStringList &lines, const QString &level, const QString &text)
+{
+    for (const QString &line : lines) {
+        if (line.mid(20).startsWith(level + QLatin1Char(' ')) && line.contains(text))
+            return true;
+    }
+    return false;
+}
+
+// The headless station's environment: the test's own, without any window system.
+QProcessEnvironment serviceEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("VORSA_HOME"), home);
+    return env;
+}
+
+} // namespace
+
+void TestHeadlessDevsim::recordsQuakeAndEndsOnSigterm()
+{
+    // At twice the device's pace the quake triggers about 6 s after the simulator starts,
+    // well after the station has connected, and is over about 20 s after.
+    DemoDevice sim;
+    QString error;
+    QVERIFY2(sim.start(QStringLiteral(DEVSIM_PROGRAM),
+                       {"--tcp", "0", "--serial", "77", "--scenario", "quake", "--speed", "2",
+                        "--latency", "10"},
+                       &error),
+             qPrintable(error));
+    QTemporaryDir home;
+    QFile settings(home.filePath(QStringLiteral("sys.txt")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("Port:%1\r\nRecord mode:1\r\nPre-alarm time:%2\r\n"
+                                  "Post-alarm time:%3\r\n")
+                       .arg(sim.port())
+                       .arg(PreAlarmSeconds)
+                       .arg(PostAlarmSeconds)
+                       .toUtf8());
+    settings.close();
+
+    QProcess station;
+    station.setProcessEnvironment(serviceEnvironment(home.path()));
+    station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    station.start(QStringLiteral(VORSA_PROGRAM), {"--headless", "127.0.0.1"});
+    QVERIFY(station.waitForStarted());
+    QStringList out;
+    const auto readLines = [&] {
+        while (station.canReadLine())
+            out << QString::fromUtf8(station.readLine()).chopped(1);
+    };
+    const auto seen = [&](const QString &level, const QString &text) {
+        readLines();
+        return hasLineContaining(out, level, text);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(seen("info", "event file "), 40000);
+    QTRY_VERIFY_WITH_TIMEOUT(seen("info", "summary "), 40000);
+    QTRY_VERIFY_WITH_TIMEOUT(seen("log", "Max Intensity---"), 5000);
+
+    station.terminate(); // SIGTERM
+    QVERIFY(station.waitForFinished(10000));
+    readLines();
+    out << QString::fromUtf8(station.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(station.exitCode(), 0);
+    const QString transcript = out.join(QLatin1Char('\n'));
+
+    const QRegularExpression form(
+        QStringLiteral("^\\d{4}/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d (info|warning|alarm|log) .+$"));
+    for (const QString &line : out)
+        QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
+    QVERIFY2(
+        seen("info", "link opened: Modbus_TCP to 127.0.0.1 port " + QString::number(sim.port())),
+        qPrintable(transcript));
+    QVERIFY2(seen("alarm", "event started"), qPrintable(transcript));
+    QVERIFY2(seen("info", "event over"), qPrintable(transcript));
+    QVERIFY2(out.last().endsWith(QLatin1String(" info stopped")), qPrintable(transcript));
+
+    // A trigger during the post-alarm time records the event again; every write is a whole
+    // window with its header.
+    const QStringList recordings =
+        QDir(home.filePath(QStringLiteral("RecCSV"))).entryList({"*.CSV"}, QDir::Files);
+    QVERIFY(!recordings.isEmpty());
+    const int windowLines = 12 + (PreAlarmSeconds + PostAlarmSeconds) * 100;
+    for (const QString &name : recordings) {
+        const QString recording = home.filePath(QStringLiteral("RecCSV/") + name);
+        QVERIFY2(seen("info", "event file " + recording), qPrintable(transcript));
+        const QStringList rows = fileLines(recording);
+        QCOMPARE(rows.value(0), QStringLiteral("#StationCode:77"));
+        QVERIFY2(!rows.isEmpty() && rows.size() % windowLines == 0,
+                 qPrintable(QString::number(rows.size())));
+    }
+
+    const QStringList summaries = fileLines(home.filePath(QStringLiteral("Vorsa.txt")));
+    QCOMPARE(summaries.size(), 1);
+    QVERIFY2(seen("info", "summary " + summaries.first()), qPrintable(transcript));
+
+    // Every log entry is on standard output as written, its time leading the line.
+    const QStringList logs = QDir(home.filePath(QStringLiteral("Event"))).entryList(QDir::Files);
+    QCOMPARE(logs.size(), 1);
+    const QStringList entries = fileLines(home.filePath(QStringLiteral("Event/") + logs.first()));
+    QVERIFY(entries.first().endsWith(QLatin1String(" Application Start_0")));
+    QVERIFY(entries.filter(QStringLiteral("Max Intensity---")).size() == 1);
+    QVERIFY(entries.last().endsWith(QLatin1String(" System Exit Application_77")));
+    for (const QString &entry : entries) {
+        const QString expected = entry.left(19) + QStringLiteral(" log ") + entry.mid(20);
+        QVERIFY2(out.contains(expected), qPrintable(expected + "\n" + transcript));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestHeadlessDevsim)
+#include "tst_headless_devsim.moc"
