@@ -24,6 +24,9 @@ void RecordsBench::prepareEvent(int eventIndex)
         form.ring.rows[r] = {x, -x * 0.5f, x * 0.25f, x * 0.001f, x * 0.01f};
     }
     form.ring.ringEventIndex = eventIndex;
+    // Recording for long enough that the whole window of the default times is in the ring.
+    form.ring.rowsRecorded = 10 * SampleRing::Rows;
+    form.ring.rowsRecordedAtEvent = form.ring.rowsRecorded - SampleRing::Rows / 2;
     form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
     form.txtReal.setText(100, QStringLiteral("77"));
 }

@@ -269,6 +269,7 @@ void Decoder::decodeSamples(const QByteArray &packet, int start)
         emit manualSample(row[A], row[B], row[C]);
         chartFeed_.streamSample(sample);
     }
+    emit samplesStored();
 }
 
 // ---- Register responses (TCP client and serial) ----

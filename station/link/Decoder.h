@@ -55,6 +55,7 @@ signals:
     void evaluateAlarmsDue(AlarmGate gate);
     void intensityDisplayDue();
     void manualSample(float a, float b, float c);
+    void samplesStored(); // a stream packet's samples are in `SampleRing`
 
 private:
     enum class Path { Client, Server };

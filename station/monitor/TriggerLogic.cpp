@@ -146,12 +146,16 @@ void TriggerLogic::staLtaTrigger(bool set)
 
 void TriggerLogic::eventRunning()
 {
-    // Before the first streamed packet there is no device time to anchor the event to.
-    const bool deviceTimeKnown = form_.recordMode && form_.deviceClockTime.isValid();
-    form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
+    // While an event file is pending it stays anchored at the event's first start: moving its
+    // trigger row to a later change of the flags would reach past the newest recorded row.
+    if (!form_.TmrRec.isActive()) {
+        // Before the first streamed packet there is no device time to anchor the event to.
+        const bool deviceTimeKnown = form_.recordMode && form_.deviceClockTime.isValid();
+        form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
+        form_.ring.markEvent();
+    }
     enable(form_.Timer1);
     enable(form_.Voice_timer);
-    form_.ring.ringEventIndex = form_.ring.ringWriteIndex;
     if (form_.recordMode) {
         enable(form_.TmrRec);
         form_.lblRec.setVisible(true);

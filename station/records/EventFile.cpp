@@ -65,9 +65,17 @@ void EventFile::TmrRec_Timer()
     ++postAlarmTicks_;
     if (NumberText::leadingNumber(form_.txtrecafter.text()) > postAlarmTicks_)
         return;
-    postAlarmTicks_ = 0;
-    form_.TmrRec.stop();
-    WriteEventCsv();
+    // The last packet of the window may still be on its way; a silent link ends the wait.
+    if (!windowRecorded() && lateTicks_++ < LateRowsWaitSeconds)
+        return;
+    finish(QStringLiteral("no samples came for %1 s after the post-alarm time")
+               .arg(LateRowsWaitSeconds));
+}
+
+void EventFile::samplesStored()
+{
+    if (lateTicks_ > 0 && form_.TmrRec.isActive() && windowRecorded())
+        finish(QString());
 }
 
 void EventFile::WriteEventCsv()
@@ -77,36 +85,69 @@ void EventFile::WriteEventCsv()
 
 void EventFile::finishPending()
 {
-    if (!form_.TmrRec.isActive())
-        return;
-    postAlarmTicks_ = 0;
-    form_.TmrRec.stop();
-    write(windowUpToWriteIndex());
+    if (form_.TmrRec.isActive())
+        finish(QStringLiteral("the station was closed"));
 }
 
-EventFile::Window EventFile::window() const
+void EventFile::finish(const QString &shortReason)
+{
+    postAlarmTicks_ = 0;
+    lateTicks_ = 0;
+    form_.TmrRec.stop();
+    const Span span = window();
+    write(span);
+    if (span.end < wanted().end)
+        logEarlyEnd(span, shortReason);
+}
+
+EventFile::Span EventFile::wanted() const
 {
     // The settings refuse times beyond the ring, but a typed and unsaved text can still hold
     // one: such a window is cut to the ring instead of repeating older rows.
     const double pre = qBound(0.0, NumberText::leadingNumber(form_.txtrecPrev.text()), RingSeconds);
     const double post =
         qBound(0.0, NumberText::leadingNumber(form_.txtrecafter.text()), RingSeconds - pre);
-    Window w;
-    const qint64 first =
-        NumberText::roundHalfEven(form_.ring.ringEventIndex - pre * SamplesPerSecond);
-    w.firstRow = int((first % SampleRing::Rows + SampleRing::Rows) % SampleRing::Rows);
-    w.rows =
-        int(qMax<qint64>(0, NumberText::roundHalfEven((pre + post) * SamplesPerSecond - 1) + 1));
-    return w;
+    Span s;
+    s.first = -NumberText::roundHalfEven(pre * SamplesPerSecond);
+    s.end = s.first +
+            qMax<qint64>(0, NumberText::roundHalfEven((pre + post) * SamplesPerSecond - 1) + 1);
+    return s;
 }
 
-EventFile::Window EventFile::windowUpToWriteIndex() const
+// Rows before the station's first sample, and rows the ring has already overwritten, were never
+// recorded for this event; neither were rows that have not arrived yet.
+EventFile::Span EventFile::recorded() const
 {
-    Window w = window();
-    const int recorded =
-        (form_.ring.ringWriteIndex - w.firstRow + SampleRing::Rows) % SampleRing::Rows;
-    w.rows = qMin(w.rows, recorded);
-    return w;
+    const SampleRing &ring = form_.ring;
+    Span s;
+    s.end = ring.rowsRecorded - ring.rowsRecordedAtEvent;
+    s.first = qMax(-ring.rowsRecordedAtEvent, s.end - SampleRing::Rows);
+    return s;
+}
+
+EventFile::Span EventFile::window() const
+{
+    const Span want = wanted();
+    const Span have = recorded();
+    Span s;
+    s.first = qMax(want.first, have.first);
+    s.end = qMax(s.first, qMin(want.end, have.end));
+    return s;
+}
+
+bool EventFile::windowRecorded() const
+{
+    return recorded().end >= wanted().end;
+}
+
+void EventFile::logEarlyEnd(const Span &span, const QString &reason)
+{
+    const QString message =
+        QStringLiteral("Event record %1 ends early at %2 s: %3")
+            .arg(fileName(), NumberText::fixed((span.end - span.first) * 0.01, 2), reason);
+    qCWarning(lcRecords).noquote() << message;
+    eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+                             message);
 }
 
 QString EventFile::timeStamp() const
@@ -132,11 +173,15 @@ QString EventFile::fileName() const
            QStringLiteral(".CSV");
 }
 
-QByteArray EventFile::compose(const Window &window) const
+QByteArray EventFile::compose(const Span &span) const
 {
     const SampleRing &ring = form_.ring;
+    const int rows = int(span.end - span.first);
+    const int firstRow =
+        int(((ring.ringEventIndex + span.first) % SampleRing::Rows + SampleRing::Rows) %
+            SampleRing::Rows);
     Extremes ext;
-    for (int k = 0, r = window.firstRow; k < window.rows; ++k, r = SampleRing::next(r)) {
+    for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r)) {
         for (int axis = 0; axis < 3; ++axis) {
             const float v = ring.rows[r][axis];
             if (v > ext.max[axis])
@@ -148,7 +193,7 @@ QByteArray EventFile::compose(const Window &window) const
 
     const QString code = form_.txtReal.text(Field::StationCode);
     QByteArray out;
-    out.reserve(1024 + window.rows * RowBytes);
+    out.reserve(1024 + rows * RowBytes);
     appendLine(out, QStringLiteral("#StationCode:") + code);
     appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp() + QLatin1Char('_') +
                         code + QStringLiteral(".CSV)"));
@@ -162,14 +207,14 @@ QByteArray EventFile::compose(const Window &window) const
     appendLine(out, QStringLiteral("#Intensity: ") + form_.txtReal.text(Field::Intensity));
     appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
     appendLine(out, QStringLiteral("#Data: 4F10.3 "));
-    for (int k = 0, r = window.firstRow; k < window.rows; ++k, r = SampleRing::next(r))
+    for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r))
         appendLine(out, dataRow(k, ring.rows[r]));
     return out;
 }
 
 // The record folder first, the program folder when the record folder refuses the file; when
 // both refuse it, it waits in memory to be written there later.
-void EventFile::write(const Window &window)
+void EventFile::write(const Span &span)
 {
     const QString dir = form_.Dir1.path();
     const QString fallback = folder_.file(fileName());
@@ -178,7 +223,7 @@ void EventFile::write(const Window &window)
         paths.prepend(QDir(dir).filePath(fileName()));
     paths.removeDuplicates();
     const PendingWrites::Outcome outcome =
-        eventLog_.pendingWrites().append(paths, compose(window), [this](const QString &path) {
+        eventLog_.pendingWrites().append(paths, compose(span), [this](const QString &path) {
             if (writtenHandler_)
                 writtenHandler_(path);
         });

@@ -14,10 +14,17 @@ class ProgramFolder;
 class EventFile
 {
 public:
+    // How long a late window may keep its file waiting for its last rows.
+    static constexpr int LateRowsWaitSeconds = 3;
+
     EventFile(Form &form, EventLog &eventLog, const ProgramFolder &folder, const Clock &clock);
 
-    // One tick of `TmrRec`: writes the file once the post-alarm time has passed.
+    // One tick of `TmrRec`: writes the file once the post-alarm time has passed and every row
+    // of its window is recorded, or once the rows have been waited for long enough.
     void TmrRec_Timer();
+    // New rows in the ring: a file that waits only for them is written now.
+    void samplesStored();
+    // Writes the rows of the window that have been recorded.
     void WriteEventCsv();
     // Leaving the station while the post-alarm time runs: writes the file with the rows
     // recorded so far.
@@ -37,14 +44,19 @@ public:
     static QString fileNamePart(const QString &stationCode);
 
 private:
-    struct Window {
-        int firstRow = 0;
-        int rows = 0;
+    // Rows counted from the trigger row (negative before it), `first` up to `end` exclusive.
+    struct Span {
+        qint64 first = 0;
+        qint64 end = 0;
     };
-    Window window() const;
-    Window windowUpToWriteIndex() const;
-    void write(const Window &window);
-    QByteArray compose(const Window &window) const;
+    Span wanted() const;
+    Span recorded() const;
+    Span window() const;
+    bool windowRecorded() const;
+    void finish(const QString &shortReason);
+    void write(const Span &span);
+    void logEarlyEnd(const Span &span, const QString &reason);
+    QByteArray compose(const Span &span) const;
     QString timeStamp() const;
     void tellKeptInProgramFolder(const QString &refusedPath, const QString &error);
 
@@ -53,5 +65,6 @@ private:
     const ProgramFolder &folder_;
     const Clock &clock_;
     int postAlarmTicks_ = 0;
+    int lateTicks_ = 0; // ticks since the post-alarm time ran out with rows still missing
     std::function<void(const QString &path)> writtenHandler_;
 };

@@ -20,11 +20,22 @@ struct SampleRing {
     std::vector<Row> rows = std::vector<Row>(Rows, Row{});
     int ringWriteIndex = 0;
     int ringEventIndex = 0;
+    // Rows stored since the station started, and that count when the trigger row was taken:
+    // they tell which rows of a window were really recorded, however often the ring wrapped.
+    qint64 rowsRecorded = 0;
+    qint64 rowsRecordedAtEvent = 0;
 
     void push(const Row &row)
     {
         rows[ringWriteIndex] = row;
         ringWriteIndex = next(ringWriteIndex);
+        ++rowsRecorded;
+    }
+    // The next row to be written becomes the trigger row.
+    void markEvent()
+    {
+        ringEventIndex = ringWriteIndex;
+        rowsRecordedAtEvent = rowsRecorded;
     }
     static int next(int index) { return index < Rows - 1 ? index + 1 : 0; }
 };

@@ -72,6 +72,7 @@ void Station::wireDecoder()
     connect(&decoder_, &Decoder::intensityDisplayDue, this,
             [this] { alarmDisplay_.UpdateIntensityDisplay(); });
     connect(&decoder_, &Decoder::manualSample, &manualRecording_, &ManualRecording::appendSample);
+    connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
 }
 
 void Station::wireLinks()

@@ -106,7 +106,7 @@ void TestHistory::eventFileRoundTrip()
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
     fillRing(form.ring);
-    form.ring.ringEventIndex = 1000; // the window wraps: ring rows 22000 .. 23999, 0 .. 9999
+    markRecordedEvent(form.ring, 1000, 9000); // the window wraps: rows 22000 .. 23999, 0 .. 9999
     form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
     h.station->eventFile().WriteEventCsv();
     h.load(EventName);

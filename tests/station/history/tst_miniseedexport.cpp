@@ -406,8 +406,7 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         form.txtrecPrev.setText(QStringLiteral("2"));
         form.txtrecafter.setText(QStringLiteral("3"));
         RecordFiles::fillRing(form.ring);
-        form.ring.ringEventIndex = 1000;
-        form.ring.ringWriteIndex = 1300;
+        RecordFiles::markRecordedEvent(form.ring, 1000, 300);
         form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
         form.TmrRec.start();
         for (int tick = 0; tick < 3; ++tick)

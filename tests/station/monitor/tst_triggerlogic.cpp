@@ -115,14 +115,18 @@ void TestTriggerLogic::eventStartAndEnd()
     QCOMPARE(form.lblRec.isVisible(), recordMode);
     QCOMPARE(form.lblIntensity.backColor(), Red);
 
-    // Every later change while non-zero moves the anchor.
+    // A later change moves the anchor, unless an event file is pending: that file stays at
+    // the event's first start.
+    const QDateTime firstStart = form.eventStartTime;
     f.clock.advanceSeconds(3);
     if (deviceTimeKnown)
         form.deviceClockTime = device.addSecs(3);
     form.ring.ringWriteIndex = 423;
+    form.ring.rowsRecorded = 300;
     form.txtReal.setText(11, QStringLiteral("16"));
-    QCOMPARE(form.eventStartTime, byDevice ? device.addSecs(3) : f.clock.now());
-    QCOMPARE(form.ring.ringEventIndex, 423);
+    QCOMPARE(form.eventStartTime, recordMode ? firstStart : f.clock.now());
+    QCOMPARE(form.ring.ringEventIndex, recordMode ? 123 : 423);
+    QCOMPARE(form.ring.rowsRecordedAtEvent, recordMode ? 0 : 300);
     QVERIFY(form.eventInProgress());
 
     form.lastVoiceLevel = 5;

@@ -24,6 +24,16 @@ inline void fillRing(SampleRing &ring)
         ring.rows[r] = ringRow(r);
 }
 
+// The trigger row at `eventIndex` of a ring that has been recording for a long time, with
+// `recordedAfter` rows stored from the trigger row on.
+inline void markRecordedEvent(SampleRing &ring, int eventIndex, int recordedAfter)
+{
+    ring.ringEventIndex = eventIndex;
+    ring.ringWriteIndex = (eventIndex + recordedAfter) % SampleRing::Rows;
+    ring.rowsRecorded = 10 * SampleRing::Rows;
+    ring.rowsRecordedAtEvent = ring.rowsRecorded - recordedAfter;
+}
+
 // The data row the event file holds for row k taken from ring row r, built with printf.
 inline QString expectedEventRow(int k, const SampleRing::Row &v)
 {

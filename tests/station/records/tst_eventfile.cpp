@@ -26,8 +26,7 @@ void startEvent(StationFixture &f, int eventIndex, int recordedAfter)
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
     fillRing(form.ring);
-    form.ring.ringEventIndex = eventIndex;
-    form.ring.ringWriteIndex = (eventIndex + recordedAfter) % SampleRing::Rows;
+    markRecordedEvent(form.ring, eventIndex, recordedAfter);
     form.eventStartTime = EventStart;
     form.TmrRec.start();
     form.lblRec.setVisible(true);
@@ -52,6 +51,28 @@ void tick(EventFile &eventFile, int times)
         eventFile.TmrRec_Timer();
 }
 
+// Stores rows as the decoder does; each holds the pattern of the ring row it lands in.
+void pushRows(SampleRing &ring, int count)
+{
+    for (int i = 0; i < count; ++i)
+        ring.push(ringRow(ring.ringWriteIndex));
+}
+
+// A Record-mode station with short record times, `recordedBefore` rows stored before the
+// device reports an event with its flags at `flags`.
+void startRecording(StationFixture &f, int recordedBefore)
+{
+    f.station->Form_Load(QString());
+    Form &form = f.station->form();
+    form.recordMode = true;
+    form.txtReal.setText(100, QStringLiteral("77"));
+    form.txtrecPrev.setText(QStringLiteral("3"));
+    form.txtrecafter.setText(QStringLiteral("5"));
+    form.deviceClockTime = EventStart;
+    pushRows(form.ring, recordedBefore);
+    form.txtReal.setText(11, QStringLiteral("2"));
+}
+
 } // namespace
 
 class TestEventFile : public QObject
@@ -70,7 +91,9 @@ private slots:
     void stationCodeInName();
     void twoEventsInOneSecondShareTheFile();
     void tooWideValueWrittenWhole();
-    void newStartMovesWindowButNotCount();
+    void laterFlagChangesKeepTheFirstStart();
+    void windowOfRecordedRows_data();
+    void windowOfRecordedRows();
     void writeFailureKeepsSamples_data();
     void writeFailureKeepsSamples();
     void bothFoldersFailingWarns();
@@ -124,12 +147,14 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     form.txtReal.setText(100, QStringLiteral("77"));
     fillRing(form.ring);
     form.ring.ringWriteIndex = 5000;
+    form.ring.rowsRecorded = 5000;
     form.txtReal.setText(11, QStringLiteral("2")); // the device reports a Pd trigger
     QCOMPARE(form.ring.ringEventIndex, 5000);
     QCOMPARE(form.TmrRec.isActive(), recordMode);
     QCOMPARE(form.lblRec.isVisible(), recordMode);
 
     form.ring.ringWriteIndex = 14000;
+    form.ring.rowsRecorded = 14000;
     for (int second = 0; second < 90 && form.TmrRec.isActive(); ++second)
         f.station->eventFile().TmrRec_Timer();
     // No packet time yet: the event is named after the PC clock.
@@ -177,7 +202,7 @@ void TestEventFile::windowOfRows()
     QFETCH(int, firstRingRow);
 
     StationFixture f;
-    startEvent(f, eventIndex, rows);
+    startEvent(f, eventIndex, rows - int(NumberText::leadingNumber(pre) * 100));
     Form &form = f.station->form();
     form.txtrecPrev.setText(pre);
     form.txtrecafter.setText(post);
@@ -320,24 +345,106 @@ void TestEventFile::tooWideValueWrittenWhole()
                                              "0.000, 99999.500"));
 }
 
-void TestEventFile::newStartMovesWindowButNotCount()
+void TestEventFile::laterFlagChangesKeepTheFirstStart()
 {
     StationFixture f;
-    startEvent(f, 5000, 9000);
+    startRecording(f, 1000);
     Form &form = f.station->form();
     EventFile &eventFile = f.station->eventFile();
-    tick(eventFile, 50);
-    // A second trigger: the trigger logic moves the row and the time and enables the timer.
-    form.ring.ringEventIndex = 10000;
-    form.eventStartTime = EventStart.addSecs(50);
-    form.TmrRec.start();
-    tick(eventFile, 39);
-    const QString path = recordPath(f, QStringLiteral("240115083102_77.CSV"));
-    QVERIFY(!QFile::exists(path));
+    // 2 -> 6 -> 7 -> 6 within the post-alarm time, as a quake's flags go.
+    for (const char *flags : {"6", "7", "6"}) {
+        pushRows(form.ring, 150);
+        form.deviceClockTime = form.deviceClockTime.addSecs(1);
+        form.txtReal.setText(11, QString::fromLatin1(flags));
+        eventFile.TmrRec_Timer();
+    }
+    QCOMPARE(form.ring.ringEventIndex, 1000);
+    pushRows(form.ring, 50);
+    tick(eventFile, 1);
+    const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
+    QVERIFY2(!QFile::exists(path), "written before the post-alarm time of the first start");
     tick(eventFile, 1);
     const QStringList lines = readLines(path);
-    QCOMPARE(lines.size(), 12 + 12000);
-    QCOMPARE(lines[12 + 3000], expectedEventRow(3000, ringRow(10000)));
+    QCOMPARE(lines.size(), 12 + 800);
+    QCOMPARE(lines[12], expectedEventRow(0, ringRow(700)));
+    QCOMPARE(lines[12 + 300], expectedEventRow(300, ringRow(1000)));
+    QCOMPARE(lines.last(), expectedEventRow(799, ringRow(1499)));
+    QVERIFY(!form.TmrRec.isActive());
+
+    // A change after the file is written starts the next one.
+    pushRows(form.ring, 100);
+    form.txtReal.setText(11, QStringLiteral("4"));
+    QVERIFY(form.TmrRec.isActive());
+    QCOMPARE(form.ring.ringEventIndex, 1600);
+    QCOMPARE(form.eventStartTime, EventStart.addSecs(3));
+}
+
+void TestEventFile::windowOfRecordedRows_data()
+{
+    QTest::addColumn<int>("recordedBefore");
+    QTest::addColumn<int>("recordedByTick"); // rows from the trigger row on at the 5th tick
+    QTest::addColumn<int>("arrivingLate");   // rows that come while the file waits
+    QTest::addColumn<int>("lateTicks");      // ticks after the 5th until the file is written
+    QTest::addColumn<int>("firstRingRow");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("endsEarly");
+
+    QTest::newRow("every row there at the tick") << 1000 << 500 << 0 << 0 << 700 << 800 << false;
+    QTest::newRow("last packet late, within the wait")
+        << 1000 << 400 << 100 << 0 << 700 << 800 << false;
+    QTest::newRow("samples stopped: rows that exist")
+        << 1000 << 200 << 0 << 3 << 700 << 500 << true;
+    QTest::newRow("some came late, then none") << 1000 << 200 << 50 << 3 << 700 << 550 << true;
+    QTest::newRow("trigger before the pre-alarm time was recorded")
+        << 120 << 500 << 0 << 0 << 0 << 620 << false;
+    QTest::newRow("trigger at the first row") << 0 << 500 << 0 << 0 << 0 << 500 << false;
+    QTest::newRow("ring wrapped before the trigger")
+        << 24100 << 500 << 0 << 0 << 23800 << 800 << false;
+}
+
+void TestEventFile::windowOfRecordedRows()
+{
+    QFETCH(int, recordedBefore);
+    QFETCH(int, recordedByTick);
+    QFETCH(int, arrivingLate);
+    QFETCH(int, lateTicks);
+    QFETCH(int, firstRingRow);
+    QFETCH(int, rows);
+    QFETCH(bool, endsEarly);
+
+    StationFixture f;
+    startRecording(f, recordedBefore);
+    Form &form = f.station->form();
+    EventFile &eventFile = f.station->eventFile();
+    pushRows(form.ring, recordedByTick);
+    tick(eventFile, 5);
+    const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
+    if (arrivingLate > 0) {
+        QVERIFY(!QFile::exists(path));
+        pushRows(form.ring, arrivingLate);
+        eventFile.samplesStored();
+    }
+    tick(eventFile, lateTicks - 1);
+    QCOMPARE(QFile::exists(path), lateTicks == 0);
+    tick(eventFile, 1);
+    QVERIFY(!form.TmrRec.isActive());
+
+    const QStringList lines = readLines(path);
+    QCOMPARE(lines.size(), 12 + rows);
+    for (int k = 0; k < rows; ++k)
+        QCOMPARE(lines[12 + k],
+                 expectedEventRow(k, ringRow((firstRingRow + k) % SampleRing::Rows)));
+    const QStringList log = f.logLines();
+    QCOMPARE(!log.isEmpty() && log.last().contains(QStringLiteral(" ends early at ")), endsEarly);
+    if (endsEarly)
+        QVERIFY2(log.last().contains(QStringLiteral("240115083012_77.CSV ends early at %1 s: no "
+                                                    "samples came for 3 s")
+                                         .arg(NumberText::fixed(rows * 0.01, 2))),
+                 qPrintable(log.last()));
+    // Rows that come after the file is written add nothing to it.
+    pushRows(form.ring, 100);
+    eventFile.samplesStored();
+    QCOMPARE(readLines(path).size(), 12 + rows);
 }
 
 void TestEventFile::writeFailureKeepsSamples_data()

@@ -1,4 +1,5 @@
 #include "DeviceBytes.h"
+#include "RecordFiles.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
 #include "link/DemoDevice.h"
@@ -6,15 +7,36 @@
 
 #include <QDir>
 #include <QTest>
+#include <memory>
 
-// The station in Record mode against the device simulator's quake on loopback: the event file
-// must hold, to its printed digits, the samples the simulator sent, with the trigger row at
-// the pre-alarm time.
+// The station in Record mode against the device simulator's quake on loopback: an event file
+// must hold, to its printed digits, the samples the simulator sent around the event's first
+// trigger, and nothing else.
 class TestEventFileDevsim : public QObject
 {
     Q_OBJECT
 private slots:
-    void quakeRecordedAsSent();
+    void init();
+    void cleanup();
+    void twoQuakesRecordedAsSent();
+    void streamStoppingEndsTheRecordEarly();
+
+private:
+    struct Event {
+        qint64 triggerRow = 0;
+        QString path;
+    };
+    void startStation();
+    Event nextEvent();
+    // Ticks of the post-alarm clock, each once the device has sent that second; false when a
+    // second did not come.
+    bool runPostAlarmTicks(const Event &event, int ticks);
+    void verifyFile(const Event &event, qint64 lastRow);
+    int recordedRows() const;
+
+    std::unique_ptr<DemoDevice> sim_;
+    std::unique_ptr<TcpTap> tap_;
+    std::unique_ptr<StationFixture> f_;
 };
 
 using namespace DeviceBytes;
@@ -22,89 +44,170 @@ using namespace DeviceBytes;
 namespace
 {
 
-constexpr int PreAlarmSeconds = 10;
-constexpr int PostAlarmSeconds = 20;
+constexpr int PreAlarmSeconds = 5;
+constexpr int PostAlarmSeconds = 30; // past the quake's last change of the flags
+constexpr int Timeout = 20000;
 
 // The sample the device sent as stream sample n, printed as the event file prints a row.
-QString sentRow(const QList<QByteArray> &packets, int n, int k)
+QString sentRow(const QList<QByteArray> &packets, qint64 n, int k)
 {
-    const QByteArray &packet = packets[n / 100];
-    const int first = 100 + 5 * (n % 100);
+    const QByteArray &packet = packets[int(n / 100)];
+    const int first = 100 + 5 * int(n % 100);
     return QString::asprintf(
         "%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f", k * 0.01, littleWord(packet, first) * 0.0598,
         littleWord(packet, first + 1) * 0.0598, littleWord(packet, first + 2) * 0.0598,
         littleWord(packet, first + 3) / 1000.0, littleWord(packet, first + 4) / 1000.0);
 }
 
-// The trigger row moves with every change of the event flags to a non-zero value; the
-// header is decoded before the samples, so it is the first sample of that packet.
-int lastTriggerSample(const QList<QByteArray> &packets)
+int flagsOf(const QList<QByteArray> &packets, int p)
 {
-    int previous = 0;
-    int trigger = -1;
-    for (int p = 0; p < packets.size(); ++p) {
-        const int flags = littleWord(packets[p], 1);
-        if (flags != 0 && flags != previous)
-            trigger = 100 * p;
-        previous = flags;
-    }
-    return trigger;
+    return p < 0 ? 0 : littleWord(packets[p], 1);
 }
 
 } // namespace
 
-void TestEventFileDevsim::quakeRecordedAsSent()
+void TestEventFileDevsim::init()
 {
-    DemoDevice sim;
+    sim_ = std::make_unique<DemoDevice>();
     QString error;
-    QVERIFY2(sim.start(QStringLiteral(DEVSIM_PROGRAM),
-                       {"--tcp", "0", "--serial", "4321", "--scenario", "quake", "--speed", "10"},
-                       &error),
+    QVERIFY2(sim_->start(QStringLiteral(DEVSIM_PROGRAM),
+                         {"--tcp", "0", "--serial", "4321", "--scenario", "quake", "--repeat",
+                          "--speed", "10"},
+                         &error),
              qPrintable(error));
-    TcpTap tap(sim.port());
-    StationFixture f(StationFixture::LinkKind::Real);
-    f.station->Form_Load(QString());
-    Form &form = f.station->form();
-    f.useClientLinkTo(tap.port());
+    tap_ = std::make_unique<TcpTap>(sim_->port());
+    startStation();
+}
+
+void TestEventFileDevsim::cleanup()
+{
+    f_.reset();
+    tap_.reset();
+    sim_.reset();
+}
+
+void TestEventFileDevsim::startStation()
+{
+    f_ = std::make_unique<StationFixture>(StationFixture::LinkKind::Real);
+    f_->station->Form_Load(QString());
+    Form &form = f_->station->form();
+    f_->useClientLinkTo(tap_->port());
     form.Check4.setChecked(true);
     form.txtrecPrev.setText(QString::number(PreAlarmSeconds));
     form.txtrecafter.setText(QString::number(PostAlarmSeconds));
     // The test counts the post-alarm seconds itself, once the device has sent them.
     form.TmrRec.setInterval(24 * 3600 * 1000);
-    f.station->cmdComset_Click();
-    f.stopOneSecondTimers();
-    QTRY_VERIFY(f.station->links().isClientConnected());
+    f_->station->cmdComset_Click();
+    f_->stopOneSecondTimers();
+    QTRY_VERIFY(f_->station->links().isClientConnected());
     if (!form.streamRequestSent)
-        f.station->poller().tmr_Timer();
+        f_->station->poller().tmr_Timer();
+}
 
-    // The quake triggers 11.5 s into the run and is over at 40 s (4 s here at ten times speed).
-    QTRY_VERIFY_WITH_TIMEOUT(form.TmrRec.isActive(), 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(!form.eventInProgress(), 15000);
-    const int eventIndex = form.ring.ringEventIndex;
-    QTRY_VERIFY_WITH_TIMEOUT(form.ring.ringWriteIndex >= eventIndex + PostAlarmSeconds * 100,
-                             15000);
-    tap.hold();
-    for (int second = 0; second < PostAlarmSeconds; ++second)
-        f.station->eventFile().TmrRec_Timer();
-    QVERIFY(!form.TmrRec.isActive());
+int TestEventFileDevsim::recordedRows() const
+{
+    return int(f_->station->form().ring.rowsRecorded);
+}
 
-    const QList<QByteArray> packets = streamPackets(tap.fromTarget);
-    QCOMPARE(eventIndex, lastTriggerSample(packets));
-    QFile file(QDir(form.Dir1.path()).filePath(f.station->eventFile().fileName()));
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
-    const int rows = (PreAlarmSeconds + PostAlarmSeconds) * 100;
-    QCOMPARE(lines.size(), 12 + rows + 1);
-    QCOMPARE(lines[0], QStringLiteral("#StationCode:4321"));
-    const int first = eventIndex - PreAlarmSeconds * 100;
-    QVERIFY2(first >= 0, "the stream started too late for the pre-alarm time");
-    for (int k = 0; k < rows; ++k) {
-        const QString sent = sentRow(packets, first + k, k);
-        if (lines[12 + k] != sent)
-            QFAIL(
-                qPrintable(QStringLiteral("row %1: %2, sent %3").arg(k).arg(lines[12 + k], sent)));
+TestEventFileDevsim::Event TestEventFileDevsim::nextEvent()
+{
+    Form &form = f_->station->form();
+    Event event;
+    if (!QTest::qWaitFor([&] { return form.TmrRec.isActive(); }, Timeout))
+        return event;
+    event.triggerRow = form.ring.rowsRecordedAtEvent;
+    event.path = QDir(form.Dir1.path()).filePath(f_->station->eventFile().fileName());
+    return event;
+}
+
+bool TestEventFileDevsim::runPostAlarmTicks(const Event &event, int ticks)
+{
+    for (int second = 1; second <= ticks; ++second) {
+        const qint64 due = event.triggerRow + second * 100;
+        if (!QTest::qWaitFor([&] { return recordedRows() >= due; }, Timeout))
+            return false;
+        f_->station->eventFile().TmrRec_Timer();
     }
-    QCOMPARE(lines[12 + PreAlarmSeconds * 100].left(10), QStringLiteral("     10.00"));
+    return true;
+}
+
+void TestEventFileDevsim::verifyFile(const Event &event, qint64 lastRow)
+{
+    const QList<QByteArray> packets = streamPackets(tap_->fromTarget);
+    QFile file(event.path);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(event.path));
+    const QStringList lines = RecordFiles::crlfLines(file.readAll());
+    const qint64 first = qMax<qint64>(0, event.triggerRow - PreAlarmSeconds * 100);
+    QCOMPARE(lines.size(), 12 + int(lastRow + 1 - first));
+    QCOMPARE(lines[0], QStringLiteral("#StationCode:4321"));
+    for (qint64 n = first; n <= lastRow; ++n) {
+        const int k = int(n - first);
+        const QString sent = sentRow(packets, n, k);
+        if (lines[12 + k] != sent)
+            QFAIL(qPrintable(QStringLiteral("%1 row %2: %3, sent %4")
+                                 .arg(event.path)
+                                 .arg(k)
+                                 .arg(lines[12 + k], sent)));
+    }
+}
+
+void TestEventFileDevsim::twoQuakesRecordedAsSent()
+{
+    QList<Event> events;
+    while (events.size() < 2) {
+        const Event event = nextEvent();
+        QVERIFY2(!event.path.isEmpty(), "no event started");
+        QVERIFY(runPostAlarmTicks(event, PostAlarmSeconds));
+        QVERIFY(!f_->station->form().TmrRec.isActive());
+        // A stream that began inside a quake shows its middle, not its onset.
+        if (event.triggerRow > 0)
+            events << event;
+    }
+    tap_->hold();
+
+    const QList<QByteArray> packets = streamPackets(tap_->fromTarget);
+    for (const Event &event : events) {
+        // The file is anchored where the flags first left 0, however often they changed
+        // within its post-alarm time.
+        const int p = int(event.triggerRow / 100);
+        QCOMPARE(flagsOf(packets, p - 1), 0);
+        QVERIFY(flagsOf(packets, p) != 0);
+        int changes = 0;
+        for (int q = p + 1; q < p + PostAlarmSeconds; ++q)
+            changes += flagsOf(packets, q) != flagsOf(packets, q - 1) ? 1 : 0;
+        QVERIFY2(changes >= 2, "the flags did not change within the post-alarm time");
+        verifyFile(event, event.triggerRow + PostAlarmSeconds * 100 - 1);
+    }
+    // One quake every simulated minute: the two files hold the two onsets.
+    QCOMPARE(events[1].triggerRow - events[0].triggerRow, qint64(6000));
+    QVERIFY(events[0].path != events[1].path);
+    QFile second(events[1].path);
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    const QStringList lines = RecordFiles::crlfLines(second.readAll());
+    QCOMPARE(lines.value(12 + PreAlarmSeconds * 100).left(10), QStringLiteral("      5.00"));
+}
+
+void TestEventFileDevsim::streamStoppingEndsTheRecordEarly()
+{
+    const Event event = nextEvent();
+    QVERIFY2(!event.path.isEmpty(), "no event started");
+    QVERIFY(runPostAlarmTicks(event, 2));
+    tap_->hold();
+    // What was passed on before the hold is all the station gets.
+    QTRY_COMPARE(recordedRows(), int(streamPackets(tap_->fromTarget).size()) * 100);
+    const qint64 lastRow = recordedRows() - 1;
+    QVERIFY(lastRow < event.triggerRow + PostAlarmSeconds * 100 - 1);
+
+    EventFile &eventFile = f_->station->eventFile();
+    for (int tick = 3; tick <= PostAlarmSeconds + 2; ++tick)
+        eventFile.TmrRec_Timer();
+    QVERIFY2(!QFile::exists(event.path), "written before the rows were waited for");
+    eventFile.TmrRec_Timer();
+    QVERIFY(!f_->station->form().TmrRec.isActive());
+    verifyFile(event, lastRow);
+    const QStringList log = f_->logLines();
+    QVERIFY(!log.isEmpty());
+    QVERIFY2(log.last().contains(QStringLiteral(" ends early at ")), qPrintable(log.last()));
 }
 
 QTEST_GUILESS_MAIN(TestEventFileDevsim)

@@ -35,8 +35,7 @@ void writeEvent(StationFixture &f, const QDateTime &start)
 {
     Form &form = f.station->form();
     form.eventStartTime = start;
-    form.ring.ringEventIndex = 5000;
-    form.ring.ringWriteIndex = 14000;
+    markRecordedEvent(form.ring, 5000, 9000);
     f.station->eventFile().WriteEventCsv();
 }
 
