@@ -128,10 +128,12 @@ struct Device::Live {
     int64_t index = 0;
     Sample sample;
     EventStatus status;
-    double pgaNow = 0;       // largest vector of the last second [gal]
-    double pgaMax10s = 0;    // largest vector of the last ten seconds [gal]
-    int peak[3] = {0, 0, 0}; // largest magnitude per axis in the last second [counts]
-    int pgd = 0;             // largest displacement magnitude in the last second [1/1000 cm]
+    double pgaNow = 0;           // largest vector of the last second [gal]
+    double pgaMax10s = 0;        // largest vector of the last ten seconds [gal]
+    int peak[3] = {0, 0, 0};     // largest magnitude per axis in the last second [counts]
+    int pgd = 0;                 // largest displacement magnitude in the last second [1/1000 cm]
+    double vectorMax = 0;        // the last ten seconds', or the event's largest vector [gal]
+    int compound[3] = {0, 0, 0}; // axes of the event's largest vector [counts]
     CivilTime now;
     CivilTime event;
 };
@@ -190,9 +192,48 @@ Device::Live Device::liveAt(int64_t index) const
         live.peak[2] = std::max(live.peak[2], std::abs(int(s.c)));
         live.pgd = std::max(live.pgd, std::abs(int(s.disp)));
     }
+    live.vectorMax = live.pgaMax10s;
+    const int64_t start = live.status.eventStart;
+    if (start >= 0 && start <= index) {
+        const EventPeaks &peaks = eventPeaks(start, index);
+        live.vectorMax = peaks.vector;
+        live.status.intensity = peaks.intensity;
+        for (int axis = 0; axis < 3; ++axis) {
+            live.peak[axis] = peaks.axis[axis];
+            live.compound[axis] = peaks.atVector[axis];
+        }
+    }
     live.now = timeAt(index);
-    live.event = timeAt(std::max<int64_t>(0, live.status.eventStart));
+    live.event = timeAt(std::max<int64_t>(0, start));
     return live;
+}
+
+const Device::EventPeaks &Device::eventPeaks(int64_t start, int64_t index) const
+{
+    if (peaks_.start != start || (index < peaks_.upTo && !peaks_.over)) {
+        peaks_ = EventPeaks();
+        peaks_.start = start;
+        peaks_.upTo = start - 1;
+    }
+    for (int64_t i = peaks_.upTo + 1; i <= index && !peaks_.over; ++i) {
+        const EventStatus status = statusAt(scenario_, i);
+        if (i > start && status.flags == 0) {
+            peaks_.over = true;
+            break;
+        }
+        const Sample s = sampleAt(seed_, scenario_, i);
+        const int magnitudes[3] = {std::abs(int(s.a)), std::abs(int(s.b)), std::abs(int(s.c))};
+        for (int axis = 0; axis < 3; ++axis)
+            peaks_.axis[axis] = std::max(peaks_.axis[axis], magnitudes[axis]);
+        const double v = vectorGal(s);
+        if (v > peaks_.vector) {
+            peaks_.vector = v;
+            std::copy(magnitudes, magnitudes + 3, peaks_.atVector);
+        }
+        peaks_.intensity = std::max(peaks_.intensity, status.intensity);
+        peaks_.upTo = i;
+    }
+    return peaks_;
 }
 
 uint16_t Device::liveValue(int reg, const Live &live) const
@@ -219,7 +260,7 @@ uint16_t Device::liveValue(int reg, const Live &live) const
     case 106:
         return word(axisOffsets[reg - 104]);
     case 107:
-        return word(std::lround(live.pgaMax10s * 10));
+        return word(std::lround(live.vectorMax * 10));
     case 108:
         return word(std::lround(vectorGal(live.sample)));
     case 109:
@@ -236,6 +277,10 @@ uint16_t Device::liveValue(int reg, const Live &live) const
     case 129:
     case 130:
         return word(live.peak[reg - 128]);
+    case 131:
+    case 132:
+    case 133:
+        return word(live.compound[reg - 131]);
     case 134:
         return word(live.status.pgaTriggerAxis);
     case 136:

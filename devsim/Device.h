@@ -74,8 +74,20 @@ public:
 
 private:
     struct Live;
+    // The maxima of one event, from its start up to a sample or to its end: a device holds
+    // them after the flags return to 0, until the next event starts.
+    struct EventPeaks {
+        int64_t start = -1;
+        int64_t upTo = -1; // last sample taken in
+        bool over = false;
+        double vector = 0;           // largest vector [gal]
+        int axis[3] = {0, 0, 0};     // largest magnitude per axis [counts]
+        int atVector[3] = {0, 0, 0}; // magnitudes of the axes in the sample of the largest vector
+        int intensity = 0;
+    };
 
     Live liveAt(int64_t index) const;
+    const EventPeaks &eventPeaks(int64_t start, int64_t index) const;
     uint16_t valueOf(int reg, const Live &live) const;
     uint16_t liveValue(int reg, const Live &live) const;
     uint16_t outputsWord(const Live &live) const;
@@ -97,6 +109,7 @@ private:
     std::array<uint16_t, registerCount> defaults_{};
     std::array<int, registerCount> commitGroup_{}; // 0: not a stored setting
     std::map<int, uint16_t> staged_;
+    mutable EventPeaks peaks_; // reads and packets move forward, so it grows sample by sample
 };
 
 } // namespace devsim

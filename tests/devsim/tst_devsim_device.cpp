@@ -48,6 +48,7 @@ private slots:
     void crcMatchesTheStationsFrames_data();
     void crcMatchesTheStationsFrames();
     void function16AnswerAndStreamCommand();
+    void eventPeaksHeldUntilTheNextEvent();
 };
 
 void TestDevsimDevice::settingWaitsForItsOwnCommitCode_data()
@@ -179,6 +180,8 @@ void TestDevsimDevice::streamHeaderAgreesWithRegisters_data()
     QTest::newRow("digital I/O") << 49 << 118;
     QTest::newRow("Pd") << 51 << 136;
     QTest::newRow("vector maximum") << 54 << 107;
+    QTest::newRow("a axis maximum") << 55 << 128;
+    QTest::newRow("compound c axis maximum") << 60 << 133;
 }
 
 void TestDevsimDevice::streamHeaderAgreesWithRegisters()
@@ -227,6 +230,41 @@ void TestDevsimDevice::function16AnswerAndStreamCommand()
     QCOMPARE(answerPdu(d, stop.data(), stop.size()).stream, StreamCommand::stop);
     const Bytes shortRead = {3, 0, 99, 0};
     QCOMPARE(answerPdu(d, shortRead.data(), shortRead.size()).pdu, (Bytes{0x83, 3}));
+}
+
+// The fields an event summary reads: intensity, vector maximum, per-axis and compound maxima.
+void TestDevsimDevice::eventPeaksHeldUntilTheNextEvent()
+{
+    Scenario s;
+    std::string error;
+    QVERIFY(makeScenario("quake", true, s, error));
+    Device d(DeviceConfig{2095, 17, 101, 1}, s, powerOn);
+    const auto peaks = [&d](double at) {
+        d.setElapsed(at);
+        std::vector<uint16_t> v;
+        for (int reg : {109, 107, 128, 129, 130, 131, 132, 133})
+            v.push_back(readOne(d, reg));
+        return v;
+    };
+    const std::vector<uint16_t> early = peaks(12.0);
+    const std::vector<uint16_t> lastFlagged = peaks(39.99);
+    QCOMPARE(readOne(d, 110) != 0, true);
+    QCOMPARE(lastFlagged[0], uint16_t(5)); // 130 gal at the S peak
+    QVERIFY2(lastFlagged[1] > 1000, "vector maximum below 100 gal");
+    for (size_t i = 0; i < early.size(); ++i)
+        QVERIFY2(lastFlagged[i] >= early[i] && lastFlagged[i] > 0, qPrintable(QString::number(i)));
+
+    const std::vector<uint16_t> afterEnd = peaks(45.0);
+    QCOMPARE(readOne(d, 110), uint16_t(0));
+    QCOMPARE(afterEnd, lastFlagged);
+    QCOMPARE(peaks(71.0), lastFlagged); // the next run's P wave has not triggered yet
+
+    // The next event starts its own maxima.
+    const std::vector<uint16_t> nextStart = peaks(71.6);
+    QVERIFY(readOne(d, 110) != 0);
+    QVERIFY(nextStart[1] < lastFlagged[1]);
+    // Reading an earlier time again gives that time's values, not the newest ones.
+    QCOMPARE(peaks(39.99), lastFlagged);
 }
 
 QTEST_GUILESS_MAIN(TestDevsimDevice)
