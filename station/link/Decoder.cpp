@@ -148,6 +148,7 @@ void Decoder::handleClientStream(const QByteArray &packet)
     }
     decodeStream(packet, start, Path::Client);
     form_.streamPollCount = 0;
+    ++form_.streamRxCount;
     runTail(Path::Client, Outcome::StreamDecoded);
 }
 

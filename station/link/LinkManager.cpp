@@ -1,5 +1,6 @@
 #include "LinkManager.h"
 
+#include "Decoder.h"
 #include "DeviceLinks.h"
 #include "LinkLog.h"
 #include "Poller.h"
@@ -12,6 +13,7 @@
 #include "shell/Views.h"
 
 #include <QScopedValueRollback>
+#include <utility>
 
 namespace
 {
@@ -71,6 +73,8 @@ void LinkManager::cmdComset_Click()
     if (form_.chkVoice.isChecked())
         emit selfTestSoundDue();
     form_.fraHost.setVisible(false);
+    form_.streamRxCount = 0;
+    streamSilentSeconds_ = 0;
     form_.tmrResetRxcnt.start();
     poller_.tmr_Timer();
     emit settingsSaveDue();
@@ -181,8 +185,10 @@ void LinkManager::tmrResetRxcnt_Timer()
 {
     if (form_.optCom.isChecked())
         rateOfSerialLink();
-    else if (form_.optTCP_svr.isChecked() || form_.recordMode)
+    else if (form_.optTCP_svr.isChecked())
         form_.rxcnt.setText(QStringLiteral("100 data/sec"));
+    else if (form_.recordMode)
+        rateOfClientStream();
     else
         rateOfClientLink();
 }
@@ -202,22 +208,48 @@ void LinkManager::rateOfClientLink()
 {
     if (form_.tcpRxCount == 0) {
         form_.tcpAnswerSeen = false;
-        form_.formBackColor.setBackColor(silentColor());
-        if (!offlineLogged_)
-            logLinkChange(" Offline");
-        offlineLogged_ = true;
-        onlineLogged_ = false;
-        form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
+        showOffline();
         return;
     }
+    showOnline();
+    if (form_.tcpRxCount < ClientRateShown)
+        form_.rxcnt.setText(QString::number(form_.tcpRxCount) + QStringLiteral(" data/sec"));
+    form_.tcpRxCount = 0;
+}
+
+// The device streams one packet a second: a second or two without one is jitter, three are
+// a silent device or a dead link. The poll keeps its own rules for asking again.
+void LinkManager::rateOfClientStream()
+{
+    const int packets = std::exchange(form_.streamRxCount, 0);
+    if (packets == 0) {
+        if (++streamSilentSeconds_ >= StreamSilenceLimit)
+            showOffline();
+        return;
+    }
+    streamSilentSeconds_ = 0;
+    showOnline();
+    form_.rxcnt.setText(QString::number(packets * Decoder::SamplesPerPacket) +
+                        QStringLiteral(" data/sec"));
+}
+
+void LinkManager::showOffline()
+{
+    form_.formBackColor.setBackColor(silentColor());
+    if (!offlineLogged_)
+        logLinkChange(" Offline");
+    offlineLogged_ = true;
+    onlineLogged_ = false;
+    form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
+}
+
+void LinkManager::showOnline()
+{
     form_.formBackColor.setBackColor(liveColor());
     if (!onlineLogged_)
         logLinkChange(" Online");
     onlineLogged_ = true;
     offlineLogged_ = false;
-    if (form_.tcpRxCount < ClientRateShown)
-        form_.rxcnt.setText(QString::number(form_.tcpRxCount) + QStringLiteral(" data/sec"));
-    form_.tcpRxCount = 0;
 }
 
 void LinkManager::logLinkChange(const char *change)

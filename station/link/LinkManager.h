@@ -27,6 +27,7 @@ public:
     static constexpr int ServerSilenceLimit = 20; // seconds a server link may stay silent
     static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
     static constexpr int ClientRateShown = 100;
+    static constexpr int StreamSilenceLimit = 3; // seconds without a stream packet: offline
 
     // The window's background while the link is silent, and otherwise (the window's own).
     static QColor silentColor() { return Colours::Red; }
@@ -58,6 +59,9 @@ private:
     void resetLiveView();
     void rateOfSerialLink();
     void rateOfClientLink();
+    void rateOfClientStream();
+    void showOffline();
+    void showOnline();
     void logLinkChange(const char *change);
 
     Form &form_;
@@ -69,5 +73,6 @@ private:
     const ProgramFolder &folder_;
     bool onlineLogged_ = false;
     bool offlineLogged_ = false;
+    int streamSilentSeconds_ = 0;
     bool opening_ = false;
 };

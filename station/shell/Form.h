@@ -125,6 +125,7 @@ public:
     bool tcpAnswerSeen = false;
     int serialRxCount = 0;
     qint64 tcpRxCount = 0;
+    int streamRxCount = 0; // stream packets decoded on the client link since the last rate tick
     int serverIdleSeconds = 0;
     int pollRegisterCount = 101;
     int pollByteCount = 202;

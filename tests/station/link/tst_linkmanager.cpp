@@ -23,7 +23,8 @@ private slots:
     void onlineOfflineLoggedOncePerChange();
     void serialRate_data();
     void serialRate();
-    void serverAndRecordShowFullRate();
+    void serverShowsFullRate();
+    void recordModeStreamRate();
     void serverWatchdogReArmsAfterTwentySilentSeconds();
     void connectionRequests();
     void systemHostClosesTheLink_data();
@@ -304,20 +305,49 @@ void TestLinkManager::serialRate()
     QVERIFY(f.logLines().isEmpty()); // online and offline are the client link's entries
 }
 
-void TestLinkManager::serverAndRecordShowFullRate()
+void TestLinkManager::serverShowsFullRate()
 {
     StationFixture f;
     Form &form = formOf(f);
     select(form, form.optTCP_svr);
     manager(f).tmrResetRxcnt_Timer();
     QCOMPARE(form.rxcnt.text(), QStringLiteral("100 data/sec"));
+    QVERIFY(f.logLines().isEmpty());
+}
 
+// Stream packets per second on the client link in Record mode: one or two silent seconds are
+// jitter; the third turns the link offline.
+void TestLinkManager::recordModeStreamRate()
+{
+    StationFixture f;
+    Form &form = formOf(f);
     select(form, form.optTCP);
     form.recordMode = true;
-    form.rxcnt.setText(QString());
-    manager(f).tmrResetRxcnt_Timer();
-    QCOMPARE(form.rxcnt.text(), QStringLiteral("100 data/sec"));
-    QVERIFY(f.logLines().isEmpty());
+    struct Second {
+        int packets;
+        const char *shown;
+        bool silent;
+    };
+    const QList<Second> seconds = {
+        {1, "100 data/sec", false}, {0, "100 data/sec", false}, {0, "100 data/sec", false},
+        {2, "200 data/sec", false}, {0, "200 data/sec", false}, {0, "200 data/sec", false},
+        {0, "  0 data/sec", true},  {0, "  0 data/sec", true},  {1, "100 data/sec", false},
+    };
+    for (const Second &second : seconds) {
+        for (int p = 0; p < second.packets; ++p)
+            ++form.streamRxCount;
+        manager(f).tmrResetRxcnt_Timer();
+        QCOMPARE(form.rxcnt.text(), QString::fromLatin1(second.shown));
+        QCOMPARE(form.formBackColor.backColor(),
+                 second.silent ? LinkManager::silentColor() : LinkManager::liveColor());
+        f.clock.advanceSeconds(1);
+    }
+    QVERIFY2(!form.tcpAnswerSeen, "the rate must not open the poll's gate");
+    const QStringList lines = f.logLines();
+    QCOMPARE(lines.size(), 3);
+    QVERIFY(lines[0].startsWith(QStringLiteral("2026/12/07 10:00:00 Online")));
+    QVERIFY(lines[1].startsWith(QStringLiteral("2026/12/07 10:00:06 Offline")));
+    QVERIFY(lines[2].startsWith(QStringLiteral("2026/12/07 10:00:08 Online")));
 }
 
 void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
