@@ -18,8 +18,9 @@ struct Bench : NoOpDecoderCharts, FakeLinkDecoder {
     Bench() : FakeLinkDecoder(strip1, strip3)
     {
         links.onSend = [this] { links.clientSends.clear(); };
-        QObject::connect(&decoder, &Decoder::manualSample,
-                         [](float a, float, float) { benchmark::DoNotOptimize(a); });
+        QObject::connect(&decoder, &Decoder::packetDecoded, [](const DecodedPacket &packet) {
+            benchmark::DoNotOptimize(packet.samples.data());
+        });
     }
 };
 

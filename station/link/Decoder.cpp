@@ -7,8 +7,6 @@
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
-#include "monitor/ChartFeed.h"
-#include "records/EventLog.h"
 #include "shell/Form.h"
 
 using RegisterMap::Rule;
@@ -27,6 +25,15 @@ constexpr int TcpDataAt = 9;
 // Modbus RTU: address, function code, byte count, registers, CRC.
 constexpr int RtuDataAt = 3;
 constexpr int RtuOverhead = 5;
+
+// The five words of a stream sample and where they go.
+const Rule SampleRules[] = {
+    {Field::AccelerationA, TextForm::SampleAcceleration},
+    {Field::AccelerationB, TextForm::SampleAcceleration},
+    {Field::AccelerationC, TextForm::SampleAcceleration},
+    {Field::Pd, TextForm::Thousandths},
+    {Field::Displacement, TextForm::Thousandths},
+};
 
 quint8 byteAt(const QByteArray &bytes, int i)
 {
@@ -79,10 +86,8 @@ QString hexByte(quint8 b)
 
 } // namespace
 
-Decoder::Decoder(Form &form, DeviceLinks &links, EventLog &eventLog, ChartFeed &chartFeed,
-                 const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), links_(links), eventLog_(eventLog), chartFeed_(chartFeed),
-      folder_(folder)
+Decoder::Decoder(Form &form, DeviceLinks &links, const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), links_(links), folder_(folder)
 {
     uptime_.start();
     serialSettle_.setSingleShot(true);
@@ -157,8 +162,9 @@ void Decoder::handleClientModbus(const QByteArray &packet)
     if (!withdrawStreamRequest())
         return;
     if (ModbusFrames::isTcpReadAnswer(packet, form_.slaveAddress, form_.pollByteCount)) {
-        decodeRegisters(packet, TcpDataAt, false);
-        feedPollSample(true);
+        const DecodedPacket decoded = decodeRegisters(packet, TcpDataAt, false);
+        keepPollSample(decoded);
+        emit packetDecoded(decoded);
         advanceChartPoint();
     } else {
         rejectFrame();
@@ -219,13 +225,20 @@ void Decoder::decodeStream(const QByteArray &packet, int start, Path path)
     takeDeviceClock(packet, start);
     if (path == Path::Server)
         form_.lblIP.setText(links_.serverPeerAddress());
+    DecodedPacket decoded;
+    decoded.words.resize(RegisterMap::StreamHeaderWords);
     for (int k = 0; k < RegisterMap::StreamHeaderWords; ++k) {
         const Rule rule = RegisterMap::streamRule(k);
+        decoded.words[k] = streamWord(packet, start, k, rule.isUnsigned);
         if (rule.field >= 0)
-            writeField(rule, streamWord(packet, start, k, rule.isUnsigned));
+            writeField(rule, decoded.words[k]);
     }
-    if (streamWord(packet, start, 0) == StreamPacketType)
-        decodeSamples(packet, start);
+    const bool hasSamples = decoded.words[0] == StreamPacketType;
+    if (hasSamples)
+        decodeSamples(packet, start, decoded);
+    emit packetDecoded(decoded); // the samples reach the ring here
+    if (hasSamples)
+        emit samplesStored();
 }
 
 // Only a packet whose event year is plausible (high byte 7) and whose date and time exist
@@ -242,66 +255,66 @@ void Decoder::takeDeviceClock(const QByteArray &packet, int start)
         form_.deviceClockTime = QDateTime(date, time);
 }
 
-void Decoder::decodeSamples(const QByteArray &packet, int start)
+void Decoder::decodeSamples(const QByteArray &packet, int start, DecodedPacket &decoded)
 {
     for (auto &column : history_)
         column.resize(SamplesPerPacket);
-    const LiveFields &fields = form_.txtReal;
+    decoded.samples.resize(SamplesPerPacket);
     for (int s = 0; s < SamplesPerPacket; ++s) {
         const int at = start + SampleBytesStart + s * SampleBytes;
-        const auto sampleWord = [&](int i) {
-            return RegisterMap::word(byteAt(packet, at + 2 * i + 1), byteAt(packet, at + 2 * i),
-                                     false);
-        };
-        writeField({1, TextForm::SampleAcceleration}, sampleWord(0));
-        writeField({2, TextForm::SampleAcceleration}, sampleWord(1));
-        writeField({3, TextForm::SampleAcceleration}, sampleWord(2));
-        writeField({37, TextForm::Thousandths}, sampleWord(3));
-        writeField({59, TextForm::Thousandths}, sampleWord(4));
-        const ChartFeed::Sample sample{fields.value(1), fields.value(2), fields.value(3),
-                                       fields.value(37), fields.value(59)};
-        form_.peakPd = qMax(form_.peakPd, float(sample.pd));
-        form_.peakDisplacement = qMax(form_.peakDisplacement, float(sample.displacement));
-        const SampleRing::Row row{float(sample.a), float(sample.b), float(sample.c),
-                                  float(sample.pd), float(sample.displacement)};
-        for (int column = 0; column < Columns; ++column)
-            history_[column][s] = row[column];
-        form_.ring.push(row);
-        emit manualSample(row[A], row[B], row[C]);
-        chartFeed_.streamSample(sample);
+        std::array<double, Columns> values{};
+        for (int i = 0; i < Columns; ++i) {
+            const int word = RegisterMap::word(byteAt(packet, at + 2 * i + 1),
+                                               byteAt(packet, at + 2 * i), false);
+            writeField(SampleRules[i], word);
+            values[size_t(i)] = RegisterMap::value(SampleRules[i].form, word);
+            history_[size_t(i)][size_t(s)] = float(values[size_t(i)]);
+        }
+        decoded.samples[size_t(s)] = {values[A], values[B], values[C], values[Pd], values[Disp]};
     }
-    emit samplesStored();
 }
 
 // ---- Register responses (TCP client and serial) ----
 
-void Decoder::decodeRegisters(const QByteArray &packet, int firstByte, bool serial)
+DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, bool serial)
 {
-    for (int column : {A, B, C})
-        history_[column].resize(chartPointIndex_ + 1);
+    DecodedPacket decoded;
+    decoded.source =
+        serial ? DecodedPacket::Source::SerialResponse : DecodedPacket::Source::TcpResponse;
     const int available = (int(packet.size()) - firstByte) / 2;
-    const int count = qMin(form_.pollRegisterCount, available);
-    for (int i = 0; i < count; ++i) {
+    decoded.words.resize(size_t(qMax(0, qMin(form_.pollRegisterCount, available))));
+    for (int i = 0; i < int(decoded.words.size()); ++i) {
         const Rule rule = RegisterMap::modbusRule(i, serial);
-        if (rule.field < 0)
-            continue;
         const int at = firstByte + 2 * i;
-        writeField(rule,
-                   RegisterMap::word(byteAt(packet, at), byteAt(packet, at + 1), rule.isUnsigned));
+        int &word = decoded.words[size_t(i)];
+        word = RegisterMap::word(byteAt(packet, at), byteAt(packet, at + 1), rule.isUnsigned);
+        if (rule.field >= 0)
+            writeField(rule, word);
     }
+    // Every poll length reaches past the displacement, so a whole response carries one sample.
+    if (int(decoded.words.size()) > Field::Displacement) {
+        const auto number = [&](int offset) {
+            return RegisterMap::value(RegisterMap::modbusRule(offset, serial).form,
+                                      decoded.words[size_t(offset)]);
+        };
+        decoded.samples.push_back({number(Field::AccelerationA), number(Field::AccelerationB),
+                                   number(Field::AccelerationC), number(Field::Pd),
+                                   number(Field::Displacement)});
+    }
+    return decoded;
 }
 
-void Decoder::feedPollSample(bool toManualRecording)
+void Decoder::keepPollSample(const DecodedPacket &decoded)
 {
-    const LiveFields &fields = form_.txtReal;
-    const int i = chartPointIndex_;
-    history_[A][i] = float(fields.value(1));
-    history_[B][i] = float(fields.value(2));
-    history_[C][i] = float(fields.value(3));
-    if (toManualRecording)
-        emit manualSample(history_[A][i], history_[B][i], history_[C][i]);
-    chartFeed_.pollSample(
-        {history_[A][i], history_[B][i], history_[C][i], fields.value(37), fields.value(59)});
+    const size_t i = size_t(chartPointIndex_);
+    for (int column : {A, B, C})
+        history_[size_t(column)].resize(i + 1);
+    if (decoded.samples.empty())
+        return;
+    const DecodedPacket::Sample &sample = decoded.samples.front();
+    history_[A][i] = float(sample.a);
+    history_[B][i] = float(sample.b);
+    history_[C][i] = float(sample.c);
 }
 
 void Decoder::advanceChartPoint()
@@ -333,9 +346,10 @@ void Decoder::serialSettled()
         return;
     const QByteArray frame = links_.readSerial();
     if (ModbusFrames::isRtuReadAnswer(frame, form_.slaveAddress, form_.pollByteCount)) {
-        decodeRegisters(frame, RtuDataAt, true);
+        const DecodedPacket decoded = decodeRegisters(frame, RtuDataAt, true);
         writeDerivedAddresses(true);
-        feedPollSample(false);
+        keepPollSample(decoded);
+        emit packetDecoded(decoded);
         advanceChartPoint();
     } else {
         rejectFrame();
@@ -393,7 +407,7 @@ void Decoder::runSummaryStep()
     if (!form_.summaryPending || ++form_.summaryDelayCount < 10)
         return;
     form_.summaryDelayCount = 0;
-    eventLog_.WriteEventSummary();
+    emit summaryDue();
 }
 
 void Decoder::writeDerivedCopies()

@@ -2,6 +2,7 @@
 
 #include "RegisterMap.h"
 #include "TcpFramer.h"
+#include "common/DecodedPacket.h"
 #include "common/FailureNotice.h"
 #include "common/LiveFields.h"
 #include "monitor/AlarmGate.h"
@@ -15,9 +16,7 @@
 #include <array>
 #include <vector>
 
-class ChartFeed;
 class DeviceLinks;
-class EventLog;
 class Form;
 class ProgramFolder;
 
@@ -32,8 +31,7 @@ public:
     static constexpr int ChartPointWrap = 11999;
     static constexpr int SerialSettleMs = 20;
 
-    Decoder(Form &form, DeviceLinks &links, EventLog &eventLog, ChartFeed &chartFeed,
-            const ProgramFolder &folder, QObject *parent = nullptr);
+    Decoder(Form &form, DeviceLinks &links, const ProgramFolder &folder, QObject *parent = nullptr);
 
     // The sample history that feeds the charts: a, b, c, Pd, displacement.
     const std::vector<float> &sampleHistory(int column) const { return history_[column]; }
@@ -54,7 +52,9 @@ public slots:
 signals:
     void evaluateAlarmsDue(AlarmGate gate);
     void intensityDisplayDue();
-    void manualSample(float a, float b, float c);
+    // After the fields of a packet are written and before the steps that follow every packet.
+    void packetDecoded(const DecodedPacket &packet);
+    void summaryDue();    // `WriteEventSummary`
     void samplesStored(); // a stream packet's samples are in `SampleRing`
 
 private:
@@ -72,9 +72,9 @@ private:
 
     void decodeStream(const QByteArray &packet, int start, Path path);
     void takeDeviceClock(const QByteArray &packet, int start);
-    void decodeSamples(const QByteArray &packet, int start);
-    void decodeRegisters(const QByteArray &packet, int firstByte, bool serial);
-    void feedPollSample(bool toManualRecording);
+    void decodeSamples(const QByteArray &packet, int start, DecodedPacket &decoded);
+    DecodedPacket decodeRegisters(const QByteArray &packet, int firstByte, bool serial);
+    void keepPollSample(const DecodedPacket &decoded);
     void advanceChartPoint();
     void writeField(const RegisterMap::Rule &rule, int value);
 
@@ -89,8 +89,6 @@ private:
 
     Form &form_;
     DeviceLinks &links_;
-    EventLog &eventLog_;
-    ChartFeed &chartFeed_;
     const ProgramFolder &folder_;
 
     TcpFramer clientFramer_;

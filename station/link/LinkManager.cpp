@@ -8,9 +8,7 @@
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/SerialPortName.h"
-#include "records/EventLog.h"
 #include "shell/Form.h"
-#include "shell/Views.h"
 
 #include <QScopedValueRollback>
 #include <utility>
@@ -33,11 +31,9 @@ std::optional<LinkKind> linkKindFromName(const QString &name)
     return std::nullopt;
 }
 
-LinkManager::LinkManager(Form &form, DeviceLinks &links, Poller &poller, Views &views,
-                         EventLog &log, const Clock &clock, const ProgramFolder &folder,
-                         QObject *parent)
-    : QObject(parent), form_(form), links_(links), poller_(poller), views_(views), log_(log),
-      clock_(clock), folder_(folder)
+LinkManager::LinkManager(Form &form, DeviceLinks &links, Poller &poller, const Clock &clock,
+                         const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), links_(links), poller_(poller), clock_(clock), folder_(folder)
 {
 }
 
@@ -84,7 +80,7 @@ void LinkManager::cmdComset_Click()
     form_.pollRegisterCount = 101;
     form_.pollByteCount = 202;
     resetLiveView();
-    views_.mnuRT_Click();
+    emit realTimeViewDue();
 }
 
 std::optional<quint8> LinkManager::serialAddress() const
@@ -254,7 +250,7 @@ void LinkManager::showOnline()
 
 void LinkManager::logLinkChange(const char *change)
 {
-    log_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1String(change));
+    emit eventLogDue(NumberText::generalDateTime(clock_.now()) + QLatin1String(change));
 }
 
 void LinkManager::mnuhost_Click()
@@ -266,5 +262,5 @@ void LinkManager::mnuhost_Click()
         links_.closeClient();
         links_.closeServer();
     }
-    views_.showHostPage();
+    emit hostPageDue();
 }

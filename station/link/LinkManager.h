@@ -8,11 +8,9 @@
 
 class Clock;
 class DeviceLinks;
-class EventLog;
 class Form;
 class Poller;
 class ProgramFolder;
-class Views;
 
 // The three link kinds of the connection page.
 enum class LinkKind { Rtu, TcpClient, TcpServer };
@@ -33,8 +31,8 @@ public:
     static QColor silentColor() { return Colours::Red; }
     static QColor liveColor() { return QColor(); }
 
-    LinkManager(Form &form, DeviceLinks &links, Poller &poller, Views &views, EventLog &log,
-                const Clock &clock, const ProgramFolder &folder, QObject *parent = nullptr);
+    LinkManager(Form &form, DeviceLinks &links, Poller &poller, const Clock &clock,
+                const ProgramFolder &folder, QObject *parent = nullptr);
 
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
@@ -49,6 +47,9 @@ public:
 signals:
     void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
     void settingsSaveDue();
+    void realTimeViewDue();                   // the link is open: show the real-time view
+    void hostPageDue();                       // the link is closed: show the connection page
+    void eventLogDue(const QString &message); // `AppendEventLog`
 
 private:
     std::optional<quint8> serialAddress() const;
@@ -67,8 +68,6 @@ private:
     Form &form_;
     DeviceLinks &links_;
     Poller &poller_;
-    Views &views_;
-    EventLog &log_;
     const Clock &clock_;
     const ProgramFolder &folder_;
     bool onlineLogged_ = false;

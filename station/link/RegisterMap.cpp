@@ -12,6 +12,8 @@ namespace
 
 constexpr double GalPerCount = 0.0598;
 constexpr double CountsPerGal = 16.7184;
+// The sample scale as an exact fraction, so that a sample's value is worked out in integers.
+constexpr qint64 TenThousandthGalPerCount = 598;
 
 using ModbusTable = std::array<Rule, ModbusOffsets>;
 using StreamTable = std::array<Rule, StreamHeaderWords>;
@@ -138,6 +140,29 @@ QString text(TextForm form, int value)
         return NumberText::doubleText(value * GalPerCount);
     }
     return QString::number(value);
+}
+
+double value(TextForm form, int word)
+{
+    const qint64 w = word;
+    switch (form) {
+    case TextForm::Plain:
+        return double(w);
+    case TextForm::Tenths:
+        return double(w) / 10.0;
+    case TextForm::Hundredths:
+        return double(w) / 100.0;
+    case TextForm::Thousandths:
+        return double(w) / 1000.0;
+    case TextForm::Gal:
+    case TextForm::Acceleration:
+    case TextForm::NegatedAcceleration:
+        // A rounded form stands for the number it shows.
+        return NumberText::leadingNumber(text(form, word));
+    case TextForm::SampleAcceleration:
+        return double(w * TenThousandthGalPerCount) / 10000.0;
+    }
+    return double(w);
 }
 
 const QString &TextCache::text(TextForm form, int value)

@@ -46,6 +46,9 @@ inline int word(quint8 high, quint8 low, bool isUnsigned)
 }
 
 QString text(TextForm form, int value);
+// The number the text of a word stands for: the same number the field's leading number gives.
+// Worked out from the word where the text is exact; a rounded form stands for what it shows.
+double value(TextForm form, int word);
 
 // Remembers the texts of recent values per form, so that a word seen before is not formatted
 // again: a stream packet writes 500 sample texts, mostly of a few small values. Bounded: one

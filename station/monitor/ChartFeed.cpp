@@ -137,6 +137,16 @@ void ChartFeed::applySpan(double seconds)
     strip3_.setVisibleWidth(seconds * SamplesPerSecond);
 }
 
+void ChartFeed::takePacket(const DecodedPacket &packet)
+{
+    for (const Sample &sample : packet.samples) {
+        if (packet.isStream())
+            streamSample(sample);
+        else
+            pollSample(sample);
+    }
+}
+
 void ChartFeed::streamSample(const Sample &sample)
 {
     strip1_.addSample(0, sample.a);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DecodedPacket.h"
 #include "common/StripChart.h"
 
 #include <QObject>
@@ -15,9 +16,7 @@ class ChartFeed : public QObject
 {
     Q_OBJECT
 public:
-    struct Sample {
-        double a = 0, b = 0, c = 0, pd = 0, displacement = 0;
-    };
+    using Sample = DecodedPacket::Sample;
     static constexpr int MaxTypedSpanSeconds = 120;
     static constexpr int BatchAboveSeconds = 20;
     static constexpr int SamplesPerSecond = 100;
@@ -39,6 +38,8 @@ public:
     void cboXaxis_Change();
     void cboXaxis_Click();
 
+    // A stream packet's samples are drawn at once, a register response's through the poll feed.
+    void takePacket(const DecodedPacket &packet);
     // One sample of a stream packet: drawn at once.
     void streamSample(const Sample &sample);
     // The one sample of a register poll: drawn at once for short spans, in blocks of ten for

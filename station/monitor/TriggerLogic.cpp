@@ -27,6 +27,16 @@ TriggerLogic::TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripC
 {
 }
 
+void TriggerLogic::takePacket(const DecodedPacket &packet)
+{
+    if (!packet.isStream())
+        return;
+    for (const DecodedPacket::Sample &sample : packet.samples) {
+        form_.peakPd = qMax(form_.peakPd, float(sample.pd));
+        form_.peakDisplacement = qMax(form_.peakDisplacement, float(sample.displacement));
+    }
+}
+
 void TriggerLogic::txtReal_Change(int i)
 {
     switch (i) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DecodedPacket.h"
+
 #include <QString>
 
 class Clock;
@@ -18,6 +20,8 @@ public:
                  StripChart &strip3);
 
     void txtReal_Change(int i);
+    // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
+    void takePacket(const DecodedPacket &packet);
 
 private:
     void eventFlagsChanged();

@@ -48,6 +48,14 @@ void ManualRecording::finish()
         cmdM_Rec_Click();
 }
 
+void ManualRecording::takePacket(const DecodedPacket &packet)
+{
+    if (!packet.feedsManualRecording())
+        return;
+    for (const DecodedPacket::Sample &sample : packet.samples)
+        appendSample(float(sample.a), float(sample.b), float(sample.c));
+}
+
 void ManualRecording::appendSample(float a, float b, float c)
 {
     if (!manualRecording_)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DecodedPacket.h"
+
 #include <QFile>
 #include <QObject>
 #include <QString>
@@ -25,6 +27,9 @@ public:
     void cmdM_Rec_Click();
     // Leaving the station: a running recording is stopped and moved like any other.
     void finish();
+
+    // Every sample of a packet that feeds the recording, in order.
+    void takePacket(const DecodedPacket &packet);
 
 public slots:
     // One decoded sample; ignored when no recording runs.

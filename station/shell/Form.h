@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/Control.h"
+#include "common/DecodedPacket.h"
 #include "common/LiveFields.h"
 #include "common/RecordFolder.h"
 
@@ -36,6 +37,14 @@ struct SampleRing {
     {
         ringEventIndex = ringWriteIndex;
         rowsRecordedAtEvent = rowsRecorded;
+    }
+    // Only stream packets fill the ring; the register poll leaves it alone.
+    void take(const DecodedPacket &packet)
+    {
+        if (!packet.isStream())
+            return;
+        for (const DecodedPacket::Sample &s : packet.samples)
+            push({float(s.a), float(s.b), float(s.c), float(s.pd), float(s.displacement)});
     }
     static int next(int index) { return index < Rows - 1 ? index + 1 : 0; }
 };

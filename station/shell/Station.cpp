@@ -35,10 +35,10 @@ Station::Station(const StationServices &services, QObject *parent)
       ownLinks_(services.links ? nullptr : std::make_unique<Links>(form_, services.waiter)),
       links_(services.links ? services.links : ownLinks_.get()),
       registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
-      linkManager_(form_, *links_, poller_, views_, eventLog_, services.clock, services_.folder),
+      linkManager_(form_, *links_, poller_, services.clock, services_.folder),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
       chartFeed_(form_, services.strip1, services.strip3),
-      decoder_(form_, *links_, eventLog_, chartFeed_, services_.folder),
+      decoder_(form_, *links_, services_.folder),
       deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
       networkSettings_(form_, deviceCommands_),
@@ -71,7 +71,13 @@ void Station::wireDecoder()
             [this](AlarmGate gate) { alarmDisplay_.EvaluateAlarms(gate); });
     connect(&decoder_, &Decoder::intensityDisplayDue, this,
             [this] { alarmDisplay_.UpdateIntensityDisplay(); });
-    connect(&decoder_, &Decoder::manualSample, &manualRecording_, &ManualRecording::appendSample);
+    connect(&decoder_, &Decoder::packetDecoded, this, [this](const DecodedPacket &packet) {
+        triggerLogic_.takePacket(packet);
+        form_.ring.take(packet);
+        manualRecording_.takePacket(packet);
+        chartFeed_.takePacket(packet);
+    });
+    connect(&decoder_, &Decoder::summaryDue, this, [this] { eventLog_.WriteEventSummary(); });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
 }
 
@@ -82,6 +88,10 @@ void Station::wireLinks()
             &LinkManager::tmrResetRxcnt_Timer);
     connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::tmr_scksvr_Timer);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
+    connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::mnuRT_Click);
+    connect(&linkManager_, &LinkManager::hostPageDue, &views_, &Views::showHostPage);
+    connect(&linkManager_, &LinkManager::eventLogDue, this,
+            [this](const QString &message) { eventLog_.AppendEventLog(message); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });

@@ -5,19 +5,28 @@
 #include "common/ProgramFolder.h"
 #include "link/Decoder.h"
 #include "monitor/ChartFeed.h"
+#include "monitor/TriggerLogic.h"
 #include "records/EventLog.h"
 #include "shell/Form.h"
 
 #include <QTemporaryDir>
 
 // A decoder on a temporary program folder, both TCP links connected (fakes), drawing on the
-// charts it is given: strip1 for the accelerations, strip3 for the displacement.
+// charts it is given: strip1 for the accelerations, strip3 for the displacement. Its packets
+// reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
-    FakeLinkDecoder(StripChart &strip1, StripChart &strip3) : chartFeed{form, strip1, strip3}
+    FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
+        : chartFeed{form, strip1, strip3}, triggerLogic{form, eventLog, clock, strip1, strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
         form.cboXaxis.setText(QStringLiteral("10"));
+        QObject::connect(&decoder, &Decoder::packetDecoded, [this](const DecodedPacket &packet) {
+            triggerLogic.takePacket(packet);
+            form.ring.take(packet);
+            chartFeed.takePacket(packet);
+        });
+        QObject::connect(&decoder, &Decoder::summaryDue, [this] { eventLog.WriteEventSummary(); });
     }
 
     QTemporaryDir dir;
@@ -29,5 +38,6 @@ struct FakeLinkDecoder {
     FakeLinks links;
     EventLog eventLog{form, folder, clock, prompter, shell};
     ChartFeed chartFeed;
-    Decoder decoder{form, links, eventLog, chartFeed, folder};
+    TriggerLogic triggerLogic;
+    Decoder decoder{form, links, folder};
 };

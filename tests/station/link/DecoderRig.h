@@ -12,6 +12,13 @@ struct RecordingDecoderCharts {
     RecordingChart strip3{2};
 };
 
+// The samples that reach the manual recording, each as its a, b, c.
+struct ManualFeed {
+    QList<QList<QVariant>> rows;
+    qsizetype count() const { return rows.size(); }
+    QList<QVariant> at(qsizetype i) const { return rows.at(i); }
+};
+
 // A decoder with recording charts, and spies on what it asks of the alarm display and the
 // manual recording.
 struct DecoderRig : RecordingDecoderCharts, FakeLinkDecoder {
@@ -19,6 +26,12 @@ struct DecoderRig : RecordingDecoderCharts, FakeLinkDecoder {
     {
         strip1.recordSamples = false;
         strip3.recordSamples = false;
+        QObject::connect(&decoder, &Decoder::packetDecoded, [this](const DecodedPacket &packet) {
+            if (!packet.feedsManualRecording())
+                return;
+            for (const DecodedPacket::Sample &s : packet.samples)
+                manual.rows << QList<QVariant>{float(s.a), float(s.b), float(s.c)};
+        });
     }
 
     QStringList fieldTexts() const
@@ -32,5 +45,5 @@ struct DecoderRig : RecordingDecoderCharts, FakeLinkDecoder {
 
     QSignalSpy alarms{&decoder, &Decoder::evaluateAlarmsDue};
     QSignalSpy intensity{&decoder, &Decoder::intensityDisplayDue};
-    QSignalSpy manual{&decoder, &Decoder::manualSample};
+    ManualFeed manual;
 };

@@ -1,5 +1,7 @@
 #include "DecoderRig.h"
 #include "DevicePackets.h"
+#include "common/NumberText.h"
+#include "link/RegisterMap.h"
 
 #include <QTest>
 
@@ -42,6 +44,8 @@ private slots:
     void rawLog();
     void eventLabel_data();
     void eventLabel();
+    void numbersAreTheValuesOfTheirTexts_data();
+    void numbersAreTheValuesOfTheirTexts();
 };
 
 void TestDecoder::echoChangesOnlyTheWaitFlags_data()
@@ -589,6 +593,40 @@ void TestDecoder::eventLabel()
     r.form.streamRequestSent = false;
     r.decoder.clientBytesArrived(QByteArray(100, '\x03')); // invalid answer: label from fields
     QCOMPARE(r.form.lblevt.text(), label);
+}
+
+// For every word, the packet's number must be the number the field's text stands for, or the
+// ring, the charts and the manual recording would disagree with the fields.
+void TestDecoder::numbersAreTheValuesOfTheirTexts_data()
+{
+    using RegisterMap::TextForm;
+    QTest::addColumn<TextForm>("form");
+    QTest::newRow("plain") << TextForm::Plain;
+    QTest::newRow("tenths") << TextForm::Tenths;
+    QTest::newRow("hundredths") << TextForm::Hundredths;
+    QTest::newRow("thousandths") << TextForm::Thousandths;
+    QTest::newRow("gal, 0.0") << TextForm::Gal;
+    QTest::newRow("acceleration, 0.00") << TextForm::Acceleration;
+    QTest::newRow("serial acceleration, 0.00") << TextForm::NegatedAcceleration;
+    QTest::newRow("sample acceleration") << TextForm::SampleAcceleration;
+}
+
+void TestDecoder::numbersAreTheValuesOfTheirTexts()
+{
+    QFETCH(RegisterMap::TextForm, form);
+    int mismatches = 0;
+    QString first;
+    for (int word = -32768; word <= 65535; ++word) {
+        const QString text = RegisterMap::text(form, word);
+        const double fromText = NumberText::leadingNumber(text);
+        if (RegisterMap::value(form, word) != fromText && mismatches++ == 0)
+            first = QStringLiteral("%1 -> %2, but %3")
+                        .arg(word)
+                        .arg(text)
+                        .arg(RegisterMap::value(form, word), 0, 'g', 17);
+    }
+    QVERIFY2(mismatches == 0,
+             qPrintable(QStringLiteral("%1 words differ, first %2").arg(mismatches).arg(first)));
 }
 
 QTEST_GUILESS_MAIN(TestDecoder)
