@@ -126,7 +126,6 @@ void Decoder::rejectFrame()
 {
     ++form_.rejectedFrames;
     form_.lblRejected.setText(QString::number(form_.rejectedFrames));
-    qCDebug(lcLink) << "frame rejected; count" << form_.rejectedFrames;
 }
 
 void Decoder::handleClientPacket(const QByteArray &packet)
@@ -191,7 +190,6 @@ bool Decoder::withdrawStreamRequest()
 void Decoder::serverBytesArrived(const QByteArray &bytes)
 {
     form_.awaitingReply = false;
-    form_.serverIdleSeconds = 0;
     serverQueue_ += serverFramer_.take(bytes, {0, true, false}, uptime_.elapsed());
     if (handlingServer_)
         return;
@@ -201,8 +199,12 @@ void Decoder::serverBytesArrived(const QByteArray &bytes)
     handlingServer_ = false;
 }
 
+// Only what passes the checks shows the device is there: a host that sends anything else is
+// dropped by the watchdog like a silent one.
 void Decoder::handleServerPacket(const QByteArray &packet)
 {
+    if (ModbusFrames::isTcpWriteAnswer(packet, form_.slaveAddress))
+        form_.serverIdleSeconds = 0;
     if (isDroppedUnseen(packet))
         return;
     if (packet.size() != StreamLength) {
@@ -215,6 +217,7 @@ void Decoder::handleServerPacket(const QByteArray &packet)
         return;
     }
     decodeStream(packet, 0, Path::Server);
+    form_.serverIdleSeconds = 0;
     runTail(Path::Server, Outcome::StreamDecoded);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
 // The device link as the frame writers, decoders and the link manager see it: the serial
@@ -9,6 +10,11 @@
 class DeviceLinks
 {
 public:
+    struct Peer {
+        QHostAddress address; // null when no connection is waiting
+        quint16 port = 0;
+    };
+
     virtual ~DeviceLinks() = default;
 
     virtual bool isClientConnected() const = 0; // `sck` connected
@@ -34,6 +40,8 @@ public:
     virtual void closeServer() = 0;
     // Drops the device's connection on the server link and listens again.
     virtual void rearmServer() = 0;
+    // The host asking to connect to the server link, before it is answered.
+    virtual Peer pendingServerPeer() = 0;
     // The answer to a device asking to connect to the server link.
     virtual void acceptServerConnection() = 0;
     virtual void refuseServerConnection() = 0;

@@ -5,6 +5,7 @@
 #include "LinkLog.h"
 #include "Poller.h"
 #include "common/Clock.h"
+#include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/SerialPortName.h"
@@ -35,6 +36,26 @@ LinkManager::LinkManager(Form &form, DeviceLinks &links, Poller &poller, const C
                          const ProgramFolder &folder, QObject *parent)
     : QObject(parent), form_(form), links_(links), poller_(poller), clock_(clock), folder_(folder)
 {
+    loadAllowedPeers();
+}
+
+void LinkManager::loadAllowedPeers()
+{
+    // Unquoted commas make QSettings read a list; joined again they are the text as written.
+    const QString text = openExtensionSettings(folder_)
+                             ->value(QStringLiteral("ServerLink/AllowedPeers"))
+                             .toStringList()
+                             .join(QLatin1Char(','));
+    allowedPeers_ = PeerAllowList::parse(text);
+    form_.lblAnyHost.setVisible(allowedPeers_.isOpen());
+    const QStringList invalid = allowedPeers_.invalidEntries();
+    if (invalid.isEmpty())
+        return;
+    const QString message =
+        QStringLiteral("vorsa.ini AllowedPeers: \"%1\" is no address or network; it admits nobody")
+            .arg(invalid.join(QStringLiteral("\", \"")));
+    qCWarning(lcLink) << message;
+    form_.statusLine.setText(message);
 }
 
 void LinkManager::selectLinkKind(LinkKind kind)
@@ -52,6 +73,7 @@ void LinkManager::cmdComset_Click()
     if (opening_)
         return;
     QScopedValueRollback<bool> guard(opening_, true);
+    loadAllowedPeers();
     const std::optional<quint8> address = serialAddress();
     if (form_.optCom.isChecked() && !address) {
         form_.statusLine.setText(
@@ -157,14 +179,40 @@ void LinkManager::ConnectTcpLink()
 
 void LinkManager::sck_svr_ConnectionRequest()
 {
-    if (links_.isServerConnected()) {
-        links_.refuseServerConnection();
+    const DeviceLinks::Peer peer = links_.pendingServerPeer();
+    if (peer.address.isNull())
+        return;
+    // A host not on the list is closed before a byte of it is read.
+    if (!allowedPeers_.allows(peer.address) || links_.isServerConnected()) {
+        refuse(peer);
         return;
     }
     links_.acceptServerConnection();
+    const QString text = peerText(peer.address, peer.port);
+    form_.lblPeer.setText(text);
+    logLinkChange(QStringLiteral(" Device connected from ") + text);
     if (form_.optTCP_svr.isChecked())
         form_.tmr_scksvr.start();
     form_.serverIdleSeconds = 0;
+}
+
+// A host that keeps trying is named once an hour, so it cannot fill the log.
+void LinkManager::refuse(const DeviceLinks::Peer &peer)
+{
+    links_.refuseServerConnection();
+    const QString address = plainPeerAddress(peer.address).toString();
+    const QDateTime now = clock_.now();
+    const auto last = refusalLogged_.constFind(address);
+    if (last != refusalLogged_.constEnd() && last->secsTo(now) < RefusalLogSeconds)
+        return;
+    refusalLogged_.insert(address, now);
+    logLinkChange(QStringLiteral(" Connection refused from ") + peerText(peer.address, peer.port));
+}
+
+void LinkManager::serverLinkReset()
+{
+    if (!links_.isServerConnected())
+        form_.lblPeer.setText(QString());
 }
 
 void LinkManager::tmr_scksvr_Timer()
@@ -172,6 +220,8 @@ void LinkManager::tmr_scksvr_Timer()
     ++form_.serverIdleSeconds;
     if (form_.serverIdleSeconds <= ServerSilenceLimit)
         return;
+    if (links_.isServerConnected())
+        logLinkChange(QStringLiteral(" Silent connection dropped from ") + form_.lblPeer.text());
     // The count stays: the next accepted connection resets it and restarts the timer.
     links_.rearmServer();
     form_.tmr_scksvr.stop();
@@ -233,7 +283,7 @@ void LinkManager::showOffline()
 {
     form_.formBackColor.setBackColor(silentColor());
     if (!offlineLogged_)
-        logLinkChange(" Offline");
+        logLinkChange(QStringLiteral(" Offline"));
     offlineLogged_ = true;
     onlineLogged_ = false;
     form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
@@ -243,14 +293,14 @@ void LinkManager::showOnline()
 {
     form_.formBackColor.setBackColor(liveColor());
     if (!onlineLogged_)
-        logLinkChange(" Online");
+        logLinkChange(QStringLiteral(" Online"));
     onlineLogged_ = true;
     offlineLogged_ = false;
 }
 
-void LinkManager::logLinkChange(const char *change)
+void LinkManager::logLinkChange(const QString &change)
 {
-    emit eventLogDue(NumberText::generalDateTime(clock_.now()) + QLatin1String(change));
+    emit eventLogDue(NumberText::generalDateTime(clock_.now()) + change);
 }
 
 void LinkManager::mnuhost_Click()

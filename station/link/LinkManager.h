@@ -2,7 +2,12 @@
 
 #include "common/Colours.h"
 
+#include "DeviceLinks.h"
+#include "PeerAllowList.h"
+
 #include <QColor>
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <optional>
 
@@ -26,6 +31,7 @@ public:
     static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
     static constexpr int ClientRateShown = 100;
     static constexpr int StreamSilenceLimit = 3; // seconds without a stream packet: offline
+    static constexpr int RefusalLogSeconds = 3600; // one refusal line per address per hour
 
     // The window's background while the link is silent, and otherwise (the window's own).
     static QColor silentColor() { return Colours::Red; }
@@ -39,7 +45,12 @@ public:
 
     void cmdComset_Click();
     void ConnectTcpLink();
+    // Reads the server link's allow-list (`AllowedPeers` in vorsa.ini's [ServerLink]); done at
+    // start and again at every OK, so an edited list needs no restart.
+    void loadAllowedPeers();
     void sck_svr_ConnectionRequest();
+    // The server link's connection closed or changed.
+    void serverLinkReset();
     void tmr_scksvr_Timer();
     void tmrResetRxcnt_Timer();
     void mnuhost_Click(); // "&System-Host"
@@ -63,7 +74,8 @@ private:
     void rateOfClientStream();
     void showOffline();
     void showOnline();
-    void logLinkChange(const char *change);
+    void logLinkChange(const QString &change);
+    void refuse(const DeviceLinks::Peer &peer);
 
     Form &form_;
     DeviceLinks &links_;
@@ -74,4 +86,6 @@ private:
     bool offlineLogged_ = false;
     int streamSilentSeconds_ = 0;
     bool opening_ = false;
+    PeerAllowList allowedPeers_;
+    QHash<QString, QDateTime> refusalLogged_; // by address
 };

@@ -1,6 +1,7 @@
 #include "Links.h"
 
 #include "LinkLog.h"
+#include "PeerAllowList.h"
 #include "SerialSettings.h"
 #include "common/Colours.h"
 #include "common/NumberText.h"
@@ -66,10 +67,7 @@ QString Links::serverPeerAddress() const
 {
     if (!accepted_)
         return {};
-    const QHostAddress peer = accepted_->peerAddress();
-    bool isV4 = false;
-    const quint32 v4 = peer.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : peer.toString();
+    return plainPeerAddress(accepted_->peerAddress()).toString();
 }
 
 void Links::writeSerial(const QByteArray &bytes)
@@ -220,9 +218,29 @@ void Links::dropServerConnection()
     emit serverLinkReset();
 }
 
+QTcpSocket *Links::pendingSocket()
+{
+    if (!pending_)
+        pending_ = listener_.nextPendingConnection();
+    return pending_;
+}
+
+QTcpSocket *Links::takePending()
+{
+    QTcpSocket *socket = pendingSocket();
+    pending_ = nullptr;
+    return socket;
+}
+
+DeviceLinks::Peer Links::pendingServerPeer()
+{
+    const QTcpSocket *socket = pendingSocket();
+    return socket ? Peer{socket->peerAddress(), socket->peerPort()} : Peer{};
+}
+
 void Links::acceptServerConnection()
 {
-    QTcpSocket *socket = listener_.nextPendingConnection();
+    QTcpSocket *socket = takePending();
     if (!socket)
         return;
     dropServerConnection();
@@ -233,6 +251,7 @@ void Links::acceptServerConnection()
             emit serverBytes(accepted_->readAll());
     };
     connect(socket, &QTcpSocket::readyRead, this, readAll);
+    connect(socket, &QTcpSocket::disconnected, this, &Links::serverLinkReset);
     // Bytes that came with the connection were announced before anyone listened.
     if (socket->bytesAvailable() > 0)
         QTimer::singleShot(0, this, readAll);
@@ -240,7 +259,7 @@ void Links::acceptServerConnection()
 
 void Links::refuseServerConnection()
 {
-    if (QTcpSocket *socket = listener_.nextPendingConnection()) {
+    if (QTcpSocket *socket = takePending()) {
         socket->abort();
         socket->deleteLater();
     }

@@ -51,6 +51,7 @@ public:
     void closeClient() override;
     void closeServer() override;
     void rearmServer() override;
+    Peer pendingServerPeer() override;
     void acceptServerConnection() override;
     void refuseServerConnection() override;
 
@@ -71,6 +72,8 @@ private:
     void connectClient();
     void listen();
     void dropServerConnection();
+    QTcpSocket *pendingSocket();
+    QTcpSocket *takePending();
     void onSerialError(QSerialPort::SerialPortError error);
     bool openSerialPort(QString *error);
     void report(const QString &message);
@@ -83,6 +86,7 @@ private:
     QTcpSocket client_;
     QTcpServer listener_;
     QPointer<QTcpSocket> accepted_;
+    QPointer<QTcpSocket> pending_; // asked to connect, not yet answered
     quint16 serverPort_ = DefaultServerPort;
     bool connecting_ = false;
 };

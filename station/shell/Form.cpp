@@ -49,6 +49,8 @@ Form::Form(QObject *parent) : QObject(parent)
     lblRec.setText(QStringLiteral("Vorsa recording"));
     lblRec.setVisible(false);
     lblRejected.setText(QStringLiteral("0"));
+    lblAnyHost.setText(
+        QStringLiteral("Any host may connect to the server link (no AllowedPeers in vorsa.ini)"));
     lblAlarm.setVisible(false);
     lblWriteWarning.setVisible(false);
     lblWriteWarning.setBackColor(QColor(255, 255, 0));

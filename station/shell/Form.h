@@ -82,7 +82,8 @@ public:
     Control txtCom, txtBaud, txtIP, txtPort, mbus_id;
     Control cmdComset, cmdSave;
     Control txtrecPrev, txtrecafter;
-    Control Check4; // "Record mode"
+    Control Check4;     // "Record mode"
+    Control lblAnyHost; // shown while no allow-list guards the server link
     Control chkAuto, chkVoice, chkadj;
     std::array<Control, 13> txtDegree;
     RecordFolder Dir1; // with its file list `File1`
@@ -95,6 +96,7 @@ public:
     Control Frame10, lblsvrins, lblcntdown; // "Server infomation"
     Control Check1;                         // raw receive log
     Control lblRejected;                    // count of device frames that failed the checks
+    Control lblPeer;                        // the server link's device, "address:port"
     Control cmdM_Rec;
     std::array<Control, 16> DIO;
     std::array<Control, 4> lblEvent;

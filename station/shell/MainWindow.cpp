@@ -353,6 +353,10 @@ QWidget *MainWindow::buildAdvancedBox()
     rejected->setAccessibleName(QStringLiteral("Rejected frames"));
     lastRow->addWidget(new QLabel(QStringLiteral("Rejected frames")));
     lastRow->addWidget(rejected);
+    QLabel *peer = boundLabel(form.lblPeer);
+    peer->setAccessibleName(QStringLiteral("Server-link peer"));
+    lastRow->addWidget(new QLabel(QStringLiteral("Server-link peer")));
+    lastRow->addWidget(peer);
     lastRow->addStretch();
     lastRow->addWidget(boundCheck(form.Check1, QStringLiteral("Raw receive log (Vorsarec.txt)")));
     layout->addLayout(lastRow);
@@ -527,6 +531,9 @@ QWidget *MainWindow::buildConnectionTab()
     addCaptioned(layout, QStringLiteral("IP"), boundEdit(form.txtIP));
     addCaptioned(layout, QStringLiteral("Port"), boundEdit(form.txtPort));
     addCaptioned(layout, QStringLiteral("ID"), boundEdit(form.mbus_id));
+    QLabel *anyHost = boundLabel(form.lblAnyHost);
+    anyHost->setAccessibleName(form.lblAnyHost.text());
+    layout->addRow(anyHost);
     return tab;
 }
 

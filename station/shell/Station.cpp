@@ -95,9 +95,12 @@ void Station::wireLinks()
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
-    if (ownLinks_)
+    if (ownLinks_) {
         connect(ownLinks_.get(), &Links::serverConnectionRequested, &linkManager_,
                 &LinkManager::sck_svr_ConnectionRequest);
+        connect(ownLinks_.get(), &Links::serverLinkReset, &linkManager_,
+                &LinkManager::serverLinkReset);
+    }
     form_.tmr_scksvr.start();
 }
 

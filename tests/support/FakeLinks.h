@@ -29,6 +29,7 @@ public:
     void closeClient() override;
     void closeServer() override;
     void rearmServer() override;
+    Peer pendingServerPeer() override { return pendingPeer; }
     void acceptServerConnection() override;
     void refuseServerConnection() override;
 
@@ -40,6 +41,7 @@ public:
     bool connectClient = true;   // which socket ConnectTcpLink re-establishes
     int reconnects = 0;
     QString peerAddress = QStringLiteral("127.0.0.1");
+    Peer pendingPeer{QHostAddress(QStringLiteral("127.0.0.1")), 40001};
     QByteArray serialInput;
     QList<QByteArray> clientSends, serverSends, serialWrites;
     QStringList actions;
