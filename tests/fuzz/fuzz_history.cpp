@@ -1,0 +1,17 @@
+#include "Fakes.h"
+#include "FuzzInput.h"
+#include "history/RecordFileLoader.h"
+#include "shell/Form.h"
+
+// Any file chosen in the history list, loaded into the history chart and fields.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    FuzzInput::ensureApplication();
+    const FuzzInput::TempFile file(QStringLiteral("event.csv"), FuzzInput::bytes(data, size));
+    Form form;
+    RecordingChart chart{5};
+    chart.recordSamples = false;
+    RecordFileLoader loader(form, chart);
+    loader.load(file.path, QStringLiteral("event.csv"));
+    return 0;
+}
