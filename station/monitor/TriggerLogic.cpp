@@ -93,10 +93,18 @@ void TriggerLogic::eventFlagsChanged()
         eventOver();
 }
 
+// A field the device has not reported yet still shows the "not yet read" mark; seeding a peak
+// from it would log a warning with a value nobody measured.
+float TriggerLogic::seedPeak(int field) const
+{
+    const LiveFields &f = form_.txtReal;
+    return f.text(field) == QLatin1String(LiveFields::NotYetRead) ? 0.0f : float(f.value(field));
+}
+
 void TriggerLogic::displacementTrigger(bool set)
 {
     if (set) {
-        form_.peakDisplacement = float(form_.txtReal.value(Field::Displacement));
+        form_.peakDisplacement = seedPeak(Field::Displacement);
         form_.dispTriggerActive = true;
         form_.lblEvent[0].setVisible(true);
         logLine(QStringLiteral("Displacement trig"));
@@ -115,7 +123,7 @@ void TriggerLogic::pdTrigger(bool set)
         form_.lblEvent[1].setVisible(true);
         if (!form_.pdTriggerActive)
             logLine(QStringLiteral("Pd trig"));
-        form_.peakPd = float(form_.txtReal.value(Field::Pd));
+        form_.peakPd = seedPeak(Field::Pd);
         form_.pWaveAlarmActive = true;
         form_.pdTriggerActive = true;
     } else if (form_.pdTriggerActive) {
@@ -134,7 +142,7 @@ void TriggerLogic::pgaTrigger(bool set)
         form_.lblEvent[2].setVisible(true);
         if (!form_.pgaTriggerActive)
             logLine(QStringLiteral("Pga trig"));
-        form_.peakPga = float(form_.txtReal.value(Field::Pga));
+        form_.peakPga = seedPeak(Field::Pga);
         form_.pWaveAlarmActive = true;
         form_.pgaTriggerActive = true;
     } else if (form_.pgaTriggerActive) {

@@ -25,6 +25,7 @@ public:
 
 private:
     void eventFlagsChanged();
+    float seedPeak(int field) const;
     void displacementTrigger(bool set);
     void pdTrigger(bool set);
     void pgaTrigger(bool set);

@@ -16,6 +16,7 @@ private slots:
     void eventFlagLogLines_data();
     void eventFlagLogLines();
     void peaksSeededAtEveryChange();
+    void unreadFieldsSeedNoPeak();
     void eventStartAndEnd_data();
     void eventStartAndEnd();
     void flagsClearedWithoutEventEndNothing_data();
@@ -82,6 +83,17 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
     QVERIFY(!form.pWaveAlarmActive && form.pdTriggerActive && form.pdWarningShown);
     QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA End"));
     QVERIFY(!form.lblAlarm.isVisible());
+}
+
+void TestTriggerLogic::unreadFieldsSeedNoPeak()
+{
+    StationFixture f;
+    Form &form = f.station->form();
+    writeFields(form.txtReal, "59=88888 37=88888 96=88888 11=7");
+    QVERIFY(form.dispTriggerActive && form.pdTriggerActive && form.pgaTriggerActive);
+    QCOMPARE(form.peakDisplacement, 0.0f);
+    QCOMPARE(form.peakPd, 0.0f);
+    QCOMPARE(form.peakPga, 0.0f);
 }
 
 void TestTriggerLogic::eventStartAndEnd_data()
