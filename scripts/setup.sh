@@ -7,16 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
           libqcustomplot-dev libmodbus-dev libmseed-dev libbenchmark-dev socat xvfb fonts-wqy-microhei)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j2

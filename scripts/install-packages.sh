@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the Debian packages named as arguments that are not installed yet (sudo when not root).
+set -euo pipefail
+missing=()
+for p in "$@"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
