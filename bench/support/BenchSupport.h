@@ -2,11 +2,11 @@
 
 #include "Fakes.h"
 #include "common/Clock.h"
+#include "common/Form.h"
 #include "common/ProgramFolder.h"
 #include "common/StripChart.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
-#include "shell/Form.h"
 
 #include <QTemporaryDir>
 

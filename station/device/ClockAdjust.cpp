@@ -4,12 +4,12 @@
 #include "WritePlan.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
 #include "link/DeviceLinks.h"
 #include "link/ModbusFrames.h"
 #include "link/RegisterWriter.h"
-#include "shell/Form.h"
 
 #include <QDateTime>
 #include <algorithm>

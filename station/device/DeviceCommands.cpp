@@ -1,10 +1,10 @@
 #include "DeviceCommands.h"
 
 #include "WritePlan.h"
+#include "common/Form.h"
 #include "common/Platform.h"
 #include "common/Waiter.h"
 #include "link/RegisterWriter.h"
-#include "shell/Form.h"
 
 Q_LOGGING_CATEGORY(lcDevice, "vorsa.device")
 

@@ -4,11 +4,11 @@
 #include "OptionWords.h"
 #include "WritePlan.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/Waiter.h"
 #include "link/ModbusFrames.h"
-#include "shell/Form.h"
 
 namespace
 {

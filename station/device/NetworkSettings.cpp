@@ -3,8 +3,8 @@
 #include "DeviceCommands.h"
 #include "OptionWords.h"
 #include "WritePlan.h"
+#include "common/Form.h"
 #include "link/ModbusFrames.h"
-#include "shell/Form.h"
 
 namespace
 {

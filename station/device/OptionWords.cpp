@@ -1,6 +1,6 @@
 #include "OptionWords.h"
 
-#include "shell/Form.h"
+#include "common/Form.h"
 
 #include <array>
 #include <utility>

@@ -1,11 +1,11 @@
 #include "History.h"
 
 #include "common/ExtensionSettings.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "common/StripChart.h"
-#include "shell/Form.h"
 
 #include <QFile>
 #include <QLoggingCategory>

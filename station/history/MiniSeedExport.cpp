@@ -1,6 +1,6 @@
 #include "MiniSeedExport.h"
 
-#include "shell/Form.h"
+#include "common/Form.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 
 #include "LineReader.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
-#include "shell/Form.h"
 
 #include <QFile>
 #include <cmath>

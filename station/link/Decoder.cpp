@@ -4,10 +4,10 @@
 #include "LinkLog.h"
 #include "ModbusFrames.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
-#include "shell/Form.h"
 
 using RegisterMap::Rule;
 using RegisterMap::TextForm;

@@ -2,10 +2,10 @@
 
 #include "RegisterMap.h"
 #include "TcpFramer.h"
+#include "common/AlarmGate.h"
 #include "common/DecodedPacket.h"
 #include "common/FailureNotice.h"
 #include "common/LiveFields.h"
-#include "monitor/AlarmGate.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

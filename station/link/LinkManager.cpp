@@ -7,9 +7,9 @@
 #include "common/Clock.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/SerialPortName.h"
-#include "shell/Form.h"
 
 #include <QScopedValueRollback>
 #include <utility>

@@ -4,9 +4,9 @@
 #include "PeerAllowList.h"
 #include "SerialSettings.h"
 #include "common/Colours.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
-#include "shell/Form.h"
 
 #include <QHostAddress>
 #include <QScopedValueRollback>

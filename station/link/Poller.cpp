@@ -4,7 +4,7 @@
 #include "ModbusFrames.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "shell/Form.h"
+#include "common/Form.h"
 
 #include <QScopedValueRollback>
 

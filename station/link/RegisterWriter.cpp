@@ -3,8 +3,8 @@
 #include "DeviceLinks.h"
 #include "LinkLog.h"
 #include "ModbusFrames.h"
+#include "common/Form.h"
 #include "common/Waiter.h"
-#include "shell/Form.h"
 
 RegisterWriter::RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter)
     : form_(form), links_(links), waiter_(waiter)

@@ -2,9 +2,9 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "records/EventLog.h"
-#include "shell/Form.h"
 
 // One trigger kind: its fields, the state it keeps in the form and its caption texts.
 struct AlarmKind {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AlarmGate.h"
+#include "common/AlarmGate.h"
 #include "common/Colours.h"
 
 #include <QColor>

@@ -1,8 +1,8 @@
 #include "ChartFeed.h"
 
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "link/LinkManager.h"
-#include "shell/Form.h"
 
 ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
     : QObject(parent), form_(form), strip1_(strip1), strip3_(strip3)

@@ -3,10 +3,10 @@
 #include "common/Clock.h"
 #include "common/Colours.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
 #include "records/EventLog.h"
-#include "shell/Form.h"
 
 namespace
 {

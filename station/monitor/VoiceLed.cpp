@@ -4,11 +4,11 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/SerialPortName.h"
 #include "common/Waiter.h"
-#include "shell/Form.h"
 
 #include <array>
 

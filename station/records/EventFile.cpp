@@ -4,10 +4,10 @@
 #include "RecordsLogging.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
-#include "shell/Form.h"
 
 #include <QDir>
 #include <array>

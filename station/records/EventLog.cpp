@@ -2,11 +2,11 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
-#include "shell/Form.h"
 
 #include <QDir>
 #include <QLoggingCategory>

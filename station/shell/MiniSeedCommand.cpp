@@ -1,8 +1,8 @@
 #include "MiniSeedCommand.h"
 
-#include "Form.h"
 #include "SettingsFile.h"
 #include "common/ExtensionSettings.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "history/MiniSeedExport.h"

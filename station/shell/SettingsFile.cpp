@@ -1,6 +1,6 @@
 #include "SettingsFile.h"
 
-#include "Form.h"
+#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/TextFiles.h"
 

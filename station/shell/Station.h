@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Form.h"
 #include "Views.h"
 #include "common/FailureNotice.h"
+#include "common/Form.h"
 #include "common/ProgramFolder.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"

@@ -1,6 +1,6 @@
 #include "Views.h"
 
-#include "Form.h"
+#include "common/Form.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 

@@ -1,7 +1,7 @@
 #include "Fakes.h"
 #include "FuzzInput.h"
+#include "common/Form.h"
 #include "history/RecordFileLoader.h"
-#include "shell/Form.h"
 
 // Any file chosen in the history list, loaded into the history chart and fields.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,5 +1,5 @@
 #include "FuzzInput.h"
-#include "shell/Form.h"
+#include "common/Form.h"
 #include "shell/SettingsFile.h"
 
 // Any sys.txt read into the form.

@@ -2,12 +2,12 @@
 
 #include "FakeLinks.h"
 #include "Fakes.h"
+#include "common/Form.h"
 #include "common/ProgramFolder.h"
 #include "link/Decoder.h"
 #include "monitor/ChartFeed.h"
 #include "monitor/TriggerLogic.h"
 #include "records/EventLog.h"
-#include "shell/Form.h"
 
 #include <QTemporaryDir>
 

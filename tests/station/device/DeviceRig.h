@@ -3,12 +3,12 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
 #include "RegisterWrites.h"
+#include "common/Form.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
 #include "device/NetworkSettings.h"
 #include "link/RegisterWriter.h"
-#include "shell/Form.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
+#include "common/Form.h"
 #include "device/OptionWords.h"
-#include "shell/Form.h"
 
 #include <QTest>
 

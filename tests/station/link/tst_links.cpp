@@ -2,8 +2,8 @@
 #include "FreePort.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
+#include "common/Form.h"
 #include "link/Links.h"
-#include "shell/Form.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>

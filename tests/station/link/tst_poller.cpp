@@ -1,7 +1,7 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
+#include "common/Form.h"
 #include "link/Poller.h"
-#include "shell/Form.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
+#include "common/Form.h"
 #include "link/RegisterWriter.h"
-#include "shell/Form.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "Fakes.h"
+#include "common/Form.h"
 #include "link/LinkManager.h"
 #include "monitor/ChartFeed.h"
-#include "shell/Form.h"
 
 #include <QTest>
 

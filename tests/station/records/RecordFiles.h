@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Form.h"
+#include "common/Form.h"
 
 #include <QByteArray>
 #include <QString>
