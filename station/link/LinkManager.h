@@ -30,11 +30,11 @@ public:
     static constexpr int ServerSilenceLimit = 20; // seconds a server link may stay silent
     static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
     static constexpr int ClientRateShown = 100;
-    static constexpr int StreamSilenceLimit = 3; // seconds without a stream packet: offline
+    static constexpr int StreamSilenceLimit = 3;   // seconds without a stream packet: offline
     static constexpr int RefusalLogSeconds = 3600; // one refusal line per address per hour
 
     // The window's background while the link is silent, and otherwise (the window's own).
-    static QColor silentColor() { return Colours::Red; }
+    static QColor silentColor() { return Colours::SilentLink; }
     static QColor liveColor() { return QColor(); }
 
     LinkManager(Form &form, DeviceLinks &links, Poller &poller, const Clock &clock,

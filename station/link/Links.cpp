@@ -159,7 +159,7 @@ void Links::onSerialError(QSerialPort::SerialPortError error)
         return;
     const QString reason = serial_.errorString();
     serial_.close();
-    form_.formBackColor.setBackColor(Colours::Red);
+    form_.formBackColor.setBackColor(Colours::SilentLink);
     report(QStringLiteral("Serial port %1 lost: %2; reopening every second")
                .arg(serial_.portName(), reason));
     serialRetry_.start();

@@ -1,8 +1,8 @@
 #include "ChartFeed.h"
 
+#include "common/Colours.h"
 #include "common/Form.h"
 #include "common/NumberText.h"
-#include "link/LinkManager.h"
 
 ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
     : QObject(parent), form_(form), strip1_(strip1), strip3_(strip3)
@@ -26,7 +26,7 @@ ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject
 // samples after the outage do not join the ones before it.
 void ChartFeed::breakTracesWhenSilent()
 {
-    const bool silent = form_.formBackColor.backColor() == LinkManager::silentColor();
+    const bool silent = form_.formBackColor.backColor() == Colours::SilentLink;
     if (silent && !linkSilent_) {
         strip1_.breakTraces();
         strip3_.breakTraces();

@@ -2,6 +2,7 @@
 
 #include "Station.h"
 #include "common/Clock.h"
+#include "common/Colours.h"
 #include "common/NumberText.h"
 #include "link/Links.h"
 
@@ -15,7 +16,7 @@ constexpr int StampLength = 19; // "yyyy/MM/dd HH:mm:ss"
 
 bool isSilentColor(const QColor &color)
 {
-    return color == QColor(255, 0, 0);
+    return color == Colours::SilentLink;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "Fakes.h"
+#include "common/Colours.h"
 #include "common/Form.h"
-#include "link/LinkManager.h"
 #include "monitor/ChartFeed.h"
 
 #include <QTest>
@@ -196,14 +196,14 @@ void TestChartFeed::tracesBreakOncePerOutage()
         return QPair<int, int>(int(r.strip1.operations.count(QStringLiteral("break"))),
                                int(r.strip3.operations.count(QStringLiteral("break"))));
     };
-    colour.setBackColor(LinkManager::liveColor());
+    colour.setBackColor(QColor());
     QCOMPARE(breaks(), qMakePair(0, 0));
-    colour.setBackColor(LinkManager::silentColor());
-    colour.setBackColor(LinkManager::silentColor()); // every silent second of the same outage
+    colour.setBackColor(Colours::SilentLink);
+    colour.setBackColor(Colours::SilentLink); // every silent second of the same outage
     QCOMPARE(breaks(), qMakePair(1, 1));
     r.feed.streamSample(sampleNumber(1));
-    colour.setBackColor(LinkManager::liveColor());
-    colour.setBackColor(LinkManager::silentColor());
+    colour.setBackColor(QColor());
+    colour.setBackColor(Colours::SilentLink);
     QCOMPARE(breaks(), qMakePair(2, 2));
 }
 
