@@ -6,7 +6,8 @@ mode=${1:-run}
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-          libqcustomplot-dev libmodbus-dev libmseed-dev libbenchmark-dev socat xvfb fonts-wqy-microhei)
+          libqcustomplot-dev libmodbus-dev libmseed-dev libmosquitto-dev mosquitto libbenchmark-dev
+          socat xvfb fonts-wqy-microhei)
 bash scripts/install-packages.sh "${packages[@]}"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -67,6 +67,7 @@ int main(int argc, char *argv[])
     report.report(QStringLiteral("info"),
                   QStringLiteral("program folder ") + station.folder().path());
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
+    station.setMqttBroker(cl.mqtt);
     station.Form_Load(cl.address);
     return QCoreApplication::exec();
 }

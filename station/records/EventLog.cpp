@@ -43,8 +43,8 @@ void EventLog::AppendEventLog(const QString &message)
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
     const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
-    if (entryObserver_)
-        entryObserver_(line);
+    for (const auto &observer : entryObservers_)
+        observer(line);
     pendingWrites_.append({QDir(dir).filePath(monthFileName())},
                           line.toUtf8() + TextFiles::LineEnd);
 }
@@ -83,6 +83,8 @@ void EventLog::WriteEventSummary()
     pendingWrites_.append({folder_.file(QStringLiteral("Vorsa.txt"))},
                           line.toUtf8() + TextFiles::LineEnd);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
+    for (const auto &observer : summaryObservers_)
+        observer(line);
     AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
                    QStringLiteral(" Max Intensity---") + form_.txtReal.text(Field::Intensity));
     form_.summaryPending = false;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 class Clock;
 class Form;
@@ -29,10 +30,16 @@ public:
     void AppendEventLog(const QString &message);
     void WriteEventSummary();
     void mnuEvent_Click();
-    // Called with every line appended to the monthly log, whether or not the write succeeds.
-    void setEntryObserver(std::function<void(const QString &line)> observer)
+    // Called with every line appended to the monthly log (station code included), whether or
+    // not the write succeeds; observers are told in the order they were added.
+    void addEntryObserver(std::function<void(const QString &line)> observer)
     {
-        entryObserver_ = std::move(observer);
+        entryObservers_.push_back(std::move(observer));
+    }
+    // Called with every summary line, before its "Max Intensity" log line.
+    void addSummaryObserver(std::function<void(const QString &summary)> observer)
+    {
+        summaryObservers_.push_back(std::move(observer));
     }
 
     // The summary line of the current event from the live fields.
@@ -54,5 +61,6 @@ private:
     Prompter &prompter_;
     Shell &shell_;
     PendingWrites pendingWrites_;
-    std::function<void(const QString &line)> entryObserver_;
+    std::vector<std::function<void(const QString &line)>> entryObservers_;
+    std::vector<std::function<void(const QString &summary)>> summaryObservers_;
 };

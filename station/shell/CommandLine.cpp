@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "MqttPublisher.h"
+
 const char *const CommandLine::Usage =
     "Usage: vorsa [options] [device address]\n"
     "The device address (everything on the command line that is not an option) opens the\n"
@@ -10,6 +12,9 @@ const char *const CommandLine::Usage =
     "               or \"Auto Run\"\n"
     "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
     "               on a free loopback port and connect to it as the TCP client\n"
+    "  --mqtt HOST[:PORT]\n"
+    "               publish status, live values, alarms and events to this MQTT broker\n"
+    "               (port 1883 unless given; more settings in vorsa.ini)\n"
     "  --export-mseed FILE...\n"
     "               convert record files to miniSEED beside them (FILE.mseed) and end,\n"
     "               without a window; codes from vorsa.ini in the program folder\n"
@@ -33,6 +38,11 @@ CommandLine CommandLine::parse(const QStringList &args)
             cl.version = true;
         } else if (arg == QLatin1String("--demo")) {
             cl.demo = true;
+        } else if (arg == QLatin1String("--mqtt")) {
+            cl.mqtt = args.value(++i);
+            if (MqttOptions options; !options.setBroker(cl.mqtt))
+                cl.error =
+                    QStringLiteral("--mqtt takes HOST or HOST:PORT, not \"%1\"").arg(cl.mqtt);
         } else if (arg == QLatin1String("--export-mseed")) {
             cl.exportMseed = true;
         } else if (arg == QLatin1String("--headless")) {

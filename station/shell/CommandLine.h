@@ -18,6 +18,7 @@ struct CommandLine {
     bool headless = false;
     bool help = false;
     bool version = false;
+    QString mqtt;  // `--mqtt HOST[:PORT]`: the broker to publish to
     QString error; // empty when the command line is usable
 
     // `args` as main receives them, the program's own name first.

@@ -25,7 +25,7 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
                                QObject *parent)
     : QObject(parent), station_(station), form_(station.form()), clock_(clock), out_(out)
 {
-    station.eventLog().setEntryObserver([this](const QString &line) { logEntry(line); });
+    station.eventLog().addEntryObserver([this](const QString &line) { logEntry(line); });
     watch(form_.fraHost, &HeadlessReport::linkPageChanged);
     watch(form_.formBackColor, &HeadlessReport::backgroundChanged);
     watch(form_.lblIntensity, &HeadlessReport::intensityChanged);

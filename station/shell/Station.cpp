@@ -2,6 +2,7 @@
 
 #include "SettingsFile.h"
 #include "common/Clock.h"
+#include "common/ExtensionSettings.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
@@ -37,7 +38,7 @@ Station::Station(const StationServices &services, QObject *parent)
       registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
       linkManager_(form_, *links_, poller_, services.clock, services_.folder),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
-      chartFeed_(form_, services.strip1, services.strip3),
+      mqtt_(form_, eventLog_, services.clock), chartFeed_(form_, services.strip1, services.strip3),
       decoder_(form_, *links_, services_.folder),
       deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
@@ -47,6 +48,9 @@ Station::Station(const StationServices &services, QObject *parent)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     eventFile_.setWrittenHandler([this](const QString &path) { history_.eventFileWritten(path); });
+    eventLog_.addEntryObserver([this](const QString &line) { mqtt_.logLine(line); });
+    eventLog_.addSummaryObserver(
+        [this](const QString &summary) { mqtt_.eventSummary(summary, eventFile_.fileName()); });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
@@ -150,6 +154,7 @@ void Station::Form_Load(const QString &commandLine)
     QString recPath;
     SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
     history_.addMiniSeedKeys();
+    startMqtt();
     applyStartLink();
     loadEventSummaries();
     selectRecordFolder();
@@ -171,6 +176,14 @@ void Station::Form_Load(const QString &commandLine)
         for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
             page->setEnabled(false);
     }
+}
+
+void Station::startMqtt()
+{
+    MqttOptions options = MqttOptions::read(*openExtensionSettings(services_.folder));
+    if (!mqttBroker_.isEmpty())
+        options.setBroker(mqttBroker_);
+    mqtt_.start(options);
 }
 
 void Station::fillRangeLists()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MqttPublisher.h"
 #include "Views.h"
 #include "common/FailureNotice.h"
 #include "common/Form.h"
@@ -74,6 +75,7 @@ public:
     Poller &poller() { return poller_; }
     LinkManager &linkManager() { return linkManager_; }
     History &history() { return history_; }
+    MqttPublisher &mqtt() { return mqtt_; }
     ChartFeed &chartFeed() { return chartFeed_; }
     Decoder &decoder() { return decoder_; }
     DeviceCommands &deviceCommands() { return deviceCommands_; }
@@ -86,6 +88,8 @@ public:
     // Chosen on the command line before start-up: the link kind, and the device's TCP port
     // (empty: the settings file's); they apply before the link opens by itself.
     void setStartLink(std::optional<LinkKind> kind, const QString &port);
+    // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
+    void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
 
     void cmdSave_Click();
     void Dir1_Change();
@@ -115,6 +119,7 @@ private:
     void wireMonitor();
     void wireLinks();
     void applyStartLink();
+    void startMqtt();
     void wireDecoder();
     void wireDevice();
 
@@ -134,6 +139,8 @@ private:
     Poller poller_;
     LinkManager linkManager_;
     History history_;
+    MqttPublisher mqtt_;
+    QString mqttBroker_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
     ChartFeed chartFeed_;
