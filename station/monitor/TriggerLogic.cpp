@@ -68,7 +68,7 @@ void TriggerLogic::txtReal_Change(int i)
 
 void TriggerLogic::logLine(const QString &text)
 {
-    log_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
+    log_.AppendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
 }
 
 void TriggerLogic::logEndCaption(const QString &caption)

@@ -40,6 +40,18 @@ QString EventLog::monthFileName() const
 
 void EventLog::AppendEventLog(const QString &message)
 {
+    append(message);
+}
+
+void EventLog::AppendAlarmLog(const QString &message)
+{
+    const QString line = append(message);
+    for (const auto &observer : alarmObservers_)
+        observer(line);
+}
+
+QString EventLog::append(const QString &message)
+{
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
     const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
@@ -47,6 +59,7 @@ void EventLog::AppendEventLog(const QString &message)
         observer(line);
     pendingWrites_.append({QDir(dir).filePath(monthFileName())},
                           line.toUtf8() + TextFiles::LineEnd);
+    return line;
 }
 
 void EventLog::logDropped(const QString &path, qint64 bytes)

@@ -28,6 +28,9 @@ public:
     // One line: message, "_", station code. The month's file is named from the clock at the
     // moment of writing.
     void AppendEventLog(const QString &message);
+    // A trigger, watch, warning, P-wave or end line: logged as any other, then told to the
+    // alarm observers.
+    void AppendAlarmLog(const QString &message);
     void WriteEventSummary();
     void mnuEvent_Click();
     // Called with every line appended to the monthly log (station code included), whether or
@@ -35,6 +38,10 @@ public:
     void addEntryObserver(std::function<void(const QString &line)> observer)
     {
         entryObservers_.push_back(std::move(observer));
+    }
+    void addAlarmObserver(std::function<void(const QString &line)> observer)
+    {
+        alarmObservers_.push_back(std::move(observer));
     }
     // Called with every summary line, before its "Max Intensity" log line.
     void addSummaryObserver(std::function<void(const QString &summary)> observer)
@@ -53,6 +60,7 @@ public:
     PendingWrites &pendingWrites() { return pendingWrites_; }
 
 private:
+    QString append(const QString &message);
     void logDropped(const QString &path, qint64 bytes);
 
     Form &form_;
@@ -62,5 +70,6 @@ private:
     Shell &shell_;
     PendingWrites pendingWrites_;
     std::vector<std::function<void(const QString &line)>> entryObservers_;
+    std::vector<std::function<void(const QString &line)>> alarmObservers_;
     std::vector<std::function<void(const QString &summary)>> summaryObservers_;
 };

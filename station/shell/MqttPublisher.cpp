@@ -1,6 +1,7 @@
 #include "MqttPublisher.h"
 
 #include "common/Clock.h"
+#include "common/DecodedPacket.h"
 #include "common/FieldNumbers.h"
 #include "common/Form.h"
 #include "common/NumberText.h"
@@ -38,12 +39,6 @@ QString topicLevel(const QString &text)
             ch = QLatin1Char('_');
     }
     return level;
-}
-
-bool isAlarmPhrase(const QString &phrase)
-{
-    return phrase.contains(QLatin1String("trig")) || phrase.contains(QLatin1String("End")) ||
-           phrase.contains(QLatin1String("Watch")) || phrase.contains(QLatin1String("Warning"));
 }
 
 // The station code is "88888" until the device has been read.
@@ -91,8 +86,8 @@ bool MqttOptions::setBroker(const QString &hostAndPort)
 MqttPublisher::MqttPublisher(Form &form, EventLog &log, const Clock &clock, QObject *parent)
     : QObject(parent), form_(form), log_(log), clock_(clock)
 {
-    liveTimer_.setInterval(1000);
-    connect(&liveTimer_, &QTimer::timeout, this, &MqttPublisher::publishLive);
+    tickTimer_.setInterval(1000);
+    connect(&tickTimer_, &QTimer::timeout, this, &MqttPublisher::tick);
     reachTimer_.setSingleShot(true);
     reachTimer_.setInterval(UnreachableAfterMs);
     connect(&reachTimer_, &QTimer::timeout, this, &MqttPublisher::checkReachable);
@@ -102,9 +97,25 @@ MqttPublisher::~MqttPublisher()
 {
     if (!client_)
         return;
-    mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, false);
+    if (connected_)
+        publishNow(prefix_ + QStringLiteral("/status"), statusPayload("offline"), 1, true);
+    stopNetwork();
     mosquitto_destroy(client_);
+}
+
+// The goodbye published last goes out before the disconnection that follows it.
+void MqttPublisher::stopNetwork()
+{
+    {
+        const std::lock_guard lock(startMutex_);
+        stopping_ = true;
+    }
+    startWake_.notify_all();
+    if (starter_.joinable())
+        starter_.join();
+    mosquitto_disconnect(client_);
+    if (loopStarted_)
+        mosquitto_loop_stop(client_, false);
 }
 
 void MqttPublisher::start(const MqttOptions &options)
@@ -127,12 +138,14 @@ void MqttPublisher::connectWhenPrefixKnown()
         return;
     prefix_ = options_.prefix.isEmpty() ? QStringLiteral("vorsa/") + topicLevel(stationCode())
                                         : options_.prefix;
+    while (prefix_.endsWith(QLatin1Char('/')))
+        prefix_.chop(1);
     if (!openClient()) {
         report(QStringLiteral("MQTT publishing to %1 is off: the client cannot be set up")
                    .arg(brokerName()));
         return;
     }
-    liveTimer_.start();
+    tickTimer_.start();
     reachTimer_.start();
 }
 
@@ -146,30 +159,54 @@ bool MqttPublisher::openClient()
     client_ = mosquitto_new(id.toUtf8().constData(), true, this);
     if (!client_)
         return false;
-    const QByteArray will =
-        QJsonDocument(QJsonObject{{"station", stationCode()}, {"status", "offline"}})
-            .toJson(QJsonDocument::Compact);
+    const QByteArray will = statusPayload("offline");
     const QByteArray statusTopic = (prefix_ + QStringLiteral("/status")).toUtf8();
     mosquitto_will_set(client_, statusTopic.constData(), int(will.size()), will.constData(), 1,
                        true);
-    if (!options_.user.isEmpty()) {
-        QFile file(options_.passwordFile);
-        const QByteArray password =
-            file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray();
-        mosquitto_username_pw_set(client_, options_.user.toUtf8().constData(),
-                                  password.isEmpty() ? nullptr : password.constData());
-    }
-    if (options_.tls && mosquitto_tls_set(client_, QFile::encodeName(options_.caFile).constData(),
-                                          nullptr, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
+    if (!setCredentials())
         return false;
     mosquitto_connect_callback_set(client_, connectCallback);
     mosquitto_disconnect_callback_set(client_, disconnectCallback);
     mosquitto_publish_callback_set(client_, publishCallback);
-    mosquitto_reconnect_delay_set(client_, 1, 60, true);
-    // A broker that is down now is retried by the network thread with growing delays.
-    mosquitto_connect_async(client_, options_.host.toUtf8().constData(), options_.port,
-                            KeepAliveSeconds);
-    return mosquitto_loop_start(client_) == MOSQ_ERR_SUCCESS;
+    mosquitto_reconnect_delay_set(client_, 1, RetryLimitSeconds, true);
+    starter_ = std::thread(&MqttPublisher::connectUntilStarted, this, options_.host.toUtf8(),
+                           options_.port);
+    return true;
+}
+
+bool MqttPublisher::setCredentials()
+{
+    if (!options_.user.isEmpty()) {
+        QFile file(options_.passwordFile);
+        if (!options_.passwordFile.isEmpty() && !file.open(QIODevice::ReadOnly))
+            report(QStringLiteral("MQTT password file %1 cannot be read: %2")
+                       .arg(options_.passwordFile, file.errorString()));
+        const QByteArray password = file.isOpen() ? file.readLine().trimmed() : QByteArray();
+        mosquitto_username_pw_set(client_, options_.user.toUtf8().constData(),
+                                  password.isEmpty() ? nullptr : password.constData());
+    }
+    if (!options_.tls)
+        return true;
+    // Without a CA file of its own the broker's certificate is checked against the system's.
+    const QByteArray caFile = QFile::encodeName(options_.caFile);
+    return mosquitto_tls_set(client_, caFile.isEmpty() ? nullptr : caFile.constData(),
+                             caFile.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr,
+                             nullptr) == MOSQ_ERR_SUCCESS;
+}
+
+// On the starter thread: once a connection has begun, libmosquitto's network thread keeps it,
+// reconnecting with growing delays.
+void MqttPublisher::connectUntilStarted(const QByteArray &host, int port)
+{
+    std::unique_lock lock(startMutex_);
+    for (int delay = 1; !stopping_; delay = std::min(delay * 2, RetryLimitSeconds)) {
+        if (mosquitto_connect_async(client_, host.constData(), port, KeepAliveSeconds) ==
+            MOSQ_ERR_SUCCESS) {
+            loopStarted_ = mosquitto_loop_start(client_) == MOSQ_ERR_SUCCESS;
+            return;
+        }
+        startWake_.wait_for(lock, std::chrono::seconds(delay), [this] { return stopping_; });
+    }
 }
 
 // libmosquitto calls these on its network thread; the work is done on ours.
@@ -198,16 +235,15 @@ void MqttPublisher::onConnect(int rc)
 {
     if (rc != 0) {
         connected_ = false;
-        report(QStringLiteral("MQTT broker %1 refused the station: %2")
-                   .arg(brokerName(), QString::fromUtf8(mosquitto_connack_string(rc))));
+        if (!std::exchange(unreachableReported_, true))
+            report(QStringLiteral("MQTT broker %1 refused the station: %2")
+                       .arg(brokerName(), QString::fromUtf8(mosquitto_connack_string(rc))));
         return;
     }
     connected_ = true;
     reachTimer_.stop();
-    if (unreachableReported_) {
-        unreachableReported_ = false;
+    if (std::exchange(unreachableReported_, false))
         report(QStringLiteral("MQTT broker %1 reached again").arg(brokerName()));
-    }
     publishStatus();
     pump();
 }
@@ -227,9 +263,8 @@ void MqttPublisher::onPublish(int mid)
 
 void MqttPublisher::checkReachable()
 {
-    if (connected_ || unreachableReported_ || !client_)
+    if (connected_ || !client_ || std::exchange(unreachableReported_, true))
         return;
-    unreachableReported_ = true;
     report(QStringLiteral("MQTT broker %1 cannot be reached; retrying").arg(brokerName()));
 }
 
@@ -255,79 +290,117 @@ QJsonObject MqttPublisher::stamped() const
     return QJsonObject{{"station", stationCode()}, {"time", isoTime(clock_.now())}};
 }
 
-void MqttPublisher::logLine(const QString &line)
+QByteArray MqttPublisher::statusPayload(const char *status) const
 {
+    QJsonObject payload = stamped();
+    payload.insert("status", status);
+    return QJsonDocument(payload).toJson(QJsonDocument::Compact);
+}
+
+void MqttPublisher::alarmLogged(const QString &line)
+{
+    if (!options_.enabled())
+        return;
     QString phrase = line.mid(LogTimeLength).trimmed();
     const QString suffix = QLatin1Char('_') + stationCode();
     if (phrase.endsWith(suffix))
         phrase.chop(suffix.size());
-    if (phrase == QLatin1String("Online") || phrase == QLatin1String("Offline")) {
-        linkOnline_ = phrase == QLatin1String("Online");
-        publishStatus();
-    } else if (client_ && isAlarmPhrase(phrase)) {
-        QJsonObject payload = stamped();
-        payload.insert("text", phrase);
-        payload.insert("line", line);
-        enqueue(prefix_ + QStringLiteral("/alarm"), payload);
-    }
+    QJsonObject payload = stamped();
+    payload.insert("text", phrase);
+    payload.insert("line", line);
+    enqueue(QStringLiteral("alarm"), payload);
 }
 
 void MqttPublisher::eventSummary(const QString &summary, const QString &eventFileName)
 {
-    if (!client_)
+    if (!options_.enabled())
         return;
     QJsonObject payload = stamped();
     payload.insert("start", isoTime(form_.eventStartTime));
     payload.insert("summary", summary);
-    payload.insert("file", eventFileName);
-    enqueue(prefix_ + QStringLiteral("/event"), payload);
+    payload.insert("file", eventFileName.isEmpty() ? QJsonValue() : QJsonValue(eventFileName));
+    enqueue(QStringLiteral("event"), payload);
 }
 
-void MqttPublisher::enqueue(const QString &topic, const QJsonObject &payload)
+// The prefix may not be known yet: an alarm can come in the same response as the station code.
+void MqttPublisher::enqueue(const QString &subtopic, const QJsonObject &payload)
 {
     if (int(queue_.size()) >= QueueLimit) {
         queue_.pop_front();
-        if (dropped_++ == 0)
+        if (!std::exchange(dropReported_, true))
             report(QStringLiteral("MQTT queue full: the oldest messages are dropped"));
     }
-    queue_.push_back({topic, QJsonDocument(payload).toJson(QJsonDocument::Compact)});
+    queue_.push_back({subtopic, QJsonDocument(payload).toJson(QJsonDocument::Compact)});
     pump();
 }
 
-// Hands the oldest waiting messages to libmosquitto while the broker is there. What it has
-// taken it keeps and sends again after a reconnection, in order, so it is never handed twice.
+// Hands the oldest waiting messages to libmosquitto while the broker is there. A QoS 1 message
+// that libmosquitto has taken it keeps, also when it finds the connection gone, and sends
+// again after reconnecting, in order; so it is handed over only once.
 void MqttPublisher::pump()
 {
     while (connected_ && !queue_.empty() && int(inFlight_.size()) < InFlightLimit) {
         const Message &message = queue_.front();
+        const QString topic = prefix_ + QLatin1Char('/') + message.subtopic;
         int mid = 0;
-        const QByteArray topic = message.topic.toUtf8();
         const int rc =
-            mosquitto_publish(client_, &mid, topic.constData(), int(message.payload.size()),
-                              message.payload.constData(), 1, false);
-        if (rc != MOSQ_ERR_SUCCESS)
-            return; // not taken: it waits for the next connection
-        inFlight_.insert(mid);
+            mosquitto_publish(client_, &mid, topic.toUtf8().constData(),
+                              int(message.payload.size()), message.payload.constData(), 1, false);
+        if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN)
+            inFlight_.insert(mid);
+        else
+            report(QStringLiteral("MQTT message on %1 not sent: %2")
+                       .arg(topic, QString::fromUtf8(mosquitto_strerror(rc))));
         queue_.pop_front();
     }
+    if (queue_.empty())
+        dropReported_ = false;
 }
 
+void MqttPublisher::packetDecoded(const DecodedPacket &packet)
+{
+    lastData_ = clock_.now();
+    setDeviceOnline(true);
+    if (!options_.wave)
+        return;
+    for (const DecodedPacket::Sample &sample : packet.samples) {
+        wave_[0].append(sample.a);
+        wave_[1].append(sample.b);
+        wave_[2].append(sample.c);
+    }
+    if (wave_[0].size() >= WaveSamples)
+        publishWave();
+}
+
+void MqttPublisher::tick()
+{
+    if (deviceOnline_ && lastData_.msecsTo(clock_.now()) >= SilentLinkMs)
+        setDeviceOnline(false);
+    publishLive();
+}
+
+void MqttPublisher::setDeviceOnline(bool online)
+{
+    if (online == deviceOnline_)
+        return;
+    deviceOnline_ = online;
+    publishStatus();
+}
+
+// Retained, so a dashboard that subscribes later learns it; sent again on every connection.
 void MqttPublisher::publishStatus()
 {
-    QJsonObject payload = stamped();
-    payload.insert("status", linkOnline_ ? "online" : "offline");
-    publishNow(prefix_ + QStringLiteral("/status"), payload, 1, true);
+    if (connected_)
+        publishNow(prefix_ + QStringLiteral("/status"),
+                   statusPayload(deviceOnline_ ? "online" : "offline"), 1, true);
 }
 
 // Only the latest state matters for these: sent while connected, never queued.
-void MqttPublisher::publishNow(const QString &topic, const QJsonObject &payload, int qos,
+void MqttPublisher::publishNow(const QString &topic, const QByteArray &payload, int qos,
                                bool retain)
 {
-    if (!connected_)
-        return;
-    const QByteArray bytes = QJsonDocument(payload).toJson(QJsonDocument::Compact);
-    mosquitto_publish(client_, nullptr, topic.toUtf8().constData(), int(bytes.size()),
-                      bytes.constData(), qos, retain);
+    mosquitto_publish(client_, nullptr, topic.toUtf8().constData(), int(payload.size()),
+                      payload.constData(), qos, retain);
 }
 
 void MqttPublisher::publishLive()
@@ -343,27 +416,18 @@ void MqttPublisher::publishLive()
     payload.insert("displacement", f.value(Field::Displacement));
     payload.insert("pga", f.value(Field::Pga));
     payload.insert("intensity", f.text(Field::Intensity));
-    publishNow(prefix_ + QStringLiteral("/live"), payload, 0, false);
-    if (options_.wave)
-        publishWave();
+    publishNow(prefix_ + QStringLiteral("/live"),
+               QJsonDocument(payload).toJson(QJsonDocument::Compact), 0, false);
 }
 
-// The samples the ring took since the last tick.
+// Samples that arrive while the broker is away are dropped, as live values are.
 void MqttPublisher::publishWave()
 {
-    const SampleRing &ring = form_.ring;
-    const int from = waveIndex_ < 0 ? ring.ringWriteIndex : waveIndex_;
-    waveIndex_ = ring.ringWriteIndex;
-    std::array<QJsonArray, 3> axes;
-    for (int r = from; r != ring.ringWriteIndex; r = SampleRing::next(r)) {
-        for (int axis = 0; axis < 3; ++axis)
-            axes[axis].append(double(ring.rows[r][axis]));
-    }
-    if (axes[0].isEmpty())
-        return;
     QJsonObject payload = stamped();
-    payload.insert("a", axes[0]);
-    payload.insert("b", axes[1]);
-    payload.insert("c", axes[2]);
-    publishNow(prefix_ + QStringLiteral("/wave"), payload, 0, false);
+    payload.insert("a", std::exchange(wave_[0], {}));
+    payload.insert("b", std::exchange(wave_[1], {}));
+    payload.insert("c", std::exchange(wave_[2], {}));
+    if (connected_)
+        publishNow(prefix_ + QStringLiteral("/wave"),
+                   QJsonDocument(payload).toJson(QJsonDocument::Compact), 0, false);
 }

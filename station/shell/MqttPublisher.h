@@ -1,14 +1,21 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <set>
+#include <thread>
 
 struct mosquitto;
+struct DecodedPacket;
 class Clock;
 class EventLog;
 class Form;
@@ -23,7 +30,7 @@ struct MqttOptions {
     QString user;
     QString passwordFile; // its first line is the password
     bool tls = false;
-    QString caFile;
+    QString caFile;    // empty: the system's certificates
     bool wave = false; // every second's samples on <prefix>/wave
 
     static MqttOptions read(const QSettings &settings);
@@ -32,11 +39,12 @@ struct MqttOptions {
     bool enabled() const { return !host.isEmpty(); }
 };
 
-// Publishes the station's state to an MQTT broker for fleet dashboards: the device link's
-// status (retained, "offline" as last will), live values once a second, each alarm line and
-// event summary (QoS 1), and optionally the waveform. libmosquitto's own thread does the
-// network work, so neither the window nor the poll ever waits for the broker. QoS 1 messages
-// wait in a bounded queue while the broker is away and go out in order when it is back.
+// Publishes the station's state to an MQTT broker for fleet dashboards: whether the device
+// link carries data (retained, "offline" as last will and at exit), live values once a second,
+// each alarm line and event summary (QoS 1), and optionally the waveform. libmosquitto's
+// network thread does the network work, so neither the window nor the poll ever waits for the
+// broker. QoS 1 messages wait in a bounded queue while the broker is away and go out in order
+// when it is back.
 class MqttPublisher : public QObject
 {
     Q_OBJECT
@@ -44,39 +52,53 @@ public:
     static constexpr int QueueLimit = 10000;
     static constexpr int InFlightLimit = 20;
     static constexpr int UnreachableAfterMs = 5000;
+    static constexpr int RetryLimitSeconds = 60;
+    // A streaming device sends a packet a second: two missed ones are jitter, three silence.
+    static constexpr int SilentLinkMs = 3000;
+    static constexpr int WaveSamples = 100;
 
     MqttPublisher(Form &form, EventLog &log, const Clock &clock, QObject *parent = nullptr);
+    // Tells the broker "offline" before leaving: a clean goodbye does not fire the last will.
     ~MqttPublisher() override;
 
     // Connects as soon as the topic prefix is known (the device's station code, unless set).
     void start(const MqttOptions &options);
 
-    // A line of the event log as written: alarm lines and link changes are published.
-    void logLine(const QString &line);
+    // A trigger, watch, warning, P-wave or end line of the event log, as written.
+    void alarmLogged(const QString &line);
+    // `eventFileName` is empty when no event file is recorded.
     void eventSummary(const QString &summary, const QString &eventFileName);
+    void packetDecoded(const DecodedPacket &packet);
 
-    // The one-second tick: live values (and the waveform when asked for), while connected.
-    void publishLive();
-    // Tells the operator once that the broker cannot be reached; libmosquitto keeps retrying.
+    // The one-second tick: the link's status once it falls silent, and the live values.
+    void tick();
+    // Tells the operator once that the broker cannot be reached; the connection is retried.
     void checkReachable();
 
     bool isConnected() const { return connected_; }
+    bool deviceOnline() const { return deviceOnline_; }
     int queuedMessages() const { return int(queue_.size()); }
     QString prefix() const { return prefix_; }
 
 private:
     struct Message {
-        QString topic;
+        QString subtopic; // below the prefix
         QByteArray payload;
     };
 
     void connectWhenPrefixKnown();
     bool openClient();
+    bool setCredentials();
+    void connectUntilStarted(const QByteArray &host, int port);
+    void stopNetwork();
     QJsonObject stamped() const;
-    void enqueue(const QString &topic, const QJsonObject &payload);
+    QByteArray statusPayload(const char *status) const;
+    void enqueue(const QString &subtopic, const QJsonObject &payload);
     void pump();
+    void setDeviceOnline(bool online);
     void publishStatus();
-    void publishNow(const QString &topic, const QJsonObject &payload, int qos, bool retain);
+    void publishNow(const QString &topic, const QByteArray &payload, int qos, bool retain);
+    void publishLive();
     void publishWave();
     void onConnect(int rc);
     void onDisconnect(int rc);
@@ -97,11 +119,20 @@ private:
     QString prefix_;
     bool connected_ = false;
     bool unreachableReported_ = false;
-    bool linkOnline_ = false;
-    qint64 dropped_ = 0;
+    bool dropReported_ = false;
+    bool deviceOnline_ = false;
+    QDateTime lastData_;
     std::deque<Message> queue_;
     std::set<int> inFlight_;
-    int waveIndex_ = -1;
-    QTimer liveTimer_;
+    std::array<QJsonArray, 3> wave_;
+    QTimer tickTimer_;
     QTimer reachTimer_;
+
+    // The first connection is tried on its own thread: libmosquitto's network thread retries
+    // only a connection that once began, and a name lookup may take seconds.
+    std::thread starter_;
+    std::mutex startMutex_;
+    std::condition_variable startWake_;
+    bool stopping_ = false;    // guarded by startMutex_
+    bool loopStarted_ = false; // guarded by startMutex_
 };

@@ -48,9 +48,10 @@ Station::Station(const StationServices &services, QObject *parent)
 {
     connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
     eventFile_.setWrittenHandler([this](const QString &path) { history_.eventFileWritten(path); });
-    eventLog_.addEntryObserver([this](const QString &line) { mqtt_.logLine(line); });
-    eventLog_.addSummaryObserver(
-        [this](const QString &summary) { mqtt_.eventSummary(summary, eventFile_.fileName()); });
+    eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
+    eventLog_.addSummaryObserver([this](const QString &summary) {
+        mqtt_.eventSummary(summary, form_.recordMode ? eventFile_.fileName() : QString());
+    });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
     connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
@@ -80,6 +81,7 @@ void Station::wireDecoder()
         form_.ring.take(packet);
         manualRecording_.takePacket(packet);
         chartFeed_.takePacket(packet);
+        mqtt_.packetDecoded(packet);
     });
     connect(&decoder_, &Decoder::summaryDue, this, [this] { eventLog_.WriteEventSummary(); });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
