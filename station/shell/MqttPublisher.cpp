@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QSysInfo>
+#include <cstdlib>
 #include <mosquitto.h>
 
 Q_LOGGING_CATEGORY(lcMqtt, "vorsa.mqtt")
@@ -24,10 +25,19 @@ const QString Group = QStringLiteral("mqtt/");
 constexpr int KeepAliveSeconds = 30;
 constexpr int LogTimeLength = 19; // "yyyy/MM/dd HH:mm:ss"
 
+// Always with a numeric offset, "+00:00" included, so that every reader takes it alike.
 QString isoTime(const QDateTime &when)
 {
+    if (!when.isValid())
+        return {};
     const QDateTime local = when.toLocalTime();
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    const int minutes = std::abs(offsetMinutes);
+    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QLatin1Char(offsetMinutes < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 // MQTT wildcards and level separators do not belong in one topic level.
@@ -330,7 +340,7 @@ void MqttPublisher::enqueue(const QString &subtopic, const QJsonObject &payload)
         if (!std::exchange(dropReported_, true))
             report(QStringLiteral("MQTT queue full: the oldest messages are dropped"));
     }
-    queue_.push_back({subtopic, QJsonDocument(payload).toJson(QJsonDocument::Compact)});
+    queue_.push_back({subtopic, payload});
     pump();
 }
 
@@ -342,10 +352,13 @@ void MqttPublisher::pump()
     while (connected_ && !queue_.empty() && int(inFlight_.size()) < InFlightLimit) {
         const Message &message = queue_.front();
         const QString topic = prefix_ + QLatin1Char('/') + message.subtopic;
+        // The code of the topic: a line logged before the device's code was read says 88888.
+        QJsonObject payload = message.payload;
+        payload.insert("station", stationCode());
+        const QByteArray bytes = QJsonDocument(payload).toJson(QJsonDocument::Compact);
         int mid = 0;
-        const int rc =
-            mosquitto_publish(client_, &mid, topic.toUtf8().constData(),
-                              int(message.payload.size()), message.payload.constData(), 1, false);
+        const int rc = mosquitto_publish(client_, &mid, topic.toUtf8().constData(),
+                                         int(bytes.size()), bytes.constData(), 1, false);
         if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN)
             inFlight_.insert(mid);
         else

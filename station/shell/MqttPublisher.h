@@ -83,7 +83,7 @@ public:
 private:
     struct Message {
         QString subtopic; // below the prefix
-        QByteArray payload;
+        QJsonObject payload;
     };
 
     void connectWhenPrefixKnown();

@@ -233,8 +233,12 @@ void TestMqttPublisher::quakePublishedAsLogged()
     const QStringList logged = loggedAlarms(f);
     QVERIFY2(logged.size() >= 4, qPrintable(logged.join('\n')));
     QTRY_COMPARE(dashboard.fieldOn("alarm", "line"), logged);
-    QVERIFY(dashboard.on("alarm")[0].payload.value("line").toString().endsWith(
-        "_4321")); // the code is part of the logged line
+    const QJsonObject firstAlarm = dashboard.on("alarm")[0].payload;
+    QCOMPARE(firstAlarm.value("station").toString(), QStringLiteral("4321"));
+    static const QRegularExpression isoWithOffset(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+    QVERIFY2(isoWithOffset.match(firstAlarm.value("time").toString()).hasMatch(),
+             qPrintable(firstAlarm.value("time").toString()));
     const QList<Received> events = dashboard.on("event");
     QCOMPARE(events.size(), 1);
     QCOMPARE(events[0].payload.value("summary").toString(), f.readFile("Vorsa.txt").trimmed());
