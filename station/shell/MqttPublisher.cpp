@@ -169,7 +169,10 @@ bool MqttPublisher::openClient()
     client_ = mosquitto_new(id.toUtf8().constData(), true, this);
     if (!client_)
         return false;
-    const QByteArray will = statusPayload("offline");
+    // No time: the broker sends it when the station is gone, which cannot be known now.
+    const QByteArray will =
+        QJsonDocument(QJsonObject{{"station", stationCode()}, {"status", "offline"}})
+            .toJson(QJsonDocument::Compact);
     const QByteArray statusTopic = (prefix_ + QStringLiteral("/status")).toUtf8();
     mosquitto_will_set(client_, statusTopic.constData(), int(will.size()), will.constData(), 1,
                        true);

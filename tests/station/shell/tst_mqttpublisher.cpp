@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <mosquitto.h>
 #include <mutex>
@@ -24,6 +25,7 @@ private slots:
     void brokerArgument();
     void quakePublishedAsLogged();
     void brokerAwayDuringQuake();
+    void lastWillWhenStationDies();
 };
 
 namespace
@@ -303,6 +305,40 @@ void TestMqttPublisher::brokerAwayDuringQuake()
     f.station.reset();
     QTRY_COMPARE_WITH_TIMEOUT(dashboard.fieldOn("status", "status").last(),
                               QStringLiteral("offline"), 10000);
+}
+
+// The station's process killed while its device runs: the broker tells "offline" for it, the
+// last will, which carries no time of its own.
+void TestMqttPublisher::lastWillWhenStationDies()
+{
+    Broker broker;
+    QVERIFY(broker.start());
+    Subscriber dashboard(broker.port(), "dashboard");
+    DemoDevice sim;
+    QString error;
+    QVERIFY2(sim.start(QStringLiteral(DEVSIM_PROGRAM),
+                       {"--tcp", "0", "--serial", "55", "--latency", "10"}, &error),
+             qPrintable(error));
+    QTemporaryDir home;
+    QFile settings(home.filePath(QStringLiteral("sys.txt")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("Port:%1\r\n").arg(sim.port()).toUtf8());
+    settings.close();
+    QProcess station;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VORSA_HOME"), home.path());
+    station.setProcessEnvironment(env);
+    station.start(QStringLiteral(HEADLESS_PROGRAM),
+                  {"--mqtt", QStringLiteral("127.0.0.1:%1").arg(broker.port()), "127.0.0.1"});
+    QVERIFY(station.waitForStarted());
+
+    QTRY_COMPARE_WITH_TIMEOUT(dashboard.fieldOn("status", "status"), QStringList{"online"}, 15000);
+    QCOMPARE(dashboard.on("status")[0].topic, QStringLiteral("vorsa/55/status"));
+    station.kill(); // SIGKILL: no goodbye
+    QVERIFY(station.waitForFinished(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(dashboard.fieldOn("status", "status"),
+                              QStringList({"online", "offline"}), 10000);
+    QVERIFY(!dashboard.on("status").last().payload.contains("time"));
 }
 
 QTEST_GUILESS_MAIN(TestMqttPublisher)
