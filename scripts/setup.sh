@@ -17,6 +17,7 @@ case "$mode" in
   test)
     export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
     ctest --test-dir build --output-on-failure -j2 --timeout 300
+    bash scripts/package-check.sh
     ;;
   run)
     shift || true

@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     ProgramStart::onTerminationRequest(&app, [&station] { station.systemExit(); });
     report.report(QStringLiteral("info"),
                   QStringLiteral("program folder ") + station.folder().path());
-    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
+    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
     station.setMqttBroker(cl.mqtt);
     station.Form_Load(cl.address);
     return QCoreApplication::exec();

@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
     });
     ProgramStart::onTerminationRequest(&window, [&station] { station.systemExit(); });
     window.show();
-    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString());
+    station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
     station.setMqttBroker(cl.mqtt);
     station.Form_Load(cl.address);
     return QApplication::exec();

@@ -10,6 +10,8 @@ const char *const CommandLine::Usage =
     "  --link KIND  the link to open: rtu (Modbus_RTU), tcp (Modbus_TCP) or server\n"
     "               (TCP/IP Server); it still opens at start only with a device address\n"
     "               or \"Auto Run\"\n"
+    "  --record     tick \"Record mode\" before the link opens, so events are written to\n"
+    "               the record folder (kept in sys.txt like the other link settings)\n"
     "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
     "               on a free loopback port and connect to it as the TCP client\n"
     "  --mqtt HOST[:PORT]\n"
@@ -47,6 +49,8 @@ CommandLine CommandLine::parse(const QStringList &args)
             cl.exportMseed = true;
         } else if (arg == QLatin1String("--headless")) {
             cl.headless = true;
+        } else if (arg == QLatin1String("--record")) {
+            cl.record = true;
         } else if (arg == QLatin1String("--link")) {
             const QString kind = args.value(++i);
             cl.link = linkKindFromName(kind);

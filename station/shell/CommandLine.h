@@ -16,6 +16,7 @@ struct CommandLine {
     bool demo = false;
     bool exportMseed = false; // the words that are not options are then files
     bool headless = false;
+    bool record = false; // Record mode on at start, whatever sys.txt says
     bool help = false;
     bool version = false;
     QString mqtt;  // `--mqtt HOST[:PORT]`: the broker to publish to

@@ -33,6 +33,7 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
     watch(form_.lblRec, &HeadlessReport::recordingChanged);
     watch(form_.txtEvent, &HeadlessReport::summaryChanged);
     watch(form_.statusLine, &HeadlessReport::statusChanged);
+    watch(form_.lblWriteWarning, &HeadlessReport::writeWarningChanged);
 }
 
 void HeadlessReport::watch(Control &control, void (HeadlessReport::*handler)())
@@ -151,4 +152,17 @@ void HeadlessReport::statusChanged()
 {
     if (!form_.statusLine.text().isEmpty())
         report(QStringLiteral("warning"), form_.statusLine.text());
+}
+
+// Told once per spell of failing writes: the label stays up, and its retries would repeat it.
+void HeadlessReport::writeWarningChanged()
+{
+    const bool shown = form_.lblWriteWarning.isVisible();
+    if (shown == writeWarning_)
+        return;
+    writeWarning_ = shown;
+    if (shown)
+        report(QStringLiteral("warning"), form_.lblWriteWarning.text());
+    else
+        report(QStringLiteral("info"), QStringLiteral("files are written again"));
 }

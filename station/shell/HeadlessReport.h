@@ -32,6 +32,7 @@ private:
     void recordingChanged();
     void summaryChanged();
     void statusChanged();
+    void writeWarningChanged();
     QString linkDescription() const;
 
     Station &station_;
@@ -43,5 +44,6 @@ private:
     bool eventShown_ = false;
     bool alarmShown_ = false;
     bool recording_ = false;
+    bool writeWarning_ = false;
     QString intensity_;
 };

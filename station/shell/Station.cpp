@@ -110,10 +110,11 @@ void Station::wireLinks()
     form_.tmr_scksvr.start();
 }
 
-void Station::setStartLink(std::optional<LinkKind> kind, const QString &port)
+void Station::setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode)
 {
     startLinkKind_ = kind;
     startPort_ = port;
+    startRecordMode_ = recordMode;
 }
 
 void Station::applyStartLink()
@@ -122,6 +123,8 @@ void Station::applyStartLink()
         linkManager_.selectLinkKind(*startLinkKind_);
     if (!startPort_.isEmpty())
         form_.txtPort.setText(startPort_);
+    if (startRecordMode_)
+        form_.Check4.setChecked(true);
 }
 
 // The clock adjustment runs for the whole session; its tick also keeps the LED sign's clock.

@@ -85,9 +85,9 @@ public:
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void Form_Load(const QString &commandLine);
-    // Chosen on the command line before start-up: the link kind, and the device's TCP port
-    // (empty: the settings file's); they apply before the link opens by itself.
-    void setStartLink(std::optional<LinkKind> kind, const QString &port);
+    // Chosen on the command line before start-up: the link kind, the device's TCP port
+    // (empty: the settings file's) and Record mode; they apply before the link opens by itself.
+    void setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode = false);
     // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
     void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
 
@@ -143,6 +143,7 @@ private:
     QString mqttBroker_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
+    bool startRecordMode_ = false;
     ChartFeed chartFeed_;
     Decoder decoder_;
     DeviceCommands deviceCommands_;

@@ -67,7 +67,7 @@ void TestHeadlessDevsim::recordsQuakeAndEndsOnSigterm()
     QTemporaryDir home;
     QFile settings(home.filePath(QStringLiteral("sys.txt")));
     QVERIFY(settings.open(QIODevice::WriteOnly));
-    settings.write(QStringLiteral("Port:%1\r\nRecord mode:1\r\nPre-alarm time:%2\r\n"
+    settings.write(QStringLiteral("Port:%1\r\nPre-alarm time:%2\r\n"
                                   "Post-alarm time:%3\r\n")
                        .arg(sim.port())
                        .arg(PreAlarmSeconds)
@@ -78,7 +78,8 @@ void TestHeadlessDevsim::recordsQuakeAndEndsOnSigterm()
     QProcess station;
     station.setProcessEnvironment(serviceEnvironment(home.path()));
     station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    station.start(QStringLiteral(VORSA_PROGRAM), {"--headless", "127.0.0.1"});
+    // Record mode comes from the command line, as the service gives it.
+    station.start(QStringLiteral(VORSA_PROGRAM), {"--headless", "--record", "127.0.0.1"});
     QVERIFY(station.waitForStarted());
     QStringList out;
     const auto readLines = [&] {

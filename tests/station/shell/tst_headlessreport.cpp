@@ -76,11 +76,16 @@ void TestHeadlessReport::stateChangesOnceEach()
     form.formBackColor.setBackColor(QColor(255, 0, 0));
     form.formBackColor.setBackColor(QColor());
     form.statusLine.setText(QStringLiteral("Cannot save the settings: disk full"));
+    form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: disk full"));
+    form.lblWriteWarning.setVisible(true);
+    form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: read-only"));
+    form.lblWriteWarning.setVisible(false);
     s.f.station->mnuhost_Click();
-    QCOMPARE(
-        s.lines(),
-        QStringList({at + "warning no data from the device", at + "info data from the device",
-                     at + "warning Cannot save the settings: disk full", at + "info link closed"}));
+    QCOMPARE(s.lines(),
+             QStringList({at + "warning no data from the device", at + "info data from the device",
+                          at + "warning Cannot save the settings: disk full",
+                          at + "warning Cannot write to /rec: disk full",
+                          at + "info files are written again", at + "info link closed"}));
 }
 
 void TestHeadlessReport::missingAudioToldOnce()
@@ -126,6 +131,8 @@ void TestHeadlessReport::commandLine_data()
                                              << true << int(LinkKind::TcpServer) << true;
     QTest::newRow("link without kind")
         << QStringList{"--headless", "--link"} << "" << true << -1 << false;
+    QTest::newRow("record mode") << QStringList{"--headless", "--record", "10.0.0.5"} << "10.0.0.5"
+                                 << true << -1 << true;
     QTest::newRow("unknown option") << QStringList{"--headles"} << "" << false << -1 << false;
     QTest::newRow("demo on the server link") << QStringList{"--demo", "--link", "server"} << ""
                                              << false << int(LinkKind::TcpServer) << false;
