@@ -76,7 +76,6 @@ public:
     void checkReachable();
 
     bool isConnected() const { return connected_; }
-    bool deviceOnline() const { return deviceOnline_; }
     int queuedMessages() const { return int(queue_.size()); }
     QString prefix() const { return prefix_; }
 
