@@ -51,7 +51,7 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets)
 
 } // namespace
 
-Form1::Form1(LinkBench &bench, QWidget *parent) : QWidget(parent), bench(bench)
+Form1::Form1(LinkBench &linkBench, QWidget *parent) : QWidget(parent), bench(linkBench)
 {
     setWindowTitle(QStringLiteral("linkbench - TCP test tool"));
     createControls();

@@ -21,7 +21,7 @@ class Form1 : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Form1(LinkBench &bench, QWidget *parent = nullptr);
+    explicit Form1(LinkBench &linkBench, QWidget *parent = nullptr);
 
     QLabel *Label1;
     QLineEdit *Text2;

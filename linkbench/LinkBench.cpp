@@ -34,7 +34,8 @@ QString dottedAddress(const QHostAddress &address)
 // which starts the alert device's data stream.
 const QString LinkBench::sampleFrame = QStringLiteral("1 2 0 0 0 6 1 6 0 c0 0 1");
 
-LinkBench::LinkBench(Prompter &prompter, QObject *parent) : QObject(parent), prompter(prompter)
+LinkBench::LinkBench(Prompter &userPrompter, QObject *parent)
+    : QObject(parent), prompter(userPrompter)
 {
     connect(&Winsock1, &ListeningSocket::connectionRequest, this,
             &LinkBench::Winsock1_ConnectionRequest);
@@ -173,7 +174,8 @@ void LinkBench::Winsock2_Close(int Index)
     qCDebug(lcLinkBench) << "client left" << tag;
     if (tag.isEmpty())
         return;
-    List1.removeItem(List1.rows().indexOf(tag));
+    // Clients are few: a row index fits the list's int.
+    List1.removeItem(static_cast<int>(List1.rows().indexOf(tag)));
 }
 
 void LinkBench::Command6_Click()

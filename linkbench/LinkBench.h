@@ -23,7 +23,7 @@ class LinkBench : public QObject
 public:
     static const QString sampleFrame;
 
-    explicit LinkBench(Prompter &prompter, QObject *parent = nullptr);
+    explicit LinkBench(Prompter &userPrompter, QObject *parent = nullptr);
 
     // Server side.
     TextControl Text2{QStringLiteral("502")};

@@ -92,8 +92,8 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
     QString line;
     reader.next(&line);
     if (reader.next(&line)) {
-        const int colon = line.indexOf(QLatin1Char(':'));
-        const int dot = line.indexOf(QLatin1Char('.'));
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const qsizetype dot = line.indexOf(QLatin1Char('.'));
         // Fractional seconds are dropped.
         if (colon >= 0 && (dot < 0 || dot > colon))
             setEventDateTime(line.mid(colon + 1, dot < 0 ? -1 : dot - colon - 1));
@@ -121,7 +121,7 @@ void RecordFileLoader::readAmplitudeLine(LineReader &reader, int field)
     QString line;
     if (!reader.next(&line))
         return;
-    const int tilde = line.indexOf(QLatin1Char('~'));
+    const qsizetype tilde = line.indexOf(QLatin1Char('~'));
     double max = 0;
     double min = 0;
     if (tilde < AmplitudeLabelLength ||
@@ -158,7 +158,7 @@ bool RecordFileLoader::setEventDateTime(const QString &text)
 // Row fields are 10 characters wide: the value of trace k follows the (k + 1)-th comma.
 void RecordFileLoader::plotEventRow(const QString &line)
 {
-    int comma = -1;
+    qsizetype comma = -1;
     for (int trace = 0; trace < 5; ++trace) {
         comma = line.indexOf(QLatin1Char(','), comma + 1);
         if (comma < 0)
@@ -184,15 +184,15 @@ RecordFileLoader::Outcome RecordFileLoader::readManualRows(LineReader &reader, Q
 // a lies between the first and second comma, b between the second and third, c after it.
 void RecordFileLoader::plotManualRow(const QString &line)
 {
-    const int first = line.indexOf(QLatin1Char(','));
+    const qsizetype first = line.indexOf(QLatin1Char(','));
     const QStringView label = QStringView(line).left(first < 0 ? line.size() : first);
     if (label == u"Max" || label == u"Min" || first < 0)
         return;
-    const int second = line.indexOf(QLatin1Char(','), first + 1);
+    const qsizetype second = line.indexOf(QLatin1Char(','), first + 1);
     if (second < 0)
         return;
     plot(0, line.mid(first + 1, second - first - 1));
-    const int third = line.indexOf(QLatin1Char(','), second + 1);
+    const qsizetype third = line.indexOf(QLatin1Char(','), second + 1);
     if (third < 0)
         return;
     plot(1, line.mid(second + 1, third - second - 1));
@@ -201,8 +201,8 @@ void RecordFileLoader::plotManualRow(const QString &line)
 
 RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, const QString &header)
 {
-    const int p = header.indexOf(QLatin1Char(','));
-    const int q = p < 0 ? -1 : header.indexOf(QLatin1Char(','), p + 1);
+    const qsizetype p = header.indexOf(QLatin1Char(','));
+    const qsizetype q = p < 0 ? -1 : header.indexOf(QLatin1Char(','), p + 1);
     const QString dateText = q >= 0 ? header.mid(p + 1, q - p - 1) : header.left(p);
     // A header without a date is no plain file: nothing is loaded and nothing changes.
     if (p < 0 || !setEventDateTime(dateText)) {
@@ -210,7 +210,7 @@ RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, co
         return Outcome::UnknownLayout;
     }
     if (q >= 0) {
-        const int r = header.indexOf(QLatin1Char(','), q + 1);
+        const qsizetype r = header.indexOf(QLatin1Char(','), q + 1);
         form_.lblHis.setText(r >= 0 ? header.mid(r + 1) : header);
     } else {
         form_.lblHis.setText(header.mid(p + 1));

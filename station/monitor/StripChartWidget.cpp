@@ -161,9 +161,9 @@ void StripChartWidget::markCurrentSample()
 {
     if (traces_.empty())
         return;
-    const auto &data = *traces_[0].graph->data();
+    const auto &held = *traces_[0].graph->data();
     // Marks of samples the chart no longer holds go with them.
-    dropMarksBefore(data.isEmpty() ? 0 : data.constBegin()->key);
+    dropMarksBefore(held.isEmpty() ? 0 : held.constBegin()->key);
     auto *line = new QCPItemStraightLine(plot_);
     const double key = traces_[0].nextKey;
     line->point1->setCoords(key, 0);

@@ -144,7 +144,8 @@ void EventFile::logEarlyEnd(const Span &span, const QString &reason)
 {
     const QString message =
         QStringLiteral("Event record %1 ends early at %2 s: %3")
-            .arg(fileName(), NumberText::fixed((span.end - span.first) * 0.01, 2), reason);
+            .arg(fileName(),
+                 NumberText::fixed(static_cast<double>(span.end - span.first) * 0.01, 2), reason);
     qCWarning(lcRecords).noquote() << message;
     eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);

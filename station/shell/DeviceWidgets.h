@@ -40,8 +40,8 @@ public:
     struct Row {
         QString caption;
         int live = -1;
-        int edit = -1; // -1: display only
-        QString unit;
+        int edit = -1;              // -1: display only
+        QString unit{};             // most rows have none
         Control *shownBy = nullptr; // the row's label model, when the row can be hidden
     };
     // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit).

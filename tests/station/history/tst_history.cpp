@@ -137,7 +137,7 @@ void TestHistory::manualFileRoundTrip()
     ManualRecording &rec = h.station->manualRecording();
     rec.cmdM_Rec_Click();
     for (int i = 0; i < 300; ++i)
-        rec.appendSample(i * 0.1f, -i * 2.5f, 1e-5f * i);
+        rec.appendSample(float(i) * 0.1f, float(-i) * 2.5f, 1e-5f * float(i));
     rec.cmdM_Rec_Click();
     setMarks(h.form());
     const QStringList before = h.fields();
@@ -147,9 +147,9 @@ void TestHistory::manualFileRoundTrip()
         QCOMPARE(int(h.strip2.samples[trace].size()), 300);
     for (int i = 0; i < 300; ++i) {
         // The file holds 7 significant digits of each single.
-        QCOMPARE(float(h.strip2.samples[0][i]), i * 0.1f);
-        QCOMPARE(float(h.strip2.samples[1][i]), -i * 2.5f);
-        QCOMPARE(float(h.strip2.samples[2][i]), 1e-5f * i);
+        QCOMPARE(float(h.strip2.samples[0][i]), float(i) * 0.1f);
+        QCOMPARE(float(h.strip2.samples[1][i]), float(-i) * 2.5f);
+        QCOMPARE(float(h.strip2.samples[2][i]), 1e-5f * float(i));
     }
     QVERIFY(h.strip2.samples[3].empty());
     QCOMPARE(h.fields(), before);

@@ -128,7 +128,7 @@ QList<QStringList> printedColumns(const QByteArray &bytes)
 // The sample read back, printed with as many decimals as the file printed.
 QString printedLike(float value, const QString &printed)
 {
-    const int dot = printed.indexOf(QLatin1Char('.'));
+    const qsizetype dot = printed.indexOf(QLatin1Char('.'));
     const int decimals = dot < 0 ? 0 : int(printed.size() - dot - 1);
     return printed.contains(QLatin1Char('e')) ? NumberText::singleText(value)
                                               : QString::number(double(value), 'f', decimals);

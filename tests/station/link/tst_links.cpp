@@ -67,7 +67,7 @@ std::unique_ptr<QTcpSocket> connectDevice(quint16 port)
 }
 
 // The station's side writes from the event loop, so the loop runs while the peer reads.
-QByteArray readFrom(QIODevice &device, int count)
+QByteArray readFrom(QIODevice &device, qsizetype count)
 {
     QByteArray got;
     QDeadlineTimer deadline(3000);

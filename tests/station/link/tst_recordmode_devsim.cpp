@@ -125,7 +125,7 @@ void TestRecordModeDevsim::summaryCarriesTheQuakesPeaks()
     const QString line = QString::fromUtf8(f.readFile(QStringLiteral("Vorsa.txt"))).trimmed();
     QVERIFY2(line.contains(QStringLiteral(",4321, Max Intensity :  5, ")), qPrintable(line));
     const auto valueAfter = [&line](const QString &label) {
-        const int at = line.indexOf(label);
+        const qsizetype at = line.indexOf(label);
         return at < 0 ? -1.0 : NumberText::leadingNumber(line.mid(at + label.size()));
     };
     const double vector = valueAfter(QStringLiteral("Tri-axial Compound Vector Max :"));

@@ -289,7 +289,7 @@ void TestTcpFraming::garbageChangesNothing()
         link == ClientModbus ? tcpResponse(101, {{1, 1000}}) : streamPacket({{1, 3}});
     arrive(r, link, good);
     const QStringList before = r.fieldTexts();
-    const int samples = r.manual.count();
+    const qsizetype samples = r.manual.count();
     for (const QByteArray &read : garbage)
         arrive(r, link, read);
     QCOMPARE(r.fieldTexts(), before);

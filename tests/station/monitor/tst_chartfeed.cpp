@@ -77,12 +77,12 @@ void TestChartFeed::combos_data()
     QTest::newRow("chosen 300 has no limit")
         << "cboXaxis" << false << "300" << QStringList{"width 30000"} << QStringList{"width 30000"}
         << "300";
-    for (const QString &name : {"cboXYZ", "cboPd", "cbodisp", "cboXaxis"}) {
-        for (const QString &text : {"", "-", ".", "abc", "12a"})
+    for (const QString &name : QStringList{"cboXYZ", "cboPd", "cbodisp", "cboXaxis"}) {
+        for (const QString &text : QStringList{"", "-", ".", "abc", "12a"})
             QTest::addRow("%s typed '%s'", qPrintable(name), qPrintable(text))
                 << name << true << text << none << none << text;
     }
-    for (const QString &name : {"cboXYZ", "cboPd", "cbodisp"})
+    for (const QString &name : QStringList{"cboXYZ", "cboPd", "cbodisp"})
         QTest::addRow("%s typed range 0", qPrintable(name))
             << name << true << "0" << none << none << "0";
     QTest::newRow("typed span 0") << "cboXaxis" << true << "0" << none << none << "0";

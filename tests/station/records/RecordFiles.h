@@ -14,8 +14,9 @@ namespace RecordFiles
 // Every value is a multiple of 1/8, so "0.000" prints it without rounding.
 inline SampleRing::Row ringRow(int r)
 {
-    return {(r % 4000) * 0.125f - 250.0f, (r % 997) * 0.5f, 1.5f - (r % 13) * 0.25f,
-            (r % 8) * 0.125f, (r % 64) * 0.125f};
+    const auto steps = [](int count, float step) { return static_cast<float>(count) * step; };
+    return {steps(r % 4000, 0.125f) - 250.0f, steps(r % 997, 0.5f), 1.5f - steps(r % 13, 0.25f),
+            steps(r % 8, 0.125f), steps(r % 64, 0.125f)};
 }
 
 inline void fillRing(SampleRing &ring)

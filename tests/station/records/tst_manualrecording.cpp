@@ -115,7 +115,7 @@ void TestManualRecording::cutAt30000RowsLosesNoSample()
     const int samples = ManualRecording::RowsPerFile + 2;
     rec->cmdM_Rec_Click();
     for (int i = 0; i < samples; ++i)
-        rec->appendSample(i * 0.5f, -float(i), float(i % 7));
+        rec->appendSample(float(i) * 0.5f, -float(i), float(i % 7));
     QVERIFY2(rec->isRecording(), "the cut must go straight on into the next file");
     rec->cmdM_Rec_Click();
 
