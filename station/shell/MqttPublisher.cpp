@@ -79,7 +79,7 @@ MqttOptions MqttOptions::read(const QSettings &settings)
 
 bool MqttOptions::setBroker(const QString &hostAndPort)
 {
-    const int colon = hostAndPort.lastIndexOf(QLatin1Char(':'));
+    const qsizetype colon = hostAndPort.lastIndexOf(QLatin1Char(':'));
     if (colon < 0) {
         host = hostAndPort;
         return !host.isEmpty();
