@@ -270,7 +270,7 @@ void Decoder::decodeSamples(const QByteArray &packet, int start, DecodedPacket &
             const int word = RegisterMap::word(byteAt(packet, at + 2 * i + 1),
                                                byteAt(packet, at + 2 * i), false);
             writeField(SampleRules[i], word);
-            values[size_t(i)] = RegisterMap::value(SampleRules[i].form, word);
+            values[size_t(i)] = texts_.number(SampleRules[i].form, word);
             history_[size_t(i)][size_t(s)] = float(values[size_t(i)]);
         }
         decoded.samples[size_t(s)] = {values[A], values[B], values[C], values[Pd], values[Disp]};
@@ -297,8 +297,8 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
     // Every poll length reaches past the displacement, so a whole response carries one sample.
     if (int(decoded.words.size()) > Field::Displacement) {
         const auto number = [&](int offset) {
-            return RegisterMap::value(RegisterMap::modbusRule(offset, serial).form,
-                                      decoded.words[size_t(offset)]);
+            return texts_.number(RegisterMap::modbusRule(offset, serial).form,
+                                 decoded.words[size_t(offset)]);
         };
         decoded.samples.push_back({number(Field::AccelerationA), number(Field::AccelerationB),
                                    number(Field::AccelerationC), number(Field::Pd),
@@ -445,9 +445,9 @@ void Decoder::writeDerivedAddresses(bool withCompanion)
 void Decoder::writeEventLabel()
 {
     const LiveFields &f = form_.txtReal;
-    QStringList sources;
-    for (int k = 0; k < 5; ++k)
-        sources << f.text(Field::EventYear + k);
+    EventLabelSources sources;
+    for (size_t k = 0; k < sources.size(); ++k)
+        sources[k] = f.text(Field::EventYear + int(k));
     if (sources == eventLabelSources_)
         return;
     eventLabelSources_ = sources;

@@ -11,9 +11,9 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QStringList>
 #include <QTimer>
 #include <array>
+#include <optional>
 #include <vector>
 
 class DeviceLinks;
@@ -103,5 +103,7 @@ private:
     std::array<std::vector<float>, Columns> history_;
     int chartPointIndex_ = 0;
     RegisterMap::TextCache texts_;
-    QStringList eventLabelSources_; // the fields the event label was last built from
+    // The fields the event label was last built from: year, month, day, hour, minute.
+    using EventLabelSources = std::array<QString, 5>;
+    std::optional<EventLabelSources> eventLabelSources_;
 };

@@ -18,6 +18,7 @@ Links::Links(Form &form, Waiter &waiter, QObject *parent)
     connect(&serialRetry_, &QTimer::timeout, this, &Links::retrySerial);
     connect(&serial_, &QSerialPort::readyRead, this, &Links::serialReadyRead);
     connect(&serial_, &QSerialPort::errorOccurred, this, &Links::onSerialError);
+    connect(&client_, &QTcpSocket::connected, this, [this] { sendAtOnce(client_); });
     connect(&client_, &QTcpSocket::readyRead, this,
             [this] { emit clientBytes(client_.readAll()); });
     connect(&client_, &QTcpSocket::errorOccurred, this, [this] {
@@ -54,13 +55,28 @@ void Links::sendClient(const QByteArray &bytes)
 {
     // Callers check the state first; a link that dropped in between takes nothing.
     if (isClientConnected())
-        client_.write(bytes);
+        send(client_, bytes);
 }
 
 void Links::sendServer(const QByteArray &bytes)
 {
     if (isServerConnected())
-        accepted_->write(bytes);
+        send(*accepted_, bytes);
+}
+
+// The device answers only once a request is out: it leaves now, not on the next turn of the
+// event loop.
+void Links::send(QTcpSocket &socket, const QByteArray &bytes)
+{
+    socket.write(bytes);
+    socket.flush();
+}
+
+// Requests are small and each waits for its answer: none waits for the acknowledgement of the
+// one before.
+void Links::sendAtOnce(QTcpSocket &socket)
+{
+    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
 }
 
 QString Links::serverPeerAddress() const
@@ -245,6 +261,7 @@ void Links::acceptServerConnection()
         return;
     dropServerConnection();
     accepted_ = socket;
+    sendAtOnce(*socket);
     emit serverLinkReset();
     auto readAll = [this] {
         if (accepted_ && accepted_->bytesAvailable() > 0)

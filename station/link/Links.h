@@ -70,6 +70,8 @@ signals:
 
 private:
     void connectClient();
+    static void send(QTcpSocket &socket, const QByteArray &bytes);
+    static void sendAtOnce(QTcpSocket &socket);
     void listen();
     void dropServerConnection();
     QTcpSocket *pendingSocket();

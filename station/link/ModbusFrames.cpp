@@ -35,10 +35,13 @@ constexpr CrcTables Tables = makeTables();
 static_assert(Tables.first[1] == 0xC1 && Tables.first[2] == 0x81 && Tables.first[3] == 0x40);
 static_assert(Tables.second[1] == 0xC0 && Tables.second[2] == 0xC1 && Tables.second[3] == 0x01);
 
+// Every request is 12 bytes: room for the PDU is made at once.
 QByteArray mbapHeader(quint8 unit)
 {
-    QByteArray frame(6, '\0');
-    frame[5] = 6; // unit identifier plus the five PDU bytes
+    QByteArray frame;
+    frame.reserve(12);
+    frame.append(5, '\0');
+    frame.append(char(6)); // unit identifier plus the five PDU bytes
     frame.append(char(unit));
     return frame;
 }

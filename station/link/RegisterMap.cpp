@@ -165,15 +165,15 @@ double value(TextForm form, int word)
     return double(w);
 }
 
-const QString &TextCache::text(TextForm form, int value)
+const TextCache::Entry &TextCache::entry(TextForm form, int value)
 {
     std::vector<Entry> &entries = forms_[int(form)];
     if (entries.empty())
         entries.resize(Slots);
     Entry &entry = entries[value & (Slots - 1)];
     if (entry.text.isNull() || entry.value != value)
-        entry = Entry{value, RegisterMap::text(form, value)};
-    return entry.text;
+        entry = Entry{value, RegisterMap::text(form, value), RegisterMap::value(form, value)};
+    return entry;
 }
 
 } // namespace RegisterMap

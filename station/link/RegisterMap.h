@@ -50,20 +50,24 @@ QString text(TextForm form, int value);
 // Worked out from the word where the text is exact; a rounded form stands for what it shows.
 double value(TextForm form, int word);
 
-// Remembers the texts of recent values per form, so that a word seen before is not formatted
-// again: a stream packet writes 500 sample texts, mostly of a few small values. Bounded: one
-// text per form and slot.
+// Remembers the texts and numbers of recent values per form, so that a word seen before is not
+// formatted again: a stream packet writes 500 sample texts, mostly of a few small values, and
+// every poll response 107 fields that seldom change. Bounded: one entry per form and slot.
 class TextCache
 {
 public:
-    const QString &text(TextForm form, int value);
+    const QString &text(TextForm form, int value) { return entry(form, value).text; }
+    double number(TextForm form, int value) { return entry(form, value).number; }
 
 private:
     static constexpr int Slots = 4096; // a power of two
     struct Entry {
         int value = 0;
         QString text;
+        double number = 0;
     };
+    const Entry &entry(TextForm form, int value);
+
     std::array<std::vector<Entry>, TextForms> forms_;
 };
 

@@ -46,6 +46,7 @@ private slots:
     void eventLabel();
     void numbersAreTheValuesOfTheirTexts_data();
     void numbersAreTheValuesOfTheirTexts();
+    void cachedTextsFollowTheirWords();
 };
 
 void TestDecoder::echoChangesOnlyTheWaitFlags_data()
@@ -627,6 +628,21 @@ void TestDecoder::numbersAreTheValuesOfTheirTexts()
     }
     QVERIFY2(mismatches == 0,
              qPrintable(QStringLiteral("%1 words differ, first %2").arg(mismatches).arg(first)));
+}
+
+// Words a multiple of the cache size apart share a slot: each must still get its own text and
+// number, however they alternate.
+void TestDecoder::cachedTextsFollowTheirWords()
+{
+    using RegisterMap::TextForm;
+    RegisterMap::TextCache cache;
+    const QList<int> words{1, 4097, 1, -4095, 4097, 65535, -1};
+    for (TextForm form : {TextForm::Acceleration, TextForm::Gal, TextForm::Thousandths}) {
+        for (int word : words) {
+            QCOMPARE(cache.text(form, word), RegisterMap::text(form, word));
+            QCOMPARE(cache.number(form, word), RegisterMap::value(form, word));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDecoder)

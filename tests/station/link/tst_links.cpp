@@ -22,6 +22,7 @@ class TestLinks : public QObject
     Q_OBJECT
 private slots:
     void clientCarriesExactBytes();
+    void clientRequestLeavesAtOnce();
     void clientReconnectClosesTheOldConnection();
     void connectIsNotReentered();
     void clientPortMustBeATcpPort();
@@ -117,6 +118,28 @@ void TestLinks::clientCarriesExactBytes()
                           return all;
                       }()),
                  answer);
+}
+
+// The device's answer is what keeps the poll going: a request must not wait in the socket's
+// buffer for the next turn of the event loop.
+void TestLinks::clientRequestLeavesAtOnce()
+{
+    Rig r;
+    QTcpServer device;
+    QVERIFY(device.listen(QHostAddress::LocalHost, 0));
+    r.form.txtPort.setText(QString::number(device.serverPort()));
+    r.links.ConnectTcpLink();
+    QTRY_VERIFY(r.links.isClientConnected());
+    QTRY_VERIFY(device.hasPendingConnections());
+    QTcpSocket *peer = device.nextPendingConnection();
+
+    const QByteArray request = QByteArray::fromHex("00000000000601030063006b");
+    r.links.sendClient(request);
+    // Waits on the peer's socket alone; the station's event loop does not run meanwhile.
+    QByteArray got;
+    while (got.size() < request.size() && peer->waitForReadyRead(3000))
+        got += peer->readAll();
+    QCOMPARE(got, request);
 }
 
 void TestLinks::clientReconnectClosesTheOldConnection()
