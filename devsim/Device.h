@@ -103,7 +103,6 @@ private:
     int64_t powerOn_;
     int64_t clockOffset_ = 0;
     double elapsed_ = 0;
-    int slaveId_;
     uint16_t manualOutputs_ = 0;
     std::array<uint16_t, registerCount> stored_{};
     std::array<uint16_t, registerCount> defaults_{};
