@@ -20,19 +20,9 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     CommandLine cl = CommandLine::parse(args);
+    if (const auto answered = ProgramStart::answerWithoutStarting(cl, " (headless)"))
+        return *answered;
     QTextStream out(stdout);
-    if (cl.help) {
-        out << CommandLine::Usage;
-        return 0;
-    }
-    if (cl.version) {
-        out << "vorsa " VORSA_VERSION " (headless)\n";
-        return 0;
-    }
-    if (!cl.error.isEmpty()) {
-        QTextStream(stderr) << "vorsa: " << cl.error << "\n" << CommandLine::Usage;
-        return 2;
-    }
     QCoreApplication app(argc, argv);
     if (cl.exportMseed) {
         QTextStream err(stderr);

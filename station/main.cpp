@@ -63,19 +63,9 @@ int main(int argc, char *argv[])
     CommandLine cl = CommandLine::parse(args);
     if (cl.headless)
         return runHeadless(argv);
+    if (const auto answered = ProgramStart::answerWithoutStarting(cl, ""))
+        return *answered;
     QTextStream out(stdout);
-    if (cl.help) {
-        out << CommandLine::Usage;
-        return 0;
-    }
-    if (cl.version) {
-        out << "vorsa " VORSA_VERSION "\n";
-        return 0;
-    }
-    if (!cl.error.isEmpty()) {
-        QTextStream(stderr) << "vorsa: " << cl.error << "\n" << CommandLine::Usage;
-        return 2;
-    }
     if (cl.exportMseed) {
         QCoreApplication app(argc, argv);
         QTextStream err(stderr);

@@ -54,3 +54,22 @@ bool ProgramStart::startDemo(DemoDevice &demo, CommandLine &cl)
     cl.link = LinkKind::TcpClient;
     return true;
 }
+
+std::optional<int> ProgramStart::answerWithoutStarting(const CommandLine &cl,
+                                                       const char *versionSuffix)
+{
+    QTextStream out(stdout);
+    if (cl.help) {
+        out << CommandLine::Usage;
+        return 0;
+    }
+    if (cl.version) {
+        out << "vorsa " VORSA_VERSION << versionSuffix << "\n";
+        return 0;
+    }
+    if (!cl.error.isEmpty()) {
+        QTextStream(stderr) << "vorsa: " << cl.error << "\n" << CommandLine::Usage;
+        return 2;
+    }
+    return std::nullopt;
+}

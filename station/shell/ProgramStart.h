@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class DemoDevice;
 struct CommandLine;
@@ -17,5 +18,9 @@ void onTerminationRequest(QObject *context, const std::function<void()> &finish)
 // Starts the demo's simulated device and points the command line at it (TCP client on
 // loopback); false, with the reason on standard error, when it cannot start.
 bool startDemo(DemoDevice &demo, CommandLine &cl);
+
+// --help, --version or an unusable command line: prints the answer and gives the exit code;
+// nothing when the program should start. `versionSuffix` tells the two programs apart.
+std::optional<int> answerWithoutStarting(const CommandLine &cl, const char *versionSuffix);
 
 } // namespace ProgramStart
