@@ -17,6 +17,7 @@ struct RecordedFiles : RecordsBench {
     {
         QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
         form.Dir1.setPath(folder.file(QStringLiteral("RecCSV")));
+        settings.setRecordFolder(form.Dir1.path());
         writeEventFile();
         writeManualFile();
     }
@@ -24,8 +25,8 @@ struct RecordedFiles : RecordsBench {
     void writeEventFile()
     {
         prepareEvent(5000);
-        eventFile.WriteEventCsv();
-        eventPath = QDir(form.Dir1.path()).filePath(eventFile.fileName());
+        eventFile.writeEventFile();
+        eventPath = QDir(settings.recordFolder()).filePath(eventFile.fileName());
     }
 
     void writeManualFile()

@@ -8,19 +8,19 @@ namespace
 {
 
 // An event with the default 30 s before and 90 s after the trigger: 12000 rows.
-void WriteEventCsv12000Rows(benchmark::State &state)
+void WriteEventFile12000Rows(benchmark::State &state)
 {
     RecordsBench b;
     b.prepareEvent(1000);
-    b.form.Dir1.setPath(b.dir.path());
+    b.settings.setRecordFolder(b.dir.path());
     const QString path = QDir(b.dir.path()).filePath(b.eventFile.fileName());
     for (auto _ : state) {
-        b.eventFile.WriteEventCsv();
+        b.eventFile.writeEventFile();
         state.PauseTiming();
         QFile::remove(path);
         state.ResumeTiming();
     }
 }
-BENCHMARK(WriteEventCsv12000Rows)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteEventFile12000Rows)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "common/FieldNumbers.h"
+
 #include <benchmark/benchmark.h>
 
 void NoOpChart::addSample(int, double value)
@@ -19,14 +21,15 @@ float sawToothSample(int i)
 
 void RecordsBench::prepareEvent(int eventIndex)
 {
-    for (int r = 0; r < SampleRing::Rows; ++r) {
-        const float x = sawToothSample(r);
-        form.ring.rows[r] = {x, -x * 0.5f, x * 0.25f, x * 0.001f, x * 0.01f};
-    }
-    form.ring.ringEventIndex = eventIndex;
-    // Recording for long enough that the whole window of the default times is in the ring.
-    form.ring.rowsRecorded = 10 * SampleRing::Rows;
-    form.ring.rowsRecordedAtEvent = form.ring.rowsRecorded - SampleRing::Rows / 2;
-    form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
-    form.txtReal.setText(100, QStringLiteral("77"));
+    const auto pushRows = [this](int count) {
+        for (int i = 0; i < count; ++i) {
+            const float x = sawToothSample(ring.writeIndex());
+            ring.push({x, -x * 0.5f, x * 0.25f, x * 0.001f, x * 0.01f});
+        }
+    };
+    pushRows(SampleRing::Rows +
+             (eventIndex - ring.writeIndex() + SampleRing::Rows) % SampleRing::Rows);
+    eventFile.beginEvent(QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)));
+    pushRows(SampleRing::Rows / 2);
+    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
 }

@@ -7,6 +7,8 @@
 #include "common/StripChart.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
+#include "records/RecordingSettings.h"
+#include "records/SampleRing.h"
 
 #include <QTemporaryDir>
 
@@ -33,7 +35,7 @@ float sawToothSample(int i);
 // operator who is never asked anything.
 struct RecordsBench {
     // Every ring row filled from the saw-tooth and an event at `eventIndex` with a known start
-    // time and station code.
+    // time and station code, half the ring recorded since.
     void prepareEvent(int eventIndex);
 
     QTemporaryDir dir;
@@ -43,5 +45,7 @@ struct RecordsBench {
     ScriptedPrompter prompter;
     Form form;
     EventLog eventLog{form, folder, clock, prompter, shell};
-    EventFile eventFile{form, eventLog, folder, clock};
+    SampleRing ring;
+    RecordingSettings settings;
+    EventFile eventFile{ring, settings, form.txtReal, eventLog, folder, clock};
 };

@@ -11,44 +11,6 @@
 #include <array>
 #include <vector>
 
-// `SampleRing`: the last 240 s of samples at 100 Hz (a, b, c in gal, Pd, displacement in cm).
-struct SampleRing {
-    static constexpr int SamplesPerSecond = 100;
-    static constexpr int Seconds = 240;
-    static constexpr int Rows = Seconds * SamplesPerSecond;
-    using Row = std::array<float, 5>;
-
-    std::vector<Row> rows = std::vector<Row>(Rows, Row{});
-    int ringWriteIndex = 0;
-    int ringEventIndex = 0;
-    // Rows stored since the station started, and that count when the trigger row was taken:
-    // they tell which rows of a window were really recorded, however often the ring wrapped.
-    qint64 rowsRecorded = 0;
-    qint64 rowsRecordedAtEvent = 0;
-
-    void push(const Row &row)
-    {
-        rows[ringWriteIndex] = row;
-        ringWriteIndex = next(ringWriteIndex);
-        ++rowsRecorded;
-    }
-    // The next row to be written becomes the trigger row.
-    void markEvent()
-    {
-        ringEventIndex = ringWriteIndex;
-        rowsRecordedAtEvent = rowsRecorded;
-    }
-    // Only stream packets fill the ring; the register poll leaves it alone.
-    void take(const DecodedPacket &packet)
-    {
-        if (!packet.isStream())
-            return;
-        for (const DecodedPacket::Sample &s : packet.samples)
-            push({float(s.a), float(s.b), float(s.c), float(s.pd), float(s.displacement)});
-    }
-    static int next(int index) { return index < Rows - 1 ? index + 1 : 0; }
-};
-
 // The main window `frmKRT54` without widgets: the live fields, the control models, the
 // timers and the state the subsystems share. The widgets mirror it; the logic owns it.
 class Form : public QObject
@@ -119,7 +81,7 @@ public:
     Control Label1_64, Label37, Label21, Label22;
 
     // ---- Timers (their Enabled state is part of the rules) ----
-    QTimer tmr, tmrResetRxcnt, tmr_scksvr, TmrRec, Voice_timer, Timer1, timer_timeadj;
+    QTimer tmr, tmrResetRxcnt, tmr_scksvr, Voice_timer, Timer1, timer_timeadj;
 
     // ---- Settings-file state without controls ----
     int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
@@ -156,8 +118,6 @@ public:
     int lastVoiceLevel = 0;
     bool summaryPending = false;
     int summaryDelayCount = 0;
-
-    SampleRing ring;
 
     static QStringList userModeNames();
     QString userModeName() const;

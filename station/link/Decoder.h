@@ -54,7 +54,7 @@ signals:
     void intensityDisplayDue();
     // After the fields of a packet are written and before the steps that follow every packet.
     void packetDecoded(const DecodedPacket &packet);
-    void summaryDue();    // `WriteEventSummary`
+    void summaryDue();    // `writeEventSummary`
     void samplesStored(); // a stream packet's samples are in `SampleRing`
 
 private:

@@ -60,7 +60,7 @@ signals:
     void settingsSaveDue();
     void realTimeViewDue();                   // the link is open: show the real-time view
     void hostPageDue();                       // the link is closed: show the connection page
-    void eventLogDue(const QString &message); // `AppendEventLog`
+    void eventLogDue(const QString &message); // `appendEventLog`
 
 private:
     std::optional<quint8> serialAddress() const;

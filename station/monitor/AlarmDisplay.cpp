@@ -140,7 +140,7 @@ void AlarmDisplay::showCaption(const AlarmKind &kind, const char *text)
 
 void AlarmDisplay::logCaption()
 {
-    log_.AppendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+    log_.appendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                         form_.lblAlarm.text());
 }
 

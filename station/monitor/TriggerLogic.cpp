@@ -6,6 +6,7 @@
 #include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
+#include "records/EventFile.h"
 #include "records/EventLog.h"
 
 namespace
@@ -21,9 +22,9 @@ void enable(QTimer &timer)
 
 } // namespace
 
-TriggerLogic::TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripChart &strip1,
-                           StripChart &strip3)
-    : form_(form), log_(log), clock_(clock), strip1_(strip1), strip3_(strip3)
+TriggerLogic::TriggerLogic(Form &form, EventLog &log, EventFile &eventFile, const Clock &clock,
+                           StripChart &strip1, StripChart &strip3)
+    : form_(form), log_(log), eventFile_(eventFile), clock_(clock), strip1_(strip1), strip3_(strip3)
 {
 }
 
@@ -68,7 +69,7 @@ void TriggerLogic::txtReal_Change(int i)
 
 void TriggerLogic::logLine(const QString &text)
 {
-    log_.AppendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
+    log_.appendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
 }
 
 void TriggerLogic::logEndCaption(const QString &caption)
@@ -166,16 +167,16 @@ void TriggerLogic::eventRunning()
 {
     // While an event file is pending it stays anchored at the event's first start: moving its
     // trigger row to a later change of the flags would reach past the newest recorded row.
-    if (!form_.TmrRec.isActive()) {
+    if (!eventFile_.isPending()) {
         // Before the first streamed packet there is no device time to anchor the event to.
         const bool deviceTimeKnown = form_.recordMode && form_.deviceClockTime.isValid();
         form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
-        form_.ring.markEvent();
+        eventFile_.beginEvent(form_.eventStartTime);
     }
     enable(form_.Timer1);
     enable(form_.Voice_timer);
     if (form_.recordMode) {
-        enable(form_.TmrRec);
+        eventFile_.armPostAlarm();
         form_.lblRec.setVisible(true);
     }
     form_.lblIntensity.setBackColor(Colours::Red);

@@ -6,6 +6,7 @@
 
 class Clock;
 class Control;
+class EventFile;
 class EventLog;
 class Form;
 class StripChart;
@@ -16,8 +17,8 @@ class StripChart;
 class TriggerLogic
 {
 public:
-    TriggerLogic(Form &form, EventLog &log, const Clock &clock, StripChart &strip1,
-                 StripChart &strip3);
+    TriggerLogic(Form &form, EventLog &log, EventFile &eventFile, const Clock &clock,
+                 StripChart &strip1, StripChart &strip3);
 
     void txtReal_Change(int i);
     // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
@@ -47,6 +48,7 @@ private:
 
     Form &form_;
     EventLog &log_;
+    EventFile &eventFile_;
     const Clock &clock_;
     StripChart &strip1_;
     StripChart &strip3_;

@@ -1,10 +1,12 @@
 #include "EventFile.h"
 
 #include "EventLog.h"
+#include "RecordingSettings.h"
 #include "RecordsLogging.h"
+#include "SampleRing.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
@@ -54,16 +56,34 @@ QString amplitudeLine(char axis, float max, float min)
 
 } // namespace
 
-EventFile::EventFile(Form &form, EventLog &eventLog, const ProgramFolder &folder,
-                     const Clock &clock)
-    : form_(form), eventLog_(eventLog), folder_(folder), clock_(clock)
+EventFile::EventFile(SampleRing &ring, const RecordingSettings &settings, const LiveFields &fields,
+                     EventLog &eventLog, const ProgramFolder &folder, const Clock &clock,
+                     QObject *parent)
+    : QObject(parent), ring_(ring), settings_(settings), fields_(fields), eventLog_(eventLog),
+      folder_(folder), clock_(clock)
 {
+    postAlarmTimer_.setInterval(1000);
+    connect(&postAlarmTimer_, &QTimer::timeout, this, &EventFile::onPostAlarmTick);
 }
 
-void EventFile::TmrRec_Timer()
+void EventFile::beginEvent(const QDateTime &start)
+{
+    start_ = start;
+    ring_.markEvent();
+}
+
+void EventFile::armPostAlarm()
+{
+    if (isPending())
+        return;
+    postAlarmTimer_.start();
+    emit pendingChanged(true);
+}
+
+void EventFile::onPostAlarmTick()
 {
     ++postAlarmTicks_;
-    if (NumberText::leadingNumber(form_.txtrecafter.text()) > postAlarmTicks_)
+    if (settings_.postAlarmSeconds() > postAlarmTicks_)
         return;
     // The last packet of the window may still be on its way; a silent link ends the wait.
     if (!windowRecorded() && lateTicks_++ < LateRowsWaitSeconds)
@@ -74,18 +94,18 @@ void EventFile::TmrRec_Timer()
 
 void EventFile::samplesStored()
 {
-    if (lateTicks_ > 0 && form_.TmrRec.isActive() && windowRecorded())
+    if (lateTicks_ > 0 && isPending() && windowRecorded())
         finish(QString());
 }
 
-void EventFile::WriteEventCsv()
+void EventFile::writeEventFile()
 {
     write(window());
 }
 
 void EventFile::finishPending()
 {
-    if (form_.TmrRec.isActive())
+    if (isPending())
         finish(QStringLiteral("the station was closed"));
 }
 
@@ -93,9 +113,10 @@ void EventFile::finish(const QString &shortReason)
 {
     postAlarmTicks_ = 0;
     lateTicks_ = 0;
-    form_.TmrRec.stop();
+    postAlarmTimer_.stop();
     const Span span = window();
     write(span);
+    emit pendingChanged(false);
     if (span.end < wanted().end)
         logEarlyEnd(span, shortReason);
 }
@@ -104,9 +125,8 @@ EventFile::Span EventFile::wanted() const
 {
     // The settings refuse times beyond the ring, but a typed and unsaved text can still hold
     // one: such a window is cut to the ring instead of repeating older rows.
-    const double pre = qBound(0.0, NumberText::leadingNumber(form_.txtrecPrev.text()), RingSeconds);
-    const double post =
-        qBound(0.0, NumberText::leadingNumber(form_.txtrecafter.text()), RingSeconds - pre);
+    const double pre = qBound(0.0, settings_.preAlarmSeconds(), RingSeconds);
+    const double post = qBound(0.0, settings_.postAlarmSeconds(), RingSeconds - pre);
     Span s;
     s.first = -NumberText::roundHalfEven(pre * SamplesPerSecond);
     s.end = s.first +
@@ -118,10 +138,9 @@ EventFile::Span EventFile::wanted() const
 // recorded for this event; neither were rows that have not arrived yet.
 EventFile::Span EventFile::recorded() const
 {
-    const SampleRing &ring = form_.ring;
     Span s;
-    s.end = ring.rowsRecorded - ring.rowsRecordedAtEvent;
-    s.first = qMax(-ring.rowsRecordedAtEvent, s.end - SampleRing::Rows);
+    s.end = ring_.rowsRecorded() - ring_.rowsRecordedAtEvent();
+    s.first = qMax(-ring_.rowsRecordedAtEvent(), s.end - SampleRing::Rows);
     return s;
 }
 
@@ -147,13 +166,13 @@ void EventFile::logEarlyEnd(const Span &span, const QString &reason)
             .arg(fileName(),
                  NumberText::fixed(static_cast<double>(span.end - span.first) * 0.01, 2), reason);
     qCWarning(lcRecords).noquote() << message;
-    eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+    eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);
 }
 
 QString EventFile::timeStamp() const
 {
-    return form_.eventStartTime.toString(QStringLiteral("yyyyMMddHHmmss")).right(12);
+    return start_.toString(QStringLiteral("yyyyMMddHHmmss")).right(12);
 }
 
 QString EventFile::fileNamePart(const QString &stationCode)
@@ -170,21 +189,20 @@ QString EventFile::fileNamePart(const QString &stationCode)
 
 QString EventFile::fileName() const
 {
-    return timeStamp() + QLatin1Char('_') + fileNamePart(form_.txtReal.text(Field::StationCode)) +
+    return timeStamp() + QLatin1Char('_') + fileNamePart(fields_.text(Field::StationCode)) +
            QStringLiteral(".CSV");
 }
 
 QByteArray EventFile::compose(const Span &span) const
 {
-    const SampleRing &ring = form_.ring;
     const int rows = int(span.end - span.first);
     const int firstRow =
-        int(((ring.ringEventIndex + span.first) % SampleRing::Rows + SampleRing::Rows) %
+        int(((ring_.eventIndex() + span.first) % SampleRing::Rows + SampleRing::Rows) %
             SampleRing::Rows);
     Extremes ext;
     for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r)) {
         for (int axis = 0; axis < 3; ++axis) {
-            const float v = ring.rows[r][axis];
+            const float v = ring_.row(r)[axis];
             if (v > ext.max[axis])
                 ext.max[axis] = v;
             if (v < ext.min[axis])
@@ -192,24 +210,23 @@ QByteArray EventFile::compose(const Span &span) const
         }
     }
 
-    const QString code = form_.txtReal.text(Field::StationCode);
+    const QString code = fields_.text(Field::StationCode);
     QByteArray out;
     out.reserve(1024 + rows * RowBytes);
     appendLine(out, QStringLiteral("#StationCode:") + code);
     appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp() + QLatin1Char('_') +
                         code + QStringLiteral(".CSV)"));
-    appendLine(out,
-               QStringLiteral("#StartTime:") + NumberText::generalDateTime(form_.eventStartTime));
+    appendLine(out, QStringLiteral("#StartTime:") + NumberText::generalDateTime(start_));
     appendLine(out, QStringLiteral("#RecordLength(sec):   120.00 "));
     appendLine(out, QStringLiteral("#SampleRate(Hz): 100"));
     appendLine(out, QStringLiteral("#AmplitudeUnit:  gal. DCoffset(corr)"));
     for (int axis = 0; axis < 3; ++axis)
         appendLine(out, amplitudeLine(char('a' + axis), ext.max[axis], ext.min[axis]));
-    appendLine(out, QStringLiteral("#Intensity: ") + form_.txtReal.text(Field::Intensity));
+    appendLine(out, QStringLiteral("#Intensity: ") + fields_.text(Field::Intensity));
     appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
     appendLine(out, QStringLiteral("#Data: 4F10.3 "));
     for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r))
-        appendLine(out, dataRow(k, ring.rows[r]));
+        appendLine(out, dataRow(k, ring_.row(r)));
     return out;
 }
 
@@ -217,21 +234,17 @@ QByteArray EventFile::compose(const Span &span) const
 // both refuse it, it waits in memory to be written there later.
 void EventFile::write(const Span &span)
 {
-    const QString dir = form_.Dir1.path();
+    const QString dir = settings_.recordFolder();
     const QString fallback = folder_.file(fileName());
     QStringList paths{fallback};
     if (!dir.isEmpty())
         paths.prepend(QDir(dir).filePath(fileName()));
     paths.removeDuplicates();
-    const PendingWrites::Outcome outcome =
-        eventLog_.pendingWrites().append(paths, compose(span), [this](const QString &path) {
-            if (writtenHandler_)
-                writtenHandler_(path);
-        });
+    const PendingWrites::Outcome outcome = eventLog_.pendingWrites().append(
+        paths, compose(span), [this](const QString &path) { emit written(path); });
     if (outcome.writtenTo == fallback)
         tellKeptInProgramFolder(dir.isEmpty() ? fileName() : paths.first(),
                                 dir.isEmpty() ? QStringLiteral("no record folder") : outcome.error);
-    form_.lblRec.setVisible(false);
 }
 
 void EventFile::tellKeptInProgramFolder(const QString &refusedPath, const QString &error)
@@ -239,7 +252,7 @@ void EventFile::tellKeptInProgramFolder(const QString &refusedPath, const QStrin
     const QString message = QStringLiteral("Event file not written to %1 (%2); kept in %3")
                                 .arg(refusedPath, error, folder_.file(fileName()));
     qCWarning(lcRecords).noquote() << message;
-    form_.statusLine.setText(message);
-    eventLog_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+    emit notice(message);
+    eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);
 }

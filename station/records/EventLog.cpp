@@ -38,12 +38,12 @@ QString EventLog::monthFileName() const
     return QString::number(today.year()) + QString::number(today.month()) + QStringLiteral(".txt");
 }
 
-void EventLog::AppendEventLog(const QString &message)
+void EventLog::appendEventLog(const QString &message)
 {
     append(message);
 }
 
-void EventLog::AppendAlarmLog(const QString &message)
+void EventLog::appendAlarmLog(const QString &message)
 {
     const QString line = append(message);
     for (const auto &observer : alarmObservers_)
@@ -64,15 +64,15 @@ QString EventLog::append(const QString &message)
 
 void EventLog::logDropped(const QString &path, qint64 bytes)
 {
-    AppendEventLog(
+    appendEventLog(
         NumberText::generalDateTime(clock_.now()) +
         QStringLiteral(" Write queue full, dropped %1 bytes for %2").arg(bytes).arg(path));
 }
 
-QString EventLog::summaryLine() const
+QString EventLog::summaryLine(const QDateTime &start) const
 {
     const LiveFields &f = form_.txtReal;
-    return form_.eventStartTime.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(',') +
+    return start.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(',') +
            f.text(Field::StationCode) + QStringLiteral(", Max Intensity : ") +
            NumberText::rightAligned(f.text(Field::Intensity), 2) +
            QStringLiteral(", Tri-axial Compound Vector Max : ") +
@@ -90,20 +90,20 @@ QString EventLog::withLineOnTop(const QString &line, const QString &previous)
     return line + QStringLiteral("\r\n") + previous.left(SummaryBoxLimit);
 }
 
-void EventLog::WriteEventSummary()
+void EventLog::writeEventSummary(const QDateTime &start)
 {
-    const QString line = summaryLine();
+    const QString line = summaryLine(start);
     pendingWrites_.append({folder_.file(QStringLiteral("Vorsa.txt"))},
                           line.toUtf8() + TextFiles::LineEnd);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     for (const auto &observer : summaryObservers_)
         observer(line);
-    AppendEventLog(NumberText::generalDateTime(form_.eventStartTime) +
-                   QStringLiteral(" Max Intensity---") + form_.txtReal.text(Field::Intensity));
+    appendEventLog(NumberText::generalDateTime(start) + QStringLiteral(" Max Intensity---") +
+                   form_.txtReal.text(Field::Intensity));
     form_.summaryPending = false;
 }
 
-void EventLog::mnuEvent_Click()
+void EventLog::openMonthlyLog()
 {
     const QDate today = clock_.now().date();
     const QString month = QString::number(today.year()) + QString::number(today.month());

@@ -2,6 +2,7 @@
 
 #include "PendingWrites.h"
 
+#include <QDateTime>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -27,12 +28,15 @@ public:
 
     // One line: message, "_", station code. The month's file is named from the clock at the
     // moment of writing.
-    void AppendEventLog(const QString &message);
+    void appendEventLog(const QString &message);
     // A trigger, watch, warning, P-wave or end line: logged as any other, then told to the
     // alarm observers.
-    void AppendAlarmLog(const QString &message);
-    void WriteEventSummary();
-    void mnuEvent_Click();
+    void appendAlarmLog(const QString &message);
+    // The summary of the event that started at `start`: Vorsa.txt, the summary box, the
+    // observers, then the log line.
+    void writeEventSummary(const QDateTime &start);
+    // Asks for a month and opens its log.
+    void openMonthlyLog();
     // Called with every line appended to the monthly log (station code included), whether or
     // not the write succeeds; observers are told in the order they were added.
     void addEntryObserver(std::function<void(const QString &line)> observer)
@@ -49,8 +53,8 @@ public:
         summaryObservers_.push_back(std::move(observer));
     }
 
-    // The summary line of the current event from the live fields.
-    QString summaryLine() const;
+    // The summary line of the event that started at `start`, from the live fields.
+    QString summaryLine(const QDateTime &start) const;
     QString monthFileName() const;
     // Puts a line on top of `txtEvent`, keeping at most 62100 older characters.
     static QString withLineOnTop(const QString &line, const QString &previous);

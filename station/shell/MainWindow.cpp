@@ -199,7 +199,7 @@ void MainWindow::buildMenus()
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host,
             [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
-    bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().mnuEvent_Click(); });
+    bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::mnuSetup_Click);
     help->addAction(QStringLiteral("Doc"), &views, &Views::mnuDoc_Click);

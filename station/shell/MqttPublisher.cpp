@@ -285,7 +285,7 @@ void MqttPublisher::report(const QString &text)
 {
     qCWarning(lcMqtt).noquote() << text;
     form_.statusLine.setText(text);
-    log_.AppendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
+    log_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
 }
 
 QString MqttPublisher::brokerName() const

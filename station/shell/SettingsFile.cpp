@@ -3,6 +3,7 @@
 #include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/TextFiles.h"
+#include "records/SampleRing.h"
 
 #include <QFile>
 #include <functional>

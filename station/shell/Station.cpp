@@ -28,9 +28,10 @@ Station::Station(const StationServices &services, QObject *parent)
     : QObject(parent), services_(services),
       eventLog_(form_, services_.folder, services.clock, services.prompter, services.shell),
       views_(form_, services_.folder, services.shell),
-      eventFile_(form_, eventLog_, services_.folder, services.clock),
+      eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
+                 services.clock),
       manualRecording_(form_, services_.folder, services.clock),
-      triggerLogic_(form_, eventLog_, services.clock, services.strip1, services.strip3),
+      triggerLogic_(form_, eventLog_, eventFile_, services.clock, services.strip1, services.strip3),
       alarmDisplay_(form_, eventLog_, services.clock),
       voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_),
       ownLinks_(services.links ? nullptr : std::make_unique<Links>(form_, services.waiter)),
@@ -46,8 +47,8 @@ Station::Station(const StationServices &services, QObject *parent)
       clockAdjust_(form_, deviceCommands_, registerWriter_, *links_, services.waiter,
                    services.clock)
 {
-    connect(&form_.TmrRec, &QTimer::timeout, this, [this] { eventFile_.TmrRec_Timer(); });
-    eventFile_.setWrittenHandler([this](const QString &path) { history_.eventFileWritten(path); });
+    bindRecordingSettings();
+    wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
     eventLog_.addSummaryObserver([this](const QString &summary) {
         mqtt_.eventSummary(summary, form_.recordMode ? eventFile_.fileName() : QString());
@@ -78,12 +79,13 @@ void Station::wireDecoder()
             [this] { alarmDisplay_.UpdateIntensityDisplay(); });
     connect(&decoder_, &Decoder::packetDecoded, this, [this](const DecodedPacket &packet) {
         triggerLogic_.takePacket(packet);
-        form_.ring.take(packet);
+        ring_.take(packet);
         manualRecording_.takePacket(packet);
         chartFeed_.takePacket(packet);
         mqtt_.packetDecoded(packet);
     });
-    connect(&decoder_, &Decoder::summaryDue, this, [this] { eventLog_.WriteEventSummary(); });
+    connect(&decoder_, &Decoder::summaryDue, this,
+            [this] { eventLog_.writeEventSummary(form_.eventStartTime); });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
 }
 
@@ -97,7 +99,7 @@ void Station::wireLinks()
     connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::mnuRT_Click);
     connect(&linkManager_, &LinkManager::hostPageDue, &views_, &Views::showHostPage);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
-            [this](const QString &message) { eventLog_.AppendEventLog(message); });
+            [this](const QString &message) { eventLog_.appendEventLog(message); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
@@ -138,6 +140,38 @@ void Station::wireDevice()
 
 Station::~Station() = default;
 
+// The window's fields and sys.txt hold the recording settings as texts; the rules read numbers.
+void Station::bindRecordingSettings()
+{
+    const auto seconds = [](const Control &field) {
+        return NumberText::leadingNumber(field.text());
+    };
+    const auto fromWindow = [this, seconds] {
+        recordingSettings_.setPreAlarmSeconds(seconds(form_.txtrecPrev));
+        recordingSettings_.setPostAlarmSeconds(seconds(form_.txtrecafter));
+        recordingSettings_.setRecordMode(form_.Check4.isChecked());
+        recordingSettings_.setRecordFolder(form_.Dir1.path());
+    };
+    fromWindow();
+    connect(&form_.txtrecPrev, &Control::textChanged, this, fromWindow);
+    connect(&form_.txtrecafter, &Control::textChanged, this, fromWindow);
+    connect(&form_.Check4, &Control::checkedChanged, this, fromWindow);
+    connect(&form_.Dir1, &RecordFolder::folderChanged, this, fromWindow);
+}
+
+// The recording indicator also stands for a manual recording, so only the event file's end
+// hides it here; the trigger logic shows it.
+void Station::wireRecords()
+{
+    connect(&eventFile_, &EventFile::pendingChanged, this, [this](bool pending) {
+        if (!pending)
+            form_.lblRec.setVisible(false);
+    });
+    connect(&eventFile_, &EventFile::notice, &form_.statusLine, &Control::setText);
+    connect(&eventFile_, &EventFile::written, this,
+            [this](const QString &path) { history_.eventFileWritten(path); });
+}
+
 // Alarms, voice and the LED sign. `Timer1` only carries the event-in-progress state; its
 // tick does nothing.
 void Station::wireMonitor()
@@ -173,7 +207,7 @@ void Station::Form_Load(const QString &commandLine)
         cmdComset_Click();
         form_.windowState.setChecked(true);
     }
-    eventLog_.AppendEventLog(now() + QStringLiteral(" Application Start"));
+    eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
     if (form_.manualFile.isEmpty())
         form_.manualFile = QStringLiteral("vorsa_software_manual.pdf");
     form_.caption.setText(QLatin1String(TitlePrefix) + form_.userModeName());
@@ -282,13 +316,13 @@ void Station::mnuExit_Click()
     if (!services_.prompter.askYesNo(QStringLiteral("Do you want to exit ?"),
                                      QStringLiteral("Warning!")))
         return;
-    eventLog_.AppendEventLog(now() + QStringLiteral(" Manual Exit Application"));
+    eventLog_.appendEventLog(now() + QStringLiteral(" Manual Exit Application"));
     endSession();
 }
 
 void Station::systemExit()
 {
-    eventLog_.AppendEventLog(now() + QStringLiteral(" System Exit Application"));
+    eventLog_.appendEventLog(now() + QStringLiteral(" System Exit Application"));
     endSession();
 }
 

@@ -22,6 +22,8 @@
 #include "records/EventFile.h"
 #include "records/EventLog.h"
 #include "records/ManualRecording.h"
+#include "records/RecordingSettings.h"
+#include "records/SampleRing.h"
 
 #include <QObject>
 #include <memory>
@@ -64,6 +66,8 @@ public:
     const ProgramFolder &folder() const { return services_.folder; }
     EventLog &eventLog() { return eventLog_; }
     Views &views() { return views_; }
+    SampleRing &sampleRing() { return ring_; }
+    RecordingSettings &recordingSettings() { return recordingSettings_; }
     EventFile &eventFile() { return eventFile_; }
     ManualRecording &manualRecording() { return manualRecording_; }
     TriggerLogic &triggerLogic() { return triggerLogic_; }
@@ -116,6 +120,8 @@ private:
     void selectRecordFolder();
     void saveSettings();
     bool recordTimesAccepted();
+    void bindRecordingSettings();
+    void wireRecords();
     void wireMonitor();
     void wireLinks();
     void applyStartLink();
@@ -127,6 +133,8 @@ private:
     Form form_;
     EventLog eventLog_;
     Views views_;
+    SampleRing ring_;
+    RecordingSettings recordingSettings_;
     EventFile eventFile_;
     ManualRecording manualRecording_;
     SerialLedPort ledPort_;

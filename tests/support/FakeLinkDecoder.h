@@ -7,7 +7,10 @@
 #include "link/Decoder.h"
 #include "monitor/ChartFeed.h"
 #include "monitor/TriggerLogic.h"
+#include "records/EventFile.h"
 #include "records/EventLog.h"
+#include "records/RecordingSettings.h"
+#include "records/SampleRing.h"
 
 #include <QTemporaryDir>
 
@@ -16,17 +19,19 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{form, strip1, strip3}, triggerLogic{form, eventLog, clock, strip1, strip3}
+        : chartFeed{form, strip1, strip3}, triggerLogic{form,  eventLog, eventFile,
+                                                        clock, strip1,   strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
         form.cboXaxis.setText(QStringLiteral("10"));
         QObject::connect(&decoder, &Decoder::packetDecoded, [this](const DecodedPacket &packet) {
             triggerLogic.takePacket(packet);
-            form.ring.take(packet);
+            ring.take(packet);
             chartFeed.takePacket(packet);
         });
-        QObject::connect(&decoder, &Decoder::summaryDue, [this] { eventLog.WriteEventSummary(); });
+        QObject::connect(&decoder, &Decoder::summaryDue,
+                         [this] { eventLog.writeEventSummary(form.eventStartTime); });
     }
 
     QTemporaryDir dir;
@@ -37,6 +42,9 @@ struct FakeLinkDecoder {
     Form form;
     FakeLinks links;
     EventLog eventLog{form, folder, clock, prompter, shell};
+    SampleRing ring;
+    RecordingSettings recording;
+    EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};
     ChartFeed chartFeed;
     TriggerLogic triggerLogic;
     Decoder decoder{form, links, folder};

@@ -105,10 +105,10 @@ void TestHistory::eventFileRoundTrip()
     Form &form = h.form();
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
-    fillRing(form.ring);
-    markRecordedEvent(form.ring, 1000, 9000); // the window wraps: rows 22000 .. 23999, 0 .. 9999
-    form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
-    h.station->eventFile().WriteEventCsv();
+    // The window wraps: rows 22000 .. 23999, 0 .. 9999.
+    recordEvent(h.station->sampleRing(), h.station->eventFile(),
+                QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)), 1000, 9000);
+    h.station->eventFile().writeEventFile();
     h.load(EventName);
 
     for (int trace = 0; trace < 5; ++trace) {

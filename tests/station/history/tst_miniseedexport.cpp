@@ -405,12 +405,12 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         form.txtReal.setText(100, QStringLiteral("77"));
         form.txtrecPrev.setText(QStringLiteral("2"));
         form.txtrecafter.setText(QStringLiteral("3"));
-        RecordFiles::fillRing(form.ring);
-        RecordFiles::markRecordedEvent(form.ring, 1000, 300);
-        form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
-        form.TmrRec.start();
+        EventFile &eventFile = f.station->eventFile();
+        RecordFiles::recordEvent(f.station->sampleRing(), eventFile,
+                                 QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)), 1000, 300);
+        eventFile.armPostAlarm();
         for (int tick = 0; tick < 3; ++tick)
-            f.station->eventFile().TmrRec_Timer();
+            eventFile.onPostAlarmTick();
 
         const QString csv = QDir(form.Dir1.path()).filePath(f.station->eventFile().fileName());
         QVERIFY(QFile::exists(csv));

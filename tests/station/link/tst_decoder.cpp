@@ -113,7 +113,7 @@ void TestDecoder::commandInProgressDropsPackets()
     QCOMPARE(r.form.tcpRxCount, 0);
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.intensity.count() + r.alarms.count() + r.manual.count(), 0);
-    QCOMPARE(r.form.ring.ringWriteIndex, 0);
+    QCOMPARE(r.ring.writeIndex(), 0);
 }
 
 void TestDecoder::modbusValidation_data()
@@ -345,7 +345,8 @@ void TestDecoder::streamSamples()
     DecoderRig r;
     r.form.peakPd = 0.5f;
     r.form.peakDisplacement = 5.0f;
-    r.form.ring.ringWriteIndex = SampleRing::Rows - 10; // the ring wraps inside the packet
+    for (int i = 0; i < SampleRing::Rows - 10; ++i) // the ring wraps inside the packet
+        r.ring.push({});
     r.decoder.serverBytesArrived(streamPacket());
     // The last sample stays in the fields: {99, -99, 198, 990, 1980}.
     QCOMPARE(r.field(1), QStringLiteral("5.9202"));
@@ -355,10 +356,10 @@ void TestDecoder::streamSamples()
     QCOMPARE(r.field(59), QStringLiteral("1.98"));
     QCOMPARE(r.form.peakPd, 0.99f);
     QCOMPARE(r.form.peakDisplacement, 5.0f);
-    QCOMPARE(r.form.ring.ringWriteIndex, 90);
-    const SampleRing::Row first = r.form.ring.rows[SampleRing::Rows - 10];
+    QCOMPARE(r.ring.writeIndex(), 90);
+    const SampleRing::Row first = r.ring.row(SampleRing::Rows - 10);
     QCOMPARE(first, (SampleRing::Row{0, 0, 0, 0, 0}));
-    const SampleRing::Row last = r.form.ring.rows[89];
+    const SampleRing::Row last = r.ring.row(89);
     QCOMPARE(last, (SampleRing::Row{5.9202f, -5.9202f, 11.8404f, 0.99f, 1.98f}));
     for (int column = 0; column < 5; ++column)
         QCOMPARE(r.decoder.sampleHistory(column).size(), size_t(100));

@@ -93,7 +93,7 @@ void compareFloat(double shown, double sent, const char *what, double tolerance 
 }
 
 // The last sample of a stream packet in the fields and the ring, and its header words.
-void compareWithStream(const Form &form, const QByteArray &packet)
+void compareWithStream(const Form &form, const SampleRing &ring, const QByteArray &packet)
 {
     QCOMPARE(packet.size(), StreamPacketSize);
     const int last = 100 + 5 * 99;
@@ -107,7 +107,7 @@ void compareWithStream(const Form &form, const QByteArray &packet)
     compareFloat(form.txtReal.value(37), pd, "Pd");
     compareFloat(form.txtReal.value(59), disp, "displacement");
     const SampleRing::Row &row =
-        form.ring.rows[(form.ring.ringWriteIndex + SampleRing::Rows - 1) % SampleRing::Rows];
+        ring.row((ring.writeIndex() + SampleRing::Rows - 1) % SampleRing::Rows);
     compareFloat(row[0], a, "ring a");
     compareFloat(row[3], pd, "ring Pd");
     compareFloat(row[4], disp, "ring displacement");
@@ -183,12 +183,13 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     QTRY_VERIFY(f.station->links().isClientConnected());
     if (!form.streamRequestSent)
         f.station->poller().tmr_Timer();
-    QTRY_VERIFY_WITH_TIMEOUT(form.ring.ringWriteIndex >= 300, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
     QCOMPARE(form.streamPollCount, 0); // each decoded packet tells the poll the device streams
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(
-        form, lastPacketOfSize(tap.fromTarget, [](int n) { return n == StreamPacketSize; }));
+    compareWithStream(form, f.station->sampleRing(), lastPacketOfSize(tap.fromTarget, [](int n) {
+                          return n == StreamPacketSize;
+                      }));
 }
 
 void TestEndToEnd::serverLinkStreamsFromADialIn()
@@ -209,12 +210,13 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
     for (int second = 0; second < 4; ++second)
         f.station->linkManager().tmr_scksvr_Timer();
     f.station->poller().tmr_Timer();
-    QTRY_VERIFY_WITH_TIMEOUT(form.ring.ringWriteIndex >= 300, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
     QCOMPARE(form.lblIP.text(), QStringLiteral("127.0.0.1"));
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(
-        form, lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamPacketSize; }));
+    compareWithStream(form, f.station->sampleRing(), lastPacketOfSize(tap.fromConnector, [](int n) {
+                          return n == StreamPacketSize;
+                      }));
 }
 
 // A device that answers every poll with random bytes of the right length: nothing of it reaches

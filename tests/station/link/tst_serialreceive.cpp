@@ -68,7 +68,7 @@ void TestSerialReceive::frameAcceptance()
     else
         QVERIFY(r.links.serialWrites.isEmpty());
     QCOMPARE(r.manual.count(), 0); // the serial link feeds no manual recording
-    QCOMPARE(r.form.ring.ringWriteIndex, 0);
+    QCOMPARE(r.ring.writeIndex(), 0);
 }
 
 void TestSerialReceive::accelerationSign_data()

@@ -186,7 +186,7 @@ void TestTcpFraming::splitStreamPacketDecodedOnce()
     QCOMPARE(r.manual.count(), 100);
     QCOMPARE(r.field(11), QStringLiteral("3"));
     QCOMPARE(r.field(1), QStringLiteral("5.9202"));
-    QCOMPARE(r.form.ring.ringWriteIndex, 100);
+    QCOMPARE(r.ring.writeIndex(), 100);
     QCOMPARE(r.intensity.count(), 1);
 }
 

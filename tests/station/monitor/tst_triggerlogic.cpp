@@ -7,6 +7,12 @@ namespace
 {
 const QString Now = QStringLiteral("2026/12/07 10:00:00");
 const QColor Red(255, 0, 0);
+
+void pushRows(SampleRing &ring, int count)
+{
+    for (int i = 0; i < count; ++i)
+        ring.push({});
+}
 } // namespace
 
 class TestTriggerLogic : public QObject
@@ -116,14 +122,16 @@ void TestTriggerLogic::eventStartAndEnd()
     if (deviceTimeKnown)
         form.deviceClockTime = device;
     const bool byDevice = recordMode && deviceTimeKnown;
-    form.ring.ringWriteIndex = 123;
+    SampleRing &ring = f.station->sampleRing();
+    const EventFile &eventFile = f.station->eventFile();
+    pushRows(ring, 123);
     form.lblAlarm.setVisible(true);
 
     form.txtReal.setText(11, QStringLiteral("2"));
     QCOMPARE(form.eventStartTime, byDevice ? device : f.clock.now());
     QVERIFY(form.Timer1.isActive() && form.Voice_timer.isActive());
-    QCOMPARE(form.ring.ringEventIndex, 123);
-    QCOMPARE(form.TmrRec.isActive(), recordMode);
+    QCOMPARE(ring.eventIndex(), 123);
+    QCOMPARE(eventFile.isPending(), recordMode);
     QCOMPARE(form.lblRec.isVisible(), recordMode);
     QCOMPARE(form.lblIntensity.backColor(), Red);
 
@@ -133,12 +141,11 @@ void TestTriggerLogic::eventStartAndEnd()
     f.clock.advanceSeconds(3);
     if (deviceTimeKnown)
         form.deviceClockTime = device.addSecs(3);
-    form.ring.ringWriteIndex = 423;
-    form.ring.rowsRecorded = 300;
+    pushRows(ring, 300);
     form.txtReal.setText(11, QStringLiteral("16"));
     QCOMPARE(form.eventStartTime, recordMode ? firstStart : f.clock.now());
-    QCOMPARE(form.ring.ringEventIndex, recordMode ? 123 : 423);
-    QCOMPARE(form.ring.rowsRecordedAtEvent, recordMode ? 0 : 300);
+    QCOMPARE(ring.eventIndex(), recordMode ? 123 : 423);
+    QCOMPARE(ring.rowsRecordedAtEvent(), recordMode ? 123 : 423);
     QVERIFY(form.eventInProgress());
 
     form.lastVoiceLevel = 5;
@@ -150,7 +157,7 @@ void TestTriggerLogic::eventStartAndEnd()
     QCOMPARE(form.lastVoiceLevel, 0);
     QVERIFY(form.summaryPending);
     // The event file still has to be written after the flags drop.
-    QCOMPARE(form.TmrRec.isActive(), recordMode);
+    QCOMPARE(eventFile.isPending(), recordMode);
 }
 
 void TestTriggerLogic::flagsClearedWithoutEventEndNothing_data()

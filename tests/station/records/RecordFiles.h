@@ -1,10 +1,13 @@
 #pragma once
 
-#include "common/Form.h"
+#include "records/EventFile.h"
+#include "records/SampleRing.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Helpers shared by the recording tests: ring contents whose printed form is known exactly,
 // and reading back what the writers produced.
@@ -19,20 +22,24 @@ inline SampleRing::Row ringRow(int r)
             steps(r % 8, 0.125f), steps(r % 64, 0.125f)};
 }
 
-inline void fillRing(SampleRing &ring)
+// Stores `count` rows, each holding `rowAt` of the ring row it lands in.
+inline void pushRows(SampleRing &ring, int count,
+                     const std::function<SampleRing::Row(int)> &rowAt = ringRow)
 {
-    for (int r = 0; r < SampleRing::Rows; ++r)
-        ring.rows[r] = ringRow(r);
+    for (int i = 0; i < count; ++i)
+        ring.push(rowAt(ring.writeIndex()));
 }
 
-// The trigger row at `eventIndex` of a ring that has been recording for a long time, with
-// `recordedAfter` rows stored from the trigger row on.
-inline void markRecordedEvent(SampleRing &ring, int eventIndex, int recordedAfter)
+// An event that started at `start` on a ring that has filled since it was last marked: the
+// trigger row at ring row `eventIndex`, `recordedAfter` rows stored from it on.
+inline void recordEvent(SampleRing &ring, EventFile &eventFile, const QDateTime &start,
+                        int eventIndex, int recordedAfter,
+                        const std::function<SampleRing::Row(int)> &rowAt = ringRow)
 {
-    ring.ringEventIndex = eventIndex;
-    ring.ringWriteIndex = (eventIndex + recordedAfter) % SampleRing::Rows;
-    ring.rowsRecorded = 10 * SampleRing::Rows;
-    ring.rowsRecordedAtEvent = ring.rowsRecorded - recordedAfter;
+    const int toEvent = (eventIndex - ring.writeIndex() + SampleRing::Rows) % SampleRing::Rows;
+    pushRows(ring, SampleRing::Rows + toEvent, rowAt);
+    eventFile.beginEvent(start);
+    pushRows(ring, recordedAfter, rowAt);
 }
 
 // The data row the event file holds for row k taken from ring row r, built with printf.

@@ -1,11 +1,17 @@
+#include "Fakes.h"
 #include "RecordFiles.h"
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "records/EventFile.h"
+#include "records/EventLog.h"
+#include "records/RecordingSettings.h"
+#include "records/SampleRing.h"
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <unistd.h>
 
@@ -16,21 +22,39 @@ namespace
 
 const QDateTime EventStart(QDate(2024, 1, 15), QTime(8, 30, 12));
 
-// A station in Record mode whose ring is full and whose event started at `eventIndex`, with
-// `recordedAfter` rows written since.
-void startEvent(StationFixture &f, int eventIndex, int recordedAfter)
-{
-    f.station->Form_Load(QString());
-    Form &form = f.station->form();
-    form.recordMode = true;
-    form.txtReal.setText(100, QStringLiteral("77"));
-    form.txtReal.setText(10, QStringLiteral("4"));
-    fillRing(form.ring);
-    markRecordedEvent(form.ring, eventIndex, recordedAfter);
-    form.eventStartTime = EventStart;
-    form.TmrRec.start();
-    form.lblRec.setVisible(true);
-}
+// An event file on its own, writing to the record folder of a fresh program folder, for a
+// station whose code is 77 and whose intensity is 4.
+struct EventFileRig {
+    EventFileRig()
+    {
+        QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
+        settings.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
+        form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+        form.txtReal.setText(Field::Intensity, QStringLiteral("4"));
+    }
+    QString recordPath(const QString &name) const
+    {
+        return QDir(settings.recordFolder()).filePath(name);
+    }
+    QStringList logLines() const
+    {
+        QFile file(folder.file(QStringLiteral("Event/") + log.monthFileName()));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return crlfLines(file.readAll());
+    }
+
+    QTemporaryDir dir;
+    ProgramFolder folder{dir.path()};
+    FakeClock clock;
+    ScriptedPrompter prompter;
+    RecordingShell shell;
+    Form form; // the live fields, and where the log shows its warnings
+    EventLog log{form, folder, clock, prompter, shell};
+    SampleRing ring;
+    RecordingSettings settings;
+    EventFile eventFile{ring, settings, form.txtReal, log, folder, clock};
+};
 
 QString recordPath(StationFixture &f, const QString &name)
 {
@@ -48,29 +72,22 @@ QStringList readLines(const QString &path, bool *crlfOnly = nullptr)
 void tick(EventFile &eventFile, int times)
 {
     for (int i = 0; i < times; ++i)
-        eventFile.TmrRec_Timer();
-}
-
-// Stores rows as the decoder does; each holds the pattern of the ring row it lands in.
-void pushRows(SampleRing &ring, int count)
-{
-    for (int i = 0; i < count; ++i)
-        ring.push(ringRow(ring.ringWriteIndex));
+        eventFile.onPostAlarmTick();
 }
 
 // A Record-mode station with short record times, `recordedBefore` rows stored before the
-// device reports an event with its flags at `flags`.
+// device reports an event.
 void startRecording(StationFixture &f, int recordedBefore)
 {
     f.station->Form_Load(QString());
     Form &form = f.station->form();
     form.recordMode = true;
-    form.txtReal.setText(100, QStringLiteral("77"));
+    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
     form.txtrecPrev.setText(QStringLiteral("3"));
     form.txtrecafter.setText(QStringLiteral("5"));
     form.deviceClockTime = EventStart;
-    pushRows(form.ring, recordedBefore);
-    form.txtReal.setText(11, QStringLiteral("2"));
+    pushRows(f.station->sampleRing(), recordedBefore);
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
 }
 
 } // namespace
@@ -104,29 +121,29 @@ private slots:
 
 void TestEventFile::writtenOnLastPostAlarmTick()
 {
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
-    EventFile &eventFile = f.station->eventFile();
-    const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
+    QSignalSpy pending(&r.eventFile, &EventFile::pendingChanged);
+    r.eventFile.armPostAlarm();
+    const QString path = r.recordPath(QStringLiteral("240115083012_77.CSV"));
 
-    tick(eventFile, 89);
+    tick(r.eventFile, 89);
     QVERIFY2(!QFile::exists(path), "written before the 90th tick");
-    QVERIFY(form.TmrRec.isActive());
-    QVERIFY(form.lblRec.isVisible());
-    QCOMPARE(eventFile.postAlarmTicks(), 89);
+    QVERIFY(r.eventFile.isPending());
+    QCOMPARE(pending.size(), 1);
+    QCOMPARE(r.eventFile.postAlarmTicks(), 89);
 
-    tick(eventFile, 1);
+    tick(r.eventFile, 1);
     QVERIFY(QFile::exists(path));
-    QVERIFY(!form.TmrRec.isActive());
-    QVERIFY(!form.lblRec.isVisible());
-    QCOMPARE(eventFile.postAlarmTicks(), 0);
+    QVERIFY(!r.eventFile.isPending());
+    QCOMPARE(pending.size(), 2);
+    QCOMPARE(pending.last().at(0).toBool(), false);
+    QCOMPARE(r.eventFile.postAlarmTicks(), 0);
 
-    // The timer that runs the ticks is the station's `TmrRec`.
+    // Once armed, the event file ticks by itself.
     QFile::remove(path);
-    form.TmrRec.setInterval(1);
-    form.TmrRec.start();
-    form.txtrecafter.setText(QStringLiteral("1"));
+    r.settings.setPostAlarmSeconds(1);
+    r.eventFile.armPostAlarm();
     QTRY_VERIFY(QFile::exists(path));
 }
 
@@ -143,20 +160,19 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     StationFixture f;
     f.station->Form_Load(QString());
     Form &form = f.station->form();
+    SampleRing &ring = f.station->sampleRing();
+    EventFile &eventFile = f.station->eventFile();
     form.recordMode = recordMode;
-    form.txtReal.setText(100, QStringLiteral("77"));
-    fillRing(form.ring);
-    form.ring.ringWriteIndex = 5000;
-    form.ring.rowsRecorded = 5000;
-    form.txtReal.setText(11, QStringLiteral("2")); // the device reports a Pd trigger
-    QCOMPARE(form.ring.ringEventIndex, 5000);
-    QCOMPARE(form.TmrRec.isActive(), recordMode);
+    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    pushRows(ring, 5000);
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("2")); // the device reports a Pd trigger
+    QCOMPARE(ring.eventIndex(), 5000);
+    QCOMPARE(eventFile.isPending(), recordMode);
     QCOMPARE(form.lblRec.isVisible(), recordMode);
 
-    form.ring.ringWriteIndex = 14000;
-    form.ring.rowsRecorded = 14000;
-    for (int second = 0; second < 90 && form.TmrRec.isActive(); ++second)
-        f.station->eventFile().TmrRec_Timer();
+    pushRows(ring, 9000);
+    for (int second = 0; second < 90 && eventFile.isPending(); ++second)
+        eventFile.onPostAlarmTick();
     // No packet time yet: the event is named after the PC clock.
     QCOMPARE(QFile::exists(recordPath(f, QStringLiteral("261207100000_77.CSV"))), recordMode);
     QVERIFY(!form.lblRec.isVisible());
@@ -167,63 +183,57 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
 
 void TestEventFile::windowOfRows_data()
 {
-    QTest::addColumn<QString>("pre");
-    QTest::addColumn<QString>("post");
+    QTest::addColumn<double>("pre");
+    QTest::addColumn<double>("post");
     QTest::addColumn<int>("eventIndex");
     QTest::addColumn<int>("ticks");
     QTest::addColumn<int>("rows");
     QTest::addColumn<int>("firstRingRow");
 
-    QTest::newRow("defaults") << "30"
-                              << "90" << 5000 << 90 << 12000 << 2000;
-    QTest::newRow("trigger 10 s after row 0: wraps") << "30"
-                                                     << "90" << 1000 << 90 << 12000 << 22000;
-    QTest::newRow("window starts at the last ring row") << "30"
-                                                        << "90" << 2999 << 90 << 12000 << 23999;
-    QTest::newRow("window starts at row 0") << "30"
-                                            << "90" << 3000 << 90 << 12000 << 0;
-    QTest::newRow("window runs past the end of the ring") << "30"
-                                                          << "90" << 20000 << 90 << 12000 << 17000;
-    QTest::newRow("short times") << "10"
-                                 << "20" << 500 << 20 << 3000 << 23500;
-    QTest::newRow("fractional pre-alarm time") << "2.5"
-                                               << "1" << 100 << 1 << 350 << 23850;
-    QTest::newRow("whole ring") << "240"
-                                << "0" << 7 << 0 << 24000 << 7;
+    QTest::newRow("defaults") << 30.0 << 90.0 << 5000 << 90 << 12000 << 2000;
+    QTest::newRow("trigger 10 s after row 0: wraps")
+        << 30.0 << 90.0 << 1000 << 90 << 12000 << 22000;
+    QTest::newRow("window starts at the last ring row")
+        << 30.0 << 90.0 << 2999 << 90 << 12000 << 23999;
+    QTest::newRow("window starts at row 0") << 30.0 << 90.0 << 3000 << 90 << 12000 << 0;
+    QTest::newRow("window runs past the end of the ring")
+        << 30.0 << 90.0 << 20000 << 90 << 12000 << 17000;
+    QTest::newRow("short times") << 10.0 << 20.0 << 500 << 20 << 3000 << 23500;
+    QTest::newRow("fractional pre-alarm time") << 2.5 << 1.0 << 100 << 1 << 350 << 23850;
+    QTest::newRow("whole ring") << 240.0 << 0.0 << 7 << 0 << 24000 << 7;
 }
 
 void TestEventFile::windowOfRows()
 {
-    QFETCH(QString, pre);
-    QFETCH(QString, post);
+    QFETCH(double, pre);
+    QFETCH(double, post);
     QFETCH(int, eventIndex);
     QFETCH(int, ticks);
     QFETCH(int, rows);
     QFETCH(int, firstRingRow);
 
-    StationFixture f;
-    startEvent(f, eventIndex, rows - int(NumberText::leadingNumber(pre) * 100));
-    Form &form = f.station->form();
-    form.txtrecPrev.setText(pre);
-    form.txtrecafter.setText(post);
-    tick(f.station->eventFile(), qMax(ticks, 1));
+    EventFileRig r;
+    r.settings.setPreAlarmSeconds(pre);
+    r.settings.setPostAlarmSeconds(post);
+    recordEvent(r.ring, r.eventFile, EventStart, eventIndex, rows - int(pre * 100));
+    tick(r.eventFile, qMax(ticks, 1));
 
     bool crlfOnly = false;
     const QStringList lines =
-        readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")), &crlfOnly);
+        readLines(r.recordPath(QStringLiteral("240115083012_77.CSV")), &crlfOnly);
     QVERIFY(crlfOnly);
     QCOMPARE(lines.size(), 12 + rows);
     QCOMPARE(lines[3], QStringLiteral("#RecordLength(sec):   120.00 "));
     for (int k = 0; k < rows; ++k) {
-        const int r = (firstRingRow + k) % SampleRing::Rows;
-        const QString want = expectedEventRow(k, ringRow(r));
+        const int row = (firstRingRow + k) % SampleRing::Rows;
+        const QString want = expectedEventRow(k, ringRow(row));
         if (lines[12 + k] != want)
             QFAIL(qPrintable(QStringLiteral("row %1: %2, expected %3 (ring row %4)")
                                  .arg(k)
                                  .arg(lines[12 + k], want)
-                                 .arg(r)));
+                                 .arg(row)));
     }
-    const int triggerRow = 12 + int(NumberText::leadingNumber(pre) * 100);
+    const int triggerRow = 12 + int(pre * 100);
     if (triggerRow < lines.size())
         QVERIFY2(lines[triggerRow] == expectedEventRow(triggerRow - 12, ringRow(eventIndex)),
                  "the trigger row is not at the pre-alarm time");
@@ -231,16 +241,20 @@ void TestEventFile::windowOfRows()
 
 void TestEventFile::header()
 {
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
-    for (int r = 2000; r < 14000; ++r)
-        form.ring.rows[r] = {0.25f, -3.0f, 7.5f, 1, 1};
-    form.ring.rows[2500][0] = 12.5f;
-    form.ring.rows[9000][0] = -20.1f;
-    f.station->eventFile().WriteEventCsv();
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000, [](int row) {
+        SampleRing::Row v = ringRow(row);
+        if (row >= 2000 && row < 14000)
+            v = {0.25f, -3.0f, 7.5f, 1, 1};
+        if (row == 2500)
+            v[0] = 12.5f;
+        if (row == 9000)
+            v[0] = -20.1f;
+        return v;
+    });
+    r.eventFile.writeEventFile();
 
-    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    const QStringList lines = readLines(r.recordPath(QStringLiteral("240115083012_77.CSV")));
     const QStringList want = {
         "#StationCode:77",
         "#InstrumentKind: CSV  (240115083012_77.CSV)",
@@ -275,13 +289,15 @@ void TestEventFile::extremes()
 {
     QFETCH(float, value);
     QFETCH(QString, line);
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
-    for (int r = 2000; r < 14000; ++r)
-        form.ring.rows[r][0] = value;
-    f.station->eventFile().WriteEventCsv();
-    QCOMPARE(readLines(recordPath(f, QStringLiteral("240115083012_77.CSV"))).value(6), line);
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000, [value](int row) {
+        SampleRing::Row v = ringRow(row);
+        if (row >= 2000 && row < 14000)
+            v[0] = value;
+        return v;
+    });
+    r.eventFile.writeEventFile();
+    QCOMPARE(readLines(r.recordPath(QStringLiteral("240115083012_77.CSV"))).value(6), line);
 }
 
 void TestEventFile::stationCodeInName_data()
@@ -304,12 +320,12 @@ void TestEventFile::stationCodeInName()
 {
     QFETCH(QString, code);
     QFETCH(QString, name);
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    f.station->form().txtReal.setText(100, code);
-    f.station->eventFile().WriteEventCsv();
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
+    r.form.txtReal.setText(Field::StationCode, code);
+    r.eventFile.writeEventFile();
 
-    const QDir dir(f.station->form().Dir1.path());
+    const QDir dir(r.settings.recordFolder());
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{name});
     const QStringList lines = readLines(dir.filePath(name));
     QCOMPARE(lines.value(0), QStringLiteral("#StationCode:") + code);
@@ -319,14 +335,15 @@ void TestEventFile::stationCodeInName()
 
 void TestEventFile::twoEventsInOneSecondShareTheFile()
 {
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
-    f.station->eventFile().WriteEventCsv();
-    form.ring.ringEventIndex = 6000;
-    f.station->eventFile().WriteEventCsv();
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
+    r.eventFile.writeEventFile();
+    pushRows(r.ring, 16000);
+    r.eventFile.beginEvent(EventStart); // the trigger row at 6000
+    pushRows(r.ring, 9000);
+    r.eventFile.writeEventFile();
 
-    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    const QStringList lines = readLines(r.recordPath(QStringLiteral("240115083012_77.CSV")));
     QCOMPARE(lines.size(), 2 * (12 + 12000));
     QCOMPARE(lines[12 + 12000], QStringLiteral("#StationCode:77"));
     QCOMPARE(lines[12 + 12000 + 12], expectedEventRow(0, ringRow(3000)));
@@ -335,12 +352,13 @@ void TestEventFile::twoEventsInOneSecondShareTheFile()
 
 void TestEventFile::tooWideValueWrittenWhole()
 {
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
-    form.ring.rows[2000] = {12345678.0f, -1234567.0f, 0, 0, 99999.5f};
-    f.station->eventFile().WriteEventCsv();
-    const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000, [](int row) {
+        return row == 2000 ? SampleRing::Row{12345678.0f, -1234567.0f, 0, 0, 99999.5f}
+                           : ringRow(row);
+    });
+    r.eventFile.writeEventFile();
+    const QStringList lines = readLines(r.recordPath(QStringLiteral("240115083012_77.CSV")));
     QCOMPARE(lines.value(12), QStringLiteral("      0.00,12345678.000,-1234567.000,     0.000,     "
                                              "0.000, 99999.500"));
 }
@@ -350,16 +368,17 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
     StationFixture f;
     startRecording(f, 1000);
     Form &form = f.station->form();
+    SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
     // 2 -> 6 -> 7 -> 6 within the post-alarm time, as a quake's flags go.
     for (const char *flags : {"6", "7", "6"}) {
-        pushRows(form.ring, 150);
+        pushRows(ring, 150);
         form.deviceClockTime = form.deviceClockTime.addSecs(1);
-        form.txtReal.setText(11, QString::fromLatin1(flags));
-        eventFile.TmrRec_Timer();
+        form.txtReal.setText(Field::EventFlags, QString::fromLatin1(flags));
+        eventFile.onPostAlarmTick();
     }
-    QCOMPARE(form.ring.ringEventIndex, 1000);
-    pushRows(form.ring, 50);
+    QCOMPARE(ring.eventIndex(), 1000);
+    pushRows(ring, 50);
     tick(eventFile, 1);
     const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
     QVERIFY2(!QFile::exists(path), "written before the post-alarm time of the first start");
@@ -369,13 +388,13 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
     QCOMPARE(lines[12], expectedEventRow(0, ringRow(700)));
     QCOMPARE(lines[12 + 300], expectedEventRow(300, ringRow(1000)));
     QCOMPARE(lines.last(), expectedEventRow(799, ringRow(1499)));
-    QVERIFY(!form.TmrRec.isActive());
+    QVERIFY(!eventFile.isPending());
 
     // A change after the file is written starts the next one.
-    pushRows(form.ring, 100);
-    form.txtReal.setText(11, QStringLiteral("4"));
-    QVERIFY(form.TmrRec.isActive());
-    QCOMPARE(form.ring.ringEventIndex, 1600);
+    pushRows(ring, 100);
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("4"));
+    QVERIFY(eventFile.isPending());
+    QCOMPARE(ring.eventIndex(), 1600);
     QCOMPARE(form.eventStartTime, EventStart.addSecs(3));
 }
 
@@ -412,29 +431,31 @@ void TestEventFile::windowOfRecordedRows()
     QFETCH(int, rows);
     QFETCH(bool, endsEarly);
 
-    StationFixture f;
-    startRecording(f, recordedBefore);
-    Form &form = f.station->form();
-    EventFile &eventFile = f.station->eventFile();
-    pushRows(form.ring, recordedByTick);
-    tick(eventFile, 5);
-    const QString path = recordPath(f, QStringLiteral("240115083012_77.CSV"));
+    EventFileRig r;
+    r.settings.setPreAlarmSeconds(3);
+    r.settings.setPostAlarmSeconds(5);
+    pushRows(r.ring, recordedBefore);
+    r.eventFile.beginEvent(EventStart);
+    r.eventFile.armPostAlarm();
+    pushRows(r.ring, recordedByTick);
+    tick(r.eventFile, 5);
+    const QString path = r.recordPath(QStringLiteral("240115083012_77.CSV"));
     if (arrivingLate > 0) {
         QVERIFY(!QFile::exists(path));
-        pushRows(form.ring, arrivingLate);
-        eventFile.samplesStored();
+        pushRows(r.ring, arrivingLate);
+        r.eventFile.samplesStored();
     }
-    tick(eventFile, lateTicks - 1);
+    tick(r.eventFile, lateTicks - 1);
     QCOMPARE(QFile::exists(path), lateTicks == 0);
-    tick(eventFile, 1);
-    QVERIFY(!form.TmrRec.isActive());
+    tick(r.eventFile, 1);
+    QVERIFY(!r.eventFile.isPending());
 
     const QStringList lines = readLines(path);
     QCOMPARE(lines.size(), 12 + rows);
     for (int k = 0; k < rows; ++k)
         QCOMPARE(lines[12 + k],
                  expectedEventRow(k, ringRow((firstRingRow + k) % SampleRing::Rows)));
-    const QStringList log = f.logLines();
+    const QStringList log = r.logLines();
     QCOMPARE(!log.isEmpty() && log.last().contains(QStringLiteral(" ends early at ")), endsEarly);
     if (endsEarly)
         QVERIFY2(log.last().contains(QStringLiteral("240115083012_77.CSV ends early at %1 s: no "
@@ -442,8 +463,8 @@ void TestEventFile::windowOfRecordedRows()
                                          .arg(NumberText::fixed(rows * 0.01, 2))),
                  qPrintable(log.last()));
     // Rows that come after the file is written add nothing to it.
-    pushRows(form.ring, 100);
-    eventFile.samplesStored();
+    pushRows(r.ring, 100);
+    r.eventFile.samplesStored();
     QCOMPARE(readLines(path).size(), 12 + rows);
 }
 
@@ -458,62 +479,63 @@ void TestEventFile::writeFailureKeepsSamples_data()
 void TestEventFile::writeFailureKeepsSamples()
 {
     QFETCH(QString, failure);
-    StationFixture f;
-    startEvent(f, 5000, 9000);
-    Form &form = f.station->form();
+    EventFileRig r;
+    recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
+    const QString recordFolder = r.settings.recordFolder();
     if (failure == QLatin1String("removed")) {
-        QVERIFY(QDir(form.Dir1.path()).removeRecursively());
+        QVERIFY(QDir(recordFolder).removeRecursively());
     } else if (failure == QLatin1String("none")) {
-        form.Dir1.setPath(QString());
+        r.settings.setRecordFolder(QString());
     } else {
         if (::geteuid() == 0)
             QSKIP("permissions do not bind root");
-        QVERIFY(QFile::setPermissions(form.Dir1.path(),
-                                      QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(
+            QFile::setPermissions(recordFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
-    tick(f.station->eventFile(), 90);
+    QSignalSpy notice(&r.eventFile, &EventFile::notice);
+    tick(r.eventFile, 90);
 
-    const QStringList lines = readLines(f.file(QStringLiteral("240115083012_77.CSV")));
+    const QString kept = r.folder.file(QStringLiteral("240115083012_77.CSV"));
+    const QStringList lines = readLines(kept);
     QCOMPARE(lines.size(), 12 + 12000);
     QCOMPARE(lines.last(), expectedEventRow(11999, ringRow(13999)));
-    QVERIFY2(form.statusLine.text().startsWith(QStringLiteral("Event file not written")),
-             qPrintable(form.statusLine.text()));
-    QVERIFY(form.statusLine.text().contains(f.file(QStringLiteral("240115083012_77.CSV"))));
-    QVERIFY(f.logLines().last().contains(QStringLiteral("Event file not written")));
-    QVERIFY(!form.lblRec.isVisible());
+    QCOMPARE(notice.size(), 1);
+    const QString message = notice.first().at(0).toString();
+    QVERIFY2(message.startsWith(QStringLiteral("Event file not written")), qPrintable(message));
+    QVERIFY(message.contains(kept));
+    QVERIFY(r.logLines().last().contains(QStringLiteral("Event file not written")));
 }
 
 void TestEventFile::bothFoldersFailingWarns()
 {
-    StationFixture f;
-    Form form;
-    const ProgramFolder home(f.home());
-    const ProgramFolder gone(f.file(QStringLiteral("gone")));
-    EventLog log(form, home, f.clock, f.prompter, f.shell);
-    EventFile eventFile(form, log, gone, f.clock);
-    form.Dir1.setPath(f.file(QStringLiteral("also-gone")));
-    form.eventStartTime = EventStart;
-    form.lblRec.setVisible(true);
-    eventFile.WriteEventCsv();
-    QVERIFY(form.lblWriteWarning.isVisible());
-    QVERIFY2(form.lblWriteWarning.text().contains(f.file(QStringLiteral("also-gone"))),
-             qPrintable(form.lblWriteWarning.text()));
-    QCOMPARE(log.pendingWrites().waitingFiles(),
-             QStringList{f.file(QStringLiteral("also-gone/240115083012_88888.CSV"))});
-    QVERIFY(!form.lblRec.isVisible());
+    EventFileRig r;
+    const ProgramFolder gone(r.folder.file(QStringLiteral("gone")));
+    EventFile eventFile(r.ring, r.settings, r.form.txtReal, r.log, gone, r.clock);
+    r.settings.setRecordFolder(r.folder.file(QStringLiteral("also-gone")));
+    eventFile.beginEvent(EventStart);
+    eventFile.writeEventFile();
+    QVERIFY(r.form.lblWriteWarning.isVisible());
+    QVERIFY2(r.form.lblWriteWarning.text().contains(r.folder.file(QStringLiteral("also-gone"))),
+             qPrintable(r.form.lblWriteWarning.text()));
+    QCOMPARE(r.log.pendingWrites().waitingFiles(),
+             QStringList{r.folder.file(QStringLiteral("also-gone/240115083012_77.CSV"))});
 }
 
 void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
 {
     StationFixture f;
-    startEvent(f, 5000, 1000);
-    tick(f.station->eventFile(), 10);
+    f.station->Form_Load(QString());
+    f.station->form().txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    EventFile &eventFile = f.station->eventFile();
+    recordEvent(f.station->sampleRing(), eventFile, EventStart, 5000, 1000);
+    eventFile.armPostAlarm();
+    tick(eventFile, 10);
     f.prompter.yesNoAnswers << true;
     QSignalSpy quit(f.station.get(), &Station::quitRequested);
     f.station->mnuExit_Click();
 
     QCOMPARE(quit.size(), 1);
-    QVERIFY(!f.station->form().TmrRec.isActive());
+    QVERIFY(!eventFile.isPending());
     const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
     QCOMPARE(lines.size(), 12 + 3000 + 1000);
     QCOMPARE(lines.last(), expectedEventRow(3999, ringRow(5999)));

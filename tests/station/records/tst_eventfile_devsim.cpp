@@ -96,7 +96,7 @@ void TestEventFileDevsim::startStation()
     form.txtrecPrev.setText(QString::number(PreAlarmSeconds));
     form.txtrecafter.setText(QString::number(PostAlarmSeconds));
     // The test counts the post-alarm seconds itself, once the device has sent them.
-    form.TmrRec.setInterval(24 * 3600 * 1000);
+    f_->station->eventFile().setTickInterval(24 * 3600 * 1000);
     f_->station->cmdComset_Click();
     f_->stopOneSecondTimers();
     QTRY_VERIFY(f_->station->links().isClientConnected());
@@ -106,16 +106,16 @@ void TestEventFileDevsim::startStation()
 
 int TestEventFileDevsim::recordedRows() const
 {
-    return int(f_->station->form().ring.rowsRecorded);
+    return int(f_->station->sampleRing().rowsRecorded());
 }
 
 TestEventFileDevsim::Event TestEventFileDevsim::nextEvent()
 {
     Form &form = f_->station->form();
     Event event;
-    if (!QTest::qWaitFor([&] { return form.TmrRec.isActive(); }, Timeout))
+    if (!QTest::qWaitFor([&] { return f_->station->eventFile().isPending(); }, Timeout))
         return event;
-    event.triggerRow = form.ring.rowsRecordedAtEvent;
+    event.triggerRow = f_->station->sampleRing().rowsRecordedAtEvent();
     event.path = QDir(form.Dir1.path()).filePath(f_->station->eventFile().fileName());
     return event;
 }
@@ -126,7 +126,7 @@ bool TestEventFileDevsim::runPostAlarmTicks(const Event &event, int ticks)
         const qint64 due = event.triggerRow + second * 100;
         if (!QTest::qWaitFor([&] { return recordedRows() >= due; }, Timeout))
             return false;
-        f_->station->eventFile().TmrRec_Timer();
+        f_->station->eventFile().onPostAlarmTick();
     }
     return true;
 }
@@ -158,7 +158,7 @@ void TestEventFileDevsim::twoQuakesRecordedAsSent()
         const Event event = nextEvent();
         QVERIFY2(!event.path.isEmpty(), "no event started");
         QVERIFY(runPostAlarmTicks(event, PostAlarmSeconds));
-        QVERIFY(!f_->station->form().TmrRec.isActive());
+        QVERIFY(!f_->station->eventFile().isPending());
         // A stream that began inside a quake shows its middle, not its onset.
         if (event.triggerRow > 0)
             events << event;
@@ -200,10 +200,10 @@ void TestEventFileDevsim::streamStoppingEndsTheRecordEarly()
 
     EventFile &eventFile = f_->station->eventFile();
     for (int tick = 3; tick <= PostAlarmSeconds + 2; ++tick)
-        eventFile.TmrRec_Timer();
+        eventFile.onPostAlarmTick();
     QVERIFY2(!QFile::exists(event.path), "written before the rows were waited for");
-    eventFile.TmrRec_Timer();
-    QVERIFY(!f_->station->form().TmrRec.isActive());
+    eventFile.onPostAlarmTick();
+    QVERIFY(!f_->station->eventFile().isPending());
     verifyFile(event, lastRow);
     const QStringList log = f_->logLines();
     QVERIFY(!log.isEmpty());

@@ -37,7 +37,7 @@ void TestEventLog::monthFileFromClockAtWriting()
     f.station->form().txtReal.setText(100, QStringLiteral("1234"));
     f.clock.set(when);
     // The message carries an older time; the file follows the clock at the moment of writing.
-    f.station->eventLog().AppendEventLog(QStringLiteral("2024/01/31 23:59:59 Pd trig"));
+    f.station->eventLog().appendEventLog(QStringLiteral("2024/01/31 23:59:59 Pd trig"));
     QCOMPARE(f.readFile(QStringLiteral("Event/") + file),
              QByteArray("2024/01/31 23:59:59 Pd trig_1234\r\n"));
 }
@@ -71,7 +71,6 @@ void TestEventLog::summaryLine()
     QFETCH(QString, expected);
     StationFixture f;
     Form &form = f.station->form();
-    form.eventStartTime = QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12));
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, intensity);
     form.txtReal.setText(8, QStringLiteral("57.3"));
@@ -82,20 +81,21 @@ void TestEventLog::summaryLine()
     // "b : " followed by the padded "-1.00": the minus stays with the number.
     QString want = expected;
     want.replace(QStringLiteral("b : -     1.00"), QStringLiteral("b :      -1.00"));
-    QCOMPARE(f.station->eventLog().summaryLine(), want);
+    QCOMPARE(f.station->eventLog().summaryLine(QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12))),
+             want);
 }
 
 void TestEventLog::summaryWritesFileBoxAndLog()
 {
     StationFixture f;
     Form &form = f.station->form();
-    form.eventStartTime = QDateTime(QDate(2026, 12, 7), QTime(9, 59, 0));
+    const QDateTime start(QDate(2026, 12, 7), QTime(9, 59, 0));
     form.txtReal.setText(100, QStringLiteral("5"));
     form.txtReal.setText(10, QStringLiteral("3"));
     form.txtEvent.setText(QStringLiteral("older\r\n"));
     form.summaryPending = true;
-    f.station->eventLog().WriteEventSummary();
-    const QString line = f.station->eventLog().summaryLine();
+    f.station->eventLog().writeEventSummary(start);
+    const QString line = f.station->eventLog().summaryLine(start);
     QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")), line.toUtf8() + "\r\n");
     QCOMPARE(form.txtEvent.text(), line + QStringLiteral("\r\nolder\r\n"));
     QCOMPARE(f.logLines(), QStringList{QStringLiteral("2026/12/07 09:59:00 Max Intensity---3_5")});
@@ -113,7 +113,7 @@ void TestEventLog::summaryBoxCut()
 void TestEventLog::logFolderCreatedAndFailedLinesWait()
 {
     StationFixture f;
-    f.station->eventLog().AppendEventLog(QStringLiteral("x"));
+    f.station->eventLog().appendEventLog(QStringLiteral("x"));
     QVERIFY(QDir(f.file(QStringLiteral("Event"))).exists());
     QCOMPARE(f.logLines(), QStringList{QStringLiteral("x_88888")});
 
@@ -121,12 +121,12 @@ void TestEventLog::logFolderCreatedAndFailedLinesWait()
     // line waits behind it, and both land in order once the obstacle is gone.
     QVERIFY(QFile::remove(f.file(QStringLiteral("Event/202612.txt"))));
     QVERIFY(QDir().mkdir(f.file(QStringLiteral("Event/202612.txt"))));
-    f.station->eventLog().AppendEventLog(QStringLiteral("y"));
+    f.station->eventLog().appendEventLog(QStringLiteral("y"));
     const Control &warning = f.station->form().lblWriteWarning;
     QVERIFY(warning.isVisible());
     QVERIFY2(warning.text().contains(f.file(QStringLiteral("Event"))), qPrintable(warning.text()));
     QVERIFY(QDir().rmdir(f.file(QStringLiteral("Event/202612.txt"))));
-    f.station->eventLog().AppendEventLog(QStringLiteral("z"));
+    f.station->eventLog().appendEventLog(QStringLiteral("z"));
     QVERIFY(f.logLines().isEmpty());
     f.station->eventLog().pendingWrites().retry();
     QCOMPARE(f.logLines(), QStringList({"y_88888", "z_88888"}));
@@ -138,10 +138,10 @@ void TestEventLog::logfileMenu()
     StationFixture f;
     f.writeFile(QStringLiteral("Event/20261.txt"), "2026/01/05 10:00:00 Application Start\r\n");
     f.prompter.textAnswers = {QString(), std::optional<QString>(), QStringLiteral("20261")};
-    f.station->eventLog().mnuEvent_Click();
-    f.station->eventLog().mnuEvent_Click();
+    f.station->eventLog().openMonthlyLog();
+    f.station->eventLog().openMonthlyLog();
     QVERIFY(f.shell.opened.isEmpty());
-    f.station->eventLog().mnuEvent_Click();
+    f.station->eventLog().openMonthlyLog();
     QCOMPARE(f.prompter.asked.first(), QStringLiteral("Keyin box:|Please keyin year and month:"));
     QCOMPARE(f.prompter.defaults.first(), QStringLiteral("202612"));
     QCOMPARE(f.shell.opened, QStringList{f.file(QStringLiteral("Event/20261.txt"))});
@@ -156,12 +156,12 @@ void TestEventLog::logfileMenuWithoutLogOrViewer()
     f.writeFile(QStringLiteral("Event/20261.txt"), "2026/01/05 10:00:00 Application Start\r\n");
     f.shell.viewerFound = false;
     f.prompter.textAnswers = {QStringLiteral("20262"), QStringLiteral("20261")};
-    f.station->eventLog().mnuEvent_Click();
+    f.station->eventLog().openMonthlyLog();
     QVERIFY(f.shell.opened.isEmpty());
     QVERIFY(f.shell.shownText.isEmpty());
     QVERIFY2(f.station->form().statusLine.text().contains(QStringLiteral("no such file")),
              qPrintable(f.station->form().statusLine.text()));
-    f.station->eventLog().mnuEvent_Click();
+    f.station->eventLog().openMonthlyLog();
     QCOMPARE(f.shell.shownText, QStringList{QStringLiteral("Event log 20261|") +
                                             f.file(QStringLiteral("Event/20261.txt"))});
 }

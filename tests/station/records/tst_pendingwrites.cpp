@@ -27,16 +27,13 @@ void loadInRecordMode(StationFixture &f)
     form.recordMode = true;
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
-    fillRing(form.ring);
 }
 
 // An event at ring row 5000 whose post-alarm time has run.
 void writeEvent(StationFixture &f, const QDateTime &start)
 {
-    Form &form = f.station->form();
-    form.eventStartTime = start;
-    markRecordedEvent(form.ring, 5000, 9000);
-    f.station->eventFile().WriteEventCsv();
+    recordEvent(f.station->sampleRing(), f.station->eventFile(), start, 5000, 9000);
+    f.station->eventFile().writeEventFile();
 }
 
 QString recCsv(const QString &name)
@@ -122,9 +119,9 @@ void TestPendingWrites::failingWrites()
     QStringList expectedLog = f.logLines();
     QVERIFY(failure.begin(f.file(LogName)));
 
-    log.AppendEventLog(QStringLiteral("2026/12/07 10:00:00 Pd trig"));
+    log.appendEventLog(QStringLiteral("2026/12/07 10:00:00 Pd trig"));
     writeEvent(f, EventStart);
-    log.WriteEventSummary();
+    log.writeEventSummary(EventStart);
     ManualRecording &rec = f.station->manualRecording();
     rec.cmdM_Rec_Click();
     rec.appendSample(1, 2, 3);
@@ -157,14 +154,15 @@ void TestPendingWrites::failingWrites()
 
     // Writable again: a new line waits behind the lines that still wait for the same file.
     failure.end();
-    log.AppendEventLog(QStringLiteral("2026/12/07 10:00:10 P End"));
+    log.appendEventLog(QStringLiteral("2026/12/07 10:00:10 P End"));
     expectedLog << QStringLiteral("2026/12/07 10:00:10 P End_77");
     pending.retry();
 
     QCOMPARE(f.logLines(), expectedLog);
     verifyWholeEventFile(f, recCsv(EventName));
     QVERIFY2(!QFile::exists(f.file(EventName)), "the event was written twice");
-    QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")), log.summaryLine().toUtf8() + "\r\n");
+    QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")),
+             log.summaryLine(EventStart).toUtf8() + "\r\n");
     QVERIFY(pending.isEmpty());
     QVERIFY(!form.lblWriteWarning.isVisible());
     QVERIFY(!pending.retryTimer().isActive());

@@ -43,9 +43,9 @@ struct ReportedStation {
 void TestHeadlessReport::logEntriesKeepTheirTime()
 {
     ReportedStation s;
-    s.f.station->eventLog().AppendEventLog(QStringLiteral("2026/01/02 03:04:05 Pd trig"));
-    s.f.station->eventLog().AppendEventLog(QStringLiteral("no time here"));
-    s.f.station->eventLog().AppendEventLog(QStringLiteral("2026/13/02 03:04:05 bad month"));
+    s.f.station->eventLog().appendEventLog(QStringLiteral("2026/01/02 03:04:05 Pd trig"));
+    s.f.station->eventLog().appendEventLog(QStringLiteral("no time here"));
+    s.f.station->eventLog().appendEventLog(QStringLiteral("2026/13/02 03:04:05 bad month"));
     const QStringList expected = {
         QStringLiteral("2026/01/02 03:04:05 log Pd trig_88888"),
         s.now() + QStringLiteral(" log no time here_88888"),
