@@ -41,17 +41,17 @@ ClockAdjust::ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &w
 {
 }
 
-void ClockAdjust::timer_timeadj_Timer()
+void ClockAdjust::onClockAdjustTick()
 {
     emit ledClockDue();
-    ++rtcTickCount;
-    form_.rtc_cal_cntdwn.setText(QString::number(rtcTickCount));
+    ++tickCount_;
+    form_.rtc_cal_cntdwn.setText(QString::number(tickCount_));
     if (!dueNow())
         return;
     // While another command writes, the count stays due and the next tick tries again.
     if (commands_.isBusy())
         return;
-    rtcTickCount = 0;
+    tickCount_ = 0;
     if (form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes"))
         return;
     adjust();
@@ -59,17 +59,17 @@ void ClockAdjust::timer_timeadj_Timer()
 
 bool ClockAdjust::dueNow() const
 {
-    return !(NumberText::leadingNumber(form_.rtc_cal_interval.text()) > rtcTickCount);
+    return !(NumberText::leadingNumber(form_.rtc_cal_interval.text()) > tickCount_);
 }
 
-void ClockAdjust::cmdadj_Click()
+void ClockAdjust::adjustClockNow()
 {
     const qint64 interval =
         NumberText::roundHalfEven(NumberText::leadingNumber(form_.rtc_cal_interval.text()));
     // One below the largest count, so that the tick's increment cannot overflow.
-    rtcTickCount = int(std::clamp<qint64>(interval, std::numeric_limits<int>::min(),
-                                          std::numeric_limits<int>::max() - 1));
-    timer_timeadj_Timer();
+    tickCount_ = int(std::clamp<qint64>(interval, std::numeric_limits<int>::min(),
+                                        std::numeric_limits<int>::max() - 1));
+    onClockAdjustTick();
 }
 
 void ClockAdjust::adjust()

@@ -11,8 +11,9 @@ class QDateTime;
 class RegisterWriter;
 class Waiter;
 
-// Sets the device's clock from the PC's clock every `rtc_cal_interval` ticks of
-// `timer_timeadj` and on the button `cmdadj`, unless the device keeps its clock by NTP.
+// Sets the device's clock from the PC's clock every adjustment interval (counted in ticks of
+// the ten-second clock timer) and on the operator's demand, unless the device keeps its clock
+// by NTP.
 class ClockAdjust : public QObject
 {
     Q_OBJECT
@@ -25,10 +26,10 @@ public:
     ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer, DeviceLinks &links,
                 Waiter &waiter, Clock &clock, QObject *parent = nullptr);
 
-    void timer_timeadj_Timer();
-    void cmdadj_Click();
+    void onClockAdjustTick();
+    void adjustClockNow();
 
-    int tickCount() const { return rtcTickCount; }
+    int tickCount() const { return tickCount_; }
 
     // The Modbus TCP write of the six clock registers (function 16) for the time `when`,
     // its second plus 1.
@@ -50,5 +51,5 @@ private:
     DeviceLinks &links_;
     Waiter &waiter_;
     Clock &clock_;
-    int rtcTickCount = 0;
+    int tickCount_ = 0;
 };

@@ -85,13 +85,14 @@ DeviceSettings::DeviceSettings(Form &form, DeviceCommands &commands, Waiter &wai
                                Prompter &prompter, QObject *parent)
     : QObject(parent), form_(form), commands_(commands), waiter_(waiter), prompter_(prompter)
 {
-    connect(&form_.chkGBT, &Control::checkedChanged, this, &DeviceSettings::chkGBT_Click);
-    connect(&form_.chkKMA, &Control::checkedChanged, this, &DeviceSettings::chkKMA_Click);
-    connect(&form_.chkMMI, &Control::checkedChanged, this, &DeviceSettings::chkMMI_Click);
-    connect(&form_.chkadj, &Control::checkedChanged, this, &DeviceSettings::chkadj_Click);
+    for (Control *scale : {&form_.chkGBT, &form_.chkKMA, &form_.chkMMI})
+        connect(scale, &Control::checkedChanged, this,
+                [this, scale] { excludeOtherScales(*scale); });
+    connect(&form_.chkadj, &Control::checkedChanged, this,
+            [this] { form_.cmdadj.setEnabled(form_.chkadj.isChecked()); });
 }
 
-void DeviceSettings::mnukrt54_Click()
+void DeviceSettings::showDeviceSettings()
 {
     copyLiveToEdit();
     const bool ntp = form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes");
@@ -124,12 +125,12 @@ void DeviceSettings::showPage()
     form_.Strip1Shown.setVisible(true);
 }
 
-void DeviceSettings::cmdSet1_Click()
+void DeviceSettings::writeSystemSettings()
 {
     writeSettings(true);
 }
 
-void DeviceSettings::cmdSet_Click()
+void DeviceSettings::writeGeneralSettings()
 {
     writeSettings(false);
 }
@@ -205,7 +206,7 @@ void DeviceSettings::addSystemExtras(WritePlan &plan)
     }
 }
 
-void DeviceSettings::modify_KRT54_Click()
+void DeviceSettings::stageCalibration()
 {
     WritePlan plan;
     for (const SettingRow &row : CalibrationRows)
@@ -220,17 +221,17 @@ void DeviceSettings::commit(const QString &name, int code)
     commands_.run(name, plan, DeviceCommands::LeadPauseMs);
 }
 
-void DeviceSettings::wrt_KRT54_Click()
+void DeviceSettings::commitSettings()
 {
     commit(QStringLiteral("Write"), CommitSettings);
 }
 
-void DeviceSettings::cmdDefault_Click()
+void DeviceSettings::loadFactoryDefaults()
 {
     commit(QStringLiteral("Default"), LoadDefaults);
 }
 
-void DeviceSettings::Command2_Click()
+void DeviceSettings::saveAsDefaults()
 {
     commit(QStringLiteral("Save as default"), SaveDefaults);
 }
@@ -242,17 +243,17 @@ void DeviceSettings::writeAlarmOutputs(const QString &name, int value)
     commands_.run(name, plan, 0);
 }
 
-void DeviceSettings::cmdAlarmon_Click()
+void DeviceSettings::switchAlarmOutputsOn()
 {
     writeAlarmOutputs(QStringLiteral("Alarm ON"), 3);
 }
 
-void DeviceSettings::cmdAlarmoff_Click()
+void DeviceSettings::switchAlarmOutputsOff()
 {
     writeAlarmOutputs(QStringLiteral("Alarm OFF"), 0);
 }
 
-void DeviceSettings::cmd_firm_Click()
+void DeviceSettings::startFirmwareUpdate()
 {
     const QString name = QStringLiteral("firmware update");
     // The device stops its work for the update; one stray click must not start it.
@@ -263,11 +264,6 @@ void DeviceSettings::cmd_firm_Click()
     commit(name, FirmwareUpdate);
 }
 
-void DeviceSettings::chkadj_Click()
-{
-    form_.cmdadj.setEnabled(form_.chkadj.isChecked());
-}
-
 void DeviceSettings::excludeOtherScales(const Control &ticked)
 {
     if (!ticked.isChecked())
@@ -275,19 +271,4 @@ void DeviceSettings::excludeOtherScales(const Control &ticked)
     for (Control *box : {&form_.chkGBT, &form_.chkKMA, &form_.chkMMI})
         if (box != &ticked)
             box->setChecked(false);
-}
-
-void DeviceSettings::chkGBT_Click()
-{
-    excludeOtherScales(form_.chkGBT);
-}
-
-void DeviceSettings::chkKMA_Click()
-{
-    excludeOtherScales(form_.chkKMA);
-}
-
-void DeviceSettings::chkMMI_Click()
-{
-    excludeOtherScales(form_.chkMMI);
 }

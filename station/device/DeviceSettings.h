@@ -26,20 +26,17 @@ public:
     DeviceSettings(Form &form, DeviceCommands &commands, Waiter &waiter, Prompter &prompter,
                    QObject *parent = nullptr);
 
-    void mnukrt54_Click();
-    void cmdSet1_Click(); // "Write" of the system page
-    void cmdSet_Click();  // "Write" of the general page
-    void modify_KRT54_Click();
-    void wrt_KRT54_Click();
-    void cmdDefault_Click();
-    void Command2_Click(); // "Save as default"
-    void cmdAlarmon_Click();
-    void cmdAlarmoff_Click();
-    void cmd_firm_Click();
-    void chkadj_Click();
-    void chkGBT_Click();
-    void chkKMA_Click();
-    void chkMMI_Click();
+    // Opens the page with the device's last read values in its edit fields.
+    void showDeviceSettings();
+    void writeSystemSettings();  // "Write" of the system page
+    void writeGeneralSettings(); // "Write" of the general page
+    void stageCalibration();     // the calibration factors, applied by `commitSettings()`
+    void commitSettings();
+    void loadFactoryDefaults();
+    void saveAsDefaults(); // the device's current settings become its defaults
+    void switchAlarmOutputsOn();
+    void switchAlarmOutputsOff();
+    void startFirmwareUpdate();
 
 private:
     void copyLiveToEdit();
@@ -51,6 +48,7 @@ private:
     void addSystemExtras(WritePlan &plan);
     void commit(const QString &name, int code);
     void writeAlarmOutputs(const QString &name, int value);
+    // The intensity scales exclude one another: ticking one clears the others.
     void excludeOtherScales(const class Control &ticked);
 
     Form &form_;

@@ -46,7 +46,7 @@ void NetworkSettings::addPackedOctets(WritePlan &plan, int firstReg, int firstFi
     }
 }
 
-void NetworkSettings::setip_Click()
+void NetworkSettings::stageOwnAddress()
 {
     WritePlan plan;
     addOctets(plan, 179, 180, QStringLiteral("IP address"));
@@ -57,7 +57,7 @@ void NetworkSettings::setip_Click()
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 
-void NetworkSettings::modify_svr_ip_Click()
+void NetworkSettings::stageServerAddresses()
 {
     WritePlan plan;
     addPackedOctets(plan, 175, 176, QStringLiteral("TCP Server IP_0"));
@@ -65,14 +65,14 @@ void NetworkSettings::modify_svr_ip_Click()
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 
-void NetworkSettings::modify_KRT54_1_Click()
+void NetworkSettings::stageNtpServer()
 {
     WritePlan plan;
     addOctets(plan, 170, 171, QStringLiteral("NTP Server IP"));
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 
-void NetworkSettings::modify_rvd_ip_Click()
+void NetworkSettings::stageDisplayAddress()
 {
     WritePlan plan;
     addPackedOctets(plan, 203, 244, QStringLiteral("RVD-K09 IP"));
@@ -86,22 +86,22 @@ void NetworkSettings::commit(int code)
     commands_.run(QStringLiteral("Write"), plan, DeviceCommands::LeadPauseMs);
 }
 
-void NetworkSettings::wrt_ip_setting_Click()
+void NetworkSettings::commitOwnAddress()
 {
     commit(CommitOwnAddress);
 }
 
-void NetworkSettings::wrt_svr_ip_Click()
+void NetworkSettings::commitServerAddresses()
 {
     commit(CommitServers);
 }
 
-void NetworkSettings::wrt_KRT54_1_Click()
+void NetworkSettings::commitNtpServer()
 {
     commit(CommitServers);
 }
 
-void NetworkSettings::wrt_rvd_ip_Click()
+void NetworkSettings::commitDisplayAddress()
 {
     commit(CommitServers);
 }

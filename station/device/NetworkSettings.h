@@ -15,14 +15,14 @@ public:
 
     NetworkSettings(Form &form, DeviceCommands &commands);
 
-    void setip_Click();
-    void modify_svr_ip_Click();
-    void modify_KRT54_1_Click();
-    void modify_rvd_ip_Click();
-    void wrt_ip_setting_Click();
-    void wrt_svr_ip_Click();
-    void wrt_KRT54_1_Click();
-    void wrt_rvd_ip_Click();
+    void stageOwnAddress();
+    void stageServerAddresses();
+    void stageNtpServer();
+    void stageDisplayAddress();
+    void commitOwnAddress();
+    void commitServerAddresses();
+    void commitNtpServer();
+    void commitDisplayAddress();
 
 private:
     // Four octets, one per register.

@@ -141,7 +141,7 @@ QWidget *buildClock(DeviceWidgets &w)
     grid->addWidget(count, 1, 2);
     grid->addWidget(w.commandButton(
                         QStringLiteral("adjustment"), QStringLiteral("adjustment"),
-                        [&clock] { clock.cmdadj_Click(); }, &form.cmdadj),
+                        [&clock] { clock.adjustClockNow(); }, &form.cmdadj),
                     2, 0);
     return box;
 }
@@ -152,15 +152,15 @@ QLayout *buildButtons(DeviceWidgets &w)
     DeviceSettings &settings = w.station().deviceSettings();
     auto *row = new QHBoxLayout;
     row->addWidget(w.commandButton(
-        QStringLiteral("Write"), QStringLiteral("Write"), [&settings] { settings.cmdSet_Click(); },
-        &form.cmdSet));
+        QStringLiteral("Write"), QStringLiteral("Write"),
+        [&settings] { settings.writeGeneralSettings(); }, &form.cmdSet));
     row->addWidget(w.commandButton(QStringLiteral("Alarm ON"), QStringLiteral("Alarm ON"),
-                                   [&settings] { settings.cmdAlarmon_Click(); }));
+                                   [&settings] { settings.switchAlarmOutputsOn(); }));
     row->addWidget(w.commandButton(QStringLiteral("Alarm OFF"), QStringLiteral("Alarm OFF"),
-                                   [&settings] { settings.cmdAlarmoff_Click(); }));
+                                   [&settings] { settings.switchAlarmOutputsOff(); }));
     row->addWidget(w.commandButton(QStringLiteral("firmware update"),
                                    QStringLiteral("firmware update"),
-                                   [&settings] { settings.cmd_firm_Click(); }));
+                                   [&settings] { settings.startFirmwareUpdate(); }));
     row->addStretch();
     return row;
 }

@@ -69,11 +69,11 @@ QWidget *buildCalibrationBlock(DeviceWidgets &w)
         w.addRow(grid, k, {QString::fromLatin1(captions[k]), 68 + k, 168 + k});
     grid->addWidget(w.commandButton(
                         QStringLiteral("Modify"), QStringLiteral("Modify"),
-                        [&settings] { settings.modify_KRT54_Click(); }, &form.modify_KRT54),
+                        [&settings] { settings.stageCalibration(); }, &form.modify_KRT54),
                     0, 4);
     grid->addWidget(w.commandButton(
                         QStringLiteral("Write"), QStringLiteral("Write (calibration)"),
-                        [&settings] { settings.wrt_KRT54_Click(); }, &form.wrt_KRT54),
+                        [&settings] { settings.commitSettings(); }, &form.wrt_KRT54),
                     1, 4);
     grid->setColumnStretch(5, 1);
     Bindings::visibility(form.Frame1, block);
@@ -87,14 +87,14 @@ QLayout *buildButtons(DeviceWidgets &w)
     DeviceSettings &settings = station.deviceSettings();
     auto *row = new QHBoxLayout;
     row->addWidget(w.commandButton(
-        QStringLiteral("Write"), QStringLiteral("Write"), [&settings] { settings.cmdSet1_Click(); },
-        &form.cmdSet1));
+        QStringLiteral("Write"), QStringLiteral("Write"),
+        [&settings] { settings.writeSystemSettings(); }, &form.cmdSet1));
     row->addWidget(w.commandButton(
         QStringLiteral("Default"), QStringLiteral("Default"),
-        [&settings] { settings.cmdDefault_Click(); }, &form.cmdDefault));
+        [&settings] { settings.loadFactoryDefaults(); }, &form.cmdDefault));
     row->addWidget(w.commandButton(
         QStringLiteral("Save as default"), QStringLiteral("Save as default"),
-        [&settings] { settings.Command2_Click(); }, &form.Command2));
+        [&settings] { settings.saveAsDefaults(); }, &form.Command2));
     row->addStretch();
     // "OK" only leaves the page; it sends nothing, so it never waits for a command.
     auto *ok = new QPushButton(QStringLiteral("OK"));

@@ -194,7 +194,7 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&Displacement"), &views, &Views::mnuAnalyze_Click);
     bar->addAction(QStringLiteral("&Record"), &views, &Views::mnuTrend_Click);
     bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
-                   &DeviceSettings::mnukrt54_Click);
+                   &DeviceSettings::showDeviceSettings);
     QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::mnuhost_Click);
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host,

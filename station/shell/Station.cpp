@@ -132,8 +132,7 @@ void Station::applyStartLink()
 // The clock adjustment runs for the whole session; its tick also keeps the LED sign's clock.
 void Station::wireDevice()
 {
-    connect(&form_.timer_timeadj, &QTimer::timeout, &clockAdjust_,
-            &ClockAdjust::timer_timeadj_Timer);
+    connect(&form_.timer_timeadj, &QTimer::timeout, &clockAdjust_, &ClockAdjust::onClockAdjustTick);
     connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.SetLedClock(); });
     form_.timer_timeadj.start();
 }

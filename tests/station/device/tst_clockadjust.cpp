@@ -28,7 +28,7 @@ const QDateTime December5 = QDateTime(QDate(2026, 12, 5), QTime(14, 25, 37));
 void tick(DeviceRig &r, int times)
 {
     for (int k = 0; k < times; ++k)
-        r.clockAdjust.timer_timeadj_Timer();
+        r.clockAdjust.onClockAdjustTick();
 }
 
 } // namespace
@@ -67,7 +67,7 @@ void TestClockAdjust::buttonAdjustsAtOnceAndRestartsTheCount()
 {
     DeviceRig r;
     tick(r, 100);
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QCOMPARE(r.links.serialWrites.size(), 7);
     QCOMPARE(r.clockAdjust.tickCount(), 0);
     tick(r, 359);
@@ -92,7 +92,7 @@ void TestClockAdjust::serialFrames()
     DeviceRig r;
     r.form.slaveAddress = 7;
     r.clock.set(QDateTime(QDate(2026, 12, 5), time));
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{152, 2026},
                                                      {153, 12},
                                                      {154, 5},
@@ -114,7 +114,7 @@ void TestClockAdjust::tcpClockFrame()
         inProgress << r.form.commandInProgress;
         r.form.awaitingReply = false;
     };
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QCOMPARE(r.links.clientSends.size(), 2);
     QCOMPARE(r.links.clientSends[0].toHex(' '), QByteArray("00 00 00 00 00 13 01 10 00 98 00 06 0c "
                                                            "07 ea 00 0c 00 05 00 0e 00 19 00 26"));
@@ -131,7 +131,7 @@ void TestClockAdjust::tcpSecond59IsSkipped()
     DeviceRig r;
     r.useTcpClient();
     r.clock.set(QDateTime(QDate(2026, 12, 5), QTime(14, 25, 59)));
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QVERIFY(r.links.clientSends.isEmpty());
     QVERIFY(r.form.awaitingReply); // the next packet clears it
     QCOMPARE(r.clockAdjust.tickCount(), 0);
@@ -143,7 +143,7 @@ void TestClockAdjust::tcpClientDownOnlyReconnects()
     DeviceRig r;
     r.useTcpClient();
     r.links.clientConnected = false;
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QCOMPARE(r.links.reconnects, 1);
     QVERIFY(r.links.clientConnected);
     QVERIFY(r.links.clientSends.isEmpty()); // the next interval adjusts
@@ -159,14 +159,14 @@ void TestClockAdjust::tcpWithoutServerLinkSendsNothing()
     r.form.optTCP_svr.setChecked(true);
     r.links.serverConnected = false;
     r.clock.set(December5);
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QVERIFY(r.links.serverSends.isEmpty());
     QVERIFY(r.waiter.timeouts.isEmpty()); // no wait for an answer that cannot come
     QCOMPARE(r.waiter.pauses, QList<int>{100});
     QVERIFY(r.form.statusLine.text().contains("no link"));
 
     r.links.serverConnected = true;
-    r.clockAdjust.cmdadj_Click();
+    r.clockAdjust.adjustClockNow();
     QCOMPARE(r.links.serverSends.size(), 2);
     QCOMPARE(r.links.serverSends[0].size(), 25);
 }
@@ -180,7 +180,7 @@ void TestClockAdjust::ntpDeviceIsLeftAlone()
         r.setField(201, QStringLiteral("Yes"));
         tick(r, 360);
         QCOMPARE(r.clockAdjust.tickCount(), 0); // the count still restarts
-        r.clockAdjust.cmdadj_Click();
+        r.clockAdjust.adjustClockNow();
         QVERIFY(r.links.serialWrites.isEmpty());
         QVERIFY(r.links.clientSends.isEmpty());
         QVERIFY(!r.form.commandInProgress);

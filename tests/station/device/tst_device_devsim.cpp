@@ -114,7 +114,7 @@ void TestDeviceDevsim::settingsWriteReachesTheDevice()
     r.form.chktrig[0].setChecked(true);
     r.form.chktrig[2].setChecked(true);
     r.form.optLPF[1].setChecked(true);
-    r.settings.cmdSet1_Click();
+    r.settings.writeSystemSettings();
     QVERIFY2(r.fixture.prompter.told.isEmpty(), qPrintable(r.fixture.prompter.told.join('\n')));
 
     const QList<QPair<int, int>> expected{
@@ -145,11 +145,11 @@ void TestDeviceDevsim::addressesApplyAtTheirCommit()
         r.form.txtReal.setText(176 + k, QString::number(octets[k]));
         r.form.txtReal.setText(223 + k, QString::number(octets[4 + k]));
     }
-    r.network.modify_svr_ip_Click();
+    r.network.stageServerAddresses();
     QTest::qWait(300); // let a late serial frame land before checking that nothing applied
     QCOMPARE(r.registers(175, 4), before);
 
-    r.network.wrt_svr_ip_Click();
+    r.network.commitServerAddresses();
     QTRY_COMPARE_WITH_TIMEOUT(r.registers(175, 4), (QList<quint16>{2561, 515, 2561, 516}), 3000);
 }
 
@@ -173,7 +173,7 @@ void TestDeviceDevsim::clockAdjustmentSetsTheDeviceClock()
     // At second 59 the TCP link skips the adjustment; pressing again a moment later sets it.
     for (int attempt = 0; attempt < 3 && deviceTime(r).date().year() == 2001; ++attempt) {
         r.fixture.clock.set(QDateTime::currentDateTime());
-        r.clockAdjust.cmdadj_Click();
+        r.clockAdjust.adjustClockNow();
         // The serial frames are not answered in step: give the simulator a moment.
         if (!QTest::qWaitFor([&r] { return deviceTime(r).date().year() != 2001; }, 1000))
             qInfo() << "no adjustment on attempt" << attempt + 1;

@@ -80,7 +80,7 @@ void TestDeviceSettings::openingCopiesLiveTextInOrder()
                   242, 243, 248})
         r.setField(i, QStringLiteral("L%1").arg(i));
     QSignalSpy spy(&r.form.txtReal, &LiveFields::changed);
-    r.settings.mnukrt54_Click();
+    r.settings.showDeviceSettings();
 
     QList<QPair<int, int>> runs{{199, 99}, {200, 100}};
     const auto run = [&runs](int edit, int live, int count) {
@@ -132,7 +132,7 @@ void TestDeviceSettings::openingDecodesTheOptionWord()
     f.chkSCE.setChecked(true);
     f.chkKMA.setChecked(true);
     r.setField(18, live);
-    r.settings.mnukrt54_Click();
+    r.settings.showDeviceSettings();
     QStringList ticked;
     for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
         if (it.value()->isChecked())
@@ -159,7 +159,7 @@ void TestDeviceSettings::openingFollowsTheNtpState()
     DeviceRig r;
     r.form.cmdadj.setEnabled(!enabled);
     r.setField(201, ntp);
-    r.settings.mnukrt54_Click();
+    r.settings.showDeviceSettings();
     QCOMPARE(r.form.cmdadj.isEnabled(), enabled);
     QCOMPARE(r.form.cmdadj.text(), caption);
 }
@@ -171,7 +171,7 @@ void TestDeviceSettings::openingShowsThePage()
     for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
         page->setVisible(true);
     f.Strip1Shown.setVisible(false);
-    r.settings.mnukrt54_Click();
+    r.settings.showDeviceSettings();
     QVERIFY(f.fraKRT54.isVisible());
     for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
         QVERIFY(!page->isVisible());
@@ -187,14 +187,16 @@ void TestDeviceSettings::settingsWriteOnSerial_data()
     QTest::addColumn<bool>("extrasRead");
     QTest::addColumn<QList<int>>("registers");
     QTest::addColumn<int>("serialPauses");
-    QTest::newRow("system page, 26 frames")
-        << &DeviceSettings::cmdSet1_Click << 0 << true << settingsRegisters(false, true) << 25;
+    QTest::newRow("system page, 26 frames") << &DeviceSettings::writeSystemSettings << 0 << true
+                                            << settingsRegisters(false, true) << 25;
     QTest::newRow("system page, extras not read: 23 frames")
-        << &DeviceSettings::cmdSet1_Click << 0 << false << settingsRegisters(false, false) << 25;
+        << &DeviceSettings::writeSystemSettings << 0 << false << settingsRegisters(false, false)
+        << 25;
     QTest::newRow("general page leaves the extras out")
-        << &DeviceSettings::cmdSet_Click << 0 << true << settingsRegisters(false, false) << 22;
+        << &DeviceSettings::writeGeneralSettings << 0 << true << settingsRegisters(false, false)
+        << 22;
     QTest::newRow("engineer adds firmware and serial number")
-        << &DeviceSettings::cmdSet1_Click << 1 << true << settingsRegisters(true, true) << 27;
+        << &DeviceSettings::writeSystemSettings << 1 << true << settingsRegisters(true, true) << 27;
 }
 
 void TestDeviceSettings::settingsWriteOnSerial()
@@ -242,7 +244,7 @@ void TestDeviceSettings::settingsWriteValues()
     r.form.chktrig[1].setChecked(true);
     r.form.chktrig[3].setChecked(true);
     r.form.optLPF[1].setChecked(true);
-    r.settings.cmdSet1_Click();
+    r.settings.writeSystemSettings();
 
     const QList<RegisterWrite> writes = r.serialWrites();
     const auto sent = [&writes](int reg) {
@@ -279,8 +281,8 @@ void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("blamed"); // empty: the value is fine and everything goes out
-    const Handler system = &DeviceSettings::cmdSet1_Click;
-    const Handler general = &DeviceSettings::cmdSet_Click;
+    const Handler system = &DeviceSettings::writeSystemSettings;
+    const Handler general = &DeviceSettings::writeGeneralSettings;
     QTest::newRow("not read in a plain row") << system << 114 << "88888"
                                              << "Time Zone";
     QTest::newRow("not read in a scaled row") << general << 164 << "88888"
@@ -338,7 +340,7 @@ void TestDeviceSettings::settingsWriteOnTcp()
         inProgress << r.form.commandInProgress;
         r.form.awaitingReply = false;
     };
-    r.settings.cmdSet1_Click();
+    r.settings.writeSystemSettings();
     QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
     QCOMPARE(inProgress, QList<bool>(26, true));
     QVERIFY(!r.form.commandInProgress);
@@ -353,7 +355,7 @@ void TestDeviceSettings::settingsWriteStopsWithoutLink()
     r.useTcpClient();
     r.links.clientConnected = false;
     r.links.connectSucceeds = false;
-    r.settings.cmdSet1_Click();
+    r.settings.writeSystemSettings();
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 1);
     QVERIFY(!r.form.commandInProgress);
@@ -370,16 +372,16 @@ void TestDeviceSettings::secondCommandRefusedWhileOneRuns()
     r.links.onSend = [&] {
         if (!nested) {
             nested = true;
-            r.settings.cmdAlarmon_Click(); // pressed while the first write waits
-            r.network.wrt_svr_ip_Click();
+            r.settings.switchAlarmOutputsOn(); // pressed while the first write waits
+            r.network.commitServerAddresses();
         }
         r.form.awaitingReply = false;
     };
-    r.settings.cmdSet1_Click();
+    r.settings.writeSystemSettings();
     QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
     QVERIFY(r.form.statusLine.text().startsWith("Write: sent"));
 
-    r.settings.cmdAlarmon_Click(); // once the write is over, the command goes out
+    r.settings.switchAlarmOutputsOn(); // once the write is over, the command goes out
     QCOMPARE(r.clientWrites().last(), RegisterWrite(118, 3));
 }
 
@@ -388,18 +390,18 @@ void TestDeviceSettings::singleCommands_data()
     QTest::addColumn<Handler>("command");
     QTest::addColumn<RegisterWrite>("write");
     QTest::addColumn<QList<int>>("pauses");
-    QTest::newRow("Alarm ON") << &DeviceSettings::cmdAlarmon_Click << RegisterWrite(118, 3)
+    QTest::newRow("Alarm ON") << &DeviceSettings::switchAlarmOutputsOn << RegisterWrite(118, 3)
                               << QList<int>{60};
-    QTest::newRow("Alarm OFF") << &DeviceSettings::cmdAlarmoff_Click << RegisterWrite(118, 0)
+    QTest::newRow("Alarm OFF") << &DeviceSettings::switchAlarmOutputsOff << RegisterWrite(118, 0)
                                << QList<int>{60};
     QTest::newRow("calibration Write")
-        << &DeviceSettings::wrt_KRT54_Click << RegisterWrite(112, 2) << QList<int>{300};
-    QTest::newRow("Default") << &DeviceSettings::cmdDefault_Click << RegisterWrite(112, 5377)
+        << &DeviceSettings::commitSettings << RegisterWrite(112, 2) << QList<int>{300};
+    QTest::newRow("Default") << &DeviceSettings::loadFactoryDefaults << RegisterWrite(112, 5377)
                              << QList<int>{300};
     QTest::newRow("Save as default")
-        << &DeviceSettings::Command2_Click << RegisterWrite(112, 5378) << QList<int>{300};
+        << &DeviceSettings::saveAsDefaults << RegisterWrite(112, 5378) << QList<int>{300};
     QTest::newRow("firmware update")
-        << &DeviceSettings::cmd_firm_Click << RegisterWrite(112, 384) << QList<int>{300};
+        << &DeviceSettings::startFirmwareUpdate << RegisterWrite(112, 384) << QList<int>{300};
 }
 
 void TestDeviceSettings::singleCommands()
@@ -426,7 +428,7 @@ void TestDeviceSettings::alarmOnFrame()
 {
     DeviceRig r;
     r.form.slaveAddress = 1;
-    r.settings.cmdAlarmon_Click();
+    r.settings.switchAlarmOutputsOn();
     QCOMPARE(r.links.serialWrites, QList<QByteArray>{QByteArray::fromHex("0106007600032811")});
 }
 
@@ -434,7 +436,7 @@ void TestDeviceSettings::firmwareUpdateNeedsConfirmation()
 {
     DeviceRig r;
     r.prompter.yesNoAnswers << false;
-    r.settings.cmd_firm_Click();
+    r.settings.startFirmwareUpdate();
     QCOMPARE(r.prompter.asked.size(), 1);
     QVERIFY(r.links.serialWrites.isEmpty());
     QVERIFY(r.waiter.pauses.isEmpty());
@@ -447,14 +449,14 @@ void TestDeviceSettings::calibrationModify()
     r.setField(168, QStringLiteral("1000"));
     r.setField(169, QStringLiteral("1001.5"));
     r.setField(170, QStringLiteral("998"));
-    r.settings.modify_KRT54_Click();
+    r.settings.stageCalibration();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{167, 1000}, {168, 1002}, {169, 998}}));
     QCOMPARE(r.waiter.pauses, (QList<int>{300, 60, 60, 60}));
 
     DeviceRig unread;
     unread.setField(168, QStringLiteral("1000"));
     unread.setField(169, QStringLiteral("1000"));
-    unread.settings.modify_KRT54_Click(); // field 170 still "88888"
+    unread.settings.stageCalibration(); // field 170 still "88888"
     QVERIFY(unread.links.serialWrites.isEmpty());
     QVERIFY(unread.prompter.told.value(0).contains("c-axis Cal. Factor"));
 }

@@ -33,8 +33,8 @@ void TestDeviceWiring::commandsGoOutOnTheStationsLinks()
     form.optCom.setChecked(true);
     form.optTCP.setChecked(false);
     form.slaveAddress = 1;
-    f.station->deviceSettings().cmdAlarmon_Click();
-    f.station->networkSettings().wrt_svr_ip_Click();
+    f.station->deviceSettings().switchAlarmOutputsOn();
+    f.station->networkSettings().commitServerAddresses();
     QCOMPARE(RegisterWrites::rtu(f.links.serialWrites),
              (QList<RegisterWrite>{{118, 3}, {112, 18}}));
     form.chkadj.setChecked(true);

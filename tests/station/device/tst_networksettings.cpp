@@ -46,7 +46,7 @@ void TestNetworkSettings::ownAddressBlock()
     setOctets(r, 184, {255, 255, 255, 0});
     setOctets(r, 188, {192, 168, 1, 254});
     r.setField(194, QStringLiteral("247"));
-    r.network.setip_Click();
+    r.network.stageOwnAddress();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{179, 192},
                                                      {180, 168},
                                                      {181, 1},
@@ -69,7 +69,7 @@ void TestNetworkSettings::serverAddressesTwoOctetsPerRegister()
     DeviceRig r;
     setOctets(r, 176, {1, 2, 3, 4});
     setOctets(r, 223, {192, 168, 0, 255});
-    r.network.modify_svr_ip_Click();
+    r.network.stageServerAddresses();
     QCOMPARE(r.serialWrites(),
              (QList<RegisterWrite>{{175, 258}, {176, 772}, {177, 49320}, {178, 255}}));
 }
@@ -78,7 +78,7 @@ void TestNetworkSettings::ntpServerOneOctetPerRegister()
 {
     DeviceRig r;
     setOctets(r, 171, {118, 163, 81, 61});
-    r.network.modify_KRT54_1_Click();
+    r.network.stageNtpServer();
     QCOMPARE(r.serialWrites(),
              (QList<RegisterWrite>{{170, 118}, {171, 163}, {172, 81}, {173, 61}}));
 }
@@ -88,7 +88,7 @@ void TestNetworkSettings::rvdAddress()
     DeviceRig r;
     r.useTcpClient();
     setOctets(r, 244, {172, 16, 5, 9});
-    r.network.modify_rvd_ip_Click();
+    r.network.stageDisplayAddress();
     QCOMPARE(r.clientWrites(), (QList<RegisterWrite>{{203, 172 * 256 + 16}, {204, 5 * 256 + 9}}));
     QCOMPARE(r.waiter.pauses, QList<int>{300});
 }
@@ -97,10 +97,10 @@ void TestNetworkSettings::commitCodes_data()
 {
     QTest::addColumn<Handler>("write");
     QTest::addColumn<int>("code");
-    QTest::newRow("own address") << &NetworkSettings::wrt_ip_setting_Click << 6;
-    QTest::newRow("TCP servers") << &NetworkSettings::wrt_svr_ip_Click << 18;
-    QTest::newRow("NTP server") << &NetworkSettings::wrt_KRT54_1_Click << 18;
-    QTest::newRow("RVD-K09") << &NetworkSettings::wrt_rvd_ip_Click << 18;
+    QTest::newRow("own address") << &NetworkSettings::commitOwnAddress << 6;
+    QTest::newRow("TCP servers") << &NetworkSettings::commitServerAddresses << 18;
+    QTest::newRow("NTP server") << &NetworkSettings::commitNtpServer << 18;
+    QTest::newRow("RVD-K09") << &NetworkSettings::commitDisplayAddress << 18;
 }
 
 void TestNetworkSettings::commitCodes()
@@ -119,8 +119,8 @@ void TestNetworkSettings::wrongValuesSendNothing_data()
     QTest::addColumn<int>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("blamed"); // empty: accepted
-    const Handler own = &NetworkSettings::setip_Click;
-    const Handler servers = &NetworkSettings::modify_svr_ip_Click;
+    const Handler own = &NetworkSettings::stageOwnAddress;
+    const Handler servers = &NetworkSettings::stageServerAddresses;
     QTest::newRow("octet 256") << own << 181 << "256"
                                << "IP address 2";
     QTest::newRow("octet 255") << own << 181 << "255"
@@ -141,9 +141,9 @@ void TestNetworkSettings::wrongValuesSendNothing_data()
                                               << "TCP Server IP_0 2";
     QTest::newRow("second server not read") << servers << 226 << "88888"
                                             << "TCP Server IP_1 4";
-    QTest::newRow("NTP octet") << &NetworkSettings::modify_KRT54_1_Click << 173 << "999"
+    QTest::newRow("NTP octet") << &NetworkSettings::stageNtpServer << 173 << "999"
                                << "NTP Server IP 3";
-    QTest::newRow("RVD-K09 octet") << &NetworkSettings::modify_rvd_ip_Click << 244 << "1000"
+    QTest::newRow("RVD-K09 octet") << &NetworkSettings::stageDisplayAddress << 244 << "1000"
                                    << "RVD-K09 IP 1";
 }
 

@@ -121,7 +121,7 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     r.f.station->cmdComset_Click();
     // Read in full: the poll grows to the registers of the device's firmware.
     QTRY_VERIFY_WITH_TIMEOUT(r.form().txtReal.text(248) != QLatin1String("88888"), 5000);
-    r.f.station->deviceSettings().mnukrt54_Click();
+    r.f.station->deviceSettings().showDeviceSettings();
     r.page->show();
 
     // The device's values on the page, and the edit copies the same.
@@ -190,7 +190,7 @@ void TestDevicePage::wrongValueIsMarkedAndNamed()
     r.form().optTCP.setChecked(false);
     for (int field = 71; field <= 74; ++field)
         r.form().txtReal.setText(field, QStringLiteral("10"));
-    r.f.station->deviceSettings().mnukrt54_Click();
+    r.f.station->deviceSettings().showDeviceSettings();
     r.page->show();
     auto *third = r.named<QLineEdit>("NTP Server IP 3", Connection);
     QVERIFY(third);
@@ -240,7 +240,7 @@ void TestDevicePage::educateModeLocksEveryControl()
     PageRig r;
     r.f.writeFile("sys.txt", "engineer Mode:2\r\n");
     r.f.station->Form_Load(QString());
-    r.f.station->deviceSettings().mnukrt54_Click();
+    r.f.station->deviceSettings().showDeviceSettings();
     r.page->show();
     for (int tab : {General, Connection, System}) {
         r.showTab(tab);
