@@ -21,7 +21,7 @@ public:
     int selectedIndex() const { return selected_; }
     QString selectedFile() const;
     QString selectedPath() const;
-    // Selecting an entry emits `selected` (`File1_Click`); -1 selects nothing.
+    // Selecting an entry emits `selected` (the history view loads it); -1 selects nothing.
     void select(int index);
     void selectLast() { select(int(files_.size()) - 1); }
 

@@ -33,15 +33,15 @@ History::History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shel
     : QObject(parent), form_(form), strip2_(strip2), prompter_(prompter), shell_(shell),
       folder_(folder), loader_(form, strip2)
 {
-    connect(&form_.cboHisXYZ, &Control::textChanged, this, &History::cboHisXYZ_Change);
-    connect(&form_.cboHisXYZ, &Control::chosen, this, &History::cboHisXYZ_Click);
-    connect(&form_.cboHisPd, &Control::textChanged, this, &History::cboHisPd_Change);
-    connect(&form_.cboHisPd, &Control::chosen, this, &History::cboHisPd_Click);
-    connect(&form_.cboHisXaxis, &Control::textChanged, this, &History::cboHisXaxis_Change);
-    connect(&form_.cboHisXaxis, &Control::chosen, this, &History::cboHisXaxis_Click);
+    // A range applies when it is typed and when it is chosen from the list.
+    for (auto signal : {&Control::textChanged, &Control::chosen}) {
+        connect(&form_.cboHisXYZ, signal, this, &History::applyAccelerationRange);
+        connect(&form_.cboHisPd, signal, this, &History::applyPdRange);
+        connect(&form_.cboHisXaxis, signal, this, &History::applyTimeSpan);
+    }
 }
 
-void History::File1_Click()
+void History::loadSelectedFile()
 {
     const QString name = form_.Dir1.selectedFile();
     if (name.isEmpty())
@@ -53,7 +53,7 @@ void History::File1_Click()
     form_.statusLine.setText(problem);
 }
 
-void History::cmdDelfile_Click()
+void History::deleteSelectedFile()
 {
     const QString name = form_.Dir1.selectedFile();
     if (!prompter_.askYesNo(QStringLiteral("Delete File : ") + name, form_.caption.text()))
@@ -68,12 +68,12 @@ void History::cmdDelfile_Click()
     form_.Dir1.selectLast();
 }
 
-void History::cmdOutFile_Click()
+void History::openSummaryFile()
 {
     openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("Vorsa.txt")));
 }
 
-void History::cmdExportMseed_Click()
+void History::exportSelectedFile()
 {
     if (form_.Dir1.selectedFile().isEmpty()) {
         form_.statusLine.setText(QStringLiteral("Select a record file to export"));
@@ -102,7 +102,7 @@ MiniSeedOptions History::miniSeedOptions() const
 
 void History::exportMiniSeed(const QString &path, const MiniSeedOptions &options)
 {
-    const MiniSeedExport exporter(options, NumberText::leadingNumber(form_.txtrecPrev.text()));
+    const MiniSeedExport exporter(options, preAlarmSeconds_);
     const MiniSeedExport::Result result = exporter.exportFile(path);
     if (result.output.isEmpty())
         qCWarning(lcHistory).noquote() << result.message;

@@ -20,17 +20,15 @@ public:
     History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
             const ProgramFolder &folder, QObject *parent = nullptr);
 
-    void File1_Click();
-    void cboHisXYZ_Change() { applyAccelerationRange(); }
-    void cboHisXYZ_Click() { applyAccelerationRange(); }
-    void cboHisPd_Change() { applyPdRange(); }
-    void cboHisPd_Click() { applyPdRange(); }
-    void cboHisXaxis_Change() { applyTimeSpan(); }
-    void cboHisXaxis_Click() { applyTimeSpan(); }
-    void cmdDelfile_Click();
-    void cmdOutFile_Click();
-    // "Export miniSEED": the selected record file to miniSEED beside it.
-    void cmdExportMseed_Click();
+    // The seconds an event file holds before its trigger row, for the miniSEED start time.
+    void setPreAlarmSeconds(double seconds) { preAlarmSeconds_ = seconds; }
+
+    void loadSelectedFile();
+    // Asks first; then the list is read again and its last file selected.
+    void deleteSelectedFile();
+    void openSummaryFile();
+    // The selected record file to miniSEED beside it.
+    void exportSelectedFile();
     // A new event file has been written: exported as well when vorsa.ini asks for it.
     void eventFileWritten(const QString &path);
     // Start-up: vorsa.ini gets the export keys it lacks, so the operator finds them.
@@ -49,4 +47,5 @@ private:
     Shell &shell_;
     const ProgramFolder &folder_;
     RecordFileLoader loader_;
+    double preAlarmSeconds_ = 0;
 };

@@ -432,7 +432,7 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     auto *list = new QPushButton(QStringLiteral("List"));
     connect(list, &QPushButton::clicked, &station_.views(), &Views::cmdHis_Click);
     auto *remove = new QPushButton(QStringLiteral("Delete"));
-    connect(remove, &QPushButton::clicked, &station_.history(), &History::cmdDelfile_Click);
+    connect(remove, &QPushButton::clicked, &station_.history(), &History::deleteSelectedFile);
     buttons->addWidget(list);
     buttons->addWidget(remove);
     side->addLayout(buttons);
@@ -448,8 +448,7 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     side->addLayout(chartButtons);
     auto *exportMseed = new QPushButton(QStringLiteral("Export miniSEED"));
     exportMseed->setAccessibleName(exportMseed->text());
-    connect(exportMseed, &QPushButton::clicked, &station_.history(),
-            &History::cmdExportMseed_Click);
+    connect(exportMseed, &QPushButton::clicked, &station_.history(), &History::exportSelectedFile);
     side->addWidget(exportMseed);
     auto *ranges = new QFormLayout;
     addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
@@ -474,7 +473,7 @@ QWidget *MainWindow::buildHistoryDataPage()
     layout->addWidget(summaries);
     auto *buttons = new QHBoxLayout;
     auto *print = new QPushButton(QStringLiteral("Print to ..\\Vorsa.txt"));
-    connect(print, &QPushButton::clicked, &station_.history(), &History::cmdOutFile_Click);
+    connect(print, &QPushButton::clicked, &station_.history(), &History::openSummaryFile);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"));
     connect(cancel, &QPushButton::clicked, &station_.views(), &Views::cmdHisC_Click);
     buttons->addStretch();

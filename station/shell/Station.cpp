@@ -55,8 +55,9 @@ Station::Station(const StationServices &services, QObject *parent)
     });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
-    connect(&form_.Dir1, &RecordFolder::selected, this, &Station::File1_Click);
-    connect(&views_, &Views::historyReloadRequested, this, &Station::File1_Click);
+    // The start-up and delete steps select a record file; the history view loads it.
+    connect(&form_.Dir1, &RecordFolder::selected, &history_, &History::loadSelectedFile);
+    connect(&views_, &Views::historyReloadRequested, &history_, &History::loadSelectedFile);
     wireLinks();
     wireDecoder();
     wireDevice();
@@ -167,8 +168,10 @@ void Station::wireRecords()
             form_.lblRec.setVisible(false);
     });
     connect(&eventFile_, &EventFile::notice, &form_.statusLine, &Control::setText);
-    connect(&eventFile_, &EventFile::written, this,
-            [this](const QString &path) { history_.eventFileWritten(path); });
+    connect(&eventFile_, &EventFile::written, &history_, &History::eventFileWritten);
+    history_.setPreAlarmSeconds(recordingSettings_.preAlarmSeconds());
+    connect(&recordingSettings_, &RecordingSettings::preAlarmSecondsChanged, &history_,
+            &History::setPreAlarmSeconds);
 }
 
 // Alarms, voice and the LED sign. `Timer1` only carries the event-in-progress state; its
@@ -334,9 +337,4 @@ void Station::endSession()
     for (const QString &path : pending.waitingFiles())
         qCCritical(lcShell).noquote() << "lost at exit, could not be written:" << path;
     emit quitRequested();
-}
-
-void Station::File1_Click()
-{
-    history_.File1_Click();
 }

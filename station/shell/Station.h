@@ -106,9 +106,6 @@ public:
     // finishes what is being recorded, then asks to quit.
     void endSession();
 
-    // The start-up and delete steps select a record file; loading it into the history view.
-    void File1_Click();
-
     QString now() const; // the current date and time in the station's general form
 
 signals:

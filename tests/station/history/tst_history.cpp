@@ -428,7 +428,7 @@ void TestHistory::deleteFile()
     h.load(QStringLiteral("A.csv"));
     h.form().caption.setText(QStringLiteral("the title"));
     h.prompter.yesNoAnswers << true;
-    h.station->history().cmdDelfile_Click();
+    h.station->history().deleteSelectedFile();
 
     QCOMPARE(h.prompter.asked, QStringList({"the title|Delete File : A.csv"}));
     QVERIFY(!QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
@@ -443,7 +443,7 @@ void TestHistory::deleteLastFileLeavesNoSelection()
     h.writeRecord(QStringLiteral("A.csv"), "Time,a,b,c\r\n0,1,2,3\r\nMax\r\n");
     h.load(QStringLiteral("A.csv"));
     h.prompter.yesNoAnswers << true;
-    h.station->history().cmdDelfile_Click();
+    h.station->history().deleteSelectedFile();
     QVERIFY(h.form().Dir1.files().isEmpty());
     QCOMPARE(h.form().Dir1.selectedIndex(), -1);
     QVERIFY(h.form().statusLine.text().isEmpty());
@@ -456,7 +456,7 @@ void TestHistory::noOnDeleteTouchesNothing()
     h.load(QStringLiteral("A.csv"));
     const QStringList operations = h.strip2.operations;
     h.prompter.yesNoAnswers << false;
-    h.station->history().cmdDelfile_Click();
+    h.station->history().deleteSelectedFile();
     QCOMPARE(h.prompter.asked.size(), 1);
     QVERIFY(QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
     QCOMPARE(h.form().Dir1.selectedFile(), QStringLiteral("A.csv"));
@@ -466,11 +466,11 @@ void TestHistory::noOnDeleteTouchesNothing()
 void TestHistory::outFileOpensSummary()
 {
     HistoryStation h;
-    h.station->history().cmdOutFile_Click(); // no summary written yet: told, nothing opened
+    h.station->history().openSummaryFile(); // no summary written yet: told, nothing opened
     QVERIFY(h.shell.opened.isEmpty());
     QVERIFY(h.form().statusLine.text().contains(QStringLiteral("Vorsa.txt")));
     h.writeFile(QStringLiteral("Vorsa.txt"), "2026/12/07 10:00:00,1\r\n");
-    h.station->history().cmdOutFile_Click();
+    h.station->history().openSummaryFile();
     QCOMPARE(h.shell.opened, QStringList(h.file(QStringLiteral("Vorsa.txt"))));
 }
 

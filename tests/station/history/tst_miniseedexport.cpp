@@ -437,11 +437,11 @@ void TestMiniSeedExport::historyButton()
     Form &form = f.station->form();
     form.Dir1.setPath(f.file("RecCSV"));
     form.Dir1.select(-1);
-    f.station->history().cmdExportMseed_Click();
+    f.station->history().exportSelectedFile();
     QCOMPARE(form.statusLine.text(), QStringLiteral("Select a record file to export"));
 
     form.Dir1.select(int(form.Dir1.files().indexOf("M0115083012.csv")));
-    f.station->history().cmdExportMseed_Click();
+    f.station->history().exportSelectedFile();
     QVERIFY2(form.statusLine.text().startsWith("Wrote"), qPrintable(form.statusLine.text()));
     QCOMPARE(readMiniSeed(f.file("RecCSV/M0115083012.mseed")).traces.size(), 3);
 }

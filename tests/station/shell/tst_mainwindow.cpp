@@ -284,7 +284,7 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
         }
     });
     press.start(20);
-    history.cmdDelfile_Click();
+    history.deleteSelectedFile();
     QVERIFY(asked);
     QVERIFY(QFile::exists(f.file(QStringLiteral("RecCSV/E20261207101010.csv"))));
 }
