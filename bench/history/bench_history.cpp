@@ -32,11 +32,11 @@ struct RecordedFiles : RecordsBench {
     void writeManualFile()
     {
         ManualRecording recording(form, folder, clock);
-        recording.cmdM_Rec_Click();
+        recording.toggleRecording();
         for (int i = 0; i < ManualRecording::RowsPerFile; ++i)
             recording.appendSample(sawToothSample(i), -sawToothSample(i) * 0.5f,
                                    sawToothSample(i) * 0.25f);
-        recording.cmdM_Rec_Click();
+        recording.toggleRecording();
         const QDir recCsv(folder.file(QStringLiteral("RecCSV")));
         manualPath = recCsv.filePath(recCsv.entryList({QStringLiteral("M*.csv")}).value(0));
     }

@@ -28,7 +28,7 @@ ManualRecording::ManualRecording(Form &form, const ProgramFolder &folder, const 
 {
 }
 
-void ManualRecording::cmdM_Rec_Click()
+void ManualRecording::toggleRecording()
 {
     manualRecording_ = !manualRecording_;
     if (manualRecording_) {
@@ -37,7 +37,7 @@ void ManualRecording::cmdM_Rec_Click()
     }
     stop();
     if (manualRestart_) {
-        cmdM_Rec_Click();
+        toggleRecording();
         manualRestart_ = false;
     }
 }
@@ -45,7 +45,7 @@ void ManualRecording::cmdM_Rec_Click()
 void ManualRecording::finish()
 {
     if (manualRecording_)
-        cmdM_Rec_Click();
+        toggleRecording();
 }
 
 void ManualRecording::takePacket(const DecodedPacket &packet)
@@ -64,7 +64,7 @@ void ManualRecording::appendSample(float a, float b, float c)
     // no sample falls between the two.
     if (manualRowCount_ >= RowsPerFile) {
         manualRestart_ = true;
-        cmdM_Rec_Click();
+        toggleRecording();
         if (!manualRecording_)
             return;
     }

@@ -24,7 +24,7 @@ public:
 
     bool isRecording() const { return manualRecording_; }
     // Start when idle, stop when recording.
-    void cmdM_Rec_Click();
+    void toggleRecording();
     // Leaving the station: a running recording is stopped and moved like any other.
     void finish();
 

@@ -373,7 +373,7 @@ QLayout *MainWindow::buildRecordingRow()
     auto *record = new QPushButton(QStringLiteral("Manual Rec"));
     Bindings::button(form.cmdM_Rec, record);
     connect(record, &QPushButton::clicked, &station_.manualRecording(),
-            &ManualRecording::cmdM_Rec_Click);
+            &ManualRecording::toggleRecording);
     row->addWidget(more);
     row->addWidget(record);
     row->addWidget(boundLabel(form.lblRec));

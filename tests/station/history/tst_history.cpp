@@ -135,10 +135,10 @@ void TestHistory::manualFileRoundTrip()
 {
     HistoryStation h;
     ManualRecording &rec = h.station->manualRecording();
-    rec.cmdM_Rec_Click();
+    rec.toggleRecording();
     for (int i = 0; i < 300; ++i)
         rec.appendSample(float(i) * 0.1f, float(-i) * 2.5f, 1e-5f * float(i));
-    rec.cmdM_Rec_Click();
+    rec.toggleRecording();
     setMarks(h.form());
     const QStringList before = h.fields();
     h.load(QStringLiteral("M1207100000.csv"));

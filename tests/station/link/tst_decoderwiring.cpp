@@ -20,14 +20,14 @@ void TestDecoderWiring::streamReachesDisplayAndRecording()
     StationFixture f;
     Form &form = f.station->form();
     QVERIFY(QDir().mkpath(f.file(QStringLiteral("RecCSV"))));
-    f.station->manualRecording().cmdM_Rec_Click();
+    f.station->manualRecording().toggleRecording();
     QVERIFY(f.station->manualRecording().isRecording());
     f.station->decoder().serverBytesArrived(streamPacket({{27, 4}, {49, 257}, {32, 1}}));
     QCOMPARE(form.lblIntensity.text(), QStringLiteral("4"));
     QCOMPARE(form.lblMode.text(), QStringLiteral("GB/T mode"));
     QVERIFY(form.DIO[0].backColor() != form.DIO[1].backColor());
     QCOMPARE(form.DIO[1].backColor(), form.DIO[2].backColor());
-    f.station->manualRecording().cmdM_Rec_Click();
+    f.station->manualRecording().toggleRecording();
     const QDir recCsv(f.file(QStringLiteral("RecCSV")));
     const QStringList files = recCsv.entryList({QStringLiteral("M*.csv")});
     QCOMPARE(files.size(), 1);

@@ -60,9 +60,9 @@ void TestManualRecording::init()
 
 void TestManualRecording::startAndStopWithoutSample()
 {
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     QVERIFY(QFile::exists(f->file(FirstName)));
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
 
     QVERIFY2(!QFile::exists(f->file(FirstName)), "left in the program folder");
     QCOMPARE(f->readFile(recCsv(FirstName)), QByteArray("Time,a,b,c\r\n"
@@ -73,14 +73,14 @@ void TestManualRecording::startAndStopWithoutSample()
 void TestManualRecording::controlsWhileRecording()
 {
     Form &form = f->station->form();
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     QVERIFY(rec->isRecording());
     QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Stop Rec"));
     QCOMPARE(form.lblRec.text(), QStringLiteral("Vorsa Recording-M"));
     QVERIFY(form.lblRec.isVisible());
     QVERIFY(!form.mnuhost.isEnabled());
 
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     QVERIFY(!rec->isRecording());
     QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Manual Rec"));
     QCOMPARE(form.lblRec.text(), QStringLiteral("Vorsa Recording"));
@@ -91,13 +91,13 @@ void TestManualRecording::controlsWhileRecording()
 void TestManualRecording::rowsAndExtremes()
 {
     rec->appendSample(9, 9, 9); // no recording runs: dropped
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     rec->appendSample(0.5f, -1.25f, 3);
     rec->appendSample(2, -0.1f, 0.00001f);
     for (int k = 2; k < 58; ++k)
         rec->appendSample(1, -1, 1);
     QVERIFY2(linesOf(*f, FirstName).size() == 1 + 58, "rows held back while recording");
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
 
     bool crlfOnly = false;
     const QStringList lines = linesOf(*f, recCsv(FirstName), &crlfOnly);
@@ -113,11 +113,11 @@ void TestManualRecording::rowsAndExtremes()
 void TestManualRecording::cutAt30000RowsLosesNoSample()
 {
     const int samples = ManualRecording::RowsPerFile + 2;
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     for (int i = 0; i < samples; ++i)
         rec->appendSample(float(i) * 0.5f, -float(i), float(i % 7));
     QVERIFY2(rec->isRecording(), "the cut must go straight on into the next file");
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
 
     const QStringList first = linesOf(*f, recCsv(FirstName));
     QCOMPARE(first.size(), 1 + 30000 + 2);
@@ -136,27 +136,27 @@ void TestManualRecording::cutAt30000RowsLosesNoSample()
 void TestManualRecording::recordingsInOneSecondKeepEveryFile()
 {
     for (int n = 0; n < 3; ++n) {
-        rec->cmdM_Rec_Click();
+        rec->toggleRecording();
         rec->appendSample(float(n), 0, 0);
-        rec->cmdM_Rec_Click();
+        rec->toggleRecording();
     }
     QCOMPARE(recCsvFiles(*f), QStringList({FirstName, "M1207100000_2.csv", "M1207100000_3.csv"}));
     QCOMPARE(linesOf(*f, recCsv(QStringLiteral("M1207100000_3.csv"))).value(1),
              QStringLiteral("0,2,0,0"));
 
     f->clock.advanceSeconds(1);
-    rec->cmdM_Rec_Click();
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
+    rec->toggleRecording();
     QVERIFY(recCsvFiles(*f).contains(QStringLiteral("M1207100001.csv")));
 }
 
 void TestManualRecording::failedMoveKeepsFile()
 {
     Form &form = f->station->form();
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     rec->appendSample(1, 2, 3);
     QVERIFY(QDir(f->file(QStringLiteral("RecCSV"))).removeRecursively());
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
 
     QCOMPARE(linesOf(*f, FirstName),
              QStringList({"Time,a,b,c", "0,1,2,3", "Max, 1.0000, 2.0000, 3.0000",
@@ -172,7 +172,7 @@ void TestManualRecording::failedStartTellsAndStaysIdle()
     Form form;
     const ProgramFolder gone(f->file(QStringLiteral("gone")));
     ManualRecording lonely(form, gone, f->clock);
-    lonely.cmdM_Rec_Click();
+    lonely.toggleRecording();
     lonely.appendSample(1, 2, 3);
 
     QVERIFY(!lonely.isRecording());
@@ -185,7 +185,7 @@ void TestManualRecording::failedStartTellsAndStaysIdle()
 
 void TestManualRecording::exitStopsRunningRecording()
 {
-    rec->cmdM_Rec_Click();
+    rec->toggleRecording();
     rec->appendSample(1, 2, 3);
     f->prompter.yesNoAnswers << true;
     QSignalSpy quit(f->station.get(), &Station::quitRequested);

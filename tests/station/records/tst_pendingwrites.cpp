@@ -123,10 +123,10 @@ void TestPendingWrites::failingWrites()
     writeEvent(f, EventStart);
     log.writeEventSummary(EventStart);
     ManualRecording &rec = f.station->manualRecording();
-    rec.cmdM_Rec_Click();
+    rec.toggleRecording();
     rec.appendSample(1, 2, 3);
     if (rec.isRecording())
-        rec.cmdM_Rec_Click();
+        rec.toggleRecording();
     expectedLog << QStringLiteral("2026/12/07 10:00:00 Pd trig_77")
                 << QStringLiteral("2024/01/15 08:30:12 Max Intensity---4_77");
 
