@@ -58,6 +58,6 @@ int main(int argc, char *argv[])
                   QStringLiteral("program folder ") + station.folder().path());
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
     station.setMqttBroker(cl.mqtt);
-    station.Form_Load(cl.address);
+    station.start(cl.address);
     return QCoreApplication::exec();
 }

@@ -2,13 +2,13 @@
 #include "common/ProgramFolder.h"
 #include "common/Waiter.h"
 #include "link/DemoDevice.h"
-#include "monitor/StripChartWidget.h"
+#include "ui/StripChartWidget.h"
 #include "monitor/WaveSoundPlayer.h"
 #include "shell/CommandLine.h"
-#include "shell/MainWindow.h"
+#include "ui/MainWindow.h"
 #include "shell/MiniSeedCommand.h"
 #include "shell/ProgramStart.h"
-#include "shell/QtPlatform.h"
+#include "ui/QtPlatform.h"
 #include "shell/Station.h"
 
 #include <QApplication>
@@ -103,6 +103,6 @@ int main(int argc, char *argv[])
     window.show();
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
     station.setMqttBroker(cl.mqtt);
-    station.Form_Load(cl.address);
+    station.start(cl.address);
     return QApplication::exec();
 }

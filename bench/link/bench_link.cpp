@@ -58,7 +58,7 @@ struct PollRig {
         } else {
             f.useClientLinkTo(tcpPort);
         }
-        f.station->cmdComset_Click();
+        f.station->openLink();
         f.stopOneSecondTimers();
         if (!serial) {
             runEventLoopUntil([this] { return f.station->links().isClientConnected(); });

@@ -11,7 +11,7 @@ public:
     explicit RecordFolder(QObject *parent = nullptr) : QObject(parent) {}
 
     QString path() const { return path_; }
-    // A change of folder re-reads the list and emits `folderChanged` (`Dir1_Change`).
+    // A change of folder re-reads the list and emits `folderChanged`.
     void setPath(const QString &path);
 
     QStringList files() const { return files_; }

@@ -67,7 +67,7 @@ void LinkManager::selectLinkKind(LinkKind kind)
         form_.optTCP_svr.setEnabled(true);
 }
 
-void LinkManager::cmdComset_Click()
+void LinkManager::openLink()
 {
     // Connecting pauses with the window running: a second OK meanwhile is not a new request.
     if (opening_)
@@ -303,7 +303,7 @@ void LinkManager::logLinkChange(const QString &change)
     emit eventLogDue(NumberText::generalDateTime(clock_.now()) + change);
 }
 
-void LinkManager::mnuhost_Click()
+void LinkManager::closeLinkForSettings()
 {
     form_.tmr.stop();
     if (form_.optCom.isChecked()) {

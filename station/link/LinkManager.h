@@ -43,7 +43,7 @@ public:
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
 
-    void cmdComset_Click();
+    void openLink();
     void ConnectTcpLink();
     // Reads the server link's allow-list (`AllowedPeers` in vorsa.ini's [ServerLink]); done at
     // start and again at every OK, so an edited list needs no restart.
@@ -53,7 +53,7 @@ public:
     void serverLinkReset();
     void tmr_scksvr_Timer();
     void tmrResetRxcnt_Timer();
-    void mnuhost_Click(); // "&System-Host"
+    void closeLinkForSettings(); // "&System-Host"
 
 signals:
     void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due

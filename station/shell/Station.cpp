@@ -54,7 +54,7 @@ Station::Station(const StationServices &services, QObject *parent)
         mqtt_.eventSummary(summary, form_.recordMode ? eventFile_.fileName() : QString());
     });
     wireMonitor();
-    connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::Dir1_Change);
+    connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);
     // The start-up and delete steps select a record file; the history view loads it.
     connect(&form_.Dir1, &RecordFolder::selected, &history_, &History::loadSelectedFile);
     connect(&views_, &Views::historyReloadRequested, &history_, &History::loadSelectedFile);
@@ -97,7 +97,7 @@ void Station::wireLinks()
             &LinkManager::tmrResetRxcnt_Timer);
     connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::tmr_scksvr_Timer);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
-    connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::mnuRT_Click);
+    connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
     connect(&linkManager_, &LinkManager::hostPageDue, &views_, &Views::showHostPage);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
             [this](const QString &message) { eventLog_.appendEventLog(message); });
@@ -188,7 +188,7 @@ QString Station::now() const
     return NumberText::generalDateTime(services_.clock.now());
 }
 
-void Station::Form_Load(const QString &commandLine)
+void Station::start(const QString &commandLine)
 {
     form_.commandLine = commandLine;
     fillRangeLists();
@@ -203,10 +203,10 @@ void Station::Form_Load(const QString &commandLine)
     form_.fraHost.setVisible(true);
     if (!commandLine.isEmpty()) {
         form_.txtIP.setText(commandLine);
-        cmdComset_Click();
+        openLink();
         form_.windowState.setChecked(true);
     } else if (form_.chkAuto.isChecked()) {
-        cmdComset_Click();
+        openLink();
         form_.windowState.setChecked(true);
     }
     eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
@@ -290,30 +290,25 @@ bool Station::recordTimesAccepted()
     return problem.isEmpty();
 }
 
-void Station::cmdSave_Click()
+void Station::saveSettingsIfValid()
 {
     if (recordTimesAccepted())
         saveSettings();
 }
 
-void Station::Dir1_Change()
-{
-    cmdSave_Click();
-}
-
-void Station::cmdComset_Click()
+void Station::openLink()
 {
     if (!recordTimesAccepted())
         return;
-    linkManager_.cmdComset_Click();
+    linkManager_.openLink();
 }
 
-void Station::mnuhost_Click()
+void Station::showHostSettings()
 {
-    linkManager_.mnuhost_Click();
+    linkManager_.closeLinkForSettings();
 }
 
-void Station::mnuExit_Click()
+void Station::confirmExit()
 {
     if (!services_.prompter.askYesNo(QStringLiteral("Do you want to exit ?"),
                                      QStringLiteral("Warning!")))

@@ -51,7 +51,7 @@ struct StationServices {
     DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
 };
 
-// The form object: owns the form state and the subsystems and wires them together.
+// The station without its window: owns the subsystems and their state and wires them together.
 class Station : public QObject
 {
     Q_OBJECT
@@ -88,18 +88,22 @@ public:
     ClockAdjust &clockAdjust() { return clockAdjust_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
-    void Form_Load(const QString &commandLine);
+    void start(const QString &commandLine);
     // Chosen on the command line before start-up: the link kind, the device's TCP port
     // (empty: the settings file's) and Record mode; they apply before the link opens by itself.
     void setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode = false);
     // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
     void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
 
-    void cmdSave_Click();
-    void Dir1_Change();
-    void cmdComset_Click();
-    void mnuhost_Click();
-    void mnuExit_Click();
+    // "Save" on the connection page, and a change of record folder: the settings file is
+    // written when the record times fit the sample ring.
+    void saveSettingsIfValid();
+    // "OK" on the connection page: the link opens with the settings shown.
+    void openLink();
+    // "&System-Host": the link closes while its settings are edited.
+    void showHostSettings();
+    // "&Exit": asks first.
+    void confirmExit();
     // The system asks the program to end (SIGTERM, SIGINT): logged, then as "&Exit".
     void systemExit();
     // The last step of every way out ("&Exit", the system asking the program to end):

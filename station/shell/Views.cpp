@@ -19,7 +19,7 @@ void Views::hideMainPagesExcept(const Control *shown)
             page->setVisible(false);
 }
 
-void Views::mnuRT_Click()
+void Views::showRealTimeView()
 {
     hideMainPagesExcept(&form_.fraRealtime);
     form_.fraRealtime.setVisible(true);
@@ -32,7 +32,7 @@ void Views::mnuRT_Click()
     form_.cboPd.setVisible(true);
 }
 
-void Views::mnuAnalyze_Click()
+void Views::showDisplacementView()
 {
     hideMainPagesExcept(&form_.fraAnalyze);
     form_.fraAnalyze.setVisible(true);
@@ -43,7 +43,7 @@ void Views::mnuAnalyze_Click()
     form_.cboXYZ.setVisible(false);
 }
 
-void Views::mnuTrend_Click()
+void Views::showRecordView()
 {
     hideMainPagesExcept(&form_.fraHisTrend);
     form_.fraHisTrend.setVisible(true);
@@ -52,25 +52,25 @@ void Views::mnuTrend_Click()
     emit historyReloadRequested();
 }
 
-void Views::cmdHis_Click()
+void Views::showHistoryList()
 {
     for (Control *page : {&form_.fraRT, &form_.fraHost, &form_.fraKRT54, &form_.fraHisTrend})
         page->setVisible(false);
     form_.fraHis.setVisible(true);
 }
 
-void Views::cmdmore_Click()
+void Views::toggleDetails()
 {
     form_.fraRT.setVisible(!form_.fraRT.isVisible());
 }
 
-void Views::cmdHisC_Click()
+void Views::closeHistoryList()
 {
     form_.fraHis.setVisible(false);
     form_.Strip1Shown.setVisible(true);
 }
 
-void Views::cmdSetC_Click()
+void Views::closeDevicePage()
 {
     form_.fraKRT54.setVisible(false);
 }
@@ -84,7 +84,7 @@ void Views::showHostPage()
     form_.Strip1Shown.setVisible(true);
 }
 
-void Views::TabStrip1_Click(int tab)
+void Views::showHostTab(int tab)
 {
     if (tab < 1 || tab > 3)
         return;
@@ -93,7 +93,7 @@ void Views::TabStrip1_Click(int tab)
     form_.fraVoice.setVisible(tab == 3);
 }
 
-void Views::TabStrip2_Click(int tab)
+void Views::showDeviceTab(int tab)
 {
     if (tab < 1 || tab > 3)
         return;
@@ -102,12 +102,12 @@ void Views::TabStrip2_Click(int tab)
     form_.frasystem.setVisible(tab == 3);
 }
 
-void Views::mnuDoc_Click()
+void Views::openManual()
 {
     openDocument(shell_, form_.statusLine, folder_.file(form_.manualFile));
 }
 
-void Views::mnuSetup_Click()
+void Views::openSetupGuide()
 {
     openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("安裝VORSA手冊.pdf")));
 }

@@ -13,21 +13,21 @@ class Views : public QObject
 public:
     Views(Form &form, const ProgramFolder &folder, Shell &shell, QObject *parent = nullptr);
 
-    void mnuRT_Click();
-    void mnuAnalyze_Click();
-    void mnuTrend_Click();
-    void cmdHis_Click();
-    void cmdmore_Click();
-    void cmdHisC_Click();
-    void cmdSetC_Click();
+    void showRealTimeView();
+    void showDisplacementView();
+    void showRecordView();
+    void showHistoryList();
+    void toggleDetails();
+    void closeHistoryList();
+    void closeDevicePage();
     void showHostPage(); // the page part of "&System-Host"
-    void TabStrip1_Click(int tab);
-    void TabStrip2_Click(int tab);
-    void mnuDoc_Click();
-    void mnuSetup_Click();
+    void showHostTab(int tab);
+    void showDeviceTab(int tab);
+    void openManual();
+    void openSetupGuide();
 
 signals:
-    // `mnuTrend_Click` reloads the selected record file.
+    // `showRecordView` reloads the selected record file.
     void historyReloadRequested();
 
 private:

@@ -34,7 +34,7 @@ void setMarks(Form &form)
 struct HistoryStation : StationFixture {
     HistoryStation()
     {
-        station->Form_Load(QString());
+        station->start(QString());
         strip2.operations.clear();
     }
     Form &form() { return station->form(); }
@@ -163,7 +163,7 @@ void TestHistory::startUpLoadsLastFile()
     f.writeFile(QStringLiteral("RecCSV/000.csv"), "Time,a,b,c\r\n0,1,1,1\r\nMax\r\n");
     f.writeFile(QStringLiteral("RecCSV/") + EventName,
                 eventFile("12.5 ~ -20.1", "2024/01/15 08:30:12", EventTail));
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     QCOMPARE(f.station->form().Dir1.selectedFile(), EventName);
     QCOMPARE(f.station->form().txtReal.text(232), QStringLiteral("-20.10"));
     QCOMPARE(int(f.strip2.samples[0].size()), 1);

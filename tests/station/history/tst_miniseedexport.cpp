@@ -381,7 +381,7 @@ void TestMiniSeedExport::iniKeysAddedAndOthersKept()
 {
     StationFixture f;
     f.writeFile("vorsa.ini", "[broker]\nhost=example.org\n\n[miniseed]\nnetwork=vx\n");
-    f.station->Form_Load(QString());
+    f.station->start(QString());
 
     QSettings ini(f.file("vorsa.ini"), QSettings::IniFormat);
     QCOMPARE(ini.value("broker/host").toString(), QStringLiteral("example.org"));
@@ -399,7 +399,7 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
     for (const bool enabled : {false, true}) {
         StationFixture f;
         f.writeFile("vorsa.ini", enabled ? "[miniseed]\nexportEventFiles=true\n" : "");
-        f.station->Form_Load(QString());
+        f.station->start(QString());
         Form &form = f.station->form();
         form.recordMode = true;
         form.txtReal.setText(100, QStringLiteral("77"));
@@ -433,7 +433,7 @@ void TestMiniSeedExport::historyButton()
 {
     StationFixture f;
     f.writeFile("RecCSV/M0115083012.csv", manualFile(20));
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     form.Dir1.setPath(f.file("RecCSV"));
     form.Dir1.select(-1);

@@ -127,7 +127,7 @@ void TestEndToEnd::clientPollsBackToBack()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     f.useClientLinkTo(tap.port());
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->links().isClientConnected());
     f.station->poller().tmr_Timer();
@@ -158,7 +158,7 @@ void TestEndToEnd::serialPollsBackToBack()
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("19200,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     QVERIFY(f.station->links().isSerialOpen());
     QTRY_VERIFY(form.serialRxCount >= 10);
@@ -178,7 +178,7 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     Form &form = f.station->form();
     f.useClientLinkTo(tap.port());
     form.Check4.setChecked(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->links().isClientConnected());
     if (!form.streamRequestSent)
@@ -198,7 +198,7 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
     Form &form = f.station->form();
     Links &links = *f.station->realLinks();
     f.useServerLinkOnFreePort();
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     QVERIFY(links.isServerListening());
     TcpTap tap(links.serverPort());
@@ -228,7 +228,7 @@ void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     f.useClientLinkTo(sim.port());
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
     const QStringList log = f.logLines();
@@ -255,7 +255,7 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("115200,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
     QVERIFY(f.station->links().isSerialOpen());
     const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);

@@ -74,7 +74,7 @@ void TestLinkManager::okOpensSerialPort()
     form.txtBaud.setText(QStringLiteral("9600,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
     form.slaveAddress = 0;
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QCOMPARE(f.links.actions.first(), QStringLiteral("openSerial /dev/ttyS2 9600,N,8,1"));
     QCOMPARE(form.slaveAddress, quint8(1));
     QVERIFY(form.tmr.isActive());
@@ -105,8 +105,8 @@ void TestLinkManager::okTwiceReopens()
     StationFixture f;
     manager(f).selectLinkKind(*linkKindFromName(kind));
     f.links.connectClient = kind == QLatin1String("tcp");
-    f.station->cmdComset_Click();
-    f.station->cmdComset_Click();
+    f.station->openLink();
+    f.station->openLink();
     QCOMPARE(f.links.actions, actions);
 }
 
@@ -127,7 +127,7 @@ void TestLinkManager::tcpKindsUseAddressOne()
     manager(f).selectLinkKind(*linkKindFromName(kind));
     form.mbus_id.setText(QStringLiteral("101"));
     form.slaveAddress = 101;
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QCOMPARE(form.slaveAddress, quint8(1));
     QCOMPARE(form.tmr_scksvr.isActive(), watchdogRuns);
     QVERIFY(form.tmr.isActive());
@@ -150,7 +150,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
     select(form, form.optCom);
     form.mbus_id.setText(address);
     form.fraHost.setVisible(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QVERIFY(f.links.actions.isEmpty());
     QVERIFY(form.statusLine.text().contains(address));
     QVERIFY(form.fraHost.isVisible()); // the operator can correct it at once
@@ -163,7 +163,7 @@ void TestLinkManager::recordModeAtOk()
     Form &form = formOf(f);
     f.links.connectSucceeds = false; // no device: the fields keep what OK wrote
     form.Check4.setChecked(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QVERIFY(form.recordMode);
     for (int i = 0; i <= 100; ++i)
         QCOMPARE(form.txtReal.text(i), QStringLiteral("0"));
@@ -173,7 +173,7 @@ void TestLinkManager::recordModeAtOk()
         QVERIFY2(!buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
 
     form.Check4.setChecked(false);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QVERIFY(!form.recordMode);
     for (int b = 0; b < buttons.size(); ++b)
         QVERIFY2(buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
@@ -183,12 +183,12 @@ void TestLinkManager::engineerModeShowsControls()
 {
     StationFixture f;
     Form &form = formOf(f);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QVERIFY(!form.Command2.isVisible());
     QVERIFY(!form.optTCP_svr.isEnabled());
 
     form.userMode = 1;
-    f.station->cmdComset_Click();
+    f.station->openLink();
     for (Control *c : {&form.Command2, &form.Frame1, &form.Label86, &form.Label121, &form.Label19,
                        &form.rxcnt, &form.chkMTC, &form.Label15_5to7[2]})
         QVERIFY(c->isVisible());
@@ -206,7 +206,7 @@ void TestLinkManager::okResetsPollLengthAndFirmwareField()
     form.txtReal.setText(99, QStringLiteral("2095"));
     form.txtReal.setVisible(236, true);
     form.Label21.setVisible(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QCOMPARE(form.pollRegisterCount, 101);
     QCOMPARE(form.pollByteCount, 202);
     QCOMPARE(form.txtReal.text(99), QStringLiteral("0"));
@@ -221,10 +221,10 @@ void TestLinkManager::selfTestSoundOnlyWithVoice()
     Form &form = formOf(f);
     form.txtDegree[0].setText(QStringLiteral("C:\\wav\\test.wav"));
     QSignalSpy sound(&manager(f), &LinkManager::selfTestSoundDue);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QCOMPARE(sound.count(), 0);
     form.chkVoice.setChecked(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QCOMPARE(sound.count(), 1);
     QCOMPARE(form.voiceCommands[0], QStringLiteral("Play C:\\wav\\test.wav"));
     QCOMPARE(f.sound.played, QStringList{"C:\\wav\\test.wav"});
@@ -407,9 +407,9 @@ void TestLinkManager::systemHostClosesTheLink()
     StationFixture f;
     Form &form = formOf(f);
     manager(f).selectLinkKind(*linkKindFromName(kind));
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.links.actions.clear();
-    f.station->mnuhost_Click();
+    f.station->showHostSettings();
     QCOMPARE(f.links.actions, closing);
     QVERIFY(!form.tmr.isActive());
     QVERIFY(form.fraHost.isVisible());
@@ -451,7 +451,7 @@ void TestLinkManager::startLinkChosenOnTheCommandLine()
     StationFixture f;
     f.writeFile(QStringLiteral("sys.txt"), "Port:502\r\nAuto Run:" + autoRun + "\r\n");
     f.station->setStartLink(linkKindFromName(kind), QStringLiteral("40123"));
-    f.station->Form_Load(address);
+    f.station->start(address);
     Form &form = formOf(f);
     QCOMPARE(form.txtPort.text(), QStringLiteral("40123")); // over the settings file's
     QCOMPARE(form.optCom.isChecked(), kind == QLatin1String("rtu"));

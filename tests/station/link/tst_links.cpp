@@ -224,7 +224,7 @@ void TestLinks::serverReArmsAfterTwentySilentSeconds()
     Form &form = f.station->form();
     Links &links = *f.station->realLinks();
     const quint16 port = f.useServerLinkOnFreePort();
-    f.station->cmdComset_Click();
+    f.station->openLink();
     auto device = connectDevice(port);
     QTRY_VERIFY(links.isServerConnected());
     QSignalSpy reset(&links, &Links::serverLinkReset);

@@ -37,10 +37,10 @@ bool startSimulator(DemoDevice &sim, quint16 port)
 
 void startRecordStation(StationFixture &f, quint16 port)
 {
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     f.useClientLinkTo(port);
     f.station->form().Check4.setChecked(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     f.stopOneSecondTimers();
 }
 

@@ -41,7 +41,7 @@ struct ServerRig {
             f.writeFile(QStringLiteral("vorsa.ini"),
                         "[ServerLink]\nAllowedPeers=" + allowed + "\n");
         port = f.useServerLinkOnFreePort();
-        f.station->cmdComset_Click();
+        f.station->openLink();
         f.stopOneSecondTimers();
     }
     Form &form() { return f.station->form(); }

@@ -79,7 +79,7 @@ void tick(EventFile &eventFile, int times)
 // device reports an event.
 void startRecording(StationFixture &f, int recordedBefore)
 {
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     form.recordMode = true;
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
@@ -158,7 +158,7 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
 {
     QFETCH(bool, recordMode);
     StationFixture f;
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
@@ -524,7 +524,7 @@ void TestEventFile::bothFoldersFailingWarns()
 void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
 {
     StationFixture f;
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     f.station->form().txtReal.setText(Field::StationCode, QStringLiteral("77"));
     EventFile &eventFile = f.station->eventFile();
     recordEvent(f.station->sampleRing(), eventFile, EventStart, 5000, 1000);
@@ -532,7 +532,7 @@ void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
     tick(eventFile, 10);
     f.prompter.yesNoAnswers << true;
     QSignalSpy quit(f.station.get(), &Station::quitRequested);
-    f.station->mnuExit_Click();
+    f.station->confirmExit();
 
     QCOMPARE(quit.size(), 1);
     QVERIFY(!eventFile.isPending());
@@ -569,13 +569,13 @@ void TestEventFile::recordTimesRefused()
     form.txtrecafter.setText(post);
     const QString settings = f.file(QStringLiteral("sys.txt"));
 
-    f.station->cmdSave_Click();
+    f.station->saveSettingsIfValid();
     QCOMPARE(QFile::exists(settings), accepted);
     QCOMPARE(form.statusLine.text().isEmpty(), accepted);
     if (accepted)
         return;
     form.fraHost.setVisible(true);
-    f.station->cmdComset_Click();
+    f.station->openLink();
     QVERIFY(!QFile::exists(settings));
     QVERIFY2(form.fraHost.isVisible(), "OK went on with times that do not fit the ring");
 }

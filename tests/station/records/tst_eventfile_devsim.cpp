@@ -89,7 +89,7 @@ void TestEventFileDevsim::cleanup()
 void TestEventFileDevsim::startStation()
 {
     f_ = std::make_unique<StationFixture>(StationFixture::LinkKind::Real);
-    f_->station->Form_Load(QString());
+    f_->station->start(QString());
     Form &form = f_->station->form();
     f_->useClientLinkTo(tap_->port());
     form.Check4.setChecked(true);
@@ -97,7 +97,7 @@ void TestEventFileDevsim::startStation()
     form.txtrecafter.setText(QString::number(PostAlarmSeconds));
     // The test counts the post-alarm seconds itself, once the device has sent them.
     f_->station->eventFile().setTickInterval(24 * 3600 * 1000);
-    f_->station->cmdComset_Click();
+    f_->station->openLink();
     f_->stopOneSecondTimers();
     QTRY_VERIFY(f_->station->links().isClientConnected());
     if (!form.streamRequestSent)

@@ -54,7 +54,7 @@ private:
 void TestManualRecording::init()
 {
     f = std::make_unique<StationFixture>();
-    f->station->Form_Load(QString());
+    f->station->start(QString());
     rec = &f->station->manualRecording();
 }
 
@@ -189,7 +189,7 @@ void TestManualRecording::exitStopsRunningRecording()
     rec->appendSample(1, 2, 3);
     f->prompter.yesNoAnswers << true;
     QSignalSpy quit(f->station.get(), &Station::quitRequested);
-    f->station->mnuExit_Click();
+    f->station->confirmExit();
 
     QCOMPARE(quit.size(), 1);
     QVERIFY(!rec->isRecording());

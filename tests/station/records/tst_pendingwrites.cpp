@@ -22,7 +22,7 @@ const QString LogName = QStringLiteral("Event/202612.txt");
 
 void loadInRecordMode(StationFixture &f)
 {
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     form.recordMode = true;
     form.txtReal.setText(100, QStringLiteral("77"));
@@ -213,7 +213,7 @@ void TestPendingWrites::exitWritesWhatWaits()
     QSignalSpy quit(f.station.get(), &Station::quitRequested);
     f.prompter.yesNoAnswers << true;
     if (fromMenu)
-        f.station->mnuExit_Click();
+        f.station->confirmExit();
     else
         f.station->systemExit();
     QCOMPARE(quit.size(), 1);

@@ -59,7 +59,7 @@ void TestHeadlessReport::stateChangesOnceEach()
 {
     ReportedStation s;
     Form &form = s.f.station->form();
-    s.f.station->Form_Load(QStringLiteral("10.1.2.3"));
+    s.f.station->start(QStringLiteral("10.1.2.3"));
     const QString at = s.now() + QLatin1Char(' ');
     QVERIFY2(s.lines().contains(at + "info link opened: Modbus_TCP to 10.1.2.3 port 502"),
              qPrintable(s.text));
@@ -80,7 +80,7 @@ void TestHeadlessReport::stateChangesOnceEach()
     form.lblWriteWarning.setVisible(true);
     form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: read-only"));
     form.lblWriteWarning.setVisible(false);
-    s.f.station->mnuhost_Click();
+    s.f.station->showHostSettings();
     QCOMPARE(s.lines(),
              QStringList({at + "warning no data from the device", at + "info data from the device",
                           at + "warning Cannot save the settings: disk full",

@@ -175,9 +175,9 @@ struct QuakeRig {
         if (!started)
             qWarning() << error;
         pointAtBroker(f, brokerPort, moreSettings);
-        f.station->Form_Load(QString());
+        f.station->start(QString());
         f.useClientLinkTo(sim.port());
-        f.station->cmdComset_Click();
+        f.station->openLink();
     }
     DemoDevice sim;
     bool started = false;

@@ -291,14 +291,14 @@ void TestSettingsFile::saveFailureIsReportedAndRetried()
     StationFixture f;
     // A folder in the file's place makes every write fail, even for root.
     QVERIFY(QDir(f.home()).mkdir(QStringLiteral("sys.txt")));
-    f.station->cmdSave_Click();
+    f.station->saveSettingsIfValid();
     QVERIFY(
         f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot save the settings")));
     f.station->form().statusLine.setText(QString());
-    f.station->cmdSave_Click();
+    f.station->saveSettingsIfValid();
     QCOMPARE(f.station->form().statusLine.text(), QString()); // told once per failure spell
     QVERIFY(QDir(f.home()).rmdir(QStringLiteral("sys.txt")));
-    f.station->cmdSave_Click();
+    f.station->saveSettingsIfValid();
     QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));
 }
 

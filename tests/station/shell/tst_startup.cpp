@@ -22,7 +22,7 @@ private slots:
 void TestStartup::rangeListsAndStartTexts()
 {
     StationFixture f;
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     QCOMPARE(form.cboXYZ.items().first(), QStringLiteral("1000"));
     QCOMPARE(form.cboHisXaxis.items().last(), QStringLiteral("300"));
@@ -42,7 +42,7 @@ void TestStartup::summariesNewestOnTop()
 {
     StationFixture f;
     f.writeFile(QStringLiteral("Vorsa.txt"), "L1\r\nL2\r\nL3\r\n");
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     QCOMPARE(f.station->form().txtEvent.text(), QStringLiteral("L3\r\nL2\r\nL1\r\n"));
 }
 
@@ -55,7 +55,7 @@ void TestStartup::summaryBoxKeepsNewestLinePlusLimit()
         file += line + "\r\n";
     file += "NEWEST\r\n";
     f.writeFile(QStringLiteral("Vorsa.txt"), file);
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     const QString box = f.station->form().txtEvent.text();
     QVERIFY(box.startsWith(QStringLiteral("NEWEST\r\n")));
     QCOMPARE(box.size(), 8 + 62100);
@@ -83,7 +83,7 @@ void TestStartup::openingAtStart()
     QFETCH(QString, ip);
     StationFixture f;
     f.writeFile(QStringLiteral("sys.txt"), settings);
-    f.station->Form_Load(commandLine);
+    f.station->start(commandLine);
     Form &form = f.station->form();
     QCOMPARE(form.txtIP.text(), ip);
     QCOMPARE(form.fraHost.isVisible(), !opened);
@@ -94,7 +94,7 @@ void TestStartup::openingAtStart()
 void TestStartup::exactlyOneApplicationStart()
 {
     StationFixture f;
-    f.station->Form_Load(QStringLiteral("10.0.0.1"));
+    f.station->start(QStringLiteral("10.0.0.1"));
     const QStringList lines = f.logLines();
     QCOMPARE(lines.filter(QStringLiteral(" Application Start")).size(), 1);
     QCOMPARE(lines.first(), QStringLiteral("2026/12/07 10:00:00 Application Start_88888"));
@@ -119,7 +119,7 @@ void TestStartup::titleAndEducateLock()
     StationFixture f;
     if (!settings.isEmpty())
         f.writeFile(QStringLiteral("sys.txt"), settings);
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     QCOMPARE(form.caption.text(),
              QStringLiteral("vORSA Early Warning System by Morvane Ver 1.22 - ") + mode);
@@ -131,7 +131,7 @@ void TestStartup::recordFolderCreatedAndSettingsRewritten()
 {
     StationFixture f;
     QVERIFY(!QDir(f.file(QStringLiteral("RecCSV"))).exists());
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     QVERIFY(QDir(f.file(QStringLiteral("RecCSV"))).exists());
     QCOMPARE(f.station->form().Dir1.path(), f.file(QStringLiteral("RecCSV")));
     QCOMPARE(f.station->form().Dir1.selectedIndex(), -1);
@@ -145,7 +145,7 @@ void TestStartup::lastRecordFileSelected()
     f.writeFile(QStringLiteral("RecCSV/240101083012_7.CSV"), "#StationCode:7\r\n");
     f.writeFile(QStringLiteral("RecCSV/M0101083012.csv"), "Time,a,b,c\r\n");
     f.writeFile(QStringLiteral("RecCSV/notes.txt"), "x");
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     const RecordFolder &dir = f.station->form().Dir1;
     QCOMPARE(dir.files().size(), 2);
     QCOMPARE(dir.selectedFile(), QStringLiteral("M0101083012.csv"));

@@ -41,17 +41,17 @@ void act(Station &station, const QString &action)
 {
     Views &views = station.views();
     if (action == QLatin1String("RealTime"))
-        views.mnuRT_Click();
+        views.showRealTimeView();
     else if (action == QLatin1String("Displacement"))
-        views.mnuAnalyze_Click();
+        views.showDisplacementView();
     else if (action == QLatin1String("Record"))
-        views.mnuTrend_Click();
+        views.showRecordView();
     else if (action == QLatin1String("List"))
-        views.cmdHis_Click();
+        views.showHistoryList();
     else if (action == QLatin1String("More"))
-        views.cmdmore_Click();
+        views.toggleDetails();
     else if (action == QLatin1String("System-Host"))
-        station.mnuhost_Click();
+        station.showHostSettings();
     else
         QFAIL(qPrintable(QStringLiteral("unknown action ") + action));
 }
@@ -80,7 +80,7 @@ void TestViews::pagesOnScreen()
     QFETCH(QStringList, actions);
     QFETCH(QString, shown);
     StationFixture f;
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     for (const QString &action : actions)
         act(*f.station, action);
     QCOMPARE(pagesShown(f.station->form()), shown);
@@ -89,13 +89,13 @@ void TestViews::pagesOnScreen()
 void TestViews::moreTogglesAdvancedPanel()
 {
     StationFixture f;
-    f.station->Form_Load(QString());
-    f.station->views().mnuRT_Click();
+    f.station->start(QString());
+    f.station->views().showRealTimeView();
     Form &form = f.station->form();
     const bool before = form.fraRT.isVisible();
-    f.station->views().cmdmore_Click();
+    f.station->views().toggleDetails();
     QCOMPARE(form.fraRT.isVisible(), !before);
-    f.station->views().cmdmore_Click();
+    f.station->views().toggleDetails();
     QCOMPARE(form.fraRT.isVisible(), before);
 }
 
@@ -118,10 +118,10 @@ void TestViews::tabStripsShowOnePage()
     StationFixture f;
     Form &form = f.station->form();
     Views &views = f.station->views();
-    views.TabStrip1_Click(2);
-    views.TabStrip2_Click(2);
-    views.TabStrip1_Click(tab);
-    views.TabStrip2_Click(tab);
+    views.showHostTab(2);
+    views.showDeviceTab(2);
+    views.showHostTab(tab);
+    views.showDeviceTab(tab);
     QCOMPARE((QList<bool>{form.fraconnect.isVisible(), form.frarecord.isVisible(),
                           form.fraVoice.isVisible()}),
              shown);
@@ -137,12 +137,12 @@ void TestViews::recordViewReloadsSelectedFile()
     StationFixture f;
     f.writeFile(QStringLiteral("RecCSV/a.csv"), QByteArray());
     f.writeFile(QStringLiteral("RecCSV/c.csv"), QByteArray());
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     Form &form = f.station->form();
     form.Dir1.select(0);
     f.writeFile(QStringLiteral("RecCSV/b.csv"), QByteArray());
     f.strip2.operations.clear();
-    f.station->views().mnuTrend_Click();
+    f.station->views().showRecordView();
     QCOMPARE(form.Dir1.files(), QStringList({"a.csv", "b.csv", "c.csv"}));
     QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("a.csv"));
     QVERIFY2(f.strip2.operations.contains(QStringLiteral("clear")),
@@ -167,12 +167,12 @@ void TestViews::documentsThatCannotBeOpenedAreTold()
     QFETCH(int, opened);
     QFETCH(QString, status);
     StationFixture f;
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     f.station->form().statusLine.setText(QString());
     if (present)
         f.writeFile(QStringLiteral("vorsa_software_manual.pdf"), "%PDF-1.4");
     f.shell.viewerFound = viewer;
-    f.station->views().mnuDoc_Click();
+    f.station->views().openManual();
     QCOMPARE(f.shell.opened.size(), opened);
     const QString shown = f.station->form().statusLine.text();
     QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));

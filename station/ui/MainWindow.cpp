@@ -2,8 +2,8 @@
 
 #include "Bindings.h"
 #include "DevicePage.h"
-#include "Station.h"
-#include "monitor/StripChartWidget.h"
+#include "shell/Station.h"
+#include "StripChartWidget.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -190,20 +190,20 @@ void MainWindow::buildMenus()
     Station &s = station_;
     Views &views = s.views();
     QMenuBar *bar = menuBar();
-    bar->addAction(QStringLiteral("&RealTime"), &views, &Views::mnuRT_Click);
-    bar->addAction(QStringLiteral("&Displacement"), &views, &Views::mnuAnalyze_Click);
-    bar->addAction(QStringLiteral("&Record"), &views, &Views::mnuTrend_Click);
+    bar->addAction(QStringLiteral("&RealTime"), &views, &Views::showRealTimeView);
+    bar->addAction(QStringLiteral("&Displacement"), &views, &Views::showDisplacementView);
+    bar->addAction(QStringLiteral("&Record"), &views, &Views::showRecordView);
     bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
                    &DeviceSettings::showDeviceSettings);
-    QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::mnuhost_Click);
+    QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::showHostSettings);
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host,
             [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
-    help->addAction(QStringLiteral("Setup"), &views, &Views::mnuSetup_Click);
-    help->addAction(QStringLiteral("Doc"), &views, &Views::mnuDoc_Click);
-    bar->addAction(QStringLiteral("&Exit"), &s, &Station::mnuExit_Click);
+    help->addAction(QStringLiteral("Setup"), &views, &Views::openSetupGuide);
+    help->addAction(QStringLiteral("Doc"), &views, &Views::openManual);
+    bar->addAction(QStringLiteral("&Exit"), &s, &Station::confirmExit);
 }
 
 // The chart with its scales below it and the advanced panel under them; the live values in a
@@ -369,7 +369,7 @@ QLayout *MainWindow::buildRecordingRow()
     Form &form = station_.form();
     auto *row = new QHBoxLayout;
     auto *more = new QPushButton(QStringLiteral("More..."));
-    connect(more, &QPushButton::clicked, &station_.views(), &Views::cmdmore_Click);
+    connect(more, &QPushButton::clicked, &station_.views(), &Views::toggleDetails);
     auto *record = new QPushButton(QStringLiteral("Manual Rec"));
     Bindings::button(form.cmdM_Rec, record);
     connect(record, &QPushButton::clicked, &station_.manualRecording(),
@@ -430,7 +430,7 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     side->addLayout(event);
     auto *buttons = new QHBoxLayout;
     auto *list = new QPushButton(QStringLiteral("List"));
-    connect(list, &QPushButton::clicked, &station_.views(), &Views::cmdHis_Click);
+    connect(list, &QPushButton::clicked, &station_.views(), &Views::showHistoryList);
     auto *remove = new QPushButton(QStringLiteral("Delete"));
     connect(remove, &QPushButton::clicked, &station_.history(), &History::deleteSelectedFile);
     buttons->addWidget(list);
@@ -475,7 +475,7 @@ QWidget *MainWindow::buildHistoryDataPage()
     auto *print = new QPushButton(QStringLiteral("Print to ..\\Vorsa.txt"));
     connect(print, &QPushButton::clicked, &station_.history(), &History::openSummaryFile);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"));
-    connect(cancel, &QPushButton::clicked, &station_.views(), &Views::cmdHisC_Click);
+    connect(cancel, &QPushButton::clicked, &station_.views(), &Views::closeHistoryList);
     buttons->addStretch();
     buttons->addWidget(print);
     buttons->addWidget(cancel);
@@ -493,15 +493,15 @@ QWidget *MainWindow::buildHostPage()
     tabs->addTab(buildRecordTab(), QStringLiteral("Record"));
     tabs->addTab(buildVoiceTab(), QStringLiteral("Voice file"));
     connect(tabs, &QTabWidget::currentChanged, &station_.views(),
-            [this](int index) { station_.views().TabStrip1_Click(index + 1); });
+            [this](int index) { station_.views().showHostTab(index + 1); });
     layout->addWidget(tabs);
     auto *buttons = new QHBoxLayout;
     auto *ok = new QPushButton(QStringLiteral("OK"));
     Bindings::button(form.cmdComset, ok);
-    connect(ok, &QPushButton::clicked, &station_, &Station::cmdComset_Click);
+    connect(ok, &QPushButton::clicked, &station_, &Station::openLink);
     auto *save = new QPushButton(QStringLiteral("Save Setting"));
     Bindings::button(form.cmdSave, save);
-    connect(save, &QPushButton::clicked, &station_, &Station::cmdSave_Click);
+    connect(save, &QPushButton::clicked, &station_, &Station::saveSettingsIfValid);
     buttons->addStretch();
     buttons->addWidget(save);
     buttons->addWidget(ok);

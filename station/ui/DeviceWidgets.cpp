@@ -1,7 +1,7 @@
 #include "DeviceWidgets.h"
 
 #include "Bindings.h"
-#include "Station.h"
+#include "shell/Station.h"
 
 #include <QCheckBox>
 #include <QComboBox>

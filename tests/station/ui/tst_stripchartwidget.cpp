@@ -1,4 +1,4 @@
-#include "monitor/StripChartWidget.h"
+#include "ui/StripChartWidget.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "Bindings.h"
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
-#include "Station.h"
+#include "shell/Station.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -100,7 +100,7 @@ QLayout *buildButtons(DeviceWidgets &w)
     auto *ok = new QPushButton(QStringLiteral("OK"));
     ok->setAccessibleName(QStringLiteral("OK"));
     ok->setAutoDefault(false);
-    QObject::connect(ok, &QPushButton::clicked, &station.views(), &Views::cmdSetC_Click);
+    QObject::connect(ok, &QPushButton::clicked, &station.views(), &Views::closeDevicePage);
     row->addWidget(ok);
     return row;
 }

@@ -1,7 +1,7 @@
 #include "DevicePage.h"
 
 #include "DeviceWidgets.h"
-#include "Station.h"
+#include "shell/Station.h"
 
 #include <QScrollArea>
 #include <QTabWidget>
@@ -19,7 +19,7 @@ DevicePage::DevicePage(Station &station, QWidget *parent)
     addTab(buildConnectionTab(*widgets_), QStringLiteral("Connection"), form.fraconnects);
     addTab(buildSystemTab(*widgets_), QStringLiteral("System"), form.frasystem);
     connect(tabs_, &QTabWidget::currentChanged, &station.views(),
-            [this](int index) { station_.views().TabStrip2_Click(index + 1); });
+            [this](int index) { station_.views().showDeviceTab(index + 1); });
 }
 
 void DevicePage::addTab(QWidget *content, const QString &caption, Control &model)

@@ -1,7 +1,7 @@
 #include "Bindings.h"
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
-#include "Station.h"
+#include "shell/Station.h"
 #include "common/FieldNumbers.h"
 
 #include <QCheckBox>

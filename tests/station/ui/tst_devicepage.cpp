@@ -2,7 +2,7 @@
 #include "RegisterWrites.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
-#include "shell/DevicePage.h"
+#include "ui/DevicePage.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -118,7 +118,7 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     TcpTap tap(sim.port());
     PageRig r(StationFixture::LinkKind::Real);
     r.f.useClientLinkTo(tap.port());
-    r.f.station->cmdComset_Click();
+    r.f.station->openLink();
     // Read in full: the poll grows to the registers of the device's firmware.
     QTRY_VERIFY_WITH_TIMEOUT(r.form().txtReal.text(248) != QLatin1String("88888"), 5000);
     r.f.station->deviceSettings().showDeviceSettings();
@@ -239,7 +239,7 @@ void TestDevicePage::educateModeLocksEveryControl()
 {
     PageRig r;
     r.f.writeFile("sys.txt", "engineer Mode:2\r\n");
-    r.f.station->Form_Load(QString());
+    r.f.station->start(QString());
     r.f.station->deviceSettings().showDeviceSettings();
     r.page->show();
     for (int tab : {General, Connection, System}) {
@@ -268,8 +268,8 @@ void TestDevicePage::tabWalksEditFieldsInScreenOrder()
 {
     PageRig r;
     r.f.writeFile("sys.txt", "engineer Mode:1\r\n"); // every row shown
-    r.f.station->Form_Load(QString());
-    r.f.station->cmdComset_Click();
+    r.f.station->start(QString());
+    r.f.station->openLink();
     QVERIFY(r.form().Frame1.isVisible());
     r.page->show();
     for (int tab : {General, Connection, System}) {

@@ -1,7 +1,7 @@
 #include "StationFixture.h"
-#include "monitor/StripChartWidget.h"
-#include "shell/MainWindow.h"
-#include "shell/QtPlatform.h"
+#include "ui/StripChartWidget.h"
+#include "ui/MainWindow.h"
+#include "ui/QtPlatform.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -68,16 +68,16 @@ void TestMainWindow::closingIsRefused()
 void TestMainWindow::exitAsksAndLogsOnYesOnly()
 {
     Window w;
-    w.f.station->Form_Load(QString());
+    w.f.station->start(QString());
     QSignalSpy quit(w.f.station.get(), &Station::quitRequested);
     w.f.prompter.yesNoAnswers = {false};
-    w.f.station->mnuExit_Click();
+    w.f.station->confirmExit();
     QCOMPARE(w.f.prompter.asked.last(), QStringLiteral("Warning!|Do you want to exit ?"));
     QCOMPARE(quit.count(), 0);
     QCOMPARE(w.f.logLines().filter(QStringLiteral("Manual Exit Application")).size(), 0);
 
     w.f.prompter.yesNoAnswers = {true};
-    w.f.station->mnuExit_Click();
+    w.f.station->confirmExit();
     QCOMPARE(quit.count(), 1);
     QCOMPARE(w.f.logLines().filter(QStringLiteral(" Manual Exit Application")).size(), 1);
 }
@@ -86,7 +86,7 @@ void TestMainWindow::connectionPageMirrorsSettings()
 {
     Window w;
     w.f.writeFile(QStringLiteral("sys.txt"), "IP:10.20.30.40\r\nengineer Mode:1\r\n");
-    w.f.station->Form_Load(QString());
+    w.f.station->start(QString());
     w.window.show();
     QVERIFY(w.window.windowTitle().endsWith(QStringLiteral("Engineer")));
     const QList<QLineEdit *> edits = w.window.findChildren<QLineEdit *>();
@@ -102,8 +102,8 @@ void TestMainWindow::connectionPageMirrorsSettings()
 void TestMainWindow::realTimePageMirrorsLiveValues()
 {
     Window w;
-    w.f.station->Form_Load(QString());
-    w.f.station->views().mnuRT_Click();
+    w.f.station->start(QString());
+    w.f.station->views().showRealTimeView();
     Form &form = w.f.station->form();
     form.txtReal.setText(37, QStringLiteral("0.123"));
     form.txtReal.setText(10, QStringLiteral("4"));
@@ -141,8 +141,8 @@ void TestMainWindow::menusShowTheirPages()
     QFETCH(QString, menu);
     QFETCH(QString, page);
     Window w;
-    w.f.station->Form_Load(QString());
-    w.f.station->views().mnuRT_Click();
+    w.f.station->start(QString());
+    w.f.station->views().showRealTimeView();
     Form &form = w.f.station->form();
     const QHash<QString, Control *> pages = {{"fraRealtime", &form.fraRealtime},
                                              {"fraAnalyze", &form.fraAnalyze},
@@ -161,8 +161,8 @@ void TestMainWindow::menusShowTheirPages()
 void TestMainWindow::displacementViewHasPdRangeAndTimeSpan()
 {
     Window w;
-    w.f.station->Form_Load(QString());
-    w.f.station->views().mnuAnalyze_Click();
+    w.f.station->start(QString());
+    w.f.station->views().showDisplacementView();
     w.window.show();
     for (const QString &name : {QStringLiteral("Displacement(cm)"), QStringLiteral("Pd Range[cm]"),
                                 QStringLiteral("Time-axis Range[sec]")})
@@ -189,8 +189,8 @@ void TestMainWindow::typedRangeTakenAsTyped()
     MainWindow window(*f.station, strip1,
                       new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a"}),
                       new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"}));
-    f.station->Form_Load(QString());
-    f.station->views().mnuRT_Click();
+    f.station->start(QString());
+    f.station->views().showRealTimeView();
     window.show();
     QComboBox *acc = shownNamed<QComboBox>(window, QStringLiteral("Acc Range[gal]"));
     QVERIFY(acc);
@@ -213,10 +213,10 @@ void TestMainWindow::typedRangeTakenAsTyped()
 void TestMainWindow::everyPanelFitsSmallScreens()
 {
     Window w;
-    w.f.station->Form_Load(QString());
+    w.f.station->start(QString());
     Form &form = w.f.station->form();
-    w.f.station->views().mnuRT_Click();
-    w.f.station->views().cmdmore_Click();
+    w.f.station->views().showRealTimeView();
+    w.f.station->views().toggleDetails();
     form.Frame10.setVisible(true); // the server box too
     w.window.show();
     QVERIFY(form.fraRT.isVisible());
@@ -243,7 +243,7 @@ void TestMainWindow::everyPanelFitsSmallScreens()
 void TestMainWindow::combosAndEditsNamedByTheirCaptions()
 {
     Window w;
-    w.f.station->Form_Load(QString());
+    w.f.station->start(QString());
     QStringList unnamed;
     int examined = 0;
     for (const QString &title : {QStringLiteral("Real Time"), QStringLiteral("Displacement "),
@@ -273,7 +273,7 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
     f.writeFile(QStringLiteral("RecCSV/E20261207101010.csv"), "#Station:1\r\n");
     DialogPrompter prompter;
     History history(f.station->form(), f.strip2, prompter, f.shell, f.station->folder());
-    f.station->Form_Load(QString());
+    f.station->start(QString());
     QCOMPARE(f.station->form().Dir1.selectedFile(), QStringLiteral("E20261207101010.csv"));
     bool asked = false;
     QTimer press;

@@ -1,6 +1,6 @@
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
-#include "Station.h"
+#include "shell/Station.h"
 
 #include <QFrame>
 #include <QGridLayout>
