@@ -52,6 +52,18 @@ int runHeadless(char *argv[])
     return 1;
 }
 
+// Qt ends the program when its window system cannot be reached. With none named at all (a
+// server, a container, an SSH session) the same station runs without a window instead; a
+// platform the user chose (QT_QPA_PLATFORM) is theirs to keep.
+bool hasNoDisplay()
+{
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -65,6 +77,11 @@ int main(int argc, char *argv[])
         return runHeadless(argv);
     if (const auto answered = ProgramStart::answerWithoutStarting(cl, ""))
         return *answered;
+    if (!cl.exportMseed && hasNoDisplay()) {
+        QTextStream(stderr) << "vorsa: no display (DISPLAY and WAYLAND_DISPLAY are not set): "
+                               "running without a window, as vorsa --headless\n";
+        return runHeadless(argv);
+    }
     QTextStream out(stdout);
     if (cl.exportMseed) {
         QCoreApplication app(argc, argv);

@@ -9,6 +9,12 @@ QString LiveFields::text(int i) const
     return valid(i) ? fields_[i].text : QString();
 }
 
+bool LiveFields::isRead(int i) const
+{
+    const QString value = text(i).trimmed();
+    return !value.isEmpty() && value != QLatin1String(NotYetRead);
+}
+
 void LiveFields::setText(int i, const QString &text)
 {
     if (!valid(i) || fields_[i].text == text)

@@ -17,6 +17,8 @@ public:
     explicit LiveFields(QObject *parent = nullptr);
 
     QString text(int i) const;
+    // The device has given the field a value: it is neither blank nor "not yet read".
+    bool isRead(int i) const;
     // Signals `changed(i)` only when the text really changes, after it is in place.
     void setText(int i, const QString &text);
 

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 DemoDevice::~DemoDevice()
 {
@@ -42,6 +45,12 @@ bool DemoDevice::start(const QString &program, const QStringList &arguments, QSt
     process_.setProgram(program);
     process_.setArguments(arguments);
     process_.setProcessChannelMode(QProcess::SeparateChannels);
+    // Ctrl-C in a terminal reaches the whole process group: kept out of it, the simulator
+    // stays up until the station has finished and stops it, and dies with the station.
+    process_.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     process_.start();
     if (!process_.waitForStarted(StartTimeoutMs)) {
         *error = process_.errorString();

@@ -3,6 +3,7 @@
 #include "Station.h"
 #include "common/Clock.h"
 #include "common/Colours.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "link/Links.h"
 
@@ -11,8 +12,6 @@
 
 namespace
 {
-
-constexpr int StampLength = 19; // "yyyy/MM/dd HH:mm:ss"
 
 bool isSilentColor(const QColor &color)
 {
@@ -29,7 +28,9 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
     watch(form_.fraHost, &HeadlessReport::linkPageChanged);
     watch(form_.formBackColor, &HeadlessReport::backgroundChanged);
     watch(form_.lblIntensity, &HeadlessReport::intensityChanged);
-    watch(form_.lblAlarm, &HeadlessReport::alarmChanged);
+    // Queued: the rule that shows or hides the alarm logs its line after doing so.
+    connect(&form_.lblAlarm, &Control::changed, this, &HeadlessReport::alarmChanged,
+            Qt::QueuedConnection);
     watch(form_.lblRec, &HeadlessReport::recordingChanged);
     watch(form_.txtEvent, &HeadlessReport::summaryChanged);
     watch(form_.statusLine, &HeadlessReport::statusChanged);
@@ -51,17 +52,22 @@ void HeadlessReport::write(const QString &time, const QString &level, const QStr
     out_ << time << ' ' << level << ' ' << text << Qt::endl;
 }
 
-// Log entries begin with their own time; it becomes the line's time instead of being repeated.
+// A log entry ends with "_" and the station code, which the journal gives as a field, and
+// only once the code has been read. The entry's own time, when it is the line's, is not
+// repeated; an older one (an event's summary names its start) stays in the text, so the
+// journal's times only go forward.
 void HeadlessReport::logEntry(const QString &line)
 {
-    const QString stamp = line.left(StampLength);
-    const bool stamped =
-        line.size() > StampLength && line[StampLength] == QLatin1Char(' ') &&
-        QDateTime::fromString(stamp, QStringLiteral("yyyy/MM/dd HH:mm:ss")).isValid();
-    if (stamped)
-        write(stamp, QStringLiteral("log"), line.mid(StampLength + 1));
-    else
-        report(QStringLiteral("log"), line);
+    const QString code = form_.txtReal.text(Field::StationCode);
+    QString message = line;
+    if (message.endsWith(QLatin1Char('_') + code))
+        message.chop(code.size() + 1);
+    const QString now = NumberText::generalDateTime(clock_.now());
+    if (message.startsWith(now + QLatin1Char(' ')))
+        message.remove(0, now.size() + 1);
+    if (form_.txtReal.isRead(Field::StationCode))
+        message += QStringLiteral(" [station %1]").arg(code);
+    write(now, QStringLiteral("log"), message);
 }
 
 QString HeadlessReport::linkDescription() const
@@ -120,7 +126,7 @@ void HeadlessReport::alarmChanged()
         return;
     alarmShown_ = shown;
     if (shown)
-        report(QStringLiteral("alarm"), QStringLiteral("alarm ") + form_.lblAlarm.text());
+        report(QStringLiteral("alarm"), form_.lblAlarm.text());
     else
         report(QStringLiteral("info"), QStringLiteral("alarm cleared"));
 }

@@ -51,12 +51,6 @@ QString topicLevel(const QString &text)
     return level;
 }
 
-// The station code is "88888" until the device has been read.
-bool isKnownCode(const QString &code)
-{
-    return !code.trimmed().isEmpty() && code != QLatin1String("88888");
-}
-
 } // namespace
 
 MqttOptions MqttOptions::read(const QSettings &settings)
@@ -144,7 +138,7 @@ void MqttPublisher::connectWhenPrefixKnown()
 {
     if (client_)
         return;
-    if (options_.prefix.isEmpty() && !isKnownCode(stationCode()))
+    if (options_.prefix.isEmpty() && !form_.txtReal.isRead(Field::StationCode))
         return;
     prefix_ = options_.prefix.isEmpty() ? QStringLiteral("vorsa/") + topicLevel(stationCode())
                                         : options_.prefix;

@@ -178,18 +178,22 @@ bool read(const QString &path, Form &form, QString *recPath)
     return true;
 }
 
-QByteArray compose(const Form &form)
+QByteArray compose(const Form &form, const Overrides &overrides)
 {
     QByteArray bytes;
-    for (const Setting &setting : settings())
-        bytes +=
-            (setting.key + QLatin1Char(':') + setting.write(form)).toUtf8() + TextFiles::LineEnd;
+    for (const Setting &setting : settings()) {
+        const auto value = overrides.constFind(setting.key);
+        bytes += (setting.key + QLatin1Char(':') +
+                  (value != overrides.constEnd() ? *value : setting.write(form)))
+                     .toUtf8() +
+                 TextFiles::LineEnd;
+    }
     return bytes;
 }
 
-bool write(const QString &path, const Form &form, QString *error)
+bool write(const QString &path, const Form &form, QString *error, const Overrides &overrides)
 {
-    return TextFiles::replace(path, compose(form), error);
+    return TextFiles::replace(path, compose(form, overrides), error);
 }
 
 QString checkRecordTimes(double preAlarm, double postAlarm)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 class Form;
@@ -19,10 +20,13 @@ bool read(const QString &path, Form &form, QString *recPath);
 // Applies the lines of a settings text (any line ends) to the form.
 void apply(const QString &content, Form &form, QString *recPath);
 
-// The 32 lines, each ended by CR LF.
-QByteArray compose(const Form &form);
+// Values written in place of the form's, by key ("Port" -> "502").
+using Overrides = QHash<QString, QString>;
 
-bool write(const QString &path, const Form &form, QString *error);
+// The 32 lines, each ended by CR LF.
+QByteArray compose(const Form &form, const Overrides &overrides = {});
+
+bool write(const QString &path, const Form &form, QString *error, const Overrides &overrides = {});
 
 // The ring holds 240 s: P <= 240 and P + A <= 240. Empty when the pair is fine, else why not.
 QString checkRecordTimes(double preAlarm, double postAlarm);

@@ -124,8 +124,11 @@ void Station::applyStartLink()
 {
     if (startLinkKind_)
         linkManager_.selectLinkKind(*startLinkKind_);
-    if (!startPort_.isEmpty())
+    if (!startPort_.isEmpty()) {
+        keptLinkSettings_ = {{QStringLiteral("IP"), form_.txtIP.text()},
+                             {QStringLiteral("Port"), form_.txtPort.text()}};
         form_.txtPort.setText(startPort_);
+    }
     if (startRecordMode_)
         form_.Check4.setChecked(true);
 }
@@ -201,6 +204,8 @@ void Station::start(const QString &commandLine)
     selectRecordFolder();
     form_.Dir1.selectLast();
     form_.fraHost.setVisible(true);
+    // Opening the link waits with the event loop running, where link lines are logged.
+    eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
     if (!commandLine.isEmpty()) {
         form_.txtIP.setText(commandLine);
         openLink();
@@ -209,7 +214,6 @@ void Station::start(const QString &commandLine)
         openLink();
         form_.windowState.setChecked(true);
     }
-    eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
     if (form_.manualFile.isEmpty())
         form_.manualFile = QStringLiteral("vorsa_software_manual.pdf");
     form_.caption.setText(QLatin1String(TitlePrefix) + form_.userModeName());
@@ -272,7 +276,7 @@ void Station::saveSettings()
 {
     QString error;
     const QString path = services_.folder.file(QStringLiteral("sys.txt"));
-    const bool ok = SettingsFile::write(path, form_, &error);
+    const bool ok = SettingsFile::write(path, form_, &error, keptLinkSettings_);
     if (!ok)
         qCWarning(lcShell) << "cannot write" << path << error;
     settingsNotice_.note(ok, form_.statusLine,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MqttPublisher.h"
+#include "SettingsFile.h"
 #include "Views.h"
 #include "common/FailureNotice.h"
 #include "common/Form.h"
@@ -91,6 +92,8 @@ public:
     void start(const QString &commandLine);
     // Chosen on the command line before start-up: the link kind, the device's TCP port
     // (empty: the settings file's) and Record mode; they apply before the link opens by itself.
+    // A port given is the demo's simulated device: it and the address are for this run only,
+    // and sys.txt keeps the ones it had.
     void setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode = false);
     // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
     void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
@@ -152,6 +155,7 @@ private:
     QString mqttBroker_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
+    SettingsFile::Overrides keptLinkSettings_;
     bool startRecordMode_ = false;
     ChartFeed chartFeed_;
     Decoder decoder_;

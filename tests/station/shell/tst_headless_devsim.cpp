@@ -5,14 +5,18 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <unistd.h>
 
 // `vorsa --headless` as a service runs it: no display, no platform plugin named, Record mode
-// against the simulated quake on loopback, ended by SIGTERM.
+// against the simulated quake on loopback, ended by SIGTERM. And `vorsa --demo` where no
+// display is, ended by Ctrl-C.
 class TestHeadlessDevsim : public QObject
 {
     Q_OBJECT
 private slots:
     void recordsQuakeAndEndsOnSigterm();
+    void demoWithoutDisplayRunsHeadless();
 };
 
 namespace
@@ -132,17 +136,63 @@ void TestHeadlessDevsim::recordsQuakeAndEndsOnSigterm()
     QCOMPARE(summaries.size(), 1);
     QVERIFY2(seen("info", "summary " + summaries.first()), qPrintable(transcript));
 
-    // Every log entry is on standard output as written, its time leading the line.
+    // Every log entry is on standard output, its station code as a field once read; the
+    // lines' times only go forward.
     const QStringList logs = QDir(home.filePath(QStringLiteral("Event"))).entryList(QDir::Files);
     QCOMPARE(logs.size(), 1);
     const QStringList entries = fileLines(home.filePath(QStringLiteral("Event/") + logs.first()));
-    QVERIFY(entries.first().endsWith(QLatin1String(" Application Start_0")));
+    QVERIFY(entries.first().endsWith(QLatin1String(" Application Start_88888")));
     QVERIFY(entries.filter(QStringLiteral("Max Intensity---")).size() == 1);
     QVERIFY(entries.last().endsWith(QLatin1String(" System Exit Application_77")));
     for (const QString &entry : entries) {
-        const QString expected = entry.left(19) + QStringLiteral(" log ") + entry.mid(20);
-        QVERIFY2(out.contains(expected), qPrintable(expected + "\n" + transcript));
+        const qsizetype glued = entry.lastIndexOf(QLatin1Char('_'));
+        const QString code = entry.mid(glued + 1);
+        const QString expected =
+            entry.mid(20, glued - 20) +
+            (code == QLatin1String("88888") ? QString() : " [station " + code + "]");
+        QVERIFY2(out.filter(QStringLiteral(" log ")).filter(expected).size() == 1,
+                 qPrintable(expected + "\n" + transcript));
     }
+    for (qsizetype i = 1; i < out.size(); ++i)
+        QVERIFY2(out[i - 1].left(19) <= out[i].left(19), qPrintable(out[i]));
+}
+
+// The window's program with no display and no platform named: one line says so, then the
+// headless station runs the demo until Ctrl-C, which ends it without a warning and leaves
+// sys.txt's port as it was.
+void TestHeadlessDevsim::demoWithoutDisplayRunsHeadless()
+{
+    QTemporaryDir home;
+    QFile settings(home.filePath(QStringLiteral("sys.txt")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("Port:1502\r\n");
+    settings.close();
+
+    QProcess station;
+    station.setProcessEnvironment(serviceEnvironment(home.path()));
+    station.setProcessChannelMode(QProcess::MergedChannels);
+    // A process group of its own, as a terminal gives: Ctrl-C signals the whole group.
+    station.setChildProcessModifier([] { ::setpgid(0, 0); });
+    station.start(QStringLiteral(VORSA_PROGRAM), {"--demo"});
+    QVERIFY(station.waitForStarted());
+    QStringList out;
+    const auto online = [&] {
+        while (station.canReadLine())
+            out << QString::fromUtf8(station.readLine()).chopped(1);
+        return hasLineContaining(out, QStringLiteral("log"), QStringLiteral("Online"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(online(), 20000);
+    QCOMPARE(::kill(-pid_t(station.processId()), SIGINT), 0);
+    QVERIFY(station.waitForFinished(10000));
+    out << QString::fromUtf8(station.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QString transcript = out.join(QLatin1Char('\n'));
+    QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(station.exitCode(), 0);
+    QVERIFY2(out.first().startsWith(QLatin1String("vorsa: no display")), qPrintable(transcript));
+    QVERIFY2(out.filter(QStringLiteral(" warning ")).isEmpty(), qPrintable(transcript));
+    QVERIFY2(out.last().endsWith(QLatin1String(" info stopped")), qPrintable(transcript));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().contains("\r\nPort:1502\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessDevsim)

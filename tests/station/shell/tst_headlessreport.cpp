@@ -1,4 +1,5 @@
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "shell/CommandLine.h"
 #include "shell/HeadlessPlatform.h"
 #include "shell/HeadlessReport.h"
@@ -11,7 +12,8 @@ class TestHeadlessReport : public QObject
 {
     Q_OBJECT
 private slots:
-    void logEntriesKeepTheirTime();
+    void journalLine_data();
+    void journalLine();
     void stateChangesOnceEach();
     void missingAudioToldOnce();
     void nobodyAnswers();
@@ -21,8 +23,6 @@ private slots:
 
 namespace
 {
-
-constexpr int EventFlags = 11;
 
 struct ReportedStation {
     StationFixture f;
@@ -40,19 +40,44 @@ struct ReportedStation {
 
 } // namespace
 
-void TestHeadlessReport::logEntriesKeepTheirTime()
+void TestHeadlessReport::journalLine_data()
 {
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("line");
+    // The fake clock stands at 2026/12/07 10:00:00.
+    QTest::newRow("code not read yet") << "88888"
+                                       << "2026/12/07 10:00:00 Application Start"
+                                       << "2026/12/07 10:00:00 log Application Start";
+    QTest::newRow("code as a field") << "1"
+                                     << "2026/12/07 10:00:00 P Watch Pd 0.203 cm"
+                                     << "2026/12/07 10:00:00 log P Watch Pd 0.203 cm [station 1]";
+    QTest::newRow("blank code") << ""
+                                << "2026/12/07 10:00:00 Online"
+                                << "2026/12/07 10:00:00 log Online";
+    QTest::newRow("summary names the event's start, stamped now")
+        << "1"
+        << "2026/12/07 09:58:30 Max Intensity---5"
+        << "2026/12/07 10:00:00 log 2026/12/07 09:58:30 Max Intensity---5 [station 1]";
+    QTest::newRow("no time of its own") << "77"
+                                        << "no time here"
+                                        << "2026/12/07 10:00:00 log no time here [station 77]";
+    QTest::newRow("no valid time") << "77"
+                                   << "2026/13/02 03:04:05 bad month"
+                                   << "2026/12/07 10:00:00 log 2026/13/02 03:04:05 bad month "
+                                      "[station 77]";
+}
+
+// The journal's form of a log entry; the monthly log keeps the entry as it is.
+void TestHeadlessReport::journalLine()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, entry);
     ReportedStation s;
-    s.f.station->eventLog().appendEventLog(QStringLiteral("2026/01/02 03:04:05 Pd trig"));
-    s.f.station->eventLog().appendEventLog(QStringLiteral("no time here"));
-    s.f.station->eventLog().appendEventLog(QStringLiteral("2026/13/02 03:04:05 bad month"));
-    const QStringList expected = {
-        QStringLiteral("2026/01/02 03:04:05 log Pd trig_88888"),
-        s.now() + QStringLiteral(" log no time here_88888"),
-        s.now() + QStringLiteral(" log 2026/13/02 03:04:05 bad month_88888"),
-    };
-    QCOMPARE(s.lines(), expected);
-    QCOMPARE(s.f.logLines().size(), 3);
+    s.f.station->form().txtReal.setText(Field::StationCode, code);
+    s.f.station->eventLog().appendEventLog(entry);
+    QTEST(s.lines().value(0), "line");
+    QCOMPARE(s.f.logLines(), QStringList{entry + QLatin1Char('_') + code});
 }
 
 void TestHeadlessReport::stateChangesOnceEach()
@@ -65,11 +90,17 @@ void TestHeadlessReport::stateChangesOnceEach()
              qPrintable(s.text));
     s.text.clear();
 
-    form.txtReal.setText(EventFlags, QStringLiteral("2"));
-    form.txtReal.setText(EventFlags, QStringLiteral("6"));
-    form.txtReal.setText(EventFlags, QStringLiteral("0"));
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("6"));
+    form.txtReal.setText(Field::EventFlags, QStringLiteral("0"));
     const QStringList event = s.lines().filter(QStringLiteral(" event "));
     QCOMPARE(event, QStringList({at + "alarm event started", at + "info event over"}));
+    s.text.clear();
+
+    // The alarm's state follows the line the alarm rule logs.
+    form.txtReal.setText(Field::PWaveFlag, QStringLiteral("32"));
+    QCoreApplication::processEvents();
+    QCOMPARE(s.lines(), QStringList({at + "log P Wave", at + "alarm P Wave"}));
     s.text.clear();
 
     form.formBackColor.setBackColor(QColor(255, 0, 0));

@@ -1,3 +1,4 @@
+#include "FreePort.h"
 #include "StationFixture.h"
 
 #include <QDir>
@@ -12,7 +13,8 @@ private slots:
     void summaryBoxKeepsNewestLinePlusLimit();
     void openingAtStart_data();
     void openingAtStart();
-    void exactlyOneApplicationStart();
+    void applicationStartBeforeLinkLines();
+    void demoLinkIsForThisRunOnly();
     void titleAndEducateLock_data();
     void titleAndEducateLock();
     void recordFolderCreatedAndSettingsRewritten();
@@ -91,13 +93,28 @@ void TestStartup::openingAtStart()
     QCOMPARE(form.lblIP.text(), opened ? ip : QString());
 }
 
-void TestStartup::exactlyOneApplicationStart()
+// A device that is down at start is told offline while the link waits to connect.
+void TestStartup::applicationStartBeforeLinkLines()
 {
-    StationFixture f;
-    f.station->start(QStringLiteral("10.0.0.1"));
+    StationFixture f(StationFixture::LinkKind::Real);
+    f.writeFile(QStringLiteral("sys.txt"), "Port:" + QByteArray::number(freePort()) + "\r\n");
+    f.station->form().tmrResetRxcnt.setInterval(0); // the rate tick falls into the connect pause
+    f.station->start(QStringLiteral("127.0.0.1"));
     const QStringList lines = f.logLines();
     QCOMPARE(lines.filter(QStringLiteral(" Application Start")).size(), 1);
-    QCOMPARE(lines.first(), QStringLiteral("2026/12/07 10:00:00 Application Start_88888"));
+    QCOMPARE(lines.value(0), QStringLiteral("2026/12/07 10:00:00 Application Start_88888"));
+    QCOMPARE(lines.value(1), QStringLiteral("2026/12/07 10:00:00 Offline_88888"));
+}
+
+void TestStartup::demoLinkIsForThisRunOnly()
+{
+    StationFixture f;
+    f.writeFile(QStringLiteral("sys.txt"), "IP:10.0.0.9\r\nPort:1502\r\n");
+    f.station->setStartLink(::LinkKind::TcpClient, QStringLiteral("40615"));
+    f.station->start(QStringLiteral("127.0.0.1"));
+    QCOMPARE(f.station->form().txtPort.text(), QStringLiteral("40615"));
+    const QByteArray saved = f.readFile(QStringLiteral("sys.txt"));
+    QVERIFY2(saved.contains("\r\nIP:10.0.0.9\r\nPort:1502\r\n"), saved.constData());
 }
 
 void TestStartup::titleAndEducateLock_data()
