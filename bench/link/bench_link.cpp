@@ -61,8 +61,8 @@ struct PollRig {
         f.station->openLink();
         f.stopOneSecondTimers();
         if (!serial) {
-            runEventLoopUntil([this] { return f.station->links().isClientConnected(); });
-            f.station->poller().tmr_Timer();
+            runEventLoopUntil([this] { return f.station->clientLink().isOpen(); });
+            f.station->poller().onPollTick();
         }
     }
 

@@ -7,7 +7,7 @@
 #include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
-#include "link/DeviceLinks.h"
+#include "link/DeviceLink.h"
 #include "link/ModbusFrames.h"
 #include "link/RegisterWriter.h"
 
@@ -35,9 +35,10 @@ void appendWord(QByteArray &frame, int value)
 } // namespace
 
 ClockAdjust::ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer,
-                         DeviceLinks &links, Waiter &waiter, Clock &clock, QObject *parent)
-    : QObject(parent), form_(form), commands_(commands), writer_(writer), links_(links),
-      waiter_(waiter), clock_(clock)
+                         const DeviceLink &client, TcpReconnect &reconnect, Waiter &waiter,
+                         Clock &clock, QObject *parent)
+    : QObject(parent), form_(form), commands_(commands), writer_(writer), client_(client),
+      reconnect_(reconnect), waiter_(waiter), clock_(clock)
 {
 }
 
@@ -95,8 +96,8 @@ void ClockAdjust::adjustOverSerial()
 
 void ClockAdjust::adjustOverTcp()
 {
-    if (form_.optTCP.isChecked() && !links_.isClientConnected()) {
-        links_.ConnectTcpLink(); // the adjustment waits for the next interval
+    if (form_.optTCP.isChecked() && !client_.isOpen()) {
+        reconnect_.reconnectTcpLink(); // the adjustment waits for the next interval
         commands_.tell(QStringLiteral("%1: the link was down; reconnecting.").arg(Name));
         return;
     }

@@ -5,7 +5,8 @@
 
 class Clock;
 class DeviceCommands;
-class DeviceLinks;
+class DeviceLink;
+class TcpReconnect;
 class Form;
 class QDateTime;
 class RegisterWriter;
@@ -23,8 +24,9 @@ public:
     static constexpr int SettleBeforeFrameMs = 100;
     static constexpr int SettleBeforeCommitMs = 200;
 
-    ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer, DeviceLinks &links,
-                Waiter &waiter, Clock &clock, QObject *parent = nullptr);
+    ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer,
+                const DeviceLink &client, TcpReconnect &reconnect, Waiter &waiter, Clock &clock,
+                QObject *parent = nullptr);
 
     void onClockAdjustTick();
     void adjustClockNow();
@@ -48,7 +50,8 @@ private:
     Form &form_;
     DeviceCommands &commands_;
     RegisterWriter &writer_;
-    DeviceLinks &links_;
+    const DeviceLink &client_;
+    TcpReconnect &reconnect_;
     Waiter &waiter_;
     Clock &clock_;
     int tickCount_ = 0;

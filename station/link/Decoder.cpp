@@ -1,6 +1,6 @@
 #include "Decoder.h"
 
-#include "DeviceLinks.h"
+#include "DeviceLink.h"
 #include "LinkLog.h"
 #include "ModbusFrames.h"
 #include "common/FieldNumbers.h"
@@ -8,6 +8,9 @@
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
+
+#include <iterator>
+#include <utility>
 
 using RegisterMap::Rule;
 using RegisterMap::TextForm;
@@ -86,13 +89,19 @@ QString hexByte(quint8 b)
 
 } // namespace
 
-Decoder::Decoder(Form &form, DeviceLinks &links, const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), links_(links), folder_(folder)
+Decoder::Decoder(Form &form, DeviceLink &serial, DeviceLink &client, ServerLink &server,
+                 TcpReconnect &reconnect, const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), serial_(serial), client_(client), server_(server),
+      reconnect_(reconnect), folder_(folder)
 {
     uptime_.start();
-    serialSettle_.setSingleShot(true);
-    serialSettle_.setInterval(SerialSettleMs);
-    connect(&serialSettle_, &QTimer::timeout, this, &Decoder::serialSettled);
+    connect(&client_, &DeviceLink::bytesReceived, this, &Decoder::clientBytesArrived);
+    connect(&server_, &DeviceLink::bytesReceived, this, &Decoder::serverBytesArrived);
+    connect(&serial_, &DeviceLink::bytesReceived, this, &Decoder::onSerialBytes);
+    // A packet begun on a connection that is gone will never be finished.
+    connect(&client_, &DeviceLink::reset, this, [this] { clientFramer_.clear(); });
+    connect(&server_, &DeviceLink::reset, this, [this] { serverFramer_.clear(); });
+    connect(&serial_, &DeviceLink::reset, this, [this] { serialWaiting_.clear(); });
 }
 
 // ---- TCP client link ----
@@ -161,10 +170,7 @@ void Decoder::handleClientModbus(const QByteArray &packet)
     if (!withdrawStreamRequest())
         return;
     if (ModbusFrames::isTcpReadAnswer(packet, form_.slaveAddress, form_.pollByteCount)) {
-        const DecodedPacket decoded = decodeRegisters(packet, TcpDataAt, false);
-        keepPollSample(decoded);
-        emit packetDecoded(decoded);
-        advanceChartPoint();
+        emit packetDecoded(decodeRegisters(packet, TcpDataAt, false));
     } else {
         rejectFrame();
     }
@@ -176,11 +182,11 @@ bool Decoder::withdrawStreamRequest()
 {
     if (!form_.streamRequestSent)
         return true;
-    if (!links_.isClientConnected())
+    if (!client_.isOpen())
         return false;
     const auto stop =
         ModbusFrames::tcpWriteSingle(form_.slaveAddress, ModbusFrames::StreamControlRegister, 0);
-    links_.sendClient(*stop);
+    client_.send(*stop);
     form_.streamRequestSent = false;
     return true;
 }
@@ -227,7 +233,7 @@ void Decoder::decodeStream(const QByteArray &packet, int start, Path path)
 {
     takeDeviceClock(packet, start);
     if (path == Path::Server)
-        form_.lblIP.setText(links_.serverPeerAddress());
+        form_.lblIP.setText(server_.peerAddress());
     DecodedPacket decoded;
     decoded.words.resize(RegisterMap::StreamHeaderWords);
     for (int k = 0; k < RegisterMap::StreamHeaderWords; ++k) {
@@ -260,20 +266,17 @@ void Decoder::takeDeviceClock(const QByteArray &packet, int start)
 
 void Decoder::decodeSamples(const QByteArray &packet, int start, DecodedPacket &decoded)
 {
-    for (auto &column : history_)
-        column.resize(SamplesPerPacket);
     decoded.samples.resize(SamplesPerPacket);
     for (int s = 0; s < SamplesPerPacket; ++s) {
         const int at = start + SampleBytesStart + s * SampleBytes;
-        std::array<double, Columns> values{};
-        for (int i = 0; i < Columns; ++i) {
-            const int word = RegisterMap::word(byteAt(packet, at + 2 * i + 1),
-                                               byteAt(packet, at + 2 * i), false);
+        std::array<double, std::size(SampleRules)> values{};
+        for (size_t i = 0; i < values.size(); ++i) {
+            const int word = RegisterMap::word(byteAt(packet, at + 2 * int(i) + 1),
+                                               byteAt(packet, at + 2 * int(i)), false);
             writeField(SampleRules[i], word);
-            values[size_t(i)] = texts_.number(SampleRules[i].form, word);
-            history_[size_t(i)][size_t(s)] = float(values[size_t(i)]);
+            values[i] = texts_.number(SampleRules[i].form, word);
         }
-        decoded.samples[size_t(s)] = {values[A], values[B], values[C], values[Pd], values[Disp]};
+        decoded.samples[size_t(s)] = {values[0], values[1], values[2], values[3], values[4]};
     }
 }
 
@@ -307,26 +310,6 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
     return decoded;
 }
 
-void Decoder::keepPollSample(const DecodedPacket &decoded)
-{
-    const size_t i = size_t(chartPointIndex_);
-    for (int column : {A, B, C})
-        history_[size_t(column)].resize(i + 1);
-    if (decoded.samples.empty())
-        return;
-    const DecodedPacket::Sample &sample = decoded.samples.front();
-    history_[A][i] = float(sample.a);
-    history_[B][i] = float(sample.b);
-    history_[C][i] = float(sample.c);
-}
-
-void Decoder::advanceChartPoint()
-{
-    if (chartPointIndex_ == ChartPointWrap)
-        chartPointIndex_ = 0;
-    ++chartPointIndex_;
-}
-
 void Decoder::writeField(const Rule &rule, int value)
 {
     form_.txtReal.setText(rule.field, texts_.text(rule.form, value));
@@ -334,26 +317,20 @@ void Decoder::writeField(const Rule &rule, int value)
 
 // ---- Serial link ----
 
-void Decoder::com_OnComm()
+void Decoder::onSerialBytes(const QByteArray &bytes)
 {
-    if (!serialSettle_.isActive())
-        serialSettle_.start();
-}
-
-void Decoder::serialSettled()
-{
+    serialWaiting_ += bytes;
+    // A command's writes are answered by echoes that its own steps wait out.
     if (form_.commandInProgress)
         return;
     const int frameLength = form_.pollByteCount + RtuOverhead;
-    if (links_.serialBytesWaiting() < frameLength)
+    if (serialWaiting_.size() < frameLength)
         return;
-    const QByteArray frame = links_.readSerial();
+    const QByteArray frame = std::exchange(serialWaiting_, QByteArray());
     if (ModbusFrames::isRtuReadAnswer(frame, form_.slaveAddress, form_.pollByteCount)) {
         const DecodedPacket decoded = decodeRegisters(frame, RtuDataAt, true);
         writeDerivedAddresses(true);
-        keepPollSample(decoded);
         emit packetDecoded(decoded);
-        advanceChartPoint();
     } else {
         rejectFrame();
     }
@@ -370,7 +347,7 @@ void Decoder::serialSettled()
 
 void Decoder::sendNextSerialRead()
 {
-    links_.writeSerial(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    serial_.send(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
 }
 
 // ---- What follows every packet ----
@@ -398,11 +375,10 @@ void Decoder::runTail(Path path, Outcome outcome)
 
 void Decoder::sendNextClientRead()
 {
-    if (!links_.isClientConnected())
-        links_.ConnectTcpLink();
-    if (links_.isClientConnected())
-        links_.sendClient(
-            ModbusFrames::tcpReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    if (!client_.isOpen())
+        reconnect_.reconnectTcpLink();
+    if (client_.isOpen())
+        client_.send(ModbusFrames::tcpReadHolding(form_.slaveAddress, form_.pollRegisterCount));
 }
 
 void Decoder::runSummaryStep()

@@ -11,43 +11,35 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 #include <array>
 #include <optional>
-#include <vector>
 
-class DeviceLinks;
+class DeviceLink;
 class Form;
 class ProgramFolder;
+class ServerLink;
+class TcpReconnect;
 
 // Turns what the device sends into the live fields: Modbus responses and stream packets on
-// the two TCP links (`sck_DataArrival`, `sck_svr_DataArrival`) and RTU responses on the
-// serial link (`com_OnComm`), with the per-sample work and the status steps after each.
+// the two TCP links and RTU responses on the serial link, with the per-sample work and the
+// status steps after each. It listens to the links it is given.
 class Decoder : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int SamplesPerPacket = 100;
-    static constexpr int ChartPointWrap = 11999;
-    static constexpr int SerialSettleMs = 20;
 
-    Decoder(Form &form, DeviceLinks &links, const ProgramFolder &folder, QObject *parent = nullptr);
-
-    // The sample history that feeds the charts: a, b, c, Pd, displacement.
-    const std::vector<float> &sampleHistory(int column) const { return history_[column]; }
-    int chartPointIndex() const { return chartPointIndex_; }
+    Decoder(Form &form, DeviceLink &serial, DeviceLink &client, ServerLink &server,
+            TcpReconnect &reconnect, const ProgramFolder &folder, QObject *parent = nullptr);
 
 public slots:
-    void clientBytesArrived(const QByteArray &bytes); // `sck_DataArrival`
-    void serverBytesArrived(const QByteArray &bytes); // `sck_svr_DataArrival`
-    // Forget a partly received packet when a link's connection is replaced.
-    void clientLinkReset() { clientFramer_.clear(); }
-    void serverLinkReset() { serverFramer_.clear(); }
-    // The serial port's receive notification: the frame is looked at once the settle time
-    // has passed, without blocking the thread.
-    void com_OnComm();
-    // Steps after the settle time: take a whole response from the port and ask for the next.
-    void serialSettled();
+    // Modbus answers, or stream packets in Record mode, from the client link.
+    void clientBytesArrived(const QByteArray &bytes);
+    // Stream packets from the device connected to the server link.
+    void serverBytesArrived(const QByteArray &bytes);
+    // What the serial link read once the line settled: a whole response is taken and the
+    // next read asked for; a part waits for the rest.
+    void onSerialBytes(const QByteArray &bytes);
 
 signals:
     void evaluateAlarmsDue(AlarmGate gate);
@@ -60,7 +52,6 @@ signals:
 private:
     enum class Path { Client, Server };
     enum class Outcome { StreamDecoded, ModbusAnswer, Undecoded };
-    enum Column { A, B, C, Pd, Disp, Columns };
 
     void handleClientPacket(const QByteArray &packet);
     void handleClientStream(const QByteArray &packet);
@@ -74,8 +65,6 @@ private:
     void takeDeviceClock(const QByteArray &packet, int start);
     void decodeSamples(const QByteArray &packet, int start, DecodedPacket &decoded);
     DecodedPacket decodeRegisters(const QByteArray &packet, int firstByte, bool serial);
-    void keepPollSample(const DecodedPacket &decoded);
-    void advanceChartPoint();
     void writeField(const RegisterMap::Rule &rule, int value);
 
     void runTail(Path path, Outcome outcome);
@@ -88,7 +77,10 @@ private:
     void rawLog(const QByteArray &bytes);
 
     Form &form_;
-    DeviceLinks &links_;
+    DeviceLink &serial_;
+    DeviceLink &client_;
+    ServerLink &server_;
+    TcpReconnect &reconnect_;
     const ProgramFolder &folder_;
 
     TcpFramer clientFramer_;
@@ -98,10 +90,8 @@ private:
     bool handlingClient_ = false;
     bool handlingServer_ = false;
     FailureNotice rawLogNotice_;
-    QTimer serialSettle_;
+    QByteArray serialWaiting_; // read from the serial link, not yet a whole response
 
-    std::array<std::vector<float>, Columns> history_;
-    int chartPointIndex_ = 0;
     RegisterMap::TextCache texts_;
     // The fields the event label was last built from: year, month, day, hour, minute.
     using EventLabelSources = std::array<QString, 5>;

@@ -1,15 +1,14 @@
 #include "LinkManager.h"
 
 #include "Decoder.h"
-#include "DeviceLinks.h"
 #include "LinkLog.h"
-#include "Poller.h"
 #include "common/Clock.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
 #include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/SerialPortName.h"
+#include "common/Waiter.h"
 
 #include <QScopedValueRollback>
 #include <utility>
@@ -21,22 +20,29 @@ constexpr int LiveRegisterFields = 101;
 
 } // namespace
 
-std::optional<LinkKind> linkKindFromName(const QString &name)
+LinkManager::LinkManager(Form &form, LinkSettings &settings, DeviceLink &serial, DeviceLink &client,
+                         ServerLink &server, Waiter &waiter, const Clock &clock,
+                         const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), settings_(settings), serial_(serial), client_(client),
+      server_(server), waiter_(waiter), clock_(clock), folder_(folder),
+      poller_(form, serial, client, server, *this, clock)
 {
-    if (name == QLatin1String("rtu"))
-        return LinkKind::Rtu;
-    if (name == QLatin1String("tcp"))
-        return LinkKind::TcpClient;
-    if (name == QLatin1String("server"))
-        return LinkKind::TcpServer;
-    return std::nullopt;
+    connect(&server_, &ServerLink::connectionRequested, this,
+            &LinkManager::onServerConnectionRequest);
+    connect(&server_, &DeviceLink::reset, this, &LinkManager::onServerLinkReset);
+    loadAllowedPeers();
 }
 
-LinkManager::LinkManager(Form &form, DeviceLinks &links, Poller &poller, const Clock &clock,
-                         const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), links_(links), poller_(poller), clock_(clock), folder_(folder)
+// The connection page's fields as they stand when a link is opened.
+void LinkManager::readSettingsFromForm()
 {
-    loadAllowedPeers();
+    settings_.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
+                     : form_.optTCP.isChecked() ? LinkKind::TcpClient
+                                                : LinkKind::TcpServer;
+    settings_.host = form_.txtIP.text();
+    settings_.port = form_.txtPort.text();
+    settings_.serialPort = resolveSerialPort(form_.txtCom.text(), folder_);
+    settings_.serialSettings = form_.txtBaud.text();
 }
 
 void LinkManager::loadAllowedPeers()
@@ -94,7 +100,7 @@ void LinkManager::openLink()
     form_.streamRxCount = 0;
     streamSilentSeconds_ = 0;
     form_.tmrResetRxcnt.start();
-    poller_.tmr_Timer();
+    poller_.onPollTick();
     emit settingsSaveDue();
     form_.lblIP.setText(form_.txtIP.text());
     if (form_.userMode == 1)
@@ -132,9 +138,10 @@ void LinkManager::openSerialLink(quint8 address)
 {
     form_.slaveAddress = address;
     form_.tmr.stop();
-    if (links_.isSerialOpen())
-        links_.closeSerial();
-    links_.openSerial(resolveSerialPort(form_.txtCom.text(), folder_), form_.txtBaud.text());
+    if (serial_.isOpen())
+        serial_.close();
+    readSettingsFromForm();
+    serial_.open(settings_);
     form_.tmr.start();
 }
 
@@ -142,7 +149,7 @@ void LinkManager::openTcpLink()
 {
     form_.slaveAddress = 1;
     form_.tmr.stop();
-    links_.ConnectTcpLink();
+    reconnectTcpLink();
     form_.tmr.start();
     if (form_.optTCP_svr.isChecked())
         form_.tmr_scksvr.start();
@@ -172,22 +179,35 @@ void LinkManager::resetLiveView()
         form_.txtReal.setVisible(i, false);
 }
 
-void LinkManager::ConnectTcpLink()
+void LinkManager::reconnectTcpLink()
 {
-    links_.ConnectTcpLink();
+    // The pause below lets timers and receive handlers run, and they call this again when
+    // they find the link down; the attempt already under way serves them.
+    if (connecting_)
+        return;
+    QScopedValueRollback<bool> guard(connecting_, true);
+    readSettingsFromForm();
+    if (settings_.kind == LinkKind::TcpClient) {
+        client_.open(settings_);
+        server_.close();
+    } else {
+        server_.open(settings_);
+        client_.close();
+    }
+    waiter_.pause(ConnectPauseMs);
 }
 
-void LinkManager::sck_svr_ConnectionRequest()
+void LinkManager::onServerConnectionRequest()
 {
-    const DeviceLinks::Peer peer = links_.pendingServerPeer();
+    const ServerLink::Peer peer = server_.pendingPeer();
     if (peer.address.isNull())
         return;
     // A host not on the list is closed before a byte of it is read.
-    if (!allowedPeers_.allows(peer.address) || links_.isServerConnected()) {
+    if (!allowedPeers_.allows(peer.address) || server_.isOpen()) {
         refuse(peer);
         return;
     }
-    links_.acceptServerConnection();
+    server_.accept();
     const QString text = peerText(peer.address, peer.port);
     form_.lblPeer.setText(text);
     logLinkChange(QStringLiteral(" Device connected from ") + text);
@@ -197,9 +217,9 @@ void LinkManager::sck_svr_ConnectionRequest()
 }
 
 // A host that keeps trying is named once an hour, so it cannot fill the log.
-void LinkManager::refuse(const DeviceLinks::Peer &peer)
+void LinkManager::refuse(const ServerLink::Peer &peer)
 {
-    links_.refuseServerConnection();
+    server_.refuse();
     const QString address = plainPeerAddress(peer.address).toString();
     const QDateTime now = clock_.now();
     const auto last = refusalLogged_.constFind(address);
@@ -209,25 +229,26 @@ void LinkManager::refuse(const DeviceLinks::Peer &peer)
     logLinkChange(QStringLiteral(" Connection refused from ") + peerText(peer.address, peer.port));
 }
 
-void LinkManager::serverLinkReset()
+void LinkManager::onServerLinkReset()
 {
-    if (!links_.isServerConnected())
+    if (!server_.isOpen())
         form_.lblPeer.setText(QString());
 }
 
-void LinkManager::tmr_scksvr_Timer()
+void LinkManager::onServerWatchdogTick()
 {
     ++form_.serverIdleSeconds;
     if (form_.serverIdleSeconds <= ServerSilenceLimit)
         return;
-    if (links_.isServerConnected())
+    if (server_.isOpen())
         logLinkChange(QStringLiteral(" Silent connection dropped from ") + form_.lblPeer.text());
     // The count stays: the next accepted connection resets it and restarts the timer.
-    links_.rearmServer();
+    readSettingsFromForm();
+    server_.open(settings_);
     form_.tmr_scksvr.stop();
 }
 
-void LinkManager::tmrResetRxcnt_Timer()
+void LinkManager::onRateTick()
 {
     if (form_.optCom.isChecked())
         rateOfSerialLink();
@@ -307,10 +328,10 @@ void LinkManager::closeLinkForSettings()
 {
     form_.tmr.stop();
     if (form_.optCom.isChecked()) {
-        links_.closeSerial();
+        serial_.close();
     } else {
-        links_.closeClient();
-        links_.closeServer();
+        client_.close();
+        server_.close();
     }
     emit hostPageDue();
 }

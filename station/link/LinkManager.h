@@ -2,8 +2,10 @@
 
 #include "common/Colours.h"
 
-#include "DeviceLinks.h"
+#include "DeviceLink.h"
+#include "LinkSettings.h"
 #include "PeerAllowList.h"
+#include "Poller.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -12,18 +14,13 @@
 #include <optional>
 
 class Clock;
-class DeviceLinks;
 class Form;
-class Poller;
 class ProgramFolder;
+class Waiter;
 
-// The three link kinds of the connection page.
-enum class LinkKind { Rtu, TcpClient, TcpServer };
-// "rtu", "tcp" or "server"; no value for anything else.
-std::optional<LinkKind> linkKindFromName(const QString &name);
-
-// Opening and closing the device link, the server-link watchdog and the data-rate display.
-class LinkManager : public QObject
+// Opening and closing the device link, the server link's peer rules and watchdog, the
+// data-rate display, and the poll that runs while a link is open.
+class LinkManager : public QObject, public TcpReconnect
 {
     Q_OBJECT
 public:
@@ -32,37 +29,47 @@ public:
     static constexpr int ClientRateShown = 100;
     static constexpr int StreamSilenceLimit = 3;   // seconds without a stream packet: offline
     static constexpr int RefusalLogSeconds = 3600; // one refusal line per address per hour
+    static constexpr int ConnectPauseMs = 2000;    // a TCP connection's time to come up
 
     // The window's background while the link is silent, and otherwise (the window's own).
     static QColor silentColor() { return Colours::SilentLink; }
     static QColor liveColor() { return QColor(); }
 
-    LinkManager(Form &form, DeviceLinks &links, Poller &poller, const Clock &clock,
-                const ProgramFolder &folder, QObject *parent = nullptr);
+    LinkManager(Form &form, LinkSettings &settings, DeviceLink &serial, DeviceLink &client,
+                ServerLink &server, Waiter &waiter, const Clock &clock, const ProgramFolder &folder,
+                QObject *parent = nullptr);
+
+    Poller &poller() { return poller_; }
 
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
 
+    // The connection page's OK: opens the selected link and shows the real-time view.
     void openLink();
-    void ConnectTcpLink();
+    // Re-establishes the TCP link of the selected kind and closes the other one, then pauses
+    // so the connection can come up.
+    void reconnectTcpLink() override;
     // Reads the server link's allow-list (`AllowedPeers` in vorsa.ini's [ServerLink]); done at
     // start and again at every OK, so an edited list needs no restart.
     void loadAllowedPeers();
-    void sck_svr_ConnectionRequest();
-    // The server link's connection closed or changed.
-    void serverLinkReset();
-    void tmr_scksvr_Timer();
-    void tmrResetRxcnt_Timer();
-    void closeLinkForSettings(); // "&System-Host"
+    // Once a second: a server link silent for too long is dropped and listens again.
+    void onServerWatchdogTick();
+    // Once a second: the data rate, and whether the link is silent.
+    void onRateTick();
+    // "&System-Host": the link closes so its settings can be changed.
+    void closeLinkForSettings();
 
 signals:
     void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
     void settingsSaveDue();
-    void realTimeViewDue();                   // the link is open: show the real-time view
-    void hostPageDue();                       // the link is closed: show the connection page
-    void eventLogDue(const QString &message); // `appendEventLog`
+    void realTimeViewDue(); // the link is open: show the real-time view
+    void hostPageDue();     // the link is closed: show the connection page
+    void eventLogDue(const QString &message);
 
 private:
+    void readSettingsFromForm();
+    void onServerConnectionRequest();
+    void onServerLinkReset();
     std::optional<quint8> serialAddress() const;
     void applyRecordMode();
     void openSerialLink(quint8 address);
@@ -75,17 +82,22 @@ private:
     void showOffline();
     void showOnline();
     void logLinkChange(const QString &change);
-    void refuse(const DeviceLinks::Peer &peer);
+    void refuse(const ServerLink::Peer &peer);
 
     Form &form_;
-    DeviceLinks &links_;
-    Poller &poller_;
+    LinkSettings &settings_;
+    DeviceLink &serial_;
+    DeviceLink &client_;
+    ServerLink &server_;
+    Waiter &waiter_;
     const Clock &clock_;
     const ProgramFolder &folder_;
     bool onlineLogged_ = false;
     bool offlineLogged_ = false;
     int streamSilentSeconds_ = 0;
     bool opening_ = false;
+    bool connecting_ = false;
     PeerAllowList allowedPeers_;
     QHash<QString, QDateTime> refusalLogged_; // by address
+    Poller poller_;
 };

@@ -1,6 +1,6 @@
 #include "Poller.h"
 
-#include "DeviceLinks.h"
+#include "DeviceLink.h"
 #include "ModbusFrames.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
@@ -21,12 +21,14 @@ QByteArray streamRequest(quint8 unit, bool start)
 
 } // namespace
 
-Poller::Poller(Form &form, DeviceLinks &links, const Clock &clock, QObject *parent)
-    : QObject(parent), form_(form), links_(links), clock_(clock)
+Poller::Poller(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
+               TcpReconnect &reconnect, const Clock &clock, QObject *parent)
+    : QObject(parent), form_(form), serial_(serial), client_(client), server_(server),
+      reconnect_(reconnect), clock_(clock)
 {
 }
 
-void Poller::tmr_Timer()
+void Poller::onPollTick()
 {
     // A reconnect pauses with events running, so the timer can fire again inside a tick.
     if (ticking_)
@@ -42,8 +44,7 @@ void Poller::tmr_Timer()
 bool Poller::pollSerial()
 {
     if (form_.optCom.isChecked() && !form_.serialAnswerSeen)
-        links_.writeSerial(
-            ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+        serial_.send(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
     return true;
 }
 
@@ -51,8 +52,8 @@ bool Poller::pollClient()
 {
     if (!form_.optTCP.isChecked() || form_.tcpAnswerSeen)
         return true;
-    if (!links_.isClientConnected())
-        links_.ConnectTcpLink();
+    if (!client_.isOpen())
+        reconnect_.reconnectTcpLink();
     form_.awaitingReply = true;
     return form_.recordMode ? streamOnClient() : readOnClient();
 }
@@ -83,9 +84,9 @@ bool Poller::readOnClient()
 
 bool Poller::sendClient(const QByteArray &frame)
 {
-    if (!links_.isClientConnected())
+    if (!client_.isOpen())
         return false;
-    links_.sendClient(frame);
+    client_.send(frame);
     return true;
 }
 
@@ -93,12 +94,12 @@ bool Poller::pollServer()
 {
     if (!form_.optTCP_svr.isChecked() || form_.serverIdleSeconds <= ServerIdleLimit)
         return true;
-    if (!links_.isServerConnected())
-        links_.ConnectTcpLink();
+    if (!server_.isOpen())
+        reconnect_.reconnectTcpLink();
     form_.awaitingReply = true;
-    if (!links_.isServerConnected())
+    if (!server_.isOpen())
         return false;
-    links_.sendServer(streamRequest(form_.slaveAddress, true));
+    server_.send(streamRequest(form_.slaveAddress, true));
     return true;
 }
 

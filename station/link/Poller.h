@@ -4,18 +4,20 @@
 #include <QObject>
 
 class Clock;
-class DeviceLinks;
+class DeviceLink;
 class Form;
+class TcpReconnect;
 
-// The poll timer `tmr`: once a second it asks the device for data when the link needs it,
-// then refreshes the PC clock fields and the "Server infomation" box.
+// The poll: once a second it asks the device for data when the link needs it, then
+// refreshes the PC clock fields and the "Server infomation" box.
 class Poller : public QObject
 {
     Q_OBJECT
 public:
-    Poller(Form &form, DeviceLinks &links, const Clock &clock, QObject *parent = nullptr);
+    Poller(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
+           TcpReconnect &reconnect, const Clock &clock, QObject *parent = nullptr);
 
-    void tmr_Timer();
+    void onPollTick();
 
 signals:
     // The voice step of the tick is due (while an event runs, a new intensity is spoken).
@@ -34,7 +36,10 @@ private:
     void showServerInformation();
 
     Form &form_;
-    DeviceLinks &links_;
+    DeviceLink &serial_;
+    DeviceLink &client_;
+    DeviceLink &server_;
+    TcpReconnect &reconnect_;
     const Clock &clock_;
     bool ticking_ = false;
 };

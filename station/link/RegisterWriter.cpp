@@ -1,13 +1,15 @@
 #include "RegisterWriter.h"
 
-#include "DeviceLinks.h"
+#include "DeviceLink.h"
 #include "LinkLog.h"
 #include "ModbusFrames.h"
 #include "common/Form.h"
 #include "common/Waiter.h"
 
-RegisterWriter::RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter)
-    : form_(form), links_(links), waiter_(waiter)
+RegisterWriter::RegisterWriter(Form &form, DeviceLink &serial, DeviceLink &client,
+                               DeviceLink &server, TcpReconnect &reconnect, Waiter &waiter)
+    : form_(form), serial_(serial), client_(client), server_(server), reconnect_(reconnect),
+      waiter_(waiter)
 {
 }
 
@@ -19,7 +21,7 @@ WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
         qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
         return WriteOutcome::Refused;
     }
-    links_.writeSerial(*frame);
+    serial_.send(*frame);
     return WriteOutcome::Sent;
 }
 
@@ -43,13 +45,12 @@ WriteOutcome RegisterWriter::writeRegister(qint64 reg, qint64 value)
 WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)
 {
     const bool client = form_.optTCP.isChecked();
-    if (client && !links_.isClientConnected())
-        links_.ConnectTcpLink();
+    DeviceLink &link = client ? client_ : server_;
+    if (client && !link.isOpen())
+        reconnect_.reconnectTcpLink();
     form_.awaitingReply = true;
-    if (client && links_.isClientConnected()) {
-        links_.sendClient(frame);
-    } else if (!client && links_.isServerConnected()) {
-        links_.sendServer(frame);
+    if (link.isOpen()) {
+        link.send(frame);
     } else {
         qCInfo(lcLink) << "no TCP link connected; nothing sent";
         return WriteOutcome::NoLink;

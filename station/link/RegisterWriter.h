@@ -2,8 +2,9 @@
 
 #include <QByteArray>
 
-class DeviceLinks;
+class DeviceLink;
 class Form;
+class TcpReconnect;
 class Waiter;
 
 // What became of one write; a refused value never leaves the station.
@@ -23,7 +24,8 @@ public:
     static constexpr int ReplyTimeoutMs = 2000;
     static constexpr int WaitStepMs = 60;
 
-    RegisterWriter(Form &form, DeviceLinks &links, Waiter &waiter);
+    RegisterWriter(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
+                   TcpReconnect &reconnect, Waiter &waiter);
 
     WriteOutcome WriteRegisterSerial(qint64 reg, qint64 value);
     WriteOutcome WriteRegisterTcp(qint64 reg, qint64 value);
@@ -37,6 +39,9 @@ public:
 
 private:
     Form &form_;
-    DeviceLinks &links_;
+    DeviceLink &serial_;
+    DeviceLink &client_;
+    DeviceLink &server_;
+    TcpReconnect &reconnect_;
     Waiter &waiter_;
 };

@@ -5,7 +5,7 @@
 #include "common/Colours.h"
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
-#include "link/Links.h"
+#include "link/LinkSettings.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -77,7 +77,7 @@ QString HeadlessReport::linkDescription() const
             .arg(form_.txtCom.text(), form_.txtBaud.text(), form_.mbus_id.text());
     if (form_.optTCP_svr.isChecked())
         return QStringLiteral("TCP/IP Server, the device connects to port %1")
-            .arg(Links::DefaultServerPort);
+            .arg(LinkSettings::DefaultServerPort);
     return QStringLiteral("Modbus_TCP to %1 port %2").arg(form_.txtIP.text(), form_.txtPort.text());
 }
 

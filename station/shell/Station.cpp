@@ -6,7 +6,9 @@
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
-#include "link/Links.h"
+#include "link/SerialLink.h"
+#include "link/TcpClientLink.h"
+#include "link/TcpServerLink.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -34,18 +36,23 @@ Station::Station(const StationServices &services, QObject *parent)
       triggerLogic_(form_, eventLog_, eventFile_, services.clock, services.strip1, services.strip3),
       alarmDisplay_(form_, eventLog_, services.clock),
       voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_),
-      ownLinks_(services.links ? nullptr : std::make_unique<Links>(form_, services.waiter)),
-      links_(services.links ? services.links : ownLinks_.get()),
-      registerWriter_(form_, *links_, services.waiter), poller_(form_, *links_, services.clock),
-      linkManager_(form_, *links_, poller_, services.clock, services_.folder),
+      ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(form_)),
+      ownClientLink_(services.links.client ? nullptr : std::make_unique<TcpClientLink>(form_)),
+      ownServerLink_(services.links.server ? nullptr : std::make_unique<TcpServerLink>(form_)),
+      serialLink_(services.links.serial ? *services.links.serial : *ownSerialLink_),
+      clientLink_(services.links.client ? *services.links.client : *ownClientLink_),
+      serverLink_(services.links.server ? *services.links.server : *ownServerLink_),
+      linkManager_(form_, linkSettings_, serialLink_, clientLink_, serverLink_, services.waiter,
+                   services.clock, services_.folder),
+      registerWriter_(form_, serialLink_, clientLink_, serverLink_, linkManager_, services.waiter),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
       mqtt_(form_, eventLog_, services.clock), chartFeed_(form_, services.strip1, services.strip3),
-      decoder_(form_, *links_, services_.folder),
+      decoder_(form_, serialLink_, clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
       networkSettings_(form_, deviceCommands_),
-      clockAdjust_(form_, deviceCommands_, registerWriter_, *links_, services.waiter,
-                   services.clock)
+      clockAdjust_(form_, deviceCommands_, registerWriter_, clientLink_, linkManager_,
+                   services.waiter, services.clock)
 {
     bindRecordingSettings();
     wireRecords();
@@ -67,13 +74,6 @@ Station::Station(const StationServices &services, QObject *parent)
 // follow in the decoder's order.
 void Station::wireDecoder()
 {
-    if (ownLinks_) {
-        connect(ownLinks_.get(), &Links::clientBytes, &decoder_, &Decoder::clientBytesArrived);
-        connect(ownLinks_.get(), &Links::serverBytes, &decoder_, &Decoder::serverBytesArrived);
-        connect(ownLinks_.get(), &Links::serialReadyRead, &decoder_, &Decoder::com_OnComm);
-        connect(ownLinks_.get(), &Links::clientLinkReset, &decoder_, &Decoder::clientLinkReset);
-        connect(ownLinks_.get(), &Links::serverLinkReset, &decoder_, &Decoder::serverLinkReset);
-    }
     connect(&decoder_, &Decoder::evaluateAlarmsDue, this,
             [this](AlarmGate gate) { alarmDisplay_.EvaluateAlarms(gate); });
     connect(&decoder_, &Decoder::intensityDisplayDue, this,
@@ -92,10 +92,9 @@ void Station::wireDecoder()
 
 void Station::wireLinks()
 {
-    connect(&form_.tmr, &QTimer::timeout, &poller_, &Poller::tmr_Timer);
-    connect(&form_.tmrResetRxcnt, &QTimer::timeout, &linkManager_,
-            &LinkManager::tmrResetRxcnt_Timer);
-    connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::tmr_scksvr_Timer);
+    connect(&form_.tmr, &QTimer::timeout, &poller(), &Poller::onPollTick);
+    connect(&form_.tmrResetRxcnt, &QTimer::timeout, &linkManager_, &LinkManager::onRateTick);
+    connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::onServerWatchdogTick);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
     connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
     connect(&linkManager_, &LinkManager::hostPageDue, &views_, &Views::showHostPage);
@@ -103,13 +102,7 @@ void Station::wireLinks()
             [this](const QString &message) { eventLog_.appendEventLog(message); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
-    connect(&poller_, &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
-    if (ownLinks_) {
-        connect(ownLinks_.get(), &Links::serverConnectionRequested, &linkManager_,
-                &LinkManager::sck_svr_ConnectionRequest);
-        connect(ownLinks_.get(), &Links::serverLinkReset, &linkManager_,
-                &LinkManager::serverLinkReset);
-    }
+    connect(&poller(), &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
     form_.tmr_scksvr.start();
 }
 

@@ -30,13 +30,22 @@
 #include <memory>
 
 class Clock;
-class DeviceLinks;
-class Links;
 class Prompter;
+class SerialLink;
+class TcpClientLink;
+class TcpServerLink;
 class Shell;
 class SoundPlayer;
 class StripChart;
 class Waiter;
+
+// The device's transports given from outside; none given: the station opens the real serial
+// port and sockets.
+struct StationLinks {
+    DeviceLink *serial = nullptr;
+    DeviceLink *client = nullptr;
+    ServerLink *server = nullptr;
+};
 
 // What the station needs from the platform; the window passes the real ones, tests fakes.
 struct StationServices {
@@ -46,10 +55,10 @@ struct StationServices {
     SoundPlayer &sound;
     Shell &shell;
     Prompter &prompter;
-    StripChart &strip1;           // real-time acceleration and Pd
-    StripChart &strip2;           // history
-    StripChart &strip3;           // real-time displacement and Pd
-    DeviceLinks *links = nullptr; // null: the station opens the real serial port and sockets
+    StripChart &strip1; // real-time acceleration and Pd
+    StripChart &strip2; // history
+    StripChart &strip3; // real-time displacement and Pd
+    StationLinks links = {};
 };
 
 // The station without its window: owns the subsystems and their state and wires them together.
@@ -74,10 +83,13 @@ public:
     TriggerLogic &triggerLogic() { return triggerLogic_; }
     AlarmDisplay &alarmDisplay() { return alarmDisplay_; }
     VoiceLed &voiceLed() { return voiceLed_; }
-    DeviceLinks &links() { return *links_; }
-    Links *realLinks() { return ownLinks_.get(); } // null when the links were given
+    DeviceLink &serialLink() { return serialLink_; }
+    DeviceLink &clientLink() { return clientLink_; }
+    ServerLink &serverLink() { return serverLink_; }
+    TcpServerLink *realServerLink() { return ownServerLink_.get(); } // null when given
+    LinkSettings &linkSettings() { return linkSettings_; }
     RegisterWriter &registerWriter() { return registerWriter_; }
-    Poller &poller() { return poller_; }
+    Poller &poller() { return linkManager_.poller(); }
     LinkManager &linkManager() { return linkManager_; }
     History &history() { return history_; }
     MqttPublisher &mqtt() { return mqtt_; }
@@ -145,11 +157,15 @@ private:
     TriggerLogic triggerLogic_;
     AlarmDisplay alarmDisplay_;
     VoiceLed voiceLed_;
-    std::unique_ptr<Links> ownLinks_;
-    DeviceLinks *links_;
-    RegisterWriter registerWriter_;
-    Poller poller_;
+    std::unique_ptr<SerialLink> ownSerialLink_;
+    std::unique_ptr<TcpClientLink> ownClientLink_;
+    std::unique_ptr<TcpServerLink> ownServerLink_;
+    DeviceLink &serialLink_;
+    DeviceLink &clientLink_;
+    ServerLink &serverLink_;
+    LinkSettings linkSettings_;
     LinkManager linkManager_;
+    RegisterWriter registerWriter_;
     History history_;
     MqttPublisher mqtt_;
     QString mqttBroker_;

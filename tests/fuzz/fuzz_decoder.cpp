@@ -21,8 +21,7 @@ void deliver(FakeLinkDecoder &rig, Path path, const QByteArray &read)
         rig.decoder.serverBytesArrived(read);
         break;
     case Serial:
-        rig.links.serialInput += read;
-        rig.decoder.serialSettled();
+        rig.decoder.onSerialBytes(read);
         break;
     default:
         break;

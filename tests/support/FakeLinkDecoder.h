@@ -47,5 +47,5 @@ struct FakeLinkDecoder {
     EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};
     ChartFeed chartFeed;
     TriggerLogic triggerLogic;
-    Decoder decoder{form, links, folder};
+    Decoder decoder{form, links.serial, links.client, links.server, links, folder};
 };

@@ -1,74 +1,39 @@
 #include "FakeLinks.h"
 
-void FakeLinks::sendClient(const QByteArray &bytes)
+void FakeLink::open(const LinkSettings &settings)
 {
-    clientSends << bytes;
-    if (onSend)
-        onSend();
+    owner_.actions << QStringLiteral("open ") + name_;
+    openedWith = settings;
+    opened = opens;
 }
 
-void FakeLinks::sendServer(const QByteArray &bytes)
+void FakeLink::close()
 {
-    serverSends << bytes;
-    if (onSend)
-        onSend();
+    owner_.actions << QStringLiteral("close ") + name_;
+    opened = false;
 }
 
-QByteArray FakeLinks::readSerial()
+void FakeLink::send(const QByteArray &bytes)
 {
-    QByteArray all = serialInput;
-    serialInput.clear();
-    return all;
+    sent << bytes;
+    if (owner_.onSend)
+        owner_.onSend();
 }
 
-void FakeLinks::ConnectTcpLink()
+void FakeLink::accept()
+{
+    owner_.actions << QStringLiteral("accept");
+    opened = true;
+}
+
+void FakeLink::refuse()
+{
+    owner_.actions << QStringLiteral("refuse");
+}
+
+void FakeLinks::reconnectTcpLink()
 {
     ++reconnects;
     actions << QStringLiteral("connect");
-    if (connectClient)
-        clientConnected = connectSucceeds;
-    else
-        serverConnected = connectSucceeds;
-}
-
-bool FakeLinks::openSerial(const QString &portName, const QString &settings)
-{
-    actions << QStringLiteral("openSerial %1 %2").arg(portName, settings);
-    serialOpen = openSucceeds;
-    return serialOpen;
-}
-
-void FakeLinks::closeSerial()
-{
-    actions << QStringLiteral("closeSerial");
-    serialOpen = false;
-}
-
-void FakeLinks::closeClient()
-{
-    actions << QStringLiteral("closeClient");
-    clientConnected = false;
-}
-
-void FakeLinks::closeServer()
-{
-    actions << QStringLiteral("closeServer");
-    serverConnected = false;
-}
-
-void FakeLinks::rearmServer()
-{
-    actions << QStringLiteral("rearmServer");
-    serverConnected = false;
-}
-
-void FakeLinks::acceptServerConnection()
-{
-    actions << QStringLiteral("accept");
-    serverConnected = true;
-}
-
-void FakeLinks::refuseServerConnection()
-{
-    actions << QStringLiteral("refuse");
+    (connectClient ? client : server).opened = connectSucceeds;
 }

@@ -1,49 +1,68 @@
 #pragma once
 
-#include "link/DeviceLinks.h"
+#include "link/DeviceLink.h"
+#include "link/LinkSettings.h"
 
 #include <QList>
 #include <QStringList>
 #include <functional>
 
-// Records what the station writes to each link; connection states and the serial input are
-// set by the test. `onSend` runs after every TCP send (a test can answer from there).
-// Link management calls are kept in order in `actions` ("openSerial PORT SETTINGS",
-// "closeSerial", "closeClient", "closeServer", "rearmServer", "accept", "refuse", "connect").
-class FakeLinks : public DeviceLinks
+class FakeLinks;
+
+// One transport that records what the station sends; whether it is open is set by the test,
+// and what it receives is handed in with `receive`. Every open, close and answer to a
+// connection request is logged in its owner's `actions` ("open serial", "close client",
+// "accept", "refuse" ...).
+class FakeLink : public ServerLink
 {
 public:
-    bool isClientConnected() const override { return clientConnected; }
-    bool isServerConnected() const override { return serverConnected; }
-    void sendClient(const QByteArray &bytes) override;
-    void sendServer(const QByteArray &bytes) override;
-    QString serverPeerAddress() const override { return peerAddress; }
-    void writeSerial(const QByteArray &bytes) override { serialWrites << bytes; }
-    qint64 serialBytesWaiting() const override { return serialInput.size(); }
-    QByteArray readSerial() override;
-    void ConnectTcpLink() override;
+    FakeLink(const QString &name, FakeLinks &owner) : name_(name), owner_(owner) {}
 
-    bool openSerial(const QString &portName, const QString &settings) override;
-    void closeSerial() override;
-    bool isSerialOpen() const override { return serialOpen; }
-    void closeClient() override;
-    void closeServer() override;
-    void rearmServer() override;
-    Peer pendingServerPeer() override { return pendingPeer; }
-    void acceptServerConnection() override;
-    void refuseServerConnection() override;
+    void open(const LinkSettings &settings) override;
+    void close() override;
+    bool isOpen() const override { return opened; }
+    void send(const QByteArray &bytes) override;
+    Peer pendingPeer() override { return waitingPeer; }
+    void accept() override;
+    void refuse() override;
+    QString peerAddress() const override { return peer; }
 
-    bool clientConnected = false;
-    bool serverConnected = false;
-    bool serialOpen = false;
-    bool openSucceeds = true;    // what openSerial does
-    bool connectSucceeds = true; // what ConnectTcpLink does to the selected kind's socket
-    bool connectClient = true;   // which socket ConnectTcpLink re-establishes
-    int reconnects = 0;
-    QString peerAddress = QStringLiteral("127.0.0.1");
-    Peer pendingPeer{QHostAddress(QStringLiteral("127.0.0.1")), 40001};
-    QByteArray serialInput;
-    QList<QByteArray> clientSends, serverSends, serialWrites;
+    void receive(const QByteArray &bytes) { emit bytesReceived(bytes); }
+
+    bool opened = false;
+    bool opens = true;       // what `open` does
+    LinkSettings openedWith; // the settings of the last `open`
+    QList<QByteArray> sent;
+    QString peer = QStringLiteral("127.0.0.1");
+    Peer waitingPeer{QHostAddress(QStringLiteral("127.0.0.1")), 40001};
+
+private:
+    QString name_;
+    FakeLinks &owner_;
+};
+
+// The three transports, and a reconnect that brings back the chosen TCP link ("connect" in
+// `actions`). `onSend` runs after every send on any of them (a test can answer from there).
+class FakeLinks : public TcpReconnect
+{
+public:
+    void reconnectTcpLink() override;
+
     QStringList actions;
     std::function<void()> onSend;
+    FakeLink serial{QStringLiteral("serial"), *this};
+    FakeLink client{QStringLiteral("client"), *this};
+    FakeLink server{QStringLiteral("server"), *this};
+
+    bool connectSucceeds = true; // what `reconnectTcpLink` does to the chosen link
+    bool connectClient = true;   // which link `reconnectTcpLink` brings back
+    int reconnects = 0;
+
+    // What the station wrote to each link, and whether each is open.
+    QList<QByteArray> &serialWrites = serial.sent;
+    QList<QByteArray> &clientSends = client.sent;
+    QList<QByteArray> &serverSends = server.sent;
+    bool &serialOpen = serial.opened;
+    bool &clientConnected = client.opened;
+    bool &serverConnected = server.opened;
 };

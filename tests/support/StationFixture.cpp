@@ -1,6 +1,6 @@
 #include "StationFixture.h"
 #include "FreePort.h"
-#include "link/Links.h"
+#include "link/TcpServerLink.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,9 +8,10 @@
 
 StationFixture::StationFixture(LinkKind kind)
 {
-    station = std::make_unique<Station>(
-        StationServices{ProgramFolder(dir.path()), clock, waiter, sound, shell, prompter, strip1,
-                        strip2, strip3, kind == LinkKind::Fake ? &links : nullptr});
+    station = std::make_unique<Station>(StationServices{
+        ProgramFolder(dir.path()), clock, waiter, sound, shell, prompter, strip1, strip2, strip3,
+        kind == LinkKind::Fake ? StationLinks{&links.serial, &links.client, &links.server}
+                               : StationLinks{}});
 }
 
 void StationFixture::writeFile(const QString &name, const QByteArray &bytes) const
@@ -48,7 +49,7 @@ void StationFixture::useClientLinkTo(quint16 port)
 quint16 StationFixture::useServerLinkOnFreePort()
 {
     const quint16 port = freePort();
-    station->realLinks()->setServerPort(port);
+    station->linkSettings().serverPort = port;
     station->linkManager().selectLinkKind(::LinkKind::TcpServer);
     return port;
 }

@@ -39,11 +39,11 @@ struct DeviceRig {
     FakeWaiter waiter;
     FakeClock clock;
     ScriptedPrompter prompter;
-    RegisterWriter writer{form, links, waiter};
+    RegisterWriter writer{form, links.serial, links.client, links.server, links, waiter};
     DeviceCommands commands{form, writer, waiter, prompter};
     DeviceSettings settings{form, commands, waiter, prompter};
     NetworkSettings network{form, commands};
-    ClockAdjust clockAdjust{form, commands, writer, links, waiter, clock};
+    ClockAdjust clockAdjust{form, commands, writer, links.client, links, waiter, clock};
 };
 
 // A page refused for a wrong value: nothing written, no pause, and one message to the

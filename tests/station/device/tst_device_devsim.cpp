@@ -1,7 +1,6 @@
 #include "DevsimProcess.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
-#include "link/Links.h"
 
 #include <QTest>
 #include <memory>
@@ -29,8 +28,8 @@ constexpr int SerialSlave = 7;
 struct SimRig {
     explicit SimRig(bool serial)
         : fixture(StationFixture::LinkKind::Real), form(fixture.station->form()),
-          links(*fixture.station->realLinks()), settings(fixture.station->deviceSettings()),
-          network(fixture.station->networkSettings()), clockAdjust(fixture.station->clockAdjust())
+          settings(fixture.station->deviceSettings()), network(fixture.station->networkSettings()),
+          clockAdjust(fixture.station->clockAdjust())
     {
         if (serial) {
             pty = std::make_unique<PtyPair>();
@@ -50,11 +49,15 @@ struct SimRig {
         form.optTCP.setChecked(!serial);
         if (serial) {
             form.slaveAddress = SerialSlave;
-            return links.openSerial(pty->secondEnd(), QStringLiteral("19200,N,8,1"));
+            LinkSettings port;
+            port.serialPort = pty->secondEnd();
+            port.serialSettings = QStringLiteral("19200,N,8,1");
+            fixture.station->serialLink().open(port);
+            return fixture.station->serialLink().isOpen();
         }
         fixture.useClientLinkTo(sim->port());
-        links.ConnectTcpLink();
-        return QTest::qWaitFor([this] { return links.isClientConnected(); }, 3000);
+        fixture.station->linkManager().reconnectTcpLink();
+        return QTest::qWaitFor([this] { return fixture.station->clientLink().isOpen(); }, 3000);
     }
 
     QList<quint16> registers(int start, int count)
@@ -68,7 +71,6 @@ struct SimRig {
     std::unique_ptr<QTcpSocket> control;
     StationFixture fixture; // its waiter records the pauses; waits for answers take real time
     Form &form;
-    Links &links;
     DeviceSettings &settings;
     NetworkSettings &network;
     ClockAdjust &clockAdjust;

@@ -38,7 +38,6 @@ private slots:
     void reconnectBeforeNextRead();
     void streamRequestWithdrawn_data();
     void streamRequestWithdrawn();
-    void chartPointWraps();
     void summaryAtTenthPacket();
     void rawLog_data();
     void rawLog();
@@ -159,7 +158,6 @@ void TestDecoder::modbusValidation()
         QCOMPARE(r.field(1), QStringLiteral("59.80"));
     else
         QCOMPARE(deviceFieldTexts(r.form.txtReal), before);
-    QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
     QCOMPARE(r.manual.count(), decoded ? 1 : 0);
     QCOMPARE(r.form.rejectedFrames, decoded ? 0 : 1);
     QCOMPARE(r.form.lblRejected.text(), decoded ? QStringLiteral("0") : QStringLiteral("1"));
@@ -361,9 +359,6 @@ void TestDecoder::streamSamples()
     QCOMPARE(first, (SampleRing::Row{0, 0, 0, 0, 0}));
     const SampleRing::Row last = r.ring.row(89);
     QCOMPARE(last, (SampleRing::Row{5.9202f, -5.9202f, 11.8404f, 0.99f, 1.98f}));
-    for (int column = 0; column < 5; ++column)
-        QCOMPARE(r.decoder.sampleHistory(column).size(), size_t(100));
-    QCOMPARE(r.decoder.sampleHistory(3)[50], 0.5f);
     QCOMPARE(r.manual.count(), 100);
     QCOMPARE(r.manual.at(1), (QList<QVariant>{0.0598f, -0.0598f, 0.1196f}));
     QCOMPARE(r.strip1.samples[0].size(), size_t(100));
@@ -495,25 +490,6 @@ void TestDecoder::streamRequestWithdrawn()
         QCOMPARE(r.form.tcpRxCount, 0);
         QCOMPARE(r.intensity.count(), 0);
     }
-}
-
-void TestDecoder::chartPointWraps()
-{
-    DecoderRig r;
-    QList<int> indices;
-    QList<size_t> sizes;
-    for (int i = 0; i < 12001; ++i) {
-        r.decoder.clientBytesArrived(tcpResponse(101, {{1, quint16(i % 100)}}));
-        if (i < 2 || i > 11996) {
-            indices << r.decoder.chartPointIndex();
-            sizes << r.decoder.sampleHistory(0).size();
-        }
-    }
-    // 0, 1, ... 11999, then 1 again: index 0 is written only on the first pass, and the
-    // history is cut back to the index it is written at.
-    QCOMPARE(indices, (QList<int>{1, 2, 11998, 11999, 1, 2}));
-    QCOMPARE(sizes, (QList<size_t>{1, 2, 11998, 11999, 12000, 2}));
-    QCOMPARE(r.decoder.sampleHistory(0)[1], float(r.form.txtReal.value(1)));
 }
 
 void TestDecoder::summaryAtTenthPacket()

@@ -4,8 +4,8 @@
 #include "StationFixture.h"
 #include "TcpTap.h"
 #include "link/DemoDevice.h"
-#include "link/Links.h"
 #include "link/ModbusFrames.h"
+#include "link/TcpServerLink.h"
 
 #include <QTcpSocket>
 #include <QTest>
@@ -129,8 +129,8 @@ void TestEndToEnd::clientPollsBackToBack()
     f.useClientLinkTo(tap.port());
     f.station->openLink();
     f.stopOneSecondTimers();
-    QTRY_VERIFY(f.station->links().isClientConnected());
-    f.station->poller().tmr_Timer();
+    QTRY_VERIFY(f.station->clientLink().isOpen());
+    f.station->poller().onPollTick();
     // Each answer asks for the next: many answers with no poll tick in between.
     QTRY_VERIFY(form.tcpRxCount >= 30);
     QCOMPARE(form.pollRegisterCount, 107); // set by the firmware version the device reported
@@ -160,7 +160,7 @@ void TestEndToEnd::serialPollsBackToBack()
     form.mbus_id.setText(QStringLiteral("1"));
     f.station->openLink();
     f.stopOneSecondTimers();
-    QVERIFY(f.station->links().isSerialOpen());
+    QVERIFY(f.station->serialLink().isOpen());
     QTRY_VERIFY(form.serialRxCount >= 10);
     QCOMPARE(form.pollRegisterCount, 107);
     QTRY_COMPARE(form.txtReal.text(100), QStringLiteral("4321"));
@@ -180,9 +180,9 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     form.Check4.setChecked(true);
     f.station->openLink();
     f.stopOneSecondTimers();
-    QTRY_VERIFY(f.station->links().isClientConnected());
+    QTRY_VERIFY(f.station->clientLink().isOpen());
     if (!form.streamRequestSent)
-        f.station->poller().tmr_Timer();
+        f.station->poller().onPollTick();
     QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
     QCOMPARE(form.streamPollCount, 0); // each decoded packet tells the poll the device streams
     tap.hold();
@@ -196,20 +196,20 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
 {
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
-    Links &links = *f.station->realLinks();
+    TcpServerLink &server = *f.station->realServerLink();
     f.useServerLinkOnFreePort();
     f.station->openLink();
     f.stopOneSecondTimers();
-    QVERIFY(links.isServerListening());
-    TcpTap tap(links.serverPort());
+    QVERIFY(server.isListening());
+    TcpTap tap(server.port());
     DemoDevice sim;
     QVERIFY(startSimulator(sim, {"--scenario", "quake", "--speed", "10", "--dial",
                                  QStringLiteral("127.0.0.1:%1").arg(tap.port())}));
-    QTRY_VERIFY(links.isServerConnected());
+    QTRY_VERIFY(server.isOpen());
     // Four silent seconds, then the tick asks the device to stream.
     for (int second = 0; second < 4; ++second)
-        f.station->linkManager().tmr_scksvr_Timer();
-    f.station->poller().tmr_Timer();
+        f.station->linkManager().onServerWatchdogTick();
+    f.station->poller().onPollTick();
     QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
     QCOMPARE(form.lblIP.text(), QStringLiteral("127.0.0.1"));
     tap.hold();
@@ -232,8 +232,8 @@ void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
     f.stopOneSecondTimers();
     const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
     const QStringList log = f.logLines();
-    QTRY_VERIFY(f.station->links().isClientConnected());
-    f.station->poller().tmr_Timer();
+    QTRY_VERIFY(f.station->clientLink().isOpen());
+    f.station->poller().onPollTick();
     // A random answer has the right byte count once in 256: enough answers to meet some.
     QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 1000, 30000);
     QCOMPARE(form.tcpRxCount, form.rejectedFrames);
@@ -257,7 +257,7 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     form.mbus_id.setText(QStringLiteral("1"));
     f.station->openLink();
     f.stopOneSecondTimers();
-    QVERIFY(f.station->links().isSerialOpen());
+    QVERIFY(f.station->serialLink().isOpen());
     const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
     const QStringList log = f.logLines();
     QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 100, 30000);

@@ -1,6 +1,7 @@
 #include "StationFixture.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestLinkManager : public QObject
@@ -29,6 +30,7 @@ private slots:
     void connectionRequests();
     void systemHostClosesTheLink_data();
     void systemHostClosesTheLink();
+    void reconnectIsNotReentered();
     void linkKindByName();
     void startLinkChosenOnTheCommandLine_data();
     void startLinkChosenOnTheCommandLine();
@@ -63,6 +65,19 @@ QList<Control *> writingButtons(Form &f)
             &f.wrt_KRT54,      &f.wrt_KRT54_1,   &f.wrt_svr_ip};
 }
 
+// A waiter whose pause runs something, as a timer or a receive handler would inside it.
+class ReentrantWaiter : public FakeWaiter
+{
+public:
+    void pause(int ms) override
+    {
+        FakeWaiter::pause(ms);
+        if (auto during = std::exchange(duringPause, nullptr))
+            during();
+    }
+    std::function<void()> duringPause;
+};
+
 } // namespace
 
 void TestLinkManager::okOpensSerialPort()
@@ -75,7 +90,9 @@ void TestLinkManager::okOpensSerialPort()
     form.mbus_id.setText(QStringLiteral("1"));
     form.slaveAddress = 0;
     f.station->openLink();
-    QCOMPARE(f.links.actions.first(), QStringLiteral("openSerial /dev/ttyS2 9600,N,8,1"));
+    QCOMPARE(f.links.actions.first(), QStringLiteral("open serial"));
+    QCOMPARE(f.links.serial.openedWith.serialPort, QStringLiteral("/dev/ttyS2"));
+    QCOMPARE(f.links.serial.openedWith.serialSettings, QStringLiteral("9600,N,8,1"));
     QCOMPARE(form.slaveAddress, quint8(1));
     QVERIFY(form.tmr.isActive());
     QVERIFY(form.tmrResetRxcnt.isActive());
@@ -92,36 +109,47 @@ void TestLinkManager::okTwiceReopens_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("actions");
-    const QString open = QStringLiteral("openSerial /dev/ttyS0 19200,N,8,1");
-    QTest::newRow("serial") << "rtu" << QStringList{open, "closeSerial", open};
-    QTest::newRow("client") << "tcp" << QStringList{"connect", "connect"};
-    QTest::newRow("server") << "server" << QStringList{"connect", "connect"};
+    QTest::addColumn<int>("pauses");
+    // A TCP link closes the other kind's and gives the connection time to come up.
+    QTest::newRow("serial") << "rtu" << QStringList{"open serial", "close serial", "open serial"}
+                            << 0;
+    QTest::newRow("client") << "tcp"
+                            << QStringList{"open client", "close server", "open client",
+                                           "close server"}
+                            << 2;
+    QTest::newRow("server") << "server"
+                            << QStringList{"open server", "close client", "open server",
+                                           "close client"}
+                            << 2;
 }
 
 void TestLinkManager::okTwiceReopens()
 {
     QFETCH(QString, kind);
     QFETCH(QStringList, actions);
+    QFETCH(int, pauses);
     StationFixture f;
     manager(f).selectLinkKind(*linkKindFromName(kind));
-    f.links.connectClient = kind == QLatin1String("tcp");
     f.station->openLink();
     f.station->openLink();
     QCOMPARE(f.links.actions, actions);
+    QCOMPARE(f.waiter.pauses.count(LinkManager::ConnectPauseMs), pauses);
 }
 
 void TestLinkManager::tcpKindsUseAddressOne_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("watchdogRuns");
-    QTest::newRow("client") << "tcp" << false;
-    QTest::newRow("server") << "server" << true;
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("client") << "tcp" << false << "open client";
+    QTest::newRow("server") << "server" << true << "open server";
 }
 
 void TestLinkManager::tcpKindsUseAddressOne()
 {
     QFETCH(QString, kind);
     QFETCH(bool, watchdogRuns);
+    QFETCH(QString, opened);
     StationFixture f;
     Form &form = formOf(f);
     manager(f).selectLinkKind(*linkKindFromName(kind));
@@ -131,7 +159,7 @@ void TestLinkManager::tcpKindsUseAddressOne()
     QCOMPARE(form.slaveAddress, quint8(1));
     QCOMPARE(form.tmr_scksvr.isActive(), watchdogRuns);
     QVERIFY(form.tmr.isActive());
-    QCOMPARE(f.links.reconnects, 1);
+    QCOMPARE(f.links.actions.count(opened), 1);
 }
 
 void TestLinkManager::badSlaveAddressOpensNothing_data()
@@ -161,7 +189,7 @@ void TestLinkManager::recordModeAtOk()
 {
     StationFixture f;
     Form &form = formOf(f);
-    f.links.connectSucceeds = false; // no device: the fields keep what OK wrote
+    f.links.client.opens = false; // no device: the fields keep what OK wrote
     form.Check4.setChecked(true);
     f.station->openLink();
     QVERIFY(form.recordMode);
@@ -250,7 +278,7 @@ void TestLinkManager::clientRate()
     form.rxcnt.setText(QStringLiteral("old"));
     form.tcpRxCount = packets;
     form.tcpAnswerSeen = true;
-    manager(f).tmrResetRxcnt_Timer();
+    manager(f).onRateTick();
     QCOMPARE(form.rxcnt.text(), shown);
     QCOMPARE(form.tcpRxCount, 0);
     QCOMPARE(form.tcpAnswerSeen, packets > 0);
@@ -265,7 +293,7 @@ void TestLinkManager::onlineOfflineLoggedOncePerChange()
     const QList<int> secondsOfPackets = {0, 0, 5, 7, 0, 0, 3};
     for (int packets : secondsOfPackets) {
         form.tcpRxCount = packets;
-        manager(f).tmrResetRxcnt_Timer();
+        manager(f).onRateTick();
         f.clock.advanceSeconds(1);
     }
     const QStringList lines = f.logLines();
@@ -296,7 +324,7 @@ void TestLinkManager::serialRate()
     form.rxcnt.setText(QStringLiteral("old"));
     form.serialRxCount = events;
     form.serialAnswerSeen = true;
-    manager(f).tmrResetRxcnt_Timer();
+    manager(f).onRateTick();
     QCOMPARE(form.rxcnt.text(), shown);
     QCOMPARE(form.serialRxCount, 0);
     QCOMPARE(form.serialAnswerSeen, events > 0);
@@ -310,7 +338,7 @@ void TestLinkManager::serverShowsFullRate()
     StationFixture f;
     Form &form = formOf(f);
     select(form, form.optTCP_svr);
-    manager(f).tmrResetRxcnt_Timer();
+    manager(f).onRateTick();
     QCOMPARE(form.rxcnt.text(), QStringLiteral("100 data/sec"));
     QVERIFY(f.logLines().isEmpty());
 }
@@ -336,7 +364,7 @@ void TestLinkManager::recordModeStreamRate()
     for (const Second &second : seconds) {
         for (int p = 0; p < second.packets; ++p)
             ++form.streamRxCount;
-        manager(f).tmrResetRxcnt_Timer();
+        manager(f).onRateTick();
         QCOMPARE(form.rxcnt.text(), QString::fromLatin1(second.shown));
         QCOMPARE(form.formBackColor.backColor(),
                  second.silent ? LinkManager::silentColor() : LinkManager::liveColor());
@@ -357,11 +385,11 @@ void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
     QVERIFY(form.tmr_scksvr.isActive()); // runs from start
     f.links.serverConnected = true;
     for (int s = 1; s <= 20; ++s)
-        manager(f).tmr_scksvr_Timer();
+        manager(f).onServerWatchdogTick();
     QVERIFY(f.links.actions.isEmpty());
     QVERIFY(f.links.serverConnected);
-    manager(f).tmr_scksvr_Timer();
-    QCOMPARE(f.links.actions, QStringList{"rearmServer"});
+    manager(f).onServerWatchdogTick();
+    QCOMPARE(f.links.actions, QStringList{"open server"});
     QVERIFY(!form.tmr_scksvr.isActive());
     QCOMPARE(form.serverIdleSeconds, 21);
 }
@@ -373,13 +401,13 @@ void TestLinkManager::connectionRequests()
     select(form, form.optTCP_svr);
     form.tmr_scksvr.stop();
     form.serverIdleSeconds = 21;
-    manager(f).sck_svr_ConnectionRequest();
+    emit f.links.server.connectionRequested();
     QCOMPARE(f.links.actions, QStringList{"accept"});
     QCOMPARE(form.serverIdleSeconds, 0);
     QVERIFY(form.tmr_scksvr.isActive());
 
     form.serverIdleSeconds = 5;
-    manager(f).sck_svr_ConnectionRequest(); // a second device while connected
+    emit f.links.server.connectionRequested(); // a second device while connected
     QCOMPARE(f.links.actions, (QStringList{"accept", "refuse"}));
     QCOMPARE(form.serverIdleSeconds, 5);
 
@@ -387,7 +415,7 @@ void TestLinkManager::connectionRequests()
     select(form, form.optTCP);
     form.tmr_scksvr.stop();
     f.links.serverConnected = false;
-    manager(f).sck_svr_ConnectionRequest();
+    emit f.links.server.connectionRequested();
     QVERIFY(!form.tmr_scksvr.isActive());
 }
 
@@ -395,9 +423,9 @@ void TestLinkManager::systemHostClosesTheLink_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("closing");
-    QTest::newRow("serial") << "rtu" << QStringList{"closeSerial"};
-    QTest::newRow("client") << "tcp" << QStringList{"closeClient", "closeServer"};
-    QTest::newRow("server") << "server" << QStringList{"closeClient", "closeServer"};
+    QTest::newRow("serial") << "rtu" << QStringList{"close serial"};
+    QTest::newRow("client") << "tcp" << QStringList{"close client", "close server"};
+    QTest::newRow("server") << "server" << QStringList{"close client", "close server"};
 }
 
 void TestLinkManager::systemHostClosesTheLink()
@@ -413,6 +441,30 @@ void TestLinkManager::systemHostClosesTheLink()
     QCOMPARE(f.links.actions, closing);
     QVERIFY(!form.tmr.isActive());
     QVERIFY(form.fraHost.isVisible());
+}
+
+void TestLinkManager::reconnectIsNotReentered()
+{
+    QTemporaryDir dir;
+    ProgramFolder folder(dir.path());
+    Form form;
+    LinkSettings settings;
+    FakeLinks links;
+    ReentrantWaiter waiter;
+    FakeClock clock;
+    LinkManager manager(form, settings, links.serial, links.client, links.server, waiter, clock,
+                        folder);
+    int calls = 0;
+    waiter.duringPause = [&] {
+        ++calls;
+        manager.reconnectTcpLink(); // a poll tick finding the link still down
+    };
+    manager.reconnectTcpLink();
+    QCOMPARE(calls, 1);
+    QCOMPARE(waiter.pauses.size(), 1);
+    manager.reconnectTcpLink(); // the guard is released afterwards
+    QCOMPARE(waiter.pauses.size(), 2);
+    QCOMPARE(links.actions.count(QStringLiteral("open client")), 2);
 }
 
 void TestLinkManager::linkKindByName()
@@ -435,9 +487,9 @@ void TestLinkManager::startLinkChosenOnTheCommandLine_data()
     QTest::addColumn<QByteArray>("autoRun");
     QTest::addColumn<QString>("firstAction");
     QTest::newRow("rtu, Auto Run") << "rtu"
-                                   << "" << QByteArray("1") << "openSerial /dev/ttyS0 19200,N,8,1";
+                                   << "" << QByteArray("1") << "open serial";
     QTest::newRow("server with an address") << "server"
-                                            << "10.0.0.9" << QByteArray("0") << "connect";
+                                            << "10.0.0.9" << QByteArray("0") << "open server";
     QTest::newRow("tcp, no address, no Auto Run") << "tcp"
                                                   << "" << QByteArray("0") << "";
 }

@@ -44,7 +44,7 @@ struct Rig {
     Form form;
     FakeLinks links;
     FakeClock clock{QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))};
-    Poller poller{form, links, clock};
+    Poller poller{form, links.serial, links.client, links.server, links, clock};
 };
 
 QByteArray tcpRead(int count)
@@ -73,7 +73,7 @@ void TestPoller::serialPollOnlyWhileUnanswered()
     r.select(r.form.optCom);
     r.form.serialAnswerSeen = answerSeen;
     r.form.pollRegisterCount = registers;
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.serialWrites.join(), expected);
     QVERIFY(r.links.clientSends.isEmpty());
     QVERIFY(r.links.serverSends.isEmpty());
@@ -84,13 +84,13 @@ void TestPoller::clientReadWhileUnanswered()
     Rig r;
     r.form.pollRegisterCount = 106;
     r.form.tcpAnswerSeen = true;
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QVERIFY(r.links.clientSends.isEmpty());
     QVERIFY(!r.form.awaitingReply);
 
     r.form.tcpAnswerSeen = false;
     r.links.clientConnected = false; // the reconnect brings it back first
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.reconnects, 1);
     QCOMPARE(r.links.clientSends, QList<QByteArray>{tcpRead(106)});
     QVERIFY(r.form.awaitingReply);
@@ -104,7 +104,7 @@ void TestPoller::recordModeStreamRequestCycle()
     // then on every due tick asks until a stream packet resets the count.
     const QList<int> sentAfterTick = {1, 1, 2, 3, 4};
     for (int tick = 0; tick < sentAfterTick.size(); ++tick) {
-        r.poller.tmr_Timer();
+        r.poller.onPollTick();
         QCOMPARE(r.links.clientSends.size(), sentAfterTick[tick]);
         QVERIFY(r.form.streamRequestSent);
         QVERIFY(r.form.streamPollCount <= 3);
@@ -115,7 +115,7 @@ void TestPoller::recordModeStreamRequestCycle()
     // A decoded stream packet resets the count: the device is streaming, nothing is repeated.
     for (int tick = 0; tick < 5; ++tick) {
         r.form.streamPollCount = 0;
-        r.poller.tmr_Timer();
+        r.poller.onPollTick();
     }
     QCOMPARE(r.links.clientSends.size(), sentAfterTick.last());
 }
@@ -125,10 +125,10 @@ void TestPoller::recordModeOffStopsStreamThenReads()
     Rig r;
     r.form.streamRequestSent = true;
     r.form.recordMode = false;
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.clientSends, (QList<QByteArray>{StopStream, tcpRead(101)}));
     QVERIFY(!r.form.streamRequestSent);
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.clientSends.last(), tcpRead(101));
     QCOMPARE(r.links.clientSends.size(), 3);
 }
@@ -139,12 +139,12 @@ void TestPoller::serverStartsStreamOnFourthIdleSecond()
     r.select(r.form.optTCP_svr);
     for (int idle = 0; idle <= 3; ++idle) {
         r.form.serverIdleSeconds = idle;
-        r.poller.tmr_Timer();
+        r.poller.onPollTick();
     }
     QVERIFY(r.links.serverSends.isEmpty());
     QVERIFY(!r.form.awaitingReply);
     r.form.serverIdleSeconds = 4;
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.serverSends, QList<QByteArray>{StartStream});
     QVERIFY(r.form.awaitingReply);
     QVERIFY(r.links.clientSends.isEmpty());
@@ -173,7 +173,7 @@ void TestPoller::disconnectedSocketEndsTheTick()
     r.links.connectClient = !server;
     r.links.connectSucceeds = false;
     QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.links.reconnects, 1);
     QVERIFY(r.form.awaitingReply);
     QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
@@ -188,12 +188,12 @@ void TestPoller::pcClockFields()
     Rig r;
     r.form.tcpAnswerSeen = true;
     QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(voice.count(), 1);
     QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/03/04"));
     QCOMPARE(r.form.txtReal.text(204), QStringLiteral("05:06:07"));
     r.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/12/31"));
     QCOMPARE(r.form.txtReal.text(204), QStringLiteral("23:59:59"));
 }
@@ -226,7 +226,7 @@ void TestPoller::serverInformation()
     r.form.tcpAnswerSeen = true;
     r.form.Frame10.setVisible(!shown);
     r.form.txtReal.setText(98, field98);
-    r.poller.tmr_Timer();
+    r.poller.onPollTick();
     QCOMPARE(r.form.Frame10.isVisible(), shown);
     if (shown) {
         QCOMPARE(r.form.lblsvrins.text(), intensity);

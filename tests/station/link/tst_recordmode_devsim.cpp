@@ -51,7 +51,7 @@ bool pollUntilStreaming(StationFixture &f)
         [&f] {
             if (f.station->form().streamRxCount > 0)
                 return true;
-            f.station->poller().tmr_Timer();
+            f.station->poller().onPollTick();
             QTest::qWait(50);
             return f.station->form().streamRxCount > 0;
         },
@@ -83,30 +83,30 @@ void TestRecordModeDevsim::offlineAndOnlineFollowTheStream()
     QVERIFY(pollUntilStreaming(f));
     for (int second = 0; second < 4; ++second) {
         QTRY_VERIFY(form.streamRxCount > 0);
-        link.tmrResetRxcnt_Timer();
+        link.onRateTick();
     }
     QCOMPARE(countOf(f.logLines(), offline), 0);
     QCOMPARE(countOf(f.logLines(), online), 1);
     QVERIFY(form.rxcnt.text().endsWith(QStringLiteral("00 data/sec")));
 
     sim.stop();
-    QTRY_VERIFY(!f.station->links().isClientConnected());
+    QTRY_VERIFY(!f.station->clientLink().isOpen());
     int silentSeconds = 0;
     while (countOf(f.logLines(), offline) == 0 && silentSeconds < 10) {
         silentSeconds = form.streamRxCount > 0 ? 0 : silentSeconds + 1;
-        link.tmrResetRxcnt_Timer();
+        link.onRateTick();
     }
     QCOMPARE(silentSeconds, LinkManager::StreamSilenceLimit);
-    link.tmrResetRxcnt_Timer();
+    link.onRateTick();
     QCOMPARE(countOf(f.logLines(), offline), 1);
     QCOMPARE(form.formBackColor.backColor(), LinkManager::silentColor());
     QCOMPARE(form.rxcnt.text(), QStringLiteral("  0 data/sec"));
 
     QVERIFY(startSimulator(sim, port));
     QVERIFY(pollUntilStreaming(f));
-    link.tmrResetRxcnt_Timer();
+    link.onRateTick();
     QTRY_VERIFY(form.streamRxCount > 0);
-    link.tmrResetRxcnt_Timer();
+    link.onRateTick();
     QCOMPARE(countOf(f.logLines(), online), 2);
     QCOMPARE(countOf(f.logLines(), offline), 1);
     QCOMPARE(form.formBackColor.backColor(), LinkManager::liveColor());

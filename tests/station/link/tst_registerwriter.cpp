@@ -26,7 +26,7 @@ struct Rig {
     Form form;
     FakeLinks links;
     FakeWaiter waiter;
-    RegisterWriter writer{form, links, waiter};
+    RegisterWriter writer{form, links.serial, links.client, links.server, links, waiter};
 };
 
 } // namespace

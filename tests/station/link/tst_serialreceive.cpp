@@ -18,7 +18,7 @@ private slots:
     void longestPollFillsMountingAngle();
     void commandInProgressLeavesThePortAlone();
     void displayStepsRunOnDroppedFrames();
-    void settleTimeWithoutBlocking();
+    void partOfAResponseWaitsForTheRest();
 };
 
 void TestSerialReceive::frameAcceptance_data()
@@ -54,12 +54,9 @@ void TestSerialReceive::frameAcceptance()
     QFETCH(bool, decoded);
     DecoderRig r;
     r.form.slaveAddress = 1;
-    r.links.serialInput = waiting;
-    r.decoder.serialSettled();
+    r.decoder.onSerialBytes(waiting);
     QCOMPARE(r.field(1), decoded ? QStringLiteral("-59.80") : QStringLiteral("88888"));
-    QCOMPARE(r.decoder.chartPointIndex(), decoded ? 1 : 0);
     QCOMPARE(r.form.rejectedFrames, read && !decoded ? 1 : 0);
-    QCOMPARE(r.links.serialInput, read ? QByteArray() : waiting);
     QCOMPARE(r.form.serialRxCount, read ? 1 : 0);
     QCOMPARE(r.form.serialAnswerSeen, read);
     QCOMPARE(r.intensity.count(), read ? 1 : 0);
@@ -93,8 +90,7 @@ void TestSerialReceive::accelerationSign()
     QFETCH(int, word);
     QFETCH(QString, text);
     DecoderRig r;
-    r.links.serialInput = rtuResponse(101, {{offset, quint16(word)}});
-    r.decoder.serialSettled();
+    r.decoder.onSerialBytes(rtuResponse(101, {{offset, quint16(word)}}));
     QCOMPARE(r.field(offset), text);
 }
 
@@ -104,8 +100,7 @@ void TestSerialReceive::longestPollFillsMountingAngle()
     r.form.slaveAddress = 1;
     r.form.pollRegisterCount = 107;
     r.form.pollByteCount = 214;
-    r.links.serialInput = rtuResponse(107, {{106, 45}, {104, 0x0A00}, {105, 0x0102}});
-    r.decoder.serialSettled();
+    r.decoder.onSerialBytes(rtuResponse(107, {{106, 45}, {104, 0x0A00}, {105, 0x0102}}));
     QCOMPARE(r.field(248), QStringLiteral("45"));
     QCOMPARE(r.field(240), QStringLiteral("10"));
     QCOMPARE(r.field(243), QStringLiteral("2"));
@@ -116,14 +111,16 @@ void TestSerialReceive::commandInProgressLeavesThePortAlone()
 {
     DecoderRig r;
     r.form.commandInProgress = true;
-    const QByteArray waiting = QByteArray(8, '\x01') + rtuResponse(101);
-    r.links.serialInput = waiting;
-    r.decoder.serialSettled();
-    QCOMPARE(r.links.serialInput, waiting);
+    r.decoder.onSerialBytes(QByteArray(8, '\x01') + rtuResponse(101));
     QVERIFY(r.links.serialWrites.isEmpty());
     QCOMPARE(r.form.serialRxCount, 0);
     QVERIFY(!r.form.serialAnswerSeen);
     QCOMPARE(r.intensity.count() + r.alarms.count(), 0);
+    // The echo and the answer stay; with the next bytes they are taken and refused together.
+    r.form.commandInProgress = false;
+    r.decoder.onSerialBytes(QByteArray());
+    QCOMPARE(r.form.rejectedFrames, 1);
+    QCOMPARE(r.form.serialRxCount, 1);
 }
 
 void TestSerialReceive::displayStepsRunOnDroppedFrames()
@@ -133,8 +130,7 @@ void TestSerialReceive::displayStepsRunOnDroppedFrames()
     r.form.txtReal.setText(95, QStringLiteral("1281"));
     r.form.txtReal.setText(76, QStringLiteral("258"));
     r.form.txtReal.setText(41, QStringLiteral("2024"));
-    r.links.serialInput = rtuResponse(101) + QByteArray(1, '\0');
-    r.decoder.serialSettled();
+    r.decoder.onSerialBytes(rtuResponse(101) + QByteArray(1, '\0'));
     QCOMPARE(r.field(210), QStringLiteral("5"));
     QCOMPARE(r.field(211), QStringLiteral("1"));
     QCOMPARE(r.field(215), QStringLiteral("88888")); // the addresses only after a decoded frame
@@ -144,17 +140,23 @@ void TestSerialReceive::displayStepsRunOnDroppedFrames()
     QVERIFY(!r.form.formBackColor.backColor().isValid());
 }
 
-void TestSerialReceive::settleTimeWithoutBlocking()
+// The settle time can end inside a response: the part waits, and a reset of the link
+// (closed, or lost) forgets it.
+void TestSerialReceive::partOfAResponseWaitsForTheRest()
 {
     DecoderRig r;
-    r.links.serialInput = rtuResponse(101, {{1, 0x03E8}});
-    r.decoder.com_OnComm();
-    r.decoder.com_OnComm(); // a second notification inside the settle time adds nothing
+    const QByteArray response = rtuResponse(101, {{1, 0x03E8}});
+    r.decoder.onSerialBytes(response.left(100));
     QCOMPARE(r.field(1), QStringLiteral("88888"));
-    QTRY_COMPARE(r.field(1), QStringLiteral("-59.80"));
-    QTest::qWait(3 * Decoder::SerialSettleMs);
+    r.decoder.onSerialBytes(response.mid(100));
+    QCOMPARE(r.field(1), QStringLiteral("-59.80"));
     QCOMPARE(r.links.serialWrites.size(), 1);
-    QCOMPARE(r.form.serialRxCount, 1);
+
+    r.decoder.onSerialBytes(response.left(100));
+    emit r.links.serial.reset();
+    r.decoder.onSerialBytes(response);
+    QCOMPARE(r.form.rejectedFrames, 0);
+    QCOMPARE(r.form.serialRxCount, 2);
 }
 
 QTEST_GUILESS_MAIN(TestSerialReceive)

@@ -1,8 +1,8 @@
 #include "DevicePackets.h"
 #include "StationFixture.h"
 #include "link/LinkManager.h"
-#include "link/Links.h"
 #include "link/PeerAllowList.h"
+#include "link/TcpServerLink.h"
 
 #include <QTcpSocket>
 #include <QTest>
@@ -45,7 +45,7 @@ struct ServerRig {
         f.stopOneSecondTimers();
     }
     Form &form() { return f.station->form(); }
-    Links &links() { return *f.station->realLinks(); }
+    TcpServerLink &server() { return *f.station->realServerLink(); }
     QStringList logWith(const QString &phrase) const { return f.logLines().filter(phrase); }
 
     StationFixture f{StationFixture::LinkKind::Real};
@@ -104,7 +104,7 @@ void TestServerPeers::allowList()
 void TestServerPeers::onlyListedDeviceMovesFields()
 {
     ServerRig r("127.0.0.1");
-    QVERIFY(r.links().isServerListening());
+    QVERIFY(r.server().isListening());
     QVERIFY(!r.form().lblAnyHost.isVisible());
     const QByteArray quake = DevicePackets::streamPacket({{1, 3}});
 
@@ -112,14 +112,14 @@ void TestServerPeers::onlyListedDeviceMovesFields()
     QVERIFY(intruder);
     intruder->write(quake);
     QTRY_COMPARE(intruder->state(), QAbstractSocket::UnconnectedState);
-    QVERIFY(!r.links().isServerConnected());
+    QVERIFY(!r.server().isOpen());
     QCOMPARE(r.form().txtReal.text(11), QStringLiteral("88888"));
     QCOMPARE(r.form().rejectedFrames, 0); // never looked at
     QCOMPARE(r.logWith(QStringLiteral(" Connection refused from 127.0.0.2:")).size(), 1);
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
     QVERIFY(device);
-    QTRY_VERIFY(r.links().isServerConnected());
+    QTRY_VERIFY(r.server().isOpen());
     QCOMPARE(r.form().lblPeer.text(), peerOf(*device));
     device->write(quake);
     QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));
@@ -150,7 +150,7 @@ void TestServerPeers::emptyListAdmitsAnyHostWithANote()
     QVERIFY(r.form().lblAnyHost.isVisible());
     auto other = connectFrom(QStringLiteral("127.0.0.2"), r.port);
     QVERIFY(other);
-    QTRY_VERIFY(r.links().isServerConnected());
+    QTRY_VERIFY(r.server().isOpen());
     QCOMPARE(r.form().lblPeer.text(), peerOf(*other));
     other->disconnectFromHost();
     QTRY_COMPARE(r.form().lblPeer.text(), QString());
@@ -163,25 +163,29 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
     ServerRig r("127.0.0.0/8");
     auto squatter = connectFrom(QStringLiteral("127.0.0.2"), r.port);
     QVERIFY(squatter);
-    QTRY_VERIFY(r.links().isServerConnected());
+    QTRY_VERIFY(r.server().isOpen());
     const QString squatterPeer = peerOf(*squatter);
     for (int second = 1; second <= LinkManager::ServerSilenceLimit; ++second) {
         squatter->write(QByteArray(100, '\x55'));
         QTRY_COMPARE(r.form().rejectedFrames, second);
-        r.f.station->linkManager().tmr_scksvr_Timer();
+        r.f.station->linkManager().onServerWatchdogTick();
     }
     QCOMPARE(squatter->state(), QAbstractSocket::ConnectedState);
     QVERIFY(r.logWith(QStringLiteral(" Silent connection dropped")).isEmpty());
 
-    r.f.station->linkManager().tmr_scksvr_Timer();
+    r.f.station->linkManager().onServerWatchdogTick();
     QTRY_COMPARE(squatter->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(r.logWith(QStringLiteral(" Silent connection dropped from ") + squatterPeer).size(),
              1);
     QCOMPARE(r.form().lblPeer.text(), QString());
+    QVERIFY(r.server().isListening());
+    QVERIFY(!r.form().tmr_scksvr.isActive());
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
     QVERIFY(device);
     QTRY_COMPARE(r.form().lblPeer.text(), peerOf(*device));
+    QVERIFY(r.form().tmr_scksvr.isActive());
+    QCOMPARE(r.form().serverIdleSeconds, 0);
     device->write(DevicePackets::streamPacket({{1, 3}}));
     QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));
 }

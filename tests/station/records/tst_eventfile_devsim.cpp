@@ -99,9 +99,9 @@ void TestEventFileDevsim::startStation()
     f_->station->eventFile().setTickInterval(24 * 3600 * 1000);
     f_->station->openLink();
     f_->stopOneSecondTimers();
-    QTRY_VERIFY(f_->station->links().isClientConnected());
+    QTRY_VERIFY(f_->station->clientLink().isOpen());
     if (!form.streamRequestSent)
-        f_->station->poller().tmr_Timer();
+        f_->station->poller().onPollTick();
 }
 
 int TestEventFileDevsim::recordedRows() const

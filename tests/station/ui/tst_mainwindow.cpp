@@ -183,9 +183,9 @@ void TestMainWindow::typedRangeTakenAsTyped()
     auto *strip1 = new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"),
                                         {"a", "b", "c", "Pd"}, {"gal", "gal", "gal", "Pd [cm]"});
     f.station.reset(); // the station draws on the real chart instead of the recording one
-    f.station = std::make_unique<Station>(StationServices{ProgramFolder(f.home()), f.clock,
-                                                          f.waiter, f.sound, f.shell, f.prompter,
-                                                          *strip1, f.strip2, f.strip3, &f.links});
+    f.station = std::make_unique<Station>(StationServices{
+        ProgramFolder(f.home()), f.clock, f.waiter, f.sound, f.shell, f.prompter, *strip1, f.strip2,
+        f.strip3, StationLinks{&f.links.serial, &f.links.client, &f.links.server}});
     MainWindow window(*f.station, strip1,
                       new StripChartWidget(QStringLiteral("3-axis Trend [gal]"), {"a"}),
                       new StripChartWidget(QStringLiteral("Displacement"), {"Displacement", "Pd"}));

@@ -1,0 +1,66 @@
+#include "TcpClientLink.h"
+
+#include "LinkLog.h"
+#include "LinkSettings.h"
+#include "common/Form.h"
+#include "common/NumberText.h"
+
+TcpClientLink::TcpClientLink(Form &form, QObject *parent) : DeviceLink(parent), form_(form)
+{
+    connect(&socket_, &QTcpSocket::connected, this,
+            [this] { socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    connect(&socket_, &QTcpSocket::readyRead, this,
+            [this] { emit bytesReceived(socket_.readAll()); });
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
+        qCInfo(lcLink) << "client link:" << socket_.errorString();
+        report(QStringLiteral("Link to %1:%2: %3")
+                   .arg(socket_.peerName())
+                   .arg(socket_.peerPort())
+                   .arg(socket_.errorString()));
+    });
+}
+
+TcpClientLink::~TcpClientLink()
+{
+    socket_.disconnect(this);
+}
+
+void TcpClientLink::open(const LinkSettings &settings)
+{
+    close();
+    const QString host = settings.host.trimmed();
+    qint64 port = 0;
+    if (!NumberText::parseInteger(settings.port, &port) || port < 1 || port > 65535) {
+        report(QStringLiteral("Cannot connect to %1: port \"%2\" is not a TCP port")
+                   .arg(host, settings.port));
+        return;
+    }
+    socket_.connectToHost(host, quint16(port));
+}
+
+void TcpClientLink::close()
+{
+    socket_.abort();
+    emit reset();
+}
+
+bool TcpClientLink::isOpen() const
+{
+    return socket_.state() == QAbstractSocket::ConnectedState;
+}
+
+// The device answers only once a request is out: it leaves now, not on the next turn of the
+// event loop.
+void TcpClientLink::send(const QByteArray &bytes)
+{
+    if (!isOpen())
+        return;
+    socket_.write(bytes);
+    socket_.flush();
+}
+
+void TcpClientLink::report(const QString &message)
+{
+    qCInfo(lcLink) << message;
+    form_.statusLine.setText(message);
+}
