@@ -7,14 +7,14 @@
 ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
     : QObject(parent), form_(form), strip1_(strip1), strip3_(strip3)
 {
-    connect(&form.cboXYZ, &Control::textChanged, this, &ChartFeed::cboXYZ_Change);
-    connect(&form.cboXYZ, &Control::chosen, this, &ChartFeed::cboXYZ_Click);
-    connect(&form.cboPd, &Control::textChanged, this, &ChartFeed::cboPd_Change);
-    connect(&form.cboPd, &Control::chosen, this, &ChartFeed::cboPd_Click);
-    connect(&form.cbodisp, &Control::textChanged, this, &ChartFeed::cbodisp_Change);
-    connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::cbodisp_Click);
-    connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::cboXaxis_Change);
-    connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::cboXaxis_Click);
+    connect(&form.cboXYZ, &Control::textChanged, this, &ChartFeed::showAccelerationRange);
+    connect(&form.cboXYZ, &Control::chosen, this, &ChartFeed::showAccelerationRange);
+    connect(&form.cboPd, &Control::textChanged, this, &ChartFeed::showPdRange);
+    connect(&form.cboPd, &Control::chosen, this, &ChartFeed::showPdRange);
+    connect(&form.cbodisp, &Control::textChanged, this, &ChartFeed::showDisplacementRange);
+    connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::showDisplacementRange);
+    connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::applyTypedSpan);
+    connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::applyChosenSpan);
     connect(&form.formBackColor, &Control::changed, this, &ChartFeed::breakTracesWhenSilent);
     applyAccelerationRange(DefaultAccelerationRange);
     applyPdRange(DefaultPdRange);
@@ -53,40 +53,25 @@ std::optional<double> ChartFeed::typedRange(const Control &combo)
     return value;
 }
 
-void ChartFeed::cboXYZ_Change()
+void ChartFeed::showAccelerationRange()
 {
     if (const auto limit = typedRange(form_.cboXYZ))
         applyAccelerationRange(*limit);
 }
 
-void ChartFeed::cboXYZ_Click()
-{
-    cboXYZ_Change();
-}
-
-void ChartFeed::cboPd_Change()
+void ChartFeed::showPdRange()
 {
     if (const auto limit = typedRange(form_.cboPd))
         applyPdRange(*limit);
 }
 
-void ChartFeed::cboPd_Click()
-{
-    cboPd_Change();
-}
-
-void ChartFeed::cbodisp_Change()
+void ChartFeed::showDisplacementRange()
 {
     if (const auto limit = typedRange(form_.cbodisp))
         applyDisplacementRange(*limit);
 }
 
-void ChartFeed::cbodisp_Click()
-{
-    cbodisp_Change();
-}
-
-void ChartFeed::cboXaxis_Change()
+void ChartFeed::applyTypedSpan()
 {
     const auto seconds = typedNumber(form_.cboXaxis);
     if (!seconds)
@@ -100,7 +85,7 @@ void ChartFeed::cboXaxis_Change()
     applySpan(*seconds);
 }
 
-void ChartFeed::cboXaxis_Click()
+void ChartFeed::applyChosenSpan()
 {
     if (const auto seconds = typedNumber(form_.cboXaxis))
         applySpan(*seconds);

@@ -29,14 +29,14 @@ public:
 
     ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
 
-    void cboXYZ_Change();
-    void cboXYZ_Click();
-    void cboPd_Change();
-    void cboPd_Click();
-    void cbodisp_Change();
-    void cbodisp_Click();
-    void cboXaxis_Change();
-    void cboXaxis_Click();
+    // A range typed or chosen from the list rescales its chart; a text that is not a
+    // positive number leaves the scale as it is.
+    void showAccelerationRange();
+    void showPdRange();
+    void showDisplacementRange();
+    // A typed span above the longest one is cut to it; a span chosen from the list is taken.
+    void applyTypedSpan();
+    void applyChosenSpan();
 
     // A stream packet's samples are drawn at once, a register response's through the poll feed.
     void takePacket(const DecodedPacket &packet);

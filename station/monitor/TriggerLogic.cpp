@@ -38,7 +38,7 @@ void TriggerLogic::takePacket(const DecodedPacket &packet)
     }
 }
 
-void TriggerLogic::txtReal_Change(int i)
+void TriggerLogic::onFieldChanged(int i)
 {
     switch (i) {
     case Field::EventFlags:

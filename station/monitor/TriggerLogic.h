@@ -20,7 +20,7 @@ public:
     TriggerLogic(Form &form, EventLog &log, EventFile &eventFile, const Clock &clock,
                  StripChart &strip1, StripChart &strip3);
 
-    void txtReal_Change(int i);
+    void onFieldChanged(int i);
     // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
     void takePacket(const DecodedPacket &packet);
 

@@ -114,7 +114,7 @@ void VoiceLed::playVoice(int intensity)
     sound_.play(path);
 }
 
-void VoiceLed::Voice_timer_Timer()
+void VoiceLed::onVoiceTick()
 {
     if (!form_.eventInProgress())
         return;

@@ -25,7 +25,7 @@ public:
              SoundPlayer &sound, LedPort &port);
 
     // Every 4 s during an event: speak the intensity, refresh the sign.
-    void Voice_timer_Timer();
+    void onVoiceTick();
     // The poll's immediate announcement of a changed intensity during an event.
     void pollVoiceStep();
     // The self-test sound when the link is opened.

@@ -175,8 +175,8 @@ void Station::wireRecords()
 void Station::wireMonitor()
 {
     connect(&form_.txtReal, &LiveFields::changed, this,
-            [this](int i) { triggerLogic_.txtReal_Change(i); });
-    connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.Voice_timer_Timer(); });
+            [this](int i) { triggerLogic_.onFieldChanged(i); });
+    connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.onVoiceTick(); });
 }
 
 QString Station::now() const

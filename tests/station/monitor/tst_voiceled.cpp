@@ -127,7 +127,7 @@ void TestVoiceLed::ledMessage()
     rig.startEvent();
     rig.form().txtReal.setText(10, intensity);
     rig.form().txtReal.setText(8, vectorMax);
-    rig.voice.Voice_timer_Timer();
+    rig.voice.onVoiceTick();
     QCOMPARE(rig.port.messages.size(), 1);
     const QByteArray expected = TextHead + byte21 + Level + value + TextTail;
     QCOMPARE(expected.size(), VoiceLed::LedMessageSize);
@@ -200,7 +200,7 @@ void TestVoiceLed::noSignConfigured()
     rig.startEvent();
     rig.voice.SetLedClock();
     rig.voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
-    rig.voice.Voice_timer_Timer();
+    rig.voice.onVoiceTick();
     QVERIFY(rig.port.steps.isEmpty());
     QVERIFY(rig.f.waiter.pauses.isEmpty());
     QCOMPARE(rig.f.sound.played.size(), 1); // the voice does not depend on the sign
@@ -227,12 +227,12 @@ void TestVoiceLed::voiceTick()
     VoiceRig rig;
     rig.startEvent();
     rig.form().txtReal.setText(10, intensity);
-    rig.voice.Voice_timer_Timer();
+    rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played, played);
     QCOMPARE(rig.port.messages.size(), 1); // the sign is refreshed whatever the voice did
 
     rig.form().chkVoice.setChecked(false);
-    rig.voice.Voice_timer_Timer();
+    rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played, played);
 }
 
@@ -280,13 +280,13 @@ void TestVoiceLed::eventEndingBetweenTicks()
     VoiceRig rig;
     rig.form().txtReal.setText(10, QStringLiteral("4"));
     rig.startEvent();
-    rig.voice.Voice_timer_Timer();
+    rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played.size(), 1);
     QCOMPARE(rig.port.messages.size(), 1);
 
     rig.form().txtReal.setText(11, QStringLiteral("0"));
     QVERIFY(!rig.form().Voice_timer.isActive());
-    rig.voice.Voice_timer_Timer(); // a tick already queued when the event ended
+    rig.voice.onVoiceTick(); // a tick already queued when the event ended
     QCOMPARE(rig.f.sound.played.size(), 1);
     QCOMPARE(rig.port.messages.size(), 1);
 }
