@@ -56,8 +56,7 @@ BENCHMARK(streamPacketDecoding)->Unit(benchmark::kMicrosecond);
 void modbusResponseDecoding(benchmark::State &state)
 {
     Bench b;
-    b.form.pollRegisterCount = 107;
-    b.form.pollByteCount = 214;
+    b.poll.pollRegisters = 107;
     QMap<int, quint16> first, second;
     for (int i = 0; i < 107; ++i) {
         first[i] = quint16(1000 + 13 * i);

@@ -68,7 +68,8 @@ struct PollRig {
 
     qint64 responses() const
     {
-        return form.optCom.isChecked() ? form.serialRxCount : form.tcpRxCount;
+        const PollState &poll = f.station->linkManager().pollState();
+        return form.optCom.isChecked() ? poll.serialAnswers : poll.clientAnswers;
     }
 
     // Lets the station take `count` more responses; false when the simulator fell silent.

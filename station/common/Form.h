@@ -90,23 +90,6 @@ public:
     std::array<QString, 13> voiceCommands;
     QString commandLine;
 
-    // ---- Link flags and counters ----
-    quint8 slaveAddress = 1;
-    bool awaitingReply = false;
-    bool commandInProgress = false;
-    bool serialAnswerSeen = false;
-    bool tcpAnswerSeen = false;
-    int serialRxCount = 0;
-    qint64 tcpRxCount = 0;
-    int streamRxCount = 0; // stream packets decoded on the client link since the last rate tick
-    int serverIdleSeconds = 0;
-    int pollRegisterCount = 101;
-    int pollByteCount = 202;
-    bool recordMode = false;
-    int streamPollCount = 0;        // due Record-mode ticks since the last stream packet, at most 3
-    bool streamRequestSent = false; // the client link asked the device to stream
-    qint64 rejectedFrames = 0;      // shown by `lblRejected`
-
     // ---- Event and alarm state ----
     bool pWaveAlarmActive = false;
     bool dispTriggerActive = false, pdTriggerActive = false, pgaTriggerActive = false;

@@ -9,6 +9,7 @@
 #include "common/Waiter.h"
 #include "link/DeviceLink.h"
 #include "link/ModbusFrames.h"
+#include "link/PollState.h"
 #include "link/RegisterWriter.h"
 
 #include <QDateTime>
@@ -101,13 +102,14 @@ void ClockAdjust::adjustOverTcp()
         commands_.tell(QStringLiteral("%1: the link was down; reconnecting.").arg(Name));
         return;
     }
-    form_.awaitingReply = true;
+    writer_.pollState().awaitingReply = true;
     waiter_.pause(SettleBeforeFrameMs);
     const QDateTime now = clock_.now();
     // The second after 59 cannot be set without carrying into the minute; skip this time.
     if (now.time().second() == 59)
         return;
-    if (writer_.sendTcpAndWait(clockFrame(form_.slaveAddress, now)) == WriteOutcome::NoLink) {
+    if (writer_.sendTcpAndWait(clockFrame(writer_.pollState().unitAddress, now)) ==
+        WriteOutcome::NoLink) {
         commands_.tell(QStringLiteral("%1: no link to the device, nothing sent.").arg(Name));
         return;
     }

@@ -4,6 +4,7 @@
 #include "common/Form.h"
 #include "common/Platform.h"
 #include "common/Waiter.h"
+#include "link/PollState.h"
 #include "link/RegisterWriter.h"
 
 Q_LOGGING_CATEGORY(lcDevice, "vorsa.device")
@@ -72,10 +73,10 @@ bool DeviceCommands::exclusive(const QString &name, const std::function<void()> 
         return false;
     }
     busy_ = true;
-    form_.commandInProgress = true;
+    writer_.pollState().commandInProgress = true;
     emit busyChanged(true);
     steps();
-    form_.commandInProgress = false;
+    writer_.pollState().commandInProgress = false;
     busy_ = false;
     emit busyChanged(false);
     return true;

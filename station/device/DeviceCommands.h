@@ -16,8 +16,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcDevice)
 
 // Runs the engineer's device commands one at a time. The writes of a command pause and wait
 // for answers, which lets the window run other handlers meanwhile; a second command (or the
-// clock adjustment) started then would interleave its writes and clear `commandInProgress`
-// under the first, so it is refused instead.
+// clock adjustment) started then would interleave its writes and clear the link's
+// command-in-progress mark under the first, so it is refused instead.
 class DeviceCommands : public QObject
 {
     Q_OBJECT
@@ -31,11 +31,11 @@ public:
 
     bool isBusy() const { return busy_; }
 
-    // After `leadPauseMs`, sends the plan's writes in order with `commandInProgress` set and,
+    // After `leadPauseMs`, sends the plan's writes in order, marked in progress on the link, and,
     // on the serial link, the plan's pauses. A plan with a wrong value sends nothing and the
     // operator is told which field is wrong. True when every write went out.
     bool run(const QString &name, const WritePlan &plan, int leadPauseMs);
-    // Runs `steps` as a device command with `commandInProgress` set; false, without running
+    // Runs `steps` as a device command, marked in progress on the link; false, without running
     // them, while another command is in progress.
     bool exclusive(const QString &name, const std::function<void()> &steps);
 

@@ -2,7 +2,9 @@
 
 #include "DeviceLink.h"
 #include "LinkLog.h"
+#include "LinkStatus.h"
 #include "ModbusFrames.h"
+#include "PollState.h"
 #include "common/FieldNumbers.h"
 #include "common/Form.h"
 #include "common/NumberText.h"
@@ -89,10 +91,11 @@ QString hexByte(quint8 b)
 
 } // namespace
 
-Decoder::Decoder(Form &form, DeviceLink &serial, DeviceLink &client, ServerLink &server,
-                 TcpReconnect &reconnect, const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), serial_(serial), client_(client), server_(server),
-      reconnect_(reconnect), folder_(folder)
+Decoder::Decoder(Form &form, PollState &state, LinkStatus &status, DeviceLink &serial,
+                 DeviceLink &client, ServerLink &server, TcpReconnect &reconnect,
+                 const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), form_(form), state_(state), status_(status), serial_(serial),
+      client_(client), server_(server), reconnect_(reconnect), folder_(folder)
 {
     uptime_.start();
     connect(&client_, &DeviceLink::bytesReceived, this, &Decoder::clientBytesArrived);
@@ -108,12 +111,12 @@ Decoder::Decoder(Form &form, DeviceLink &serial, DeviceLink &client, ServerLink 
 
 void Decoder::clientBytesArrived(const QByteArray &bytes)
 {
-    form_.awaitingReply = false;
+    state_.awaitingReply = false;
     if (form_.Check1.isChecked())
         rawLog(bytes);
     const TcpFramer::Expected expected =
-        form_.recordMode ? TcpFramer::Expected{0, true, true}
-                         : TcpFramer::Expected{form_.pollByteCount + TcpDataAt, false, false};
+        state_.recordMode ? TcpFramer::Expected{0, true, true}
+                          : TcpFramer::Expected{state_.pollBytes() + TcpDataAt, false, false};
     clientQueue_ += clientFramer_.take(bytes, expected, uptime_.elapsed());
     // Reconnecting inside a packet's handling lets more bytes arrive; they wait their turn.
     if (handlingClient_)
@@ -127,21 +130,20 @@ void Decoder::clientBytesArrived(const QByteArray &bytes)
 // Packets during a command and the answers to writes are dropped without a trace.
 bool Decoder::isDroppedUnseen(const QByteArray &packet) const
 {
-    return form_.commandInProgress || ModbusFrames::isTcpWriteAnswer(packet, form_.slaveAddress);
+    return state_.commandInProgress || ModbusFrames::isTcpWriteAnswer(packet, state_.unitAddress);
 }
 
 // A frame that failed the checks changes no field; the operator sees how many there were.
 void Decoder::rejectFrame()
 {
-    ++form_.rejectedFrames;
-    form_.lblRejected.setText(QString::number(form_.rejectedFrames));
+    status_.countRejectedFrame();
 }
 
 void Decoder::handleClientPacket(const QByteArray &packet)
 {
     if (isDroppedUnseen(packet))
         return;
-    if (form_.recordMode)
+    if (state_.recordMode)
         handleClientStream(packet);
     else
         handleClientModbus(packet);
@@ -160,8 +162,8 @@ void Decoder::handleClientStream(const QByteArray &packet)
         return;
     }
     decodeStream(packet, start, Path::Client);
-    form_.streamPollCount = 0;
-    ++form_.streamRxCount;
+    state_.streamQuietTicks = 0;
+    ++state_.streamPackets;
     runTail(Path::Client, Outcome::StreamDecoded);
 }
 
@@ -169,7 +171,7 @@ void Decoder::handleClientModbus(const QByteArray &packet)
 {
     if (!withdrawStreamRequest())
         return;
-    if (ModbusFrames::isTcpReadAnswer(packet, form_.slaveAddress, form_.pollByteCount)) {
+    if (ModbusFrames::isTcpReadAnswer(packet, state_.unitAddress, state_.pollBytes())) {
         emit packetDecoded(decodeRegisters(packet, TcpDataAt, false));
     } else {
         rejectFrame();
@@ -180,14 +182,14 @@ void Decoder::handleClientModbus(const QByteArray &packet)
 // The first response after Record mode was left stops the device's stream.
 bool Decoder::withdrawStreamRequest()
 {
-    if (!form_.streamRequestSent)
+    if (!state_.streamRequested)
         return true;
     if (!client_.isOpen())
         return false;
     const auto stop =
-        ModbusFrames::tcpWriteSingle(form_.slaveAddress, ModbusFrames::StreamControlRegister, 0);
+        ModbusFrames::tcpWriteSingle(state_.unitAddress, ModbusFrames::StreamControlRegister, 0);
     client_.send(*stop);
-    form_.streamRequestSent = false;
+    state_.streamRequested = false;
     return true;
 }
 
@@ -195,7 +197,7 @@ bool Decoder::withdrawStreamRequest()
 
 void Decoder::serverBytesArrived(const QByteArray &bytes)
 {
-    form_.awaitingReply = false;
+    state_.awaitingReply = false;
     serverQueue_ += serverFramer_.take(bytes, {0, true, false}, uptime_.elapsed());
     if (handlingServer_)
         return;
@@ -209,8 +211,8 @@ void Decoder::serverBytesArrived(const QByteArray &bytes)
 // dropped by the watchdog like a silent one.
 void Decoder::handleServerPacket(const QByteArray &packet)
 {
-    if (ModbusFrames::isTcpWriteAnswer(packet, form_.slaveAddress))
-        form_.serverIdleSeconds = 0;
+    if (ModbusFrames::isTcpWriteAnswer(packet, state_.unitAddress))
+        state_.serverIdleSeconds = 0;
     if (isDroppedUnseen(packet))
         return;
     if (packet.size() != StreamLength) {
@@ -223,7 +225,7 @@ void Decoder::handleServerPacket(const QByteArray &packet)
         return;
     }
     decodeStream(packet, 0, Path::Server);
-    form_.serverIdleSeconds = 0;
+    state_.serverIdleSeconds = 0;
     runTail(Path::Server, Outcome::StreamDecoded);
 }
 
@@ -288,7 +290,7 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
     decoded.source =
         serial ? DecodedPacket::Source::SerialResponse : DecodedPacket::Source::TcpResponse;
     const int available = (int(packet.size()) - firstByte) / 2;
-    decoded.words.resize(size_t(qMax(0, qMin(form_.pollRegisterCount, available))));
+    decoded.words.resize(size_t(qMax(0, qMin(state_.pollRegisters, available))));
     for (int i = 0; i < int(decoded.words.size()); ++i) {
         const Rule rule = RegisterMap::modbusRule(i, serial);
         const int at = firstByte + 2 * i;
@@ -321,13 +323,13 @@ void Decoder::onSerialBytes(const QByteArray &bytes)
 {
     serialWaiting_ += bytes;
     // A command's writes are answered by echoes that its own steps wait out.
-    if (form_.commandInProgress)
+    if (state_.commandInProgress)
         return;
-    const int frameLength = form_.pollByteCount + RtuOverhead;
+    const int frameLength = state_.pollBytes() + RtuOverhead;
     if (serialWaiting_.size() < frameLength)
         return;
     const QByteArray frame = std::exchange(serialWaiting_, QByteArray());
-    if (ModbusFrames::isRtuReadAnswer(frame, form_.slaveAddress, form_.pollByteCount)) {
+    if (ModbusFrames::isRtuReadAnswer(frame, state_.unitAddress, state_.pollBytes())) {
         const DecodedPacket decoded = decodeRegisters(frame, RtuDataAt, true);
         writeDerivedAddresses(true);
         emit packetDecoded(decoded);
@@ -335,19 +337,19 @@ void Decoder::onSerialBytes(const QByteArray &bytes)
         rejectFrame();
     }
     sendNextSerialRead();
-    form_.serialAnswerSeen = true;
+    state_.serialAnswerSeen = true;
     runSummaryStep();
     writeDerivedCopies();
     writeEventLabel();
     emit evaluateAlarmsDue(AlarmGate::Lamp);
     emit intensityDisplayDue();
-    ++form_.serialRxCount;
-    form_.formBackColor.setBackColor(QColor());
+    ++state_.serialAnswers;
+    status_.setSilent(false);
 }
 
 void Decoder::sendNextSerialRead()
 {
-    serial_.send(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    serial_.send(ModbusFrames::rtuReadHolding(state_.unitAddress, state_.pollRegisters));
 }
 
 // ---- What follows every packet ----
@@ -356,8 +358,8 @@ void Decoder::runTail(Path path, Outcome outcome)
 {
     const bool clientAnswer = outcome == Outcome::ModbusAnswer;
     if (clientAnswer) {
-        ++form_.tcpRxCount;
-        form_.tcpAnswerSeen = true;
+        ++state_.clientAnswers;
+        state_.clientAnswerSeen = true;
     }
     if (outcome != Outcome::Undecoded) {
         writeEventLabel();
@@ -370,7 +372,7 @@ void Decoder::runTail(Path path, Outcome outcome)
     writeDerivedAddresses(path == Path::Client);
     emit intensityDisplayDue();
     if (path == Path::Server)
-        form_.formBackColor.setBackColor(QColor());
+        status_.setSilent(false);
 }
 
 void Decoder::sendNextClientRead()
@@ -378,7 +380,7 @@ void Decoder::sendNextClientRead()
     if (!client_.isOpen())
         reconnect_.reconnectTcpLink();
     if (client_.isOpen())
-        client_.send(ModbusFrames::tcpReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+        client_.send(ModbusFrames::tcpReadHolding(state_.unitAddress, state_.pollRegisters));
 }
 
 void Decoder::runSummaryStep()

@@ -16,6 +16,8 @@
 
 class DeviceLink;
 class Form;
+class LinkStatus;
+struct PollState;
 class ProgramFolder;
 class ServerLink;
 class TcpReconnect;
@@ -29,8 +31,9 @@ class Decoder : public QObject
 public:
     static constexpr int SamplesPerPacket = 100;
 
-    Decoder(Form &form, DeviceLink &serial, DeviceLink &client, ServerLink &server,
-            TcpReconnect &reconnect, const ProgramFolder &folder, QObject *parent = nullptr);
+    Decoder(Form &form, PollState &state, LinkStatus &status, DeviceLink &serial,
+            DeviceLink &client, ServerLink &server, TcpReconnect &reconnect,
+            const ProgramFolder &folder, QObject *parent = nullptr);
 
 public slots:
     // Modbus answers, or stream packets in Record mode, from the client link.
@@ -77,6 +80,8 @@ private:
     void rawLog(const QByteArray &bytes);
 
     Form &form_;
+    PollState &state_;
+    LinkStatus &status_;
     DeviceLink &serial_;
     DeviceLink &client_;
     ServerLink &server_;

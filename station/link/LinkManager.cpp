@@ -2,6 +2,7 @@
 
 #include "Decoder.h"
 #include "LinkLog.h"
+#include "LinkStatus.h"
 #include "common/Clock.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
@@ -20,13 +21,18 @@ constexpr int LiveRegisterFields = 101;
 
 } // namespace
 
-LinkManager::LinkManager(Form &form, LinkSettings &settings, DeviceLink &serial, DeviceLink &client,
-                         ServerLink &server, Waiter &waiter, const Clock &clock,
+LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status, DeviceLink &serial,
+                         DeviceLink &client, ServerLink &server, Waiter &waiter, const Clock &clock,
                          const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), settings_(settings), serial_(serial), client_(client),
-      server_(server), waiter_(waiter), clock_(clock), folder_(folder),
-      poller_(form, serial, client, server, *this, clock)
+    : QObject(parent), form_(form), settings_(settings), status_(status), serial_(serial),
+      client_(client), server_(server), waiter_(waiter), clock_(clock), folder_(folder),
+      poller_(form, pollState_, settings, serial, client, server, *this, clock)
 {
+    // The poll, the rate and register writes follow the option as it stands, also while the
+    // connection page is open.
+    for (Control *option : {&form_.optCom, &form_.optTCP, &form_.optTCP_svr})
+        connect(option, &Control::checkedChanged, this, &LinkManager::readKindFromForm);
+    readKindFromForm();
     connect(&server_, &ServerLink::connectionRequested, this,
             &LinkManager::onServerConnectionRequest);
     connect(&server_, &DeviceLink::reset, this, &LinkManager::onServerLinkReset);
@@ -36,13 +42,18 @@ LinkManager::LinkManager(Form &form, LinkSettings &settings, DeviceLink &serial,
 // The connection page's fields as they stand when a link is opened.
 void LinkManager::readSettingsFromForm()
 {
-    settings_.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
-                     : form_.optTCP.isChecked() ? LinkKind::TcpClient
-                                                : LinkKind::TcpServer;
+    readKindFromForm();
     settings_.host = form_.txtIP.text();
     settings_.port = form_.txtPort.text();
     settings_.serialPort = resolveSerialPort(form_.txtCom.text(), folder_);
     settings_.serialSettings = form_.txtBaud.text();
+}
+
+void LinkManager::readKindFromForm()
+{
+    settings_.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
+                     : form_.optTCP.isChecked() ? LinkKind::TcpClient
+                                                : LinkKind::TcpServer;
 }
 
 void LinkManager::loadAllowedPeers()
@@ -81,7 +92,7 @@ void LinkManager::openLink()
     QScopedValueRollback<bool> guard(opening_, true);
     loadAllowedPeers();
     const std::optional<quint8> address = serialAddress();
-    if (form_.optCom.isChecked() && !address) {
+    if (settings_.kind == LinkKind::Rtu && !address) {
         form_.statusLine.setText(
             QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
                 .arg(form_.mbus_id.text()));
@@ -90,14 +101,15 @@ void LinkManager::openLink()
     for (int k = 0; k < int(form_.voiceCommands.size()); ++k)
         form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
     applyRecordMode();
-    if (form_.optCom.isChecked())
+    if (settings_.kind == LinkKind::Rtu)
         openSerialLink(*address);
     else
         openTcpLink();
     if (form_.chkVoice.isChecked())
         emit selfTestSoundDue();
     form_.fraHost.setVisible(false);
-    form_.streamRxCount = 0;
+    status_.setOpen(true);
+    pollState_.streamPackets = 0;
     streamSilentSeconds_ = 0;
     form_.tmrResetRxcnt.start();
     poller_.onPollTick();
@@ -105,8 +117,7 @@ void LinkManager::openLink()
     form_.lblIP.setText(form_.txtIP.text());
     if (form_.userMode == 1)
         showEngineeringControls();
-    form_.pollRegisterCount = 101;
-    form_.pollByteCount = 202;
+    pollState_.pollRegisters = PollState::DefaultPollRegisters;
     resetLiveView();
     emit realTimeViewDue();
 }
@@ -122,8 +133,8 @@ std::optional<quint8> LinkManager::serialAddress() const
 
 void LinkManager::applyRecordMode()
 {
-    form_.recordMode = form_.Check4.isChecked();
-    if (form_.recordMode) {
+    pollState_.recordMode = settings_.recordMode;
+    if (pollState_.recordMode) {
         for (int i = 0; i < LiveRegisterFields; ++i)
             form_.txtReal.setText(i, QStringLiteral("0"));
     }
@@ -131,12 +142,12 @@ void LinkManager::applyRecordMode()
          {&form_.cmdDefault, &form_.cmdSet, &form_.cmdSet1, &form_.modify_KRT54,
           &form_.modify_KRT54_1, &form_.modify_svr_ip, &form_.setip, &form_.wrt_ip_setting,
           &form_.wrt_KRT54, &form_.wrt_KRT54_1, &form_.wrt_svr_ip})
-        button->setEnabled(!form_.recordMode);
+        button->setEnabled(!pollState_.recordMode);
 }
 
 void LinkManager::openSerialLink(quint8 address)
 {
-    form_.slaveAddress = address;
+    pollState_.unitAddress = address;
     form_.tmr.stop();
     if (serial_.isOpen())
         serial_.close();
@@ -147,11 +158,11 @@ void LinkManager::openSerialLink(quint8 address)
 
 void LinkManager::openTcpLink()
 {
-    form_.slaveAddress = 1;
+    pollState_.unitAddress = 1;
     form_.tmr.stop();
     reconnectTcpLink();
     form_.tmr.start();
-    if (form_.optTCP_svr.isChecked())
+    if (settings_.kind == LinkKind::TcpServer)
         form_.tmr_scksvr.start();
     else
         form_.tmr_scksvr.stop();
@@ -209,11 +220,11 @@ void LinkManager::onServerConnectionRequest()
     }
     server_.accept();
     const QString text = peerText(peer.address, peer.port);
-    form_.lblPeer.setText(text);
+    status_.setPeer(text);
     logLinkChange(QStringLiteral(" Device connected from ") + text);
-    if (form_.optTCP_svr.isChecked())
+    if (settings_.kind == LinkKind::TcpServer)
         form_.tmr_scksvr.start();
-    form_.serverIdleSeconds = 0;
+    pollState_.serverIdleSeconds = 0;
 }
 
 // A host that keeps trying is named once an hour, so it cannot fill the log.
@@ -232,16 +243,16 @@ void LinkManager::refuse(const ServerLink::Peer &peer)
 void LinkManager::onServerLinkReset()
 {
     if (!server_.isOpen())
-        form_.lblPeer.setText(QString());
+        status_.setPeer(QString());
 }
 
 void LinkManager::onServerWatchdogTick()
 {
-    ++form_.serverIdleSeconds;
-    if (form_.serverIdleSeconds <= ServerSilenceLimit)
+    ++pollState_.serverIdleSeconds;
+    if (pollState_.serverIdleSeconds <= ServerSilenceLimit)
         return;
     if (server_.isOpen())
-        logLinkChange(QStringLiteral(" Silent connection dropped from ") + form_.lblPeer.text());
+        logLinkChange(QStringLiteral(" Silent connection dropped from ") + status_.peer());
     // The count stays: the next accepted connection resets it and restarts the timer.
     readSettingsFromForm();
     server_.open(settings_);
@@ -250,45 +261,50 @@ void LinkManager::onServerWatchdogTick()
 
 void LinkManager::onRateTick()
 {
-    if (form_.optCom.isChecked())
+    if (settings_.kind == LinkKind::Rtu) {
         rateOfSerialLink();
-    else if (form_.optTCP_svr.isChecked())
+    } else if (settings_.kind == LinkKind::TcpServer) {
+        status_.setDataPerSecond(ServerRateShown);
         form_.rxcnt.setText(QStringLiteral("100 data/sec"));
-    else if (form_.recordMode)
+    } else if (pollState_.recordMode) {
         rateOfClientStream();
-    else
+    } else {
         rateOfClientLink();
+    }
 }
 
 void LinkManager::rateOfSerialLink()
 {
-    const bool silent = form_.serialRxCount == 0;
+    const int answers = std::exchange(pollState_.serialAnswers, 0);
+    const bool silent = answers == 0;
     if (silent)
-        form_.serialAnswerSeen = false;
-    form_.formBackColor.setBackColor(silent ? silentColor() : liveColor());
-    if (form_.serialRxCount < SerialRateShown)
-        form_.rxcnt.setText(QString::number(form_.serialRxCount) + QStringLiteral(" data/sec"));
-    form_.serialRxCount = 0;
+        pollState_.serialAnswerSeen = false;
+    status_.setSilent(silent);
+    status_.setDataPerSecond(answers);
+    if (answers < SerialRateShown)
+        form_.rxcnt.setText(QString::number(answers) + QStringLiteral(" data/sec"));
 }
 
 void LinkManager::rateOfClientLink()
 {
-    if (form_.tcpRxCount == 0) {
-        form_.tcpAnswerSeen = false;
+    const qint64 answers = pollState_.clientAnswers;
+    if (answers == 0) {
+        pollState_.clientAnswerSeen = false;
         showOffline();
         return;
     }
     showOnline();
-    if (form_.tcpRxCount < ClientRateShown)
-        form_.rxcnt.setText(QString::number(form_.tcpRxCount) + QStringLiteral(" data/sec"));
-    form_.tcpRxCount = 0;
+    status_.setDataPerSecond(int(answers));
+    if (answers < ClientRateShown)
+        form_.rxcnt.setText(QString::number(answers) + QStringLiteral(" data/sec"));
+    pollState_.clientAnswers = 0;
 }
 
 // The device streams one packet a second: a second or two without one is jitter, three are
 // a silent device or a dead link. The poll keeps its own rules for asking again.
 void LinkManager::rateOfClientStream()
 {
-    const int packets = std::exchange(form_.streamRxCount, 0);
+    const int packets = std::exchange(pollState_.streamPackets, 0);
     if (packets == 0) {
         if (++streamSilentSeconds_ >= StreamSilenceLimit)
             showOffline();
@@ -296,23 +312,25 @@ void LinkManager::rateOfClientStream()
     }
     streamSilentSeconds_ = 0;
     showOnline();
-    form_.rxcnt.setText(QString::number(packets * Decoder::SamplesPerPacket) +
-                        QStringLiteral(" data/sec"));
+    const int samples = packets * Decoder::SamplesPerPacket;
+    status_.setDataPerSecond(samples);
+    form_.rxcnt.setText(QString::number(samples) + QStringLiteral(" data/sec"));
 }
 
 void LinkManager::showOffline()
 {
-    form_.formBackColor.setBackColor(silentColor());
+    status_.setSilent(true);
     if (!offlineLogged_)
         logLinkChange(QStringLiteral(" Offline"));
     offlineLogged_ = true;
     onlineLogged_ = false;
+    status_.setDataPerSecond(0);
     form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
 }
 
 void LinkManager::showOnline()
 {
-    form_.formBackColor.setBackColor(liveColor());
+    status_.setSilent(false);
     if (!onlineLogged_)
         logLinkChange(QStringLiteral(" Online"));
     onlineLogged_ = true;
@@ -327,11 +345,12 @@ void LinkManager::logLinkChange(const QString &change)
 void LinkManager::closeLinkForSettings()
 {
     form_.tmr.stop();
-    if (form_.optCom.isChecked()) {
+    if (settings_.kind == LinkKind::Rtu) {
         serial_.close();
     } else {
         client_.close();
         server_.close();
     }
+    status_.setOpen(false);
     emit hostPageDue();
 }

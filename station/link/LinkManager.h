@@ -1,13 +1,11 @@
 #pragma once
 
-#include "common/Colours.h"
-
 #include "DeviceLink.h"
 #include "LinkSettings.h"
 #include "PeerAllowList.h"
+#include "PollState.h"
 #include "Poller.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
@@ -15,6 +13,7 @@
 
 class Clock;
 class Form;
+class LinkStatus;
 class ProgramFolder;
 class Waiter;
 
@@ -27,19 +26,17 @@ public:
     static constexpr int ServerSilenceLimit = 20; // seconds a server link may stay silent
     static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
     static constexpr int ClientRateShown = 100;
+    static constexpr int ServerRateShown = 100;    // the server link's rate is not counted
     static constexpr int StreamSilenceLimit = 3;   // seconds without a stream packet: offline
     static constexpr int RefusalLogSeconds = 3600; // one refusal line per address per hour
     static constexpr int ConnectPauseMs = 2000;    // a TCP connection's time to come up
 
-    // The window's background while the link is silent, and otherwise (the window's own).
-    static QColor silentColor() { return Colours::SilentLink; }
-    static QColor liveColor() { return QColor(); }
-
-    LinkManager(Form &form, LinkSettings &settings, DeviceLink &serial, DeviceLink &client,
-                ServerLink &server, Waiter &waiter, const Clock &clock, const ProgramFolder &folder,
-                QObject *parent = nullptr);
+    LinkManager(Form &form, LinkSettings &settings, LinkStatus &status, DeviceLink &serial,
+                DeviceLink &client, ServerLink &server, Waiter &waiter, const Clock &clock,
+                const ProgramFolder &folder, QObject *parent = nullptr);
 
     Poller &poller() { return poller_; }
+    PollState &pollState() { return pollState_; }
 
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
@@ -68,6 +65,7 @@ signals:
 
 private:
     void readSettingsFromForm();
+    void readKindFromForm();
     void onServerConnectionRequest();
     void onServerLinkReset();
     std::optional<quint8> serialAddress() const;
@@ -86,6 +84,7 @@ private:
 
     Form &form_;
     LinkSettings &settings_;
+    LinkStatus &status_;
     DeviceLink &serial_;
     DeviceLink &client_;
     ServerLink &server_;
@@ -99,5 +98,6 @@ private:
     bool connecting_ = false;
     PeerAllowList allowedPeers_;
     QHash<QString, QDateTime> refusalLogged_; // by address
+    PollState pollState_;
     Poller poller_;
 };

@@ -1,7 +1,9 @@
 #include "Poller.h"
 
 #include "DeviceLink.h"
+#include "LinkSettings.h"
 #include "ModbusFrames.h"
+#include "PollState.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
 #include "common/Form.h"
@@ -21,10 +23,11 @@ QByteArray streamRequest(quint8 unit, bool start)
 
 } // namespace
 
-Poller::Poller(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
-               TcpReconnect &reconnect, const Clock &clock, QObject *parent)
-    : QObject(parent), form_(form), serial_(serial), client_(client), server_(server),
-      reconnect_(reconnect), clock_(clock)
+Poller::Poller(Form &form, PollState &state, const LinkSettings &settings, DeviceLink &serial,
+               DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, const Clock &clock,
+               QObject *parent)
+    : QObject(parent), form_(form), state_(state), settings_(settings), serial_(serial),
+      client_(client), server_(server), reconnect_(reconnect), clock_(clock)
 {
 }
 
@@ -43,43 +46,43 @@ void Poller::onPollTick()
 
 bool Poller::pollSerial()
 {
-    if (form_.optCom.isChecked() && !form_.serialAnswerSeen)
-        serial_.send(ModbusFrames::rtuReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    if (settings_.kind == LinkKind::Rtu && !state_.serialAnswerSeen)
+        serial_.send(ModbusFrames::rtuReadHolding(state_.unitAddress, state_.pollRegisters));
     return true;
 }
 
 bool Poller::pollClient()
 {
-    if (!form_.optTCP.isChecked() || form_.tcpAnswerSeen)
+    if (settings_.kind != LinkKind::TcpClient || state_.clientAnswerSeen)
         return true;
     if (!client_.isOpen())
         reconnect_.reconnectTcpLink();
-    form_.awaitingReply = true;
-    return form_.recordMode ? streamOnClient() : readOnClient();
+    state_.awaitingReply = true;
+    return state_.recordMode ? streamOnClient() : readOnClient();
 }
 
 bool Poller::streamOnClient()
 {
-    if (++form_.streamPollCount >= StreamQuietTicks) {
-        form_.streamPollCount = StreamQuietTicks;
-        form_.streamRequestSent = false;
+    if (++state_.streamQuietTicks >= StreamQuietTicks) {
+        state_.streamQuietTicks = StreamQuietTicks;
+        state_.streamRequested = false;
     }
-    if (form_.streamRequestSent)
+    if (state_.streamRequested)
         return true;
-    if (!sendClient(streamRequest(form_.slaveAddress, true)))
+    if (!sendClient(streamRequest(state_.unitAddress, true)))
         return false;
-    form_.streamRequestSent = true;
+    state_.streamRequested = true;
     return true;
 }
 
 bool Poller::readOnClient()
 {
-    if (form_.streamRequestSent) {
-        if (!sendClient(streamRequest(form_.slaveAddress, false)))
+    if (state_.streamRequested) {
+        if (!sendClient(streamRequest(state_.unitAddress, false)))
             return false;
-        form_.streamRequestSent = false;
+        state_.streamRequested = false;
     }
-    return sendClient(ModbusFrames::tcpReadHolding(form_.slaveAddress, form_.pollRegisterCount));
+    return sendClient(ModbusFrames::tcpReadHolding(state_.unitAddress, state_.pollRegisters));
 }
 
 bool Poller::sendClient(const QByteArray &frame)
@@ -92,14 +95,14 @@ bool Poller::sendClient(const QByteArray &frame)
 
 bool Poller::pollServer()
 {
-    if (!form_.optTCP_svr.isChecked() || form_.serverIdleSeconds <= ServerIdleLimit)
+    if (settings_.kind != LinkKind::TcpServer || state_.serverIdleSeconds <= ServerIdleLimit)
         return true;
     if (!server_.isOpen())
         reconnect_.reconnectTcpLink();
-    form_.awaitingReply = true;
+    state_.awaitingReply = true;
     if (!server_.isOpen())
         return false;
-    server_.send(streamRequest(form_.slaveAddress, true));
+    server_.send(streamRequest(state_.unitAddress, true));
     return true;
 }
 

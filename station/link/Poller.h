@@ -6,6 +6,8 @@
 class Clock;
 class DeviceLink;
 class Form;
+struct LinkSettings;
+struct PollState;
 class TcpReconnect;
 
 // The poll: once a second it asks the device for data when the link needs it, then
@@ -14,8 +16,9 @@ class Poller : public QObject
 {
     Q_OBJECT
 public:
-    Poller(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
-           TcpReconnect &reconnect, const Clock &clock, QObject *parent = nullptr);
+    Poller(Form &form, PollState &state, const LinkSettings &settings, DeviceLink &serial,
+           DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, const Clock &clock,
+           QObject *parent = nullptr);
 
     void onPollTick();
 
@@ -36,6 +39,8 @@ private:
     void showServerInformation();
 
     Form &form_;
+    PollState &state_;
+    const LinkSettings &settings_;
     DeviceLink &serial_;
     DeviceLink &client_;
     DeviceLink &server_;

@@ -2,21 +2,23 @@
 
 #include "DeviceLink.h"
 #include "LinkLog.h"
+#include "LinkSettings.h"
 #include "ModbusFrames.h"
-#include "common/Form.h"
+#include "PollState.h"
 #include "common/Waiter.h"
 
-RegisterWriter::RegisterWriter(Form &form, DeviceLink &serial, DeviceLink &client,
-                               DeviceLink &server, TcpReconnect &reconnect, Waiter &waiter)
-    : form_(form), serial_(serial), client_(client), server_(server), reconnect_(reconnect),
-      waiter_(waiter)
+RegisterWriter::RegisterWriter(PollState &state, const LinkSettings &settings, DeviceLink &serial,
+                               DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect,
+                               Waiter &waiter)
+    : state_(state), settings_(settings), serial_(serial), client_(client), server_(server),
+      reconnect_(reconnect), waiter_(waiter)
 {
 }
 
 WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
 {
     const std::optional<QByteArray> frame =
-        ModbusFrames::rtuWriteSingle(form_.slaveAddress, reg, value);
+        ModbusFrames::rtuWriteSingle(state_.unitAddress, reg, value);
     if (!frame) {
         qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
         return WriteOutcome::Refused;
@@ -28,7 +30,7 @@ WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
 WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
 {
     const std::optional<QByteArray> frame =
-        ModbusFrames::tcpWriteSingle(form_.slaveAddress, reg, value);
+        ModbusFrames::tcpWriteSingle(state_.unitAddress, reg, value);
     if (!frame) {
         qCWarning(lcLink) << "refused to write" << value << "to register" << reg;
         return WriteOutcome::Refused;
@@ -38,17 +40,17 @@ WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
 
 WriteOutcome RegisterWriter::writeRegister(qint64 reg, qint64 value)
 {
-    return form_.optCom.isChecked() ? WriteRegisterSerial(reg, value)
-                                    : WriteRegisterTcp(reg, value);
+    return settings_.kind == LinkKind::Rtu ? WriteRegisterSerial(reg, value)
+                                           : WriteRegisterTcp(reg, value);
 }
 
 WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)
 {
-    const bool client = form_.optTCP.isChecked();
+    const bool client = settings_.kind == LinkKind::TcpClient;
     DeviceLink &link = client ? client_ : server_;
     if (client && !link.isOpen())
         reconnect_.reconnectTcpLink();
-    form_.awaitingReply = true;
+    state_.awaitingReply = true;
     if (link.isOpen()) {
         link.send(frame);
     } else {
@@ -56,6 +58,6 @@ WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)
         return WriteOutcome::NoLink;
     }
     const bool answered =
-        waiter_.waitWhile([this] { return form_.awaitingReply; }, ReplyTimeoutMs, WaitStepMs);
+        waiter_.waitWhile([this] { return state_.awaitingReply; }, ReplyTimeoutMs, WaitStepMs);
     return answered ? WriteOutcome::Answered : WriteOutcome::NoAnswer;
 }

@@ -3,7 +3,8 @@
 #include <QByteArray>
 
 class DeviceLink;
-class Form;
+struct LinkSettings;
+struct PollState;
 class TcpReconnect;
 class Waiter;
 
@@ -24,8 +25,8 @@ public:
     static constexpr int ReplyTimeoutMs = 2000;
     static constexpr int WaitStepMs = 60;
 
-    RegisterWriter(Form &form, DeviceLink &serial, DeviceLink &client, DeviceLink &server,
-                   TcpReconnect &reconnect, Waiter &waiter);
+    RegisterWriter(PollState &state, const LinkSettings &settings, DeviceLink &serial,
+                   DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, Waiter &waiter);
 
     WriteOutcome WriteRegisterSerial(qint64 reg, qint64 value);
     WriteOutcome WriteRegisterTcp(qint64 reg, qint64 value);
@@ -37,8 +38,12 @@ public:
     // frame. The wait ends at once when nothing could be sent.
     WriteOutcome sendTcpAndWait(const QByteArray &frame);
 
+    // The handshake the writes take part in: a device command marks itself in progress there.
+    PollState &pollState() { return state_; }
+
 private:
-    Form &form_;
+    PollState &state_;
+    const LinkSettings &settings_;
     DeviceLink &serial_;
     DeviceLink &client_;
     DeviceLink &server_;

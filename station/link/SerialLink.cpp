@@ -2,11 +2,10 @@
 
 #include "LinkLog.h"
 #include "LinkSettings.h"
+#include "LinkStatus.h"
 #include "SerialSettings.h"
-#include "common/Colours.h"
-#include "common/Form.h"
 
-SerialLink::SerialLink(Form &form, QObject *parent) : DeviceLink(parent), form_(form)
+SerialLink::SerialLink(LinkStatus &status, QObject *parent) : DeviceLink(parent), status_(status)
 {
     retry_.setInterval(RetryMs);
     connect(&retry_, &QTimer::timeout, this, &SerialLink::retry);
@@ -79,7 +78,7 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
     const QString reason = port_.errorString();
     port_.close();
     emit reset();
-    form_.formBackColor.setBackColor(Colours::SilentLink);
+    status_.setSilent(true);
     report(QStringLiteral("Serial port %1 lost: %2; reopening every second")
                .arg(port_.portName(), reason));
     retry_.start();
@@ -99,5 +98,5 @@ void SerialLink::retry()
 void SerialLink::report(const QString &message)
 {
     qCInfo(lcLink) << message;
-    form_.statusLine.setText(message);
+    status_.reportError(message);
 }

@@ -5,7 +5,7 @@
 #include <QSerialPort>
 #include <QTimer>
 
-class Form;
+class LinkStatus;
 
 // The serial link over QSerialPort. What the device sends is handed on once the line has
 // been quiet for the settle time, so a response is rarely cut in two; a port that vanishes
@@ -17,7 +17,7 @@ public:
     static constexpr int SettleMs = 20;
     static constexpr int RetryMs = 1000;
 
-    explicit SerialLink(Form &form, QObject *parent = nullptr);
+    explicit SerialLink(LinkStatus &status, QObject *parent = nullptr);
     ~SerialLink() override;
 
     // Opens `settings.serialPort` with `settings.serialSettings` ("19200,N,8,1").
@@ -38,7 +38,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void report(const QString &message);
 
-    Form &form_;
+    LinkStatus &status_;
     QSerialPort port_;
     QString settingsText_;
     QTimer retry_;

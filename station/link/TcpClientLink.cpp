@@ -2,10 +2,11 @@
 
 #include "LinkLog.h"
 #include "LinkSettings.h"
-#include "common/Form.h"
+#include "LinkStatus.h"
 #include "common/NumberText.h"
 
-TcpClientLink::TcpClientLink(Form &form, QObject *parent) : DeviceLink(parent), form_(form)
+TcpClientLink::TcpClientLink(LinkStatus &status, QObject *parent)
+    : DeviceLink(parent), status_(status)
 {
     connect(&socket_, &QTcpSocket::connected, this,
             [this] { socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1); });
@@ -62,5 +63,5 @@ void TcpClientLink::send(const QByteArray &bytes)
 void TcpClientLink::report(const QString &message)
 {
     qCInfo(lcLink) << message;
-    form_.statusLine.setText(message);
+    status_.reportError(message);
 }

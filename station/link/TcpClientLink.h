@@ -4,7 +4,7 @@
 
 #include <QTcpSocket>
 
-class Form;
+class LinkStatus;
 
 // The client link: the station connects to the device's Modbus TCP port. Requests are small
 // and each waits for its answer, so they leave at once, without Nagle's delay.
@@ -12,7 +12,7 @@ class TcpClientLink : public DeviceLink
 {
     Q_OBJECT
 public:
-    explicit TcpClientLink(Form &form, QObject *parent = nullptr);
+    explicit TcpClientLink(LinkStatus &status, QObject *parent = nullptr);
     ~TcpClientLink() override;
 
     // Drops the connection held and connects to `settings.host`:`settings.port`.
@@ -24,6 +24,6 @@ public:
 private:
     void report(const QString &message);
 
-    Form &form_;
+    LinkStatus &status_;
     QTcpSocket socket_;
 };

@@ -2,12 +2,13 @@
 
 #include "LinkLog.h"
 #include "LinkSettings.h"
+#include "LinkStatus.h"
 #include "PeerAllowList.h"
-#include "common/Form.h"
 
 #include <QTimer>
 
-TcpServerLink::TcpServerLink(Form &form, QObject *parent) : ServerLink(parent), form_(form)
+TcpServerLink::TcpServerLink(LinkStatus &status, QObject *parent)
+    : ServerLink(parent), status_(status)
 {
     connect(&listener_, &QTcpServer::newConnection, this, &ServerLink::connectionRequested);
 }
@@ -45,7 +46,7 @@ void TcpServerLink::listen(const LinkSettings &settings)
         return;
     const QString message = QStringLiteral("Cannot listen on TCP port %1: %2").arg(port).arg(why);
     qCInfo(lcLink) << message;
-    form_.statusLine.setText(message);
+    status_.reportError(message);
 }
 
 bool TcpServerLink::isOpen() const

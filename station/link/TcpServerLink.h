@@ -6,7 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-class Form;
+class LinkStatus;
 
 // The server link: the station listens and the device connects to it. One connection is held
 // at a time; the link manager answers each new one.
@@ -14,7 +14,7 @@ class TcpServerLink : public ServerLink
 {
     Q_OBJECT
 public:
-    explicit TcpServerLink(Form &form, QObject *parent = nullptr);
+    explicit TcpServerLink(LinkStatus &status, QObject *parent = nullptr);
     ~TcpServerLink() override;
 
     // Drops the device's connection and listens (again) on `settings.serverPort`.
@@ -39,7 +39,7 @@ private:
     QTcpSocket *takePending();
     void readAll();
 
-    Form &form_;
+    LinkStatus &status_;
     QTcpServer listener_;
     QPointer<QTcpSocket> accepted_;
     QPointer<QTcpSocket> pending_; // asked to connect, not yet answered

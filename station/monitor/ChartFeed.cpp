@@ -1,6 +1,5 @@
 #include "ChartFeed.h"
 
-#include "common/Colours.h"
 #include "common/Form.h"
 #include "common/NumberText.h"
 
@@ -15,23 +14,18 @@ ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject
     connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::showDisplacementRange);
     connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::applyTypedSpan);
     connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::applyChosenSpan);
-    connect(&form.formBackColor, &Control::changed, this, &ChartFeed::breakTracesWhenSilent);
     applyAccelerationRange(DefaultAccelerationRange);
     applyPdRange(DefaultPdRange);
     applyDisplacementRange(DefaultDisplacementRange);
     applySpan(DefaultSpanSeconds);
 }
 
-// The window turns to the silent colour once per outage; the traces break there, so the
-// samples after the outage do not join the ones before it.
-void ChartFeed::breakTracesWhenSilent()
+void ChartFeed::setLinkSilent(bool silent)
 {
-    const bool silent = form_.formBackColor.backColor() == Colours::SilentLink;
-    if (silent && !linkSilent_) {
-        strip1_.breakTraces();
-        strip3_.breakTraces();
-    }
-    linkSilent_ = silent;
+    if (!silent)
+        return;
+    strip1_.breakTraces();
+    strip3_.breakTraces();
 }
 
 // Text typed into a combo is applied only once it is a number: while the operator types, an

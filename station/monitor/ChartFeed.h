@@ -48,10 +48,13 @@ public:
 
     int chartBatchIndex() const { return chartBatchIndex_; }
 
+    // The link fell silent or came back (the link's status, wired by the shell): the traces
+    // break where it fell silent, so the samples after the outage do not join the ones before.
+    void setLinkSilent(bool silent);
+
 private:
     static std::optional<double> typedNumber(const Control &combo);
     static std::optional<double> typedRange(const Control &combo);
-    void breakTracesWhenSilent();
     void applyAccelerationRange(double limit);
     void applyPdRange(double limit);
     void applyDisplacementRange(double limit);
@@ -62,6 +65,5 @@ private:
     StripChart &strip1_;
     StripChart &strip3_;
     int chartBatchIndex_ = 0;
-    bool linkSilent_ = false;
     StripChart::Block chartBatchA{}, chartBatchB{}, chartBatchC{}, chartBatchPd{}, chartBatchDisp{};
 };

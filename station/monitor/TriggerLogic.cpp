@@ -8,6 +8,7 @@
 #include "common/StripChart.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
+#include "records/RecordingSettings.h"
 
 namespace
 {
@@ -22,9 +23,11 @@ void enable(QTimer &timer)
 
 } // namespace
 
-TriggerLogic::TriggerLogic(Form &form, EventLog &log, EventFile &eventFile, const Clock &clock,
+TriggerLogic::TriggerLogic(Form &form, EventLog &log, EventFile &eventFile,
+                           const RecordingSettings &recording, const Clock &clock,
                            StripChart &strip1, StripChart &strip3)
-    : form_(form), log_(log), eventFile_(eventFile), clock_(clock), strip1_(strip1), strip3_(strip3)
+    : form_(form), log_(log), eventFile_(eventFile), recording_(recording), clock_(clock),
+      strip1_(strip1), strip3_(strip3)
 {
 }
 
@@ -169,13 +172,13 @@ void TriggerLogic::eventRunning()
     // trigger row to a later change of the flags would reach past the newest recorded row.
     if (!eventFile_.isPending()) {
         // Before the first streamed packet there is no device time to anchor the event to.
-        const bool deviceTimeKnown = form_.recordMode && form_.deviceClockTime.isValid();
+        const bool deviceTimeKnown = recording_.recordMode() && form_.deviceClockTime.isValid();
         form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
         eventFile_.beginEvent(form_.eventStartTime);
     }
     enable(form_.Timer1);
     enable(form_.Voice_timer);
-    if (form_.recordMode) {
+    if (recording_.recordMode()) {
         eventFile_.armPostAlarm();
         form_.lblRec.setVisible(true);
     }
@@ -255,12 +258,6 @@ void TriggerLogic::thresholdChanged(int field, Control &combo)
 
 // ---- Field 99: firmware version ----
 
-void TriggerLogic::setPollLength(int registers)
-{
-    form_.pollRegisterCount = registers;
-    form_.pollByteCount = 2 * registers;
-}
-
 void TriggerLogic::firmwareVersionChanged()
 {
     const double v = form_.txtReal.value(Field::FirmwareVersion);
@@ -269,7 +266,6 @@ void TriggerLogic::firmwareVersionChanged()
     if (v > 2101)
         form_.chkKMA.setEnabled(true);
     if (v > 2079) {
-        setPollLength(106);
         form_.chkRVD.setEnabled(true);
         form_.Label1_64.setVisible(true);
         form_.wrt_rvd_ip.setEnabled(true);
@@ -281,15 +277,9 @@ void TriggerLogic::firmwareVersionChanged()
         form_.Label37.setVisible(true);
         form_.txtReal.setVisible(248, true);
         form_.txtReal.setVisible(249, true);
-        setPollLength(107);
     }
-    if (v < 2077) {
-        if (v > 2026)
-            setPollLength(102);
+    if (v < 2077)
         return;
-    }
-    if (v <= 2079)
-        setPollLength(104);
     if (form_.userMode == 1) {
         form_.Label21.setVisible(true);
         form_.Label22.setVisible(true);

@@ -9,16 +9,19 @@ class Control;
 class EventFile;
 class EventLog;
 class Form;
+class RecordingSettings;
 class StripChart;
 
 // Reacts to the device's trigger and status fields whenever a live field's text changes:
 // per-kind trigger lamps and log lines, the event as a whole, the P-wave caption, the device
-// status indicators, the mirrored trigger settings and the firmware-dependent features.
+// status indicators, the mirrored trigger settings and the firmware-dependent features (the
+// poll length the firmware answers with is the link's).
 class TriggerLogic
 {
 public:
-    TriggerLogic(Form &form, EventLog &log, EventFile &eventFile, const Clock &clock,
-                 StripChart &strip1, StripChart &strip3);
+    TriggerLogic(Form &form, EventLog &log, EventFile &eventFile,
+                 const RecordingSettings &recording, const Clock &clock, StripChart &strip1,
+                 StripChart &strip3);
 
     void onFieldChanged(int i);
     // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
@@ -39,7 +42,6 @@ private:
     void triggerModeChanged();
     void thresholdChanged(int field, Control &combo);
     void firmwareVersionChanged();
-    void setPollLength(int registers);
 
     // NOW, a blank and the text.
     void logLine(const QString &text);
@@ -49,6 +51,7 @@ private:
     Form &form_;
     EventLog &log_;
     EventFile &eventFile_;
+    const RecordingSettings &recording_;
     const Clock &clock_;
     StripChart &strip1_;
     StripChart &strip3_;

@@ -2,31 +2,23 @@
 
 #include "Station.h"
 #include "common/Clock.h"
-#include "common/Colours.h"
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "link/LinkSettings.h"
+#include "link/LinkStatus.h"
 
 #include <QDir>
 #include <QTextStream>
-
-namespace
-{
-
-bool isSilentColor(const QColor &color)
-{
-    return color == Colours::SilentLink;
-}
-
-} // namespace
 
 HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream &out,
                                QObject *parent)
     : QObject(parent), station_(station), form_(station.form()), clock_(clock), out_(out)
 {
     station.eventLog().addEntryObserver([this](const QString &line) { logEntry(line); });
-    watch(form_.fraHost, &HeadlessReport::linkPageChanged);
-    watch(form_.formBackColor, &HeadlessReport::backgroundChanged);
+    connect(&station.linkStatus(), &LinkStatus::openChanged, this,
+            &HeadlessReport::linkOpenChanged);
+    connect(&station.linkStatus(), &LinkStatus::silentChanged, this,
+            &HeadlessReport::linkSilentChanged);
     watch(form_.lblIntensity, &HeadlessReport::intensityChanged);
     // Queued: the rule that shows or hides the alarm logs its line after doing so.
     connect(&form_.lblAlarm, &Control::changed, this, &HeadlessReport::alarmChanged,
@@ -81,22 +73,14 @@ QString HeadlessReport::linkDescription() const
     return QStringLiteral("Modbus_TCP to %1 port %2").arg(form_.txtIP.text(), form_.txtPort.text());
 }
 
-void HeadlessReport::linkPageChanged()
+void HeadlessReport::linkOpenChanged(bool open)
 {
-    const bool open = !form_.fraHost.isVisible();
-    if (open == linkOpen_)
-        return;
-    linkOpen_ = open;
     report(QStringLiteral("info"), open ? QStringLiteral("link opened: ") + linkDescription()
                                         : QStringLiteral("link closed"));
 }
 
-void HeadlessReport::backgroundChanged()
+void HeadlessReport::linkSilentChanged(bool silent)
 {
-    const bool silent = isSilentColor(form_.formBackColor.backColor());
-    if (silent == silent_)
-        return;
-    silent_ = silent;
     if (silent)
         report(QStringLiteral("warning"), QStringLiteral("no data from the device"));
     else

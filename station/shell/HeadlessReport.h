@@ -25,8 +25,8 @@ private:
     void write(const QString &time, const QString &level, const QString &text);
     void logEntry(const QString &line);
     void watch(Control &control, void (HeadlessReport::*handler)());
-    void linkPageChanged();
-    void backgroundChanged();
+    void linkOpenChanged(bool open);
+    void linkSilentChanged(bool silent);
     void intensityChanged();
     void alarmChanged();
     void recordingChanged();
@@ -39,8 +39,6 @@ private:
     Form &form_;
     const Clock &clock_;
     QTextStream &out_;
-    bool linkOpen_ = false;
-    bool silent_ = false;
     bool eventShown_ = false;
     bool alarmShown_ = false;
     bool recording_ = false;

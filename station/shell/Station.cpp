@@ -2,7 +2,9 @@
 
 #include "SettingsFile.h"
 #include "common/Clock.h"
+#include "common/Colours.h"
 #include "common/ExtensionSettings.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
@@ -33,21 +35,26 @@ Station::Station(const StationServices &services, QObject *parent)
       eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
                  services.clock),
       manualRecording_(form_, services_.folder, services.clock),
-      triggerLogic_(form_, eventLog_, eventFile_, services.clock, services.strip1, services.strip3),
+      triggerLogic_(form_, eventLog_, eventFile_, recordingSettings_, services.clock,
+                    services.strip1, services.strip3),
       alarmDisplay_(form_, eventLog_, services.clock),
       voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_),
-      ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(form_)),
-      ownClientLink_(services.links.client ? nullptr : std::make_unique<TcpClientLink>(form_)),
-      ownServerLink_(services.links.server ? nullptr : std::make_unique<TcpServerLink>(form_)),
+      ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(linkStatus_)),
+      ownClientLink_(services.links.client ? nullptr
+                                           : std::make_unique<TcpClientLink>(linkStatus_)),
+      ownServerLink_(services.links.server ? nullptr
+                                           : std::make_unique<TcpServerLink>(linkStatus_)),
       serialLink_(services.links.serial ? *services.links.serial : *ownSerialLink_),
       clientLink_(services.links.client ? *services.links.client : *ownClientLink_),
       serverLink_(services.links.server ? *services.links.server : *ownServerLink_),
-      linkManager_(form_, linkSettings_, serialLink_, clientLink_, serverLink_, services.waiter,
-                   services.clock, services_.folder),
-      registerWriter_(form_, serialLink_, clientLink_, serverLink_, linkManager_, services.waiter),
+      linkManager_(form_, linkSettings_, linkStatus_, serialLink_, clientLink_, serverLink_,
+                   services.waiter, services.clock, services_.folder),
+      registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
+                      serverLink_, linkManager_, services.waiter),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
       mqtt_(form_, eventLog_, services.clock), chartFeed_(form_, services.strip1, services.strip3),
-      decoder_(form_, serialLink_, clientLink_, serverLink_, linkManager_, services_.folder),
+      decoder_(form_, linkManager_.pollState(), linkStatus_, serialLink_, clientLink_, serverLink_,
+               linkManager_, services_.folder),
       deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
       networkSettings_(form_, deviceCommands_),
@@ -58,7 +65,8 @@ Station::Station(const StationServices &services, QObject *parent)
     wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
     eventLog_.addSummaryObserver([this](const QString &summary) {
-        mqtt_.eventSummary(summary, form_.recordMode ? eventFile_.fileName() : QString());
+        mqtt_.eventSummary(summary,
+                           recordingSettings_.recordMode() ? eventFile_.fileName() : QString());
     });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);
@@ -103,7 +111,31 @@ void Station::wireLinks()
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller(), &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
+    // The poll reads as many registers as the device's firmware answers with, from the
+    // response that reports the version on.
+    connect(&form_.txtReal, &LiveFields::changed, this, [this](int i) {
+        if (i == Field::FirmwareVersion)
+            linkManager_.pollState().followFirmware(form_.txtReal.value(Field::FirmwareVersion));
+    });
+    linkSettings_.recordMode = recordingSettings_.recordMode();
+    connect(&recordingSettings_, &RecordingSettings::recordModeChanged, this,
+            [this](bool on) { linkSettings_.recordMode = on; });
+    bindLinkStatus();
     form_.tmr_scksvr.start();
+}
+
+// The window shows the link's state: red while it is silent, the server link's device, the
+// frames that failed the checks and the link's failures on the status line.
+void Station::bindLinkStatus()
+{
+    connect(&linkStatus_, &LinkStatus::silentChanged, this, [this](bool silent) {
+        form_.formBackColor.setBackColor(silent ? Colours::SilentLink : QColor());
+    });
+    connect(&linkStatus_, &LinkStatus::silentChanged, &chartFeed_, &ChartFeed::setLinkSilent);
+    connect(&linkStatus_, &LinkStatus::peerChanged, &form_.lblPeer, &Control::setText);
+    connect(&linkStatus_, &LinkStatus::rejectedFramesChanged, this,
+            [this](qint64 count) { form_.lblRejected.setText(QString::number(count)); });
+    connect(&linkStatus_, &LinkStatus::errorReported, &form_.statusLine, &Control::setText);
 }
 
 void Station::setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode)

@@ -13,6 +13,7 @@
 #include "history/History.h"
 #include "link/Decoder.h"
 #include "link/LinkManager.h"
+#include "link/LinkStatus.h"
 #include "link/Poller.h"
 #include "link/RegisterWriter.h"
 #include "monitor/AlarmDisplay.h"
@@ -88,6 +89,7 @@ public:
     ServerLink &serverLink() { return serverLink_; }
     TcpServerLink *realServerLink() { return ownServerLink_.get(); } // null when given
     LinkSettings &linkSettings() { return linkSettings_; }
+    LinkStatus &linkStatus() { return linkStatus_; }
     RegisterWriter &registerWriter() { return registerWriter_; }
     Poller &poller() { return linkManager_.poller(); }
     LinkManager &linkManager() { return linkManager_; }
@@ -140,6 +142,7 @@ private:
     void wireRecords();
     void wireMonitor();
     void wireLinks();
+    void bindLinkStatus();
     void applyStartLink();
     void startMqtt();
     void wireDecoder();
@@ -157,6 +160,7 @@ private:
     TriggerLogic triggerLogic_;
     AlarmDisplay alarmDisplay_;
     VoiceLed voiceLed_;
+    LinkStatus linkStatus_;
     std::unique_ptr<SerialLink> ownSerialLink_;
     std::unique_ptr<TcpClientLink> ownClientLink_;
     std::unique_ptr<TcpServerLink> ownServerLink_;

@@ -42,9 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FakeLinkDecoder rig(strip1, strip3);
     const Path path = Path(data[0] % Paths);
     static const int PollLengths[] = {101, 102, 104, 106, 107};
-    rig.form.pollRegisterCount = PollLengths[data[1] % 5];
-    rig.form.pollByteCount = 2 * rig.form.pollRegisterCount;
-    rig.form.recordMode = path == ClientRecord;
+    rig.poll.pollRegisters = PollLengths[data[1] % 5];
+    rig.poll.recordMode = path == ClientRecord;
     const QByteArray rest = FuzzInput::bytes(data + 2, size - 2);
     for (const QByteArray &read : rest.split('\xFE'))
         deliver(rig, path, read);

@@ -5,6 +5,8 @@
 #include "common/Form.h"
 #include "common/ProgramFolder.h"
 #include "link/Decoder.h"
+#include "link/LinkStatus.h"
+#include "link/PollState.h"
 #include "monitor/ChartFeed.h"
 #include "monitor/TriggerLogic.h"
 #include "records/EventFile.h"
@@ -19,7 +21,7 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{form, strip1, strip3}, triggerLogic{form,  eventLog, eventFile,
+        : chartFeed{form, strip1, strip3}, triggerLogic{form,  eventLog, eventFile, recording,
                                                         clock, strip1,   strip3}
     {
         links.clientConnected = true;
@@ -40,6 +42,8 @@ struct FakeLinkDecoder {
     ScriptedPrompter prompter;
     RecordingShell shell;
     Form form;
+    PollState poll;
+    LinkStatus status;
     FakeLinks links;
     EventLog eventLog{form, folder, clock, prompter, shell};
     SampleRing ring;
@@ -47,5 +51,5 @@ struct FakeLinkDecoder {
     EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};
     ChartFeed chartFeed;
     TriggerLogic triggerLogic;
-    Decoder decoder{form, links.serial, links.client, links.server, links, folder};
+    Decoder decoder{form, poll, status, links.serial, links.client, links.server, links, folder};
 };

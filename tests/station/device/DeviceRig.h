@@ -8,6 +8,8 @@
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
 #include "device/NetworkSettings.h"
+#include "link/LinkSettings.h"
+#include "link/PollState.h"
 #include "link/RegisterWriter.h"
 
 #include <QTest>
@@ -17,17 +19,19 @@ struct DeviceRig {
     DeviceRig()
     {
         useSerial();
-        links.onSend = [this] { form.awaitingReply = false; }; // a device that answers
+        links.onSend = [this] { poll.awaitingReply = false; }; // a device that answers
     }
     void useSerial()
     {
         form.optCom.setChecked(true);
         form.optTCP.setChecked(false);
+        link.kind = LinkKind::Rtu;
     }
     void useTcpClient()
     {
         form.optCom.setChecked(false);
         form.optTCP.setChecked(true);
+        link.kind = LinkKind::TcpClient;
         links.clientConnected = true;
     }
     QList<RegisterWrite> serialWrites() const { return RegisterWrites::rtu(links.serialWrites); }
@@ -35,11 +39,13 @@ struct DeviceRig {
     void setField(int i, const QString &text) { form.txtReal.setText(i, text); }
 
     Form form;
+    PollState poll;
+    LinkSettings link;
     FakeLinks links;
     FakeWaiter waiter;
     FakeClock clock;
     ScriptedPrompter prompter;
-    RegisterWriter writer{form, links.serial, links.client, links.server, links, waiter};
+    RegisterWriter writer{poll, link, links.serial, links.client, links.server, links, waiter};
     DeviceCommands commands{form, writer, waiter, prompter};
     DeviceSettings settings{form, commands, waiter, prompter};
     NetworkSettings network{form, commands};

@@ -45,7 +45,7 @@ void TestClockAdjust::firstAdjustmentOnTheIntervalTick()
     QCOMPARE(r.form.rtc_cal_cntdwn.text(), QStringLiteral("360")); // shown until the next tick
     tick(r, 1);
     QCOMPARE(r.form.rtc_cal_cntdwn.text(), QStringLiteral("1"));
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestClockAdjust::ledClockComesFirstOnEveryTick()
@@ -90,7 +90,7 @@ void TestClockAdjust::serialFrames()
     QFETCH(QTime, time);
     QFETCH(int, second);
     DeviceRig r;
-    r.form.slaveAddress = 7;
+    r.poll.unitAddress = 7;
     r.clock.set(QDateTime(QDate(2026, 12, 5), time));
     r.clockAdjust.adjustClockNow();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{152, 2026},
@@ -111,8 +111,8 @@ void TestClockAdjust::tcpClockFrame()
     r.clock.set(December5);
     QList<bool> inProgress;
     r.links.onSend = [&] {
-        inProgress << r.form.commandInProgress;
-        r.form.awaitingReply = false;
+        inProgress << r.poll.commandInProgress;
+        r.poll.awaitingReply = false;
     };
     r.clockAdjust.adjustClockNow();
     QCOMPARE(r.links.clientSends.size(), 2);
@@ -123,7 +123,7 @@ void TestClockAdjust::tcpClockFrame()
     // Both waits for an answer are bounded.
     QCOMPARE(r.waiter.timeouts, QList<int>(2, RegisterWriter::ReplyTimeoutMs));
     QCOMPARE(inProgress, (QList<bool>{true, true}));
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestClockAdjust::tcpSecond59IsSkipped()
@@ -133,9 +133,9 @@ void TestClockAdjust::tcpSecond59IsSkipped()
     r.clock.set(QDateTime(QDate(2026, 12, 5), QTime(14, 25, 59)));
     r.clockAdjust.adjustClockNow();
     QVERIFY(r.links.clientSends.isEmpty());
-    QVERIFY(r.form.awaitingReply); // the next packet clears it
+    QVERIFY(r.poll.awaitingReply); // the next packet clears it
     QCOMPARE(r.clockAdjust.tickCount(), 0);
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestClockAdjust::tcpClientDownOnlyReconnects()
@@ -148,7 +148,7 @@ void TestClockAdjust::tcpClientDownOnlyReconnects()
     QVERIFY(r.links.clientConnected);
     QVERIFY(r.links.clientSends.isEmpty()); // the next interval adjusts
     QCOMPARE(r.clockAdjust.tickCount(), 0);
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestClockAdjust::tcpWithoutServerLinkSendsNothing()
@@ -183,7 +183,7 @@ void TestClockAdjust::ntpDeviceIsLeftAlone()
         r.clockAdjust.adjustClockNow();
         QVERIFY(r.links.serialWrites.isEmpty());
         QVERIFY(r.links.clientSends.isEmpty());
-        QVERIFY(!r.form.commandInProgress);
+        QVERIFY(!r.poll.commandInProgress);
     }
 }
 

@@ -48,7 +48,7 @@ struct SimRig {
         form.optCom.setChecked(serial);
         form.optTCP.setChecked(!serial);
         if (serial) {
-            form.slaveAddress = SerialSlave;
+            fixture.station->linkManager().pollState().unitAddress = SerialSlave;
             LinkSettings port;
             port.serialPort = pty->secondEnd();
             port.serialSettings = QStringLiteral("19200,N,8,1");

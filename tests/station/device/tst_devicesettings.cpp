@@ -217,7 +217,7 @@ void TestDeviceSettings::settingsWriteOnSerial()
     QCOMPARE(RegisterWrites::registers(r.serialWrites()), registers);
     QCOMPARE(r.serialWrites().last(), RegisterWrite(112, 2));
     QCOMPARE(r.waiter.pauses, QList<int>{300} + repeated(60, serialPauses) + repeated(60, 41));
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
     QVERIFY(r.prompter.told.isEmpty());
 }
 
@@ -325,7 +325,7 @@ void TestDeviceSettings::settingsWriteRefusesWrongValues()
         QCOMPARE(r.serialWrites().last(), RegisterWrite(112, 2));
         return;
     }
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
     QVERIFY(r.form.statusLine.text().contains(blamed));
     verifyRefused(r, blamed);
 }
@@ -337,13 +337,13 @@ void TestDeviceSettings::settingsWriteOnTcp()
     r.useTcpClient();
     QList<bool> inProgress;
     r.links.onSend = [&r, &inProgress] {
-        inProgress << r.form.commandInProgress;
-        r.form.awaitingReply = false;
+        inProgress << r.poll.commandInProgress;
+        r.poll.awaitingReply = false;
     };
     r.settings.writeSystemSettings();
     QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
     QCOMPARE(inProgress, QList<bool>(26, true));
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
     QCOMPARE(r.waiter.pauses, QList<int>{300} + repeated(60, 41)); // no serial pauses
     QCOMPARE(r.waiter.timeouts, repeated(RegisterWriter::ReplyTimeoutMs, 26));
 }
@@ -358,7 +358,7 @@ void TestDeviceSettings::settingsWriteStopsWithoutLink()
     r.settings.writeSystemSettings();
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 1);
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
     QVERIFY(r.form.statusLine.text().contains("no link"));
     QCOMPARE(r.waiter.pauses, QList<int>{300}); // no settling after a write that never went out
 }
@@ -375,7 +375,7 @@ void TestDeviceSettings::secondCommandRefusedWhileOneRuns()
             r.settings.switchAlarmOutputsOn(); // pressed while the first write waits
             r.network.commitServerAddresses();
         }
-        r.form.awaitingReply = false;
+        r.poll.awaitingReply = false;
     };
     r.settings.writeSystemSettings();
     QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
@@ -414,7 +414,7 @@ void TestDeviceSettings::singleCommands()
     (r.settings.*command)();
     QCOMPARE(r.serialWrites(), QList<RegisterWrite>{write});
     QCOMPARE(r.waiter.pauses, pauses);
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 
     DeviceRig tcp;
     tcp.useTcpClient();
@@ -427,7 +427,7 @@ void TestDeviceSettings::singleCommands()
 void TestDeviceSettings::alarmOnFrame()
 {
     DeviceRig r;
-    r.form.slaveAddress = 1;
+    r.poll.unitAddress = 1;
     r.settings.switchAlarmOutputsOn();
     QCOMPARE(r.links.serialWrites, QList<QByteArray>{QByteArray::fromHex("0106007600032811")});
 }
@@ -440,7 +440,7 @@ void TestDeviceSettings::firmwareUpdateNeedsConfirmation()
     QCOMPARE(r.prompter.asked.size(), 1);
     QVERIFY(r.links.serialWrites.isEmpty());
     QVERIFY(r.waiter.pauses.isEmpty());
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestDeviceSettings::calibrationModify()

@@ -32,7 +32,7 @@ void TestDeviceWiring::commandsGoOutOnTheStationsLinks()
     Form &form = f.station->form();
     form.optCom.setChecked(true);
     form.optTCP.setChecked(false);
-    form.slaveAddress = 1;
+    f.station->linkManager().pollState().unitAddress = 1;
     f.station->deviceSettings().switchAlarmOutputsOn();
     f.station->networkSettings().commitServerAddresses();
     QCOMPARE(RegisterWrites::rtu(f.links.serialWrites),

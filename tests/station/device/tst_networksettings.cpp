@@ -61,7 +61,7 @@ void TestNetworkSettings::ownAddressBlock()
                                                      {190, 254},
                                                      {193, 247}}));
     QCOMPARE(r.waiter.pauses, QList<int>{300} + QList<int>(13, 60));
-    QVERIFY(!r.form.commandInProgress);
+    QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestNetworkSettings::serverAddressesTwoOctetsPerRegister()

@@ -401,7 +401,7 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         f.writeFile("vorsa.ini", enabled ? "[miniseed]\nexportEventFiles=true\n" : "");
         f.station->start(QString());
         Form &form = f.station->form();
-        form.recordMode = true;
+        form.Check4.setChecked(true);
         form.txtReal.setText(100, QStringLiteral("77"));
         form.txtrecPrev.setText(QStringLiteral("2"));
         form.txtrecafter.setText(QStringLiteral("3"));

@@ -62,24 +62,24 @@ void TestDecoder::echoChangesOnlyTheWaitFlags()
     QFETCH(bool, server);
     QFETCH(bool, recordMode);
     DecoderRig r;
-    r.form.recordMode = recordMode;
-    r.form.awaitingReply = true;
-    r.form.serverIdleSeconds = 3;
-    r.form.formBackColor.setBackColor(Qt::red);
+    r.poll.recordMode = recordMode;
+    r.poll.awaitingReply = true;
+    r.poll.serverIdleSeconds = 3;
+    r.status.setSilent(true);
     const QStringList before = r.fieldTexts();
     if (server)
         r.decoder.serverBytesArrived(echo());
     else
         r.decoder.clientBytesArrived(echo());
-    QVERIFY(!r.form.awaitingReply);
-    QCOMPARE(r.form.serverIdleSeconds, server ? 0 : 3);
+    QVERIFY(!r.poll.awaitingReply);
+    QCOMPARE(r.poll.serverIdleSeconds, server ? 0 : 3);
     QCOMPARE(r.fieldTexts(), before);
-    QCOMPARE(r.form.tcpRxCount, 0);
-    QVERIFY(!r.form.tcpAnswerSeen);
+    QCOMPARE(r.poll.clientAnswers, 0);
+    QVERIFY(!r.poll.clientAnswerSeen);
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.intensity.count(), 0);
-    QCOMPARE(r.form.formBackColor.backColor(), QColor(Qt::red));
-    QCOMPARE(r.form.rejectedFrames, 0);
+    QVERIFY(r.status.isSilent());
+    QCOMPARE(r.status.rejectedFrames(), 0);
 }
 
 void TestDecoder::commandInProgressDropsPackets_data()
@@ -99,17 +99,17 @@ void TestDecoder::commandInProgressDropsPackets()
     QFETCH(bool, recordMode);
     QFETCH(QByteArray, packet);
     DecoderRig r;
-    r.form.recordMode = recordMode;
-    r.form.commandInProgress = true;
-    r.form.awaitingReply = true;
+    r.poll.recordMode = recordMode;
+    r.poll.commandInProgress = true;
+    r.poll.awaitingReply = true;
     const QStringList before = r.fieldTexts();
     if (server)
         r.decoder.serverBytesArrived(packet);
     else
         r.decoder.clientBytesArrived(packet);
-    QVERIFY(!r.form.awaitingReply);
+    QVERIFY(!r.poll.awaitingReply);
     QCOMPARE(r.fieldTexts(), before);
-    QCOMPARE(r.form.tcpRxCount, 0);
+    QCOMPARE(r.poll.clientAnswers, 0);
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.intensity.count() + r.alarms.count() + r.manual.count(), 0);
     QCOMPARE(r.ring.writeIndex(), 0);
@@ -159,11 +159,10 @@ void TestDecoder::modbusValidation()
     else
         QCOMPARE(deviceFieldTexts(r.form.txtReal), before);
     QCOMPARE(r.manual.count(), decoded ? 1 : 0);
-    QCOMPARE(r.form.rejectedFrames, decoded ? 0 : 1);
-    QCOMPARE(r.form.lblRejected.text(), decoded ? QStringLiteral("0") : QStringLiteral("1"));
+    QCOMPARE(r.status.rejectedFrames(), decoded ? 0 : 1);
     // Valid or not, an answer is traffic: counted, and the next read goes out.
-    QCOMPARE(r.form.tcpRxCount, 1);
-    QVERIFY(r.form.tcpAnswerSeen);
+    QCOMPARE(r.poll.clientAnswers, 1);
+    QVERIFY(r.poll.clientAnswerSeen);
     QCOMPARE(r.links.clientSends,
              QList<QByteArray>{QByteArray::fromHex("000000000006010300630065")});
     QCOMPARE(r.alarms.count(), 1);
@@ -207,8 +206,7 @@ void TestDecoder::registerWords()
     QFETCH(int, field);
     QFETCH(QString, text);
     DecoderRig r;
-    r.form.pollRegisterCount = 107;
-    r.form.pollByteCount = 214;
+    r.poll.pollRegisters = 107;
     r.decoder.clientBytesArrived(tcpResponse(107, {{offset, quint16(word)}}));
     QCOMPARE(r.field(field), text);
 }
@@ -247,7 +245,7 @@ void TestDecoder::streamAcceptance()
     QFETCH(bool, decoded);
     QFETCH(bool, tail);
     DecoderRig r;
-    r.form.formBackColor.setBackColor(Qt::red);
+    r.status.setSilent(true);
     r.decoder.serverBytesArrived(packet);
     QCOMPARE(r.manual.count(), decoded ? 100 : 0);
     QCOMPARE(r.field(11), decoded ? QStringLiteral("3") : QStringLiteral("88888"));
@@ -256,10 +254,10 @@ void TestDecoder::streamAcceptance()
     QCOMPARE(r.alarms.count(), decoded ? 1 : 0);
     if (decoded)
         QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Trigger);
-    QCOMPARE(r.form.formBackColor.backColor().isValid(), !tail);
+    QCOMPARE(r.status.isSilent(), !tail);
     QVERIFY(r.links.serverSends.isEmpty());
-    QCOMPARE(r.form.tcpRxCount, 0);
-    QCOMPARE(r.form.rejectedFrames, decoded ? 0 : 1);
+    QCOMPARE(r.poll.clientAnswers, 0);
+    QCOMPARE(r.status.rejectedFrames(), decoded ? 0 : 1);
 }
 
 void TestDecoder::leadIn_data()
@@ -288,14 +286,14 @@ void TestDecoder::leadIn()
     QFETCH(QByteArray, packet);
     QFETCH(QString, flags);
     DecoderRig r;
-    r.form.recordMode = true;
-    r.form.streamPollCount = 2;
+    r.poll.recordMode = true;
+    r.poll.streamQuietTicks = 2;
     r.decoder.clientBytesArrived(packet);
     QCOMPARE(r.field(11), flags);
     const bool decoded = flags != QStringLiteral("88888");
     QCOMPARE(r.manual.count(), decoded ? 100 : 0);
-    QCOMPARE(r.form.streamPollCount, decoded ? 0 : 2);
-    QCOMPARE(r.form.tcpRxCount, 0); // stream packets are not counted here
+    QCOMPARE(r.poll.streamQuietTicks, decoded ? 0 : 2);
+    QCOMPARE(r.poll.clientAnswers, 0); // stream packets are not counted here
     QVERIFY(r.links.clientSends.isEmpty());
 }
 
@@ -411,8 +409,7 @@ void TestDecoder::derivedFields()
     QFETCH(bool, server);
     QFETCH(FieldTexts, expected);
     DecoderRig r;
-    r.form.pollRegisterCount = 106;
-    r.form.pollByteCount = 212;
+    r.poll.pollRegisters = 106;
     if (server) {
         r.decoder.serverBytesArrived(streamPacket({{33, 1281}, {39, 258}, {42, 0xC0A8}}));
     } else {
@@ -432,8 +429,8 @@ void TestDecoder::derivedFields()
 void TestDecoder::modbusTail()
 {
     DecoderRig r;
-    r.form.recordMode = false;
-    r.form.formBackColor.setBackColor(Qt::red);
+    r.poll.recordMode = false;
+    r.status.setSilent(true);
     QStringList order;
     QObject::connect(&r.decoder, &Decoder::evaluateAlarmsDue, [&] { order << "alarms"; });
     QObject::connect(&r.decoder, &Decoder::intensityDisplayDue, [&] { order << "intensity"; });
@@ -443,15 +440,14 @@ void TestDecoder::modbusTail()
     QCOMPARE(order, (QStringList{"alarms", "send", "intensity"}));
     QCOMPARE(r.form.lblevt.text(), QStringLiteral("2024/03/07 08:05"));
     // Only the silence timer and the server link's packets touch the background.
-    QCOMPARE(r.form.formBackColor.backColor(), QColor(Qt::red));
+    QVERIFY(r.status.isSilent());
 }
 
 void TestDecoder::reconnectBeforeNextRead()
 {
     DecoderRig r;
     r.links.clientConnected = false;
-    r.form.pollRegisterCount = 107;
-    r.form.pollByteCount = 214;
+    r.poll.pollRegisters = 107;
     r.decoder.clientBytesArrived(tcpResponse(107));
     QCOMPARE(r.links.reconnects, 1);
     QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("00000000000601030063006b"));
@@ -474,20 +470,20 @@ void TestDecoder::streamRequestWithdrawn()
 {
     QFETCH(bool, connected);
     DecoderRig r;
-    r.form.streamRequestSent = true;
+    r.poll.streamRequested = true;
     r.links.clientConnected = connected;
     r.decoder.clientBytesArrived(tcpResponse(101, {{1, 1000}}));
     if (connected) {
         QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("000000000006010600c00000"));
         QCOMPARE(r.links.clientSends.value(1).toHex(), QByteArray("000000000006010300630065"));
-        QVERIFY(!r.form.streamRequestSent);
+        QVERIFY(!r.poll.streamRequested);
         QCOMPARE(r.field(1), QStringLiteral("59.80"));
-        QCOMPARE(r.form.tcpRxCount, 1);
+        QCOMPARE(r.poll.clientAnswers, 1);
     } else {
         QVERIFY(r.links.clientSends.isEmpty());
-        QVERIFY(r.form.streamRequestSent);
+        QVERIFY(r.poll.streamRequested);
         QCOMPARE(r.field(1), QStringLiteral("88888"));
-        QCOMPARE(r.form.tcpRxCount, 0);
+        QCOMPARE(r.poll.clientAnswers, 0);
         QCOMPARE(r.intensity.count(), 0);
     }
 }
@@ -528,7 +524,7 @@ void TestDecoder::rawLog()
     QFETCH(QByteArray, file);
     DecoderRig r;
     r.form.Check1.setChecked(checked);
-    r.form.commandInProgress = true; // logged even while a command runs
+    r.poll.commandInProgress = true; // logged even while a command runs
     for (const QByteArray &read : reads)
         r.decoder.clientBytesArrived(read);
     QFile log(r.folder.file(QStringLiteral("Vorsarec.txt")));
@@ -559,16 +555,16 @@ void TestDecoder::eventLabel()
     DecoderRig r;
     for (int i = 0; i < 5; ++i)
         r.form.txtReal.setText(41 + i, fields[i]);
-    r.form.recordMode = true;
+    r.poll.recordMode = true;
     // Record mode, a short packet: no label; a whole packet writes its own fields first.
     r.decoder.clientBytesArrived(QByteArray(100, '\x03'));
     QCOMPARE(r.form.lblevt.text(), QString());
-    r.form.recordMode = false;
-    r.form.streamRequestSent = true;
+    r.poll.recordMode = false;
+    r.poll.streamRequested = true;
     r.links.clientConnected = false;
     r.decoder.clientBytesArrived(tcpResponse(101)); // stopped before the label
     QCOMPARE(r.form.lblevt.text(), QString());
-    r.form.streamRequestSent = false;
+    r.poll.streamRequested = false;
     r.decoder.clientBytesArrived(QByteArray(100, '\x03')); // invalid answer: label from fields
     QCOMPARE(r.form.lblevt.text(), label);
 }

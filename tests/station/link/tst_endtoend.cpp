@@ -126,14 +126,15 @@ void TestEndToEnd::clientPollsBackToBack()
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
+    const PollState &poll = f.station->linkManager().pollState();
     f.useClientLinkTo(tap.port());
     f.station->openLink();
     f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->clientLink().isOpen());
     f.station->poller().onPollTick();
     // Each answer asks for the next: many answers with no poll tick in between.
-    QTRY_VERIFY(form.tcpRxCount >= 30);
-    QCOMPARE(form.pollRegisterCount, 107); // set by the firmware version the device reported
+    QTRY_VERIFY(poll.clientAnswers >= 30);
+    QCOMPARE(poll.pollRegisters, 107); // set by the firmware version the device reported
     tap.hold();
     QTest::qWait(100);
     const QByteArray answer = lastPacketOfSize(tap.fromTarget, [](int n) { return n == 223; });
@@ -154,6 +155,7 @@ void TestEndToEnd::serialPollsBackToBack()
                                  "--baud", "19200,N,8,1"}));
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
+    const PollState &poll = f.station->linkManager().pollState();
     f.station->linkManager().selectLinkKind(LinkKind::Rtu);
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("19200,N,8,1"));
@@ -161,8 +163,8 @@ void TestEndToEnd::serialPollsBackToBack()
     f.station->openLink();
     f.stopOneSecondTimers();
     QVERIFY(f.station->serialLink().isOpen());
-    QTRY_VERIFY(form.serialRxCount >= 10);
-    QCOMPARE(form.pollRegisterCount, 107);
+    QTRY_VERIFY(poll.serialAnswers >= 10);
+    QCOMPARE(poll.pollRegisters, 107);
     QTRY_COMPARE(form.txtReal.text(100), QStringLiteral("4321"));
     const QByteArray registers = readRegisters(sim.port(), 107);
     QCOMPARE(registers.size(), 9 + 214);
@@ -176,15 +178,16 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
+    const PollState &poll = f.station->linkManager().pollState();
     f.useClientLinkTo(tap.port());
     form.Check4.setChecked(true);
     f.station->openLink();
     f.stopOneSecondTimers();
     QTRY_VERIFY(f.station->clientLink().isOpen());
-    if (!form.streamRequestSent)
+    if (!poll.streamRequested)
         f.station->poller().onPollTick();
     QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
-    QCOMPARE(form.streamPollCount, 0); // each decoded packet tells the poll the device streams
+    QCOMPARE(poll.streamQuietTicks, 0); // each decoded packet tells the poll the device streams
     tap.hold();
     QTest::qWait(100);
     compareWithStream(form, f.station->sampleRing(), lastPacketOfSize(tap.fromTarget, [](int n) {
@@ -227,6 +230,8 @@ void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
     QVERIFY(startSimulator(sim, {"--scenario", "quake", "--fault", "garbage"}));
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
+    const PollState &poll = f.station->linkManager().pollState();
+    const LinkStatus &status = f.station->linkStatus();
     f.useClientLinkTo(sim.port());
     f.station->openLink();
     f.stopOneSecondTimers();
@@ -235,11 +240,11 @@ void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
     QTRY_VERIFY(f.station->clientLink().isOpen());
     f.station->poller().onPollTick();
     // A random answer has the right byte count once in 256: enough answers to meet some.
-    QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 1000, 30000);
-    QCOMPARE(form.tcpRxCount, form.rejectedFrames);
+    QTRY_VERIFY_WITH_TIMEOUT(status.rejectedFrames() >= 1000, 30000);
+    QCOMPARE(poll.clientAnswers, status.rejectedFrames());
     QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
     QCOMPARE(f.logLines(), log);
-    QCOMPARE(form.lblRejected.text(), QString::number(form.rejectedFrames));
+    QCOMPARE(form.lblRejected.text(), QString::number(status.rejectedFrames()));
 }
 
 void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
@@ -251,6 +256,8 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
                                  pty.secondEnd(), "--id", "1", "--baud", "115200,N,8,1"}));
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
+    const PollState &poll = f.station->linkManager().pollState();
+    const LinkStatus &status = f.station->linkStatus();
     f.station->linkManager().selectLinkKind(LinkKind::Rtu);
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("115200,N,8,1"));
@@ -260,8 +267,8 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     QVERIFY(f.station->serialLink().isOpen());
     const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
     const QStringList log = f.logLines();
-    QTRY_VERIFY_WITH_TIMEOUT(form.rejectedFrames >= 100, 30000);
-    QCOMPARE(form.serialRxCount, form.rejectedFrames);
+    QTRY_VERIFY_WITH_TIMEOUT(status.rejectedFrames() >= 100, 30000);
+    QCOMPARE(poll.serialAnswers, status.rejectedFrames());
     QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
     QCOMPARE(f.logLines(), log);
 }

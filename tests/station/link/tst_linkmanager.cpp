@@ -47,6 +47,14 @@ Form &formOf(StationFixture &f)
 {
     return f.station->form();
 }
+PollState &pollOf(StationFixture &f)
+{
+    return f.station->linkManager().pollState();
+}
+const LinkStatus &statusOf(StationFixture &f)
+{
+    return f.station->linkStatus();
+}
 
 void select(Form &form, Control &option)
 {
@@ -88,18 +96,19 @@ void TestLinkManager::okOpensSerialPort()
     form.txtCom.setText(QStringLiteral("3"));
     form.txtBaud.setText(QStringLiteral("9600,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
-    form.slaveAddress = 0;
+    pollOf(f).unitAddress = 0;
     f.station->openLink();
     QCOMPARE(f.links.actions.first(), QStringLiteral("open serial"));
     QCOMPARE(f.links.serial.openedWith.serialPort, QStringLiteral("/dev/ttyS2"));
     QCOMPARE(f.links.serial.openedWith.serialSettings, QStringLiteral("9600,N,8,1"));
-    QCOMPARE(form.slaveAddress, quint8(1));
+    QCOMPARE(pollOf(f).unitAddress, quint8(1));
     QVERIFY(form.tmr.isActive());
     QVERIFY(form.tmrResetRxcnt.isActive());
     const QByteArray settings = f.readFile(QStringLiteral("sys.txt"));
     QVERIFY(settings.contains("COM:3\r\n"));
     QVERIFY(settings.contains("Baud:9600,N,8,1\r\n"));
     QVERIFY(!form.fraHost.isVisible());
+    QVERIFY(statusOf(f).isOpen());
     QVERIFY(form.fraRealtime.isVisible());
     // The tick that OK runs at once asks the device straight away.
     QCOMPARE(f.links.serialWrites.value(0), QByteArray::fromHex("010300630065 75ff"));
@@ -154,9 +163,9 @@ void TestLinkManager::tcpKindsUseAddressOne()
     Form &form = formOf(f);
     manager(f).selectLinkKind(*linkKindFromName(kind));
     form.mbus_id.setText(QStringLiteral("101"));
-    form.slaveAddress = 101;
+    pollOf(f).unitAddress = 101;
     f.station->openLink();
-    QCOMPARE(form.slaveAddress, quint8(1));
+    QCOMPARE(pollOf(f).unitAddress, quint8(1));
     QCOMPARE(form.tmr_scksvr.isActive(), watchdogRuns);
     QVERIFY(form.tmr.isActive());
     QCOMPARE(f.links.actions.count(opened), 1);
@@ -182,6 +191,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
     QVERIFY(f.links.actions.isEmpty());
     QVERIFY(form.statusLine.text().contains(address));
     QVERIFY(form.fraHost.isVisible()); // the operator can correct it at once
+    QVERIFY(!statusOf(f).isOpen());
     QVERIFY(!form.tmr.isActive());
 }
 
@@ -192,7 +202,7 @@ void TestLinkManager::recordModeAtOk()
     f.links.client.opens = false; // no device: the fields keep what OK wrote
     form.Check4.setChecked(true);
     f.station->openLink();
-    QVERIFY(form.recordMode);
+    QVERIFY(pollOf(f).recordMode);
     for (int i = 0; i <= 100; ++i)
         QCOMPARE(form.txtReal.text(i), QStringLiteral("0"));
     QCOMPARE(form.txtReal.text(101), QStringLiteral("88888"));
@@ -202,7 +212,7 @@ void TestLinkManager::recordModeAtOk()
 
     form.Check4.setChecked(false);
     f.station->openLink();
-    QVERIFY(!form.recordMode);
+    QVERIFY(!pollOf(f).recordMode);
     for (int b = 0; b < buttons.size(); ++b)
         QVERIFY2(buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
 }
@@ -229,14 +239,12 @@ void TestLinkManager::okResetsPollLengthAndFirmwareField()
 {
     StationFixture f;
     Form &form = formOf(f);
-    form.pollRegisterCount = 107;
-    form.pollByteCount = 214;
+    pollOf(f).pollRegisters = 107;
     form.txtReal.setText(99, QStringLiteral("2095"));
     form.txtReal.setVisible(236, true);
     form.Label21.setVisible(true);
     f.station->openLink();
-    QCOMPARE(form.pollRegisterCount, 101);
-    QCOMPARE(form.pollByteCount, 202);
+    QCOMPARE(pollOf(f).pollRegisters, 101);
     QCOMPARE(form.txtReal.text(99), QStringLiteral("0"));
     QVERIFY(!form.Label21.isVisible() && !form.Label22.isVisible());
     for (int i = 235; i <= 238; ++i)
@@ -276,23 +284,22 @@ void TestLinkManager::clientRate()
     StationFixture f;
     Form &form = formOf(f);
     form.rxcnt.setText(QStringLiteral("old"));
-    form.tcpRxCount = packets;
-    form.tcpAnswerSeen = true;
+    pollOf(f).clientAnswers = packets;
+    pollOf(f).clientAnswerSeen = true;
     manager(f).onRateTick();
     QCOMPARE(form.rxcnt.text(), shown);
-    QCOMPARE(form.tcpRxCount, 0);
-    QCOMPARE(form.tcpAnswerSeen, packets > 0);
-    QCOMPARE(form.formBackColor.backColor(),
-             packets > 0 ? LinkManager::liveColor() : LinkManager::silentColor());
+    QCOMPARE(pollOf(f).clientAnswers, qint64(0));
+    QCOMPARE(pollOf(f).clientAnswerSeen, packets > 0);
+    QCOMPARE(statusOf(f).isSilent(), packets == 0);
+    QCOMPARE(statusOf(f).dataPerSecond(), packets);
 }
 
 void TestLinkManager::onlineOfflineLoggedOncePerChange()
 {
     StationFixture f;
-    Form &form = formOf(f);
     const QList<int> secondsOfPackets = {0, 0, 5, 7, 0, 0, 3};
     for (int packets : secondsOfPackets) {
-        form.tcpRxCount = packets;
+        pollOf(f).clientAnswers = packets;
         manager(f).onRateTick();
         f.clock.advanceSeconds(1);
     }
@@ -322,14 +329,14 @@ void TestLinkManager::serialRate()
     Form &form = formOf(f);
     select(form, form.optCom);
     form.rxcnt.setText(QStringLiteral("old"));
-    form.serialRxCount = events;
-    form.serialAnswerSeen = true;
+    pollOf(f).serialAnswers = events;
+    pollOf(f).serialAnswerSeen = true;
     manager(f).onRateTick();
     QCOMPARE(form.rxcnt.text(), shown);
-    QCOMPARE(form.serialRxCount, 0);
-    QCOMPARE(form.serialAnswerSeen, events > 0);
-    QCOMPARE(form.formBackColor.backColor(),
-             events > 0 ? LinkManager::liveColor() : LinkManager::silentColor());
+    QCOMPARE(pollOf(f).serialAnswers, 0);
+    QCOMPARE(pollOf(f).serialAnswerSeen, events > 0);
+    QCOMPARE(statusOf(f).isSilent(), events == 0);
+    QCOMPARE(statusOf(f).dataPerSecond(), events);
     QVERIFY(f.logLines().isEmpty()); // online and offline are the client link's entries
 }
 
@@ -350,7 +357,7 @@ void TestLinkManager::recordModeStreamRate()
     StationFixture f;
     Form &form = formOf(f);
     select(form, form.optTCP);
-    form.recordMode = true;
+    pollOf(f).recordMode = true;
     struct Second {
         int packets;
         const char *shown;
@@ -363,14 +370,13 @@ void TestLinkManager::recordModeStreamRate()
     };
     for (const Second &second : seconds) {
         for (int p = 0; p < second.packets; ++p)
-            ++form.streamRxCount;
+            ++pollOf(f).streamPackets;
         manager(f).onRateTick();
         QCOMPARE(form.rxcnt.text(), QString::fromLatin1(second.shown));
-        QCOMPARE(form.formBackColor.backColor(),
-                 second.silent ? LinkManager::silentColor() : LinkManager::liveColor());
+        QCOMPARE(statusOf(f).isSilent(), second.silent);
         f.clock.advanceSeconds(1);
     }
-    QVERIFY2(!form.tcpAnswerSeen, "the rate must not open the poll's gate");
+    QVERIFY2(!pollOf(f).clientAnswerSeen, "the rate must not open the poll's gate");
     const QStringList lines = f.logLines();
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[0].startsWith(QStringLiteral("2026/12/07 10:00:00 Online")));
@@ -391,7 +397,7 @@ void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
     manager(f).onServerWatchdogTick();
     QCOMPARE(f.links.actions, QStringList{"open server"});
     QVERIFY(!form.tmr_scksvr.isActive());
-    QCOMPARE(form.serverIdleSeconds, 21);
+    QCOMPARE(pollOf(f).serverIdleSeconds, 21);
 }
 
 void TestLinkManager::connectionRequests()
@@ -400,16 +406,16 @@ void TestLinkManager::connectionRequests()
     Form &form = formOf(f);
     select(form, form.optTCP_svr);
     form.tmr_scksvr.stop();
-    form.serverIdleSeconds = 21;
+    pollOf(f).serverIdleSeconds = 21;
     emit f.links.server.connectionRequested();
     QCOMPARE(f.links.actions, QStringList{"accept"});
-    QCOMPARE(form.serverIdleSeconds, 0);
+    QCOMPARE(pollOf(f).serverIdleSeconds, 0);
     QVERIFY(form.tmr_scksvr.isActive());
 
-    form.serverIdleSeconds = 5;
+    pollOf(f).serverIdleSeconds = 5;
     emit f.links.server.connectionRequested(); // a second device while connected
     QCOMPARE(f.links.actions, (QStringList{"accept", "refuse"}));
-    QCOMPARE(form.serverIdleSeconds, 5);
+    QCOMPARE(pollOf(f).serverIdleSeconds, 5);
 
     // Dialled in while another kind is selected: accepted, but no watchdog.
     select(form, form.optTCP);
@@ -441,6 +447,7 @@ void TestLinkManager::systemHostClosesTheLink()
     QCOMPARE(f.links.actions, closing);
     QVERIFY(!form.tmr.isActive());
     QVERIFY(form.fraHost.isVisible());
+    QVERIFY(!statusOf(f).isOpen());
 }
 
 void TestLinkManager::reconnectIsNotReentered()
@@ -449,11 +456,12 @@ void TestLinkManager::reconnectIsNotReentered()
     ProgramFolder folder(dir.path());
     Form form;
     LinkSettings settings;
+    LinkStatus status;
     FakeLinks links;
     ReentrantWaiter waiter;
     FakeClock clock;
-    LinkManager manager(form, settings, links.serial, links.client, links.server, waiter, clock,
-                        folder);
+    LinkManager manager(form, settings, status, links.serial, links.client, links.server, waiter,
+                        clock, folder);
     int calls = 0;
     waiter.duringPause = [&] {
         ++calls;

@@ -1,6 +1,8 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
 #include "common/Form.h"
+#include "link/LinkSettings.h"
+#include "link/PollState.h"
 #include "link/Poller.h"
 
 #include <QSignalSpy>
@@ -21,6 +23,8 @@ private slots:
     void pcClockFields();
     void serverInformation_data();
     void serverInformation();
+    void pollLengthFollowsFirmware_data();
+    void pollLengthFollowsFirmware();
 };
 
 namespace
@@ -32,19 +36,16 @@ const QByteArray StopStream = QByteArray::fromHex("000000000006010600c00000");
 struct Rig {
     Rig()
     {
-        form.slaveAddress = 1;
         links.clientConnected = true;
         links.serverConnected = true;
     }
-    void select(Control &option)
-    {
-        for (Control *o : {&form.optCom, &form.optTCP, &form.optTCP_svr})
-            o->setChecked(o == &option);
-    }
+    void select(LinkKind kind) { settings.kind = kind; }
     Form form;
+    PollState poll;
+    LinkSettings settings;
     FakeLinks links;
     FakeClock clock{QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))};
-    Poller poller{form, links.serial, links.client, links.server, links, clock};
+    Poller poller{form, poll, settings, links.serial, links.client, links.server, links, clock};
 };
 
 QByteArray tcpRead(int count)
@@ -70,9 +71,9 @@ void TestPoller::serialPollOnlyWhileUnanswered()
     QFETCH(int, registers);
     QFETCH(QByteArray, expected);
     Rig r;
-    r.select(r.form.optCom);
-    r.form.serialAnswerSeen = answerSeen;
-    r.form.pollRegisterCount = registers;
+    r.select(LinkKind::Rtu);
+    r.poll.serialAnswerSeen = answerSeen;
+    r.poll.pollRegisters = registers;
     r.poller.onPollTick();
     QCOMPARE(r.links.serialWrites.join(), expected);
     QVERIFY(r.links.clientSends.isEmpty());
@@ -82,39 +83,39 @@ void TestPoller::serialPollOnlyWhileUnanswered()
 void TestPoller::clientReadWhileUnanswered()
 {
     Rig r;
-    r.form.pollRegisterCount = 106;
-    r.form.tcpAnswerSeen = true;
+    r.poll.pollRegisters = 106;
+    r.poll.clientAnswerSeen = true;
     r.poller.onPollTick();
     QVERIFY(r.links.clientSends.isEmpty());
-    QVERIFY(!r.form.awaitingReply);
+    QVERIFY(!r.poll.awaitingReply);
 
-    r.form.tcpAnswerSeen = false;
+    r.poll.clientAnswerSeen = false;
     r.links.clientConnected = false; // the reconnect brings it back first
     r.poller.onPollTick();
     QCOMPARE(r.links.reconnects, 1);
     QCOMPARE(r.links.clientSends, QList<QByteArray>{tcpRead(106)});
-    QVERIFY(r.form.awaitingReply);
+    QVERIFY(r.poll.awaitingReply);
 }
 
 void TestPoller::recordModeStreamRequestCycle()
 {
     Rig r;
-    r.form.recordMode = true;
+    r.poll.recordMode = true;
     // The first due tick asks, the second waits, the third (count 3) asks again, and from
     // then on every due tick asks until a stream packet resets the count.
     const QList<int> sentAfterTick = {1, 1, 2, 3, 4};
     for (int tick = 0; tick < sentAfterTick.size(); ++tick) {
         r.poller.onPollTick();
         QCOMPARE(r.links.clientSends.size(), sentAfterTick[tick]);
-        QVERIFY(r.form.streamRequestSent);
-        QVERIFY(r.form.streamPollCount <= 3);
+        QVERIFY(r.poll.streamRequested);
+        QVERIFY(r.poll.streamQuietTicks <= 3);
     }
     for (const QByteArray &sent : r.links.clientSends)
         QCOMPARE(sent, StartStream);
 
     // A decoded stream packet resets the count: the device is streaming, nothing is repeated.
     for (int tick = 0; tick < 5; ++tick) {
-        r.form.streamPollCount = 0;
+        r.poll.streamQuietTicks = 0;
         r.poller.onPollTick();
     }
     QCOMPARE(r.links.clientSends.size(), sentAfterTick.last());
@@ -123,11 +124,11 @@ void TestPoller::recordModeStreamRequestCycle()
 void TestPoller::recordModeOffStopsStreamThenReads()
 {
     Rig r;
-    r.form.streamRequestSent = true;
-    r.form.recordMode = false;
+    r.poll.streamRequested = true;
+    r.poll.recordMode = false;
     r.poller.onPollTick();
     QCOMPARE(r.links.clientSends, (QList<QByteArray>{StopStream, tcpRead(101)}));
-    QVERIFY(!r.form.streamRequestSent);
+    QVERIFY(!r.poll.streamRequested);
     r.poller.onPollTick();
     QCOMPARE(r.links.clientSends.last(), tcpRead(101));
     QCOMPARE(r.links.clientSends.size(), 3);
@@ -136,17 +137,17 @@ void TestPoller::recordModeOffStopsStreamThenReads()
 void TestPoller::serverStartsStreamOnFourthIdleSecond()
 {
     Rig r;
-    r.select(r.form.optTCP_svr);
+    r.select(LinkKind::TcpServer);
     for (int idle = 0; idle <= 3; ++idle) {
-        r.form.serverIdleSeconds = idle;
+        r.poll.serverIdleSeconds = idle;
         r.poller.onPollTick();
     }
     QVERIFY(r.links.serverSends.isEmpty());
-    QVERIFY(!r.form.awaitingReply);
-    r.form.serverIdleSeconds = 4;
+    QVERIFY(!r.poll.awaitingReply);
+    r.poll.serverIdleSeconds = 4;
     r.poller.onPollTick();
     QCOMPARE(r.links.serverSends, QList<QByteArray>{StartStream});
-    QVERIFY(r.form.awaitingReply);
+    QVERIFY(r.poll.awaitingReply);
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 0);
 }
@@ -165,9 +166,9 @@ void TestPoller::disconnectedSocketEndsTheTick()
     QFETCH(bool, server);
     QFETCH(bool, recordMode);
     Rig r;
-    r.select(server ? r.form.optTCP_svr : r.form.optTCP);
-    r.form.recordMode = recordMode;
-    r.form.serverIdleSeconds = 10;
+    r.select(server ? LinkKind::TcpServer : LinkKind::TcpClient);
+    r.poll.recordMode = recordMode;
+    r.poll.serverIdleSeconds = 10;
     r.form.txtReal.setText(98, QStringLiteral("2305"));
     r.links.clientConnected = r.links.serverConnected = false;
     r.links.connectClient = !server;
@@ -175,9 +176,9 @@ void TestPoller::disconnectedSocketEndsTheTick()
     QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
     r.poller.onPollTick();
     QCOMPARE(r.links.reconnects, 1);
-    QVERIFY(r.form.awaitingReply);
+    QVERIFY(r.poll.awaitingReply);
     QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
-    QVERIFY(!r.form.streamRequestSent);
+    QVERIFY(!r.poll.streamRequested);
     QCOMPARE(voice.count(), 0);
     QCOMPARE(r.form.txtReal.text(203), QStringLiteral("88888"));
     QVERIFY(!r.form.Frame10.isVisible());
@@ -186,7 +187,7 @@ void TestPoller::disconnectedSocketEndsTheTick()
 void TestPoller::pcClockFields()
 {
     Rig r;
-    r.form.tcpAnswerSeen = true;
+    r.poll.clientAnswerSeen = true;
     QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
     r.poller.onPollTick();
     QCOMPARE(voice.count(), 1);
@@ -223,7 +224,7 @@ void TestPoller::serverInformation()
     QFETCH(QString, intensity);
     QFETCH(QString, countdown);
     Rig r;
-    r.form.tcpAnswerSeen = true;
+    r.poll.clientAnswerSeen = true;
     r.form.Frame10.setVisible(!shown);
     r.form.txtReal.setText(98, field98);
     r.poller.onPollTick();
@@ -232,6 +233,35 @@ void TestPoller::serverInformation()
         QCOMPARE(r.form.lblsvrins.text(), intensity);
         QCOMPARE(r.form.lblcntdown.text(), countdown);
     }
+}
+
+void TestPoller::pollLengthFollowsFirmware_data()
+{
+    QTest::addColumn<double>("version");
+    QTest::addColumn<int>("registers");
+    QTest::newRow("2026 keeps the length") << 2026.0 << 101;
+    QTest::newRow("2027") << 2027.0 << 102;
+    QTest::newRow("2076.5") << 2076.5 << 102;
+    QTest::newRow("2077") << 2077.0 << 104;
+    QTest::newRow("2079") << 2079.0 << 104;
+    QTest::newRow("2079.5") << 2079.5 << 106;
+    QTest::newRow("2094") << 2094.0 << 106;
+    QTest::newRow("2095") << 2095.0 << 107;
+    QTest::newRow("2102") << 2102.0 << 107;
+}
+
+// A version the table does not know (an older firmware, or the "0" written at OK) keeps the
+// length the poll has.
+void TestPoller::pollLengthFollowsFirmware()
+{
+    QFETCH(double, version);
+    QFETCH(int, registers);
+    PollState poll;
+    poll.followFirmware(version);
+    QCOMPARE(poll.pollRegisters, registers);
+    QCOMPARE(poll.pollBytes(), 2 * registers);
+    poll.followFirmware(2000);
+    QCOMPARE(poll.pollRegisters, registers);
 }
 
 QTEST_GUILESS_MAIN(TestPoller)

@@ -1,9 +1,11 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
-#include "common/Form.h"
+#include "link/LinkSettings.h"
+#include "link/PollState.h"
 #include "link/RegisterWriter.h"
 
 #include <QTest>
+#include <QTimer>
 
 class TestRegisterWriter : public QObject
 {
@@ -23,10 +25,11 @@ namespace
 {
 
 struct Rig {
-    Form form;
+    PollState poll;
+    LinkSettings settings;
     FakeLinks links;
     FakeWaiter waiter;
-    RegisterWriter writer{form, links.serial, links.client, links.server, links, waiter};
+    RegisterWriter writer{poll, settings, links.serial, links.client, links.server, links, waiter};
 };
 
 } // namespace
@@ -34,7 +37,7 @@ struct Rig {
 void TestRegisterWriter::serialWriteBytes()
 {
     Rig r;
-    r.form.slaveAddress = 1;
+    r.poll.unitAddress = 1;
     QCOMPARE(r.writer.WriteRegisterSerial(118, 3), WriteOutcome::Sent);
     QCOMPARE(r.links.serialWrites.value(0).toHex(), QByteArray("0106007600032811"));
 }
@@ -48,16 +51,15 @@ void TestRegisterWriter::refusedValueSendsNothing()
     QVERIFY(r.links.serialWrites.isEmpty());
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 0);
-    QVERIFY(!r.form.awaitingReply);
+    QVERIFY(!r.poll.awaitingReply);
 }
 
 void TestRegisterWriter::tcpUnitIdentifierIsAlwaysTheLinkAddress()
 {
     Rig r;
-    r.form.mbus_id.setText(QStringLiteral("101"));
-    r.form.slaveAddress = 1; // the TCP links always use 1
+    r.poll.unitAddress = 1; // the TCP links always use 1
     r.links.clientConnected = true;
-    r.links.onSend = [&r] { r.form.awaitingReply = false; };
+    r.links.onSend = [&r] { r.poll.awaitingReply = false; };
     r.writer.WriteRegisterTcp(192, 1);
     QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("000000000006010600c00001"));
 }
@@ -66,7 +68,7 @@ void TestRegisterWriter::closedClientReconnectsThenSends()
 {
     Rig r;
     r.links.clientConnected = false;
-    r.links.onSend = [&r] { r.form.awaitingReply = false; };
+    r.links.onSend = [&r] { r.poll.awaitingReply = false; };
     QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::Answered);
     QCOMPARE(r.links.reconnects, 1);
     QCOMPARE(r.links.clientSends.size(), 1);
@@ -77,7 +79,7 @@ void TestRegisterWriter::waitEndsOnAnyPacket()
     Rig r;
     r.links.clientConnected = true;
     // The packet arrives a little later, through the event loop.
-    r.links.onSend = [&r] { QTimer::singleShot(20, [&r] { r.form.awaitingReply = false; }); };
+    r.links.onSend = [&r] { QTimer::singleShot(20, [&r] { r.poll.awaitingReply = false; }); };
     QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::Answered);
     QCOMPARE(r.waiter.timeouts, QList<int>{RegisterWriter::ReplyTimeoutMs});
 }
@@ -88,7 +90,7 @@ void TestRegisterWriter::silentDeviceTimesOut()
     r.links.clientConnected = true;
     r.waiter.waitCapMs = 50; // stands in for the 2 s of real time
     QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::NoAnswer);
-    QVERIFY(r.form.awaitingReply); // the next packet clears it
+    QVERIFY(r.poll.awaitingReply); // the next packet clears it
 }
 
 void TestRegisterWriter::noLinkEndsAtOnce()
@@ -103,11 +105,10 @@ void TestRegisterWriter::noLinkEndsAtOnce()
 void TestRegisterWriter::serverLinkUsedWhenNotClient()
 {
     Rig r;
-    r.form.optTCP.setChecked(false);
-    r.form.optTCP_svr.setChecked(true);
+    r.settings.kind = LinkKind::TcpServer;
     r.links.clientConnected = true;
     r.links.serverConnected = true;
-    r.links.onSend = [&r] { r.form.awaitingReply = false; };
+    r.links.onSend = [&r] { r.poll.awaitingReply = false; };
     r.writer.WriteRegisterTcp(192, 1);
     QCOMPARE(r.links.serverSends.size(), 1);
     QVERIFY(r.links.clientSends.isEmpty());

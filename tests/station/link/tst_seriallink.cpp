@@ -1,6 +1,6 @@
 #include "PtyPair.h"
-#include "common/Form.h"
 #include "link/LinkSettings.h"
+#include "link/LinkStatus.h"
 #include "link/SerialLink.h"
 
 #include <QElapsedTimer>
@@ -86,14 +86,14 @@ void TestSerialLink::openFailures()
     PtyPair pty;
     QVERIFY(pty.isReady());
     const QString port = realPort ? pty.firstEnd() : QStringLiteral("/nonexistent/ttyVorsa");
-    Form form;
-    SerialLink link(form);
+    LinkStatus status;
+    SerialLink link(status);
     QSignalSpy opened(&link, &SerialLink::openChanged);
     link.open(serialSettings(port, settings));
     QVERIFY(!link.isOpen());
     QCOMPARE(opened.count(), 0);
-    const QString status = form.statusLine.text();
-    QVERIFY2(status.contains(port) && status.contains(reason), qPrintable(status));
+    const QString message = status.lastError();
+    QVERIFY2(message.contains(port) && message.contains(reason), qPrintable(message));
     link.send("ignored"); // a closed port takes writes without harm
 }
 
@@ -101,8 +101,8 @@ void TestSerialLink::settingsAndBytes()
 {
     PtyPair pty;
     QVERIFY(pty.isReady());
-    Form form;
-    SerialLink link(form);
+    LinkStatus status;
+    SerialLink link(status);
     link.open(serialSettings(pty.firstEnd(), QStringLiteral("38400,N,8,2")));
     QVERIFY(link.isOpen());
 
@@ -139,8 +139,8 @@ void TestSerialLink::bytesWaitForTheLineToSettle()
 {
     PtyPair pty;
     QVERIFY(pty.isReady());
-    Form form;
-    SerialLink link(form);
+    LinkStatus status;
+    SerialLink link(status);
     link.open(serialSettings(pty.firstEnd(), QStringLiteral("19200,N,8,1")));
     QSerialPort device(pty.secondEnd());
     QVERIFY(device.open(QIODevice::ReadWrite));
@@ -161,8 +161,8 @@ void TestSerialLink::vanishedPortReopens()
     QTemporaryDir dir;
     PtyPair pty(dir.filePath(QStringLiteral("station")), dir.filePath(QStringLiteral("device")));
     QVERIFY(pty.isReady());
-    Form form;
-    SerialLink link(form);
+    LinkStatus status;
+    SerialLink link(status);
     link.open(serialSettings(pty.firstEnd(), QStringLiteral("19200,N,8,1")));
     QVERIFY(link.isOpen());
     QSignalSpy openChanges(&link, &SerialLink::openChanged);
@@ -170,8 +170,8 @@ void TestSerialLink::vanishedPortReopens()
     pty.stop();
     QTRY_VERIFY(!link.isOpen());
     QVERIFY(link.isRetrying());
-    QVERIFY(form.statusLine.text().contains(pty.firstEnd()));
-    QCOMPARE(form.formBackColor.backColor(), QColor(255, 0, 0));
+    QVERIFY(status.lastError().contains(pty.firstEnd()));
+    QVERIFY(status.isSilent());
     // Closed, the port no longer reports errors on every turn of the event loop.
     const qint64 cpuBefore = cpuMs();
     QTest::qWait(300);

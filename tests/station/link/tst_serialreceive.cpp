@@ -53,12 +53,12 @@ void TestSerialReceive::frameAcceptance()
     QFETCH(bool, read);
     QFETCH(bool, decoded);
     DecoderRig r;
-    r.form.slaveAddress = 1;
+    r.poll.unitAddress = 1;
     r.decoder.onSerialBytes(waiting);
     QCOMPARE(r.field(1), decoded ? QStringLiteral("-59.80") : QStringLiteral("88888"));
-    QCOMPARE(r.form.rejectedFrames, read && !decoded ? 1 : 0);
-    QCOMPARE(r.form.serialRxCount, read ? 1 : 0);
-    QCOMPARE(r.form.serialAnswerSeen, read);
+    QCOMPARE(r.status.rejectedFrames(), read && !decoded ? 1 : 0);
+    QCOMPARE(r.poll.serialAnswers, read ? 1 : 0);
+    QCOMPARE(r.poll.serialAnswerSeen, read);
     QCOMPARE(r.intensity.count(), read ? 1 : 0);
     if (read)
         QCOMPARE(r.links.serialWrites, QList<QByteArray>{QByteArray::fromHex("01030063006575ff")});
@@ -97,9 +97,8 @@ void TestSerialReceive::accelerationSign()
 void TestSerialReceive::longestPollFillsMountingAngle()
 {
     DecoderRig r;
-    r.form.slaveAddress = 1;
-    r.form.pollRegisterCount = 107;
-    r.form.pollByteCount = 214;
+    r.poll.unitAddress = 1;
+    r.poll.pollRegisters = 107;
     r.decoder.onSerialBytes(rtuResponse(107, {{106, 45}, {104, 0x0A00}, {105, 0x0102}}));
     QCOMPARE(r.field(248), QStringLiteral("45"));
     QCOMPARE(r.field(240), QStringLiteral("10"));
@@ -110,23 +109,23 @@ void TestSerialReceive::longestPollFillsMountingAngle()
 void TestSerialReceive::commandInProgressLeavesThePortAlone()
 {
     DecoderRig r;
-    r.form.commandInProgress = true;
+    r.poll.commandInProgress = true;
     r.decoder.onSerialBytes(QByteArray(8, '\x01') + rtuResponse(101));
     QVERIFY(r.links.serialWrites.isEmpty());
-    QCOMPARE(r.form.serialRxCount, 0);
-    QVERIFY(!r.form.serialAnswerSeen);
+    QCOMPARE(r.poll.serialAnswers, 0);
+    QVERIFY(!r.poll.serialAnswerSeen);
     QCOMPARE(r.intensity.count() + r.alarms.count(), 0);
     // The echo and the answer stay; with the next bytes they are taken and refused together.
-    r.form.commandInProgress = false;
+    r.poll.commandInProgress = false;
     r.decoder.onSerialBytes(QByteArray());
-    QCOMPARE(r.form.rejectedFrames, 1);
-    QCOMPARE(r.form.serialRxCount, 1);
+    QCOMPARE(r.status.rejectedFrames(), 1);
+    QCOMPARE(r.poll.serialAnswers, 1);
 }
 
 void TestSerialReceive::displayStepsRunOnDroppedFrames()
 {
     DecoderRig r;
-    r.form.formBackColor.setBackColor(Qt::red);
+    r.status.setSilent(true);
     r.form.txtReal.setText(95, QStringLiteral("1281"));
     r.form.txtReal.setText(76, QStringLiteral("258"));
     r.form.txtReal.setText(41, QStringLiteral("2024"));
@@ -137,7 +136,7 @@ void TestSerialReceive::displayStepsRunOnDroppedFrames()
     QVERIFY(r.form.lblevt.text().startsWith(QStringLiteral("2024/")));
     QCOMPARE(r.alarms.count(), 1);
     QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Lamp);
-    QVERIFY(!r.form.formBackColor.backColor().isValid());
+    QVERIFY(!r.status.isSilent());
 }
 
 // The settle time can end inside a response: the part waits, and a reset of the link
@@ -155,8 +154,8 @@ void TestSerialReceive::partOfAResponseWaitsForTheRest()
     r.decoder.onSerialBytes(response.left(100));
     emit r.links.serial.reset();
     r.decoder.onSerialBytes(response);
-    QCOMPARE(r.form.rejectedFrames, 0);
-    QCOMPARE(r.form.serialRxCount, 2);
+    QCOMPARE(r.status.rejectedFrames(), 0);
+    QCOMPARE(r.poll.serialAnswers, 2);
 }
 
 QTEST_GUILESS_MAIN(TestSerialReceive)

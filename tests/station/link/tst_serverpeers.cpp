@@ -45,6 +45,7 @@ struct ServerRig {
         f.stopOneSecondTimers();
     }
     Form &form() { return f.station->form(); }
+    Station &station() { return *f.station; }
     TcpServerLink &server() { return *f.station->realServerLink(); }
     QStringList logWith(const QString &phrase) const { return f.logLines().filter(phrase); }
 
@@ -114,7 +115,7 @@ void TestServerPeers::onlyListedDeviceMovesFields()
     QTRY_COMPARE(intruder->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!r.server().isOpen());
     QCOMPARE(r.form().txtReal.text(11), QStringLiteral("88888"));
-    QCOMPARE(r.form().rejectedFrames, 0); // never looked at
+    QCOMPARE(r.station().linkStatus().rejectedFrames(), qint64(0)); // never looked at
     QCOMPARE(r.logWith(QStringLiteral(" Connection refused from 127.0.0.2:")).size(), 1);
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
@@ -167,7 +168,7 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
     const QString squatterPeer = peerOf(*squatter);
     for (int second = 1; second <= LinkManager::ServerSilenceLimit; ++second) {
         squatter->write(QByteArray(100, '\x55'));
-        QTRY_COMPARE(r.form().rejectedFrames, second);
+        QTRY_COMPARE(r.station().linkStatus().rejectedFrames(), qint64(second));
         r.f.station->linkManager().onServerWatchdogTick();
     }
     QCOMPARE(squatter->state(), QAbstractSocket::ConnectedState);
@@ -185,7 +186,7 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
     QVERIFY(device);
     QTRY_COMPARE(r.form().lblPeer.text(), peerOf(*device));
     QVERIFY(r.form().tmr_scksvr.isActive());
-    QCOMPARE(r.form().serverIdleSeconds, 0);
+    QCOMPARE(r.station().linkManager().pollState().serverIdleSeconds, 0);
     device->write(DevicePackets::streamPacket({{1, 3}}));
     QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));
 }

@@ -1,5 +1,5 @@
-#include "common/Form.h"
 #include "link/LinkSettings.h"
+#include "link/LinkStatus.h"
 #include "link/TcpClientLink.h"
 
 #include <QSignalSpy>
@@ -35,8 +35,8 @@ struct Rig {
             return nullptr;
         return device.nextPendingConnection();
     }
-    Form form;
-    TcpClientLink link{form};
+    LinkStatus status;
+    TcpClientLink link{status};
     QTcpServer device;
     LinkSettings settings;
 };
@@ -114,8 +114,8 @@ void TestTcpClientLink::portMustBeATcpPort()
     Rig r;
     r.settings.port = QStringLiteral("70000");
     r.link.open(r.settings);
-    QVERIFY(r.form.statusLine.text().contains(QStringLiteral("70000")));
-    QVERIFY(r.form.statusLine.text().contains(QStringLiteral("127.0.0.1")));
+    QVERIFY(r.status.lastError().contains(QStringLiteral("70000")));
+    QVERIFY(r.status.lastError().contains(QStringLiteral("127.0.0.1")));
     QVERIFY(!r.link.isOpen());
 }
 

@@ -174,7 +174,7 @@ void TestTcpFraming::splitStreamPacketDecodedOnce()
     QFETCH(bool, server);
     QFETCH(Lengths, points);
     DecoderRig r;
-    r.form.recordMode = !server;
+    r.poll.recordMode = !server;
     const Reads reads = splitAt(streamPacket({{1, 3}}), points);
     for (int i = 0; i < reads.size(); ++i) {
         QCOMPARE(r.manual.count(), 0);
@@ -203,10 +203,10 @@ void TestTcpFraming::splitResponseDecodedOnce()
     QFETCH(Lengths, points);
     DecoderRig r;
     for (const QByteArray &read : splitAt(tcpResponse(101, {{1, 1000}}), points)) {
-        QCOMPARE(r.form.tcpRxCount, 0);
+        QCOMPARE(r.poll.clientAnswers, 0);
         r.decoder.clientBytesArrived(read);
     }
-    QCOMPARE(r.form.tcpRxCount, 1);
+    QCOMPARE(r.poll.clientAnswers, 1);
     QCOMPARE(r.field(1), QStringLiteral("59.80"));
     QCOMPARE(r.links.clientSends.size(), 1);
     QCOMPARE(r.manual.count(), 1);
@@ -246,11 +246,11 @@ void TestTcpFraming::coalescedPackets()
     QFETCH(int, samples);
     QFETCH(int, answers);
     DecoderRig r;
-    r.form.recordMode = link == ClientRecord;
+    r.poll.recordMode = link == ClientRecord;
     for (const QByteArray &read : reads)
         arrive(r, link, read);
     QCOMPARE(r.manual.count(), samples);
-    QCOMPARE(r.form.tcpRxCount, answers);
+    QCOMPARE(r.poll.clientAnswers, answers);
     QCOMPARE(r.links.clientSends.size(), answers);
 }
 
@@ -284,7 +284,7 @@ void TestTcpFraming::garbageChangesNothing()
     QFETCH(int, link);
     QFETCH(Reads, garbage);
     DecoderRig r;
-    r.form.recordMode = link == ClientRecord;
+    r.poll.recordMode = link == ClientRecord;
     const QByteArray good =
         link == ClientModbus ? tcpResponse(101, {{1, 1000}}) : streamPacket({{1, 3}});
     arrive(r, link, good);

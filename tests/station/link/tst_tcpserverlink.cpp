@@ -1,6 +1,6 @@
 #include "FreePort.h"
-#include "common/Form.h"
 #include "link/LinkSettings.h"
+#include "link/LinkStatus.h"
 #include "link/TcpServerLink.h"
 
 #include <QSignalSpy>
@@ -41,8 +41,8 @@ struct Rig {
         socket->waitForConnected(3000);
         return asked.wait(3000) || asked.count() > 0 ? std::move(socket) : nullptr;
     }
-    Form form;
-    TcpServerLink link{form};
+    LinkStatus status;
+    TcpServerLink link{status};
     LinkSettings settings;
 };
 
@@ -124,31 +124,31 @@ void TestTcpServerLink::listenFailure()
     QFETCH(bool, serverKind);
     QTcpServer occupant;
     QVERIFY(occupant.listen(QHostAddress::Any, 0));
-    Form form;
-    TcpServerLink link(form);
+    LinkStatus status;
+    TcpServerLink link(status);
     LinkSettings settings;
     settings.kind = serverKind ? LinkKind::TcpServer : LinkKind::TcpClient;
     settings.serverPort = occupant.serverPort();
     link.open(settings);
     QVERIFY(!link.isListening());
-    const QString status = form.statusLine.text();
-    QCOMPARE(status.contains(QString::number(occupant.serverPort())), serverKind);
-    QCOMPARE(status.isEmpty(), !serverKind);
+    const QString message = status.lastError();
+    QCOMPARE(message.contains(QString::number(occupant.serverPort())), serverKind);
+    QCOMPARE(message.isEmpty(), !serverKind);
 }
 
 void TestTcpServerLink::privilegedPortReported()
 {
     if (geteuid() == 0)
         QSKIP("root may listen on port 502");
-    Form form;
-    TcpServerLink link(form);
+    LinkStatus status;
+    TcpServerLink link(status);
     LinkSettings settings;
     settings.kind = LinkKind::TcpServer;
     QCOMPARE(settings.serverPort, quint16(502));
     link.open(settings);
-    const QString status = form.statusLine.text();
-    QVERIFY2(status.contains(QStringLiteral("502")), qPrintable(status));
-    QVERIFY2(status.contains(QStringLiteral("cap_net_bind_service")), qPrintable(status));
+    const QString message = status.lastError();
+    QVERIFY2(message.contains(QStringLiteral("502")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("cap_net_bind_service")), qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(TestTcpServerLink)

@@ -117,7 +117,7 @@ void TestTriggerLogic::eventStartAndEnd()
     QFETCH(bool, deviceTimeKnown);
     StationFixture f;
     Form &form = f.station->form();
-    form.recordMode = recordMode;
+    form.Check4.setChecked(recordMode);
     const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
     if (deviceTimeKnown)
         form.deviceClockTime = device;
@@ -345,39 +345,35 @@ void TestTriggerLogic::firmwareVersion_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<int>("userMode");
-    QTest::addColumn<int>("registers");
     // Features as letters: M chkMMI, K chkKMA, R RVD controls, A mounting angle, E eews DO.
     QTest::addColumn<QString>("features");
-    QTest::newRow("2026 general") << "2026" << 0 << 101 << "";
-    QTest::newRow("2026 engineer") << "2026" << 1 << 101 << "";
-    QTest::newRow("2027") << "2027" << 1 << 102 << "";
-    QTest::newRow("2076.5") << "2076.5" << 1 << 102 << "";
-    QTest::newRow("2077 engineer") << "2077" << 1 << 104 << "E";
-    QTest::newRow("2079 general") << "2079" << 0 << 104 << "";
-    QTest::newRow("2079 engineer") << "2079" << 1 << 104 << "E";
-    QTest::newRow("2079 educate") << "2079" << 2 << 104 << "";
-    QTest::newRow("2079.5 engineer") << "2079.5" << 1 << 106 << "RE";
-    QTest::newRow("2080 general") << "2080" << 0 << 106 << "R";
-    QTest::newRow("2080 engineer") << "2080" << 1 << 106 << "RE";
-    QTest::newRow("2081") << "2081" << 0 << 106 << "MR";
-    QTest::newRow("2094") << "2094" << 0 << 106 << "MR";
-    QTest::newRow("2095 general") << "2095" << 0 << 107 << "MRA";
-    QTest::newRow("2095 engineer") << "2095" << 1 << 107 << "MRAE";
-    QTest::newRow("2102 engineer") << "2102" << 1 << 107 << "MKRAE";
+    QTest::newRow("2026 general") << "2026" << 0 << "";
+    QTest::newRow("2026 engineer") << "2026" << 1 << "";
+    QTest::newRow("2027") << "2027" << 1 << "";
+    QTest::newRow("2076.5") << "2076.5" << 1 << "";
+    QTest::newRow("2077 engineer") << "2077" << 1 << "E";
+    QTest::newRow("2079 general") << "2079" << 0 << "";
+    QTest::newRow("2079 engineer") << "2079" << 1 << "E";
+    QTest::newRow("2079 educate") << "2079" << 2 << "";
+    QTest::newRow("2079.5 engineer") << "2079.5" << 1 << "RE";
+    QTest::newRow("2080 general") << "2080" << 0 << "R";
+    QTest::newRow("2080 engineer") << "2080" << 1 << "RE";
+    QTest::newRow("2081") << "2081" << 0 << "MR";
+    QTest::newRow("2094") << "2094" << 0 << "MR";
+    QTest::newRow("2095 general") << "2095" << 0 << "MRA";
+    QTest::newRow("2095 engineer") << "2095" << 1 << "MRAE";
+    QTest::newRow("2102 engineer") << "2102" << 1 << "MKRAE";
 }
 
 void TestTriggerLogic::firmwareVersion()
 {
     QFETCH(QString, version);
     QFETCH(int, userMode);
-    QFETCH(int, registers);
     QFETCH(QString, features);
     StationFixture f;
     Form &form = f.station->form();
     form.userMode = userMode;
     form.txtReal.setText(99, version);
-    QCOMPARE(form.pollRegisterCount, registers);
-    QCOMPARE(form.pollByteCount, 2 * registers);
 
     const LiveFields &fields = form.txtReal;
     const bool rvd = form.chkRVD.isEnabled() && form.Label1_64.isVisible() &&
@@ -414,7 +410,6 @@ void TestTriggerLogic::firmwareFeaturesStayOnAfterDowngrade()
     Form &form = f.station->form();
     form.txtReal.setText(99, QStringLiteral("2102"));
     form.txtReal.setText(99, QStringLiteral("2000"));
-    QCOMPARE(form.pollRegisterCount, 107);
     QVERIFY(form.chkKMA.isEnabled() && form.chkRVD.isEnabled() && form.Label37.isVisible());
 }
 

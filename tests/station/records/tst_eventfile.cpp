@@ -81,7 +81,7 @@ void startRecording(StationFixture &f, int recordedBefore)
 {
     f.station->start(QString());
     Form &form = f.station->form();
-    form.recordMode = true;
+    form.Check4.setChecked(true);
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
     form.txtrecPrev.setText(QStringLiteral("3"));
     form.txtrecafter.setText(QStringLiteral("5"));
@@ -162,7 +162,7 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     Form &form = f.station->form();
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
-    form.recordMode = recordMode;
+    form.Check4.setChecked(recordMode);
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
     pushRows(ring, 5000);
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2")); // the device reports a Pd trigger

@@ -100,7 +100,7 @@ void TestEventFileDevsim::startStation()
     f_->station->openLink();
     f_->stopOneSecondTimers();
     QTRY_VERIFY(f_->station->clientLink().isOpen());
-    if (!form.streamRequestSent)
+    if (!f_->station->linkManager().pollState().streamRequested)
         f_->station->poller().onPollTick();
 }
 

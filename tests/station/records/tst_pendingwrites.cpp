@@ -24,7 +24,7 @@ void loadInRecordMode(StationFixture &f)
 {
     f.station->start(QString());
     Form &form = f.station->form();
-    form.recordMode = true;
+    form.Check4.setChecked(true);
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
 }

@@ -1,5 +1,6 @@
 #include "StationFixture.h"
 #include "common/FieldNumbers.h"
+#include "link/LinkStatus.h"
 #include "shell/CommandLine.h"
 #include "shell/HeadlessPlatform.h"
 #include "shell/HeadlessReport.h"
@@ -103,9 +104,9 @@ void TestHeadlessReport::stateChangesOnceEach()
     QCOMPARE(s.lines(), QStringList({at + "log P Wave", at + "alarm P Wave"}));
     s.text.clear();
 
-    form.formBackColor.setBackColor(QColor(255, 0, 0));
-    form.formBackColor.setBackColor(QColor(255, 0, 0));
-    form.formBackColor.setBackColor(QColor());
+    LinkStatus &link = s.f.station->linkStatus();
+    link.setSilent(true);
+    link.setSilent(false);
     form.statusLine.setText(QStringLiteral("Cannot save the settings: disk full"));
     form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: disk full"));
     form.lblWriteWarning.setVisible(true);

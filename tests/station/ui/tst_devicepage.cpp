@@ -221,7 +221,7 @@ void TestDevicePage::buttonsWaitWhileACommandRuns()
     QStringList enabledMeanwhile;
     QString statusMeanwhile;
     r.f.links.onSend = [&] {
-        r.form().awaitingReply = false; // a device that answers
+        r.f.station->linkManager().pollState().awaitingReply = false; // a device that answers
         for (QPushButton *b : r.page->findChildren<QPushButton *>())
             if (b->isEnabled() && b->accessibleName() != QLatin1String("OK"))
                 enabledMeanwhile << b->accessibleName();
