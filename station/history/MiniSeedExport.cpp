@@ -1,32 +1,22 @@
 #include "MiniSeedExport.h"
 
 #include "common/Form.h"
+#include "common/MiniSeedPacking.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QSettings>
-#include <libmseed.h>
-#include <memory>
 
 namespace
 {
 
-const QString Group = QStringLiteral("miniseed/");
-const char *const ChannelKeys[] = {"channelA", "channelB", "channelC"};
 constexpr int DateField = 208;
 constexpr int TimeField = 209;
 constexpr int StationCodeField = 227;
 constexpr int Axes = 3;
 constexpr int EventTraces = 5; // a, b, c, Pd, displacement: a cut row leaves any of them short
-
-bool isSeedCode(const QString &code, int minLength, int maxLength)
-{
-    static const QRegularExpression allowed(QStringLiteral("^[A-Z0-9]*$"));
-    return code.size() >= minLength && code.size() <= maxLength && allowed.match(code).hasMatch();
-}
 
 // The last line of the file without its line end; empty when the file does not end with
 // one, which is how a file cut while it was written looks.
@@ -71,104 +61,7 @@ std::optional<QDateTime> manualStart(const QFileInfo &info)
     return std::nullopt;
 }
 
-struct MsTraceDeleter {
-    void operator()(MSTrace *trace) const { mst_free(&trace); }
-};
-
-struct RecordSink {
-    QSaveFile &file;
-    bool failed = false;
-};
-
-void writeRecord(char *record, int length, void *data)
-{
-    auto *sink = static_cast<RecordSink *>(data);
-    if (sink->file.write(record, length) != length)
-        sink->failed = true;
-}
-
-void copyCode(char (&target)[11], const QString &code)
-{
-    qstrncpy(target, code.toLatin1().constData(), sizeof target);
-}
-
-struct TraceName {
-    QString network, station, location, channel;
-};
-
-bool packTrace(RecordSink &sink, const TraceName &name, hptime_t start,
-               const std::vector<double> &samples)
-{
-    std::unique_ptr<MSTrace, MsTraceDeleter> trace(mst_init(nullptr));
-    copyCode(trace->network, name.network);
-    copyCode(trace->station, name.station);
-    copyCode(trace->location, name.location);
-    copyCode(trace->channel, name.channel);
-    trace->dataquality = 'D';
-    trace->starttime = start;
-    trace->samprate = MiniSeedExport::SampleRate;
-    auto *data = static_cast<float *>(malloc(samples.size() * sizeof(float)));
-    if (!data)
-        return false;
-    for (size_t i = 0; i < samples.size(); ++i)
-        data[i] = float(samples[i]);
-    trace->datasamples = data; // freed with the trace
-    trace->numsamples = trace->samplecnt = qint64(samples.size());
-    trace->sampletype = 'f';
-    int64_t packed = 0;
-    const int records = mst_pack(trace.get(), writeRecord, &sink, MiniSeedExport::RecordLength,
-                                 DE_FLOAT32, 1, &packed, 1, 0, nullptr);
-    return records > 0 && packed == qint64(samples.size()) && !sink.failed;
-}
-
 } // namespace
-
-MiniSeedOptions MiniSeedOptions::read(const QSettings &settings)
-{
-    MiniSeedOptions options;
-    auto code = [&settings](const char *key, const QString &fallback) {
-        return settings.value(Group + QLatin1String(key), fallback).toString().trimmed().toUpper();
-    };
-    options.network = code("network", options.network);
-    options.location = code("location", options.location);
-    for (int axis = 0; axis < Axes; ++axis)
-        options.channels[axis] = code(ChannelKeys[axis], options.channels[axis]);
-    options.station = code("station", options.station);
-    options.exportEventFiles =
-        settings.value(Group + QStringLiteral("exportEventFiles"), false).toBool();
-    return options;
-}
-
-void MiniSeedOptions::addMissingKeys(QSettings &settings)
-{
-    const MiniSeedOptions defaults;
-    auto add = [&settings](const char *key, const QVariant &value) {
-        if (!settings.contains(Group + QLatin1String(key)))
-            settings.setValue(Group + QLatin1String(key), value);
-    };
-    add("network", defaults.network);
-    add("location", defaults.location);
-    for (int axis = 0; axis < Axes; ++axis)
-        add(ChannelKeys[axis], defaults.channels[axis]);
-    add("station", defaults.station);
-    add("exportEventFiles", defaults.exportEventFiles);
-}
-
-QString MiniSeedOptions::problem() const
-{
-    if (!isSeedCode(network, 1, 2))
-        return QStringLiteral("network code \"%1\" is not 1 or 2 letters or digits").arg(network);
-    if (!isSeedCode(location, 0, 2))
-        return QStringLiteral("location code \"%1\" is not up to 2 letters or digits")
-            .arg(location);
-    for (const QString &channel : channels) {
-        if (!isSeedCode(channel, 3, 3))
-            return QStringLiteral("channel code \"%1\" is not 3 letters or digits").arg(channel);
-    }
-    if (MiniSeedExport::stationCode(station).isEmpty())
-        return QStringLiteral("station code \"%1\" holds no letter or digit").arg(station);
-    return {};
-}
 
 MiniSeedExport::MiniSeedExport(const MiniSeedOptions &options, double preAlarmSeconds)
     : options_(options), preAlarmSeconds_(preAlarmSeconds)
@@ -179,17 +72,6 @@ QString MiniSeedExport::outputPath(const QString &recordPath)
 {
     const QFileInfo info(recordPath);
     return info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".mseed"));
-}
-
-QString MiniSeedExport::stationCode(const QString &text)
-{
-    QString code;
-    for (QChar ch : text.toUpper()) {
-        if ((ch >= QLatin1Char('A') && ch <= QLatin1Char('Z')) ||
-            (ch >= QLatin1Char('0') && ch <= QLatin1Char('9')))
-            code += ch;
-    }
-    return code.right(5);
 }
 
 MiniSeedExport::Result MiniSeedExport::exportFile(const QString &recordPath) const
@@ -262,13 +144,20 @@ MiniSeedExport::Result MiniSeedExport::write(const QString &recordPath, const QS
     const QString output = outputPath(recordPath);
     const QString name = QFileInfo(recordPath).fileName();
     QSaveFile file(output);
-    RecordSink sink{file};
     bool written = file.open(QIODevice::WriteOnly);
-    const hptime_t start = hptime_t(startUtc.toMSecsSinceEpoch()) * 1000;
+    const MiniSeedPacking::RecordHandler toFile = [&file, &written](const char *record,
+                                                                    int length) {
+        if (file.write(record, length) != length)
+            written = false;
+    };
+    const qint64 startMicros = startUtc.toMSecsSinceEpoch() * 1000;
     for (int axis = 0; written && axis < Axes; ++axis) {
-        const TraceName traceName{options_.network, station, options_.location,
-                                  options_.channels[axis]};
-        written = packTrace(sink, traceName, start, traces[axis]);
+        const MiniSeedPacking::TraceName traceName{options_.network, station, options_.location,
+                                                   options_.channels[axis]};
+        const std::vector<float> samples(traces[axis].begin(), traces[axis].end());
+        written = MiniSeedPacking::packFloats(traceName, startMicros, SampleRate, samples,
+                                              RecordLength, toFile) &&
+                  written;
     }
     if (!written || !file.commit())
         return Result{{},

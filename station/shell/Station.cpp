@@ -5,12 +5,14 @@
 #include "common/Colours.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
+#include "common/MiniSeedOptions.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
 #include "link/SerialLink.h"
 #include "link/TcpClientLink.h"
 #include "link/TcpServerLink.h"
+#include "records/ArchiveSettings.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -92,6 +94,8 @@ void Station::wireDecoder()
         manualRecording_.takePacket(packet);
         chartFeed_.takePacket(packet);
         mqtt_.packetDecoded(packet);
+        if (archive_)
+            archive_->takePacket(packet);
     });
     connect(&decoder_, &Decoder::summaryDue, this,
             [this] { eventLog_.writeEventSummary(form_.eventStartTime); });
@@ -224,6 +228,7 @@ void Station::start(const QString &commandLine)
     SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
     history_.addMiniSeedKeys();
     startMqtt();
+    startArchive();
     applyStartLink();
     loadEventSummaries();
     selectRecordFolder();
@@ -254,6 +259,30 @@ void Station::startMqtt()
     if (!mqttBroker_.isEmpty())
         options.setBroker(mqttBroker_);
     mqtt_.start(options);
+}
+
+void Station::startArchive()
+{
+    const auto ini = openExtensionSettings(services_.folder);
+    ArchiveSettings::addMissingKeys(*ini);
+    const ArchiveSettings settings = ArchiveSettings::read(*ini, services_.folder);
+    if (!settings.enabled)
+        return;
+    const MiniSeedOptions codes = MiniSeedOptions::read(*ini);
+    if (const QString problem = codes.problem(); !problem.isEmpty()) {
+        form_.statusLine.setText(QStringLiteral("No archive: vorsa.ini ") + problem);
+        return;
+    }
+    archive_ = std::make_unique<ArchiveWriter>(settings.folder, codes, services_.clock);
+    Control &warning = archive_->warning();
+    connect(&warning, &Control::changed, this, [this, &warning] {
+        if (warning.isVisible())
+            form_.statusLine.setText(warning.text());
+    });
+    archive_->setLimits(settings.days, settings.maxMB * 1024 * 1024);
+    archive_->applyLimits();
+    archive_->flushTimer().start();
+    qCInfo(lcShell).noquote() << "archiving the stream to" << settings.folder;
 }
 
 void Station::fillRangeLists()
@@ -356,6 +385,10 @@ void Station::endSession()
 {
     manualRecording_.finish();
     eventFile_.finishPending();
+    if (archive_) {
+        archive_->flush();
+        archive_->pendingWrites().retry();
+    }
     PendingWrites &pending = eventLog_.pendingWrites();
     pending.retry();
     for (const QString &path : pending.waitingFiles())

@@ -21,6 +21,7 @@
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
 #include "monitor/VoiceLed.h"
+#include "records/ArchiveWriter.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
 #include "records/ManualRecording.h"
@@ -101,6 +102,7 @@ public:
     DeviceSettings &deviceSettings() { return deviceSettings_; }
     NetworkSettings &networkSettings() { return networkSettings_; }
     ClockAdjust &clockAdjust() { return clockAdjust_; }
+    ArchiveWriter *archive() { return archive_.get(); } // null while archiving is off
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void start(const QString &commandLine);
@@ -145,6 +147,7 @@ private:
     void bindLinkStatus();
     void applyStartLink();
     void startMqtt();
+    void startArchive();
     void wireDecoder();
     void wireDevice();
 
@@ -184,4 +187,5 @@ private:
     NetworkSettings networkSettings_;
     ClockAdjust clockAdjust_;
     FailureNotice settingsNotice_;
+    std::unique_ptr<ArchiveWriter> archive_;
 };

@@ -1,0 +1,179 @@
+#include "Fakes.h"
+#include "MiniSeedReadBack.h"
+#include "records/ArchiveWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+
+const QDateTime Midnight(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
+
+// One stream packet whose sample k of axis a is `first + k` counts (b and c offset by 1000 and
+// 2000), so that each sample read back tells where it came from.
+DecodedPacket packet(int first, int samples = ArchiveWriter::SamplesPerSecond)
+{
+    DecodedPacket p;
+    for (int k = 0; k < samples; ++k) {
+        const int value = first + k;
+        p.samples.push_back({value * ArchiveWriter::GalPerCount,
+                             (value + 1000) * ArchiveWriter::GalPerCount,
+                             (value + 2000) * ArchiveWriter::GalPerCount, 0, 0});
+    }
+    return p;
+}
+
+std::vector<qint32> run(qint32 first, int count)
+{
+    std::vector<qint32> values;
+    for (int k = 0; k < count; ++k)
+        values.push_back(first + k);
+    return values;
+}
+
+qint64 micros(const QDateTime &t)
+{
+    return t.toMSecsSinceEpoch() * 1000;
+}
+
+} // namespace
+
+class TestArchiveWriter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void dayFileIsSdsPath();
+    void dayChangeSplitsAtMidnightUtc();
+    void outageLeavesGapWithoutSamples();
+    void onlyUnflushedSamplesAreLost();
+    void refusedWriteWaitsAndIsRetried();
+
+private:
+    // The packet whose first sample was taken at `first` arrives with its last one.
+    void arrive(ArchiveWriter &writer, const DecodedPacket &p, const QDateTime &first)
+    {
+        clock_.set(first.addMSecs(990));
+        writer.takePacket(p);
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    FakeClock clock_{Midnight};
+    MiniSeedOptions codes_;
+};
+
+void TestArchiveWriter::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    codes_ = MiniSeedOptions{};
+    codes_.network = QStringLiteral("AB");
+    codes_.station = QStringLiteral("kr-12345678");
+    codes_.location = QString();
+}
+
+void TestArchiveWriter::dayFileIsSdsPath()
+{
+    const ArchiveWriter writer(dir_->path(), codes_, clock_);
+    QCOMPARE(writer.dayFile(1, QDate(2026, 2, 9)),
+             dir_->path() + QStringLiteral("/2026/AB/45678/HNB.D/AB.45678..HNB.D.2026.040"));
+}
+
+// A packet starting half a second before midnight puts 50 samples in each day's file; the
+// new day's file begins exactly at 00:00:00.000 and the two join without a sample lost.
+void TestArchiveWriter::dayChangeSplitsAtMidnightUtc()
+{
+    ArchiveWriter writer(dir_->path(), codes_, clock_);
+    arrive(writer, packet(0), Midnight.addMSecs(-1500));
+    arrive(writer, packet(100), Midnight.addMSecs(-500));
+    arrive(writer, packet(200), Midnight.addMSecs(500));
+    writer.flush();
+    for (int axis = 0; axis < ArchiveWriter::Axes; ++axis) {
+        const MiniSeedReadBack before =
+            MiniSeedReadBack::read(writer.dayFile(axis, QDate(2026, 2, 28)));
+        const MiniSeedReadBack after =
+            MiniSeedReadBack::read(writer.dayFile(axis, QDate(2026, 3, 1)));
+        QVERIFY(before.ok && after.ok);
+        QCOMPARE(before.segments.size(), size_t(1));
+        QCOMPARE(after.segments.size(), size_t(1));
+        QCOMPARE(before.segments[0].channel, codes_.channels[size_t(axis)]);
+        QCOMPARE(before.segments[0].startMicros, micros(Midnight) - 1500000);
+        QCOMPARE(before.segments[0].samples, run(axis * 1000, 150));
+        QCOMPARE(after.segments[0].startMicros, micros(Midnight));
+        QCOMPARE(after.segments[0].sampleRate, 100.0);
+        QCOMPARE(after.segments[0].samples, run(axis * 1000 + 150, 150));
+    }
+}
+
+// Packets arriving a little late, or drained at once from a backlog, continue the run; one a
+// second late follows a lost packet: the run ends there and the time between holds no sample.
+void TestArchiveWriter::outageLeavesGapWithoutSamples()
+{
+    ArchiveWriter writer(dir_->path(), codes_, clock_);
+    const QDateTime start = Midnight.addSecs(3600);
+    arrive(writer, packet(0), start);
+    arrive(writer, packet(100), start.addSecs(1));
+    arrive(writer, packet(200), start.addMSecs(2300)); // 0.3 s late
+    arrive(writer, packet(300), start.addMSecs(3300));
+    arrive(writer, packet(400), start.addMSecs(3300)); // a backlog: 1 s early
+    arrive(writer, packet(500), start.addSecs(7));     // one packet lost
+    writer.flush();
+    const MiniSeedReadBack back = MiniSeedReadBack::read(writer.dayFile(0, Midnight.date()));
+    QVERIFY(back.ok);
+    QCOMPARE(back.segments.size(), size_t(2));
+    QCOMPARE(back.segments[0].startMicros, micros(start));
+    QCOMPARE(back.segments[0].samples, run(0, 500));
+    QCOMPARE(back.segments[1].startMicros, micros(start.addSecs(7)));
+    QCOMPARE(back.segments[1].samples, run(500, 100));
+}
+
+// Records reach the disk only whole and only at a flush: what a crash loses is what came
+// since the last flush, and the file read back is never torn.
+void TestArchiveWriter::onlyUnflushedSamplesAreLost()
+{
+    const QDateTime start = Midnight.addSecs(60);
+    QString path;
+    {
+        ArchiveWriter writer(dir_->path(), codes_, clock_);
+        path = writer.dayFile(2, Midnight.date());
+        QVERIFY(writer.flushTimer().interval() <= 10000);
+        for (int s = 0; s < 10; ++s)
+            arrive(writer, packet(s * 100), start.addSecs(s));
+        QVERIFY(!QFile::exists(path));
+        writer.flush();
+        for (int s = 10; s < 15; ++s)
+            arrive(writer, packet(s * 100), start.addSecs(s));
+    } // ends without a flush, as a killed program would
+    QCOMPARE(QFileInfo(path).size() % ArchiveWriter::RecordLength, 0);
+    const MiniSeedReadBack back = MiniSeedReadBack::read(path);
+    QVERIFY(back.ok);
+    QCOMPARE(back.segments.size(), size_t(1));
+    QCOMPARE(back.segments[0].samples, run(2000, 1000));
+}
+
+void TestArchiveWriter::refusedWriteWaitsAndIsRetried()
+{
+    ArchiveWriter writer(dir_->path(), codes_, clock_);
+    const QString blocker = dir_->filePath(QStringLiteral("2026"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly)); // a file where the year's folder belongs
+    file.close();
+    const QDateTime start = Midnight.addSecs(60);
+    arrive(writer, packet(0), start);
+    writer.flush();
+    QVERIFY(writer.warning().isVisible());
+    QVERIFY(writer.warning().text().contains(QStringLiteral("tried again every 10 s")));
+    arrive(writer, packet(100), start.addSecs(1));
+    QVERIFY(QFile::remove(blocker));
+    writer.flush();
+    QVERIFY(!writer.warning().isVisible());
+    const MiniSeedReadBack back = MiniSeedReadBack::read(writer.dayFile(0, Midnight.date()));
+    QVERIFY(back.ok);
+    QCOMPARE(back.segments.size(), size_t(1));
+    QCOMPARE(back.segments[0].samples, run(0, 200));
+}
+
+QTEST_GUILESS_MAIN(TestArchiveWriter)
+#include "tst_archivewriter.moc"
