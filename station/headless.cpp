@@ -4,6 +4,7 @@
 #include "common/ProgramFolder.h"
 #include "common/Waiter.h"
 #include "link/DemoDevice.h"
+#include "shell/ArchiveCommand.h"
 #include "shell/CommandLine.h"
 #include "shell/HeadlessPlatform.h"
 #include "shell/HeadlessReport.h"
@@ -12,6 +13,7 @@
 #include "shell/Station.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -27,6 +29,11 @@ int main(int argc, char *argv[])
     if (cl.exportMseed) {
         QTextStream err(stderr);
         return MiniSeedCommand::run(cl.exportFiles, ProgramFolder::fromEnvironment(), out, err);
+    }
+    if (cl.archiveExtract) {
+        QTextStream err(stderr);
+        return ArchiveCommand::run(cl.extractWords, cl.extractMiniSeed,
+                                   ProgramFolder::fromEnvironment(), QDir::currentPath(), out, err);
     }
     QCoreApplication::setApplicationName(QStringLiteral("vorsa"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORSA_VERSION));

@@ -2,14 +2,15 @@
 #include "common/ProgramFolder.h"
 #include "common/Waiter.h"
 #include "link/DemoDevice.h"
-#include "ui/StripChartWidget.h"
 #include "monitor/WaveSoundPlayer.h"
+#include "shell/ArchiveCommand.h"
 #include "shell/CommandLine.h"
-#include "ui/MainWindow.h"
 #include "shell/MiniSeedCommand.h"
 #include "shell/ProgramStart.h"
-#include "ui/QtPlatform.h"
 #include "shell/Station.h"
+#include "ui/MainWindow.h"
+#include "ui/QtPlatform.h"
+#include "ui/StripChartWidget.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,7 +78,7 @@ int main(int argc, char *argv[])
         return runHeadless(argv);
     if (const auto answered = ProgramStart::answerWithoutStarting(cl, ""))
         return *answered;
-    if (!cl.exportMseed && hasNoDisplay()) {
+    if (!cl.exportMseed && !cl.archiveExtract && hasNoDisplay()) {
         QTextStream(stderr) << "vorsa: no display (DISPLAY and WAYLAND_DISPLAY are not set): "
                                "running without a window, as vorsa --headless\n";
         return runHeadless(argv);
@@ -87,6 +88,12 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QTextStream err(stderr);
         return MiniSeedCommand::run(cl.exportFiles, ProgramFolder::fromEnvironment(), out, err);
+    }
+    if (cl.archiveExtract) {
+        QCoreApplication app(argc, argv);
+        QTextStream err(stderr);
+        return ArchiveCommand::run(cl.extractWords, cl.extractMiniSeed,
+                                   ProgramFolder::fromEnvironment(), QDir::currentPath(), out, err);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorsa"));

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "ArchiveCommand.h"
 #include "MqttPublisher.h"
 
 const char *const CommandLine::Usage =
@@ -21,6 +22,13 @@ const char *const CommandLine::Usage =
     "  --export-mseed FILE...\n"
     "               convert record files to miniSEED beside them (FILE.mseed) and end,\n"
     "               without a window; codes from vorsa.ini in the program folder\n"
+    "  --archive-extract START END [CHANNELS]\n"
+    "               write the archive's samples from START to END into the current folder\n"
+    "               as a record file (M<MMddHHmmss>.csv, a, b and c, as the history page\n"
+    "               loads it) and end, without a window; times as 2026-03-01T12:00:00\n"
+    "               (local time; append Z for UTC)\n"
+    "  --mseed      with --archive-extract: write miniSEED of CHANNELS (a comma list of\n"
+    "               channel codes, all three when none) instead\n"
     "  --headless   run without a window (for a service): one line per state change and\n"
     "               per log entry on standard output; SIGTERM or SIGINT end it. Without a\n"
     "               display (no DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM) vorsa runs so\n"
@@ -49,6 +57,10 @@ CommandLine CommandLine::parse(const QStringList &args)
                     QStringLiteral("--mqtt takes HOST or HOST:PORT, not \"%1\"").arg(cl.mqtt);
         } else if (arg == QLatin1String("--export-mseed")) {
             cl.exportMseed = true;
+        } else if (arg == QLatin1String("--archive-extract")) {
+            cl.archiveExtract = true;
+        } else if (arg == QLatin1String("--mseed")) {
+            cl.extractMiniSeed = true;
         } else if (arg == QLatin1String("--headless")) {
             cl.headless = true;
         } else if (arg == QLatin1String("--record")) {
@@ -67,6 +79,13 @@ CommandLine CommandLine::parse(const QStringList &args)
     cl.address = address.join(QLatin1Char(' '));
     if (cl.exportMseed)
         cl.exportFiles = address;
+    if (cl.archiveExtract) {
+        cl.extractWords = address;
+        if (const QString problem = ArchiveCommand::problem(address); !problem.isEmpty())
+            cl.error = problem;
+    }
+    if (cl.extractMiniSeed && !cl.archiveExtract)
+        cl.error = QStringLiteral("--mseed goes with --archive-extract");
     if (cl.exportMseed && address.isEmpty())
         cl.error = QStringLiteral("--export-mseed needs at least one record file");
     if (cl.demo && cl.link && *cl.link != LinkKind::TcpClient)

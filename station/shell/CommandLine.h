@@ -12,9 +12,12 @@ struct CommandLine {
     static const char *const Usage;
     QString address;
     QStringList exportFiles;
+    QStringList extractWords;
     std::optional<LinkKind> link;
     bool demo = false;
-    bool exportMseed = false; // the words that are not options are then files
+    bool exportMseed = false;     // the words that are not options are then files
+    bool archiveExtract = false;  // the words that are not options are then START END [CHANNELS]
+    bool extractMiniSeed = false; // `--mseed`: the extract is miniSEED, not a record file
     bool headless = false;
     bool record = false; // Record mode on at start, whatever sys.txt says
     bool help = false;
