@@ -20,7 +20,7 @@ qint64 dayNumber(qint64 micros)
     return micros / MicrosPerDay - (micros % MicrosPerDay < 0 ? 1 : 0);
 }
 
-// Samples of a run from `firstMicros` on, cut to [start, end).
+// The part of a run within [start, end), if any.
 void keepWithin(ArchiveReader::Segment run, qint64 start, qint64 end,
                 std::vector<ArchiveReader::Segment> &segments)
 {
@@ -31,10 +31,10 @@ void keepWithin(ArchiveReader::Segment run, qint64 start, qint64 end,
         std::clamp<qint64>((end - run.startMicros + SampleMicros - 1) / SampleMicros, skip, size);
     if (keep == skip)
         return;
-    ArchiveReader::Segment cut{
-        run.startMicros + skip * SampleMicros,
-        std::vector<qint32>(run.counts.begin() + skip, run.counts.begin() + keep)};
-    segments.push_back(std::move(cut));
+    run.counts.resize(size_t(keep));
+    run.counts.erase(run.counts.begin(), run.counts.begin() + skip);
+    run.startMicros += skip * SampleMicros;
+    segments.push_back(std::move(run));
 }
 
 } // namespace
@@ -81,23 +81,30 @@ std::vector<ArchiveReader::Segment> ArchiveReader::read(const QString &channel, 
     return joined;
 }
 
+// Record by record, appending each to the run it continues, so a day of samples is copied
+// once.
 void ArchiveReader::readDay(const QString &path, qint64 startMicros, qint64 endMicros,
                             std::vector<Segment> &segments, QStringList *problems) const
 {
-    MSTraceGroup *group = nullptr;
     const QByteArray name = QFile::encodeName(path);
-    const int status = ms_readtraces(&group, name.constData(), 0, -1.0, -1.0, 0, 1, 1, 0);
-    if (status != MS_NOERROR && problems)
-        *problems << QStringLiteral("%1: %2").arg(path, QString::fromLatin1(ms_errorstr(status)));
-    if (!group)
-        return;
-    for (MSTrace *trace = group->traces; trace; trace = trace->next) {
-        if (trace->sampletype != 'i' || trace->numsamples <= 0)
+    MSRecord *record = nullptr;
+    std::vector<Segment> runs;
+    int status;
+    while ((status = ms_readmsr(&record, name.constData(), 0, nullptr, nullptr, 1, 1, 0)) ==
+           MS_NOERROR) {
+        const qint64 start = qint64(record->starttime);
+        const qint64 end = start + qint64(record->samplecnt) * SampleMicros;
+        if (record->sampletype != 'i' || record->numsamples <= 0 || end <= startMicros ||
+            start >= endMicros)
             continue;
-        const auto *data = static_cast<const qint32 *>(trace->datasamples);
-        keepWithin(
-            Segment{qint64(trace->starttime), std::vector<qint32>(data, data + trace->numsamples)},
-            startMicros, endMicros, segments);
+        const auto *data = static_cast<const qint32 *>(record->datasamples);
+        if (runs.empty() || std::abs(start - runs.back().endMicros()) >= SampleMicros / 2)
+            runs.push_back(Segment{start, {}});
+        runs.back().counts.insert(runs.back().counts.end(), data, data + record->numsamples);
     }
-    mst_freegroup(&group);
+    if (status != MS_ENDOFFILE && problems)
+        *problems << QStringLiteral("%1: %2").arg(path, QString::fromLatin1(ms_errorstr(status)));
+    ms_readmsr(&record, nullptr, 0, nullptr, nullptr, 0, 0, 0); // closes the file
+    for (Segment &run : runs)
+        keepWithin(std::move(run), startMicros, endMicros, segments);
 }
