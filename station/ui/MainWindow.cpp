@@ -2,8 +2,9 @@
 
 #include "Bindings.h"
 #include "DevicePage.h"
-#include "shell/Station.h"
+#include "HelicorderWindow.h"
 #include "StripChartWidget.h"
+#include "shell/Station.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -150,6 +151,19 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     centreOnScreen();
 }
 
+void MainWindow::showHelicorder()
+{
+    if (!helicorder_) {
+        helicorder_ = new HelicorderWindow(station_, this);
+        connect(helicorder_, &HelicorderWindow::stretchOpened, this, [this] {
+            raise();
+            activateWindow();
+        });
+    }
+    helicorder_->show();
+    helicorder_->raise();
+}
+
 void MainWindow::centreOnScreen()
 {
     const QRect screenArea = screen()->availableGeometry();
@@ -200,6 +214,7 @@ void MainWindow::buildMenus()
     connect(&mnuhost, &Control::changed, host,
             [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
+    bar->addAction(QStringLiteral("&Helicorder"), this, &MainWindow::showHelicorder);
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::openSetupGuide);
     help->addAction(QStringLiteral("Doc"), &views, &Views::openManual);

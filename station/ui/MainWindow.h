@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class Control;
+class HelicorderWindow;
 class QLayout;
 class QStackedWidget;
 class Station;
@@ -43,10 +44,12 @@ private:
     void centreOnScreen();
     void exportHistoryChart();
     void showTopPage();
+    void showHelicorder();
 
     Station &station_;
     StripChartWidget *strip2_;
     QStackedWidget *pages_ = nullptr;
     QList<QPair<Control *, QWidget *>> pageOrder_; // first visible one is on top
     bool exiting_ = false;
+    HelicorderWindow *helicorder_ = nullptr; // made when first shown
 };
