@@ -82,7 +82,7 @@ std::vector<ArchiveReader::Segment> ArchiveReader::read(const QString &channel, 
 }
 
 // Record by record, appending each to the run it continues, so a day of samples is copied
-// once.
+// once; only the records within the stretch are decompressed.
 void ArchiveReader::readDay(const QString &path, qint64 startMicros, qint64 endMicros,
                             std::vector<Segment> &segments, QStringList *problems) const
 {
@@ -90,17 +90,25 @@ void ArchiveReader::readDay(const QString &path, qint64 startMicros, qint64 endM
     MSRecord *record = nullptr;
     std::vector<Segment> runs;
     int status;
-    while ((status = ms_readmsr(&record, name.constData(), 0, nullptr, nullptr, 1, 1, 0)) ==
+    while ((status = ms_readmsr(&record, name.constData(), 0, nullptr, nullptr, 1, 0, 0)) ==
            MS_NOERROR) {
         const qint64 start = qint64(record->starttime);
         const qint64 end = start + qint64(record->samplecnt) * SampleMicros;
-        if (record->sampletype != 'i' || record->numsamples <= 0 || end <= startMicros ||
-            start >= endMicros)
+        if (record->samplecnt <= 0 || end <= startMicros || start >= endMicros)
             continue;
+        const flag bigEndian = record->Blkt1000 ? flag(record->Blkt1000->byteorder) : 1;
+        const qint64 count = msr_unpack_data(record, bigEndian != ms_bigendianhost(), 0);
+        if (count <= 0 || record->sampletype != 'i') {
+            if (problems)
+                *problems << QStringLiteral("%1: a record at %2 holds no integer samples")
+                                 .arg(path)
+                                 .arg(start);
+            continue;
+        }
         const auto *data = static_cast<const qint32 *>(record->datasamples);
         if (runs.empty() || std::abs(start - runs.back().endMicros()) >= SampleMicros / 2)
             runs.push_back(Segment{start, {}});
-        runs.back().counts.insert(runs.back().counts.end(), data, data + record->numsamples);
+        runs.back().counts.insert(runs.back().counts.end(), data, data + count);
     }
     if (status != MS_ENDOFFILE && problems)
         *problems << QStringLiteral("%1: %2").arg(path, QString::fromLatin1(ms_errorstr(status)));
