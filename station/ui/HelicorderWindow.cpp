@@ -91,32 +91,54 @@ HelicorderWindow::HelicorderWindow(Station &station, QWidget *parent)
     layout->addLayout(controls);
     layout->addWidget(plot_, 1);
 
-    connect(channelBox_, &QComboBox::currentIndexChanged, this, &HelicorderWindow::redraw);
+    connect(channelBox_, &QComboBox::currentIndexChanged, this, &HelicorderWindow::reload);
+    connect(dayEdit_, &QDateEdit::dateChanged, this, &HelicorderWindow::reload);
     connect(minutesBox_, &QComboBox::currentIndexChanged, this, &HelicorderWindow::redraw);
-    connect(dayEdit_, &QDateEdit::dateChanged, this, &HelicorderWindow::redraw);
     connect(clipBox_, &QDoubleSpinBox::valueChanged, this, &HelicorderWindow::redraw);
     connect(plot_, &QCustomPlot::mousePress, this, &HelicorderWindow::onPlotClicked);
     liveTimer_.setInterval(LiveCheckMs);
     connect(&liveTimer_, &QTimer::timeout, this, &HelicorderWindow::onLiveTick);
     liveTimer_.start();
     resize(QSize(1200, 800).boundedTo(screen()->availableGeometry().size()));
+    reload();
+}
+
+void HelicorderWindow::reload()
+{
+    segments_.clear();
+    readOn();
+}
+
+// Reads what the archive holds of the day after the samples read so far, then draws.
+void HelicorderWindow::readOn()
+{
+    const ArchiveAccess archive = archiveAccess(station_.folder());
+    const QDateTime dayStart = dayEdit_->date().startOfDay();
+    const qint64 from = segments_.empty() ? micros(dayStart) : segments_.back().endMicros();
+    drawnBytes_ = archivedBytesToday();
+    std::vector<ArchiveReader::Segment> more =
+        ArchiveReader(archive.settings.folder, archive.codes)
+            .read(channelBox_->currentText(), from, micros(dayStart.addDays(1)));
+    for (ArchiveReader::Segment &segment : more) {
+        if (!segments_.empty() && segment.startMicros == segments_.back().endMicros()) {
+            auto &counts = segments_.back().counts;
+            counts.insert(counts.end(), segment.counts.begin(), segment.counts.end());
+        } else {
+            segments_.push_back(std::move(segment));
+        }
+    }
     redraw();
 }
 
 void HelicorderWindow::redraw()
 {
-    const ArchiveAccess archive = archiveAccess(station_.folder());
     const HelicorderLayout layout(dayEdit_->date().startOfDay(),
                                   minutesBox_->currentData().toInt());
     const QString channel = channelBox_->currentText();
-    const qint64 start = micros(layout.start());
-    const qint64 end = layout.timeAt(layout.lineCount(), 0);
-    const std::vector<ArchiveReader::Segment> segments =
-        ArchiveReader(archive.settings.folder, archive.codes).read(channel, start, end);
+    const std::vector<ArchiveReader::Segment> &segments = segments_;
     const HelicorderTrace trace =
         HelicorderTrace::build(layout, segments, MiniSeedPacking::Archive::GalPerCount,
                                clipBox_->value(), SamplesPerBucket);
-    drawnBytes_ = archivedBytesToday();
 
     plot_->clearGraphs();
     const QPen tracePen(QColor(20, 20, 120));
@@ -182,7 +204,7 @@ void HelicorderWindow::onLiveTick()
     if (!isVisible() || dayEdit_->date() != QDate::currentDate())
         return;
     if (archivedBytesToday() != drawnBytes_)
-        redraw();
+        readOn();
 }
 
 void HelicorderWindow::onPlotClicked(QMouseEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/ArchiveReader.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -13,9 +15,9 @@ class Station;
 
 // The helicorder: one channel of the continuous archive over a day from local midnight, one
 // line per 15 minutes (or 30, 60) from the top, every line scaled alike by the clip level,
-// the events of Vorsa.txt marked. While it shows today it redraws when the archive has grown,
-// at most once a second. A click on a line opens the two minutes around that time in the
-// history chart, cut from the archive as a record file.
+// the events of Vorsa.txt marked. While it shows today it reads on and redraws when the
+// archive has grown, at most once a second. A click on a line opens the two minutes around that
+// time in the history chart, cut from the archive as a record file.
 class HelicorderWindow : public QWidget
 {
     Q_OBJECT
@@ -27,16 +29,20 @@ public:
     explicit HelicorderWindow(Station &station, QWidget *parent = nullptr);
 
     // Reads the chosen day of the chosen channel from the archive and draws it.
+    void reload();
+    // Draws what was read, with the lines and clip level chosen.
     void redraw();
     // The two minutes around the time at this point of the drum, into the history chart.
     void openStretchAt(double x, double y);
     QCustomPlot *plot() const { return plot_; }
+    // The live timer's tick: reads on when the archive of today has grown.
+    void onLiveTick();
 
 signals:
     void stretchOpened();
 
 private:
-    void onLiveTick();
+    void readOn();
     void onPlotClicked(QMouseEvent *event);
     qint64 archivedBytesToday() const;
 
@@ -49,4 +55,5 @@ private:
     QCustomPlot *plot_;
     QTimer liveTimer_;
     qint64 drawnBytes_ = -1;
+    std::vector<ArchiveReader::Segment> segments_; // of the day shown, oldest first
 };
