@@ -63,6 +63,8 @@ Station::Station(const StationServices &services, QObject *parent)
       clockAdjust_(form_, deviceCommands_, registerWriter_, clientLink_, linkManager_,
                    services.waiter, services.clock)
 {
+    archiveWarning_.setVisible(false);
+    archiveWarning_.setBackColor(QColor(255, 255, 0));
     bindRecordingSettings();
     wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
@@ -276,6 +278,8 @@ void Station::startArchive()
     archive_ = std::make_unique<ArchiveWriter>(settings.folder, codes, services_.clock);
     Control &warning = archive_->warning();
     connect(&warning, &Control::changed, this, [this, &warning] {
+        archiveWarning_.setText(warning.text());
+        archiveWarning_.setVisible(warning.isVisible());
         if (warning.isVisible())
             form_.statusLine.setText(warning.text());
     });

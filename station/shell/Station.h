@@ -103,6 +103,8 @@ public:
     NetworkSettings &networkSettings() { return networkSettings_; }
     ClockAdjust &clockAdjust() { return clockAdjust_; }
     ArchiveWriter *archive() { return archive_.get(); } // null while archiving is off
+    // Stands visible while archive records wait to be written.
+    Control &archiveWarning() { return archiveWarning_; }
 
     // Start-up, once: `commandLine` is the device address (empty when none).
     void start(const QString &commandLine);
@@ -188,4 +190,5 @@ private:
     ClockAdjust clockAdjust_;
     FailureNotice settingsNotice_;
     std::unique_ptr<ArchiveWriter> archive_;
+    Control archiveWarning_;
 };

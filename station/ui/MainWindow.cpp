@@ -147,6 +147,9 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     QLabel *writeWarning = boundLabel(form.lblWriteWarning);
     writeWarning->setAccessibleName(QStringLiteral("Files waiting to be written"));
     statusBar()->addPermanentWidget(writeWarning);
+    QLabel *archiveWarning = boundLabel(station.archiveWarning());
+    archiveWarning->setAccessibleName(QStringLiteral("Archive records waiting to be written"));
+    statusBar()->addPermanentWidget(archiveWarning);
     resize(QSize(1280, 740).boundedTo(screen()->availableGeometry().size()));
     centreOnScreen();
 }
