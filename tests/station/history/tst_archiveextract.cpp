@@ -1,3 +1,4 @@
+#include "ArchiveSamples.h"
 #include "Fakes.h"
 #include "MiniSeedReadBack.h"
 #include "history/ArchiveExtract.h"
@@ -10,37 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace
-{
-
-const QDateTime Midnight(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
-
-// Sample k of axis a holds `first + k` counts (b and c offset by 1000 and 2000).
-DecodedPacket packet(int first)
-{
-    DecodedPacket p;
-    for (int k = 0; k < ArchiveWriter::SamplesPerSecond; ++k) {
-        const int value = first + k;
-        p.samples.push_back({value * 598 / 10000.0, (value + 1000) * 598 / 10000.0,
-                             (value + 2000) * 598 / 10000.0, 0, 0});
-    }
-    return p;
-}
-
-std::vector<qint32> run(qint32 first, int count)
-{
-    std::vector<qint32> values;
-    for (int k = 0; k < count; ++k)
-        values.push_back(first + k);
-    return values;
-}
-
-qint64 micros(const QDateTime &t)
-{
-    return t.toMSecsSinceEpoch() * 1000;
-}
-
-} // namespace
+using namespace ArchiveSamples;
 
 class TestArchiveExtract : public QObject
 {

@@ -1,3 +1,4 @@
+#include "ArchiveSamples.h"
 #include "Fakes.h"
 #include "MiniSeedReadBack.h"
 #include "records/ArchiveWriter.h"
@@ -7,39 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace
-{
-
-const QDateTime Midnight(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
-
-// One stream packet whose sample k of axis a is `first + k` counts (b and c offset by 1000 and
-// 2000), so that each sample read back tells where it came from.
-DecodedPacket packet(int first, int samples = ArchiveWriter::SamplesPerSecond)
-{
-    DecodedPacket p;
-    for (int k = 0; k < samples; ++k) {
-        const int value = first + k;
-        p.samples.push_back({value * ArchiveWriter::GalPerCount,
-                             (value + 1000) * ArchiveWriter::GalPerCount,
-                             (value + 2000) * ArchiveWriter::GalPerCount, 0, 0});
-    }
-    return p;
-}
-
-std::vector<qint32> run(qint32 first, int count)
-{
-    std::vector<qint32> values;
-    for (int k = 0; k < count; ++k)
-        values.push_back(first + k);
-    return values;
-}
-
-qint64 micros(const QDateTime &t)
-{
-    return t.toMSecsSinceEpoch() * 1000;
-}
-
-} // namespace
+using namespace ArchiveSamples;
 
 class TestArchiveWriter : public QObject
 {
