@@ -20,9 +20,12 @@ struct AlertRig {
     {
         form.txtReal.setText(11, QStringLiteral("0"));
         form.txtReal.setText(39, QStringLiteral("0"));
-        f.station->alarmDisplay().EvaluateAlarms(AlarmGate::Trigger);
+        f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
     }
-    bool alerted() const { return form.lblAlarm.isVisible() && form.eventInProgress(); }
+    bool alerted() const
+    {
+        return form.lblAlarm.isVisible() && f.station->eventState().isInProgress();
+    }
 
     StationFixture f;
     Form &form = f.station->form();
@@ -53,8 +56,8 @@ void AlertingResponse(benchmark::State &state)
     for (auto _ : state) {
         rig.form.txtReal.setText(11, QStringLiteral("1"));
         rig.form.txtReal.setText(39, QStringLiteral("32"));
-        display.EvaluateAlarms(AlarmGate::Trigger);
-        display.UpdateIntensityDisplay();
+        display.evaluateAlarms(AlarmGate::Trigger);
+        display.updateIntensityDisplay();
         state.PauseTiming();
         alerted = alerted && rig.alerted() &&
                   rig.form.lblAlarm.text() == QLatin1String("Displacement Watch 1.5 cm");
@@ -72,8 +75,8 @@ void QuietResponse(benchmark::State &state)
     AlertRig rig;
     AlarmDisplay &display = rig.f.station->alarmDisplay();
     for (auto _ : state) {
-        display.EvaluateAlarms(AlarmGate::Lamp);
-        display.UpdateIntensityDisplay();
+        display.evaluateAlarms(AlarmGate::Lamp);
+        display.updateIntensityDisplay();
     }
 }
 BENCHMARK(QuietResponse)->Unit(benchmark::kNanosecond);

@@ -80,8 +80,6 @@ Form::Form(QObject *parent) : QObject(parent)
     setInterval(tmr, 1000);
     setInterval(tmrResetRxcnt, 1000);
     setInterval(tmr_scksvr, 1000);
-    setInterval(Voice_timer, 4000);
-    setInterval(Timer1, 200);
     setInterval(timer_timeadj, 10000);
 }
 

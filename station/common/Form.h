@@ -81,7 +81,7 @@ public:
     Control Label1_64, Label37, Label21, Label22;
 
     // ---- Timers (their Enabled state is part of the rules) ----
-    QTimer tmr, tmrResetRxcnt, tmr_scksvr, Voice_timer, Timer1, timer_timeadj;
+    QTimer tmr, tmrResetRxcnt, tmr_scksvr, timer_timeadj;
 
     // ---- Settings-file state without controls ----
     int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
@@ -90,20 +90,7 @@ public:
     std::array<QString, 13> voiceCommands;
     QString commandLine;
 
-    // ---- Event and alarm state ----
-    bool pWaveAlarmActive = false;
-    bool dispTriggerActive = false, pdTriggerActive = false, pgaTriggerActive = false;
-    bool dispWatchShown = false, pdWatchShown = false, pgaWatchShown = false;
-    bool dispWarningShown = false, pdWarningShown = false, pgaWarningShown = false;
-    float peakDisplacement = 0, peakPd = 0, peakPga = 0;
-    QDateTime eventStartTime;
-    QDateTime deviceClockTime;
-    int lastVoiceLevel = 0;
-    bool summaryPending = false;
-    int summaryDelayCount = 0;
 
     static QStringList userModeNames();
     QString userModeName() const;
-    // The event-in-progress flag is the Enabled state of `Timer1`.
-    bool eventInProgress() const { return Timer1.isActive(); }
 };

@@ -263,7 +263,7 @@ void Decoder::takeDeviceClock(const QByteArray &packet, int start)
     const QTime time(streamWord(packet, start, 11), streamWord(packet, start, 12),
                      byteAt(packet, start + 26));
     if (date.isValid() && time.isValid())
-        form_.deviceClockTime = QDateTime(date, time);
+        emit deviceClockRead(QDateTime(date, time));
 }
 
 void Decoder::decodeSamples(const QByteArray &packet, int start, DecodedPacket &decoded)
@@ -338,7 +338,7 @@ void Decoder::onSerialBytes(const QByteArray &bytes)
     }
     sendNextSerialRead();
     state_.serialAnswerSeen = true;
-    runSummaryStep();
+    emit answerDecoded();
     writeDerivedCopies();
     writeEventLabel();
     emit evaluateAlarmsDue(AlarmGate::Lamp);
@@ -367,7 +367,7 @@ void Decoder::runTail(Path path, Outcome outcome)
     }
     if (clientAnswer)
         sendNextClientRead();
-    runSummaryStep();
+    emit answerDecoded();
     writeDerivedCopies();
     writeDerivedAddresses(path == Path::Client);
     emit intensityDisplayDue();
@@ -381,14 +381,6 @@ void Decoder::sendNextClientRead()
         reconnect_.reconnectTcpLink();
     if (client_.isOpen())
         client_.send(ModbusFrames::tcpReadHolding(state_.unitAddress, state_.pollRegisters));
-}
-
-void Decoder::runSummaryStep()
-{
-    if (!form_.summaryPending || ++form_.summaryDelayCount < 10)
-        return;
-    form_.summaryDelayCount = 0;
-    emit summaryDue();
 }
 
 void Decoder::writeDerivedCopies()

@@ -8,6 +8,7 @@
 #include "common/LiveFields.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -49,7 +50,10 @@ signals:
     void intensityDisplayDue();
     // After the fields of a packet are written and before the steps that follow every packet.
     void packetDecoded(const DecodedPacket &packet);
-    void summaryDue();    // `writeEventSummary`
+    // Every answer or packet, before the live-field copies: an event's summary counts them.
+    void answerDecoded();
+    // A stream packet's date and time, before its fields change.
+    void deviceClockRead(const QDateTime &time);
     void samplesStored(); // a stream packet's samples are in `SampleRing`
 
 private:
@@ -73,7 +77,6 @@ private:
     void runTail(Path path, Outcome outcome);
     void sendNextClientRead();
     void sendNextSerialRead();
-    void runSummaryStep();
     void writeDerivedCopies();
     void writeDerivedAddresses(bool withCompanion);
     void writeEventLabel();

@@ -6,16 +6,13 @@
 #include "common/NumberText.h"
 #include "records/EventLog.h"
 
-// One trigger kind: its fields, the state it keeps in the form and its caption texts.
-struct AlarmKind {
+// One alarm kind's fields, its enable box and its caption texts.
+struct AlarmRule {
+    AlarmKind kind;
     int currentField;
     int watchThresholdField;
     int warningThresholdField;
     int enableBox; // chktrig index
-    bool Form::*triggerActive;
-    bool Form::*watchShown;
-    bool Form::*warningShown;
-    float Form::*peak;
     const char *watchText;
     const char *warningText;
     bool unitByAxis;
@@ -25,102 +22,100 @@ struct AlarmKind {
 namespace
 {
 
-const AlarmKind Kinds[] = {
-    {Field::Displacement, Field::DisplacementWatchThreshold, Field::DisplacementWarningThreshold, 0,
-     &Form::dispTriggerActive, &Form::dispWatchShown, &Form::dispWarningShown,
-     &Form::peakDisplacement, "Displacement Watch ", "Displacement Warning ", false,
-     AlarmKind::Passed::Below80Percent},
-    {Field::Pd, Field::PdWatchThreshold, Field::PdWarningThreshold, 1, &Form::pdTriggerActive,
-     &Form::pdWatchShown, &Form::pdWarningShown, &Form::peakPd, "P Watch Pd ", "P Warning Pd ",
-     false, AlarmKind::Passed::AtZero},
-    {Field::Pga, Field::PgaWatchThreshold, Field::PgaWarningThreshold, 2, &Form::pgaTriggerActive,
-     &Form::pgaWatchShown, &Form::pgaWarningShown, &Form::peakPga, "PGA Watch ", "PGA Warning ",
-     true, AlarmKind::Passed::BelowPeak},
+const AlarmRule Rules[] = {
+    {AlarmKind::Displacement, Field::Displacement, Field::DisplacementWatchThreshold,
+     Field::DisplacementWarningThreshold, 0, "Displacement Watch ", "Displacement Warning ", false,
+     AlarmRule::Passed::Below80Percent},
+    {AlarmKind::Pd, Field::Pd, Field::PdWatchThreshold, Field::PdWarningThreshold, 1, "P Watch Pd ",
+     "P Warning Pd ", false, AlarmRule::Passed::AtZero},
+    {AlarmKind::Pga, Field::Pga, Field::PgaWatchThreshold, Field::PgaWarningThreshold, 2,
+     "PGA Watch ", "PGA Warning ", true, AlarmRule::Passed::BelowPeak},
 };
 
 const char *const AxisUnits[] = {"gal", "gal a-axis", "gal b-axis", "gal c-axis"};
 
 } // namespace
 
-AlarmDisplay::AlarmDisplay(Form &form, EventLog &log, const Clock &clock)
-    : form_(form), log_(log), clock_(clock)
+AlarmDisplay::AlarmDisplay(Form &form, EventState &events, EventLog &log, const Clock &clock)
+    : form_(form), events_(events), log_(log), clock_(clock)
 {
 }
 
-void AlarmDisplay::EvaluateAlarms(AlarmGate gate)
+void AlarmDisplay::evaluateAlarms(AlarmGate gate)
 {
-    for (const AlarmKind &kind : Kinds)
-        watchBlock(kind, gate);
-    for (const AlarmKind &kind : Kinds)
-        warningBlock(kind);
+    for (const AlarmRule &rule : Rules)
+        watchBlock(rule, gate);
+    for (const AlarmRule &rule : Rules)
+        warningBlock(rule);
 }
 
-bool AlarmDisplay::watchGateOpen(const AlarmKind &kind, AlarmGate gate) const
+bool AlarmDisplay::watchGateOpen(const AlarmRule &rule, AlarmGate gate) const
 {
     if (gate == AlarmGate::Trigger)
-        return form_.*kind.triggerActive;
+        return events_.alarm(rule.kind).triggerActive;
     // DO 0 as the previous response's lamp loop left it.
-    return form_.DIO[0].backColor() == OutputOn && form_.chktrig[kind.enableBox].isChecked();
+    return form_.DIO[0].backColor() == OutputOn && form_.chktrig[rule.enableBox].isChecked();
 }
 
-float AlarmDisplay::raisePeak(const AlarmKind &kind)
+float AlarmDisplay::raisePeak(const AlarmRule &rule)
 {
-    const float current = float(form_.txtReal.value(kind.currentField));
-    if (current > form_.*kind.peak)
-        form_.*kind.peak = current;
+    const float current = float(form_.txtReal.value(rule.currentField));
+    float &peak = events_.alarm(rule.kind).peak;
+    if (current > peak)
+        peak = current;
     return current;
 }
 
-void AlarmDisplay::watchBlock(const AlarmKind &kind, AlarmGate gate)
+void AlarmDisplay::watchBlock(const AlarmRule &rule, AlarmGate gate)
 {
-    bool &latch = form_.*kind.watchShown;
-    if (!watchGateOpen(kind, gate)) {
+    bool &latch = events_.alarm(rule.kind).watchShown;
+    if (!watchGateOpen(rule, gate)) {
         if (latch)
             form_.lblAlarm.setVisible(false);
         latch = false;
         return;
     }
-    raisePeak(kind);
-    const float threshold = float(form_.txtReal.value(kind.watchThresholdField));
-    if (threshold <= form_.*kind.peak && !latch) {
-        showCaption(kind, kind.watchText);
+    raisePeak(rule);
+    const float threshold = float(form_.txtReal.value(rule.watchThresholdField));
+    if (threshold <= events_.alarm(rule.kind).peak && !latch) {
+        showCaption(rule, rule.watchText);
         logCaption();
         latch = true;
     }
 }
 
-void AlarmDisplay::warningBlock(const AlarmKind &kind)
+void AlarmDisplay::warningBlock(const AlarmRule &rule)
 {
-    bool &latch = form_.*kind.warningShown;
-    if (!(form_.*kind.triggerActive))
+    EventState::Alarm &alarm = events_.alarm(rule.kind);
+    if (!alarm.triggerActive)
         return;
-    const float current = raisePeak(kind);
-    const float peak = form_.*kind.peak;
-    const float threshold = float(form_.txtReal.value(kind.warningThresholdField));
-    if (threshold > peak || latch)
+    const float current = raisePeak(rule);
+    const float peak = alarm.peak;
+    const float threshold = float(form_.txtReal.value(rule.warningThresholdField));
+    if (threshold > peak || alarm.warningShown)
         return;
-    showCaption(kind, kind.warningText);
+    showCaption(rule, rule.warningText);
     bool passed = false;
-    switch (kind.passed) {
-    case AlarmKind::Passed::Below80Percent:
-        passed = double(peak) * 0.8 > form_.txtReal.value(kind.currentField);
+    switch (rule.passed) {
+    case AlarmRule::Passed::Below80Percent:
+        passed = double(peak) * 0.8 > form_.txtReal.value(rule.currentField);
         break;
-    case AlarmKind::Passed::AtZero:
+    case AlarmRule::Passed::AtZero:
         passed = current == 0;
         break;
-    case AlarmKind::Passed::BelowPeak:
+    case AlarmRule::Passed::BelowPeak:
         passed = current < peak;
         break;
     }
     if (passed) {
         logCaption();
-        latch = true;
+        alarm.warningShown = true;
     }
 }
 
-std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmKind &kind) const
+std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmRule &rule) const
 {
-    if (!kind.unitByAxis)
+    if (!rule.unitByAxis)
         return QLatin1String(" cm");
     const double axis = form_.txtReal.value(Field::PgaTriggerAxis);
     for (int k = 0; k < 4; ++k) {
@@ -130,11 +125,11 @@ std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmKind &kind) const
     return std::nullopt;
 }
 
-void AlarmDisplay::showCaption(const AlarmKind &kind, const char *text)
+void AlarmDisplay::showCaption(const AlarmRule &rule, const char *text)
 {
-    if (const auto unit = unitText(kind))
-        form_.lblAlarm.setText(QLatin1String(text) + NumberText::singleText(form_.*kind.peak) +
-                               *unit);
+    if (const auto unit = unitText(rule))
+        form_.lblAlarm.setText(QLatin1String(text) +
+                               NumberText::singleText(events_.alarm(rule.kind).peak) + *unit);
     form_.lblAlarm.setVisible(true);
 }
 
@@ -144,9 +139,10 @@ void AlarmDisplay::logCaption()
                         form_.lblAlarm.text());
 }
 
-void AlarmDisplay::UpdateIntensityDisplay()
+void AlarmDisplay::updateIntensityDisplay()
 {
     form_.lblIntensity.setText(form_.txtReal.text(Field::Intensity));
+    events_.setIntensity(form_.txtReal.text(Field::Intensity));
     form_.lblMode.setText(form_.txtReal.bit(Field::OptionWord, 0) ? QStringLiteral("GB/T mode")
                                                                   : QStringLiteral("TW mode"));
     updateLamps();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EventState.h"
+
 #include "common/AlarmGate.h"
 #include "common/Colours.h"
 
@@ -10,7 +12,7 @@
 class Clock;
 class EventLog;
 class Form;
-struct AlarmKind;
+struct AlarmRule;
 
 // After every decoded response: the Watch and Warning captions per trigger kind (displacement,
 // Pd, PGA) with their log lines, and the intensity, scale name and I/O lamps.
@@ -21,25 +23,26 @@ public:
     static inline const QColor InputOn = Colours::Green;
     static inline const QColor LampOff = Colours::LampOff;
 
-    AlarmDisplay(Form &form, EventLog &log, const Clock &clock);
+    AlarmDisplay(Form &form, EventState &events, EventLog &log, const Clock &clock);
 
-    void EvaluateAlarms(AlarmGate gate);
-    void UpdateIntensityDisplay();
+    void evaluateAlarms(AlarmGate gate);
+    void updateIntensityDisplay();
 
 private:
-    bool watchGateOpen(const AlarmKind &kind, AlarmGate gate) const;
-    void watchBlock(const AlarmKind &kind, AlarmGate gate);
-    void warningBlock(const AlarmKind &kind);
+    bool watchGateOpen(const AlarmRule &rule, AlarmGate gate) const;
+    void watchBlock(const AlarmRule &rule, AlarmGate gate);
+    void warningBlock(const AlarmRule &rule);
     // Raises the kind's peak to the current value; returns the current value.
-    float raisePeak(const AlarmKind &kind);
+    float raisePeak(const AlarmRule &rule);
     // Caption text + peak + unit; the PGA unit depends on the trigger axis, and an unknown
     // axis leaves the caption as it was.
-    std::optional<QLatin1String> unitText(const AlarmKind &kind) const;
-    void showCaption(const AlarmKind &kind, const char *text);
+    std::optional<QLatin1String> unitText(const AlarmRule &rule) const;
+    void showCaption(const AlarmRule &rule, const char *text);
     void logCaption();
     void updateLamps();
 
     Form &form_;
+    EventState &events_;
     EventLog &log_;
     const Clock &clock_;
 };

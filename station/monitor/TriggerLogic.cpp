@@ -10,24 +10,34 @@
 #include "records/EventLog.h"
 #include "records/RecordingSettings.h"
 
+// The event flags' bits 0..2, one per alarm kind: the field the peak starts from and the
+// log lines. Displacement logs every rise of its bit; Pd and PGA only their first, and they
+// hold the P-wave alarm while they run.
+struct AlarmTrigger {
+    AlarmKind kind;
+    int currentField;
+    const char *startLine;
+    const char *endCaption;
+    bool logEveryChange;
+    bool holdsPWaveAlarm;
+};
+
 namespace
 {
 
-// Enabling a running timer must not restart its interval: the flags change on many
-// responses while an event runs, and the voice would otherwise never come due.
-void enable(QTimer &timer)
-{
-    if (!timer.isActive())
-        timer.start();
-}
-
+constexpr AlarmTrigger AlarmTriggers[] = {
+    {AlarmKind::Displacement, Field::Displacement, "Displacement trig", "Displacement End", true,
+     false},
+    {AlarmKind::Pd, Field::Pd, "Pd trig", "P End", false, true},
+    {AlarmKind::Pga, Field::Pga, "Pga trig", "PGA End", false, true},
+};
 } // namespace
 
-TriggerLogic::TriggerLogic(Form &form, EventLog &log, EventFile &eventFile,
+TriggerLogic::TriggerLogic(Form &form, EventState &events, EventLog &log, EventFile &eventFile,
                            const RecordingSettings &recording, const Clock &clock,
                            StripChart &strip1, StripChart &strip3)
-    : form_(form), log_(log), eventFile_(eventFile), recording_(recording), clock_(clock),
-      strip1_(strip1), strip3_(strip3)
+    : form_(form), events_(events), log_(log), eventFile_(eventFile), recording_(recording),
+      clock_(clock), strip1_(strip1), strip3_(strip3)
 {
 }
 
@@ -35,9 +45,11 @@ void TriggerLogic::takePacket(const DecodedPacket &packet)
 {
     if (!packet.isStream())
         return;
+    float &pd = events_.alarm(AlarmKind::Pd).peak;
+    float &displacement = events_.alarm(AlarmKind::Displacement).peak;
     for (const DecodedPacket::Sample &sample : packet.samples) {
-        form_.peakPd = qMax(form_.peakPd, float(sample.pd));
-        form_.peakDisplacement = qMax(form_.peakDisplacement, float(sample.displacement));
+        pd = qMax(pd, float(sample.pd));
+        displacement = qMax(displacement, float(sample.displacement));
     }
 }
 
@@ -87,9 +99,8 @@ void TriggerLogic::logEndCaption(const QString &caption)
 void TriggerLogic::eventFlagsChanged()
 {
     const LiveFields &f = form_.txtReal;
-    displacementTrigger(f.bit(Field::EventFlags, 0));
-    pdTrigger(f.bit(Field::EventFlags, 1));
-    pgaTrigger(f.bit(Field::EventFlags, 2));
+    for (const AlarmTrigger &trigger : AlarmTriggers)
+        kindTrigger(trigger, f.bit(Field::EventFlags, int(trigger.kind)));
     staLtaTrigger(f.bit(Field::EventFlags, 3));
     if (f.value(Field::EventFlags) != 0)
         eventRunning();
@@ -105,57 +116,26 @@ float TriggerLogic::seedPeak(int field) const
     return f.text(field) == QLatin1String(LiveFields::NotYetRead) ? 0.0f : float(f.value(field));
 }
 
-void TriggerLogic::displacementTrigger(bool set)
+void TriggerLogic::kindTrigger(const AlarmTrigger &trigger, bool set)
 {
+    EventState::Alarm &alarm = events_.alarm(trigger.kind);
+    Control &lamp = form_.lblEvent[std::size_t(trigger.kind)];
     if (set) {
-        form_.peakDisplacement = seedPeak(Field::Displacement);
-        form_.dispTriggerActive = true;
-        form_.lblEvent[0].setVisible(true);
-        logLine(QStringLiteral("Displacement trig"));
-    } else if (form_.dispTriggerActive) {
-        form_.lblEvent[0].setVisible(false);
-        logEndCaption(QStringLiteral("Displacement End"));
-        form_.dispTriggerActive = false;
-        form_.dispWarningShown = false;
-        form_.peakDisplacement = 0;
-    }
-}
-
-void TriggerLogic::pdTrigger(bool set)
-{
-    if (set) {
-        form_.lblEvent[1].setVisible(true);
-        if (!form_.pdTriggerActive)
-            logLine(QStringLiteral("Pd trig"));
-        form_.peakPd = seedPeak(Field::Pd);
-        form_.pWaveAlarmActive = true;
-        form_.pdTriggerActive = true;
-    } else if (form_.pdTriggerActive) {
-        form_.lblEvent[1].setVisible(false);
-        form_.pWaveAlarmActive = false;
-        logEndCaption(QStringLiteral("P End"));
-        form_.pdTriggerActive = false;
-        form_.pdWarningShown = false;
-        form_.peakPd = 0;
-    }
-}
-
-void TriggerLogic::pgaTrigger(bool set)
-{
-    if (set) {
-        form_.lblEvent[2].setVisible(true);
-        if (!form_.pgaTriggerActive)
-            logLine(QStringLiteral("Pga trig"));
-        form_.peakPga = seedPeak(Field::Pga);
-        form_.pWaveAlarmActive = true;
-        form_.pgaTriggerActive = true;
-    } else if (form_.pgaTriggerActive) {
-        form_.lblEvent[2].setVisible(false);
-        form_.pWaveAlarmActive = false;
-        logEndCaption(QStringLiteral("PGA End"));
-        form_.pgaTriggerActive = false;
-        form_.pgaWarningShown = false;
-        form_.peakPga = 0;
+        lamp.setVisible(true);
+        if (trigger.logEveryChange || !alarm.triggerActive)
+            logLine(QLatin1String(trigger.startLine));
+        alarm.peak = seedPeak(trigger.currentField);
+        if (trigger.holdsPWaveAlarm)
+            events_.setPWaveAlarmActive(true);
+        alarm.triggerActive = true;
+    } else if (alarm.triggerActive) {
+        lamp.setVisible(false);
+        if (trigger.holdsPWaveAlarm)
+            events_.setPWaveAlarmActive(false);
+        logEndCaption(QLatin1String(trigger.endCaption));
+        alarm.triggerActive = false;
+        alarm.warningShown = false;
+        alarm.peak = 0;
     }
 }
 
@@ -172,32 +152,28 @@ void TriggerLogic::eventRunning()
     // trigger row to a later change of the flags would reach past the newest recorded row.
     if (!eventFile_.isPending()) {
         // Before the first streamed packet there is no device time to anchor the event to.
-        const bool deviceTimeKnown = recording_.recordMode() && form_.deviceClockTime.isValid();
-        form_.eventStartTime = deviceTimeKnown ? form_.deviceClockTime : clock_.now();
-        eventFile_.beginEvent(form_.eventStartTime);
+        const bool deviceTimeKnown = recording_.recordMode() && deviceClock_.isValid();
+        events_.setStartTime(deviceTimeKnown ? deviceClock_ : clock_.now());
+        eventFile_.beginEvent(events_.startTime());
     }
-    enable(form_.Timer1);
-    enable(form_.Voice_timer);
     if (recording_.recordMode()) {
         eventFile_.armPostAlarm();
         form_.lblRec.setVisible(true);
     }
     form_.lblIntensity.setBackColor(Colours::Red);
+    events_.run();
 }
 
 void TriggerLogic::eventOver()
 {
     // The first response after a connect, or Record mode's "0" at OK, clears the flags while
     // no event runs; that must not end an event or leave a summary with no event behind it.
-    if (!form_.eventInProgress())
+    if (!events_.isInProgress())
         return;
-    form_.Timer1.stop();
+    events_.end();
     form_.lblIntensity.setBackColor(Colours::IdleGrey);
     form_.lblIntensity.setForeColor(Colours::Green);
     form_.lblAlarm.setVisible(false);
-    form_.Voice_timer.stop();
-    form_.lastVoiceLevel = 0;
-    form_.summaryPending = true;
 }
 
 // ---- Field 39: P-wave flag ----
@@ -206,10 +182,11 @@ void TriggerLogic::pWaveFlagChanged()
 {
     const LiveFields &f = form_.txtReal;
     if (f.bit(Field::PWaveFlag, 5) && !f.bit(Field::PWaveFlag, 6)) {
-        if (form_.pdWatchShown || form_.pgaWatchShown || form_.pdWarningShown ||
-            form_.pgaWarningShown)
+        const EventState::Alarm &pd = events_.alarm(AlarmKind::Pd);
+        const EventState::Alarm &pga = events_.alarm(AlarmKind::Pga);
+        if (pd.watchShown || pga.watchShown || pd.warningShown || pga.warningShown)
             return;
-        if (!form_.pWaveAlarmActive) {
+        if (!events_.pWaveAlarmActive()) {
             form_.lblAlarm.setText(QStringLiteral("P Wave"));
             form_.lblAlarm.setVisible(true);
         }
@@ -220,9 +197,10 @@ void TriggerLogic::pWaveFlagChanged()
         const bool captionShown = form_.lblAlarm.isVisible() && !form_.lblAlarm.text().isEmpty();
         logLine(captionShown ? form_.lblAlarm.text() : QStringLiteral("P Wave"));
     }
-    if (f.value(Field::PWaveFlag) == 0 && !form_.pWaveAlarmActive && !form_.pgaTriggerActive) {
+    EventState::Alarm &pga = events_.alarm(AlarmKind::Pga);
+    if (f.value(Field::PWaveFlag) == 0 && !events_.pWaveAlarmActive() && !pga.triggerActive) {
         form_.lblAlarm.setVisible(false);
-        form_.peakPga = 0;
+        pga.peak = 0;
     }
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "EventState.h"
+
 #include "common/DecodedPacket.h"
 
+#include <QDateTime>
 #include <QString>
 
 class Clock;
@@ -11,6 +14,7 @@ class EventLog;
 class Form;
 class RecordingSettings;
 class StripChart;
+struct AlarmTrigger;
 
 // Reacts to the device's trigger and status fields whenever a live field's text changes:
 // per-kind trigger lamps and log lines, the event as a whole, the P-wave caption, the device
@@ -19,20 +23,20 @@ class StripChart;
 class TriggerLogic
 {
 public:
-    TriggerLogic(Form &form, EventLog &log, EventFile &eventFile,
+    TriggerLogic(Form &form, EventState &events, EventLog &log, EventFile &eventFile,
                  const RecordingSettings &recording, const Clock &clock, StripChart &strip1,
                  StripChart &strip3);
 
     void onFieldChanged(int i);
     // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
     void takePacket(const DecodedPacket &packet);
+    // The device's clock from its latest stream packet: in Record mode an event starts there.
+    void setDeviceClock(const QDateTime &time) { deviceClock_ = time; }
 
 private:
     void eventFlagsChanged();
     float seedPeak(int field) const;
-    void displacementTrigger(bool set);
-    void pdTrigger(bool set);
-    void pgaTrigger(bool set);
+    void kindTrigger(const AlarmTrigger &trigger, bool set);
     void staLtaTrigger(bool set);
     void eventRunning();
     void eventOver();
@@ -49,10 +53,12 @@ private:
     void logEndCaption(const QString &caption);
 
     Form &form_;
+    EventState &events_;
     EventLog &log_;
     EventFile &eventFile_;
     const RecordingSettings &recording_;
     const Clock &clock_;
     StripChart &strip1_;
     StripChart &strip3_;
+    QDateTime deviceClock_;
 };

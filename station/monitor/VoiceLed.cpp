@@ -1,5 +1,6 @@
 #include "VoiceLed.h"
 
+#include "EventState.h"
 #include "LedPort.h"
 
 #include "common/Clock.h"
@@ -88,10 +89,23 @@ QByteArray clockMessage(const QDateTime &when)
 
 } // namespace
 
-VoiceLed::VoiceLed(Form &form, const ProgramFolder &folder, const Clock &clock, Waiter &waiter,
-                   SoundPlayer &sound, LedPort &port)
-    : form_(form), folder_(folder), clock_(clock), waiter_(waiter), sound_(sound), port_(port)
+VoiceLed::VoiceLed(Form &form, const EventState &events, const ProgramFolder &folder,
+                   const Clock &clock, Waiter &waiter, SoundPlayer &sound, LedPort &port)
+    : form_(form), events_(events), folder_(folder), clock_(clock), waiter_(waiter), sound_(sound),
+      port_(port)
 {
+    voiceTimer_.setInterval(VoiceIntervalMs);
+    QObject::connect(&voiceTimer_, &QTimer::timeout, &voiceTimer_, [this] { onVoiceTick(); });
+    // Started once per event: the flags change on many answers while an event runs, and
+    // restarting the interval on each would keep the voice from ever coming due.
+    QObject::connect(&events, &EventState::started, &voiceTimer_, qOverload<>(&QTimer::start));
+    QObject::connect(&events, &EventState::ended, &voiceTimer_, [this] { onEventEnded(); });
+}
+
+void VoiceLed::onEventEnded()
+{
+    voiceTimer_.stop();
+    lastSpokenLevel_ = 0;
 }
 
 std::optional<int> VoiceLed::intensityOf(const QString &text)
@@ -116,7 +130,7 @@ void VoiceLed::playVoice(int intensity)
 
 void VoiceLed::onVoiceTick()
 {
-    if (!form_.eventInProgress())
+    if (!events_.isInProgress())
         return;
     const QString intensity = form_.txtReal.text(Field::Intensity);
     if (const auto level = intensityOf(intensity))
@@ -124,17 +138,17 @@ void VoiceLed::onVoiceTick()
     if (form_.ledComPort == 0)
         return;
     const QString value = NumberText::fixed(form_.txtReal.value(Field::VectorMax), 1);
-    ShowOnLed(intensity, NumberText::rightAligned(value, ValueWidth));
+    showOnLed(intensity, NumberText::rightAligned(value, ValueWidth));
 }
 
 void VoiceLed::pollVoiceStep()
 {
-    if (!form_.eventInProgress())
+    if (!events_.isInProgress())
         return;
     const auto level = intensityOf(form_.txtReal.text(Field::Intensity));
-    if (!level || *level == form_.lastVoiceLevel)
+    if (!level || *level == lastSpokenLevel_)
         return;
-    form_.lastVoiceLevel = *level;
+    lastSpokenLevel_ = *level;
     playVoice(*level);
 }
 
@@ -143,12 +157,12 @@ void VoiceLed::playSelfTest()
     playVoice(0);
 }
 
-void VoiceLed::ShowOnLed(const QString &intensityText, const QString &valueText)
+void VoiceLed::showOnLed(const QString &intensityText, const QString &valueText)
 {
     send(ledMessage(intensityText, valueText));
 }
 
-void VoiceLed::SetLedClock()
+void VoiceLed::setLedClock()
 {
     send(clockMessage(clock_.now()));
 }

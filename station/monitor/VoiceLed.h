@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTimer>
 #include <optional>
 
 class Clock;
+class EventState;
 class Form;
 class LedPort;
 class ProgramFolder;
@@ -21,9 +23,13 @@ public:
     static constexpr int LedMessageSize = 45;
     static constexpr int ClockMessageSize = 28;
 
-    VoiceLed(Form &form, const ProgramFolder &folder, const Clock &clock, Waiter &waiter,
-             SoundPlayer &sound, LedPort &port);
+    static constexpr int VoiceIntervalMs = 4000;
 
+    VoiceLed(Form &form, const EventState &events, const ProgramFolder &folder, const Clock &clock,
+             Waiter &waiter, SoundPlayer &sound, LedPort &port);
+
+    // Runs while an event is in progress.
+    const QTimer &voiceTimer() const { return voiceTimer_; }
     // Every 4 s during an event: speak the intensity, refresh the sign.
     void onVoiceTick();
     // The poll's immediate announcement of a changed intensity during an event.
@@ -31,8 +37,8 @@ public:
     // The self-test sound when the link is opened.
     void playSelfTest();
 
-    void ShowOnLed(const QString &intensityText, const QString &valueText);
-    void SetLedClock();
+    void showOnLed(const QString &intensityText, const QString &valueText);
+    void setLedClock();
 
 private:
     // The intensity a text names, strictly: no number gives none.
@@ -41,7 +47,10 @@ private:
     void send(const QByteArray &message);
     void transmit(const QByteArray &message);
 
+    void onEventEnded();
+
     Form &form_;
+    const EventState &events_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     Waiter &waiter_;
@@ -51,4 +60,6 @@ private:
     // goes out after it instead of colliding on the same port.
     QList<QByteArray> pending_;
     bool sending_ = false;
+    int lastSpokenLevel_ = 0;
+    QTimer voiceTimer_;
 };

@@ -100,7 +100,6 @@ void EventLog::writeEventSummary(const QDateTime &start)
         observer(line);
     appendEventLog(NumberText::generalDateTime(start) + QStringLiteral(" Max Intensity---") +
                    form_.txtReal.text(Field::Intensity));
-    form_.summaryPending = false;
 }
 
 void EventLog::openMonthlyLog()

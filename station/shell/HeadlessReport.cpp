@@ -19,7 +19,12 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
             &HeadlessReport::linkOpenChanged);
     connect(&station.linkStatus(), &LinkStatus::silentChanged, this,
             &HeadlessReport::linkSilentChanged);
-    watch(form_.lblIntensity, &HeadlessReport::intensityChanged);
+    const EventState &events = station.eventState();
+    connect(&events, &EventState::started, this,
+            [this] { report(QStringLiteral("alarm"), QStringLiteral("event started")); });
+    connect(&events, &EventState::ended, this,
+            [this] { report(QStringLiteral("info"), QStringLiteral("event over")); });
+    connect(&events, &EventState::intensityChanged, this, &HeadlessReport::intensityChanged);
     // Queued: the rule that shows or hides the alarm logs its line after doing so.
     connect(&form_.lblAlarm, &Control::changed, this, &HeadlessReport::alarmChanged,
             Qt::QueuedConnection);
@@ -87,20 +92,10 @@ void HeadlessReport::linkSilentChanged(bool silent)
         report(QStringLiteral("info"), QStringLiteral("data from the device"));
 }
 
-// The intensity label shows both the intensity and, by its colour, whether an event runs.
-void HeadlessReport::intensityChanged()
+void HeadlessReport::intensityChanged(const QString &intensity)
 {
-    const bool event = form_.eventInProgress();
-    if (event != eventShown_) {
-        eventShown_ = event;
-        report(event ? QStringLiteral("alarm") : QStringLiteral("info"),
-               event ? QStringLiteral("event started") : QStringLiteral("event over"));
-    }
-    const QString intensity = form_.lblIntensity.text();
-    if (intensity != intensity_ && !intensity.isEmpty()) {
-        intensity_ = intensity;
+    if (!intensity.isEmpty())
         report(QStringLiteral("info"), QStringLiteral("intensity ") + intensity);
-    }
 }
 
 void HeadlessReport::alarmChanged()

@@ -27,7 +27,7 @@ private:
     void watch(Control &control, void (HeadlessReport::*handler)());
     void linkOpenChanged(bool open);
     void linkSilentChanged(bool silent);
-    void intensityChanged();
+    void intensityChanged(const QString &intensity);
     void alarmChanged();
     void recordingChanged();
     void summaryChanged();
@@ -39,9 +39,7 @@ private:
     Form &form_;
     const Clock &clock_;
     QTextStream &out_;
-    bool eventShown_ = false;
     bool alarmShown_ = false;
     bool recording_ = false;
     bool writeWarning_ = false;
-    QString intensity_;
 };

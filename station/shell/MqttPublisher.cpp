@@ -318,12 +318,13 @@ void MqttPublisher::alarmLogged(const QString &line)
     enqueue(QStringLiteral("alarm"), payload);
 }
 
-void MqttPublisher::eventSummary(const QString &summary, const QString &eventFileName)
+void MqttPublisher::eventSummary(const QString &summary, const QDateTime &start,
+                                 const QString &eventFileName)
 {
     if (!options_.enabled())
         return;
     QJsonObject payload = stamped();
-    payload.insert("start", isoTime(form_.eventStartTime));
+    payload.insert("start", isoTime(start));
     payload.insert("summary", summary);
     payload.insert("file", eventFileName.isEmpty() ? QJsonValue() : QJsonValue(eventFileName));
     enqueue(QStringLiteral("event"), payload);

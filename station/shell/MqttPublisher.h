@@ -66,8 +66,9 @@ public:
 
     // A trigger, watch, warning, P-wave or end line of the event log, as written.
     void alarmLogged(const QString &line);
-    // `eventFileName` is empty when no event file is recorded.
-    void eventSummary(const QString &summary, const QString &eventFileName);
+    // The summary of the event that began at `start`; `eventFileName` is empty when no event
+    // file is recorded.
+    void eventSummary(const QString &summary, const QDateTime &start, const QString &eventFileName);
     void packetDecoded(const DecodedPacket &packet);
 
     // The one-second tick: the link's status once it falls silent, and the live values.

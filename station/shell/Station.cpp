@@ -37,10 +37,11 @@ Station::Station(const StationServices &services, QObject *parent)
       eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
                  services.clock),
       manualRecording_(form_, services_.folder, services.clock),
-      triggerLogic_(form_, eventLog_, eventFile_, recordingSettings_, services.clock,
+      triggerLogic_(form_, eventState_, eventLog_, eventFile_, recordingSettings_, services.clock,
                     services.strip1, services.strip3),
-      alarmDisplay_(form_, eventLog_, services.clock),
-      voiceLed_(form_, services_.folder, services.clock, services.waiter, services.sound, ledPort_),
+      alarmDisplay_(form_, eventState_, eventLog_, services.clock),
+      voiceLed_(form_, eventState_, services_.folder, services.clock, services.waiter,
+                services.sound, ledPort_),
       ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(linkStatus_)),
       ownClientLink_(services.links.client ? nullptr
                                            : std::make_unique<TcpClientLink>(linkStatus_)),
@@ -69,7 +70,7 @@ Station::Station(const StationServices &services, QObject *parent)
     wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
     eventLog_.addSummaryObserver([this](const QString &summary) {
-        mqtt_.eventSummary(summary,
+        mqtt_.eventSummary(summary, eventState_.startTime(),
                            recordingSettings_.recordMode() ? eventFile_.fileName() : QString());
     });
     wireMonitor();
@@ -87,9 +88,9 @@ Station::Station(const StationServices &services, QObject *parent)
 void Station::wireDecoder()
 {
     connect(&decoder_, &Decoder::evaluateAlarmsDue, this,
-            [this](AlarmGate gate) { alarmDisplay_.EvaluateAlarms(gate); });
+            [this](AlarmGate gate) { alarmDisplay_.evaluateAlarms(gate); });
     connect(&decoder_, &Decoder::intensityDisplayDue, this,
-            [this] { alarmDisplay_.UpdateIntensityDisplay(); });
+            [this] { alarmDisplay_.updateIntensityDisplay(); });
     connect(&decoder_, &Decoder::packetDecoded, this, [this](const DecodedPacket &packet) {
         triggerLogic_.takePacket(packet);
         ring_.take(packet);
@@ -99,8 +100,11 @@ void Station::wireDecoder()
         if (archive_)
             archive_->takePacket(packet);
     });
-    connect(&decoder_, &Decoder::summaryDue, this,
-            [this] { eventLog_.writeEventSummary(form_.eventStartTime); });
+    connect(&decoder_, &Decoder::answerDecoded, &eventState_, &EventState::countAnswer);
+    connect(&decoder_, &Decoder::deviceClockRead, this,
+            [this](const QDateTime &time) { triggerLogic_.setDeviceClock(time); });
+    connect(&eventState_, &EventState::summaryDue, this,
+            [this](const QDateTime &start) { eventLog_.writeEventSummary(start); });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
 }
 
@@ -168,7 +172,7 @@ void Station::applyStartLink()
 void Station::wireDevice()
 {
     connect(&form_.timer_timeadj, &QTimer::timeout, &clockAdjust_, &ClockAdjust::onClockAdjustTick);
-    connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.SetLedClock(); });
+    connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.setLedClock(); });
     form_.timer_timeadj.start();
 }
 
@@ -208,13 +212,11 @@ void Station::wireRecords()
             &History::setPreAlarmSeconds);
 }
 
-// Alarms, voice and the LED sign. `Timer1` only carries the event-in-progress state; its
-// tick does nothing.
+// Alarms, voice and the LED sign.
 void Station::wireMonitor()
 {
     connect(&form_.txtReal, &LiveFields::changed, this,
             [this](int i) { triggerLogic_.onFieldChanged(i); });
-    connect(&form_.Voice_timer, &QTimer::timeout, this, [this] { voiceLed_.onVoiceTick(); });
 }
 
 QString Station::now() const

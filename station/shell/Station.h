@@ -18,6 +18,7 @@
 #include "link/RegisterWriter.h"
 #include "monitor/AlarmDisplay.h"
 #include "monitor/ChartFeed.h"
+#include "monitor/EventState.h"
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
 #include "monitor/VoiceLed.h"
@@ -82,6 +83,7 @@ public:
     RecordingSettings &recordingSettings() { return recordingSettings_; }
     EventFile &eventFile() { return eventFile_; }
     ManualRecording &manualRecording() { return manualRecording_; }
+    EventState &eventState() { return eventState_; }
     TriggerLogic &triggerLogic() { return triggerLogic_; }
     AlarmDisplay &alarmDisplay() { return alarmDisplay_; }
     VoiceLed &voiceLed() { return voiceLed_; }
@@ -162,6 +164,7 @@ private:
     EventFile eventFile_;
     ManualRecording manualRecording_;
     SerialLedPort ledPort_;
+    EventState eventState_;
     TriggerLogic triggerLogic_;
     AlarmDisplay alarmDisplay_;
     VoiceLed voiceLed_;

@@ -8,6 +8,7 @@
 #include "link/LinkStatus.h"
 #include "link/PollState.h"
 #include "monitor/ChartFeed.h"
+#include "monitor/EventState.h"
 #include "monitor/TriggerLogic.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
@@ -21,8 +22,8 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{form, strip1, strip3}, triggerLogic{form,  eventLog, eventFile, recording,
-                                                        clock, strip1,   strip3}
+        : chartFeed{form, strip1, strip3}, triggerLogic{form,      events, eventLog, eventFile,
+                                                        recording, clock,  strip1,   strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
@@ -32,8 +33,9 @@ struct FakeLinkDecoder {
             ring.take(packet);
             chartFeed.takePacket(packet);
         });
-        QObject::connect(&decoder, &Decoder::summaryDue,
-                         [this] { eventLog.writeEventSummary(form.eventStartTime); });
+        QObject::connect(&decoder, &Decoder::answerDecoded, &events, &EventState::countAnswer);
+        QObject::connect(&events, &EventState::summaryDue,
+                         [this](const QDateTime &start) { eventLog.writeEventSummary(start); });
     }
 
     QTemporaryDir dir;
@@ -50,6 +52,7 @@ struct FakeLinkDecoder {
     RecordingSettings recording;
     EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};
     ChartFeed chartFeed;
+    EventState events;
     TriggerLogic triggerLogic;
     Decoder decoder{form, poll, status, links.serial, links.client, links.server, links, folder};
 };

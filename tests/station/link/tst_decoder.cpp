@@ -339,8 +339,8 @@ void TestDecoder::streamHeaderWords()
 void TestDecoder::streamSamples()
 {
     DecoderRig r;
-    r.form.peakPd = 0.5f;
-    r.form.peakDisplacement = 5.0f;
+    r.events.alarm(AlarmKind::Pd).peak = 0.5f;
+    r.events.alarm(AlarmKind::Displacement).peak = 5.0f;
     for (int i = 0; i < SampleRing::Rows - 10; ++i) // the ring wraps inside the packet
         r.ring.push({});
     r.decoder.serverBytesArrived(streamPacket());
@@ -350,8 +350,8 @@ void TestDecoder::streamSamples()
     QCOMPARE(r.field(3), QStringLiteral("11.8404"));
     QCOMPARE(r.field(37), QStringLiteral("0.99"));
     QCOMPARE(r.field(59), QStringLiteral("1.98"));
-    QCOMPARE(r.form.peakPd, 0.99f);
-    QCOMPARE(r.form.peakDisplacement, 5.0f);
+    QCOMPARE(r.events.alarm(AlarmKind::Pd).peak, 0.99f);
+    QCOMPARE(r.events.alarm(AlarmKind::Displacement).peak, 5.0f);
     QCOMPARE(r.ring.writeIndex(), 90);
     const SampleRing::Row first = r.ring.row(SampleRing::Rows - 10);
     QCOMPARE(first, (SampleRing::Row{0, 0, 0, 0, 0}));
@@ -385,9 +385,11 @@ void TestDecoder::deviceClockOnlyFromPlausibleDates()
     QFETCH(int, month);
     QFETCH(QDateTime, clock);
     DecoderRig r;
-    r.form.deviceClockTime = QDateTime(QDate(2020, 1, 1), QTime(0, 0, 0));
+    QDateTime read = QDateTime(QDate(2020, 1, 1), QTime(0, 0, 0));
+    QObject::connect(&r.decoder, &Decoder::deviceClockRead,
+                     [&read](const QDateTime &time) { read = time; });
     r.decoder.serverBytesArrived(streamPacket({{8, quint16(year)}, {9, quint16(month)}}));
-    QCOMPARE(r.form.deviceClockTime, clock);
+    QCOMPARE(read, clock);
 }
 
 void TestDecoder::derivedFields_data()
@@ -491,17 +493,21 @@ void TestDecoder::streamRequestWithdrawn()
 void TestDecoder::summaryAtTenthPacket()
 {
     DecoderRig r;
-    r.form.summaryPending = true;
-    r.form.eventStartTime = QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9));
+    r.events.setStartTime(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9)));
+    r.events.run();
+    r.events.end();
     const QString summary = r.folder.file(QStringLiteral("Vorsa.txt"));
     for (int i = 0; i < 9; ++i)
         r.decoder.serverBytesArrived(QByteArray(30, '\x03'));
     QVERIFY(!QFile::exists(summary));
-    QCOMPARE(r.form.summaryDelayCount, 9);
     r.decoder.serverBytesArrived(QByteArray(30, '\x03'));
     QVERIFY(QFile::exists(summary));
-    QCOMPARE(r.form.summaryDelayCount, 0);
-    QVERIFY(!r.form.summaryPending);
+    QVERIFY(!r.events.isSummaryPending());
+    for (int i = 0; i < 20; ++i)
+        r.decoder.serverBytesArrived(QByteArray(30, '\x03'));
+    QFile file(summary);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 1); // one summary per event
 }
 
 void TestDecoder::rawLog_data()

@@ -108,8 +108,8 @@ void TestAlarmDisplay::responses()
     writeFields(form.txtReal, setup);
     for (int r = 0; r < responses.size(); ++r) {
         writeFields(form.txtReal, responses[r]);
-        display.EvaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
-        display.UpdateIntensityDisplay();
+        display.evaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
+        display.updateIntensityDisplay();
         const QString caption = form.lblAlarm.isVisible() ? form.lblAlarm.text() : Hidden;
         const auto lines = f.logLines().size();
         QVERIFY2(
@@ -125,16 +125,17 @@ void TestAlarmDisplay::watchLatchClearedWhenTriggerEnds()
     Form &form = f.station->form();
     AlarmDisplay &display = f.station->alarmDisplay();
     writeFields(form.txtReal, "97=1.0 59=0 11=1 59=1.3");
-    display.EvaluateAlarms(AlarmGate::Trigger);
-    QVERIFY(form.dispWatchShown);
+    const bool &watchShown = f.station->eventState().alarm(AlarmKind::Displacement).watchShown;
+    display.evaluateAlarms(AlarmGate::Trigger);
+    QVERIFY(watchShown);
     form.txtReal.setText(11, QStringLiteral("0"));
-    QVERIFY(form.dispWatchShown);
-    display.EvaluateAlarms(AlarmGate::Trigger);
-    QVERIFY(!form.dispWatchShown);
+    QVERIFY(watchShown);
+    display.evaluateAlarms(AlarmGate::Trigger);
+    QVERIFY(!watchShown);
     QVERIFY(!form.lblAlarm.isVisible());
     // A new trigger starts from the seeded peak and shows the Watch again.
     writeFields(form.txtReal, "59=1.2 11=1");
-    display.EvaluateAlarms(AlarmGate::Trigger);
+    display.evaluateAlarms(AlarmGate::Trigger);
     QCOMPARE(form.lblAlarm.text(), QStringLiteral("Displacement Watch 1.2 cm"));
 }
 
@@ -144,7 +145,7 @@ void TestAlarmDisplay::lastCaptionOfAResponseStays()
     StationFixture f;
     Form &form = f.station->form();
     writeFields(form.txtReal, "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
-    f.station->alarmDisplay().EvaluateAlarms(AlarmGate::Trigger);
+    f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
     QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA Watch 30gal"));
     QCOMPARE(f.logLines(),
              expectedLog(Now, {"Pd trig", "Pga trig", "P Watch Pd 0.2 cm", "PGA Watch 30gal"}));
@@ -173,9 +174,9 @@ void TestAlarmDisplay::lamps()
     StationFixture f;
     Form &form = f.station->form();
     form.txtReal.setText(19, QStringLiteral("1"));
-    f.station->alarmDisplay().UpdateIntensityDisplay();
+    f.station->alarmDisplay().updateIntensityDisplay();
     form.txtReal.setText(19, word);
-    f.station->alarmDisplay().UpdateIntensityDisplay();
+    f.station->alarmDisplay().updateIntensityDisplay();
     QString got;
     for (const Control &lamp : form.DIO) {
         const QColor c = lamp.backColor();
@@ -214,7 +215,7 @@ void TestAlarmDisplay::intensityAndScale()
     StationFixture f;
     Form &form = f.station->form();
     writeFields(form.txtReal, fields);
-    f.station->alarmDisplay().UpdateIntensityDisplay();
+    f.station->alarmDisplay().updateIntensityDisplay();
     QCOMPARE(form.lblIntensity.text(), intensity);
     QCOMPARE(form.lblMode.text(), mode);
 }

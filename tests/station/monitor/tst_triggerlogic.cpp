@@ -1,6 +1,7 @@
 #include "FieldScript.h"
 #include "StationFixture.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 namespace
@@ -71,22 +72,25 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
 {
     StationFixture f;
     Form &form = f.station->form();
+    EventState &events = f.station->eventState();
+    EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
+    EventState::Alarm &pd = events.alarm(AlarmKind::Pd);
     writeFields(form.txtReal, "59=0.5 37=0.02 96=3.5 11=4");
-    QCOMPARE(form.peakPga, 3.5f);
-    QVERIFY(form.pgaTriggerActive && form.pWaveAlarmActive && form.lblEvent[2].isVisible());
+    QCOMPARE(pga.peak, 3.5f);
+    QVERIFY(pga.triggerActive && events.pWaveAlarmActive() && form.lblEvent[2].isVisible());
 
-    form.peakPga = 40; // raised by the alarm display meanwhile
+    pga.peak = 40; // raised by the alarm display meanwhile
     writeFields(form.txtReal, "96=12.5 11=6");
-    QCOMPARE(form.peakPga, 12.5f);
-    QCOMPARE(form.peakPd, 0.02f);
-    QCOMPARE(form.peakDisplacement, 0.0f);
+    QCOMPARE(pga.peak, 12.5f);
+    QCOMPARE(pd.peak, 0.02f);
+    QCOMPARE(events.alarm(AlarmKind::Displacement).peak, 0.0f);
 
-    form.pgaWarningShown = form.pdWarningShown = true;
+    pga.warningShown = pd.warningShown = true;
     writeFields(form.txtReal, "11=2");
-    QVERIFY(!form.pgaTriggerActive && !form.pgaWarningShown && !form.lblEvent[2].isVisible());
-    QCOMPARE(form.peakPga, 0.0f);
+    QVERIFY(!pga.triggerActive && !pga.warningShown && !form.lblEvent[2].isVisible());
+    QCOMPARE(pga.peak, 0.0f);
     // "PGA End" cleared the P-wave flag although the Pd trigger still runs.
-    QVERIFY(!form.pWaveAlarmActive && form.pdTriggerActive && form.pdWarningShown);
+    QVERIFY(!events.pWaveAlarmActive() && pd.triggerActive && pd.warningShown);
     QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA End"));
     QVERIFY(!form.lblAlarm.isVisible());
 }
@@ -96,10 +100,10 @@ void TestTriggerLogic::unreadFieldsSeedNoPeak()
     StationFixture f;
     Form &form = f.station->form();
     writeFields(form.txtReal, "59=88888 37=88888 96=88888 11=7");
-    QVERIFY(form.dispTriggerActive && form.pdTriggerActive && form.pgaTriggerActive);
-    QCOMPARE(form.peakDisplacement, 0.0f);
-    QCOMPARE(form.peakPd, 0.0f);
-    QCOMPARE(form.peakPga, 0.0f);
+    for (AlarmKind kind : AllAlarmKinds) {
+        QVERIFY(f.station->eventState().alarm(kind).triggerActive);
+        QCOMPARE(f.station->eventState().alarm(kind).peak, 0.0f);
+    }
 }
 
 void TestTriggerLogic::eventStartAndEnd_data()
@@ -118,9 +122,10 @@ void TestTriggerLogic::eventStartAndEnd()
     StationFixture f;
     Form &form = f.station->form();
     form.Check4.setChecked(recordMode);
+    const EventState &events = f.station->eventState();
     const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
     if (deviceTimeKnown)
-        form.deviceClockTime = device;
+        f.station->triggerLogic().setDeviceClock(device);
     const bool byDevice = recordMode && deviceTimeKnown;
     SampleRing &ring = f.station->sampleRing();
     const EventFile &eventFile = f.station->eventFile();
@@ -128,8 +133,8 @@ void TestTriggerLogic::eventStartAndEnd()
     form.lblAlarm.setVisible(true);
 
     form.txtReal.setText(11, QStringLiteral("2"));
-    QCOMPARE(form.eventStartTime, byDevice ? device : f.clock.now());
-    QVERIFY(form.Timer1.isActive() && form.Voice_timer.isActive());
+    QCOMPARE(events.startTime(), byDevice ? device : f.clock.now());
+    QVERIFY(events.isInProgress() && f.station->voiceLed().voiceTimer().isActive());
     QCOMPARE(ring.eventIndex(), 123);
     QCOMPARE(eventFile.isPending(), recordMode);
     QCOMPARE(form.lblRec.isVisible(), recordMode);
@@ -137,25 +142,23 @@ void TestTriggerLogic::eventStartAndEnd()
 
     // A later change moves the anchor, unless an event file is pending: that file stays at
     // the event's first start.
-    const QDateTime firstStart = form.eventStartTime;
+    const QDateTime firstStart = events.startTime();
     f.clock.advanceSeconds(3);
     if (deviceTimeKnown)
-        form.deviceClockTime = device.addSecs(3);
+        f.station->triggerLogic().setDeviceClock(device.addSecs(3));
     pushRows(ring, 300);
     form.txtReal.setText(11, QStringLiteral("16"));
-    QCOMPARE(form.eventStartTime, recordMode ? firstStart : f.clock.now());
+    QCOMPARE(events.startTime(), recordMode ? firstStart : f.clock.now());
     QCOMPARE(ring.eventIndex(), recordMode ? 123 : 423);
     QCOMPARE(ring.rowsRecordedAtEvent(), recordMode ? 123 : 423);
-    QVERIFY(form.eventInProgress());
+    QVERIFY(events.isInProgress());
 
-    form.lastVoiceLevel = 5;
     form.txtReal.setText(11, QStringLiteral("0"));
-    QVERIFY(!form.Timer1.isActive() && !form.Voice_timer.isActive());
+    QVERIFY(!events.isInProgress() && !f.station->voiceLed().voiceTimer().isActive());
     QCOMPARE(form.lblIntensity.backColor(), QColor(192, 192, 192));
     QCOMPARE(form.lblIntensity.foreColor(), QColor(0, 255, 0));
     QVERIFY(!form.lblAlarm.isVisible());
-    QCOMPARE(form.lastVoiceLevel, 0);
-    QVERIFY(form.summaryPending);
+    QVERIFY(events.isSummaryPending());
     // The event file still has to be written after the flags drop.
     QCOMPARE(eventFile.isPending(), recordMode);
 }
@@ -173,11 +176,11 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
     StationFixture f;
     Form &form = f.station->form();
     form.lblAlarm.setVisible(true);
-    form.lastVoiceLevel = 3;
+    QSignalSpy ended(&f.station->eventState(), &EventState::ended);
     for (const QString &value : flags.split(QLatin1Char(' ')))
         form.txtReal.setText(11, value);
-    QVERIFY(!form.summaryPending);
-    QCOMPARE(form.lastVoiceLevel, 3);
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(!f.station->eventState().isSummaryPending());
     QVERIFY(form.lblAlarm.isVisible());
     QVERIFY(!form.lblIntensity.backColor().isValid());
     QVERIFY(f.logLines().isEmpty());
@@ -187,16 +190,13 @@ void TestTriggerLogic::flagChangesKeepTheVoiceRhythm()
 {
     StationFixture f;
     Form &form = f.station->form();
-    // Coarse timers round their remaining time by up to 5 %; the rule is about restarts.
-    form.Voice_timer.setTimerType(Qt::PreciseTimer);
-    form.txtReal.setText(11, QStringLiteral("1"));
-    QTest::qWait(60);
-    const int before = form.Voice_timer.remainingTime();
-    form.txtReal.setText(11, QStringLiteral("3"));
-    // A restart would put the next announcement a full interval away again.
-    QVERIFY2(form.Voice_timer.remainingTime() <= before,
-             qPrintable(QString::number(form.Voice_timer.remainingTime())));
-    QVERIFY(before < form.Voice_timer.interval() - 40);
+    // Each start restarts the voice interval: a start per flag change would keep the next
+    // announcement a full interval away for as long as the flags keep changing.
+    QSignalSpy started(&f.station->eventState(), &EventState::started);
+    for (const char *flags : {"1", "3", "2"})
+        form.txtReal.setText(11, QString::fromLatin1(flags));
+    QCOMPARE(started.count(), 1);
+    QVERIFY(f.station->voiceLed().voiceTimer().isActive());
 }
 
 void TestTriggerLogic::pWaveFlag_data()
@@ -255,10 +255,15 @@ void TestTriggerLogic::pWaveFlag()
     QFETCH(float, peakPga);
     StationFixture f;
     Form &form = f.station->form();
+    EventState &events = f.station->eventState();
+    EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
+    EventState::Alarm &displacement = events.alarm(AlarmKind::Displacement);
     const QHash<QString, bool *> flags = {
-        {"pgaWatchShown", &form.pgaWatchShown},       {"pdWarningShown", &form.pdWarningShown},
-        {"dispWatchShown", &form.dispWatchShown},     {"dispWarningShown", &form.dispWarningShown},
-        {"pWaveAlarmActive", &form.pWaveAlarmActive}, {"pgaTriggerActive", &form.pgaTriggerActive},
+        {"pgaWatchShown", &pga.watchShown},
+        {"pdWarningShown", &events.alarm(AlarmKind::Pd).warningShown},
+        {"dispWatchShown", &displacement.watchShown},
+        {"dispWarningShown", &displacement.warningShown},
+        {"pgaTriggerActive", &pga.triggerActive},
     };
     form.lblAlarm.setText(QStringLiteral("Displacement Watch 1.3 cm"));
     form.lblAlarm.setVisible(true);
@@ -267,10 +272,12 @@ void TestTriggerLogic::pWaveFlag()
             form.lblAlarm.setText(QString());
         if (name == QLatin1String("noCaption") || name == QLatin1String("hiddenCaption"))
             form.lblAlarm.setVisible(false);
+        else if (name == QLatin1String("pWaveAlarmActive"))
+            events.setPWaveAlarmActive(true);
         else
             *flags.value(name) = true;
     }
-    form.peakPga = 5;
+    pga.peak = 5;
 
     form.txtReal.setText(39, value);
     QCOMPARE(form.lblAlarm.text(), caption);
@@ -278,7 +285,7 @@ void TestTriggerLogic::pWaveFlag()
     QCOMPARE(f.strip1.marks, marks);
     QCOMPARE(f.strip3.marks, marks);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
-    QCOMPARE(form.peakPga, peakPga);
+    QCOMPARE(pga.peak, peakPga);
 }
 
 void TestTriggerLogic::deviceStatus_data()

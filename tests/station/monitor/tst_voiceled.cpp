@@ -49,7 +49,13 @@ struct VoiceRig {
 
     StationFixture f;
     RecordingLedPort port;
-    VoiceLed voice{f.station->form(), f.station->folder(), f.clock, f.waiter, f.sound, port};
+    VoiceLed voice{f.station->form(),
+                   f.station->eventState(),
+                   f.station->folder(),
+                   f.clock,
+                   f.waiter,
+                   f.sound,
+                   port};
 };
 
 // Runs `duringPause` inside the first pause, as a timer tick would inside the real wait.
@@ -140,7 +146,7 @@ void TestVoiceLed::oneMessageOpensAndClosesThePort()
         VoiceRig rig;
         rig.port.opens = opens;
         rig.f.writeFile(QStringLiteral("COM3"), {}); // the program folder's link for COM3
-        rig.voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+        rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
         // A port that fails to open changes nothing: each step runs and fails on its own.
         QCOMPARE(rig.port.steps,
                  (QStringList{"open " + rig.f.file(QStringLiteral("COM3")), "discard input",
@@ -155,9 +161,10 @@ void TestVoiceLed::messageDueDuringAPauseFollows()
     f.station->form().ledComPort = 3;
     RecordingLedPort port;
     TickingWaiter waiter;
-    VoiceLed voice(f.station->form(), f.station->folder(), f.clock, waiter, f.sound, port);
-    waiter.duringPause = [&] { voice.SetLedClock(); };
-    voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+    VoiceLed voice(f.station->form(), f.station->eventState(), f.station->folder(), f.clock, waiter,
+                   f.sound, port);
+    waiter.duringPause = [&] { voice.setLedClock(); };
+    voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
     const QStringList one{"open /dev/ttyS2", "discard input", "write", "discard received", "close"};
     QCOMPARE(port.steps, one + one);
     QCOMPARE(port.messages.size(), 2);
@@ -185,7 +192,7 @@ void TestVoiceLed::clockMessage()
     QFETCH(QByteArray, fields);
     VoiceRig rig;
     rig.f.clock.set(when);
-    rig.voice.SetLedClock();
+    rig.voice.setLedClock();
     QCOMPARE(rig.port.messages.size(), 1);
     const QByteArray expected = QByteArray::fromHex("FF807F010001FF02FD" + fields + "FFF40B");
     QCOMPARE(expected.size(), VoiceLed::ClockMessageSize);
@@ -198,8 +205,8 @@ void TestVoiceLed::noSignConfigured()
     rig.form().ledComPort = 0;
     rig.form().txtReal.setText(10, QStringLiteral("4"));
     rig.startEvent();
-    rig.voice.SetLedClock();
-    rig.voice.ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+    rig.voice.setLedClock();
+    rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
     rig.voice.onVoiceTick();
     QVERIFY(rig.port.steps.isEmpty());
     QVERIFY(rig.f.waiter.pauses.isEmpty());
@@ -247,12 +254,12 @@ void TestVoiceLed::pollAnnouncesChangedIntensity()
         rig.voice.pollVoiceStep();
     }
     QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
-    QCOMPARE(rig.form().lastVoiceLevel, 5);
 
     rig.form().chkVoice.setChecked(false);
     rig.form().txtReal.setText(10, QStringLiteral("6"));
     rig.voice.pollVoiceStep();
-    QCOMPARE(rig.form().lastVoiceLevel, 6);
+    rig.form().chkVoice.setChecked(true);
+    rig.voice.pollVoiceStep(); // 6 was taken while the voice was off: not spoken late
     QCOMPARE(rig.f.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
 }
@@ -285,7 +292,7 @@ void TestVoiceLed::eventEndingBetweenTicks()
     QCOMPARE(rig.port.messages.size(), 1);
 
     rig.form().txtReal.setText(11, QStringLiteral("0"));
-    QVERIFY(!rig.form().Voice_timer.isActive());
+    QVERIFY(!rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick(); // a tick already queued when the event ended
     QCOMPARE(rig.f.sound.played.size(), 1);
     QCOMPARE(rig.port.messages.size(), 1);
@@ -304,8 +311,8 @@ void TestVoiceLed::bytesLeaveThroughASerialPort()
     Form &form = f.station->form();
     form.ledComPort = 7;
     f.clock.set(QDateTime(QDate(2024, 3, 9), QTime(7, 5, 42)));
-    f.station->voiceLed().SetLedClock();
-    f.station->voiceLed().ShowOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
+    f.station->voiceLed().setLedClock();
+    f.station->voiceLed().showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
 
     QByteArray received;
     const int total = VoiceLed::ClockMessageSize + VoiceLed::LedMessageSize;

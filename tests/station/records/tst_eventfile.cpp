@@ -85,7 +85,7 @@ void startRecording(StationFixture &f, int recordedBefore)
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
     form.txtrecPrev.setText(QStringLiteral("3"));
     form.txtrecafter.setText(QStringLiteral("5"));
-    form.deviceClockTime = EventStart;
+    f.station->triggerLogic().setDeviceClock(EventStart);
     pushRows(f.station->sampleRing(), recordedBefore);
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
 }
@@ -371,9 +371,11 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
     // 2 -> 6 -> 7 -> 6 within the post-alarm time, as a quake's flags go.
+    QDateTime device = EventStart;
     for (const char *flags : {"6", "7", "6"}) {
         pushRows(ring, 150);
-        form.deviceClockTime = form.deviceClockTime.addSecs(1);
+        device = device.addSecs(1);
+        f.station->triggerLogic().setDeviceClock(device);
         form.txtReal.setText(Field::EventFlags, QString::fromLatin1(flags));
         eventFile.onPostAlarmTick();
     }
@@ -395,7 +397,7 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
     form.txtReal.setText(Field::EventFlags, QStringLiteral("4"));
     QVERIFY(eventFile.isPending());
     QCOMPARE(ring.eventIndex(), 1600);
-    QCOMPARE(form.eventStartTime, EventStart.addSecs(3));
+    QCOMPARE(f.station->eventState().startTime(), EventStart.addSecs(3));
 }
 
 void TestEventFile::windowOfRecordedRows_data()

@@ -108,7 +108,7 @@ void TestMainWindow::realTimePageMirrorsLiveValues()
     form.txtReal.setText(37, QStringLiteral("0.123"));
     form.txtReal.setText(10, QStringLiteral("4"));
     form.txtReal.setText(19, QStringLiteral("257"));
-    w.f.station->alarmDisplay().UpdateIntensityDisplay();
+    w.f.station->alarmDisplay().updateIntensityDisplay();
     w.window.resize(1280, 800);
     w.window.show();
     QStringList shown;

@@ -1,0 +1,62 @@
+#include "monitor/EventState.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestEventState : public QObject
+{
+    Q_OBJECT
+private slots:
+    void oneStartAndOneEndPerEvent();
+    void summaryWaitsForTheDevicesFinalValues();
+    void intensityAnnouncedOncePerChange();
+};
+
+void TestEventState::oneStartAndOneEndPerEvent()
+{
+    EventState events;
+    QSignalSpy started(&events, &EventState::started);
+    QSignalSpy ended(&events, &EventState::ended);
+    events.end(); // flags at 0 with no event: nothing ends
+    events.run();
+    events.run();
+    QVERIFY(events.isInProgress());
+    events.end();
+    events.end();
+    QCOMPARE(started.count(), 1);
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!events.isInProgress());
+}
+
+void TestEventState::summaryWaitsForTheDevicesFinalValues()
+{
+    EventState events;
+    QSignalSpy due(&events, &EventState::summaryDue);
+    events.countAnswer(); // no event ended: nothing counts
+    const QDateTime start(QDate(2024, 3, 7), QTime(8, 5, 9));
+    events.setStartTime(start);
+    events.run();
+    events.end();
+    for (int i = 1; i < EventState::SummaryDelayAnswers; ++i)
+        events.countAnswer();
+    QCOMPARE(due.count(), 0);
+    events.countAnswer();
+    QCOMPARE(due.count(), 1);
+    QCOMPARE(due.first().first().toDateTime(), start);
+    for (int i = 0; i < 3 * EventState::SummaryDelayAnswers; ++i)
+        events.countAnswer();
+    QCOMPARE(due.count(), 1);
+}
+
+void TestEventState::intensityAnnouncedOncePerChange()
+{
+    EventState events;
+    QSignalSpy changed(&events, &EventState::intensityChanged);
+    for (const char *intensity : {"3", "3", "4", "4", "3"})
+        events.setIntensity(QString::fromLatin1(intensity));
+    QCOMPARE(changed.count(), 3);
+    QCOMPARE(events.intensity(), QStringLiteral("3"));
+}
+
+QTEST_GUILESS_MAIN(TestEventState)
+#include "tst_eventstate.moc"
