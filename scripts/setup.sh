@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
           libqcustomplot-dev libmodbus-dev libmseed-dev libmosquitto-dev mosquitto libbenchmark-dev
-          socat xvfb fonts-wqy-microhei)
+          libsystemd-dev socat xvfb fonts-wqy-microhei)
 bash scripts/install-packages.sh "${packages[@]}"
 
 [ -e build/CMakeCache.txt ] ||

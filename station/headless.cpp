@@ -10,6 +10,7 @@
 #include "shell/HeadlessReport.h"
 #include "shell/MiniSeedCommand.h"
 #include "shell/ProgramStart.h"
+#include "shell/ServiceNotifier.h"
 #include "shell/Station.h"
 
 #include <QCoreApplication>
@@ -50,13 +51,17 @@ int main(int argc, char *argv[])
     Station station({ProgramFolder::fromEnvironment(), clock, waiter, sound, shell, prompter,
                      strip1, strip2, strip3});
     HeadlessReport report(station, clock, out);
+    // Pings from here on, also while start-up waits for the link with the loop running.
+    ServiceNotifier service;
+    service.followLink(station.linkStatus());
     const auto warn = [&report](const QString &text) {
         report.report(QStringLiteral("warning"), text);
     };
     sound.setTeller(warn);
     shell.setTeller(warn);
     prompter.setTeller(warn);
-    QObject::connect(&station, &Station::quitRequested, &app, [&report] {
+    QObject::connect(&station, &Station::quitRequested, &app, [&report, &service] {
+        service.notifyStopping();
         report.report(QStringLiteral("info"), QStringLiteral("stopped"));
         QCoreApplication::quit();
     });
@@ -66,5 +71,6 @@ int main(int argc, char *argv[])
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
     station.setMqttBroker(cl.mqtt);
     station.start(cl.address);
+    service.notifyReady();
     return QCoreApplication::exec();
 }
