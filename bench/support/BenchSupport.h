@@ -28,6 +28,10 @@ public:
     void breakTraces() override {}
 };
 
+// A benchmark's minimum time in seconds, or next to none for CI's smoke run, which sets
+// VORSA_BENCH_SMOKE (bench/smoke.sh).
+double benchMinTime(double seconds);
+
 // A value of a saw-tooth wave of 2000 samples, with three decimals and a sign.
 float sawToothSample(int i);
 
