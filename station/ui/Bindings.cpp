@@ -111,17 +111,26 @@ void label(Control &model, QLabel *widget)
     sync();
 }
 
+// Text reaches the model however it got into the field: typed, pasted, undone, from an input
+// method or set by assistive technology and automation, which emit textChanged only.
 void lineEdit(Control &model, QLineEdit *widget)
 {
-    auto sync = [&model, widget] {
-        if (widget->text() != model.text())
+    auto mirroring = std::make_shared<bool>(false);
+    auto sync = [&model, widget, mirroring] {
+        if (widget->text() != model.text()) {
+            *mirroring = true;
             widget->setText(model.text());
+            *mirroring = false;
+        }
         widget->setVisible(model.isVisible());
         mirrorCommon(model, widget);
     };
     QObject::connect(&model, &Control::changed, widget, sync);
-    QObject::connect(widget, &QLineEdit::textEdited, &model,
-                     [&model](const QString &text) { model.setText(text); });
+    QObject::connect(widget, &QLineEdit::textChanged, &model,
+                     [&model, mirroring](const QString &text) {
+                         if (!*mirroring)
+                             model.setText(text);
+                     });
     sync();
 }
 
@@ -177,6 +186,15 @@ void comboBox(Control &model, QComboBox *widget)
                      [&model](const QString &text) { model.setText(text); });
     QObject::connect(widget, &QComboBox::activated, &model,
                      [&model, widget](int index) { model.choose(widget->itemText(index)); });
+    // Text set without typing (assistive technology, automation) is taken as typed, once the
+    // event that set it is over: a choice from the list changes the text before `activated`
+    // tells it was a choice, and must stay a choice.
+    QObject::connect(widget->lineEdit(), &QLineEdit::textChanged, &model, [&model, widget] {
+        QTimer::singleShot(0, widget, [&model, widget] {
+            if (widget->currentText() != model.text())
+                model.setText(widget->currentText());
+        });
+    });
     sync();
 }
 

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <memory>
 
 namespace
 {
@@ -122,9 +123,13 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, C
     widget->setAccessibleName(name);
     fitWidth(widget, chars);
     LiveFields &fields = form().txtReal;
-    auto sync = [widget, field, &fields] {
-        if (widget->text() != fields.text(field))
+    auto mirroring = std::make_shared<bool>(false);
+    auto sync = [widget, field, &fields, mirroring] {
+        if (widget->text() != fields.text(field)) {
+            *mirroring = true;
             widget->setText(fields.text(field));
+            *mirroring = false;
+        }
         widget->setEnabled(fields.isEnabled(field));
     };
     auto onChange = [sync, field](int changed) {
@@ -133,10 +138,14 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, C
     };
     connect(&fields, &LiveFields::changed, widget, onChange);
     connect(&fields, &LiveFields::stateChanged, widget, onChange);
-    connect(widget, &QLineEdit::textEdited, this, [this, widget, field, &fields](const QString &t) {
-        setMarked(widget, false);
-        fields.setText(field, t);
-    });
+    // Whatever put the text there (typing, paste, assistive technology), a write sends it.
+    connect(widget, &QLineEdit::textChanged, this,
+            [this, widget, field, &fields, mirroring](const QString &t) {
+                if (*mirroring)
+                    return;
+                setMarked(widget, false);
+                fields.setText(field, t);
+            });
     sync();
     showWith(widget, field, shownBy);
     editWidgets_.insert(field, widget);

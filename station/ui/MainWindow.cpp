@@ -1,9 +1,12 @@
 #include "MainWindow.h"
 
+#include "AlarmAnnouncer.h"
 #include "Bindings.h"
 #include "DevicePage.h"
 #include "HelicorderWindow.h"
+#include "IndicatorLamp.h"
 #include "StripChartWidget.h"
+#include "common/Colours.h"
 #include "shell/Station.h"
 
 #include <QCheckBox>
@@ -31,6 +34,10 @@
 
 namespace
 {
+
+// The event lamps' captions, in the order of the form's lamps; a lamp lighting says its caption.
+const QStringList TriggerCaptions = {QStringLiteral("Displacement trig"), QStringLiteral("Pd trig"),
+                                     QStringLiteral("Pga trig"), QStringLiteral("STA/LTA trig")};
 
 QLineEdit *boundEdit(Control &model)
 {
@@ -150,6 +157,7 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     QLabel *archiveWarning = boundLabel(station.archiveWarning());
     archiveWarning->setAccessibleName(QStringLiteral("Archive records waiting to be written"));
     statusBar()->addPermanentWidget(archiveWarning);
+    new AlarmAnnouncer(form, station.eventState(), TriggerCaptions, *this, this);
     resize(QSize(1280, 740).boundedTo(screen()->availableGeometry().size()));
     centreOnScreen();
 }
@@ -263,6 +271,13 @@ QWidget *MainWindow::buildIntensityBox()
     auto *box = new QGroupBox(QStringLiteral("Intensity"));
     auto *layout = new QGridLayout(box);
     QLabel *intensity = boundLabel(form.lblIntensity);
+    intensity->setAccessibleName(QStringLiteral("Intensity"));
+    auto syncValue = [intensity, &form] {
+        if (intensity->accessibleDescription() != form.lblIntensity.text())
+            intensity->setAccessibleDescription(form.lblIntensity.text());
+    };
+    connect(&form.lblIntensity, &Control::changed, intensity, syncValue);
+    syncValue();
     QFont big = intensity->font();
     big.setPointSize(28);
     big.setBold(true);
@@ -282,9 +297,8 @@ QWidget *MainWindow::buildEventBox()
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Event"));
     auto *layout = new QGridLayout(box);
-    const QStringList captions = {"Displacement trig", "Pd trig", "Pga trig", "STA/LTA trig"};
     for (int k = 0; k < 4; ++k) {
-        auto *lamp = new QLabel(captions[k]);
+        auto *lamp = new QLabel(TriggerCaptions[k]);
         lamp->setStyleSheet(QStringLiteral("background-color: red; color: white; padding: 2px;"));
         // An unlit lamp keeps its place, so lighting one never moves the panels below.
         QSizePolicy keepPlace = lamp->sizePolicy();
@@ -306,9 +320,15 @@ QWidget *MainWindow::buildDigitalIoBox()
     for (int k = 0; k < 8; ++k)
         layout->addWidget(new QLabel(QString::number(k)), 0, k + 1, Qt::AlignCenter);
     for (int k = 0; k < 16; ++k) {
-        auto *lamp = new QLabel;
+        auto *lamp = new IndicatorLamp(QStringLiteral("%1 %2").arg(k < 8 ? "DO" : "DI").arg(k % 8));
         lamp->setFixedSize(16, 16);
         Bindings::label(form.DIO[k], lamp);
+        Control &model = form.DIO[k];
+        auto syncLit = [lamp, &model] {
+            lamp->setLit(model.backColor().isValid() && model.backColor() != Colours::LampOff);
+        };
+        connect(&model, &Control::changed, lamp, syncLit);
+        syncLit();
         layout->addWidget(lamp, k < 8 ? 1 : 2, k % 8 + 1, Qt::AlignCenter);
     }
     return box;
@@ -435,6 +455,13 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     connect(&form.Dir1, &RecordFolder::listChanged, files, syncFiles);
     connect(&form.Dir1, &RecordFolder::selected, files, syncFiles);
     connect(files, &QListWidget::currentRowChanged, &form.Dir1, &RecordFolder::select);
+    // Assistive technology selects an item without making it current; the file selected is
+    // the one to load all the same.
+    connect(files->selectionModel(), &QItemSelectionModel::selectionChanged, files, [files] {
+        const QList<QListWidgetItem *> chosen = files->selectedItems();
+        if (chosen.size() == 1 && chosen.first() != files->currentItem())
+            files->setCurrentItem(chosen.first());
+    });
     syncFiles();
     side->addWidget(files);
     auto *event = new QFormLayout;

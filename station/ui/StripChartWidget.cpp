@@ -1,5 +1,7 @@
 #include "StripChartWidget.h"
 
+#include "common/NumberText.h"
+
 #include <QFileInfo>
 #include <QVBoxLayout>
 #include <cmath>
@@ -45,6 +47,8 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
         traces_.push_back({graph, axis, 0});
     }
     plot_->xAxis->setRange(0, visibleWidth_);
+    setAccessibleName(title);
+    describeRanges();
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &StripChartWidget::replotIfDue);
 }
@@ -87,7 +91,24 @@ void StripChartWidget::selectTrace(int trace)
 void StripChartWidget::setRange(double upper, double lower)
 {
     traces_[selected_].axis->setRange(lower, upper);
+    describeRanges();
     scheduleReplot();
+}
+
+// What a screen reader says of the chart besides its title: each trace's range and the time
+// shown.
+void StripChartWidget::describeRanges()
+{
+    QStringList parts;
+    for (const Trace &t : traces_) {
+        const QCPRange range = t.axis->range();
+        parts << QStringLiteral("%1 %2 to %3")
+                     .arg(t.graph->name(), NumberText::doubleText(range.lower),
+                          NumberText::doubleText(range.upper));
+    }
+    parts << QStringLiteral("%1 s shown")
+                 .arg(NumberText::doubleText(visibleWidth_ / SamplesPerSecond));
+    setAccessibleDescription(parts.join(QStringLiteral("; ")));
 }
 
 // A chart that follows the newest sample shows the last `samples`; one the operator looks
@@ -95,6 +116,7 @@ void StripChartWidget::setRange(double upper, double lower)
 void StripChartWidget::setVisibleWidth(double samples)
 {
     visibleWidth_ = qMax(1.0, samples);
+    describeRanges();
     if (!following_) {
         const double left = plot_->xAxis->range().lower;
         plot_->xAxis->setRange(left, left + visibleWidth_);

@@ -54,6 +54,7 @@ private:
         double nextKey = 0;
     };
     bool valid(int trace) const { return trace >= 0 && trace < int(traces_.size()); }
+    void describeRanges();
     QCPAxis *scaleFor(int trace, const QStringList &units);
     void append(Trace &trace, double value);
     double newestKey() const;
