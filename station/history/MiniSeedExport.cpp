@@ -92,7 +92,8 @@ MiniSeedExport::Result MiniSeedExport::exportFile(const QString &recordPath) con
     if (const QString problem = recordProblem(recordPath, loader.layout(), collector);
         !problem.isEmpty())
         return failure(problem);
-    const std::optional<QDateTime> start = firstSampleTime(info, loader.layout(), form);
+    const std::optional<QDateTime> start =
+        firstSampleTime(info, loader.layout(), form, loader.firstRowSeconds());
     if (!start)
         return failure(QStringLiteral("carries no start time"));
     QString station;
@@ -126,14 +127,16 @@ QString MiniSeedExport::recordProblem(const QString &path, RecordFileLoader::Lay
 
 std::optional<QDateTime> MiniSeedExport::firstSampleTime(const QFileInfo &info,
                                                          RecordFileLoader::Layout layout,
-                                                         const Form &form) const
+                                                         const Form &form,
+                                                         double firstRowSeconds) const
 {
     if (layout == RecordFileLoader::Layout::Manual)
         return manualStart(info);
     const std::optional<QDateTime> start = historyDateTime(form);
-    // "#StartTime:" is the trigger; the rows begin the pre-alarm time before it.
+    // "#StartTime:" is the trigger; the window begins the pre-alarm time before it, and the
+    // first row lies at its own time within the window (later when the window was cut).
     if (start && layout == RecordFileLoader::Layout::Event)
-        return start->addMSecs(qRound64(-preAlarmSeconds_ * 1000));
+        return start->addMSecs(qRound64((firstRowSeconds - preAlarmSeconds_) * 1000));
     return start;
 }
 

@@ -38,7 +38,7 @@ private:
     static QString recordProblem(const QString &path, RecordFileLoader::Layout layout,
                                  const TraceCollector &collector);
     std::optional<QDateTime> firstSampleTime(const QFileInfo &info, RecordFileLoader::Layout layout,
-                                             const Form &form) const;
+                                             const Form &form, double firstRowSeconds) const;
     Result write(const QString &recordPath, const QString &station, const QDateTime &startUtc,
                  const TraceCollector::Traces &traces) const;
 

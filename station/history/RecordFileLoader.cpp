@@ -44,6 +44,7 @@ RecordFileLoader::RecordFileLoader(Form &form, StripChart &chart) : form_(form),
 QString RecordFileLoader::load(const QString &path, const QString &fileName)
 {
     layout_ = Layout::None;
+    firstRowSeconds_ = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString());
@@ -111,6 +112,8 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
             continue;
         if (++rows > MaxRows)
             return finish(EventExtent, Outcome::Cut);
+        if (rows == 1 && !number(line.left(line.indexOf(QLatin1Char(','))), &firstRowSeconds_))
+            firstRowSeconds_ = 0;
         plotEventRow(line);
     }
     return finish(EventExtent, Outcome::Loaded);

@@ -24,6 +24,10 @@ public:
     QString load(const QString &path, const QString &fileName);
     // The layout the last load recognised (None: empty, unreadable or unknown).
     Layout layout() const { return layout_; }
+    // The time column of an event file's first row: how far after the start of its window the
+    // first recorded row lies (more than 0 when the station had not recorded the whole
+    // pre-alarm time). 0 for the other layouts.
+    double firstRowSeconds() const { return firstRowSeconds_; }
 
 private:
     enum class Outcome { Loaded, Empty, UnknownLayout, Cut };
@@ -44,4 +48,5 @@ private:
     Form &form_;
     StripChart &chart_;
     Layout layout_ = Layout::None;
+    double firstRowSeconds_ = 0;
 };

@@ -13,7 +13,12 @@ void EventState::end()
     if (!inProgress_)
         return;
     inProgress_ = false;
+    // Each event of a sequence gets its own summary: one still waiting for its answers is
+    // written now rather than taking the next event's start.
+    if (summaryPending_)
+        emit summaryDue(summaryStart_);
     summaryPending_ = true;
+    summaryStart_ = startTime_;
     answersSinceEnd_ = 0;
     emit ended();
 }
@@ -24,7 +29,7 @@ void EventState::countAnswer()
         return;
     summaryPending_ = false;
     answersSinceEnd_ = 0;
-    emit summaryDue(startTime_);
+    emit summaryDue(summaryStart_);
 }
 
 void EventState::setIntensity(const QString &intensity)

@@ -41,8 +41,8 @@ public:
     // The flags left 0, or changed while the event runs: a start given moves the event's start.
     void run();
     void setStartTime(const QDateTime &start) { startTime_ = start; }
-    // The flags returned to 0: the event ends and its summary becomes due after
-    // `SummaryDelayAnswers` more answers. Nothing happens while no event runs.
+    // The flags returned to 0: the event ends and its summary, with the start it had, becomes
+    // due after `SummaryDelayAnswers` more answers. Nothing happens while no event runs.
     void end();
     // One answer from the device has been decoded.
     void countAnswer();
@@ -63,6 +63,7 @@ private:
     bool inProgress_ = false;
     QDateTime startTime_;
     bool summaryPending_ = false;
+    QDateTime summaryStart_;
     int answersSinceEnd_ = 0;
     QString intensity_;
 };

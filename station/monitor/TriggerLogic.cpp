@@ -148,9 +148,11 @@ void TriggerLogic::staLtaTrigger(bool set)
 
 void TriggerLogic::eventRunning()
 {
-    // While an event file is pending it stays anchored at the event's first start: moving its
-    // trigger row to a later change of the flags would reach past the newest recorded row.
-    if (!eventFile_.isPending()) {
+    // A change of the flags within an event keeps the file that is pending for it anchored at
+    // its first start: moving its trigger row to a later change would reach past the newest
+    // recorded row. An event that begins while an earlier one's file is still pending is an
+    // event of its own, with its own start and file.
+    if (!events_.isInProgress() || !eventFile_.isLatestPending()) {
         // Before the first streamed packet there is no device time to anchor the event to.
         const bool deviceTimeKnown = recording_.recordMode() && deviceClock_.isValid();
         events_.setStartTime(deviceTimeKnown ? deviceClock_ : clock_.now());

@@ -12,6 +12,7 @@
 #include "common/TextFiles.h"
 
 #include <QDir>
+#include <algorithm>
 #include <array>
 
 namespace
@@ -38,9 +39,9 @@ QString column(double value, int decimals)
     return NumberText::rightAligned(NumberText::fixed(value, decimals), ColumnWidth);
 }
 
-QString dataRow(int k, const SampleRing::Row &row)
+QString dataRow(qint64 k, const SampleRing::Row &row)
 {
-    QString line = column(k * 0.01, 2);
+    QString line = column(static_cast<double>(k) * 0.01, 2);
     for (float value : row) {
         line += QLatin1Char(',');
         line += column(value, 3);
@@ -68,13 +69,26 @@ EventFile::EventFile(SampleRing &ring, const RecordingSettings &settings, const 
 
 void EventFile::beginEvent(const QDateTime &start)
 {
-    start_ = start;
     ring_.markEvent();
+    latest_ = Window{nextId_++, start, ring_.rowsRecorded()};
+    latestArmed_ = false;
+}
+
+bool EventFile::isLatestPending() const
+{
+    return latestArmed_ && std::any_of(pending_.begin(), pending_.end(),
+                                       [this](const Window &w) { return w.id == latest_.id; });
 }
 
 void EventFile::armPostAlarm()
 {
-    if (isPending())
+    // Once written, the same window is not armed again by a later change of the flags.
+    if (latestArmed_)
+        return;
+    latestArmed_ = true;
+    const bool wasPending = isPending();
+    pending_.push_back(latest_);
+    if (wasPending)
         return;
     postAlarmTimer_.start();
     emit pendingChanged(true);
@@ -82,43 +96,63 @@ void EventFile::armPostAlarm()
 
 void EventFile::onPostAlarmTick()
 {
-    ++postAlarmTicks_;
-    if (settings_.postAlarmSeconds() > postAlarmTicks_)
-        return;
+    finishWhere([this](Window &w) { return tickDone(w); },
+                QStringLiteral("no samples came for %1 s after the post-alarm time")
+                    .arg(LateRowsWaitSeconds));
+}
+
+bool EventFile::tickDone(Window &w)
+{
+    ++w.postAlarmTicks;
+    if (settings_.postAlarmSeconds() > w.postAlarmTicks)
+        return false;
     // The last packet of the window may still be on its way; a silent link ends the wait.
-    if (!windowRecorded() && lateTicks_++ < LateRowsWaitSeconds)
-        return;
-    finish(QStringLiteral("no samples came for %1 s after the post-alarm time")
-               .arg(LateRowsWaitSeconds));
+    return windowRecorded(w) || w.lateTicks++ >= LateRowsWaitSeconds;
 }
 
 void EventFile::samplesStored()
 {
-    if (lateTicks_ > 0 && isPending() && windowRecorded())
-        finish(QString());
+    finishWhere([this](Window &w) { return w.lateTicks > 0 && windowRecorded(w); }, QString());
 }
 
 void EventFile::writeEventFile()
 {
-    write(window());
+    write(latest_, window(latest_));
 }
 
 void EventFile::finishPending()
 {
-    if (isPending())
-        finish(QStringLiteral("the station was closed"));
+    finishWhere([](Window &) { return true; }, QStringLiteral("the station was closed"));
 }
 
-void EventFile::finish(const QString &shortReason)
+// Files are written oldest first, each once; the timer stops with the last.
+void EventFile::finishWhere(const std::function<bool(Window &)> &done, const QString &shortReason)
 {
-    postAlarmTicks_ = 0;
-    lateTicks_ = 0;
-    postAlarmTimer_.stop();
-    const Span span = window();
-    write(span);
-    emit pendingChanged(false);
+    if (pending_.empty())
+        return;
+    std::vector<Window> due;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (done(*it)) {
+            due.push_back(*it);
+            it = pending_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (pending_.empty())
+        postAlarmTimer_.stop();
+    for (const Window &w : due)
+        finish(w, shortReason);
+    if (!due.empty() && pending_.empty())
+        emit pendingChanged(false);
+}
+
+void EventFile::finish(const Window &w, const QString &shortReason)
+{
+    const Span span = window(w);
+    write(w, span);
     if (span.end < wanted().end)
-        logEarlyEnd(span, shortReason);
+        logEarlyEnd(w, span, shortReason);
 }
 
 EventFile::Span EventFile::wanted() const
@@ -136,43 +170,44 @@ EventFile::Span EventFile::wanted() const
 
 // Rows before the station's first sample, and rows the ring has already overwritten, were never
 // recorded for this event; neither were rows that have not arrived yet.
-EventFile::Span EventFile::recorded() const
+EventFile::Span EventFile::recorded(const Window &w) const
 {
     Span s;
-    s.end = ring_.rowsRecorded() - ring_.rowsRecordedAtEvent();
-    s.first = qMax(-ring_.rowsRecordedAtEvent(), s.end - SampleRing::Rows);
+    s.end = ring_.rowsRecorded() - w.triggerRow;
+    s.first = qMax(-w.triggerRow, s.end - SampleRing::Rows);
     return s;
 }
 
-EventFile::Span EventFile::window() const
+EventFile::Span EventFile::window(const Window &w) const
 {
     const Span want = wanted();
-    const Span have = recorded();
+    const Span have = recorded(w);
     Span s;
     s.first = qMax(want.first, have.first);
     s.end = qMax(s.first, qMin(want.end, have.end));
     return s;
 }
 
-bool EventFile::windowRecorded() const
+bool EventFile::windowRecorded(const Window &w) const
 {
-    return recorded().end >= wanted().end;
+    return recorded(w).end >= wanted().end;
 }
 
-void EventFile::logEarlyEnd(const Span &span, const QString &reason)
+void EventFile::logEarlyEnd(const Window &w, const Span &span, const QString &reason)
 {
     const QString message =
         QStringLiteral("Event record %1 ends early at %2 s: %3")
-            .arg(fileName(),
-                 NumberText::fixed(static_cast<double>(span.end - span.first) * 0.01, 2), reason);
+            .arg(fileNameFor(w.start),
+                 NumberText::fixed(static_cast<double>(span.end - wanted().first) * 0.01, 2),
+                 reason);
     qCWarning(lcRecords).noquote() << message;
     eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
                              message);
 }
 
-QString EventFile::timeStamp() const
+QString EventFile::timeStamp(const QDateTime &start)
 {
-    return start_.toString(QStringLiteral("yyyyMMddHHmmss")).right(12);
+    return start.toString(QStringLiteral("yyyyMMddHHmmss")).right(12);
 }
 
 QString EventFile::fileNamePart(const QString &stationCode)
@@ -187,18 +222,19 @@ QString EventFile::fileNamePart(const QString &stationCode)
     return part;
 }
 
-QString EventFile::fileName() const
+QString EventFile::fileNameFor(const QDateTime &start) const
 {
-    return timeStamp() + QLatin1Char('_') + fileNamePart(fields_.text(Field::StationCode)) +
+    return timeStamp(start) + QLatin1Char('_') + fileNamePart(fields_.text(Field::StationCode)) +
            QStringLiteral(".CSV");
 }
 
-QByteArray EventFile::compose(const Span &span) const
+QByteArray EventFile::compose(const Window &w, const Span &span) const
 {
     const int rows = int(span.end - span.first);
-    const int firstRow =
-        int(((ring_.eventIndex() + span.first) % SampleRing::Rows + SampleRing::Rows) %
-            SampleRing::Rows);
+    const int firstRow = int((w.triggerRow + span.first) % SampleRing::Rows);
+    // Rows that were never recorded before the first one are missing from the file, not
+    // shifted: each row keeps its own time, so the trigger row stays at the pre-alarm time.
+    const qint64 firstTimeRow = span.first - wanted().first;
     Extremes ext;
     for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r)) {
         for (int axis = 0; axis < 3; ++axis) {
@@ -214,9 +250,9 @@ QByteArray EventFile::compose(const Span &span) const
     QByteArray out;
     out.reserve(1024 + rows * RowBytes);
     appendLine(out, QStringLiteral("#StationCode:") + code);
-    appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp() + QLatin1Char('_') +
-                        code + QStringLiteral(".CSV)"));
-    appendLine(out, QStringLiteral("#StartTime:") + NumberText::generalDateTime(start_));
+    appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp(w.start) +
+                        QLatin1Char('_') + code + QStringLiteral(".CSV)"));
+    appendLine(out, QStringLiteral("#StartTime:") + NumberText::generalDateTime(w.start));
     appendLine(out, QStringLiteral("#RecordLength(sec):   120.00 "));
     appendLine(out, QStringLiteral("#SampleRate(Hz): 100"));
     appendLine(out, QStringLiteral("#AmplitudeUnit:  gal. DCoffset(corr)"));
@@ -226,31 +262,33 @@ QByteArray EventFile::compose(const Span &span) const
     appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
     appendLine(out, QStringLiteral("#Data: 4F10.3 "));
     for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r))
-        appendLine(out, dataRow(k, ring_.row(r)));
+        appendLine(out, dataRow(firstTimeRow + k, ring_.row(r)));
     return out;
 }
 
 // The record folder first, the program folder when the record folder refuses the file; when
 // both refuse it, it waits in memory to be written there later.
-void EventFile::write(const Span &span)
+void EventFile::write(const Window &w, const Span &span)
 {
+    const QString name = fileNameFor(w.start);
     const QString dir = settings_.recordFolder();
-    const QString fallback = folder_.file(fileName());
+    const QString fallback = folder_.file(name);
     QStringList paths{fallback};
     if (!dir.isEmpty())
-        paths.prepend(QDir(dir).filePath(fileName()));
+        paths.prepend(QDir(dir).filePath(name));
     paths.removeDuplicates();
     const PendingWrites::Outcome outcome = eventLog_.pendingWrites().append(
-        paths, compose(span), [this](const QString &path) { emit written(path); });
+        paths, compose(w, span), [this](const QString &path) { emit written(path); });
     if (outcome.writtenTo == fallback)
-        tellKeptInProgramFolder(dir.isEmpty() ? fileName() : paths.first(),
+        tellKeptInProgramFolder(name, dir.isEmpty() ? name : paths.first(),
                                 dir.isEmpty() ? QStringLiteral("no record folder") : outcome.error);
 }
 
-void EventFile::tellKeptInProgramFolder(const QString &refusedPath, const QString &error)
+void EventFile::tellKeptInProgramFolder(const QString &name, const QString &refusedPath,
+                                        const QString &error)
 {
     const QString message = QStringLiteral("Event file not written to %1 (%2); kept in %3")
-                                .arg(refusedPath, error, folder_.file(fileName()));
+                                .arg(refusedPath, error, folder_.file(name));
     qCWarning(lcRecords).noquote() << message;
     emit notice(message);
     eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <functional>
+#include <vector>
 
 class Clock;
 class EventLog;
@@ -13,8 +15,10 @@ class ProgramFolder;
 class RecordingSettings;
 class SampleRing;
 
-// The event waveform file: the rows of the sample ring around the trigger row, written as CSV
-// to the record folder once the post-alarm time has passed.
+// The event waveform files: the rows of the sample ring around each event's trigger row,
+// written as CSV to the record folder once that event's post-alarm time has passed. Events of a
+// sequence may follow each other while an earlier file is still pending: each keeps its own
+// window, and one timer counts the seconds of them all.
 class EventFile : public QObject
 {
     Q_OBJECT
@@ -26,12 +30,15 @@ public:
               EventLog &eventLog, const ProgramFolder &folder, const Clock &clock,
               QObject *parent = nullptr);
 
-    // An event starts at `start`: the next row stored becomes its trigger row.
+    // An event starts at `start`: the next row stored becomes its trigger row. Its window
+    // replaces the latest event's unless that one's post-alarm time is already counting.
     void beginEvent(const QDateTime &start);
-    // Starts counting the post-alarm seconds, once a second, unless they are counting already.
+    // Starts counting the latest event's post-alarm seconds, unless they are counting already.
     void armPostAlarm();
-    // The post-alarm time of an event runs, or its file waits for its last rows.
-    bool isPending() const { return postAlarmTimer_.isActive(); }
+    // The post-alarm time of some event runs, or its file waits for its last rows.
+    bool isPending() const { return !pending_.empty(); }
+    // The latest event's own file is still to be written.
+    bool isLatestPending() const;
     // A second unless changed; a test that counts the seconds itself makes it long.
     void setTickInterval(int milliseconds) { postAlarmTimer_.setInterval(milliseconds); }
 
@@ -41,16 +48,18 @@ public:
     void onPostAlarmTick();
     // New rows in the ring: a file that waits only for them is written now.
     void samplesStored();
-    // Writes the rows of the window that have been recorded.
+    // Writes the rows of the latest event's window that have been recorded.
     void writeEventFile();
-    // Leaving the station while the post-alarm time runs: writes the file with the rows
+    // Leaving the station while post-alarm times run: writes every pending file with the rows
     // recorded so far.
     void finishPending();
 
-    int postAlarmTicks() const { return postAlarmTicks_; }
+    // Seconds counted for the oldest pending file.
+    int postAlarmTicks() const { return pending_.empty() ? 0 : pending_.front().postAlarmTicks; }
 
-    // The file name of the current event: time stamp, "_", station code made safe, ".CSV".
-    QString fileName() const;
+    // The file name of the latest event: time stamp, "_", station code made safe, ".CSV".
+    QString fileName() const { return fileNameFor(latest_.start); }
+    QString fileNameFor(const QDateTime &start) const;
     // The station code with every character that is not safe in a file name replaced.
     static QString fileNamePart(const QString &stationCode);
 
@@ -67,16 +76,29 @@ private:
         qint64 first = 0;
         qint64 end = 0;
     };
+    // One event's file: its start, its trigger row as a count of the rows ever stored (which
+    // stays valid however often the ring wraps), and its seconds counted.
+    struct Window {
+        int id = 0;
+        QDateTime start;
+        qint64 triggerRow = 0;
+        int postAlarmTicks = 0;
+        int lateTicks = 0; // ticks since the post-alarm time ran out with rows still missing
+    };
     Span wanted() const;
-    Span recorded() const;
-    Span window() const;
-    bool windowRecorded() const;
-    void finish(const QString &shortReason);
-    void write(const Span &span);
-    void logEarlyEnd(const Span &span, const QString &reason);
-    QByteArray compose(const Span &span) const;
-    QString timeStamp() const;
-    void tellKeptInProgramFolder(const QString &refusedPath, const QString &error);
+    Span recorded(const Window &w) const;
+    Span window(const Window &w) const;
+    bool windowRecorded(const Window &w) const;
+    // Ticks one window; true when its file is to be written now.
+    bool tickDone(Window &w);
+    void finish(const Window &w, const QString &shortReason);
+    void finishWhere(const std::function<bool(Window &)> &done, const QString &shortReason);
+    void write(const Window &w, const Span &span);
+    void logEarlyEnd(const Window &w, const Span &span, const QString &reason);
+    QByteArray compose(const Window &w, const Span &span) const;
+    static QString timeStamp(const QDateTime &start);
+    void tellKeptInProgramFolder(const QString &name, const QString &refusedPath,
+                                 const QString &error);
 
     SampleRing &ring_;
     const RecordingSettings &settings_;
@@ -85,7 +107,8 @@ private:
     const ProgramFolder &folder_;
     const Clock &clock_;
     QTimer postAlarmTimer_;
-    QDateTime start_;
-    int postAlarmTicks_ = 0;
-    int lateTicks_ = 0; // ticks since the post-alarm time ran out with rows still missing
+    Window latest_;
+    bool latestArmed_ = false;
+    std::vector<Window> pending_; // oldest first
+    int nextId_ = 1;
 };

@@ -97,7 +97,7 @@ void EventLog::writeEventSummary(const QDateTime &start)
                           line.toUtf8() + TextFiles::LineEnd);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     for (const auto &observer : summaryObservers_)
-        observer(line);
+        observer(line, start);
     appendEventLog(NumberText::generalDateTime(start) + QStringLiteral(" Max Intensity---") +
                    form_.txtReal.text(Field::Intensity));
 }

@@ -47,8 +47,10 @@ public:
     {
         alarmObservers_.push_back(std::move(observer));
     }
-    // Called with every summary line, before its "Max Intensity" log line.
-    void addSummaryObserver(std::function<void(const QString &summary)> observer)
+    // Called with every summary line and its event's start, before its "Max Intensity" log
+    // line.
+    void
+    addSummaryObserver(std::function<void(const QString &summary, const QDateTime &start)> observer)
     {
         summaryObservers_.push_back(std::move(observer));
     }
@@ -75,5 +77,6 @@ private:
     PendingWrites pendingWrites_;
     std::vector<std::function<void(const QString &line)>> entryObservers_;
     std::vector<std::function<void(const QString &line)>> alarmObservers_;
-    std::vector<std::function<void(const QString &summary)>> summaryObservers_;
+    std::vector<std::function<void(const QString &summary, const QDateTime &start)>>
+        summaryObservers_;
 };

@@ -29,6 +29,10 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
     connect(&form_.lblAlarm, &Control::changed, this, &HeadlessReport::alarmChanged,
             Qt::QueuedConnection);
     watch(form_.lblRec, &HeadlessReport::recordingChanged);
+    // Each file of an event sequence is told as it is written, also one written late.
+    connect(&station.eventFile(), &EventFile::written, this, [this](const QString &path) {
+        report(QStringLiteral("info"), QStringLiteral("event file ") + path);
+    });
     watch(form_.txtEvent, &HeadlessReport::summaryChanged);
     watch(form_.statusLine, &HeadlessReport::statusChanged);
     watch(form_.lblWriteWarning, &HeadlessReport::writeWarningChanged);
@@ -116,14 +120,8 @@ void HeadlessReport::recordingChanged()
     if (recording == recording_)
         return;
     recording_ = recording;
-    if (recording) {
+    if (recording)
         report(QStringLiteral("info"), QStringLiteral("recording the event"));
-        return;
-    }
-    // A file that could not be written there has been told as a warning already.
-    const QString path = QDir(form_.Dir1.path()).filePath(station_.eventFile().fileName());
-    if (QFile::exists(path))
-        report(QStringLiteral("info"), QStringLiteral("event file ") + path);
 }
 
 void HeadlessReport::summaryChanged()

@@ -69,9 +69,10 @@ Station::Station(const StationServices &services, QObject *parent)
     bindRecordingSettings();
     wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
-    eventLog_.addSummaryObserver([this](const QString &summary) {
-        mqtt_.eventSummary(summary, eventState_.startTime(),
-                           recordingSettings_.recordMode() ? eventFile_.fileName() : QString());
+    eventLog_.addSummaryObserver([this](const QString &summary, const QDateTime &start) {
+        mqtt_.eventSummary(summary, start,
+                           recordingSettings_.recordMode() ? eventFile_.fileNameFor(start)
+                                                           : QString());
     });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);

@@ -65,7 +65,9 @@ QByteArray crlf(const QStringList &lines)
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }
 
-QByteArray eventFile(int rows)
+// `firstRow`: the row of the window the file begins with (the station had recorded less than
+// the pre-alarm time before the trigger).
+QByteArray eventFile(int rows, int firstRow = 0)
 {
     QStringList lines{QStringLiteral("#StationCode:v-12/345678"),
                       QStringLiteral("#InstrumentKind: CSV  (240115083012_v-12/345678.CSV)"),
@@ -80,8 +82,9 @@ QByteArray eventFile(int rows)
                       QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"),
                       QStringLiteral("#Data: 4F10.3 ")};
     for (int k = 0; k < rows; ++k)
-        lines << QString::asprintf("%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f", k * 0.01,
-                                   sample(k, 0), sample(k, 1), sample(k, 2), 0.5, -0.25);
+        lines << QString::asprintf("%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f",
+                                   (firstRow + k) * 0.01, sample(k, 0), sample(k, 1), sample(k, 2),
+                                   0.5, -0.25);
     return crlf(lines);
 }
 
@@ -202,6 +205,9 @@ void TestMiniSeedExport::roundTrip_data()
     // 08:30:12 at UTC+8 is 00:30:12 UTC; an event file's rows begin 30 s before its trigger.
     QTest::newRow("event file") << "240115083012_v-12_345678.CSV" << eventFile(Rows) << "45678"
                                 << QDateTime(QDate(2024, 1, 15), QTime(0, 29, 42), Qt::UTC);
+    QTest::newRow("event file cut at its start")
+        << "240115083012_v-12_345678.CSV" << eventFile(Rows, 2880) << "45678"
+        << QDateTime(QDate(2024, 1, 15), QTime(0, 30, 10, 800), Qt::UTC);
     QTest::newRow("manual recording") << "M0115083012.csv" << manualFile(Rows) << "ST01"
                                       << QDateTime(QDate(2024, 1, 15), QTime(0, 30, 12), Qt::UTC);
     QTest::newRow("plain layout") << "plain.csv" << plainFile(Rows) << "ST01"

@@ -78,9 +78,17 @@ void TestAlarmDisplay::responses_data()
                        "35=3 96=40 11=4"}
         << QStringList{"PGA Watch 30.5gal", Hidden, "PGA Watch 31gal a-axis", Hidden,
                        "PGA Watch 40gal c-axis"}
-        << QList<int>{2, 3, 5, 6, 8} << QStringList{"Pga trig", "PGA Watch 30.5gal",      "PGA End",
-                                                    "Pga trig", "PGA Watch 31gal a-axis", "PGA End",
-                                                    "Pga trig", "PGA Watch 40gal c-axis"};
+        // The second event's end brings the first one's summary, which had not come yet.
+        << QList<int>{2, 3, 5, 7, 9}
+        << QStringList{"Pga trig",
+                       "PGA Watch 30.5gal",
+                       "PGA End",
+                       "Pga trig",
+                       "PGA Watch 31gal a-axis",
+                       "PGA End",
+                       "Max Intensity---88888",
+                       "Pga trig",
+                       "PGA Watch 40gal c-axis"};
 
     QTest::newRow("PGA Watch on axis 5 shows and logs the previous caption")
         << "39=32 21=25.0 35=5 96=0.0 11=4" << false << QStringList{"96=30"}

@@ -9,6 +9,7 @@ class TestEventState : public QObject
 private slots:
     void oneStartAndOneEndPerEvent();
     void summaryWaitsForTheDevicesFinalValues();
+    void eachEventOfASequenceSummarisedWithItsStart();
     void intensityAnnouncedOncePerChange();
 };
 
@@ -46,6 +47,31 @@ void TestEventState::summaryWaitsForTheDevicesFinalValues()
     for (int i = 0; i < 3 * EventState::SummaryDelayAnswers; ++i)
         events.countAnswer();
     QCOMPARE(due.count(), 1);
+}
+
+// The next event may start before the last one's summary is due, and may even end before it.
+void TestEventState::eachEventOfASequenceSummarisedWithItsStart()
+{
+    EventState events;
+    QSignalSpy due(&events, &EventState::summaryDue);
+    const QDateTime first(QDate(2024, 3, 7), QTime(8, 5, 9));
+    const QDateTime second = first.addSecs(25);
+    const QDateTime third = first.addSecs(27);
+    events.setStartTime(first);
+    events.run();
+    events.end();
+    events.setStartTime(second);
+    events.run();
+    events.countAnswer();
+    events.end();
+    QCOMPARE(due.count(), 1);
+    QCOMPARE(due.at(0).first().toDateTime(), first);
+    events.setStartTime(third); // started, not yet ended: the second's summary keeps its start
+    events.run();
+    for (int i = 0; i < EventState::SummaryDelayAnswers; ++i)
+        events.countAnswer();
+    QCOMPARE(due.count(), 2);
+    QCOMPARE(due.at(1).first().toDateTime(), second);
 }
 
 void TestEventState::intensityAnnouncedOncePerChange()

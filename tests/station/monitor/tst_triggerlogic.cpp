@@ -161,6 +161,16 @@ void TestTriggerLogic::eventStartAndEnd()
     QVERIFY(events.isSummaryPending());
     // The event file still has to be written after the flags drop.
     QCOMPARE(eventFile.isPending(), recordMode);
+
+    // The next event is one of its own, also while that file is pending.
+    f.clock.advanceSeconds(20);
+    if (deviceTimeKnown)
+        f.station->triggerLogic().setDeviceClock(device.addSecs(23));
+    pushRows(ring, 2000);
+    form.txtReal.setText(11, QStringLiteral("4"));
+    QCOMPARE(events.startTime(), byDevice ? device.addSecs(23) : f.clock.now());
+    QCOMPARE(ring.rowsRecordedAtEvent(), 2423);
+    QCOMPARE(eventFile.isLatestPending(), recordMode);
 }
 
 void TestTriggerLogic::flagsClearedWithoutEventEndNothing_data()

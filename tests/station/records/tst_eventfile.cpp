@@ -109,6 +109,7 @@ private slots:
     void twoEventsInOneSecondShareTheFile();
     void tooWideValueWrittenWhole();
     void laterFlagChangesKeepTheFirstStart();
+    void overlappingEventsEachWrittenOnce();
     void windowOfRecordedRows_data();
     void windowOfRecordedRows();
     void writeFailureKeepsSamples_data();
@@ -140,9 +141,12 @@ void TestEventFile::writtenOnLastPostAlarmTick()
     QCOMPARE(pending.last().at(0).toBool(), false);
     QCOMPARE(r.eventFile.postAlarmTicks(), 0);
 
-    // Once armed, the event file ticks by itself.
+    // A written window is not armed again; the next event's file ticks by itself.
     QFile::remove(path);
     r.settings.setPostAlarmSeconds(1);
+    r.eventFile.armPostAlarm();
+    QVERIFY(!r.eventFile.isPending());
+    r.eventFile.beginEvent(EventStart);
     r.eventFile.armPostAlarm();
     QTRY_VERIFY(QFile::exists(path));
 }
@@ -216,6 +220,7 @@ void TestEventFile::windowOfRows()
     r.settings.setPreAlarmSeconds(pre);
     r.settings.setPostAlarmSeconds(post);
     recordEvent(r.ring, r.eventFile, EventStart, eventIndex, rows - int(pre * 100));
+    r.eventFile.armPostAlarm();
     tick(r.eventFile, qMax(ticks, 1));
 
     bool crlfOnly = false;
@@ -400,6 +405,44 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
     QCOMPARE(f.station->eventState().startTime(), EventStart.addSecs(3));
 }
 
+void TestEventFile::overlappingEventsEachWrittenOnce()
+{
+    EventFileRig r;
+    r.settings.setPreAlarmSeconds(3);
+    r.settings.setPostAlarmSeconds(5);
+    QSignalSpy pending(&r.eventFile, &EventFile::pendingChanged);
+    pushRows(r.ring, 1000);
+    r.eventFile.beginEvent(EventStart);
+    r.eventFile.armPostAlarm();
+    pushRows(r.ring, 200);
+    tick(r.eventFile, 2);
+    r.eventFile.beginEvent(EventStart.addSecs(2)); // trigger row 1200
+    r.eventFile.armPostAlarm();
+    r.eventFile.armPostAlarm();
+    pushRows(r.ring, 300);
+    tick(r.eventFile, 3);
+    const QString first = r.recordPath(QStringLiteral("240115083012_77.CSV"));
+    const QString second = r.recordPath(QStringLiteral("240115083014_77.CSV"));
+    QVERIFY(QFile::exists(first));
+    QVERIFY(!QFile::exists(second));
+    QVERIFY(r.eventFile.isPending());
+    pushRows(r.ring, 200);
+    tick(r.eventFile, 2);
+    QVERIFY(!r.eventFile.isPending());
+    QCOMPARE(pending.count(), 2);
+    tick(r.eventFile, 10);
+
+    const QStringList one = readLines(first);
+    const QStringList two = readLines(second);
+    QCOMPARE(one.size(), 12 + 800);
+    QCOMPARE(two.size(), 12 + 800);
+    QCOMPARE(one[12], expectedEventRow(0, ringRow(700)));
+    QCOMPARE(two[12], expectedEventRow(0, ringRow(900)));
+    QCOMPARE(two[2],
+             QStringLiteral("#StartTime:") + NumberText::generalDateTime(EventStart.addSecs(2)));
+    QCOMPARE(two.last(), expectedEventRow(799, ringRow(1699)));
+}
+
 void TestEventFile::windowOfRecordedRows_data()
 {
     QTest::addColumn<int>("recordedBefore");
@@ -409,18 +452,21 @@ void TestEventFile::windowOfRecordedRows_data()
     QTest::addColumn<int>("firstRingRow");
     QTest::addColumn<int>("rows");
     QTest::addColumn<bool>("endsEarly");
+    QTest::addColumn<int>("firstTimeRow"); // the first row's time column, in rows
 
-    QTest::newRow("every row there at the tick") << 1000 << 500 << 0 << 0 << 700 << 800 << false;
+    QTest::newRow("every row there at the tick")
+        << 1000 << 500 << 0 << 0 << 700 << 800 << false << 0;
     QTest::newRow("last packet late, within the wait")
-        << 1000 << 400 << 100 << 0 << 700 << 800 << false;
+        << 1000 << 400 << 100 << 0 << 700 << 800 << false << 0;
     QTest::newRow("samples stopped: rows that exist")
-        << 1000 << 200 << 0 << 3 << 700 << 500 << true;
-    QTest::newRow("some came late, then none") << 1000 << 200 << 50 << 3 << 700 << 550 << true;
+        << 1000 << 200 << 0 << 3 << 700 << 500 << true << 0;
+    QTest::newRow("some came late, then none") << 1000 << 200 << 50 << 3 << 700 << 550 << true << 0;
     QTest::newRow("trigger before the pre-alarm time was recorded")
-        << 120 << 500 << 0 << 0 << 0 << 620 << false;
-    QTest::newRow("trigger at the first row") << 0 << 500 << 0 << 0 << 0 << 500 << false;
+        << 120 << 500 << 0 << 0 << 0 << 620 << false << 180;
+    QTest::newRow("trigger at the first row") << 0 << 500 << 0 << 0 << 0 << 500 << false << 300;
+    QTest::newRow("cut at both ends") << 50 << 200 << 0 << 3 << 0 << 250 << true << 250;
     QTest::newRow("ring wrapped before the trigger")
-        << 24100 << 500 << 0 << 0 << 23800 << 800 << false;
+        << 24100 << 500 << 0 << 0 << 23800 << 800 << false << 0;
 }
 
 void TestEventFile::windowOfRecordedRows()
@@ -432,6 +478,7 @@ void TestEventFile::windowOfRecordedRows()
     QFETCH(int, firstRingRow);
     QFETCH(int, rows);
     QFETCH(bool, endsEarly);
+    QFETCH(int, firstTimeRow);
 
     EventFileRig r;
     r.settings.setPreAlarmSeconds(3);
@@ -454,15 +501,16 @@ void TestEventFile::windowOfRecordedRows()
 
     const QStringList lines = readLines(path);
     QCOMPARE(lines.size(), 12 + rows);
+    // Each row keeps its true time: the trigger row stays at 3.00 s.
     for (int k = 0; k < rows; ++k)
-        QCOMPARE(lines[12 + k],
-                 expectedEventRow(k, ringRow((firstRingRow + k) % SampleRing::Rows)));
+        QCOMPARE(lines[12 + k], expectedEventRow(firstTimeRow + k,
+                                                 ringRow((firstRingRow + k) % SampleRing::Rows)));
     const QStringList log = r.logLines();
     QCOMPARE(!log.isEmpty() && log.last().contains(QStringLiteral(" ends early at ")), endsEarly);
     if (endsEarly)
         QVERIFY2(log.last().contains(QStringLiteral("240115083012_77.CSV ends early at %1 s: no "
                                                     "samples came for 3 s")
-                                         .arg(NumberText::fixed(rows * 0.01, 2))),
+                                         .arg(NumberText::fixed((firstTimeRow + rows) * 0.01, 2))),
                  qPrintable(log.last()));
     // Rows that come after the file is written add nothing to it.
     pushRows(r.ring, 100);
@@ -495,6 +543,7 @@ void TestEventFile::writeFailureKeepsSamples()
             QFile::setPermissions(recordFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     }
     QSignalSpy notice(&r.eventFile, &EventFile::notice);
+    r.eventFile.armPostAlarm();
     tick(r.eventFile, 90);
 
     const QString kept = r.folder.file(QStringLiteral("240115083012_77.CSV"));
