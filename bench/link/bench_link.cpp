@@ -1,10 +1,11 @@
 #include "BenchSupport.h"
 #include "PtyPair.h"
-#include "StationFixture.h"
 #include "common/DecodedPacket.h"
+#include "common/Waiter.h"
 #include "link/Decoder.h"
 #include "link/DemoDevice.h"
 #include "link/ModbusFrames.h"
+#include "shell/Station.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -88,37 +89,38 @@ qint64 threadCpuNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// A station polling a simulator; the one-second timers are stopped so that only the
-// back-to-back requests of the receive paths keep the poll going. Answers are counted when
-// decoded, as the plain client counts the reads that returned.
+// A station polling a simulator as the headless program runs it; the one-second timers are
+// stopped so that only the back-to-back requests of the receive paths keep the poll going. Answers
+// are counted when decoded, as the plain client counts the reads that returned.
 struct PollRig {
     // On the serial link the rig starts a simulator of its own on a pty pair.
     PollRig(bool serial, quint16 tcpPort)
     {
-        // The fake charts keep the values they get but not a text line for each.
-        for (RecordingChart *chart : {&f.strip1, &f.strip2, &f.strip3})
-            chart->recordSamples = false;
-        QObject::connect(&f.station->decoder(), &Decoder::packetDecoded, &f.station->decoder(),
+        QObject::connect(&station.decoder(), &Decoder::packetDecoded, &station.decoder(),
                          [this](const DecodedPacket &) { onAnswerDecoded(); });
+        // Started as the headless program starts it, with the continuous archive.
+        station.start(QString());
         if (serial) {
             pty.emplace();
             startSimulator(ownSim, {QStringLiteral("--rtu"), pty->secondEnd(),
                                     QStringLiteral("--id"), QStringLiteral("1")});
-            f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+            station.linkManager().selectLinkKind(LinkKind::Rtu);
             form.txtCom.setText(pty->firstEnd());
             form.mbus_id.setText(QStringLiteral("1"));
         } else {
-            f.useClientLinkTo(tcpPort);
+            form.txtIP.setText(QStringLiteral("127.0.0.1"));
+            form.txtPort.setText(QString::number(tcpPort));
         }
-        f.station->openLink();
-        f.stopOneSecondTimers();
+        station.openLink();
+        for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
+            timer->stop();
         if (!serial) {
-            runEventLoopUntil([this] { return f.station->clientLink().isOpen(); });
+            runEventLoopUntil([this] { return station.clientLink().isOpen(); });
             socket = connectionTo(tcpPort);
             // openLink polls once; only when that found no connection yet does the rig start
             // the chain. A second tick would run two request chains and count double.
             if (!runEventLoopUntil([this] { return answers > 0; }, 1000))
-                f.station->poller().onPollTick();
+                station.poller().onPollTick();
         }
     }
 
@@ -126,11 +128,7 @@ struct PollRig {
     bool takeResponses(int count)
     {
         const qint64 target = answers + count;
-        const bool done = runEventLoopUntil([&] { return answers >= target; });
-        for (RecordingChart *chart : {&f.strip1, &f.strip2, &f.strip3})
-            for (auto &trace : chart->samples)
-                trace.clear();
-        return done;
+        return runEventLoopUntil([&] { return answers >= target; });
     }
 
     // While an answer is being decoded the next request is not sent yet: with one request
@@ -147,8 +145,18 @@ struct PollRig {
 
     std::optional<PtyPair> pty;
     DemoDevice ownSim;
-    StationFixture f{StationFixture::LinkKind::Real};
-    Form &form = f.station->form();
+    // The platform of the headless program: the real clock and waits, charts that draw
+    // nothing; only sound, documents and questions are faked.
+    QTemporaryDir dir;
+    SystemClock clock;
+    EventLoopWaiter waiter;
+    RecordingSound sound;
+    RecordingShell shell;
+    ScriptedPrompter prompter;
+    NoOpChart strip1, strip2, strip3;
+    Station station{StationServices{ProgramFolder(dir.path()), clock, waiter, sound, shell,
+                                    prompter, strip1, strip2, strip3}};
+    Form &form = station.form();
     int socket = -1; // the client link's connection, for the wire counts
     qint64 answers = 0;
     qint64 maxInFlight = 0;
