@@ -12,6 +12,7 @@
 #include "common/TextFiles.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -65,12 +66,90 @@ EventFile::EventFile(SampleRing &ring, const RecordingSettings &settings, const 
 {
     postAlarmTimer_.setInterval(1000);
     connect(&postAlarmTimer_, &QTimer::timeout, this, &EventFile::onPostAlarmTick);
+    connect(&journal_, &EventJournal::failed, this, &EventFile::journalFailed);
+}
+
+EventFile::~EventFile() = default;
+
+void EventFile::journalFailed(const QString &path, const QString &error)
+{
+    // One line per journal: a full disk fails every second.
+    if (journalsFailed_.contains(path))
+        return;
+    journalsFailed_.insert(path);
+    logLine(QStringLiteral("Event journal %1 not written (%2); the event file waits in memory")
+                .arg(path, error));
+}
+
+void EventFile::logLine(const QString &message)
+{
+    qCWarning(lcRecords).noquote() << message;
+    eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
+                             message);
+}
+
+int EventFile::recoverJournals()
+{
+    const QString dir = settings_.recordFolder();
+    if (dir.isEmpty())
+        return 0;
+    int recovered = 0;
+    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names) {
+        if (EventJournal::isJournalName(name) && recoverJournal(QDir(dir).filePath(name)))
+            ++recovered;
+    }
+    return recovered;
+}
+
+bool EventFile::recoverJournal(const QString &path)
+{
+    QFile file(path);
+    QString why;
+    std::optional<EventJournal::Contents> c;
+    if (file.open(QIODevice::ReadOnly))
+        c = EventJournal::parse(file.readAll(), &why);
+    else
+        why = file.errorString();
+    file.close();
+    const QString journalName = QFileInfo(path).fileName();
+    if (!c) {
+        // Never deleted: what it holds may still be read by hand.
+        const QString aside = path + QStringLiteral(".unreadable");
+        const bool kept = QFile::rename(path, aside);
+        logLine(QStringLiteral("Event journal %1 cannot be recovered (%2); %3")
+                    .arg(journalName, why,
+                         kept ? QStringLiteral("kept as ") + QFileInfo(aside).fileName()
+                              : QStringLiteral("left where it is")));
+        return false;
+    }
+    const QString name = timeStamp(c->start) + QLatin1Char('_') + fileNamePart(c->stationCode) +
+                         QStringLiteral(".CSV");
+    const QStringList paths{QDir(settings_.recordFolder()).filePath(name), folder_.file(name)};
+    eventLog_.pendingWrites().append(
+        paths, fileBytes(c->stationCode, c->start, c->intensity, c->max, c->min, c->rows),
+        [this, path](const QString &written) {
+            QFile::remove(path);
+            emit this->written(written);
+        });
+    logLine(QStringLiteral("Event record %1 recovered after an unclean stop: %2 s of %3 s")
+                .arg(name, NumberText::fixed(c->rowCount * 0.01, 2),
+                     NumberText::fixed(c->preAlarmSeconds + c->postAlarmSeconds, 2)));
+    eventLog_.writeRecoveredSummary(c->start, {c->stationCode,
+                                               c->intensity,
+                                               c->vectorMax,
+                                               {c->axisPeak[0], c->axisPeak[1], c->axisPeak[2],
+                                                c->axisPeak[0], c->axisPeak[1], c->axisPeak[2]}});
+    return true;
 }
 
 void EventFile::beginEvent(const QDateTime &start)
 {
     ring_.markEvent();
-    latest_ = Window{nextId_++, start, ring_.rowsRecorded()};
+    latest_ = Window();
+    latest_.id = nextId_++;
+    latest_.start = start;
+    latest_.triggerRow = ring_.rowsRecorded();
     latestArmed_ = false;
 }
 
@@ -88,14 +167,54 @@ void EventFile::armPostAlarm()
     latestArmed_ = true;
     const bool wasPending = isPending();
     pending_.push_back(latest_);
+    startJournal(pending_.back());
     if (wasPending)
         return;
     postAlarmTimer_.start();
     emit pendingChanged(true);
 }
 
+void EventFile::startJournal(Window &w)
+{
+    const QString dir = settings_.recordFolder();
+    if (dir.isEmpty())
+        return;
+    w.journal = EventJournal::pathFor(dir, fileNameFor(w.start));
+    w.journalIntensity = fields_.text(Field::Intensity);
+    journal_.append(w.journal,
+                    EventJournal::header(fields_.text(Field::StationCode), w.start,
+                                         settings_.preAlarmSeconds(), settings_.postAlarmSeconds(),
+                                         w.journalIntensity));
+    w.journaledEnd = window(w).first;
+    journalNewRows(w);
+}
+
+// Only formatting happens here; the journal's thread writes and syncs.
+void EventFile::journalNewRows(Window &w)
+{
+    if (w.journal.isEmpty())
+        return;
+    const Span have = window(w);
+    Span fresh;
+    fresh.first = qMax(w.journaledEnd, have.first);
+    fresh.end = have.end;
+    QByteArray bytes;
+    if (const QString intensity = fields_.text(Field::Intensity); intensity != w.journalIntensity) {
+        w.journalIntensity = intensity;
+        bytes += EventJournal::intensityLine(intensity);
+    }
+    if (fresh.end > fresh.first) {
+        bytes += rowBytes(w, fresh);
+        w.journaledEnd = fresh.end;
+    }
+    if (!bytes.isEmpty())
+        journal_.append(w.journal, bytes);
+}
+
 void EventFile::onPostAlarmTick()
 {
+    for (Window &w : pending_)
+        journalNewRows(w);
     finishWhere([this](Window &w) { return tickDone(w); },
                 QStringLiteral("no samples came for %1 s after the post-alarm time")
                     .arg(LateRowsWaitSeconds));
@@ -112,6 +231,8 @@ bool EventFile::tickDone(Window &w)
 
 void EventFile::samplesStored()
 {
+    for (Window &w : pending_)
+        journalNewRows(w);
     finishWhere([this](Window &w) { return w.lateTicks > 0 && windowRecorded(w); }, QString());
 }
 
@@ -195,14 +316,10 @@ bool EventFile::windowRecorded(const Window &w) const
 
 void EventFile::logEarlyEnd(const Window &w, const Span &span, const QString &reason)
 {
-    const QString message =
-        QStringLiteral("Event record %1 ends early at %2 s: %3")
-            .arg(fileNameFor(w.start),
-                 NumberText::fixed(static_cast<double>(span.end - wanted().first) * 0.01, 2),
-                 reason);
-    qCWarning(lcRecords).noquote() << message;
-    eventLog_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
-                             message);
+    logLine(QStringLiteral("Event record %1 ends early at %2 s: %3")
+                .arg(fileNameFor(w.start),
+                     NumberText::fixed(static_cast<double>(span.end - wanted().first) * 0.01, 2),
+                     reason));
 }
 
 QString EventFile::timeStamp(const QDateTime &start)
@@ -228,13 +345,24 @@ QString EventFile::fileNameFor(const QDateTime &start) const
            QStringLiteral(".CSV");
 }
 
-QByteArray EventFile::compose(const Window &w, const Span &span) const
+QByteArray EventFile::rowBytes(const Window &w, const Span &span) const
 {
     const int rows = int(span.end - span.first);
     const int firstRow = int((w.triggerRow + span.first) % SampleRing::Rows);
     // Rows that were never recorded before the first one are missing from the file, not
     // shifted: each row keeps its own time, so the trigger row stays at the pre-alarm time.
     const qint64 firstTimeRow = span.first - wanted().first;
+    QByteArray out;
+    out.reserve(rows * RowBytes);
+    for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r))
+        appendLine(out, dataRow(firstTimeRow + k, ring_.row(r)));
+    return out;
+}
+
+QByteArray EventFile::compose(const Window &w, const Span &span) const
+{
+    const int rows = int(span.end - span.first);
+    const int firstRow = int((w.triggerRow + span.first) % SampleRing::Rows);
     Extremes ext;
     for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r)) {
         for (int axis = 0; axis < 3; ++axis) {
@@ -245,24 +373,29 @@ QByteArray EventFile::compose(const Window &w, const Span &span) const
                 ext.min[axis] = v;
         }
     }
+    return fileBytes(fields_.text(Field::StationCode), w.start, fields_.text(Field::Intensity),
+                     ext.max, ext.min, rowBytes(w, span));
+}
 
-    const QString code = fields_.text(Field::StationCode);
+QByteArray EventFile::fileBytes(const QString &code, const QDateTime &start,
+                                const QString &intensity, const std::array<float, 3> &max,
+                                const std::array<float, 3> &min, const QByteArray &rows)
+{
     QByteArray out;
-    out.reserve(1024 + rows * RowBytes);
+    out.reserve(1024 + rows.size());
     appendLine(out, QStringLiteral("#StationCode:") + code);
-    appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp(w.start) +
+    appendLine(out, QStringLiteral("#InstrumentKind: CSV  (") + timeStamp(start) +
                         QLatin1Char('_') + code + QStringLiteral(".CSV)"));
-    appendLine(out, QStringLiteral("#StartTime:") + NumberText::generalDateTime(w.start));
+    appendLine(out, QStringLiteral("#StartTime:") + NumberText::generalDateTime(start));
     appendLine(out, QStringLiteral("#RecordLength(sec):   120.00 "));
     appendLine(out, QStringLiteral("#SampleRate(Hz): 100"));
     appendLine(out, QStringLiteral("#AmplitudeUnit:  gal. DCoffset(corr)"));
-    for (int axis = 0; axis < 3; ++axis)
-        appendLine(out, amplitudeLine(char('a' + axis), ext.max[axis], ext.min[axis]));
-    appendLine(out, QStringLiteral("#Intensity: ") + fields_.text(Field::Intensity));
+    for (std::size_t axis = 0; axis < 3; ++axis)
+        appendLine(out, amplitudeLine(char('a' + axis), max[axis], min[axis]));
+    appendLine(out, QStringLiteral("#Intensity: ") + intensity);
     appendLine(out, QStringLiteral("#DataSequence: Time; a; b; c; Pd; Displacement"));
     appendLine(out, QStringLiteral("#Data: 4F10.3 "));
-    for (int k = 0, r = firstRow; k < rows; ++k, r = SampleRing::next(r))
-        appendLine(out, dataRow(firstTimeRow + k, ring_.row(r)));
+    out += rows;
     return out;
 }
 
@@ -277,8 +410,14 @@ void EventFile::write(const Window &w, const Span &span)
     if (!dir.isEmpty())
         paths.prepend(QDir(dir).filePath(name));
     paths.removeDuplicates();
+    // The journal goes once the file is on disk, also when that has to wait.
+    const QString journal = w.journal;
     const PendingWrites::Outcome outcome = eventLog_.pendingWrites().append(
-        paths, compose(w, span), [this](const QString &path) { emit written(path); });
+        paths, compose(w, span), [this, journal](const QString &path) {
+            if (!journal.isEmpty())
+                journal_.remove(journal);
+            emit written(path);
+        });
     if (outcome.writtenTo == fallback)
         tellKeptInProgramFolder(name, dir.isEmpty() ? name : paths.first(),
                                 dir.isEmpty() ? QStringLiteral("no record folder") : outcome.error);

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "EventJournal.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -29,6 +33,7 @@ public:
     EventFile(SampleRing &ring, const RecordingSettings &settings, const LiveFields &fields,
               EventLog &eventLog, const ProgramFolder &folder, const Clock &clock,
               QObject *parent = nullptr);
+    ~EventFile() override;
 
     // An event starts at `start`: the next row stored becomes its trigger row. Its window
     // replaces the latest event's unless that one's post-alarm time is already counting.
@@ -57,6 +62,18 @@ public:
     // Seconds counted for the oldest pending file.
     int postAlarmTicks() const { return pending_.empty() ? 0 : pending_.front().postAlarmTicks; }
 
+    // Turns each journal left in the record folder by an unclean stop into its event file,
+    // with its summary and a log line; one that cannot be read is renamed aside. Gives how
+    // many were recovered.
+    int recoverJournals();
+    // Waits until every journal write handed over so far is done.
+    void drainJournal() { journal_.drain(); }
+
+    // The event file's bytes: its header, then `rows`.
+    static QByteArray fileBytes(const QString &code, const QDateTime &start,
+                                const QString &intensity, const std::array<float, 3> &max,
+                                const std::array<float, 3> &min, const QByteArray &rows);
+
     // The file name of the latest event: time stamp, "_", station code made safe, ".CSV".
     QString fileName() const { return fileNameFor(latest_.start); }
     QString fileNameFor(const QDateTime &start) const;
@@ -84,6 +101,9 @@ private:
         qint64 triggerRow = 0;
         int postAlarmTicks = 0;
         int lateTicks = 0; // ticks since the post-alarm time ran out with rows still missing
+        QString journal;   // empty without a record folder
+        qint64 journaledEnd = 0;
+        QString journalIntensity;
     };
     Span wanted() const;
     Span recorded(const Window &w) const;
@@ -96,6 +116,12 @@ private:
     void write(const Window &w, const Span &span);
     void logEarlyEnd(const Window &w, const Span &span, const QString &reason);
     QByteArray compose(const Window &w, const Span &span) const;
+    QByteArray rowBytes(const Window &w, const Span &span) const;
+    void startJournal(Window &w);
+    void journalNewRows(Window &w);
+    void journalFailed(const QString &path, const QString &error);
+    bool recoverJournal(const QString &path);
+    void logLine(const QString &message);
     static QString timeStamp(const QDateTime &start);
     void tellKeptInProgramFolder(const QString &name, const QString &refusedPath,
                                  const QString &error);
@@ -111,4 +137,6 @@ private:
     bool latestArmed_ = false;
     std::vector<Window> pending_; // oldest first
     int nextId_ = 1;
+    EventJournal journal_;
+    QSet<QString> journalsFailed_;
 };

@@ -13,16 +13,6 @@
 
 Q_LOGGING_CATEGORY(lcRecords, "vorsa.records")
 
-namespace
-{
-
-QString padded(const LiveFields &fields, int field, int decimals, int width)
-{
-    return NumberText::rightAligned(NumberText::fixed(fields.value(field), decimals), width);
-}
-
-} // namespace
-
 EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
                    Shell &shell)
     : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell),
@@ -72,17 +62,26 @@ void EventLog::logDropped(const QString &path, qint64 bytes)
 QString EventLog::summaryLine(const QDateTime &start) const
 {
     const LiveFields &f = form_.txtReal;
+    SummaryValues values{f.text(Field::StationCode), f.text(Field::Intensity),
+                         f.value(Field::VectorMax)};
+    for (int k = 0; k < 6; ++k)
+        values.axisMax[std::size_t(k)] = f.value(Field::FirstAxisPeak + k);
+    return summaryLine(start, values);
+}
+
+QString EventLog::summaryLine(const QDateTime &start, const SummaryValues &v)
+{
+    const auto padded = [&v](std::size_t k) {
+        return NumberText::rightAligned(NumberText::fixed(v.axisMax[k], 2), 10);
+    };
     return start.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) + QLatin1Char(',') +
-           f.text(Field::StationCode) + QStringLiteral(", Max Intensity : ") +
-           NumberText::rightAligned(f.text(Field::Intensity), 2) +
+           v.stationCode + QStringLiteral(", Max Intensity : ") +
+           NumberText::rightAligned(v.intensity, 2) +
            QStringLiteral(", Tri-axial Compound Vector Max : ") +
-           padded(f, Field::VectorMax, 1, 10) + QStringLiteral(", a Axis Max : ") +
-           padded(f, Field::FirstAxisPeak, 2, 10) + QStringLiteral(", b : ") +
-           padded(f, Field::FirstAxisPeak + 1, 2, 10) + QStringLiteral(", c : ") +
-           padded(f, Field::FirstAxisPeak + 2, 2, 10) + QStringLiteral(", Compound a Axis Max: ") +
-           padded(f, Field::FirstAxisPeak + 3, 2, 10) + QStringLiteral(", b : ") +
-           padded(f, Field::FirstAxisPeak + 4, 2, 10) + QStringLiteral(", c : ") +
-           padded(f, Field::FirstAxisPeak + 5, 2, 10);
+           NumberText::rightAligned(NumberText::fixed(v.vectorMax, 1), 10) +
+           QStringLiteral(", a Axis Max : ") + padded(0) + QStringLiteral(", b : ") + padded(1) +
+           QStringLiteral(", c : ") + padded(2) + QStringLiteral(", Compound a Axis Max: ") +
+           padded(3) + QStringLiteral(", b : ") + padded(4) + QStringLiteral(", c : ") + padded(5);
 }
 
 QString EventLog::withLineOnTop(const QString &line, const QString &previous)
@@ -92,14 +91,23 @@ QString EventLog::withLineOnTop(const QString &line, const QString &previous)
 
 void EventLog::writeEventSummary(const QDateTime &start)
 {
-    const QString line = summaryLine(start);
+    writeSummary(start, summaryLine(start), form_.txtReal.text(Field::Intensity));
+}
+
+void EventLog::writeRecoveredSummary(const QDateTime &start, const SummaryValues &values)
+{
+    writeSummary(start, summaryLine(start, values), values.intensity);
+}
+
+void EventLog::writeSummary(const QDateTime &start, const QString &line, const QString &intensity)
+{
     pendingWrites_.append({folder_.file(QStringLiteral("Vorsa.txt"))},
                           line.toUtf8() + TextFiles::LineEnd);
     form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
     for (const auto &observer : summaryObservers_)
         observer(line, start);
     appendEventLog(NumberText::generalDateTime(start) + QStringLiteral(" Max Intensity---") +
-                   form_.txtReal.text(Field::Intensity));
+                   intensity);
 }
 
 void EventLog::openMonthlyLog()

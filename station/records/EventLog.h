@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -55,8 +56,19 @@ public:
         summaryObservers_.push_back(std::move(observer));
     }
 
+    // The values an event's summary line shows.
+    struct SummaryValues {
+        QString stationCode;
+        QString intensity;
+        double vectorMax = 0;
+        std::array<double, 6> axisMax{}; // a, b, c, then compound a, b, c
+    };
+    // The summary of an event whose file was recovered after an unclean stop, from its rows.
+    void writeRecoveredSummary(const QDateTime &start, const SummaryValues &values);
+
     // The summary line of the event that started at `start`, from the live fields.
     QString summaryLine(const QDateTime &start) const;
+    static QString summaryLine(const QDateTime &start, const SummaryValues &values);
     QString monthFileName() const;
     // Puts a line on top of `txtEvent`, keeping at most 62100 older characters.
     static QString withLineOnTop(const QString &line, const QString &previous);
@@ -67,6 +79,7 @@ public:
 
 private:
     QString append(const QString &message);
+    void writeSummary(const QDateTime &start, const QString &line, const QString &intensity);
     void logDropped(const QString &path, qint64 bytes);
 
     Form &form_;

@@ -241,6 +241,8 @@ void Station::start(const QString &commandLine)
     form_.fraHost.setVisible(true);
     // Opening the link waits with the event loop running, where link lines are logged.
     eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
+    // An event file a power cut interrupted is written from its journal before new events.
+    eventFile_.recoverJournals();
     if (!commandLine.isEmpty()) {
         form_.txtIP.setText(commandLine);
         openLink();

@@ -5,6 +5,7 @@
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "records/EventFile.h"
+#include "records/EventJournal.h"
 #include "records/EventLog.h"
 #include "records/RecordingSettings.h"
 #include "records/SampleRing.h"
@@ -90,6 +91,11 @@ void startRecording(StationFixture &f, int recordedBefore)
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
 }
 
+QStringList journalsIn(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden);
+}
+
 } // namespace
 
 class TestEventFile : public QObject
@@ -116,6 +122,9 @@ private slots:
     void writeFailureKeepsSamples();
     void bothFoldersFailingWarns();
     void exitWritesPendingEventWithSamplesAtHand();
+    void journalFollowsThePendingFile();
+    void journalRecoveredAtStart_data();
+    void journalRecoveredAtStart();
     void recordTimesRefused_data();
     void recordTimesRefused();
 };
@@ -590,6 +599,112 @@ void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
     const QStringList lines = readLines(recordPath(f, QStringLiteral("240115083012_77.CSV")));
     QCOMPARE(lines.size(), 12 + 3000 + 1000);
     QCOMPARE(lines.last(), expectedEventRow(3999, ringRow(5999)));
+}
+
+// The rows of a pending file are on disk from the event's start, pre-alarm rows first; once the
+// file is written the journal goes.
+void TestEventFile::journalFollowsThePendingFile()
+{
+    EventFileRig r;
+    r.settings.setPreAlarmSeconds(3);
+    r.settings.setPostAlarmSeconds(5);
+    pushRows(r.ring, 1000);
+    r.eventFile.beginEvent(EventStart);
+    r.eventFile.armPostAlarm();
+    const QString journal = r.recordPath(QStringLiteral(".240115083012_77.CSV.journal"));
+    QCOMPARE(journalsIn(r.settings.recordFolder()), QStringList{QFileInfo(journal).fileName()});
+    // The history page lists no journal.
+    r.form.Dir1.setPath(r.settings.recordFolder());
+    QVERIFY(r.form.Dir1.files().isEmpty());
+    pushRows(r.ring, 250);
+    r.eventFile.samplesStored();
+    r.eventFile.drainJournal();
+    QString why;
+    QFile file(journal);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<EventJournal::Contents> c = EventJournal::parse(file.readAll(), &why);
+    QVERIFY2(c, qPrintable(why));
+    QCOMPARE(c->rowCount, 550);
+    QCOMPARE(c->start, EventStart);
+    QCOMPARE(c->stationCode, QStringLiteral("77"));
+    QCOMPARE(c->rows.left(c->rows.indexOf('\r')), expectedEventRow(0, ringRow(700)).toUtf8());
+    pushRows(r.ring, 250);
+    tick(r.eventFile, 5);
+    r.eventFile.drainJournal();
+    QVERIFY(QFile::exists(r.recordPath(QStringLiteral("240115083012_77.CSV"))));
+    QVERIFY(journalsIn(r.settings.recordFolder()).isEmpty());
+}
+
+void TestEventFile::journalRecoveredAtStart_data()
+{
+    const QByteArray header = "#VorsaJournal\r\n#StationCode:77\r\n#StartTime:2024-01-15T08:30:"
+                              "12.000\r\n#PreAlarm:3\r\n#PostAlarm:5\r\n#Intensity:3\r\n";
+    const QByteArray row0 = expectedEventRow(100, ringRow(0)).toUtf8() + "\r\n";
+    const QByteArray row1 = expectedEventRow(101, ringRow(1)).toUtf8() + "\r\n";
+    const QByteArray row2 = expectedEventRow(102, ringRow(2)).toUtf8() + "\r\n";
+    QTest::addColumn<QByteArray>("journal");
+    QTest::addColumn<QString>("recoveredAs"); // empty: kept aside
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("logged");
+
+    QTest::newRow("whole lines") << header + row0 + row1 + row2 << "240115083012_77.CSV" << 3
+                                 << "Event record 240115083012_77.CSV recovered after an unclean "
+                                    "stop: 0.03 s of 8.00 s";
+    QTest::newRow("cut mid-line") << header + row0 + row1 + row2.left(25) << "240115083012_77.CSV"
+                                  << 2 << "0.02 s of 8.00 s";
+    QTest::newRow("intensity raised while journalled")
+        << header + row0 + "#Intensity:5\r\n" + row1 << "240115083012_77.CSV" << 2
+        << "Max Intensity---5";
+    QTest::newRow("another station's")
+        << QByteArray(header).replace("Code:77", "Code:9/1") + row0 << "240115083012_9_1.CSV" << 1
+        << "Event record 240115083012_9_1.CSV recovered";
+    QTest::newRow("not a journal") << QByteArray("hello\r\n") + row0 << QString() << 0
+                                   << "cannot be recovered (no journal header); kept as "
+                                      ".240115083012_77.CSV.journal.unreadable";
+    QTest::newRow("header cut short")
+        << header.left(40) << QString() << 0 << "(its header is incomplete)";
+    QTest::newRow("garbled row") << header + row0 + "12,abc\r\n" + row1 << QString() << 0
+                                 << "(line 8 is no data row)";
+}
+
+// A journal left by an unclean stop becomes its event file, with the summary and the log line,
+// exactly once; one that cannot be read is kept under a name that says so.
+void TestEventFile::journalRecoveredAtStart()
+{
+    QFETCH(QByteArray, journal);
+    QFETCH(QString, recoveredAs);
+    QFETCH(int, rows);
+    QFETCH(QString, logged);
+    EventFileRig r;
+    const QString path = r.recordPath(QStringLiteral(".240115083012_77.CSV.journal"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(journal);
+    file.close();
+
+    QCOMPARE(r.eventFile.recoverJournals(), recoveredAs.isEmpty() ? 0 : 1);
+    QVERIFY2(r.logLines().join('\n').contains(logged), qPrintable(r.logLines().join('\n')));
+    QVERIFY(!QFile::exists(path));
+    const QStringList summaries = readLines(r.folder.file(QStringLiteral("Vorsa.txt")));
+    if (recoveredAs.isEmpty()) {
+        QVERIFY(QFile::exists(path + QStringLiteral(".unreadable")));
+        QVERIFY(summaries.isEmpty());
+        QCOMPARE(QDir(r.settings.recordFolder()).entryList(QDir::Files).size(), 0);
+        return;
+    }
+    const QStringList lines = readLines(r.recordPath(recoveredAs));
+    QCOMPARE(lines.size(), 12 + rows);
+    QCOMPARE(lines.value(12), expectedEventRow(100, ringRow(0)));
+    QCOMPARE(lines.value(2),
+             QStringLiteral("#StartTime:") + NumberText::generalDateTime(EventStart));
+    QCOMPARE(summaries.size(), 1);
+    QVERIFY2(summaries[0].startsWith(QStringLiteral("2024/01/15 08:30:12,")),
+             qPrintable(summaries[0]));
+    // The largest magnitude per axis, from the rows.
+    QVERIFY2(summaries[0].contains(QStringLiteral(", a Axis Max :     250.00")),
+             qPrintable(summaries[0]));
+    QCOMPARE(r.eventFile.recoverJournals(), 0);
+    QCOMPARE(readLines(r.folder.file(QStringLiteral("Vorsa.txt"))).size(), 1);
 }
 
 void TestEventFile::recordTimesRefused_data()

@@ -1,3 +1,5 @@
+#include "DeviceBytes.h"
+#include "TcpTap.h"
 #include "link/DemoDevice.h"
 
 #include <QDir>
@@ -6,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 // `vorsa --headless` as a service runs it: no display, no platform plugin named, Record mode
@@ -17,6 +20,7 @@ class TestHeadlessDevsim : public QObject
 private slots:
     void recordsQuakeAndEndsOnSigterm();
     void demoWithoutDisplayRunsHeadless();
+    void killedMidPostAlarmRecoveredOnRestart();
 };
 
 namespace
@@ -193,6 +197,106 @@ void TestHeadlessDevsim::demoWithoutDisplayRunsHeadless()
     QVERIFY2(out.last().endsWith(QLatin1String(" info stopped")), qPrintable(transcript));
     QVERIFY(settings.open(QIODevice::ReadOnly));
     QVERIFY(settings.readAll().contains("\r\nPort:1502\r\n"));
+}
+
+// A power cut 3 s into the post-alarm time: the restarted station writes the event file from
+// its journal, with every row it had received but the last second's at most, and its summary;
+// a second restart finds nothing more to recover.
+void TestHeadlessDevsim::killedMidPostAlarmRecoveredOnRestart()
+{
+    QTemporaryDir home;
+    const QString replay = home.filePath(QStringLiteral("burst.csv"));
+    QFile replayFile(replay);
+    QVERIFY(replayFile.open(QIODevice::WriteOnly));
+    for (int n = 0; n < 6000; ++n)
+        replayFile.write(QByteArray::number(n * 0.01, 'f', 2) +
+                         (n >= 600 && n < 900 ? ",60,1,-1,0,0\n" : ",0,1,-1,0,0\n"));
+    replayFile.close();
+    auto sim = std::make_unique<DemoDevice>();
+    QString error;
+    QVERIFY2(sim->start(QStringLiteral(DEVSIM_PROGRAM),
+                        {"--tcp", "0", "--serial", "77", "--scenario", replay}, &error),
+             qPrintable(error));
+    auto tap = std::make_unique<TcpTap>(sim->port());
+    QFile settings(home.filePath(QStringLiteral("sys.txt")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(QStringLiteral("Port:%1\r\nPre-alarm time:2\r\nPost-alarm time:30\r\n")
+                       .arg(tap->port())
+                       .toUtf8());
+    settings.close();
+
+    QStringList out;
+    QProcess station;
+    // The restarts open no link: the device is gone with the power.
+    const auto run = [&](const QStringList &link = {}) {
+        out.clear();
+        station.setProcessEnvironment(serviceEnvironment(home.path()));
+        station.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        station.start(QStringLiteral(VORSA_PROGRAM), QStringList{"--headless"} + link);
+        return station.waitForStarted();
+    };
+    const auto seen = [&](const QString &level, const QString &text) {
+        while (station.canReadLine())
+            out << QString::fromUtf8(station.readLine()).chopped(1);
+        return hasLineContaining(out, level, text);
+    };
+    QVERIFY(run({"--record", "127.0.0.1"}));
+    QTRY_VERIFY_WITH_TIMEOUT(seen("info", "recording the event"), 20000);
+    QTest::qWait(3000);
+    const QList<QByteArray> sent = DeviceBytes::streamPackets(tap->fromTarget);
+    QCOMPARE(::kill(pid_t(station.processId()), SIGKILL), 0);
+    QVERIFY(station.waitForFinished(5000));
+    tap.reset();
+    sim.reset();
+    const QString recCsv = home.filePath(QStringLiteral("RecCSV"));
+    QCOMPARE(QDir(recCsv).entryList({QStringLiteral("*.CSV")}, QDir::Files).size(), 0);
+    QCOMPARE(
+        QDir(recCsv).entryList({QStringLiteral(".*.journal")}, QDir::Files | QDir::Hidden).size(),
+        1);
+
+    QVERIFY(run());
+    QTRY_VERIFY_WITH_TIMEOUT(seen("log", "recovered after an unclean stop"), 10000);
+    station.terminate();
+    QVERIFY(station.waitForFinished(10000));
+    const QStringList recordings = QDir(recCsv).entryList({QStringLiteral("*.CSV")}, QDir::Files);
+    QCOMPARE(recordings.size(), 1);
+    QVERIFY(QDir(recCsv).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden).isEmpty());
+    const QStringList lines = fileLines(recCsv + QLatin1Char('/') + recordings.first());
+    int trigger = 0;
+    while (trigger < sent.size() && DeviceBytes::littleWord(sent[trigger], 1) == 0)
+        ++trigger;
+    const qint64 windowStart = trigger * 100 - 200;
+    const qint64 first = qMax<qint64>(0, windowStart);
+    const int rows = int(lines.size()) - 12;
+    // Every row received, but the last packet's at most; none that never came.
+    QVERIFY2(rows >= (sent.size() - 1) * 100 - first && rows <= sent.size() * 100 - first,
+             qPrintable(QStringLiteral("%1 rows of %2 packets").arg(rows).arg(sent.size())));
+    for (int k = 0; k < rows; ++k) {
+        const qint64 n = first + k;
+        const QByteArray &packet = sent[int(n / 100)];
+        const int w = 100 + 5 * int(n % 100);
+        const QString row = QString::asprintf("%10.2f,%10.3f,%10.3f,%10.3f,%10.3f,%10.3f",
+                                              double(n - windowStart) * 0.01,
+                                              DeviceBytes::littleWord(packet, w) * 0.0598,
+                                              DeviceBytes::littleWord(packet, w + 1) * 0.0598,
+                                              DeviceBytes::littleWord(packet, w + 2) * 0.0598,
+                                              DeviceBytes::littleWord(packet, w + 3) / 1000.0,
+                                              DeviceBytes::littleWord(packet, w + 4) / 1000.0);
+        QCOMPARE(lines[12 + k], row);
+    }
+    const QStringList summaries = fileLines(home.filePath(QStringLiteral("Vorsa.txt")));
+    QCOMPARE(summaries.size(), 1);
+    QVERIFY2(summaries[0].contains(QStringLiteral(",77, Max Intensity : ")),
+             qPrintable(summaries[0]));
+
+    QVERIFY(run());
+    QTRY_VERIFY_WITH_TIMEOUT(seen("log", "Application Start"), 10000);
+    station.terminate();
+    QVERIFY(station.waitForFinished(10000));
+    seen("log", "");
+    QVERIFY(!seen("log", "recovered after an unclean stop"));
+    QCOMPARE(fileLines(home.filePath(QStringLiteral("Vorsa.txt"))).size(), 1);
+    QCOMPARE(QDir(recCsv).entryList({QStringLiteral("*.CSV")}, QDir::Files).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessDevsim)
