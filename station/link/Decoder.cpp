@@ -336,7 +336,7 @@ void Decoder::onSerialBytes(const QByteArray &bytes)
     } else {
         rejectFrame();
     }
-    sendNextSerialRead();
+    serialReads_.sendWhenDue();
     state_.serialAnswerSeen = true;
     emit answerDecoded();
     writeDerivedCopies();
@@ -366,7 +366,7 @@ void Decoder::runTail(Path path, Outcome outcome)
         emit evaluateAlarmsDue(clientAnswer ? AlarmGate::Lamp : AlarmGate::Trigger);
     }
     if (clientAnswer)
-        sendNextClientRead();
+        clientReads_.sendWhenDue();
     emit answerDecoded();
     writeDerivedCopies();
     writeDerivedAddresses(path == Path::Client);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReadPace.h"
 #include "RegisterMap.h"
 #include "TcpFramer.h"
 #include "common/AlarmGate.h"
@@ -91,6 +92,8 @@ private:
     TcpReconnect &reconnect_;
     const ProgramFolder &folder_;
 
+    ReadPace clientReads_{[this] { sendNextClientRead(); }};
+    ReadPace serialReads_{[this] { sendNextSerialRead(); }};
     TcpFramer clientFramer_;
     TcpFramer serverFramer_;
     QElapsedTimer uptime_;

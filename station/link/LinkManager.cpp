@@ -28,10 +28,13 @@ LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status,
       client_(client), server_(server), waiter_(waiter), clock_(clock), folder_(folder),
       poller_(form, pollState_, settings, serial, client, server, *this, clock)
 {
-    // The poll, the rate and register writes follow the option as it stands, also while the
-    // connection page is open.
+    // Until a link is opened, register writes follow the option as it stands; once one runs,
+    // the page's choices wait for OK.
     for (Control *option : {&form_.optCom, &form_.optTCP, &form_.optTCP_svr})
-        connect(option, &Control::checkedChanged, this, &LinkManager::readKindFromForm);
+        connect(option, &Control::checkedChanged, this, [this] {
+            if (!status_.isOpen())
+                readKindFromForm();
+        });
     readKindFromForm();
     connect(&server_, &ServerLink::connectionRequested, this,
             &LinkManager::onServerConnectionRequest);
@@ -42,18 +45,32 @@ LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status,
 // The connection page's fields as they stand when a link is opened.
 void LinkManager::readSettingsFromForm()
 {
-    readKindFromForm();
-    settings_.host = form_.txtIP.text();
-    settings_.port = form_.txtPort.text();
-    settings_.serialPort = resolveSerialPort(form_.txtCom.text(), folder_);
-    settings_.serialSettings = form_.txtBaud.text();
+    settings_ = settingsFromForm();
+}
+
+LinkSettings LinkManager::settingsFromForm() const
+{
+    LinkSettings wanted = settings_;
+    wanted.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
+                  : form_.optTCP.isChecked() ? LinkKind::TcpClient
+                                             : LinkKind::TcpServer;
+    wanted.host = form_.txtIP.text();
+    wanted.port = form_.txtPort.text();
+    wanted.serialPort = resolveSerialPort(form_.txtCom.text(), folder_);
+    wanted.serialSettings = form_.txtBaud.text();
+    return wanted;
+}
+
+bool LinkManager::sameDestination(const LinkSettings &a, const LinkSettings &b)
+{
+    return a.kind == b.kind && a.host == b.host && a.port == b.port &&
+           a.serialPort == b.serialPort && a.serialSettings == b.serialSettings &&
+           a.serverPort == b.serverPort;
 }
 
 void LinkManager::readKindFromForm()
 {
-    settings_.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
-                     : form_.optTCP.isChecked() ? LinkKind::TcpClient
-                                                : LinkKind::TcpServer;
+    settings_.kind = settingsFromForm().kind;
 }
 
 void LinkManager::loadAllowedPeers()
@@ -91,8 +108,9 @@ void LinkManager::openLink()
         return;
     QScopedValueRollback<bool> guard(opening_, true);
     loadAllowedPeers();
+    const LinkSettings wanted = settingsFromForm();
     const std::optional<quint8> address = serialAddress();
-    if (settings_.kind == LinkKind::Rtu && !address) {
+    if (wanted.kind == LinkKind::Rtu && !address) {
         form_.statusLine.setText(
             QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
                 .arg(form_.mbus_id.text()));
@@ -100,26 +118,59 @@ void LinkManager::openLink()
     }
     for (int k = 0; k < int(form_.voiceCommands.size()); ++k)
         form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
+    // Looking at the settings must not cost an outage: a running link is kept unless where
+    // it goes changed.
+    const bool reopen = !status_.isOpen() || !sameDestination(wanted, settings_) ||
+                        (wanted.kind == LinkKind::Rtu && *address != pollState_.unitAddress);
+    settings_ = wanted;
+    if (reopen)
+        reopenLink(address);
+    else if (pollState_.recordMode != settings_.recordMode)
+        applyRecordMode();
+    showRoute();
+    if (form_.chkVoice.isChecked())
+        emit selfTestSoundDue();
+    form_.fraHost.setVisible(false);
+    emit settingsSaveDue();
+    form_.lblIP.setText(form_.txtIP.text());
+    if (form_.userMode == 1)
+        showEngineeringControls();
+    if (reopen) {
+        pollState_.pollRegisters = PollState::DefaultPollRegisters;
+        resetLiveView();
+    }
+    emit realTimeViewDue();
+}
+
+void LinkManager::showRoute()
+{
+    using Route = LinkStatus::Route;
+    switch (settings_.kind) {
+    case LinkKind::Rtu:
+        status_.setRoute(Route::Serial, settings_.serialPort);
+        break;
+    case LinkKind::TcpClient:
+        status_.setRoute(pollState_.recordMode ? Route::Stream : Route::Poll,
+                         settings_.host.trimmed() + QLatin1Char(':') + settings_.port.trimmed());
+        break;
+    case LinkKind::TcpServer:
+        status_.setRoute(Route::Server, QString::number(settings_.serverPort));
+        break;
+    }
+}
+
+void LinkManager::reopenLink(std::optional<quint8> address)
+{
     applyRecordMode();
     if (settings_.kind == LinkKind::Rtu)
         openSerialLink(*address);
     else
         openTcpLink();
-    if (form_.chkVoice.isChecked())
-        emit selfTestSoundDue();
-    form_.fraHost.setVisible(false);
     status_.setOpen(true);
     pollState_.streamPackets = 0;
     streamSilentSeconds_ = 0;
     form_.tmrResetRxcnt.start();
     poller_.onPollTick();
-    emit settingsSaveDue();
-    form_.lblIP.setText(form_.txtIP.text());
-    if (form_.userMode == 1)
-        showEngineeringControls();
-    pollState_.pollRegisters = PollState::DefaultPollRegisters;
-    resetLiveView();
-    emit realTimeViewDue();
 }
 
 std::optional<quint8> LinkManager::serialAddress() const
@@ -151,7 +202,6 @@ void LinkManager::openSerialLink(quint8 address)
     form_.tmr.stop();
     if (serial_.isOpen())
         serial_.close();
-    readSettingsFromForm();
     serial_.open(settings_);
     form_.tmr.start();
 }
@@ -197,7 +247,8 @@ void LinkManager::reconnectTcpLink()
     if (connecting_)
         return;
     QScopedValueRollback<bool> guard(connecting_, true);
-    readSettingsFromForm();
+    if (!status_.isOpen())
+        readSettingsFromForm();
     if (settings_.kind == LinkKind::TcpClient) {
         client_.open(settings_);
         server_.close();
@@ -254,7 +305,6 @@ void LinkManager::onServerWatchdogTick()
     if (server_.isOpen())
         logLinkChange(QStringLiteral(" Silent connection dropped from ") + status_.peer());
     // The count stays: the next accepted connection resets it and restarts the timer.
-    readSettingsFromForm();
     server_.open(settings_);
     form_.tmr_scksvr.stop();
 }
@@ -340,17 +390,4 @@ void LinkManager::showOnline()
 void LinkManager::logLinkChange(const QString &change)
 {
     emit eventLogDue(NumberText::generalDateTime(clock_.now()) + change);
-}
-
-void LinkManager::closeLinkForSettings()
-{
-    form_.tmr.stop();
-    if (settings_.kind == LinkKind::Rtu) {
-        serial_.close();
-    } else {
-        client_.close();
-        server_.close();
-    }
-    status_.setOpen(false);
-    emit hostPageDue();
 }

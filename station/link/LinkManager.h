@@ -41,7 +41,8 @@ public:
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
 
-    // The connection page's OK: opens the selected link and shows the real-time view.
+    // The connection page's OK: opens the selected link, or keeps the running one when where
+    // it goes is unchanged, and shows the real-time view.
     void openLink();
     // Re-establishes the TCP link of the selected kind and closes the other one, then pauses
     // so the connection can come up.
@@ -53,18 +54,19 @@ public:
     void onServerWatchdogTick();
     // Once a second: the data rate, and whether the link is silent.
     void onRateTick();
-    // "&System-Host": the link closes so its settings can be changed.
-    void closeLinkForSettings();
 
 signals:
     void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
     void settingsSaveDue();
     void realTimeViewDue(); // the link is open: show the real-time view
-    void hostPageDue();     // the link is closed: show the connection page
     void eventLogDue(const QString &message);
 
 private:
     void readSettingsFromForm();
+    LinkSettings settingsFromForm() const;
+    static bool sameDestination(const LinkSettings &a, const LinkSettings &b);
+    void reopenLink(std::optional<quint8> address);
+    void showRoute();
     void readKindFromForm();
     void onServerConnectionRequest();
     void onServerLinkReset();

@@ -22,7 +22,15 @@ public:
     qint64 rejectedFrames() const { return rejectedFrames_; }
     // The server link's device as "address:port"; empty without one.
     QString peer() const { return peer_; }
+    // The last failure, until data arrives again.
     QString lastError() const { return lastError_; }
+
+    // How the open link reaches the device; the target is "host:port", a serial port or the
+    // server link's listening port.
+    enum class Route { Serial, Poll, Stream, Server };
+    void setRoute(Route route, const QString &target);
+    // One line for the operator: where the link goes and how it fares, or why it does not.
+    QString summary() const;
 
     void setOpen(bool open);
     void setSilent(bool silent);
@@ -40,6 +48,7 @@ signals:
     void rejectedFramesChanged(qint64 count);
     void peerChanged(const QString &peer);
     void errorReported(const QString &message);
+    void summaryChanged();
 
 private:
     bool open_ = false;
@@ -48,4 +57,6 @@ private:
     qint64 rejectedFrames_ = 0;
     QString peer_;
     QString lastError_;
+    Route route_ = Route::Poll;
+    QString target_;
 };

@@ -14,10 +14,8 @@ TcpClientLink::TcpClientLink(LinkStatus &status, QObject *parent)
             [this] { emit bytesReceived(socket_.readAll()); });
     connect(&socket_, &QTcpSocket::errorOccurred, this, [this] {
         qCInfo(lcLink) << "client link:" << socket_.errorString();
-        report(QStringLiteral("Link to %1:%2: %3")
-                   .arg(socket_.peerName())
-                   .arg(socket_.peerPort())
-                   .arg(socket_.errorString()));
+        // The peer's name and port are empty until a connection stands: name what was dialled.
+        report(QStringLiteral("Link to %1: %2").arg(dialled_, socket_.errorString()));
     });
 }
 
@@ -36,6 +34,7 @@ void TcpClientLink::open(const LinkSettings &settings)
                    .arg(host, settings.port));
         return;
     }
+    dialled_ = host + QLatin1Char(':') + QString::number(port);
     socket_.connectToHost(host, quint16(port));
 }
 

@@ -26,4 +26,5 @@ private:
 
     LinkStatus &status_;
     QTcpSocket socket_;
+    QString dialled_; // "host:port" of the last connection attempt
 };

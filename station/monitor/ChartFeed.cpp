@@ -47,6 +47,17 @@ std::optional<double> ChartFeed::typedRange(const Control &combo)
     return value;
 }
 
+void ChartFeed::settleRanges()
+{
+    const std::pair<Control *, double> boxes[] = {{&form_.cboXYZ, DefaultAccelerationRange},
+                                                  {&form_.cboPd, DefaultPdRange},
+                                                  {&form_.cbodisp, DefaultDisplacementRange},
+                                                  {&form_.cboXaxis, DefaultSpanSeconds}};
+    for (const auto &[box, fallback] : boxes)
+        if (!typedRange(*box))
+            box->setText(QString::number(fallback));
+}
+
 void ChartFeed::showAccelerationRange()
 {
     if (const auto limit = typedRange(form_.cboXYZ))

@@ -20,17 +20,20 @@ public:
     static constexpr int MaxTypedSpanSeconds = 120;
     static constexpr int BatchAboveSeconds = 20;
     static constexpr int SamplesPerSecond = 100;
-    // The scales the charts start with, kept while a range text is not a number (the
-    // design text "Combo1" of a first start).
-    static constexpr double DefaultAccelerationRange = 10; // gal
-    static constexpr double DefaultPdRange = 0.5;          // cm
-    static constexpr double DefaultDisplacementRange = 3;  // cm
-    static constexpr double DefaultSpanSeconds = 20;
+    // The scales the charts start with, and what a box shows when its stored text is no
+    // usable range (the design text "Combo1" of a first start): a strong quake fits.
+    static constexpr double DefaultAccelerationRange = 250; // gal
+    static constexpr double DefaultPdRange = 0.5;           // cm
+    static constexpr double DefaultDisplacementRange = 3;   // cm
+    static constexpr double DefaultSpanSeconds = 60;
 
     ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
 
     // A range typed or chosen from the list rescales its chart; a text that is not a
     // positive number leaves the scale as it is.
+    // A range box whose text is no usable range takes its default, so the box, the chart and
+    // the settings file say the same number.
+    void settleRanges();
     void showAccelerationRange();
     void showPdRange();
     void showDisplacementRange();

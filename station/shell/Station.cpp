@@ -116,7 +116,6 @@ void Station::wireLinks()
     connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::onServerWatchdogTick);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
     connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
-    connect(&linkManager_, &LinkManager::hostPageDue, &views_, &Views::showHostPage);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
             [this](const QString &message) { eventLog_.appendEventLog(message); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
@@ -231,6 +230,7 @@ void Station::start(const QString &commandLine)
     fillRangeLists();
     QString recPath;
     SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
+    chartFeed_.settleRanges();
     history_.addMiniSeedKeys();
     startMqtt();
     startArchive();
@@ -372,7 +372,7 @@ void Station::openLink()
 
 void Station::showHostSettings()
 {
-    linkManager_.closeLinkForSettings();
+    views_.showHostPage();
 }
 
 void Station::confirmExit()

@@ -123,7 +123,7 @@ public:
     void saveSettingsIfValid();
     // "OK" on the connection page: the link opens with the settings shown.
     void openLink();
-    // "&System-Host": the link closes while its settings are edited.
+    // "&System-Host": shows the connection page; the link keeps running until OK.
     void showHostSettings();
     // "&Exit": asks first.
     void confirmExit();

@@ -7,6 +7,7 @@
 #include "IndicatorLamp.h"
 #include "StripChartWidget.h"
 #include "common/Colours.h"
+#include "link/LinkStatus.h"
 #include "shell/Station.h"
 
 #include <QCheckBox>
@@ -192,18 +193,22 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
     auto *layout = new QVBoxLayout(frame);
     layout->setContentsMargins(5, 5, 5, 5);
     layout->addWidget(pages);
-    auto *linkState = new QLabel(QStringLiteral(" No data from the device "));
+    // Where the link goes and how it fares, kept apart from the status line's messages.
+    LinkStatus &status = station_.linkStatus();
+    auto *linkState = new QLabel(status.summary());
     linkState->setAccessibleName(QStringLiteral("Link state"));
     statusBar()->addPermanentWidget(linkState);
+    connect(&status, &LinkStatus::summaryChanged, linkState,
+            [linkState, &status] { linkState->setText(status.summary()); });
     auto sync = [frame, linkState, &form] {
         const QColor c = form.formBackColor.backColor();
         frame->setStyleSheet(
             c.isValid() ? QStringLiteral("#linkFrame { background-color: %1; }").arg(c.name())
                         : QString());
         linkState->setStyleSheet(
-            QStringLiteral("background-color: %1; color: white; font-weight: bold;")
-                .arg(c.isValid() ? c.name() : QStringLiteral("transparent")));
-        linkState->setVisible(c.isValid());
+            c.isValid() ? QStringLiteral("background-color: %1; color: white; font-weight: bold;")
+                              .arg(c.name())
+                        : QString());
     };
     connect(&form.formBackColor, &Control::changed, frame, sync);
     sync();
@@ -215,17 +220,18 @@ void MainWindow::buildMenus()
     Station &s = station_;
     Views &views = s.views();
     QMenuBar *bar = menuBar();
+    // Each entry its own Alt key: a shared one lands on the second entry on a second press.
     bar->addAction(QStringLiteral("&RealTime"), &views, &Views::showRealTimeView);
     bar->addAction(QStringLiteral("&Displacement"), &views, &Views::showDisplacementView);
-    bar->addAction(QStringLiteral("&Record"), &views, &Views::showRecordView);
+    bar->addAction(QStringLiteral("Rec&ord"), &views, &Views::showRecordView);
     bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
                    &DeviceSettings::showDeviceSettings);
-    QAction *host = bar->addAction(QStringLiteral("&System-Host"), &s, &Station::showHostSettings);
+    QAction *host = bar->addAction(QStringLiteral("System-Hos&t"), &s, &Station::showHostSettings);
     Control &mnuhost = s.form().mnuhost;
     connect(&mnuhost, &Control::changed, host,
             [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
-    bar->addAction(QStringLiteral("&Helicorder"), this, &MainWindow::showHelicorder);
+    bar->addAction(QStringLiteral("Heli&corder"), this, &MainWindow::showHelicorder);
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::openSetupGuide);
     help->addAction(QStringLiteral("Doc"), &views, &Views::openManual);

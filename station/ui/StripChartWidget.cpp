@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QVBoxLayout>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <qcustomplot.h>
 
@@ -21,6 +22,40 @@ constexpr int SlowestFrameMs = 330;
 constexpr double SamplesPerSecond = 100;
 // An outage shows as a gap of this share of the visible width.
 constexpr double GapShare = 0.02;
+
+// Sample keys read as seconds: a live chart counts back from its newest sample (0 at the
+// right edge), a browsed record from its first, whatever the visible span.
+class SecondsTicker : public QCPAxisTicker
+{
+public:
+    explicit SecondsTicker(std::function<double()> origin) : origin_(std::move(origin)) {}
+
+protected:
+    double getTickStep(const QCPRange &range) override
+    {
+        const QCPRange seconds(range.lower / SamplesPerSecond, range.upper / SamplesPerSecond);
+        return QCPAxisTicker::getTickStep(seconds) * SamplesPerSecond;
+    }
+    // Ticks stand on whole steps from the origin, so the labels keep still while data scrolls.
+    QVector<double> createTickVector(double step, const QCPRange &range) override
+    {
+        const double origin = origin_();
+        QVector<double> ticks;
+        for (double t = origin + std::ceil((range.lower - origin) / step) * step;
+             t <= range.upper + step * 1e-6; t += step)
+            ticks.push_back(t);
+        return ticks;
+    }
+    QString getTickLabel(double tick, const QLocale &locale, QChar format, int precision) override
+    {
+        const double seconds = (tick - origin_()) / SamplesPerSecond;
+        return QCPAxisTicker::getTickLabel(std::abs(seconds) < 1e-9 ? 0 : seconds, locale, format,
+                                           precision);
+    }
+
+private:
+    std::function<double()> origin_;
+};
 
 } // namespace
 
@@ -49,6 +84,9 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
     plot_->xAxis->setRange(0, visibleWidth_);
     setAccessibleName(title);
     describeRanges();
+    plot_->xAxis->setTicker(
+        QSharedPointer<SecondsTicker>::create([this] { return following_ ? newestKey() : 0.0; }));
+    plot_->xAxis->setLabel(QStringLiteral("Time [s]"));
     frameTimer_.setSingleShot(true);
     connect(&frameTimer_, &QTimer::timeout, this, &StripChartWidget::replotIfDue);
 }
@@ -263,7 +301,8 @@ void StripChartWidget::followNewest()
 {
     if (following_) {
         const double newest = newestKey();
-        plot_->xAxis->setRange(qMax(0.0, newest - visibleWidth_), qMax(visibleWidth_, newest));
+        // The newest sample stands at the right edge from the first one on, as time goes.
+        plot_->xAxis->setRange(newest - visibleWidth_, newest);
     }
     scheduleReplot();
 }

@@ -2,6 +2,9 @@
 #include "PtyPair.h"
 #include "StationFixture.h"
 
+#include "link/ReadPace.h"
+
+#include <QElapsedTimer>
 #include <QTest>
 #include <memory>
 
@@ -16,6 +19,7 @@ private slots:
     void addressesApplyAtTheirCommit();
     void clockAdjustmentSetsTheDeviceClock_data();
     void clockAdjustmentSetsTheDeviceClock();
+    void pollKeepsToTheDevicesRate();
 };
 
 namespace
@@ -182,6 +186,24 @@ void TestDeviceDevsim::clockAdjustmentSetsTheDeviceClock()
     }
     const qint64 offset = qAbs(deviceTime(r).secsTo(QDateTime::currentDateTime()));
     QVERIFY2(offset <= 2, qPrintable(QStringLiteral("device clock %1 s off").arg(offset)));
+}
+
+// A simulator without latency answers at once; the poll still asks at most 100 times a second.
+void TestDeviceDevsim::pollKeepsToTheDevicesRate()
+{
+    SimRig r(false);
+    QVERIFY(r.open(false));
+    PollState &poll = r.fixture.station->linkManager().pollState();
+    poll.clientAnswers = 0;
+    r.fixture.station->linkManager().poller().onPollTick();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTest::qWait(1000);
+    const qint64 ceiling = elapsed.elapsed() / ReadPace::IntervalMs + 1;
+    QVERIFY2(poll.clientAnswers >= 10, qPrintable(QString::number(poll.clientAnswers)));
+    QVERIFY2(
+        poll.clientAnswers <= ceiling,
+        qPrintable(QStringLiteral("%1 answers, at most %2").arg(poll.clientAnswers).arg(ceiling)));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceDevsim)

@@ -9,8 +9,8 @@ class TestLinkManager : public QObject
     Q_OBJECT
 private slots:
     void okOpensSerialPort();
-    void okTwiceReopens_data();
-    void okTwiceReopens();
+    void okOpensTheSelectedLink_data();
+    void okOpensTheSelectedLink();
     void tcpKindsUseAddressOne_data();
     void tcpKindsUseAddressOne();
     void badSlaveAddressOpensNothing_data();
@@ -28,8 +28,8 @@ private slots:
     void recordModeStreamRate();
     void serverWatchdogReArmsAfterTwentySilentSeconds();
     void connectionRequests();
-    void systemHostClosesTheLink_data();
-    void systemHostClosesTheLink();
+    void systemHostKeepsTheLinkUntilOk_data();
+    void systemHostKeepsTheLinkUntilOk();
     void reconnectIsNotReentered();
     void linkKindByName();
     void startLinkChosenOnTheCommandLine_data();
@@ -114,32 +114,24 @@ void TestLinkManager::okOpensSerialPort()
     QCOMPARE(f.links.serialWrites.value(0), QByteArray::fromHex("010300630065 75ff"));
 }
 
-void TestLinkManager::okTwiceReopens_data()
+void TestLinkManager::okOpensTheSelectedLink_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<int>("pauses");
     // A TCP link closes the other kind's and gives the connection time to come up.
-    QTest::newRow("serial") << "rtu" << QStringList{"open serial", "close serial", "open serial"}
-                            << 0;
-    QTest::newRow("client") << "tcp"
-                            << QStringList{"open client", "close server", "open client",
-                                           "close server"}
-                            << 2;
-    QTest::newRow("server") << "server"
-                            << QStringList{"open server", "close client", "open server",
-                                           "close client"}
-                            << 2;
+    QTest::newRow("serial") << "rtu" << QStringList{"open serial"} << 0;
+    QTest::newRow("client") << "tcp" << QStringList{"open client", "close server"} << 1;
+    QTest::newRow("server") << "server" << QStringList{"open server", "close client"} << 1;
 }
 
-void TestLinkManager::okTwiceReopens()
+void TestLinkManager::okOpensTheSelectedLink()
 {
     QFETCH(QString, kind);
     QFETCH(QStringList, actions);
     QFETCH(int, pauses);
     StationFixture f;
     manager(f).selectLinkKind(*linkKindFromName(kind));
-    f.station->openLink();
     f.station->openLink();
     QCOMPARE(f.links.actions, actions);
     QCOMPARE(f.waiter.pauses.count(LinkManager::ConnectPauseMs), pauses);
@@ -425,29 +417,57 @@ void TestLinkManager::connectionRequests()
     QVERIFY(!form.tmr_scksvr.isActive());
 }
 
-void TestLinkManager::systemHostClosesTheLink_data()
+void TestLinkManager::systemHostKeepsTheLinkUntilOk_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QStringList>("closing");
-    QTest::newRow("serial") << "rtu" << QStringList{"close serial"};
-    QTest::newRow("client") << "tcp" << QStringList{"close client", "close server"};
-    QTest::newRow("server") << "server" << QStringList{"close client", "close server"};
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("reopened");
+    QTest::newRow("serial, nothing changed") << "rtu"
+                                             << "" << false;
+    QTest::newRow("client, nothing changed") << "tcp"
+                                             << "" << false;
+    QTest::newRow("server, nothing changed") << "server"
+                                             << "" << false;
+    QTest::newRow("client, Record mode only") << "tcp"
+                                              << "record" << false;
+    QTest::newRow("client, another port") << "tcp"
+                                          << "port" << true;
+    QTest::newRow("serial, another slave address") << "rtu"
+                                                   << "address" << true;
+    QTest::newRow("client to server") << "tcp"
+                                      << "server" << true;
 }
 
-void TestLinkManager::systemHostClosesTheLink()
+void TestLinkManager::systemHostKeepsTheLinkUntilOk()
 {
     QFETCH(QString, kind);
-    QFETCH(QStringList, closing);
+    QFETCH(QString, change);
+    QFETCH(bool, reopened);
     StationFixture f;
     Form &form = formOf(f);
     manager(f).selectLinkKind(*linkKindFromName(kind));
     f.station->openLink();
     f.links.actions.clear();
     f.station->showHostSettings();
-    QCOMPARE(f.links.actions, closing);
-    QVERIFY(!form.tmr.isActive());
+    QVERIFY(f.links.actions.isEmpty());
+    QVERIFY(form.tmr.isActive());
     QVERIFY(form.fraHost.isVisible());
-    QVERIFY(!statusOf(f).isOpen());
+    QVERIFY(statusOf(f).isOpen());
+
+    if (change == QLatin1String("record"))
+        form.Check4.setChecked(true);
+    else if (change == QLatin1String("port"))
+        form.txtPort.setText(QStringLiteral("1502"));
+    else if (change == QLatin1String("address"))
+        form.mbus_id.setText(QStringLiteral("9"));
+    else if (change == QLatin1String("server"))
+        manager(f).selectLinkKind(LinkKind::TcpServer);
+    QVERIFY(f.links.actions.isEmpty()); // nothing applies before OK
+    f.station->openLink();
+    const bool opened = !f.links.actions.filter(QStringLiteral("open")).isEmpty();
+    QVERIFY2(opened == reopened, qPrintable(f.links.actions.join(", ")));
+    QCOMPARE(manager(f).pollState().recordMode, change == QLatin1String("record"));
+    QVERIFY(!form.fraHost.isVisible());
 }
 
 void TestLinkManager::reconnectIsNotReentered()

@@ -10,6 +10,8 @@ private slots:
     void openAndSilentEdges();
     void rateAndPeerToldOnChange();
     void rejectedFramesAndErrorsToldEachTime();
+    void summaryTellsWhereAndHow_data();
+    void summaryTellsWhereAndHow();
 };
 
 // A station starts closed and not silent; each edge is told once, however often the watchdog
@@ -73,6 +75,67 @@ void TestLinkStatus::rejectedFramesAndErrorsToldEachTime()
     QCOMPARE(status.rejectedFrames(), qint64(2));
     QCOMPARE(errors.count(), 2);
     QCOMPARE(status.lastError(), lost);
+}
+
+void TestLinkStatus::summaryTellsWhereAndHow_data()
+{
+    using Route = LinkStatus::Route;
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<int>("route");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("summary");
+    const QString refused = "Link to 127.0.0.1:502: Connection refused";
+    QTest::newRow("never opened") << false << int(Route::Poll) << "" << false << ""
+                                  << ""
+                                  << "Link not open";
+    QTest::newRow("polling") << true << int(Route::Poll) << "127.0.0.1:502" << false << ""
+                             << ""
+                             << "Connected to 127.0.0.1:502 \u2014 98 answers/s";
+    QTest::newRow("refused, the error stands")
+        << true << int(Route::Poll) << "127.0.0.1:502" << true << "" << refused << refused;
+    QTest::newRow("data again clears the error")
+        << true << int(Route::Poll) << "127.0.0.1:502" << false << "" << refused
+        << "Connected to 127.0.0.1:502 \u2014 98 answers/s";
+    QTest::newRow("silent without an error")
+        << true << int(Route::Serial) << "/dev/ttyUSB0" << true << ""
+        << ""
+        << "No answer on /dev/ttyUSB0";
+    QTest::newRow("streaming") << true << int(Route::Stream) << "10.0.0.7:502" << false << ""
+                               << ""
+                               << "Record mode: streaming from 10.0.0.7:502";
+    QTest::newRow("server, nobody yet") << true << int(Route::Server) << "502" << false << ""
+                                        << ""
+                                        << "Listening on port 502, no device connected";
+    QTest::newRow("server, device")
+        << true << int(Route::Server) << "502" << false << "10.0.0.5:40001"
+        << ""
+        << "Device 10.0.0.5:40001 streaming to port 502";
+}
+
+void TestLinkStatus::summaryTellsWhereAndHow()
+{
+    QFETCH(bool, open);
+    QFETCH(int, route);
+    QFETCH(QString, target);
+    QFETCH(bool, silent);
+    QFETCH(QString, peer);
+    QFETCH(QString, error);
+    QFETCH(QString, summary);
+    LinkStatus status;
+    QSignalSpy changed(&status, &LinkStatus::summaryChanged);
+    status.setRoute(LinkStatus::Route(route), target);
+    status.setOpen(open);
+    status.setPeer(peer);
+    status.setDataPerSecond(98);
+    status.setSilent(true);
+    if (!error.isEmpty())
+        status.reportError(error);
+    status.setSilent(silent);
+    QCOMPARE(status.summary(), summary);
+    QVERIFY(changed.count() >= 3);
 }
 
 QTEST_GUILESS_MAIN(TestLinkStatus)

@@ -251,7 +251,7 @@ void TestTcpFraming::coalescedPackets()
         arrive(r, link, read);
     QCOMPARE(r.manual.count(), samples);
     QCOMPARE(r.poll.clientAnswers, answers);
-    QCOMPARE(r.links.clientSends.size(), answers);
+    QTRY_COMPARE(r.links.clientSends.size(), answers); // reads keep to the device's pace
 }
 
 void TestTcpFraming::garbageChangesNothing_data()

@@ -173,18 +173,25 @@ void TestChartFeed::streamSamplesDrawnAtOnce()
     QCOMPARE(r.strip3.operations, (QStringList{"add 0 0.3", "add 1 0.03"}));
 }
 
-// A first start without settings leaves the design text "Combo1" in the range combos: the
-// charts keep scales that show a quiet ground, not a wall of clipped lines at +-1.
+// A first start without settings leaves the design text "Combo1" in the range combos: each box
+// takes a range a strong quake fits, and the charts show it.
 void TestChartFeed::readableScalesBeforeAnyNumber()
 {
     Rig r;
-    for (Control *box : {&r.form.cboXYZ, &r.form.cboPd, &r.form.cbodisp, &r.form.cboXaxis})
+    QList<Control *> boxes{&r.form.cboXYZ, &r.form.cboPd, &r.form.cbodisp, &r.form.cboXaxis};
+    for (Control *box : boxes)
         box->setText(QStringLiteral("Combo1"));
     QCOMPARE(r.strip1.operations,
-             (QStringList{"select 0", "range 10 -10", "select 1", "range 10 -10", "select 2",
-                          "range 10 -10", "select 3", "range 0.5 0", "width 2000"}));
+             (QStringList{"select 0", "range 250 -250", "select 1", "range 250 -250", "select 2",
+                          "range 250 -250", "select 3", "range 0.5 0", "width 6000"}));
     QCOMPARE(r.strip3.operations,
-             (QStringList{"select 1", "range 0.5 0", "select 0", "range 3 -3", "width 2000"}));
+             (QStringList{"select 1", "range 0.5 0", "select 0", "range 3 -3", "width 6000"}));
+    r.form.cboPd.setText(QStringLiteral("2"));
+    r.feed.settleRanges();
+    QStringList shown;
+    for (Control *box : boxes)
+        shown << box->text();
+    QCOMPARE(shown, (QStringList{"250", "2", "3", "60"}));
 }
 
 // The link's status tells each change once; the traces break where the link fell silent.

@@ -112,7 +112,7 @@ void TestHeadlessReport::stateChangesOnceEach()
     form.lblWriteWarning.setVisible(true);
     form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: read-only"));
     form.lblWriteWarning.setVisible(false);
-    s.f.station->showHostSettings();
+    link.setOpen(false);
     QCOMPARE(s.lines(),
              QStringList({at + "warning no data from the device", at + "info data from the device",
                           at + "warning Cannot save the settings: disk full",

@@ -29,7 +29,8 @@ void TestStartup::rangeListsAndStartTexts()
     QCOMPARE(form.cboXYZ.items().first(), QStringLiteral("1000"));
     QCOMPARE(form.cboHisXaxis.items().last(), QStringLiteral("300"));
     QCOMPARE(form.cboPga.items(), QStringList({"400", "250", "80", "25", "8", "2.5", "0.8"}));
-    QCOMPARE(form.cboXYZ.text(), QStringLiteral("Combo1"));
+    QCOMPARE(form.cboXYZ.text(), QStringLiteral("250"));
+    QCOMPARE(form.cboXaxis.text(), QStringLiteral("60"));
     QCOMPARE(form.cboHisXYZ.text(), QStringLiteral("10"));
     QCOMPARE(form.cboHisXaxis.text(), QStringLiteral("120"));
     QCOMPARE(form.cbodisp.text(), QStringLiteral("3"));

@@ -1,7 +1,7 @@
 #include "StationFixture.h"
-#include "ui/StripChartWidget.h"
 #include "ui/MainWindow.h"
 #include "ui/QtPlatform.h"
+#include "ui/StripChartWidget.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,6 +26,7 @@ private slots:
     void realTimePageMirrorsLiveValues();
     void menusShowTheirPages_data();
     void menusShowTheirPages();
+    void menuMnemonicsAreUnique();
     void displacementViewHasPdRangeAndTimeSpan();
     void typedRangeTakenAsTyped();
     void everyPanelFitsSmallScreens();
@@ -128,11 +129,11 @@ void TestMainWindow::menusShowTheirPages_data()
                                << "fraRealtime";
     QTest::newRow("displacement") << "&Displacement"
                                   << "fraAnalyze";
-    QTest::newRow("record") << "&Record"
+    QTest::newRow("record") << "Rec&ord"
                             << "fraHisTrend";
     QTest::newRow("device") << "&System-Vorsa"
                             << "fraKRT54";
-    QTest::newRow("host") << "&System-Host"
+    QTest::newRow("host") << "System-Hos&t"
                           << "fraHost";
 }
 
@@ -156,6 +157,20 @@ void TestMainWindow::menusShowTheirPages()
     QVERIFY2(action, qPrintable(menu));
     action->trigger();
     QVERIFY(pages.value(page)->isVisible());
+}
+
+void TestMainWindow::menuMnemonicsAreUnique()
+{
+    Window w;
+    QHash<QChar, QString> taken;
+    for (QAction *a : w.window.menuBar()->actions()) {
+        const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+        QVERIFY2(amp >= 0 && amp + 1 < a->text().size(), qPrintable(a->text()));
+        const QChar key = a->text().at(amp + 1).toLower();
+        QVERIFY2(!taken.contains(key), qPrintable(taken.value(key) + " and " + a->text()));
+        taken.insert(key, a->text());
+    }
+    QCOMPARE(taken.size(), w.window.menuBar()->actions().size());
 }
 
 void TestMainWindow::displacementViewHasPdRangeAndTimeSpan()
