@@ -15,6 +15,7 @@ rm -rf "$logs"
 mkdir -p "$logs"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS="log_path=$logs/asan:print_stacktrace=1:halt_on_error=1:detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="log_path=$logs/ubsan:print_stacktrace=1:halt_on_error=1"
 
 status=0
