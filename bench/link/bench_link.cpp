@@ -40,18 +40,6 @@ void startSimulator(DemoDevice &sim, const QStringList &extra = {})
         qFatal("simulator: %s", qPrintable(error));
 }
 
-// Runs the event loop as the station's own does, asleep until something happens, until
-// `done` or the give-up time; false when it gave up.
-bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs = GiveUpMs)
-{
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    giveUp.start(giveUpMs);
-    while (!done() && giveUp.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
 // The bytes one TCP socket of this process has sent and received, as the kernel counts them.
 struct WireBytes {
     quint64 sent = 0;
@@ -115,7 +103,7 @@ struct PollRig {
         for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
             timer->stop();
         if (!serial) {
-            runEventLoopUntil([this] { return station.clientLink().isOpen(); });
+            runEventLoopUntil([this] { return station.clientLink().isOpen(); }, GiveUpMs);
             socket = connectionTo(tcpPort);
             // openLink polls once; only when that found no connection yet does the rig start
             // the chain. A second tick would run two request chains and count double.
@@ -128,7 +116,7 @@ struct PollRig {
     bool takeResponses(int count)
     {
         const qint64 target = answers + count;
-        return runEventLoopUntil([&] { return answers >= target; });
+        return runEventLoopUntil([&] { return answers >= target; }, GiveUpMs);
     }
 
     // While an answer is being decoded the next request is not sent yet: with one request

@@ -284,16 +284,6 @@ private:
     quint16 port_ = 0;
 };
 
-bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs)
-{
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    giveUp.start(giveUpMs);
-    while (!done() && giveUp.isActive())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
-}
-
 // The station as it runs unattended, on the real clock and event loop, polling the fake
 // device, with the voice on and a broker to publish to.
 struct AlertPathRig {

@@ -1,5 +1,8 @@
 #include "BenchSupport.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include "common/FieldNumbers.h"
 
 #include <benchmark/benchmark.h>
@@ -37,4 +40,14 @@ void RecordsBench::prepareEvent(int eventIndex)
     eventFile.beginEvent(QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)));
     pushRows(SampleRing::Rows / 2);
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+}
+
+bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs)
+{
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    giveUp.start(giveUpMs);
+    while (!done() && giveUp.isActive())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
 }

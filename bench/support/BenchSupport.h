@@ -11,6 +11,7 @@
 #include "records/SampleRing.h"
 
 #include <QTemporaryDir>
+#include <functional>
 
 // A chart that draws nothing; the values still reach it, so the work feeding it stays.
 class NoOpChart : public StripChart
@@ -31,6 +32,10 @@ public:
 // A benchmark's minimum time in seconds, or next to none for CI's smoke run, which sets
 // VORSA_BENCH_SMOKE (bench/smoke.sh).
 double benchMinTime(double seconds);
+
+// Runs the event loop as the station's own does, asleep until something happens, until `done`
+// or the give-up time; false when it gave up.
+bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs);
 
 // A value of a saw-tooth wave of 2000 samples, with three decimals and a sign.
 float sawToothSample(int i);
