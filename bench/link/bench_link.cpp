@@ -100,7 +100,8 @@ struct PollRig {
             form.txtPort.setText(QString::number(tcpPort));
         }
         station.openLink();
-        for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
+        LinkManager &links = station.linkManager();
+        for (QTimer *timer : {&links.poller().timer(), &links.rateTimer(), &links.serverWatchdog()})
             timer->stop();
         if (!serial) {
             runEventLoopUntil([this] { return station.clientLink().isOpen(); }, GiveUpMs);

@@ -2,17 +2,6 @@
 
 #include "common/FieldNumbers.h"
 
-namespace
-{
-
-void setInterval(QTimer &timer, int ms)
-{
-    timer.setInterval(ms);
-    timer.setSingleShot(false);
-}
-
-} // namespace
-
 Form::Form(QObject *parent) : QObject(parent)
 {
     for (int i = 0; i < LiveFields::Count; ++i)
@@ -76,11 +65,6 @@ Form::Form(QObject *parent) : QObject(parent)
         txtReal.setEnabled(i, false);
     for (Control *c : {&chkMMI, &chkKMA, &chkRVD, &wrt_rvd_ip, &modify_rvd_ip})
         c->setEnabled(false);
-
-    setInterval(tmr, 1000);
-    setInterval(tmrResetRxcnt, 1000);
-    setInterval(tmr_scksvr, 1000);
-    setInterval(timer_timeadj, 10000);
 }
 
 QStringList Form::userModeNames()

@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QObject>
-#include <QTimer>
 #include <array>
 #include <vector>
 
@@ -79,9 +78,6 @@ public:
     Control Command2, Frame1, Label86, Label87, Label88, Label121, Label17, Label18, Label19;
     std::array<Control, 3> Label15_5to7;
     Control Label1_64, Label37, Label21, Label22;
-
-    // ---- Timers (their Enabled state is part of the rules) ----
-    QTimer tmr, tmrResetRxcnt, tmr_scksvr, timer_timeadj;
 
     // ---- Settings-file state without controls ----
     int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"

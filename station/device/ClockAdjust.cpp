@@ -41,6 +41,8 @@ ClockAdjust::ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &w
     : QObject(parent), form_(form), commands_(commands), writer_(writer), client_(client),
       reconnect_(reconnect), waiter_(waiter), clock_(clock)
 {
+    timer_.setInterval(TickMs);
+    connect(&timer_, &QTimer::timeout, this, &ClockAdjust::onClockAdjustTick);
 }
 
 void ClockAdjust::onClockAdjustTick()

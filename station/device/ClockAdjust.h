@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 
 class Clock;
 class DeviceCommands;
@@ -27,6 +28,12 @@ public:
     ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer,
                 const DeviceLink &client, TcpReconnect &reconnect, Waiter &waiter, Clock &clock,
                 QObject *parent = nullptr);
+
+    static constexpr int TickMs = 10000;
+
+    // The ten-second tick runs for the whole session from here.
+    void start() { timer_.start(); }
+    QTimer &timer() { return timer_; }
 
     void onClockAdjustTick();
     void adjustClockNow();
@@ -55,4 +62,5 @@ private:
     Waiter &waiter_;
     Clock &clock_;
     int tickCount_ = 0;
+    QTimer timer_;
 };

@@ -28,6 +28,10 @@ LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status,
       client_(client), server_(server), waiter_(waiter), clock_(clock), folder_(folder),
       poller_(form, pollState_, settings, serial, client, server, *this, clock)
 {
+    rateTimer_.setInterval(1000);
+    serverWatchdog_.setInterval(1000);
+    connect(&rateTimer_, &QTimer::timeout, this, &LinkManager::onRateTick);
+    connect(&serverWatchdog_, &QTimer::timeout, this, &LinkManager::onServerWatchdogTick);
     // Until a link is opened, register writes follow the option as it stands; once one runs,
     // the page's choices wait for OK.
     for (Control *option : {&form_.optCom, &form_.optTCP, &form_.optTCP_svr})
@@ -169,7 +173,7 @@ void LinkManager::reopenLink(std::optional<quint8> address)
     status_.setOpen(true);
     pollState_.streamPackets = 0;
     streamSilentSeconds_ = 0;
-    form_.tmrResetRxcnt.start();
+    rateTimer_.start();
     poller_.onPollTick();
 }
 
@@ -199,23 +203,23 @@ void LinkManager::applyRecordMode()
 void LinkManager::openSerialLink(quint8 address)
 {
     pollState_.unitAddress = address;
-    form_.tmr.stop();
+    poller_.stop();
     if (serial_.isOpen())
         serial_.close();
     serial_.open(settings_);
-    form_.tmr.start();
+    poller_.start();
 }
 
 void LinkManager::openTcpLink()
 {
     pollState_.unitAddress = 1;
-    form_.tmr.stop();
+    poller_.stop();
     reconnectTcpLink();
-    form_.tmr.start();
+    poller_.start();
     if (settings_.kind == LinkKind::TcpServer)
-        form_.tmr_scksvr.start();
+        serverWatchdog_.start();
     else
-        form_.tmr_scksvr.stop();
+        serverWatchdog_.stop();
 }
 
 void LinkManager::showEngineeringControls()
@@ -274,7 +278,7 @@ void LinkManager::onServerConnectionRequest()
     status_.setPeer(text);
     logLinkChange(QStringLiteral(" Device connected from ") + text);
     if (settings_.kind == LinkKind::TcpServer)
-        form_.tmr_scksvr.start();
+        serverWatchdog_.start();
     pollState_.serverIdleSeconds = 0;
 }
 
@@ -306,7 +310,7 @@ void LinkManager::onServerWatchdogTick()
         logLinkChange(QStringLiteral(" Silent connection dropped from ") + status_.peer());
     // The count stays: the next accepted connection resets it and restarts the timer.
     server_.open(settings_);
-    form_.tmr_scksvr.stop();
+    serverWatchdog_.stop();
 }
 
 void LinkManager::onRateTick()

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+#include <QTimer>
 #include <optional>
 
 class Clock;
@@ -36,6 +37,11 @@ public:
                 const ProgramFolder &folder, QObject *parent = nullptr);
 
     Poller &poller() { return poller_; }
+    // Once a second each: the data rate, and the server link's silence watchdog.
+    QTimer &rateTimer() { return rateTimer_; }
+    QTimer &serverWatchdog() { return serverWatchdog_; }
+    // The watchdog runs from start-up, so a device dialling in early is guarded too.
+    void startServerWatchdog() { serverWatchdog_.start(); }
     PollState &pollState() { return pollState_; }
 
     // Selects the link option; the server option becomes selectable when chosen this way.
@@ -102,4 +108,6 @@ private:
     QHash<QString, QDateTime> refusalLogged_; // by address
     PollState pollState_;
     Poller poller_;
+    QTimer rateTimer_;
+    QTimer serverWatchdog_;
 };

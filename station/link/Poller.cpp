@@ -29,6 +29,8 @@ Poller::Poller(Form &form, PollState &state, const LinkSettings &settings, Devic
     : QObject(parent), form_(form), state_(state), settings_(settings), serial_(serial),
       client_(client), server_(server), reconnect_(reconnect), clock_(clock)
 {
+    timer_.setInterval(TickMs);
+    connect(&timer_, &QTimer::timeout, this, &Poller::onPollTick);
 }
 
 void Poller::onPollTick()

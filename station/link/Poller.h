@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
 
 class Clock;
 class DeviceLink;
@@ -19,6 +20,13 @@ public:
     Poller(Form &form, PollState &state, const LinkSettings &settings, DeviceLink &serial,
            DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, const Clock &clock,
            QObject *parent = nullptr);
+
+    static constexpr int TickMs = 1000;
+
+    // The tick runs while a link is open.
+    void start() { timer_.start(); }
+    void stop() { timer_.stop(); }
+    QTimer &timer() { return timer_; }
 
     void onPollTick();
 
@@ -47,4 +55,5 @@ private:
     TcpReconnect &reconnect_;
     const Clock &clock_;
     bool ticking_ = false;
+    QTimer timer_;
 };

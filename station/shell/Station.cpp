@@ -111,9 +111,6 @@ void Station::wireDecoder()
 
 void Station::wireLinks()
 {
-    connect(&form_.tmr, &QTimer::timeout, &poller(), &Poller::onPollTick);
-    connect(&form_.tmrResetRxcnt, &QTimer::timeout, &linkManager_, &LinkManager::onRateTick);
-    connect(&form_.tmr_scksvr, &QTimer::timeout, &linkManager_, &LinkManager::onServerWatchdogTick);
     connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
     connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
@@ -131,7 +128,7 @@ void Station::wireLinks()
     connect(&recordingSettings_, &RecordingSettings::recordModeChanged, this,
             [this](bool on) { linkSettings_.recordMode = on; });
     bindLinkStatus();
-    form_.tmr_scksvr.start();
+    linkManager_.startServerWatchdog();
 }
 
 // The window shows the link's state: red while it is silent, the server link's device, the
@@ -171,9 +168,8 @@ void Station::applyStartLink()
 // The clock adjustment runs for the whole session; its tick also keeps the LED sign's clock.
 void Station::wireDevice()
 {
-    connect(&form_.timer_timeadj, &QTimer::timeout, &clockAdjust_, &ClockAdjust::onClockAdjustTick);
     connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.setLedClock(); });
-    form_.timer_timeadj.start();
+    clockAdjust_.start();
 }
 
 Station::~Station() = default;

@@ -56,7 +56,8 @@ quint16 StationFixture::useServerLinkOnFreePort()
 
 void StationFixture::stopOneSecondTimers()
 {
-    Form &form = station->form();
-    for (QTimer *timer : {&form.tmr, &form.tmrResetRxcnt, &form.tmr_scksvr})
+    LinkManager &manager = station->linkManager();
+    for (QTimer *timer :
+         {&manager.poller().timer(), &manager.rateTimer(), &manager.serverWatchdog()})
         timer->stop();
 }

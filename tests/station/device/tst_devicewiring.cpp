@@ -16,7 +16,7 @@ private slots:
 void TestDeviceWiring::clockTimerRunsFromTheStart()
 {
     StationFixture f;
-    QTimer &timer = f.station->form().timer_timeadj;
+    QTimer &timer = f.station->clockAdjust().timer();
     QVERIFY(timer.isActive());
     QCOMPARE(timer.interval(), 10000);
     QSignalSpy ticks(&timer, &QTimer::timeout);

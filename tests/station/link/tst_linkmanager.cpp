@@ -102,8 +102,8 @@ void TestLinkManager::okOpensSerialPort()
     QCOMPARE(f.links.serial.openedWith.serialPort, QStringLiteral("/dev/ttyS2"));
     QCOMPARE(f.links.serial.openedWith.serialSettings, QStringLiteral("9600,N,8,1"));
     QCOMPARE(pollOf(f).unitAddress, quint8(1));
-    QVERIFY(form.tmr.isActive());
-    QVERIFY(form.tmrResetRxcnt.isActive());
+    QVERIFY(manager(f).poller().timer().isActive());
+    QVERIFY(manager(f).rateTimer().isActive());
     const QByteArray settings = f.readFile(QStringLiteral("sys.txt"));
     QVERIFY(settings.contains("COM:3\r\n"));
     QVERIFY(settings.contains("Baud:9600,N,8,1\r\n"));
@@ -158,8 +158,8 @@ void TestLinkManager::tcpKindsUseAddressOne()
     pollOf(f).unitAddress = 101;
     f.station->openLink();
     QCOMPARE(pollOf(f).unitAddress, quint8(1));
-    QCOMPARE(form.tmr_scksvr.isActive(), watchdogRuns);
-    QVERIFY(form.tmr.isActive());
+    QCOMPARE(manager(f).serverWatchdog().isActive(), watchdogRuns);
+    QVERIFY(manager(f).poller().timer().isActive());
     QCOMPARE(f.links.actions.count(opened), 1);
 }
 
@@ -184,7 +184,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
     QVERIFY(form.statusLine.text().contains(address));
     QVERIFY(form.fraHost.isVisible()); // the operator can correct it at once
     QVERIFY(!statusOf(f).isOpen());
-    QVERIFY(!form.tmr.isActive());
+    QVERIFY(!manager(f).poller().timer().isActive());
 }
 
 void TestLinkManager::recordModeAtOk()
@@ -379,8 +379,7 @@ void TestLinkManager::recordModeStreamRate()
 void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    QVERIFY(form.tmr_scksvr.isActive()); // runs from start
+    QVERIFY(manager(f).serverWatchdog().isActive()); // runs from start
     f.links.serverConnected = true;
     for (int s = 1; s <= 20; ++s)
         manager(f).onServerWatchdogTick();
@@ -388,7 +387,7 @@ void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
     QVERIFY(f.links.serverConnected);
     manager(f).onServerWatchdogTick();
     QCOMPARE(f.links.actions, QStringList{"open server"});
-    QVERIFY(!form.tmr_scksvr.isActive());
+    QVERIFY(!manager(f).serverWatchdog().isActive());
     QCOMPARE(pollOf(f).serverIdleSeconds, 21);
 }
 
@@ -397,12 +396,12 @@ void TestLinkManager::connectionRequests()
     StationFixture f;
     Form &form = formOf(f);
     select(form, form.optTCP_svr);
-    form.tmr_scksvr.stop();
+    manager(f).serverWatchdog().stop();
     pollOf(f).serverIdleSeconds = 21;
     emit f.links.server.connectionRequested();
     QCOMPARE(f.links.actions, QStringList{"accept"});
     QCOMPARE(pollOf(f).serverIdleSeconds, 0);
-    QVERIFY(form.tmr_scksvr.isActive());
+    QVERIFY(manager(f).serverWatchdog().isActive());
 
     pollOf(f).serverIdleSeconds = 5;
     emit f.links.server.connectionRequested(); // a second device while connected
@@ -411,10 +410,10 @@ void TestLinkManager::connectionRequests()
 
     // Dialled in while another kind is selected: accepted, but no watchdog.
     select(form, form.optTCP);
-    form.tmr_scksvr.stop();
+    manager(f).serverWatchdog().stop();
     f.links.serverConnected = false;
     emit f.links.server.connectionRequested();
-    QVERIFY(!form.tmr_scksvr.isActive());
+    QVERIFY(!manager(f).serverWatchdog().isActive());
 }
 
 void TestLinkManager::systemHostKeepsTheLinkUntilOk_data()
@@ -450,7 +449,7 @@ void TestLinkManager::systemHostKeepsTheLinkUntilOk()
     f.links.actions.clear();
     f.station->showHostSettings();
     QVERIFY(f.links.actions.isEmpty());
-    QVERIFY(form.tmr.isActive());
+    QVERIFY(manager(f).poller().timer().isActive());
     QVERIFY(form.fraHost.isVisible());
     QVERIFY(statusOf(f).isOpen());
 

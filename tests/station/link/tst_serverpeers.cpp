@@ -180,12 +180,12 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
              1);
     QCOMPARE(r.form().lblPeer.text(), QString());
     QVERIFY(r.server().isListening());
-    QVERIFY(!r.form().tmr_scksvr.isActive());
+    QVERIFY(!r.station().linkManager().serverWatchdog().isActive());
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
     QVERIFY(device);
     QTRY_COMPARE(r.form().lblPeer.text(), peerOf(*device));
-    QVERIFY(r.form().tmr_scksvr.isActive());
+    QVERIFY(r.station().linkManager().serverWatchdog().isActive());
     QCOMPARE(r.station().linkManager().pollState().serverIdleSeconds, 0);
     device->write(DevicePackets::streamPacket({{1, 3}}));
     QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));

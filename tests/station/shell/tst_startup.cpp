@@ -99,7 +99,8 @@ void TestStartup::applicationStartBeforeLinkLines()
 {
     StationFixture f(StationFixture::LinkKind::Real);
     f.writeFile(QStringLiteral("sys.txt"), "Port:" + QByteArray::number(freePort()) + "\r\n");
-    f.station->form().tmrResetRxcnt.setInterval(0); // the rate tick falls into the connect pause
+    f.station->linkManager().rateTimer().setInterval(
+        0); // the rate tick falls into the connect pause
     f.station->start(QStringLiteral("127.0.0.1"));
     const QStringList lines = f.logLines();
     QCOMPARE(lines.filter(QStringLiteral(" Application Start")).size(), 1);
