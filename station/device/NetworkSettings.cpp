@@ -3,7 +3,7 @@
 #include "DeviceCommands.h"
 #include "OptionWords.h"
 #include "WritePlan.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "link/ModbusFrames.h"
 
 namespace
@@ -19,8 +19,8 @@ QString octetCaption(const QString &caption, int octet)
 
 } // namespace
 
-NetworkSettings::NetworkSettings(Form &form, DeviceCommands &commands)
-    : form_(form), commands_(commands)
+NetworkSettings::NetworkSettings(LiveFields &fields, DeviceCommands &commands)
+    : fields_(fields), commands_(commands)
 {
 }
 
@@ -28,7 +28,7 @@ void NetworkSettings::addOctets(WritePlan &plan, int firstReg, int firstField,
                                 const QString &caption)
 {
     for (int k = 0; k < 4; ++k)
-        plan.writeField(firstReg + k, form_.txtReal, firstField + k, 1, octetCaption(caption, k), 0,
+        plan.writeField(firstReg + k, fields_, firstField + k, 1, octetCaption(caption, k), 0,
                         OctetMax);
 }
 
@@ -37,9 +37,9 @@ void NetworkSettings::addPackedOctets(WritePlan &plan, int firstReg, int firstFi
 {
     for (int pair = 0; pair < 2; ++pair) {
         const int octet = 2 * pair;
-        const auto high = plan.fieldValue(form_.txtReal, firstField + octet, 1,
+        const auto high = plan.fieldValue(fields_, firstField + octet, 1,
                                           octetCaption(caption, octet), 0, OctetMax);
-        const auto low = plan.fieldValue(form_.txtReal, firstField + octet + 1, 1,
+        const auto low = plan.fieldValue(fields_, firstField + octet + 1, 1,
                                          octetCaption(caption, octet + 1), 0, OctetMax);
         if (high && low)
             plan.write(firstReg + pair, OptionWords::packBytes(*high, *low));
@@ -52,8 +52,8 @@ void NetworkSettings::stageOwnAddress()
     addOctets(plan, 179, 180, QStringLiteral("IP address"));
     addOctets(plan, 183, 184, QStringLiteral("Subnet Mask"));
     addOctets(plan, 187, 188, QStringLiteral("Gateway"));
-    plan.writeField(193, form_.txtReal, 194, 1, QStringLiteral("Modbus RTU Addr"),
-                    FirstModbusAddress, LastModbusAddress);
+    plan.writeField(193, fields_, 194, 1, QStringLiteral("Modbus RTU Addr"), FirstModbusAddress,
+                    LastModbusAddress);
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 class DeviceCommands;
-class Form;
+class LiveFields;
 class QString;
 class WritePlan;
 
@@ -13,7 +13,7 @@ public:
     static constexpr int CommitOwnAddress = 6;
     static constexpr int CommitServers = 18;
 
-    NetworkSettings(Form &form, DeviceCommands &commands);
+    NetworkSettings(LiveFields &fields, DeviceCommands &commands);
 
     void stageOwnAddress();
     void stageServerAddresses();
@@ -31,6 +31,6 @@ private:
     void addPackedOctets(WritePlan &plan, int firstReg, int firstField, const QString &caption);
     void commit(int code);
 
-    Form &form_;
+    LiveFields &fields_;
     DeviceCommands &commands_;
 };

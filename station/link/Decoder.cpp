@@ -5,8 +5,9 @@
 #include "LinkStatus.h"
 #include "ModbusFrames.h"
 #include "PollState.h"
+#include "common/Control.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
@@ -91,11 +92,11 @@ QString hexByte(quint8 b)
 
 } // namespace
 
-Decoder::Decoder(Form &form, PollState &state, LinkStatus &status, DeviceLink &serial,
-                 DeviceLink &client, ServerLink &server, TcpReconnect &reconnect,
-                 const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), state_(state), status_(status), serial_(serial),
-      client_(client), server_(server), reconnect_(reconnect), folder_(folder)
+Decoder::Decoder(LiveFields &fields, Control &statusLine, PollState &state, LinkStatus &status,
+                 DeviceLink &serial, DeviceLink &client, ServerLink &server,
+                 TcpReconnect &reconnect, const ProgramFolder &folder, QObject *parent)
+    : QObject(parent), fields_(fields), statusLine_(statusLine), state_(state), status_(status),
+      serial_(serial), client_(client), server_(server), reconnect_(reconnect), folder_(folder)
 {
     uptime_.start();
     connect(&client_, &DeviceLink::bytesReceived, this, &Decoder::clientBytesArrived);
@@ -112,7 +113,7 @@ Decoder::Decoder(Form &form, PollState &state, LinkStatus &status, DeviceLink &s
 void Decoder::clientBytesArrived(const QByteArray &bytes)
 {
     state_.awaitingReply = false;
-    if (form_.Check1.isChecked())
+    if (rawLogging_)
         rawLog(bytes);
     const TcpFramer::Expected expected =
         state_.recordMode ? TcpFramer::Expected{0, true, true}
@@ -235,7 +236,7 @@ void Decoder::decodeStream(const QByteArray &packet, int start, Path path)
 {
     takeDeviceClock(packet, start);
     if (path == Path::Server)
-        form_.lblIP.setText(server_.peerAddress());
+        emit deviceAddressSeen(server_.peerAddress());
     DecodedPacket decoded;
     decoded.words.resize(RegisterMap::StreamHeaderWords);
     for (int k = 0; k < RegisterMap::StreamHeaderWords; ++k) {
@@ -314,7 +315,7 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
 
 void Decoder::writeField(const Rule &rule, int value)
 {
-    form_.txtReal.setText(rule.field, texts_.text(rule.form, value));
+    fields_.setText(rule.field, texts_.text(rule.form, value));
 }
 
 // ---- Serial link ----
@@ -385,7 +386,7 @@ void Decoder::sendNextClientRead()
 
 void Decoder::writeDerivedCopies()
 {
-    LiveFields &fields = form_.txtReal;
+    LiveFields &fields = fields_;
     for (int axis = 0; axis < 3; ++axis)
         fields.setText(Field::AxisOffsetCopyA + axis, fields.text(Field::AxisOffsetA + axis));
     for (int from : {Field::VectorMax, Field::VectorNow})
@@ -398,7 +399,7 @@ void Decoder::writeDerivedCopies()
 // Each address word carries two octets.
 void Decoder::writeDerivedAddresses(bool withCompanion)
 {
-    LiveFields &fields = form_.txtReal;
+    LiveFields &fields = fields_;
     const auto split = [this, &fields](int to, int from) {
         const int w = int(fields.integer(from));
         fields.setText(to, texts_.text(TextForm::Plain, w / 256));
@@ -414,16 +415,16 @@ void Decoder::writeDerivedAddresses(bool withCompanion)
 
 void Decoder::writeEventLabel()
 {
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     EventLabelSources sources;
     for (size_t k = 0; k < sources.size(); ++k)
         sources[k] = f.text(Field::EventYear + int(k));
     if (sources == eventLabelSources_)
         return;
     eventLabelSources_ = sources;
-    form_.lblevt.setText(sources[0] + QLatin1Char('/') + twoDigits(sources[1]) + QLatin1Char('/') +
-                         twoDigits(sources[2]) + QLatin1Char(' ') + twoDigits(sources[3]) +
-                         QLatin1Char(':') + twoDigits(sources[4]));
+    emit deviceEventTimeChanged(sources[0] + QLatin1Char('/') + twoDigits(sources[1]) +
+                                QLatin1Char('/') + twoDigits(sources[2]) + QLatin1Char(' ') +
+                                twoDigits(sources[3]) + QLatin1Char(':') + twoDigits(sources[4]));
 }
 
 // One line per read on the client link, as it arrived: the count, then every byte in hex.
@@ -439,6 +440,5 @@ void Decoder::rawLog(const QByteArray &bytes)
                                       line.toLatin1() + TextFiles::LineEnd, &error);
     if (!ok)
         qCWarning(lcLink) << "cannot write the raw receive log:" << error;
-    rawLogNotice_.note(ok, form_.statusLine,
-                       QStringLiteral("Cannot write Vorsarec.txt: %1").arg(error));
+    rawLogNotice_.note(ok, statusLine_, QStringLiteral("Cannot write Vorsarec.txt: %1").arg(error));
 }

@@ -17,7 +17,8 @@
 #include <optional>
 
 class DeviceLink;
-class Form;
+class Control;
+class LiveFields;
 class LinkStatus;
 struct PollState;
 class ProgramFolder;
@@ -33,9 +34,12 @@ class Decoder : public QObject
 public:
     static constexpr int SamplesPerPacket = 100;
 
-    Decoder(Form &form, PollState &state, LinkStatus &status, DeviceLink &serial,
-            DeviceLink &client, ServerLink &server, TcpReconnect &reconnect,
+    Decoder(LiveFields &fields, Control &statusLine, PollState &state, LinkStatus &status,
+            DeviceLink &serial, DeviceLink &client, ServerLink &server, TcpReconnect &reconnect,
             const ProgramFolder &folder, QObject *parent = nullptr);
+
+    // "Raw receive log": every read on the client link is appended to Vorsarec.txt.
+    void setRawLogging(bool on) { rawLogging_ = on; }
 
 public slots:
     // Modbus answers, or stream packets in Record mode, from the client link.
@@ -56,6 +60,10 @@ signals:
     // A stream packet's date and time, before its fields change.
     void deviceClockRead(const QDateTime &time);
     void samplesStored(); // a stream packet's samples are in `SampleRing`
+    // The address a stream packet came from on the server link.
+    void deviceAddressSeen(const QString &address);
+    // The device's last event time as its fields give it, "yyyy/MM/dd HH:mm", when it changes.
+    void deviceEventTimeChanged(const QString &text);
 
 private:
     enum class Path { Client, Server };
@@ -83,7 +91,9 @@ private:
     void writeEventLabel();
     void rawLog(const QByteArray &bytes);
 
-    Form &form_;
+    LiveFields &fields_;
+    Control &statusLine_;
+    bool rawLogging_ = false;
     PollState &state_;
     LinkStatus &status_;
     DeviceLink &serial_;

@@ -26,7 +26,7 @@ LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status,
                          const ProgramFolder &folder, QObject *parent)
     : QObject(parent), form_(form), settings_(settings), status_(status), serial_(serial),
       client_(client), server_(server), waiter_(waiter), clock_(clock), folder_(folder),
-      poller_(form, pollState_, settings, serial, client, server, *this, clock)
+      poller_(form.txtReal, pollState_, settings, serial, client, server, *this, clock)
 {
     rateTimer_.setInterval(1000);
     serverWatchdog_.setInterval(1000);

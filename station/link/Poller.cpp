@@ -6,7 +6,7 @@
 #include "PollState.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 
 #include <QScopedValueRollback>
 
@@ -23,10 +23,10 @@ QByteArray streamRequest(quint8 unit, bool start)
 
 } // namespace
 
-Poller::Poller(Form &form, PollState &state, const LinkSettings &settings, DeviceLink &serial,
-               DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, const Clock &clock,
-               QObject *parent)
-    : QObject(parent), form_(form), state_(state), settings_(settings), serial_(serial),
+Poller::Poller(LiveFields &fields, PollState &state, const LinkSettings &settings,
+               DeviceLink &serial, DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect,
+               const Clock &clock, QObject *parent)
+    : QObject(parent), fields_(fields), state_(state), settings_(settings), serial_(serial),
       client_(client), server_(server), reconnect_(reconnect), clock_(clock)
 {
     timer_.setInterval(TickMs);
@@ -111,19 +111,15 @@ bool Poller::pollServer()
 void Poller::showClock()
 {
     const QDateTime now = clock_.now();
-    form_.txtReal.setText(Field::PcDate, now.toString(QStringLiteral("yyyy/MM/dd")));
-    form_.txtReal.setText(Field::PcTime, now.toString(QStringLiteral("HH:mm:ss")));
+    fields_.setText(Field::PcDate, now.toString(QStringLiteral("yyyy/MM/dd")));
+    fields_.setText(Field::PcTime, now.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void Poller::showServerInformation()
 {
     // Until the device has answered, the field holds the not-yet-read mark, not a forecast.
     const bool unread =
-        form_.txtReal.text(Field::ServerInformation) == QLatin1String(LiveFields::NotYetRead);
-    const qint64 w = unread ? 0 : form_.txtReal.integer(Field::ServerInformation);
-    form_.Frame10.setVisible(w != 0);
-    if (w == 0)
-        return;
-    form_.lblsvrins.setText(QString::number(w / 256));
-    form_.lblcntdown.setText(QString::number(w % 256));
+        fields_.text(Field::ServerInformation) == QLatin1String(LiveFields::NotYetRead);
+    const qint64 w = unread ? 0 : fields_.integer(Field::ServerInformation);
+    emit serverForecast(w != 0, int(w / 256), int(w % 256));
 }

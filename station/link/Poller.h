@@ -6,7 +6,7 @@
 
 class Clock;
 class DeviceLink;
-class Form;
+class LiveFields;
 struct LinkSettings;
 struct PollState;
 class TcpReconnect;
@@ -17,7 +17,7 @@ class Poller : public QObject
 {
     Q_OBJECT
 public:
-    Poller(Form &form, PollState &state, const LinkSettings &settings, DeviceLink &serial,
+    Poller(LiveFields &fields, PollState &state, const LinkSettings &settings, DeviceLink &serial,
            DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, const Clock &clock,
            QObject *parent = nullptr);
 
@@ -33,6 +33,9 @@ public:
 signals:
     // The voice step of the tick is due (while an event runs, a new intensity is spoken).
     void voiceStepDue();
+    // Each tick: the forecast a server sends through the device (intensity and seconds left),
+    // or none (`shown` false).
+    void serverForecast(bool shown, int intensity, int countdown);
 
 private:
     // Each returns false when the tick must end because a socket is not connected.
@@ -46,7 +49,7 @@ private:
     void showClock();
     void showServerInformation();
 
-    Form &form_;
+    LiveFields &fields_;
     PollState &state_;
     const LinkSettings &settings_;
     DeviceLink &serial_;

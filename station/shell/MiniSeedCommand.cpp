@@ -2,7 +2,6 @@
 
 #include "SettingsFile.h"
 #include "common/ExtensionSettings.h"
-#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "history/MiniSeedExport.h"
@@ -12,11 +11,10 @@
 int MiniSeedCommand::run(const QStringList &files, const ProgramFolder &folder, QTextStream &out,
                          QTextStream &err)
 {
-    Form form; // the design values stand where sys.txt is missing
-    QString recPath;
-    SettingsFile::read(folder.file(QStringLiteral("sys.txt")), form, &recPath);
+    SystemSettings settings; // the defaults stand where sys.txt is missing
+    SettingsFile::read(folder.file(QStringLiteral("sys.txt")), settings);
     const MiniSeedExport exporter(MiniSeedOptions::read(*openExtensionSettings(folder)),
-                                  NumberText::leadingNumber(form.txtrecPrev.text()));
+                                  NumberText::leadingNumber(settings.preAlarmSeconds));
     int failures = 0;
     for (const QString &file : files) {
         const MiniSeedExport::Result result = exporter.exportFile(file);

@@ -1,9 +1,10 @@
 #include "MqttPublisher.h"
 
 #include "common/Clock.h"
+#include "common/Control.h"
 #include "common/DecodedPacket.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "records/EventLog.h"
 
@@ -87,8 +88,9 @@ bool MqttOptions::setBroker(const QString &hostAndPort)
     return true;
 }
 
-MqttPublisher::MqttPublisher(Form &form, EventLog &log, const Clock &clock, QObject *parent)
-    : QObject(parent), form_(form), log_(log), clock_(clock)
+MqttPublisher::MqttPublisher(LiveFields &fields, Control &statusLine, EventLog &log,
+                             const Clock &clock, QObject *parent)
+    : QObject(parent), fields_(fields), statusLine_(statusLine), log_(log), clock_(clock)
 {
     tickTimer_.setInterval(1000);
     connect(&tickTimer_, &QTimer::timeout, this, &MqttPublisher::tick);
@@ -127,7 +129,7 @@ void MqttPublisher::start(const MqttOptions &options)
     options_ = options;
     if (!options_.enabled())
         return;
-    connect(&form_.txtReal, &LiveFields::changed, this, [this](int field) {
+    connect(&fields_, &LiveFields::changed, this, [this](int field) {
         if (field == Field::StationCode)
             connectWhenPrefixKnown();
     });
@@ -138,7 +140,7 @@ void MqttPublisher::connectWhenPrefixKnown()
 {
     if (client_)
         return;
-    if (options_.prefix.isEmpty() && !form_.txtReal.isRead(Field::StationCode))
+    if (options_.prefix.isEmpty() && !fields_.isRead(Field::StationCode))
         return;
     prefix_ = options_.prefix.isEmpty() ? QStringLiteral("vorsa/") + topicLevel(stationCode())
                                         : options_.prefix;
@@ -278,7 +280,7 @@ void MqttPublisher::checkReachable()
 void MqttPublisher::report(const QString &text)
 {
     qCWarning(lcMqtt).noquote() << text;
-    form_.statusLine.setText(text);
+    statusLine_.setText(text);
     log_.appendEventLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') + text);
 }
 
@@ -289,7 +291,7 @@ QString MqttPublisher::brokerName() const
 
 QString MqttPublisher::stationCode() const
 {
-    return form_.txtReal.text(Field::StationCode);
+    return fields_.text(Field::StationCode);
 }
 
 QJsonObject MqttPublisher::stamped() const
@@ -418,7 +420,7 @@ void MqttPublisher::publishLive()
 {
     if (!connected_)
         return;
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     QJsonObject payload = stamped();
     payload.insert("a", f.value(Field::AccelerationA));
     payload.insert("b", f.value(Field::AccelerationB));

@@ -18,7 +18,8 @@ struct mosquitto;
 struct DecodedPacket;
 class Clock;
 class EventLog;
-class Form;
+class Control;
+class LiveFields;
 class QSettings;
 
 // The [mqtt] group of vorsa.ini, or `--mqtt HOST[:PORT]`: off while no host is set.
@@ -57,7 +58,8 @@ public:
     static constexpr int SilentLinkMs = 3000;
     static constexpr int WaveSamples = 100;
 
-    MqttPublisher(Form &form, EventLog &log, const Clock &clock, QObject *parent = nullptr);
+    MqttPublisher(LiveFields &fields, Control &statusLine, EventLog &log, const Clock &clock,
+                  QObject *parent = nullptr);
     // Tells the broker "offline" before leaving: a clean goodbye does not fire the last will.
     ~MqttPublisher() override;
 
@@ -111,7 +113,8 @@ private:
     static void disconnectCallback(mosquitto *, void *self, int rc);
     static void publishCallback(mosquitto *, void *self, int mid);
 
-    Form &form_;
+    LiveFields &fields_;
+    Control &statusLine_;
     EventLog &log_;
     const Clock &clock_;
     MqttOptions options_;

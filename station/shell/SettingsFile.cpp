@@ -1,6 +1,5 @@
 #include "SettingsFile.h"
 
-#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/TextFiles.h"
 #include "records/SampleRing.h"
@@ -37,126 +36,122 @@ bool checkState(int state)
     return state == 1;
 }
 
-QString checkText(const Control &box)
+QString checkText(bool checked)
 {
-    return box.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    return checked ? QStringLiteral("1") : QStringLiteral("0");
 }
 
-// One line of the file: its key, how its value goes into the form and how it is written.
+// One line of the file: its key, how its value is read and how it is written.
 struct Setting {
     QString key;
-    std::function<void(Form &, const QString &value, QString *recPath)> read;
-    std::function<QString(const Form &)> write;
+    std::function<void(SystemSettings &, const QString &value)> read;
+    std::function<QString(const SystemSettings &)> write;
 };
 
-Setting textSetting(const char *key, Control Form::*control)
-{
-    return {
-        QLatin1String(key),
-        [control](Form &form, const QString &value, QString *) { (form.*control).setText(value); },
-        [control](const Form &form) { return (form.*control).text(); }};
-}
-
-Setting checkSetting(const char *key, Control Form::*box, int (*convert)(const QString &, int, int))
+Setting textSetting(const char *key, QString SystemSettings::*text)
 {
     return {QLatin1String(key),
-            [box, convert](Form &form, const QString &value, QString *) {
-                (form.*box).setChecked(checkState(convert(value, 0, 2)));
+            [text](SystemSettings &s, const QString &value) { s.*text = value; },
+            [text](const SystemSettings &s) { return s.*text; }};
+}
+
+Setting checkSetting(const char *key, bool SystemSettings::*box,
+                     int (*convert)(const QString &, int, int))
+{
+    return {QLatin1String(key),
+            [box, convert](SystemSettings &s, const QString &value) {
+                s.*box = checkState(convert(value, 0, 2));
             },
-            [box](const Form &form) { return checkText(form.*box); }};
+            [box](const SystemSettings &s) { return checkText(s.*box); }};
+}
+
+Setting numberSetting(const char *key, int SystemSettings::*number, int max)
+{
+    return {QLatin1String(key),
+            [number, max](SystemSettings &s, const QString &value) {
+                s.*number = tolerantInt(value, 0, max);
+            },
+            [number](const SystemSettings &s) { return QString::number(s.*number); }};
 }
 
 Setting voiceSetting(int k)
 {
     return {QStringLiteral("Voice%1").arg(k),
-            [k](Form &form, const QString &value, QString *) {
-                form.txtDegree[k].setText(value);
-                form.voiceCommands[k] = QStringLiteral("Play ") + value;
-            },
-            [k](const Form &form) { return form.txtDegree[k].text(); }};
+            [k](SystemSettings &s, const QString &value) { s.voiceFiles[size_t(k)] = value; },
+            [k](const SystemSettings &s) { return s.voiceFiles[size_t(k)]; }};
 }
 
 // The 32 lines in the order the writer produces them.
 std::vector<Setting> makeSettings()
 {
     std::vector<Setting> table;
-    table.push_back({QStringLiteral("engineer Mode"),
-                     [](Form &form, const QString &value, QString *) {
-                         form.userMode = tolerantInt(value, 0, 2);
-                     },
-                     [](const Form &form) { return QString::number(form.userMode); }});
-    table.push_back(textSetting("COM", &Form::txtCom));
-    table.push_back(textSetting("Baud", &Form::txtBaud));
-    table.push_back(textSetting("IP", &Form::txtIP));
-    table.push_back(textSetting("Port", &Form::txtPort));
-    table.push_back(textSetting("ID", &Form::mbus_id));
-    for (int k = 0; k < int(std::tuple_size_v<decltype(Form::txtDegree)>); ++k)
+    table.push_back(numberSetting("engineer Mode", &SystemSettings::userMode, 2));
+    table.push_back(textSetting("COM", &SystemSettings::serialPort));
+    table.push_back(textSetting("Baud", &SystemSettings::serialSettings));
+    table.push_back(textSetting("IP", &SystemSettings::host));
+    table.push_back(textSetting("Port", &SystemSettings::port));
+    table.push_back(textSetting("ID", &SystemSettings::unitAddress));
+    for (int k = 0; k < SystemSettings::VoiceCount; ++k)
         table.push_back(voiceSetting(k));
-    table.push_back(textSetting("Pre-alarm time", &Form::txtrecPrev));
-    table.push_back(textSetting("Post-alarm time", &Form::txtrecafter));
-    table.push_back(textSetting("Acc range", &Form::cboXYZ));
-    table.push_back(textSetting("Pd range", &Form::cboPd));
-    table.push_back(textSetting("X-axis range", &Form::cboXaxis));
-    table.push_back(textSetting("displacement range", &Form::cbodisp));
-    table.push_back({QStringLiteral("Rec Path"),
-                     [](Form &, const QString &value, QString *recPath) { *recPath = value; },
-                     [](const Form &form) { return form.Dir1.path(); }});
-    table.push_back(checkSetting("Auto Run", &Form::chkAuto, strictInt));
-    table.push_back({QStringLiteral("Manual Path"),
-                     [](Form &form, const QString &value, QString *) { form.manualFile = value; },
-                     [](const Form &form) { return form.manualFile; }});
-    table.push_back(checkSetting("Record mode", &Form::Check4, tolerantInt));
-    table.push_back(checkSetting("Clock adjusted", &Form::chkadj, tolerantInt));
-    table.push_back({QStringLiteral("LED COM"),
-                     [](Form &form, const QString &value, QString *) {
-                         form.ledComPort = tolerantInt(value, 0, 255);
-                     },
-                     [](const Form &form) { return QString::number(form.ledComPort); }});
-    table.push_back(checkSetting("Voice Enable", &Form::chkVoice, tolerantInt));
+    table.push_back(textSetting("Pre-alarm time", &SystemSettings::preAlarmSeconds));
+    table.push_back(textSetting("Post-alarm time", &SystemSettings::postAlarmSeconds));
+    table.push_back(textSetting("Acc range", &SystemSettings::accelerationRange));
+    table.push_back(textSetting("Pd range", &SystemSettings::pdRange));
+    table.push_back(textSetting("X-axis range", &SystemSettings::timeSpan));
+    table.push_back(textSetting("displacement range", &SystemSettings::displacementRange));
+    table.push_back(textSetting("Rec Path", &SystemSettings::recordFolder));
+    table.push_back(checkSetting("Auto Run", &SystemSettings::autoRun, strictInt));
+    table.push_back(textSetting("Manual Path", &SystemSettings::manualFile));
+    table.push_back(checkSetting("Record mode", &SystemSettings::recordMode, tolerantInt));
+    table.push_back(checkSetting("Clock adjusted", &SystemSettings::clockAdjusted, tolerantInt));
+    table.push_back(numberSetting("LED COM", &SystemSettings::ledPort, 255));
+    table.push_back(checkSetting("Voice Enable", &SystemSettings::voiceOn, tolerantInt));
     return table;
 }
 
-const std::vector<Setting> &settings()
+const std::vector<Setting> &lines()
 {
     static const std::vector<Setting> table = makeSettings();
     return table;
 }
 
-void applyLine(const QString &line, Form &form, QString *recPath)
+void applyLine(const QString &line, SystemSettings &settings)
 {
     const int colon = int(line.indexOf(QLatin1Char(':')));
     if (colon <= 0)
         return;
     const QString key = line.left(colon);
-    for (const Setting &setting : settings()) {
+    for (const Setting &setting : lines()) {
         if (setting.key == key) {
-            setting.read(form, line.mid(colon + 1), recPath);
+            setting.read(settings, line.mid(colon + 1));
             return;
         }
     }
 }
 
 // Zero or negative times fall back to the defaults; times beyond the ring are cut to fit it.
-void closeRecordTimes(Form &form)
+void closeRecordTimes(SystemSettings &settings)
 {
+    QString &preText = settings.preAlarmSeconds;
+    QString &postText = settings.postAlarmSeconds;
     // A negative time is no more usable than 0, and falls back the same way.
-    if (NumberText::leadingNumber(form.txtrecPrev.text()) <= 0)
-        form.txtrecPrev.setText(QStringLiteral("30"));
-    if (NumberText::leadingNumber(form.txtrecafter.text()) <= 0)
-        form.txtrecafter.setText(QStringLiteral("90"));
-    const double pre = NumberText::leadingNumber(form.txtrecPrev.text());
-    const double post = NumberText::leadingNumber(form.txtrecafter.text());
+    if (NumberText::leadingNumber(preText) <= 0)
+        preText = QStringLiteral("30");
+    if (NumberText::leadingNumber(postText) <= 0)
+        postText = QStringLiteral("90");
+    const double pre = NumberText::leadingNumber(preText);
+    const double post = NumberText::leadingNumber(postText);
     const double fittedPre = qBound(0.0, pre, double(RingSeconds));
     const double fittedPost = qBound(0.0, post, RingSeconds - fittedPre);
     if (fittedPre != pre)
-        form.txtrecPrev.setText(NumberText::doubleText(fittedPre));
+        preText = NumberText::doubleText(fittedPre);
     if (fittedPost != post)
-        form.txtrecafter.setText(NumberText::doubleText(fittedPost));
+        postText = NumberText::doubleText(fittedPost);
 }
 
 } // namespace
 
-void apply(const QString &content, Form &form, QString *recPath)
+void apply(const QString &content, SystemSettings &settings)
 {
     QString text = content;
     if (text.startsWith(QChar(0xFEFF)))
@@ -164,36 +159,37 @@ void apply(const QString &content, Form &form, QString *recPath)
     for (QString line : text.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        applyLine(line, form, recPath);
+        applyLine(line, settings);
     }
 }
 
-bool read(const QString &path, Form &form, QString *recPath)
+bool read(const QString &path, SystemSettings &settings)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    apply(QString::fromUtf8(file.readAll()), form, recPath);
-    closeRecordTimes(form);
+    apply(QString::fromUtf8(file.readAll()), settings);
+    closeRecordTimes(settings);
     return true;
 }
 
-QByteArray compose(const Form &form, const Overrides &overrides)
+QByteArray compose(const SystemSettings &settings, const Overrides &overrides)
 {
     QByteArray bytes;
-    for (const Setting &setting : settings()) {
+    for (const Setting &setting : lines()) {
         const auto value = overrides.constFind(setting.key);
         bytes += (setting.key + QLatin1Char(':') +
-                  (value != overrides.constEnd() ? *value : setting.write(form)))
+                  (value != overrides.constEnd() ? *value : setting.write(settings)))
                      .toUtf8() +
                  TextFiles::LineEnd;
     }
     return bytes;
 }
 
-bool write(const QString &path, const Form &form, QString *error, const Overrides &overrides)
+bool write(const QString &path, const SystemSettings &settings, QString *error,
+           const Overrides &overrides)
 {
-    return TextFiles::replace(path, compose(form, overrides), error);
+    return TextFiles::replace(path, compose(settings, overrides), error);
 }
 
 QString checkRecordTimes(double preAlarm, double postAlarm)

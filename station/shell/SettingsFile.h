@@ -3,30 +3,56 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <array>
 
-class Form;
+// What `sys.txt` holds, as the operator typed it: the texts stay texts, so that a hand-edited
+// value is written back as it stood.
+struct SystemSettings {
+    static constexpr int VoiceCount = 13;
+
+    int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
+    QString serialPort = QStringLiteral("1");
+    QString serialSettings = QStringLiteral("19200,N,8,1");
+    QString host = QStringLiteral("192.168.1.100");
+    QString port = QStringLiteral("502");
+    QString unitAddress = QStringLiteral("101");
+    std::array<QString, VoiceCount> voiceFiles; // by intensity
+    QString preAlarmSeconds = QStringLiteral("30");
+    QString postAlarmSeconds = QStringLiteral("90");
+    QString accelerationRange = QStringLiteral("Combo1");
+    QString pdRange = QStringLiteral("Combo1");
+    QString timeSpan = QStringLiteral("Combo1");
+    QString displacementRange = QStringLiteral("Combo1");
+    QString recordFolder;
+    bool autoRun = false;
+    QString manualFile;
+    bool recordMode = false;
+    bool clockAdjusted = false;
+    int ledPort = 0; // 0: no LED sign
+    bool voiceOn = false;
+};
 
 // `sys.txt`: 32 lines of key, colon, value. The reader takes any order and any subset, the
 // writer always produces all 32 lines in their fixed order.
 namespace SettingsFile
 {
 
-// Reads the file into the form's controls and variables, then applies the closing rule
-// (pre-alarm 0 -> "30", post-alarm 0 -> "90") and keeps the times inside the sample ring.
-// Returns false when the file cannot be read (the form then keeps its design values).
-// `recPath` receives the stored "Rec Path" value.
-bool read(const QString &path, Form &form, QString *recPath);
+// Reads the file over `settings`, then applies the closing rule (pre-alarm 0 -> "30",
+// post-alarm 0 -> "90") and keeps the times inside the sample ring. Returns false when the
+// file cannot be read (the settings then keep what they held).
+bool read(const QString &path, SystemSettings &settings);
 
-// Applies the lines of a settings text (any line ends) to the form.
-void apply(const QString &content, Form &form, QString *recPath);
+// Applies the lines of a settings text (any line ends).
+void apply(const QString &content, SystemSettings &settings);
 
-// Values written in place of the form's, by key ("Port" -> "502").
+// Values written in place of the settings', by key ("Port" -> "502").
 using Overrides = QHash<QString, QString>;
 
 // The 32 lines, each ended by CR LF.
-QByteArray compose(const Form &form, const Overrides &overrides = {});
+QByteArray compose(const SystemSettings &settings, const Overrides &overrides = {});
 
-bool write(const QString &path, const Form &form, QString *error, const Overrides &overrides = {});
+bool write(const QString &path, const SystemSettings &settings, QString *error,
+           const Overrides &overrides = {});
 
 // The ring holds 240 s: P <= 240 and P + A <= 240. Empty when the pair is fine, else why not.
 QString checkRecordTimes(double preAlarm, double postAlarm);

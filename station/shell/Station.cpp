@@ -55,12 +55,13 @@ Station::Station(const StationServices &services, QObject *parent)
       registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
                       serverLink_, linkManager_, services.waiter),
       history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
-      mqtt_(form_, eventLog_, services.clock), chartFeed_(form_, services.strip1, services.strip3),
-      decoder_(form_, linkManager_.pollState(), linkStatus_, serialLink_, clientLink_, serverLink_,
-               linkManager_, services_.folder),
+      mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
+      chartFeed_(form_, services.strip1, services.strip3),
+      decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
+               clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
-      networkSettings_(form_, deviceCommands_),
+      networkSettings_(form_.txtReal, deviceCommands_),
       clockAdjust_(form_, deviceCommands_, registerWriter_, clientLink_, linkManager_,
                    services.waiter, services.clock)
 {
@@ -107,6 +108,10 @@ void Station::wireDecoder()
     connect(&eventState_, &EventState::summaryDue, this,
             [this](const QDateTime &start) { eventLog_.writeEventSummary(start); });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
+    connect(&decoder_, &Decoder::deviceAddressSeen, &form_.lblIP, &Control::setText);
+    connect(&decoder_, &Decoder::deviceEventTimeChanged, &form_.lblevt, &Control::setText);
+    connect(&form_.Check1, &Control::checkedChanged, this,
+            [this] { decoder_.setRawLogging(form_.Check1.isChecked()); });
 }
 
 void Station::wireLinks()
@@ -118,6 +123,14 @@ void Station::wireLinks()
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller(), &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
+    connect(&poller(), &Poller::serverForecast, this,
+            [this](bool shown, int intensity, int countdown) {
+                form_.Frame10.setVisible(shown);
+                if (!shown)
+                    return;
+                form_.lblsvrins.setText(QString::number(intensity));
+                form_.lblcntdown.setText(QString::number(countdown));
+            });
     // The poll reads as many registers as the device's firmware answers with, from the
     // response that reports the version on.
     connect(&form_.txtReal, &LiveFields::changed, this, [this](int i) {
@@ -174,6 +187,62 @@ void Station::wireDevice()
 
 Station::~Station() = default;
 
+// The pages hold the settings while the station runs; sys.txt is read onto them and written
+// from them.
+SystemSettings Station::systemSettingsShown() const
+{
+    SystemSettings s;
+    s.userMode = form_.userMode;
+    s.serialPort = form_.txtCom.text();
+    s.serialSettings = form_.txtBaud.text();
+    s.host = form_.txtIP.text();
+    s.port = form_.txtPort.text();
+    s.unitAddress = form_.mbus_id.text();
+    for (size_t k = 0; k < s.voiceFiles.size(); ++k)
+        s.voiceFiles[k] = form_.txtDegree[k].text();
+    s.preAlarmSeconds = form_.txtrecPrev.text();
+    s.postAlarmSeconds = form_.txtrecafter.text();
+    s.accelerationRange = form_.cboXYZ.text();
+    s.pdRange = form_.cboPd.text();
+    s.timeSpan = form_.cboXaxis.text();
+    s.displacementRange = form_.cbodisp.text();
+    s.recordFolder = form_.Dir1.path();
+    s.autoRun = form_.chkAuto.isChecked();
+    s.manualFile = form_.manualFile;
+    s.recordMode = form_.Check4.isChecked();
+    s.clockAdjusted = form_.chkadj.isChecked();
+    s.ledPort = form_.ledComPort;
+    s.voiceOn = form_.chkVoice.isChecked();
+    return s;
+}
+
+// The stored record folder is not followed: event files go to the program's own RecCSV.
+void Station::showSystemSettings(const SystemSettings &s)
+{
+    form_.userMode = s.userMode;
+    form_.txtCom.setText(s.serialPort);
+    form_.txtBaud.setText(s.serialSettings);
+    form_.txtIP.setText(s.host);
+    form_.txtPort.setText(s.port);
+    form_.mbus_id.setText(s.unitAddress);
+    for (size_t k = 0; k < s.voiceFiles.size(); ++k) {
+        form_.txtDegree[k].setText(s.voiceFiles[k]);
+        form_.voiceCommands[k] = QStringLiteral("Play ") + s.voiceFiles[k];
+    }
+    form_.txtrecPrev.setText(s.preAlarmSeconds);
+    form_.txtrecafter.setText(s.postAlarmSeconds);
+    form_.cboXYZ.setText(s.accelerationRange);
+    form_.cboPd.setText(s.pdRange);
+    form_.cboXaxis.setText(s.timeSpan);
+    form_.cbodisp.setText(s.displacementRange);
+    form_.chkAuto.setChecked(s.autoRun);
+    form_.manualFile = s.manualFile;
+    form_.Check4.setChecked(s.recordMode);
+    form_.chkadj.setChecked(s.clockAdjusted);
+    form_.ledComPort = s.ledPort;
+    form_.chkVoice.setChecked(s.voiceOn);
+}
+
 // The window's fields and sys.txt hold the recording settings as texts; the rules read numbers.
 void Station::bindRecordingSettings()
 {
@@ -224,8 +293,10 @@ void Station::start(const QString &commandLine)
 {
     form_.commandLine = commandLine;
     fillRangeLists();
-    QString recPath;
-    SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), form_, &recPath);
+    // Lines the file lacks keep what the pages show.
+    SystemSettings settings = systemSettingsShown();
+    if (SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), settings))
+        showSystemSettings(settings);
     chartFeed_.settleRanges();
     history_.addMiniSeedKeys();
     startMqtt();
@@ -335,7 +406,7 @@ void Station::saveSettings()
 {
     QString error;
     const QString path = services_.folder.file(QStringLiteral("sys.txt"));
-    const bool ok = SettingsFile::write(path, form_, &error, keptLinkSettings_);
+    const bool ok = SettingsFile::write(path, systemSettingsShown(), &error, keptLinkSettings_);
     if (!ok)
         qCWarning(lcShell) << "cannot write" << path << error;
     settingsNotice_.note(ok, form_.statusLine,

@@ -143,6 +143,8 @@ private:
     void loadEventSummaries();
     void selectRecordFolder();
     void saveSettings();
+    SystemSettings systemSettingsShown() const;
+    void showSystemSettings(const SystemSettings &settings);
     bool recordTimesAccepted();
     void bindRecordingSettings();
     void wireRecords();

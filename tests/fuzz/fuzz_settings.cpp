@@ -1,15 +1,13 @@
 #include "FuzzInput.h"
-#include "common/Form.h"
 #include "shell/SettingsFile.h"
 
-// Any sys.txt read into the form.
+// Any sys.txt read and written back.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput::ensureApplication();
     const FuzzInput::TempFile file(QStringLiteral("sys.txt"), FuzzInput::bytes(data, size));
-    Form form;
-    QString recPath;
-    SettingsFile::read(file.path, form, &recPath);
-    SettingsFile::compose(form);
+    SystemSettings settings;
+    SettingsFile::read(file.path, settings);
+    SettingsFile::compose(settings);
     return 0;
 }

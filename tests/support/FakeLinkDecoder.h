@@ -34,6 +34,9 @@ struct FakeLinkDecoder {
             chartFeed.takePacket(packet);
         });
         QObject::connect(&decoder, &Decoder::answerDecoded, &events, &EventState::countAnswer);
+        QObject::connect(&decoder, &Decoder::deviceAddressSeen, &form.lblIP, &Control::setText);
+        QObject::connect(&decoder, &Decoder::deviceEventTimeChanged, &form.lblevt,
+                         &Control::setText);
         QObject::connect(&events, &EventState::summaryDue,
                          [this](const QDateTime &start) { eventLog.writeEventSummary(start); });
     }
@@ -54,5 +57,6 @@ struct FakeLinkDecoder {
     ChartFeed chartFeed;
     EventState events;
     TriggerLogic triggerLogic;
-    Decoder decoder{form, poll, status, links.serial, links.client, links.server, links, folder};
+    Decoder decoder{form.txtReal, form.statusLine, poll,  status, links.serial,
+                    links.client, links.server,    links, folder};
 };

@@ -48,7 +48,7 @@ struct DeviceRig {
     RegisterWriter writer{poll, link, links.serial, links.client, links.server, links, waiter};
     DeviceCommands commands{form, writer, waiter, prompter};
     DeviceSettings settings{form, commands, waiter, prompter};
-    NetworkSettings network{form, commands};
+    NetworkSettings network{form.txtReal, commands};
     ClockAdjust clockAdjust{form, commands, writer, links.client, links, waiter, clock};
 };
 

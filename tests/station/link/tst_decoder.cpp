@@ -529,7 +529,7 @@ void TestDecoder::rawLog()
     QFETCH(QList<QByteArray>, reads);
     QFETCH(QByteArray, file);
     DecoderRig r;
-    r.form.Check1.setChecked(checked);
+    r.decoder.setRawLogging(checked);
     r.poll.commandInProgress = true; // logged even while a command runs
     for (const QByteArray &read : reads)
         r.decoder.clientBytesArrived(read);

@@ -1,6 +1,6 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "link/LinkSettings.h"
 #include "link/PollState.h"
 #include "link/Poller.h"
@@ -40,12 +40,12 @@ struct Rig {
         links.serverConnected = true;
     }
     void select(LinkKind kind) { settings.kind = kind; }
-    Form form;
+    LiveFields fields;
     PollState poll;
     LinkSettings settings;
     FakeLinks links;
     FakeClock clock{QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))};
-    Poller poller{form, poll, settings, links.serial, links.client, links.server, links, clock};
+    Poller poller{fields, poll, settings, links.serial, links.client, links.server, links, clock};
 };
 
 QByteArray tcpRead(int count)
@@ -169,7 +169,7 @@ void TestPoller::disconnectedSocketEndsTheTick()
     r.select(server ? LinkKind::TcpServer : LinkKind::TcpClient);
     r.poll.recordMode = recordMode;
     r.poll.serverIdleSeconds = 10;
-    r.form.txtReal.setText(98, QStringLiteral("2305"));
+    r.fields.setText(98, QStringLiteral("2305"));
     r.links.clientConnected = r.links.serverConnected = false;
     r.links.connectClient = !server;
     r.links.connectSucceeds = false;
@@ -180,8 +180,7 @@ void TestPoller::disconnectedSocketEndsTheTick()
     QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
     QVERIFY(!r.poll.streamRequested);
     QCOMPARE(voice.count(), 0);
-    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("88888"));
-    QVERIFY(!r.form.Frame10.isVisible());
+    QCOMPARE(r.fields.text(203), QStringLiteral("88888"));
 }
 
 void TestPoller::pcClockFields()
@@ -191,12 +190,12 @@ void TestPoller::pcClockFields()
     QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
     r.poller.onPollTick();
     QCOMPARE(voice.count(), 1);
-    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/03/04"));
-    QCOMPARE(r.form.txtReal.text(204), QStringLiteral("05:06:07"));
+    QCOMPARE(r.fields.text(203), QStringLiteral("2026/03/04"));
+    QCOMPARE(r.fields.text(204), QStringLiteral("05:06:07"));
     r.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
     r.poller.onPollTick();
-    QCOMPARE(r.form.txtReal.text(203), QStringLiteral("2026/12/31"));
-    QCOMPARE(r.form.txtReal.text(204), QStringLiteral("23:59:59"));
+    QCOMPARE(r.fields.text(203), QStringLiteral("2026/12/31"));
+    QCOMPARE(r.fields.text(204), QStringLiteral("23:59:59"));
 }
 
 void TestPoller::serverInformation_data()
@@ -225,13 +224,14 @@ void TestPoller::serverInformation()
     QFETCH(QString, countdown);
     Rig r;
     r.poll.clientAnswerSeen = true;
-    r.form.Frame10.setVisible(!shown);
-    r.form.txtReal.setText(98, field98);
+    r.fields.setText(98, field98);
+    QSignalSpy forecast(&r.poller, &Poller::serverForecast);
     r.poller.onPollTick();
-    QCOMPARE(r.form.Frame10.isVisible(), shown);
+    QCOMPARE(forecast.size(), 1);
+    QCOMPARE(forecast[0][0].toBool(), shown);
     if (shown) {
-        QCOMPARE(r.form.lblsvrins.text(), intensity);
-        QCOMPARE(r.form.lblcntdown.text(), countdown);
+        QCOMPARE(QString::number(forecast[0][1].toInt()), intensity);
+        QCOMPARE(QString::number(forecast[0][2].toInt()), countdown);
     }
 }
 

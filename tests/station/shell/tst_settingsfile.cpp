@@ -2,6 +2,8 @@
 #include "shell/SettingsFile.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestSettingsFile : public QObject
@@ -25,14 +27,25 @@ private slots:
 namespace
 {
 
-struct Applied {
-    Form form;
-    QString recPath;
-};
-
-void applyText(Applied &a, const QString &text)
+SystemSettings applied(const QString &text)
 {
-    SettingsFile::apply(text, a.form, &a.recPath);
+    SystemSettings settings;
+    SettingsFile::apply(text, settings);
+    return settings;
+}
+
+SystemSettings readBack(const QByteArray &bytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sys.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    file.close();
+    SystemSettings settings;
+    if (!SettingsFile::read(path, settings))
+        qFatal("cannot read %s", qPrintable(path));
+    return settings;
 }
 
 } // namespace
@@ -71,10 +84,10 @@ void TestSettingsFile::lines_data()
                                      << "Combo1";
     QTest::newRow("voice path") << "Voice3:/home/op/sounds/3.wav"
                                 << "voice3"
-                                << "/home/op/sounds/3.wav|Play /home/op/sounds/3.wav";
+                                << "/home/op/sounds/3.wav";
     QTest::newRow("voice13 unknown") << "Voice13:x.wav"
                                      << "voice3"
-                                     << "|";
+                                     << "";
     QTest::newRow("auto run strict") << "Auto Run:1"
                                      << "auto"
                                      << "1";
@@ -94,27 +107,26 @@ void TestSettingsFile::lines()
     QFETCH(QString, line);
     QFETCH(QString, what);
     QFETCH(QString, expected);
-    Applied a;
-    applyText(a, line + QStringLiteral("\r\n"));
+    const SystemSettings a = applied(line + QStringLiteral("\r\n"));
     QString got;
     if (what == QLatin1String("recPath"))
-        got = a.recPath;
+        got = a.recordFolder;
     else if (what == QLatin1String("baud"))
-        got = a.form.txtBaud.text();
+        got = a.serialSettings;
     else if (what == QLatin1String("ip"))
-        got = a.form.txtIP.text();
+        got = a.host;
     else if (what == QLatin1String("mode"))
-        got = QString::number(a.form.userMode);
+        got = QString::number(a.userMode);
     else if (what == QLatin1String("disp"))
-        got = a.form.cbodisp.text();
+        got = a.displacementRange;
     else if (what == QLatin1String("voice3"))
-        got = a.form.txtDegree[3].text() + QLatin1Char('|') + a.form.voiceCommands[3];
+        got = a.voiceFiles[3];
     else if (what == QLatin1String("auto"))
-        got = a.form.chkAuto.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        got = a.autoRun ? QStringLiteral("1") : QStringLiteral("0");
     else if (what == QLatin1String("record"))
-        got = a.form.Check4.isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+        got = a.recordMode ? QStringLiteral("1") : QStringLiteral("0");
     else if (what == QLatin1String("led"))
-        got = QString::number(a.form.ledComPort);
+        got = QString::number(a.ledPort);
     QCOMPARE(got, expected);
 }
 
@@ -160,14 +172,10 @@ void TestSettingsFile::recordTimes()
     QFETCH(QString, post);
     QFETCH(QString, preAfter);
     QFETCH(QString, postAfter);
-    StationFixture f;
-    f.writeFile(
-        QStringLiteral("sys.txt"),
+    const SystemSettings s = readBack(
         QStringLiteral("Pre-alarm time:%1\r\nPost-alarm time:%2\r\n").arg(pre, post).toUtf8());
-    QString recPath;
-    QVERIFY(SettingsFile::read(f.file(QStringLiteral("sys.txt")), f.station->form(), &recPath));
-    QCOMPARE(f.station->form().txtrecPrev.text(), preAfter);
-    QCOMPARE(f.station->form().txtrecafter.text(), postAfter);
+    QCOMPARE(s.preAlarmSeconds, preAfter);
+    QCOMPARE(s.postAlarmSeconds, postAfter);
 }
 
 void TestSettingsFile::outOfRangeValues_data()
@@ -184,27 +192,22 @@ void TestSettingsFile::outOfRangeValues_data()
 void TestSettingsFile::outOfRangeValues()
 {
     QFETCH(QString, text);
-    Applied a;
-    applyText(a, text);
-    QCOMPARE(a.form.userMode, 0);
-    QCOMPARE(a.form.ledComPort, 0);
-    QVERIFY(!a.form.chkAuto.isChecked());
-    QVERIFY(!a.form.chkVoice.isChecked());
+    const SystemSettings a = applied(text);
+    QCOMPARE(a.userMode, 0);
+    QCOMPARE(a.ledPort, 0);
+    QVERIFY(!a.autoRun);
+    QVERIFY(!a.voiceOn);
 }
 
 void TestSettingsFile::lastKeyWins()
 {
-    Applied a;
-    applyText(a, QStringLiteral("Port:502\r\nPort:1502\r\n"));
-    QCOMPARE(a.form.txtPort.text(), QStringLiteral("1502"));
+    QCOMPARE(applied(QStringLiteral("Port:502\r\nPort:1502\r\n")).port, QStringLiteral("1502"));
 }
 
 void TestSettingsFile::writerEmitsAll32LinesInOrder()
 {
-    Form form;
-    form.Dir1.setPath(QStringLiteral("/tmp"));
     const QStringList lines =
-        QString::fromUtf8(SettingsFile::compose(form)).split(QStringLiteral("\r\n"));
+        QString::fromUtf8(SettingsFile::compose(SystemSettings{})).split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 33); // 32 lines and the empty rest after the last CR LF
     QCOMPARE(lines.last(), QString());
     const QStringList keys = {"engineer Mode",
@@ -255,15 +258,7 @@ void TestSettingsFile::writeAfterReadReproducesFile()
         "X-axis range:30\r\ndisplacement range:2\r\nRec Path:D:\\old\\place\r\nAuto Run:1\r\n"
         "Manual Path:doc.pdf\r\nRecord mode:1\r\nClock adjusted:1\r\nLED COM:4\r\n"
         "Voice Enable:1\r\n";
-    StationFixture f;
-    f.writeFile(QStringLiteral("sys.txt"), original);
-    Form &form = f.station->form();
-    QString recPath;
-    QVERIFY(SettingsFile::read(f.file(QStringLiteral("sys.txt")), form, &recPath));
-    form.Dir1.setPath(f.file(QStringLiteral("RecCSV")));
-    QByteArray expected = original;
-    expected.replace("Rec Path:D:\\old\\place", "Rec Path:" + form.Dir1.path().toUtf8());
-    QCOMPARE(SettingsFile::compose(form), expected);
+    QCOMPARE(SettingsFile::compose(readBack(original)), original);
 }
 
 void TestSettingsFile::lineEndsAndByteOrderMark_data()
@@ -278,12 +273,9 @@ void TestSettingsFile::lineEndsAndByteOrderMark_data()
 void TestSettingsFile::lineEndsAndByteOrderMark()
 {
     QFETCH(QByteArray, bytes);
-    StationFixture f;
-    f.writeFile(QStringLiteral("sys.txt"), bytes);
-    QString recPath;
-    QVERIFY(SettingsFile::read(f.file(QStringLiteral("sys.txt")), f.station->form(), &recPath));
-    QCOMPARE(f.station->form().txtCom.text(), QStringLiteral("5"));
-    QCOMPARE(f.station->form().mbus_id.text(), QStringLiteral("9"));
+    const SystemSettings s = readBack(bytes);
+    QCOMPARE(s.serialPort, QStringLiteral("5"));
+    QCOMPARE(s.unitAddress, QStringLiteral("9"));
 }
 
 void TestSettingsFile::saveFailureIsReportedAndRetried()
@@ -300,6 +292,10 @@ void TestSettingsFile::saveFailureIsReportedAndRetried()
     QVERIFY(QDir(f.home()).rmdir(QStringLiteral("sys.txt")));
     f.station->saveSettingsIfValid();
     QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));
+    // The station writes where it records, whatever folder the file named.
+    f.station->form().Dir1.setPath(f.file(QStringLiteral("RecCSV")));
+    QVERIFY(f.readFile(QStringLiteral("sys.txt"))
+                .contains("\r\nRec Path:" + f.file(QStringLiteral("RecCSV")).toUtf8() + "\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
