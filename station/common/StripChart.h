@@ -13,6 +13,9 @@ public:
     virtual void selectTrace(int trace) = 0;
     // Range of the selected trace (both of the component's range pairs get the same values).
     virtual void setRange(double upper, double lower) = 0;
+    // The selected trace's range follows the samples on view, symmetric about zero, until a
+    // range is set. Charts that draw nothing ignore it.
+    virtual void fitRangeToData() {}
     virtual void setVisibleWidth(double samples) = 0;
     virtual void addSample(int trace, double value) = 0;
     virtual void addBlock(int trace, const Block &values) = 0; // oldest first

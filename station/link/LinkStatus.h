@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -24,6 +25,9 @@ public:
     QString peer() const { return peer_; }
     // The last failure, until data arrives again.
     QString lastError() const { return lastError_; }
+    // When the device's last answer or packet was decoded; invalid before the first.
+    QDateTime lastDataTime() const { return lastData_; }
+    void noteData(const QDateTime &time) { lastData_ = time; }
 
     // How the open link reaches the device; the target is "host:port", a serial port or the
     // server link's listening port.
@@ -57,6 +61,7 @@ private:
     qint64 rejectedFrames_ = 0;
     QString peer_;
     QString lastError_;
+    QDateTime lastData_;
     Route route_ = Route::Poll;
     QString target_;
 };

@@ -47,6 +47,40 @@ std::optional<double> ChartFeed::typedRange(const Control &combo)
     return value;
 }
 
+bool ChartFeed::isAuto(const Control &combo)
+{
+    return combo.text().trimmed().compare(QLatin1String(AutoRange), Qt::CaseInsensitive) == 0;
+}
+
+bool ChartFeed::offersAuto(const Control &box) const
+{
+    return &box == &form_.cboXYZ || &box == &form_.cbodisp;
+}
+
+bool ChartFeed::accepts(const Control &box) const
+{
+    return typedRange(box).has_value() || (offersAuto(box) && isAuto(box));
+}
+
+QString ChartFeed::rangeInForce(const Control &box) const
+{
+    double range = spanSeconds_;
+    if (&box == &form_.cboXYZ)
+        range = accelerationRange_;
+    else if (&box == &form_.cboPd)
+        range = pdRange_;
+    else if (&box == &form_.cbodisp)
+        range = displacementRange_;
+    return range > 0 ? NumberText::doubleText(range) : QString::fromLatin1(AutoRange);
+}
+
+void ChartFeed::showRangeInForce(Control &box)
+{
+    const QString inForce = rangeInForce(box);
+    if (box.text() != inForce)
+        box.setText(inForce);
+}
+
 void ChartFeed::settleRanges()
 {
     const std::pair<Control *, double> boxes[] = {{&form_.cboXYZ, DefaultAccelerationRange},
@@ -54,13 +88,15 @@ void ChartFeed::settleRanges()
                                                   {&form_.cbodisp, DefaultDisplacementRange},
                                                   {&form_.cboXaxis, DefaultSpanSeconds}};
     for (const auto &[box, fallback] : boxes)
-        if (!typedRange(*box))
+        if (!accepts(*box))
             box->setText(QString::number(fallback));
 }
 
 void ChartFeed::showAccelerationRange()
 {
-    if (const auto limit = typedRange(form_.cboXYZ))
+    if (isAuto(form_.cboXYZ))
+        fitAccelerationRange();
+    else if (const auto limit = typedRange(form_.cboXYZ))
         applyAccelerationRange(*limit);
 }
 
@@ -72,7 +108,9 @@ void ChartFeed::showPdRange()
 
 void ChartFeed::showDisplacementRange()
 {
-    if (const auto limit = typedRange(form_.cbodisp))
+    if (isAuto(form_.cbodisp))
+        fitDisplacementRange();
+    else if (const auto limit = typedRange(form_.cbodisp))
         applyDisplacementRange(*limit);
 }
 
@@ -98,14 +136,32 @@ void ChartFeed::applyChosenSpan()
 
 void ChartFeed::applyAccelerationRange(double limit)
 {
+    accelerationRange_ = limit;
     for (int trace = 0; trace < 3; ++trace) {
         strip1_.selectTrace(trace);
         strip1_.setRange(limit, -limit);
     }
 }
 
+void ChartFeed::fitAccelerationRange()
+{
+    accelerationRange_ = 0;
+    for (int trace = 0; trace < 3; ++trace) {
+        strip1_.selectTrace(trace);
+        strip1_.fitRangeToData();
+    }
+}
+
+void ChartFeed::fitDisplacementRange()
+{
+    displacementRange_ = 0;
+    strip3_.selectTrace(0);
+    strip3_.fitRangeToData();
+}
+
 void ChartFeed::applyPdRange(double limit)
 {
+    pdRange_ = limit;
     strip1_.selectTrace(3);
     strip1_.setRange(limit, 0);
     strip3_.selectTrace(1);
@@ -114,6 +170,7 @@ void ChartFeed::applyPdRange(double limit)
 
 void ChartFeed::applyDisplacementRange(double limit)
 {
+    displacementRange_ = limit;
     strip3_.selectTrace(0);
     strip3_.setRange(limit, -limit);
 }
@@ -123,6 +180,7 @@ void ChartFeed::applySpan(double seconds)
 {
     if (seconds <= 0)
         return;
+    spanSeconds_ = seconds;
     strip1_.setVisibleWidth(seconds * SamplesPerSecond);
     strip3_.setVisibleWidth(seconds * SamplesPerSecond);
 }

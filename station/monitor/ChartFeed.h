@@ -26,6 +26,8 @@ public:
     static constexpr double DefaultPdRange = 0.5;           // cm
     static constexpr double DefaultDisplacementRange = 3;   // cm
     static constexpr double DefaultSpanSeconds = 60;
+    // The entry of the acceleration and displacement boxes that fits the range to the data.
+    static constexpr const char *AutoRange = "Auto";
 
     ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
 
@@ -40,6 +42,12 @@ public:
     // A typed span above the longest one is cut to it; a span chosen from the list is taken.
     void applyTypedSpan();
     void applyChosenSpan();
+
+    // Whether the box's text is a range it can take (a positive number, or "Auto" where the box
+    // offers it); what the box should read for the range in force; and putting that back.
+    bool accepts(const Control &box) const;
+    QString rangeInForce(const Control &box) const;
+    void showRangeInForce(Control &box);
 
     // A stream packet's samples are drawn at once, a register response's through the poll feed.
     void takePacket(const DecodedPacket &packet);
@@ -58,6 +66,10 @@ public:
 private:
     static std::optional<double> typedNumber(const Control &combo);
     static std::optional<double> typedRange(const Control &combo);
+    static bool isAuto(const Control &combo);
+    bool offersAuto(const Control &box) const;
+    void fitAccelerationRange();
+    void fitDisplacementRange();
     void applyAccelerationRange(double limit);
     void applyPdRange(double limit);
     void applyDisplacementRange(double limit);
@@ -68,5 +80,10 @@ private:
     StripChart &strip1_;
     StripChart &strip3_;
     int chartBatchIndex_ = 0;
+    // The ranges and span in force; a range of 0 stands for "Auto".
+    double accelerationRange_ = 0;
+    double pdRange_ = 0;
+    double displacementRange_ = 0;
+    double spanSeconds_ = 0;
     StripChart::Block chartBatchA{}, chartBatchB{}, chartBatchC{}, chartBatchPd{}, chartBatchDisp{};
 };

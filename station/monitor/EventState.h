@@ -51,11 +51,16 @@ public:
     QString intensity() const { return intensity_; }
     void setIntensity(const QString &intensity);
 
+    // "Last event hh:mm:ss, intensity N" once an event has ended: its start and the highest
+    // intensity the device reported during it. Empty before the first event and while one runs.
+    QString lastEventLine() const;
+
 signals:
     void started();
     void ended();
     void summaryDue(const QDateTime &start);
     void intensityChanged(const QString &intensity);
+    void lastEventChanged();
 
 private:
     std::array<Alarm, AllAlarmKinds.size()> alarms_{};
@@ -66,4 +71,8 @@ private:
     QDateTime summaryStart_;
     int answersSinceEnd_ = 0;
     QString intensity_;
+    // The highest intensity of the running event, or of the last one once it ended; -1: none read.
+    double peakIntensity_ = -1;
+    QDateTime firstStart_;
+    QDateTime lastEventStart_;
 };

@@ -103,6 +103,8 @@ void Station::wireDecoder()
             archive_->takePacket(packet);
     });
     connect(&decoder_, &Decoder::answerDecoded, &eventState_, &EventState::countAnswer);
+    connect(&decoder_, &Decoder::answerDecoded, this,
+            [this] { linkStatus_.noteData(services_.clock.now()); });
     connect(&decoder_, &Decoder::deviceClockRead, this,
             [this](const QDateTime &time) { triggerLogic_.setDeviceClock(time); });
     connect(&eventState_, &EventState::summaryDue, this,
@@ -363,7 +365,8 @@ void Station::startArchive()
 
 void Station::fillRangeLists()
 {
-    form_.cboXYZ.setItems(AccRanges);
+    const QStringList fitted{QString::fromLatin1(ChartFeed::AutoRange)};
+    form_.cboXYZ.setItems(AccRanges + fitted);
     form_.cboPd.setItems(PdRanges);
     form_.cboPga.setItems(PgaThresholds);
     form_.cboPga1.setItems(PgaThresholds);
@@ -371,7 +374,7 @@ void Station::fillRangeLists()
     form_.cboHisPd.setItems(PdRanges);
     form_.cboHisXYZ.setItems(AccRanges);
     form_.cboHisXaxis.setItems(TimeSpans + QStringList{QStringLiteral("300")});
-    form_.cbodisp.setItems(DisplacementRanges);
+    form_.cbodisp.setItems(DisplacementRanges + fitted);
     form_.cboHisXYZ.setText(QStringLiteral("10"));
     form_.cboHisXaxis.setText(QStringLiteral("120"));
     form_.cbodisp.setText(QStringLiteral("3"));

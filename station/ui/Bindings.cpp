@@ -2,6 +2,7 @@
 
 #include "common/Control.h"
 #include "common/LiveFields.h"
+#include "common/NumberText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -200,11 +201,24 @@ void comboBox(Control &model, QComboBox *widget)
 
 // A value that changes a hundred times a second is shown at once and then at most ten times a
 // second: the eye reads no faster, and every new text lays out and repaints its panel.
-void liveField(LiveFields &fields, int index, QLabel *widget)
+QString shownFieldText(const QString &text, int decimals)
+{
+    // The device's "not yet read" mark and the design texts of the history event's fields.
+    static const QStringList unread = {QString::fromLatin1(LiveFields::NotYetRead),
+                                       QStringLiteral("2000/00/00"), QStringLiteral("888.88")};
+    if (unread.contains(text))
+        return QStringLiteral("\u2014");
+    double value = 0;
+    if (decimals >= 0 && NumberText::parseNumber(text, &value))
+        return NumberText::fixed(value, decimals);
+    return text;
+}
+
+void liveField(LiveFields &fields, int index, QLabel *widget, int decimals)
 {
     constexpr int RefreshMs = 100;
-    auto sync = [&fields, index, widget] {
-        widget->setText(fields.text(index));
+    auto sync = [&fields, index, widget, decimals] {
+        widget->setText(shownFieldText(fields.text(index), decimals));
         widget->setVisible(fields.isVisible(index));
     };
     auto *quiet = new QTimer(widget);

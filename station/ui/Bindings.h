@@ -6,6 +6,7 @@ class QAbstractButton;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QString;
 class QWidget;
 
 // Two-way bindings between the form's control models and widgets: the model is the truth,
@@ -19,7 +20,11 @@ void lineEdit(Control &model, QLineEdit *widget);
 void checkable(Control &model, QAbstractButton *widget);
 void button(Control &model, QAbstractButton *widget);
 void comboBox(Control &model, QComboBox *widget);
-// A label showing live field `index` (text and visibility).
-void liveField(LiveFields &fields, int index, QLabel *widget);
+// A label showing live field `index` (text and visibility). A field not yet read, or still
+// holding its design placeholder, shows "—"; `decimals` >= 0 shows the value with that many
+// decimals whichever way it was read (poll or stream).
+void liveField(LiveFields &fields, int index, QLabel *widget, int decimals = -1);
+// What the window shows of a live field's text.
+QString shownFieldText(const QString &text, int decimals = -1);
 
 } // namespace Bindings

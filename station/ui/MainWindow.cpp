@@ -5,8 +5,10 @@
 #include "DevicePage.h"
 #include "HelicorderWindow.h"
 #include "IndicatorLamp.h"
+#include "OutageMark.h"
 #include "StripChartWidget.h"
 #include "common/Colours.h"
+#include "common/FieldNumbers.h"
 #include "link/LinkStatus.h"
 #include "shell/Station.h"
 
@@ -17,6 +19,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGraphicsOpacityEffect>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -74,7 +77,14 @@ QLabel *boundField(LiveFields &fields, int index)
     auto *label = new QLabel;
     // Wide enough for the longest value, a date, so that values never move the layout.
     label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/07")));
-    Bindings::liveField(fields, index, label);
+    // The poll and the stream give the accelerations and the PGA with different decimals; the
+    // window shows them alike in both modes.
+    int decimals = -1;
+    if (index >= Field::AccelerationA && index <= Field::AccelerationC)
+        decimals = 2;
+    else if (index == Field::Pga)
+        decimals = 1;
+    Bindings::liveField(fields, index, label, decimals);
     return label;
 }
 
@@ -137,6 +147,8 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     connect(&form.statusLine, &Control::changed, this,
             [this, &form] { statusBar()->showMessage(form.statusLine.text()); });
 
+    outage_ = new OutageMark(station.linkStatus(), station.eventState(), form.lblIntensity,
+                             form.lblAlarm, this);
     buildMenus();
     pages_ = new QStackedWidget;
     pageOrder_ = {{&form.fraHost, buildHostPage()},
@@ -191,6 +203,7 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
     frame->setObjectName(QStringLiteral("linkFrame"));
     frame->setAttribute(Qt::WA_StyledBackground);
     auto *layout = new QVBoxLayout(frame);
+    // As wide as the border, so that the border never covers a page's edge.
     layout->setContentsMargins(5, 5, 5, 5);
     layout->addWidget(pages);
     // Where the link goes and how it fares, kept apart from the status line's messages.
@@ -203,8 +216,8 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
     auto sync = [frame, linkState, &form] {
         const QColor c = form.formBackColor.backColor();
         frame->setStyleSheet(
-            c.isValid() ? QStringLiteral("#linkFrame { background-color: %1; }").arg(c.name())
-                        : QString());
+            c.isValid() ? QStringLiteral("#linkFrame { border: 5px solid %1; }").arg(c.name())
+                        : QStringLiteral("#linkFrame { border: 5px solid transparent; }"));
         linkState->setStyleSheet(
             c.isValid() ? QStringLiteral("background-color: %1; color: white; font-weight: bold;")
                               .arg(c.name())
@@ -249,9 +262,9 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
     main->addWidget(strip1, 1);
     Bindings::visibility(form.Strip1Shown, strip1);
     auto *ranges = new QHBoxLayout;
-    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundCombo(form.cboXYZ));
-    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
-    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundRangeCombo(form.cboXYZ));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundRangeCombo(form.cboPd));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundRangeCombo(form.cboXaxis));
     ranges->addStretch();
     main->addLayout(ranges);
     main->addWidget(buildAdvancedBox());
@@ -271,30 +284,58 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
     return page;
 }
 
+// The intensity and the alarm caption as the outage mark holds them; a caption wraps rather
+// than being cut, and says its whole text to tooltips and screen readers.
 QWidget *MainWindow::buildIntensityBox()
 {
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Intensity"));
     auto *layout = new QGridLayout(box);
-    QLabel *intensity = boundLabel(form.lblIntensity);
+    auto *intensity = new QLabel;
     intensity->setAccessibleName(QStringLiteral("Intensity"));
-    auto syncValue = [intensity, &form] {
-        if (intensity->accessibleDescription() != form.lblIntensity.text())
-            intensity->setAccessibleDescription(form.lblIntensity.text());
-    };
-    connect(&form.lblIntensity, &Control::changed, intensity, syncValue);
-    syncValue();
     QFont big = intensity->font();
     big.setPointSize(28);
     big.setBold(true);
     intensity->setFont(big);
     intensity->setAlignment(Qt::AlignCenter);
     intensity->setMinimumWidth(80);
-    layout->addWidget(intensity, 0, 0, 2, 1);
+    layout->addWidget(intensity, 0, 0);
     layout->addWidget(boundLabel(form.lblMode), 0, 1);
-    QLabel *alarm = boundLabel(form.lblAlarm);
+    auto *alarm = new QLabel;
+    alarm->setWordWrap(true);
     alarm->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
-    layout->addWidget(alarm, 1, 1);
+    layout->addWidget(alarm, 1, 0, 1, 2);
+    auto *lastEvent = new QLabel;
+    lastEvent->setAccessibleName(QStringLiteral("Last event"));
+    layout->addWidget(lastEvent, 2, 0, 1, 2);
+    layout->setColumnStretch(1, 1);
+    EventState &events = station_.eventState();
+    auto sync = [this, intensity, alarm, &form] {
+        const QString value = outage_->intensity();
+        intensity->setText(value);
+        if (intensity->accessibleDescription() != value)
+            intensity->setAccessibleDescription(value);
+        QString style;
+        if (form.lblIntensity.backColor().isValid())
+            style +=
+                QStringLiteral("background-color: %1;").arg(form.lblIntensity.backColor().name());
+        if (form.lblIntensity.foreColor().isValid())
+            style += QStringLiteral("color: %1;").arg(form.lblIntensity.foreColor().name());
+        intensity->setStyleSheet(style);
+        const QString caption = outage_->caption();
+        alarm->setText(caption);
+        alarm->setToolTip(caption);
+        alarm->setAccessibleName(caption);
+        alarm->setVisible(outage_->isCaptionVisible());
+    };
+    connect(outage_, &OutageMark::changed, box, sync);
+    sync();
+    auto syncLastEvent = [lastEvent, &events] {
+        lastEvent->setText(events.lastEventLine());
+        lastEvent->setVisible(!lastEvent->text().isEmpty());
+    };
+    connect(&events, &EventState::lastEventChanged, lastEvent, syncLastEvent);
+    syncLastEvent();
     return box;
 }
 
@@ -337,7 +378,50 @@ QWidget *MainWindow::buildDigitalIoBox()
         syncLit();
         layout->addWidget(lamp, k < 8 ? 1 : 2, k % 8 + 1, Qt::AlignCenter);
     }
+    markStaleWhileSilent(box);
     return box;
+}
+
+// Text that is no range turns the box red and says why; the chart keeps its range, and the box
+// reads that range again once the operator leaves it.
+QComboBox *MainWindow::boundRangeCombo(Control &model)
+{
+    QComboBox *combo = boundCombo(model);
+    ChartFeed &feed = station_.chartFeed();
+    auto mark = [combo, &model, &feed] {
+        const bool refused = !model.text().isEmpty() && !feed.accepts(model);
+        const QString why = refused ? QStringLiteral("\"%1\" is not a range: the chart keeps %2")
+                                          .arg(model.text(), feed.rangeInForce(model))
+                                    : QString();
+        if (combo->toolTip() == why)
+            return;
+        combo->setStyleSheet(refused ? QStringLiteral("QComboBox { background-color: #ff7070; }")
+                                     : QString());
+        combo->setToolTip(why);
+        combo->setAccessibleDescription(why);
+    };
+    connect(&model, &Control::changed, combo, mark);
+    connect(combo->lineEdit(), &QLineEdit::editingFinished, combo,
+            [&feed, &model] { feed.showRangeInForce(model); });
+    mark();
+    return combo;
+}
+
+void MainWindow::markStaleWhileSilent(QWidget *panel)
+{
+    auto sync = [this, panel] {
+        if (!outage_->isStale()) {
+            panel->setGraphicsEffect(nullptr);
+            return;
+        }
+        if (panel->graphicsEffect())
+            return;
+        auto *fade = new QGraphicsOpacityEffect;
+        fade->setOpacity(0.4);
+        panel->setGraphicsEffect(fade);
+    };
+    connect(outage_, &OutageMark::changed, panel, sync);
+    sync();
 }
 
 QWidget *MainWindow::buildValuesBox()
@@ -345,23 +429,38 @@ QWidget *MainWindow::buildValuesBox()
     Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Status"));
     auto *layout = new QVBoxLayout(box);
-    layout->addLayout(valueGrid(form.txtReal,
-                                {{QStringLiteral("a [gal]"), 1},
-                                 {QStringLiteral("Pd [cm]"), 37},
-                                 {QStringLiteral("b [gal]"), 2},
-                                 {QStringLiteral("Disp [cm]"), 59},
-                                 {QStringLiteral("c [gal]"), 3},
-                                 {QStringLiteral("PGA [gal]"), 96},
-                                 {QStringLiteral("max [gal]"), 108},
-                                 {QStringLiteral("Date"), 203},
-                                 {QStringLiteral("Time"), 204}},
-                                2));
+    auto *values = new QWidget;
+    auto *valuesLayout = new QVBoxLayout(values);
+    valuesLayout->setContentsMargins(0, 0, 0, 0);
+    auto *stale = new QLabel;
+    stale->setAccessibleName(QStringLiteral("Live values stale"));
+    stale->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    auto syncStale = [this, stale] {
+        stale->setText(outage_->notice());
+        stale->setVisible(outage_->isStale());
+    };
+    connect(outage_, &OutageMark::changed, stale, syncStale);
+    syncStale();
+    layout->addWidget(stale);
+    layout->addWidget(values);
+    markStaleWhileSilent(values);
+    valuesLayout->addLayout(valueGrid(form.txtReal,
+                                      {{QStringLiteral("a [gal]"), 1},
+                                       {QStringLiteral("Pd [cm]"), 37},
+                                       {QStringLiteral("b [gal]"), 2},
+                                       {QStringLiteral("Disp [cm]"), 59},
+                                       {QStringLiteral("c [gal]"), 3},
+                                       {QStringLiteral("PGA [gal]"), 96},
+                                       {QStringLiteral("max [gal]"), 108},
+                                       {QStringLiteral("Date"), 203},
+                                       {QStringLiteral("Time"), 204}},
+                                      2));
     auto *rows = new QFormLayout;
     rows->setVerticalSpacing(2);
     rows->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
     rows->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
     rows->addRow(boundLabel(form.rxcnt));
-    layout->addLayout(rows);
+    valuesLayout->addLayout(rows);
     return box;
 }
 
@@ -433,10 +532,12 @@ QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip3, 1);
     auto *side = new QVBoxLayout;
+    side->addWidget(buildIntensityBox());
+    side->addWidget(buildEventBox());
     auto *ranges = new QFormLayout;
-    addCaptioned(ranges, QStringLiteral("Displacement(cm)"), boundCombo(form.cbodisp));
-    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundCombo(form.cboPd));
-    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboXaxis));
+    addCaptioned(ranges, QStringLiteral("Displacement(cm)"), boundRangeCombo(form.cbodisp));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundRangeCombo(form.cboPd));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundRangeCombo(form.cboXaxis));
     side->addLayout(ranges);
     side->addStretch();
     layout->addLayout(side);

@@ -4,6 +4,8 @@
 
 class Control;
 class HelicorderWindow;
+class OutageMark;
+class QComboBox;
 class QLayout;
 class QStackedWidget;
 class Station;
@@ -33,6 +35,9 @@ private:
     QWidget *buildEventBox();
     QWidget *buildDigitalIoBox();
     QWidget *buildValuesBox();
+    // Faded while the link is silent; its own colours stay.
+    void markStaleWhileSilent(QWidget *panel);
+    QComboBox *boundRangeCombo(Control &model);
     QWidget *buildServerBox();
     QWidget *buildAdvancedBox();
     QLayout *buildRecordingRow();
@@ -52,4 +57,5 @@ private:
     QList<QPair<Control *, QWidget *>> pageOrder_; // first visible one is on top
     bool exiting_ = false;
     HelicorderWindow *helicorder_ = nullptr; // made when first shown
+    OutageMark *outage_ = nullptr;
 };

@@ -79,7 +79,8 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
         QCPGraph *graph = plot_->addGraph(plot_->xAxis, axis);
         graph->setName(traceNames[i]);
         graph->setPen(QPen(TraceColours[i % TraceColours.size()]));
-        traces_.push_back({graph, axis, 0});
+        const int scale = units.isEmpty() ? 0 : int(units.indexOf(units.value(i)));
+        traces_.push_back({graph, axis, 0, scale});
     }
     plot_->xAxis->setRange(0, visibleWidth_);
     setAccessibleName(title);
@@ -128,9 +129,48 @@ void StripChartWidget::selectTrace(int trace)
 
 void StripChartWidget::setRange(double upper, double lower)
 {
+    traces_[selected_].fitted = false;
     traces_[selected_].axis->setRange(lower, upper);
     describeRanges();
     scheduleReplot();
+}
+
+void StripChartWidget::fitRangeToData()
+{
+    traces_[selected_].fitted = true;
+    scheduleReplot();
+}
+
+void StripChartWidget::fitRanges()
+{
+    const QCPRange view = plot_->xAxis->range();
+    std::vector<double> largest(traces_.size(), 0);
+    bool anyFitted = false;
+    for (const Trace &t : traces_) {
+        if (!t.fitted)
+            continue;
+        anyFitted = true;
+        const auto samples = t.graph->data();
+        double &m = largest[std::size_t(t.scale)];
+        for (auto it = samples->findBegin(view.lower), end = samples->findEnd(view.upper);
+             it != end; ++it) {
+            if (!std::isnan(it->value))
+                m = qMax(m, std::abs(it->value));
+        }
+    }
+    if (!anyFitted)
+        return;
+    bool changed = false;
+    for (Trace &t : traces_) {
+        const double m = largest[std::size_t(t.scale)];
+        // A flat trace keeps the range it had rather than one too small to draw.
+        if (!t.fitted || m <= 0 || t.axis->range() == QCPRange(-m * 1.1, m * 1.1))
+            continue;
+        t.axis->setRange(-m * 1.1, m * 1.1);
+        changed = true;
+    }
+    if (changed)
+        describeRanges();
 }
 
 // What a screen reader says of the chart besides its title: each trace's range and the time
@@ -322,6 +362,7 @@ void StripChartWidget::replotIfDue()
     if (!dirty_ || !onScreen)
         return;
     dirty_ = false;
+    fitRanges();
     plot_->replot(QCustomPlot::rpQueuedRefresh);
 }
 

@@ -34,6 +34,7 @@ public:
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
     void breakTraces() override;
+    void fitRangeToData() override;
 
     // The operator drags and zooms along the sample axis (the history chart).
     void setBrowsable(bool browsable);
@@ -52,9 +53,13 @@ private:
         QCPGraph *graph = nullptr;
         QCPAxis *axis = nullptr;
         double nextKey = 0;
+        int scale = 0;       // the trace whose axis shows this trace's unit
+        bool fitted = false; // the range follows the samples on view
     };
     bool valid(int trace) const { return trace >= 0 && trace < int(traces_.size()); }
     void describeRanges();
+    // Fitted traces that share a scale get one range: the largest magnitude any of them shows.
+    void fitRanges();
     QCPAxis *scaleFor(int trace, const QStringList &units);
     void append(Trace &trace, double value);
     double newestKey() const;

@@ -101,3 +101,8 @@ void RecordingChart::breakTraces()
 {
     operations << QStringLiteral("break");
 }
+
+void RecordingChart::fitRangeToData()
+{
+    operations << QStringLiteral("fit");
+}

@@ -97,6 +97,7 @@ public:
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
     void breakTraces() override;
+    void fitRangeToData() override;
 
     QStringList operations;
     std::vector<std::vector<double>> samples;

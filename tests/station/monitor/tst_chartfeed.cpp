@@ -56,36 +56,56 @@ void TestChartFeed::combos_data()
     QTest::addColumn<QStringList>("strip1");
     QTest::addColumn<QStringList>("strip3");
     QTest::addColumn<QString>("finalText");
+    QTest::addColumn<bool>("accepted");   // the box is not marked as refused
+    QTest::addColumn<QString>("inForce"); // what the box reads once it loses focus
     const QStringList none;
     QTest::newRow("acceleration 250")
         << "cboXYZ" << false << "250"
         << QStringList{"select 0",       "range 250 -250", "select 1",
                        "range 250 -250", "select 2",       "range 250 -250"}
-        << none << "250";
+        << none << "250" << true << "250";
     QTest::newRow("Pd 0.5") << "cboPd" << false << "0.5" << QStringList{"select 3", "range 0.5 0"}
-                            << QStringList{"select 1", "range 0.5 0"} << "0.5";
+                            << QStringList{"select 1", "range 0.5 0"} << "0.5" << true << "0.5";
     QTest::newRow("displacement typed 2")
-        << "cbodisp" << true << "2" << none << QStringList{"select 0", "range 2 -2"} << "2";
+        << "cbodisp" << true << "2" << none << QStringList{"select 0", "range 2 -2"} << "2" << true
+        << "2";
+    QTest::newRow("typed 2.50 reads 2.5 once left")
+        << "cbodisp" << true << "2.50" << none << QStringList{"select 0", "range 2.5 -2.5"}
+        << "2.50" << true << "2.5";
     QTest::newRow("span 30") << "cboXaxis" << false << "30" << QStringList{"width 3000"}
-                             << QStringList{"width 3000"} << "30";
+                             << QStringList{"width 3000"} << "30" << true << "30";
     QTest::newRow("typed 300 becomes 120")
         << "cboXaxis" << true << "300" << QStringList{"width 12000", "width 12000"}
-        << QStringList{"width 12000", "width 12000"} << "120";
+        << QStringList{"width 12000", "width 12000"} << "120" << true << "120";
     QTest::newRow("typed 120 stays") << "cboXaxis" << true << "120" << QStringList{"width 12000"}
-                                     << QStringList{"width 12000"} << "120";
+                                     << QStringList{"width 12000"} << "120" << true << "120";
     QTest::newRow("chosen 300 has no limit")
         << "cboXaxis" << false << "300" << QStringList{"width 30000"} << QStringList{"width 30000"}
-        << "300";
+        << "300" << true << "300";
+    QTest::newRow("acceleration Auto")
+        << "cboXYZ" << false << "Auto"
+        << QStringList{"select 0", "fit", "select 1", "fit", "select 2", "fit"} << none << "Auto"
+        << true << "Auto";
+    QTest::newRow("displacement typed auto")
+        << "cbodisp" << true << "auto" << none << QStringList{"select 0", "fit"} << "auto" << true
+        << "Auto";
+    QTest::newRow("no Auto for Pd")
+        << "cboPd" << true << "Auto" << none << none << "Auto" << false << "7";
+    QTest::newRow("no Auto for the span")
+        << "cboXaxis" << true << "Auto" << none << none << "Auto" << false << "7";
+    // Text that is no range keeps the previous one, and the box says so once left.
     for (const QString &name : QStringList{"cboXYZ", "cboPd", "cbodisp", "cboXaxis"}) {
         for (const QString &text : QStringList{"", "-", ".", "abc", "12a"})
             QTest::addRow("%s typed '%s'", qPrintable(name), qPrintable(text))
-                << name << true << text << none << none << text;
+                << name << true << text << none << none << text << false << "7";
     }
     for (const QString &name : QStringList{"cboXYZ", "cboPd", "cbodisp"})
         QTest::addRow("%s typed range 0", qPrintable(name))
-            << name << true << "0" << none << none << "0";
-    QTest::newRow("typed span 0") << "cboXaxis" << true << "0" << none << none << "0";
-    QTest::newRow("typed negative span") << "cboXaxis" << true << "-5" << none << none << "-5";
+            << name << true << "0" << none << none << "0" << false << "7";
+    QTest::newRow("typed span 0") << "cboXaxis" << true << "0" << none << none << "0" << false
+                                  << "7";
+    QTest::newRow("typed negative span")
+        << "cboXaxis" << true << "-5" << none << none << "-5" << false << "7";
 }
 
 void TestChartFeed::combos()
@@ -96,6 +116,8 @@ void TestChartFeed::combos()
     QFETCH(QStringList, strip1);
     QFETCH(QStringList, strip3);
     QFETCH(QString, finalText);
+    QFETCH(bool, accepted);
+    QFETCH(QString, inForce);
     Rig r;
     Control &box = combo(r.form, name);
     box.setText(QStringLiteral("7")); // a previous text, so that every row is a change
@@ -108,6 +130,11 @@ void TestChartFeed::combos()
     QCOMPARE(r.strip1.operations, strip1);
     QCOMPARE(r.strip3.operations, strip3);
     QCOMPARE(box.text(), finalText);
+    QCOMPARE(r.feed.accepts(box), accepted);
+    r.strip1.operations.clear();
+    r.feed.showRangeInForce(box);
+    QCOMPARE(box.text(), inForce);
+    QCOMPARE(r.feed.accepts(box), true);
 }
 
 void TestChartFeed::pollFeeding_data()

@@ -1,3 +1,4 @@
+#include "common/LiveFields.h"
 #include "monitor/EventState.h"
 
 #include <QSignalSpy>
@@ -11,6 +12,7 @@ private slots:
     void summaryWaitsForTheDevicesFinalValues();
     void eachEventOfASequenceSummarisedWithItsStart();
     void intensityAnnouncedOncePerChange();
+    void lastEventNamedOnceItEnded();
 };
 
 void TestEventState::oneStartAndOneEndPerEvent()
@@ -82,6 +84,32 @@ void TestEventState::intensityAnnouncedOncePerChange()
         events.setIntensity(QString::fromLatin1(intensity));
     QCOMPARE(changed.count(), 3);
     QCOMPARE(events.intensity(), QStringLiteral("3"));
+}
+
+// The line gives the event's first start and its highest intensity, not the ones read last; the
+// not-yet-read mark is no intensity.
+void TestEventState::lastEventNamedOnceItEnded()
+{
+    EventState events;
+    QSignalSpy changed(&events, &EventState::lastEventChanged);
+    events.setIntensity(QString::fromLatin1(LiveFields::NotYetRead));
+    QCOMPARE(events.lastEventLine(), QString());
+    events.setStartTime(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9)));
+    events.run();
+    for (const char *intensity : {"2", "5", "3"})
+        events.setIntensity(QString::fromLatin1(intensity));
+    events.setStartTime(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 20))); // a later flag change
+    QCOMPARE(events.lastEventLine(), QString());                        // still running
+    events.end();
+    QCOMPARE(events.lastEventLine(), QStringLiteral("Last event 08:05:09, intensity 5"));
+    events.setIntensity(QStringLiteral("6")); // after the event: not the event's
+    QCOMPARE(events.lastEventLine(), QStringLiteral("Last event 08:05:09, intensity 5"));
+    events.setIntensity(QString::fromLatin1(LiveFields::NotYetRead));
+    events.setStartTime(QDateTime(QDate(2024, 3, 7), QTime(9, 0, 0)));
+    events.run();
+    events.end();
+    QCOMPARE(events.lastEventLine(), QStringLiteral("Last event 09:00:00, intensity \u2014"));
+    QCOMPARE(changed.count(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestEventState)

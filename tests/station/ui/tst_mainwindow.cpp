@@ -220,7 +220,13 @@ void TestMainWindow::typedRangeTakenAsTyped()
     QCOMPARE(f.station->form().cboXYZ.text(), QStringLiteral("10"));
     for (int trace = 0; trace < 3; ++trace)
         QCOMPARE(strip1->plot()->graph(trace)->valueAxis()->range(), QCPRange(-10, 10));
-    QCOMPARE(acc->count(), 11); // Enter added nothing to the list
+    QCOMPARE(acc->count(), 12); // the list and "Auto": Enter added nothing
+    // Text that is no range is marked while it stands, and the range in force comes back.
+    QTest::keyClicks(acc->lineEdit(), QStringLiteral("x"));
+    QVERIFY(acc->toolTip().contains(QStringLiteral("not a range")));
+    QTest::keyClick(acc->lineEdit(), Qt::Key_Return);
+    QCOMPARE(acc->currentText(), QStringLiteral("10"));
+    QCOMPARE(acc->toolTip(), QString());
 }
 
 // Every page with the advanced panel open fits a 1366 x 768 screen; the pages of the

@@ -28,6 +28,7 @@ private slots:
     void loadedFileBrowsedAlongTime();
     void outageLeavesAVisibleGap();
     void unitsHaveTheirOwnScales();
+    void fittedScaleFollowsTheSamplesOnView();
     void exportsPngAndPdf_data();
     void exportsPngAndPdf();
 };
@@ -173,6 +174,46 @@ void TestStripChartWidget::unitsHaveTheirOwnScales()
     QVERIFY(a->visible());
     QCOMPARE(a->axisType(), QCPAxis::atLeft);
     QVERIFY(!chart.plot()->graph(1)->valueAxis()->visible());
+}
+
+// "Auto": a, b and c share the gal scale, so they get one range from the largest of them; only
+// the samples on view count, and a range set ends the fitting.
+void TestStripChartWidget::fittedScaleFollowsTheSamplesOnView()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Acceleration [gal]"), {"a", "b", "c", "Pd"},
+                           {"gal", "gal", "gal", "Pd [cm]"});
+    chart.resize(600, 300);
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.setVisibleWidth(100);
+    chart.selectTrace(3);
+    chart.setRange(0.5, 0);
+    for (int trace = 0; trace < 3; ++trace) {
+        chart.selectTrace(trace);
+        chart.fitRangeToData();
+    }
+    const auto range = [&chart](int trace) {
+        return chart.plot()->graph(trace)->valueAxis()->range();
+    };
+    for (int k = 0; k < 100; ++k) {
+        chart.addSample(0, k == 50 ? -80 : 1);
+        chart.addSample(1, 10);
+        chart.addSample(2, 0);
+        chart.addSample(3, 3);
+    }
+    QTRY_COMPARE(range(0), QCPRange(-80 * 1.1, 80 * 1.1));
+    QCOMPARE(range(1), QCPRange(-80 * 1.1, 80 * 1.1));
+    QCOMPARE(range(2), QCPRange(-80 * 1.1, 80 * 1.1));
+    QCOMPARE(range(3), QCPRange(0, 0.5));
+    for (int k = 0; k < 60; ++k) // the -80 scrolls off the view
+        chart.addSample(0, 1);
+    QTRY_COMPARE(range(0), QCPRange(-10 * 1.1, 10 * 1.1));
+    chart.selectTrace(0);
+    chart.setRange(250, -250);
+    for (int k = 0; k < 10; ++k)
+        chart.addSample(0, 400);
+    QTest::qWait(400);
+    QCOMPARE(range(0), QCPRange(-250, 250));
 }
 
 void TestStripChartWidget::exportsPngAndPdf_data()
