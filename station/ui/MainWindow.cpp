@@ -215,9 +215,11 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
             [linkState, &status] { linkState->setText(status.summary()); });
     auto sync = [frame, linkState, &form] {
         const QColor c = form.formBackColor.backColor();
+        // No style sheet at all while the link runs: one on the frame would restyle every
+        // widget under it, and each live value's repaint would cost more.
         frame->setStyleSheet(
             c.isValid() ? QStringLiteral("#linkFrame { border: 5px solid %1; }").arg(c.name())
-                        : QStringLiteral("#linkFrame { border: 5px solid transparent; }"));
+                        : QString());
         linkState->setStyleSheet(
             c.isValid() ? QStringLiteral("background-color: %1; color: white; font-weight: bold;")
                               .arg(c.name())
