@@ -82,10 +82,6 @@ public:
     // ---- Settings-file state without controls ----
     int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
     QString manualFile;
-    int ledComPort = 0;
-    std::array<QString, 13> voiceCommands;
-    QString commandLine;
-
 
     static QStringList userModeNames();
     QString userModeName() const;

@@ -120,8 +120,7 @@ void LinkManager::openLink()
                 .arg(form_.mbus_id.text()));
         return;
     }
-    for (int k = 0; k < int(form_.voiceCommands.size()); ++k)
-        form_.voiceCommands[k] = QStringLiteral("Play ") + form_.txtDegree[k].text();
+    emit settingsConfirmed();
     // Looking at the settings must not cost an outage: a running link is kept unless where
     // it goes changed.
     const bool reopen = !status_.isOpen() || !sameDestination(wanted, settings_) ||

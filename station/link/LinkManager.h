@@ -64,6 +64,9 @@ public:
 signals:
     void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
     void settingsSaveDue();
+    // OK took the page's settings (before the link opens): what is not the link's own, such
+    // as the voice files, applies now.
+    void settingsConfirmed();
     void realTimeViewDue(); // the link is open: show the real-time view
     void eventLogDue(const QString &message);
 

@@ -5,7 +5,7 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/SerialPortName.h"
@@ -89,10 +89,10 @@ QByteArray clockMessage(const QDateTime &when)
 
 } // namespace
 
-VoiceLed::VoiceLed(Form &form, const EventState &events, const ProgramFolder &folder,
+VoiceLed::VoiceLed(const LiveFields &fields, const EventState &events, const ProgramFolder &folder,
                    const Clock &clock, Waiter &waiter, SoundPlayer &sound, LedPort &port)
-    : form_(form), events_(events), folder_(folder), clock_(clock), waiter_(waiter), sound_(sound),
-      port_(port)
+    : fields_(fields), events_(events), folder_(folder), clock_(clock), waiter_(waiter),
+      sound_(sound), port_(port)
 {
     voiceTimer_.setInterval(VoiceIntervalMs);
     QObject::connect(&voiceTimer_, &QTimer::timeout, &voiceTimer_, [this] { onVoiceTick(); });
@@ -119,25 +119,21 @@ std::optional<int> VoiceLed::intensityOf(const QString &text)
 
 void VoiceLed::playVoice(int intensity)
 {
-    if (!form_.chkVoice.isChecked() || intensity < 0 || intensity >= VoiceCount)
+    if (!voiceOn_ || intensity < 0 || intensity >= VoiceCount)
         return;
-    static const QString Play = QStringLiteral("Play ");
-    QString path = form_.voiceCommands[intensity];
-    if (path.startsWith(Play))
-        path.remove(0, Play.size());
-    sound_.play(path);
+    sound_.play(voiceFiles_[size_t(intensity)]);
 }
 
 void VoiceLed::onVoiceTick()
 {
     if (!events_.isInProgress())
         return;
-    const QString intensity = form_.txtReal.text(Field::Intensity);
+    const QString intensity = fields_.text(Field::Intensity);
     if (const auto level = intensityOf(intensity))
         playVoice(*level);
-    if (form_.ledComPort == 0)
+    if (ledPort_ == 0)
         return;
-    const QString value = NumberText::fixed(form_.txtReal.value(Field::VectorMax), 1);
+    const QString value = NumberText::fixed(fields_.value(Field::VectorMax), 1);
     showOnLed(intensity, NumberText::rightAligned(value, ValueWidth));
 }
 
@@ -145,7 +141,7 @@ void VoiceLed::pollVoiceStep()
 {
     if (!events_.isInProgress())
         return;
-    const auto level = intensityOf(form_.txtReal.text(Field::Intensity));
+    const auto level = intensityOf(fields_.text(Field::Intensity));
     if (!level || *level == lastSpokenLevel_)
         return;
     lastSpokenLevel_ = *level;
@@ -169,7 +165,7 @@ void VoiceLed::setLedClock()
 
 void VoiceLed::send(const QByteArray &message)
 {
-    if (form_.ledComPort <= 0)
+    if (ledPort_ <= 0)
         return;
     pending_ << message;
     if (sending_)
@@ -182,7 +178,7 @@ void VoiceLed::send(const QByteArray &message)
 
 void VoiceLed::transmit(const QByteArray &message)
 {
-    port_.open(resolveSerialPort(QString::number(form_.ledComPort), folder_));
+    port_.open(resolveSerialPort(QString::number(ledPort_), folder_));
     port_.discardInput();
     port_.write(message);
     waiter_.pause(SignAnswerWaitMs);

@@ -4,11 +4,12 @@
 #include <QList>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <optional>
 
 class Clock;
 class EventState;
-class Form;
+class LiveFields;
 class LedPort;
 class ProgramFolder;
 class SoundPlayer;
@@ -24,9 +25,18 @@ public:
     static constexpr int ClockMessageSize = 28;
 
     static constexpr int VoiceIntervalMs = 4000;
+    static constexpr int VoiceCount = 13; // intensities 0..12
 
-    VoiceLed(Form &form, const EventState &events, const ProgramFolder &folder, const Clock &clock,
-             Waiter &waiter, SoundPlayer &sound, LedPort &port);
+    VoiceLed(const LiveFields &fields, const EventState &events, const ProgramFolder &folder,
+             const Clock &clock, Waiter &waiter, SoundPlayer &sound, LedPort &port);
+
+    // "Voice Enable".
+    void setVoiceOn(bool on) { voiceOn_ = on; }
+    // The wave file spoken for each intensity.
+    void setVoiceFiles(const std::array<QString, VoiceCount> &files) { voiceFiles_ = files; }
+    // The LED sign's serial port number; 0: no sign.
+    void setLedPort(int port) { ledPort_ = port; }
+    int ledPort() const { return ledPort_; }
 
     // Runs while an event is in progress.
     const QTimer &voiceTimer() const { return voiceTimer_; }
@@ -49,7 +59,7 @@ private:
 
     void onEventEnded();
 
-    Form &form_;
+    const LiveFields &fields_;
     const EventState &events_;
     const ProgramFolder &folder_;
     const Clock &clock_;
@@ -62,4 +72,7 @@ private:
     bool sending_ = false;
     int lastSpokenLevel_ = 0;
     QTimer voiceTimer_;
+    bool voiceOn_ = false;
+    std::array<QString, VoiceCount> voiceFiles_;
+    int ledPort_ = 0;
 };

@@ -40,7 +40,7 @@ Station::Station(const StationServices &services, QObject *parent)
       triggerLogic_(form_, eventState_, eventLog_, eventFile_, recordingSettings_, services.clock,
                     services.strip1, services.strip3),
       alarmDisplay_(form_, eventState_, eventLog_, services.clock),
-      voiceLed_(form_, eventState_, services_.folder, services.clock, services.waiter,
+      voiceLed_(form_.txtReal, eventState_, services_.folder, services.clock, services.waiter,
                 services.sound, ledPort_),
       ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(linkStatus_)),
       ownClientLink_(services.links.client ? nullptr
@@ -122,6 +122,9 @@ void Station::wireLinks()
     connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
             [this](const QString &message) { eventLog_.appendEventLog(message); });
+    connect(&linkManager_, &LinkManager::settingsConfirmed, this, &Station::applyVoiceFiles);
+    connect(&form_.chkVoice, &Control::checkedChanged, this,
+            [this] { voiceLed_.setVoiceOn(form_.chkVoice.isChecked()); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
     connect(&poller(), &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
@@ -191,6 +194,14 @@ Station::~Station() = default;
 
 // The pages hold the settings while the station runs; sys.txt is read onto them and written
 // from them.
+void Station::applyVoiceFiles()
+{
+    std::array<QString, VoiceLed::VoiceCount> files;
+    for (size_t k = 0; k < files.size(); ++k)
+        files[k] = form_.txtDegree[k].text();
+    voiceLed_.setVoiceFiles(files);
+}
+
 SystemSettings Station::systemSettingsShown() const
 {
     SystemSettings s;
@@ -213,7 +224,7 @@ SystemSettings Station::systemSettingsShown() const
     s.manualFile = form_.manualFile;
     s.recordMode = form_.Check4.isChecked();
     s.clockAdjusted = form_.chkadj.isChecked();
-    s.ledPort = form_.ledComPort;
+    s.ledPort = voiceLed_.ledPort();
     s.voiceOn = form_.chkVoice.isChecked();
     return s;
 }
@@ -227,10 +238,9 @@ void Station::showSystemSettings(const SystemSettings &s)
     form_.txtIP.setText(s.host);
     form_.txtPort.setText(s.port);
     form_.mbus_id.setText(s.unitAddress);
-    for (size_t k = 0; k < s.voiceFiles.size(); ++k) {
+    for (size_t k = 0; k < s.voiceFiles.size(); ++k)
         form_.txtDegree[k].setText(s.voiceFiles[k]);
-        form_.voiceCommands[k] = QStringLiteral("Play ") + s.voiceFiles[k];
-    }
+    applyVoiceFiles();
     form_.txtrecPrev.setText(s.preAlarmSeconds);
     form_.txtrecafter.setText(s.postAlarmSeconds);
     form_.cboXYZ.setText(s.accelerationRange);
@@ -241,7 +251,7 @@ void Station::showSystemSettings(const SystemSettings &s)
     form_.manualFile = s.manualFile;
     form_.Check4.setChecked(s.recordMode);
     form_.chkadj.setChecked(s.clockAdjusted);
-    form_.ledComPort = s.ledPort;
+    voiceLed_.setLedPort(s.ledPort);
     form_.chkVoice.setChecked(s.voiceOn);
 }
 
@@ -293,7 +303,6 @@ QString Station::now() const
 
 void Station::start(const QString &commandLine)
 {
-    form_.commandLine = commandLine;
     fillRangeLists();
     // Lines the file lacks keep what the pages show.
     SystemSettings settings = systemSettingsShown();

@@ -143,6 +143,7 @@ private:
     void loadEventSummaries();
     void selectRecordFolder();
     void saveSettings();
+    void applyVoiceFiles();
     SystemSettings systemSettingsShown() const;
     void showSystemSettings(const SystemSettings &settings);
     bool recordTimesAccepted();

@@ -38,18 +38,19 @@ public:
 struct VoiceRig {
     VoiceRig()
     {
-        Form &form = f.station->form();
-        form.ledComPort = 3;
-        form.chkVoice.setChecked(true);
-        for (int k = 0; k < 13; ++k)
-            form.voiceCommands[k] = QStringLiteral("Play /sounds/%1.wav").arg(k);
+        voice.setLedPort(3);
+        voice.setVoiceOn(true);
+        std::array<QString, VoiceLed::VoiceCount> files;
+        for (size_t k = 0; k < files.size(); ++k)
+            files[k] = QStringLiteral("/sounds/%1.wav").arg(k);
+        voice.setVoiceFiles(files);
     }
     Form &form() { return f.station->form(); }
     void startEvent() { form().txtReal.setText(11, QStringLiteral("2")); }
 
     StationFixture f;
     RecordingLedPort port;
-    VoiceLed voice{f.station->form(),
+    VoiceLed voice{f.station->form().txtReal,
                    f.station->eventState(),
                    f.station->folder(),
                    f.clock,
@@ -158,11 +159,11 @@ void TestVoiceLed::oneMessageOpensAndClosesThePort()
 void TestVoiceLed::messageDueDuringAPauseFollows()
 {
     StationFixture f;
-    f.station->form().ledComPort = 3;
     RecordingLedPort port;
     TickingWaiter waiter;
-    VoiceLed voice(f.station->form(), f.station->eventState(), f.station->folder(), f.clock, waiter,
-                   f.sound, port);
+    VoiceLed voice(f.station->form().txtReal, f.station->eventState(), f.station->folder(), f.clock,
+                   waiter, f.sound, port);
+    voice.setLedPort(3);
     waiter.duringPause = [&] { voice.setLedClock(); };
     voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
     const QStringList one{"open /dev/ttyS2", "discard input", "write", "discard received", "close"};
@@ -202,7 +203,7 @@ void TestVoiceLed::clockMessage()
 void TestVoiceLed::noSignConfigured()
 {
     VoiceRig rig;
-    rig.form().ledComPort = 0;
+    rig.voice.setLedPort(0);
     rig.form().txtReal.setText(10, QStringLiteral("4"));
     rig.startEvent();
     rig.voice.setLedClock();
@@ -238,7 +239,7 @@ void TestVoiceLed::voiceTick()
     QCOMPARE(rig.f.sound.played, played);
     QCOMPARE(rig.port.messages.size(), 1); // the sign is refreshed whatever the voice did
 
-    rig.form().chkVoice.setChecked(false);
+    rig.voice.setVoiceOn(false);
     rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played, played);
 }
@@ -255,10 +256,10 @@ void TestVoiceLed::pollAnnouncesChangedIntensity()
     }
     QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
 
-    rig.form().chkVoice.setChecked(false);
+    rig.voice.setVoiceOn(false);
     rig.form().txtReal.setText(10, QStringLiteral("6"));
     rig.voice.pollVoiceStep();
-    rig.form().chkVoice.setChecked(true);
+    rig.voice.setVoiceOn(true);
     rig.voice.pollVoiceStep(); // 6 was taken while the voice was off: not spoken late
     QCOMPARE(rig.f.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
@@ -277,7 +278,7 @@ void TestVoiceLed::selfTest()
     QFETCH(bool, voice);
     QFETCH(QStringList, played);
     VoiceRig rig;
-    rig.form().chkVoice.setChecked(voice);
+    rig.voice.setVoiceOn(voice);
     rig.voice.playSelfTest();
     QCOMPARE(rig.f.sound.played, played);
 }
@@ -308,8 +309,7 @@ void TestVoiceLed::bytesLeaveThroughASerialPort()
     sign.setPortName(pty.secondEnd());
     QVERIFY2(sign.open(QIODevice::ReadWrite), qPrintable(sign.errorString()));
 
-    Form &form = f.station->form();
-    form.ledComPort = 7;
+    f.station->voiceLed().setLedPort(7);
     f.clock.set(QDateTime(QDate(2024, 3, 9), QTime(7, 5, 42)));
     f.station->voiceLed().setLedClock();
     f.station->voiceLed().showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
