@@ -48,7 +48,6 @@ Form::Form(QObject *parent) : QObject(parent)
         lamp.setVisible(false);
     cmdadj.setText(QStringLiteral("adjustment"));
     cmdadj.setEnabled(false);
-    rtc_cal_interval.setText(QStringLiteral("360"));
     optLPF[0].setChecked(true);
 
     // Engineering controls appear only in Engineer mode, when the link opens.

@@ -4,7 +4,7 @@
 #include "WritePlan.h"
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/Waiter.h"
 #include "link/DeviceLink.h"
@@ -35,10 +35,10 @@ void appendWord(QByteArray &frame, int value)
 
 } // namespace
 
-ClockAdjust::ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer,
+ClockAdjust::ClockAdjust(const LiveFields &fields, DeviceCommands &commands, RegisterWriter &writer,
                          const DeviceLink &client, TcpReconnect &reconnect, Waiter &waiter,
                          Clock &clock, QObject *parent)
-    : QObject(parent), form_(form), commands_(commands), writer_(writer), client_(client),
+    : QObject(parent), fields_(fields), commands_(commands), writer_(writer), client_(client),
       reconnect_(reconnect), waiter_(waiter), clock_(clock)
 {
     timer_.setInterval(TickMs);
@@ -49,27 +49,26 @@ void ClockAdjust::onClockAdjustTick()
 {
     emit ledClockDue();
     ++tickCount_;
-    form_.rtc_cal_cntdwn.setText(QString::number(tickCount_));
+    emit ticksCounted(tickCount_);
     if (!dueNow())
         return;
     // While another command writes, the count stays due and the next tick tries again.
     if (commands_.isBusy())
         return;
     tickCount_ = 0;
-    if (form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes"))
+    if (fields_.text(Field::NtpStatus) == QLatin1String("Yes"))
         return;
     adjust();
 }
 
 bool ClockAdjust::dueNow() const
 {
-    return !(NumberText::leadingNumber(form_.rtc_cal_interval.text()) > tickCount_);
+    return !(interval_ > tickCount_);
 }
 
 void ClockAdjust::adjustClockNow()
 {
-    const qint64 interval =
-        NumberText::roundHalfEven(NumberText::leadingNumber(form_.rtc_cal_interval.text()));
+    const qint64 interval = NumberText::roundHalfEven(interval_);
     // One below the largest count, so that the tick's increment cannot overflow.
     tickCount_ = int(std::clamp<qint64>(interval, std::numeric_limits<int>::min(),
                                         std::numeric_limits<int>::max() - 1));
@@ -78,7 +77,7 @@ void ClockAdjust::adjustClockNow()
 
 void ClockAdjust::adjust()
 {
-    if (form_.optCom.isChecked())
+    if (writer_.linkKind() == LinkKind::Rtu)
         adjustOverSerial();
     else
         commands_.exclusive(Name, [this] { adjustOverTcp(); });
@@ -99,7 +98,7 @@ void ClockAdjust::adjustOverSerial()
 
 void ClockAdjust::adjustOverTcp()
 {
-    if (form_.optTCP.isChecked() && !client_.isOpen()) {
+    if (writer_.linkKind() == LinkKind::TcpClient && !client_.isOpen()) {
         reconnect_.reconnectTcpLink(); // the adjustment waits for the next interval
         commands_.tell(QStringLiteral("%1: the link was down; reconnecting.").arg(Name));
         return;

@@ -8,7 +8,7 @@ class Clock;
 class DeviceCommands;
 class DeviceLink;
 class TcpReconnect;
-class Form;
+class LiveFields;
 class QDateTime;
 class RegisterWriter;
 class Waiter;
@@ -25,7 +25,9 @@ public:
     static constexpr int SettleBeforeFrameMs = 100;
     static constexpr int SettleBeforeCommitMs = 200;
 
-    ClockAdjust(Form &form, DeviceCommands &commands, RegisterWriter &writer,
+    static constexpr double DefaultIntervalTicks = 360; // an hour of ten-second ticks
+
+    ClockAdjust(const LiveFields &fields, DeviceCommands &commands, RegisterWriter &writer,
                 const DeviceLink &client, TcpReconnect &reconnect, Waiter &waiter, Clock &clock,
                 QObject *parent = nullptr);
 
@@ -39,6 +41,9 @@ public:
     void adjustClockNow();
 
     int tickCount() const { return tickCount_; }
+    // Ticks between adjustments, as the operator typed them (a fraction rounds up).
+    double interval() const { return interval_; }
+    void setInterval(double ticks) { interval_ = ticks; }
 
     // The Modbus TCP write of the six clock registers (function 16) for the time `when`,
     // its second plus 1.
@@ -47,6 +52,8 @@ public:
 signals:
     // Every tick, before anything else: the LED sign's clock is refreshed from here.
     void ledClockDue();
+    // The count of ticks since the last adjustment, each tick.
+    void ticksCounted(int count);
 
 private:
     bool dueNow() const;
@@ -54,7 +61,7 @@ private:
     void adjustOverSerial();
     void adjustOverTcp();
 
-    Form &form_;
+    const LiveFields &fields_;
     DeviceCommands &commands_;
     RegisterWriter &writer_;
     const DeviceLink &client_;
@@ -62,5 +69,6 @@ private:
     Waiter &waiter_;
     Clock &clock_;
     int tickCount_ = 0;
+    double interval_ = DefaultIntervalTicks;
     QTimer timer_;
 };

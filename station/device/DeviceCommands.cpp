@@ -1,7 +1,7 @@
 #include "DeviceCommands.h"
 
 #include "WritePlan.h"
-#include "common/Form.h"
+#include "common/Control.h"
 #include "common/Platform.h"
 #include "common/Waiter.h"
 #include "link/PollState.h"
@@ -9,9 +9,10 @@
 
 Q_LOGGING_CATEGORY(lcDevice, "vorsa.device")
 
-DeviceCommands::DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter,
+DeviceCommands::DeviceCommands(Control &statusLine, RegisterWriter &writer, Waiter &waiter,
                                Prompter &prompter, QObject *parent)
-    : QObject(parent), form_(form), writer_(writer), waiter_(waiter), prompter_(prompter)
+    : QObject(parent), statusLine_(statusLine), writer_(writer), waiter_(waiter),
+      prompter_(prompter)
 {
 }
 
@@ -56,7 +57,7 @@ bool DeviceCommands::sendAll(const QString &name, const WritePlan &plan, int lea
             }
             unanswered += outcome == WriteOutcome::NoAnswer ? 1 : 0;
         }
-        if (w.pauseAfter && form_.optCom.isChecked())
+        if (w.pauseAfter && writer_.linkKind() == LinkKind::Rtu)
             waiter_.pause(SerialPauseMs);
     }
     tell(unanswered == 0 ? QStringLiteral("%1: sent.").arg(name)
@@ -84,7 +85,7 @@ bool DeviceCommands::exclusive(const QString &name, const std::function<void()> 
 
 void DeviceCommands::tell(const QString &text)
 {
-    form_.statusLine.setText(text);
+    statusLine_.setText(text);
 }
 
 void DeviceCommands::warn(const QString &text)

@@ -6,7 +6,7 @@
 #include <QString>
 #include <functional>
 
-class Form;
+class Control;
 class Prompter;
 class RegisterWriter;
 class Waiter;
@@ -26,7 +26,7 @@ public:
     static constexpr int SerialPauseMs = 60;
     static constexpr const char *Title = "Vorsa setting";
 
-    DeviceCommands(Form &form, RegisterWriter &writer, Waiter &waiter, Prompter &prompter,
+    DeviceCommands(Control &statusLine, RegisterWriter &writer, Waiter &waiter, Prompter &prompter,
                    QObject *parent = nullptr);
 
     bool isBusy() const { return busy_; }
@@ -51,7 +51,7 @@ signals:
 private:
     bool sendAll(const QString &name, const WritePlan &plan, int leadPauseMs);
 
-    Form &form_;
+    Control &statusLine_;
     RegisterWriter &writer_;
     Waiter &waiter_;
     Prompter &prompter_;

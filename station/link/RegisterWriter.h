@@ -1,9 +1,10 @@
 #pragma once
 
+#include "LinkSettings.h"
+
 #include <QByteArray>
 
 class DeviceLink;
-struct LinkSettings;
 struct PollState;
 class TcpReconnect;
 class Waiter;
@@ -40,6 +41,8 @@ public:
 
     // The handshake the writes take part in: a device command marks itself in progress there.
     PollState &pollState() { return state_; }
+    // The transport writes go out on.
+    LinkKind linkKind() const { return settings_.kind; }
 
 private:
     PollState &state_;

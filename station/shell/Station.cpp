@@ -59,10 +59,10 @@ Station::Station(const StationServices &services, QObject *parent)
       chartFeed_(form_, services.strip1, services.strip3),
       decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
                clientLink_, serverLink_, linkManager_, services_.folder),
-      deviceCommands_(form_, registerWriter_, services.waiter, services.prompter),
+      deviceCommands_(form_.statusLine, registerWriter_, services.waiter, services.prompter),
       deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
       networkSettings_(form_.txtReal, deviceCommands_),
-      clockAdjust_(form_, deviceCommands_, registerWriter_, clientLink_, linkManager_,
+      clockAdjust_(form_.txtReal, deviceCommands_, registerWriter_, clientLink_, linkManager_,
                    services.waiter, services.clock)
 {
     archiveWarning_.setVisible(false);
@@ -187,6 +187,12 @@ void Station::applyStartLink()
 void Station::wireDevice()
 {
     connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.setLedClock(); });
+    connect(&clockAdjust_, &ClockAdjust::ticksCounted, this,
+            [this](int count) { form_.rtc_cal_cntdwn.setText(QString::number(count)); });
+    form_.rtc_cal_interval.setText(NumberText::doubleText(ClockAdjust::DefaultIntervalTicks));
+    connect(&form_.rtc_cal_interval, &Control::textChanged, this, [this] {
+        clockAdjust_.setInterval(NumberText::leadingNumber(form_.rtc_cal_interval.text()));
+    });
     clockAdjust_.start();
 }
 

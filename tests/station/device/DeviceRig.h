@@ -21,16 +21,9 @@ struct DeviceRig {
         useSerial();
         links.onSend = [this] { poll.awaitingReply = false; }; // a device that answers
     }
-    void useSerial()
-    {
-        form.optCom.setChecked(true);
-        form.optTCP.setChecked(false);
-        link.kind = LinkKind::Rtu;
-    }
+    void useSerial() { link.kind = LinkKind::Rtu; }
     void useTcpClient()
     {
-        form.optCom.setChecked(false);
-        form.optTCP.setChecked(true);
         link.kind = LinkKind::TcpClient;
         links.clientConnected = true;
     }
@@ -46,10 +39,10 @@ struct DeviceRig {
     FakeClock clock;
     ScriptedPrompter prompter;
     RegisterWriter writer{poll, link, links.serial, links.client, links.server, links, waiter};
-    DeviceCommands commands{form, writer, waiter, prompter};
+    DeviceCommands commands{form.statusLine, writer, waiter, prompter};
     DeviceSettings settings{form, commands, waiter, prompter};
     NetworkSettings network{form.txtReal, commands};
-    ClockAdjust clockAdjust{form, commands, writer, links.client, links, waiter, clock};
+    ClockAdjust clockAdjust{form.txtReal, commands, writer, links.client, links, waiter, clock};
 };
 
 // A page refused for a wrong value: nothing written, no pause, and one message to the

@@ -36,31 +36,34 @@ void tick(DeviceRig &r, int times)
 void TestClockAdjust::firstAdjustmentOnTheIntervalTick()
 {
     DeviceRig r;
-    QCOMPARE(r.form.rtc_cal_interval.text(), QStringLiteral("360"));
+    QCOMPARE(r.clockAdjust.interval(), 360.0);
+    QSignalSpy counted(&r.clockAdjust, &ClockAdjust::ticksCounted);
     tick(r, 359);
     QVERIFY(r.links.serialWrites.isEmpty());
-    QCOMPARE(r.form.rtc_cal_cntdwn.text(), QStringLiteral("359"));
+    QCOMPARE(counted.last()[0].toInt(), 359);
     tick(r, 1);
     QCOMPARE(r.links.serialWrites.size(), 7);
-    QCOMPARE(r.form.rtc_cal_cntdwn.text(), QStringLiteral("360")); // shown until the next tick
+    QCOMPARE(counted.last()[0].toInt(), 360); // shown until the next tick
     tick(r, 1);
-    QCOMPARE(r.form.rtc_cal_cntdwn.text(), QStringLiteral("1"));
+    QCOMPARE(counted.last()[0].toInt(), 1);
     QVERIFY(!r.poll.commandInProgress);
 }
 
 void TestClockAdjust::ledClockComesFirstOnEveryTick()
 {
     DeviceRig r;
-    r.form.rtc_cal_interval.setText(QStringLiteral("2"));
+    r.clockAdjust.setInterval(2);
     QList<int> writesAtSignal;
-    QList<QString> labelAtSignal;
+    QList<int> countAtSignal;
+    int count = 0;
+    connect(&r.clockAdjust, &ClockAdjust::ticksCounted, this, [&](int n) { count = n; });
     connect(&r.clockAdjust, &ClockAdjust::ledClockDue, this, [&] {
         writesAtSignal << int(r.links.serialWrites.size());
-        labelAtSignal << r.form.rtc_cal_cntdwn.text();
+        countAtSignal << count;
     });
     tick(r, 3);
     QCOMPARE(writesAtSignal, (QList<int>{0, 0, 7}));
-    QCOMPARE(labelAtSignal, (QList<QString>{"", "1", "2"}));
+    QCOMPARE(countAtSignal, (QList<int>{0, 1, 2}));
 }
 
 void TestClockAdjust::buttonAdjustsAtOnceAndRestartsTheCount()
@@ -154,9 +157,7 @@ void TestClockAdjust::tcpClientDownOnlyReconnects()
 void TestClockAdjust::tcpWithoutServerLinkSendsNothing()
 {
     DeviceRig r;
-    r.form.optCom.setChecked(false);
-    r.form.optTCP.setChecked(false);
-    r.form.optTCP_svr.setChecked(true);
+    r.link.kind = LinkKind::TcpServer;
     r.links.serverConnected = false;
     r.clock.set(December5);
     r.clockAdjust.adjustClockNow();
@@ -190,7 +191,7 @@ void TestClockAdjust::ntpDeviceIsLeftAlone()
 void TestClockAdjust::busyCommandDefersTheAdjustment()
 {
     DeviceRig r;
-    r.form.rtc_cal_interval.setText(QStringLiteral("1"));
+    r.clockAdjust.setInterval(1);
     r.commands.exclusive(QStringLiteral("test command"), [&] { tick(r, 1); });
     QVERIFY(r.links.serialWrites.isEmpty());
     QCOMPARE(r.clockAdjust.tickCount(), 1); // still due
