@@ -69,6 +69,7 @@ int main(int argc, char *argv[])
     report.report(QStringLiteral("info"),
                   QStringLiteral("program folder ") + station.folder().path());
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
+    station.setStartMode(cl.mode);
     station.setMqttBroker(cl.mqtt);
     station.start(cl.address);
     service.notifyReady();

@@ -126,6 +126,7 @@ int main(int argc, char *argv[])
     ProgramStart::onTerminationRequest(&window, [&station] { station.systemExit(); });
     window.show();
     station.setStartLink(cl.link, cl.demo ? QString::number(demo.port()) : QString(), cl.record);
+    station.setStartMode(cl.mode);
     station.setMqttBroker(cl.mqtt);
     station.start(cl.address);
     return QApplication::exec();

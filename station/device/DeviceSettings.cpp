@@ -28,11 +28,14 @@ constexpr CopyRun CopiesAfterOptions[] = {
 constexpr double PgaFactor = 16.7184; // gal to device counts
 constexpr double CmFactor = 1000;
 
-// One row of the settings write: edit field times factor to register.
+// One row of the settings write: edit field times factor to register. A threshold is
+// never negative; a row with a unit names its range in that unit.
 struct SettingRow {
     int reg, field;
     double factor;
     const char *caption;
+    const char *unit = nullptr;
+    qint64 low = WritePlan::WordLow;
 };
 constexpr SettingRow SettingRows[] = {
     {113, 114, 1, "Time Zone"},
@@ -45,13 +48,13 @@ constexpr SettingRow SettingRows[] = {
     {121, 122, 1, "Offset Records"},
     {122, 123, 1, "DO 0 Trig[gal]"},
     {123, 124, 1, "DO 1 Trig[gal]"},
-    {120, 121, PgaFactor, "Pga_th (watch)"},
-    {159, 160, CmFactor, "Disp_th (warning)"},
-    {160, 161, PgaFactor, "Pga_th (warning)"},
-    {161, 162, CmFactor, "Pd_th (warning)"},
-    {196, 197, CmFactor, "Disp_th (watch)"},
+    {120, 121, PgaFactor, "PGA watch threshold", "gal", 0},
+    {159, 160, CmFactor, "Displacement warning threshold", "cm", 0},
+    {160, 161, PgaFactor, "PGA warning threshold", "gal", 0},
+    {161, 162, CmFactor, "Pd warning threshold", "cm", 0},
+    {196, 197, CmFactor, "Displacement watch threshold", "cm", 0},
     {162, 163, 1, "trig mode"},
-    {163, 164, CmFactor, "Pd_th (watch)"},
+    {163, 164, CmFactor, "Pd watch threshold", "cm", 0},
     {164, 165, 1, "a_0g [0.1mg]"},
     {165, 166, 1, "b_0g [0.1mg]"},
     {166, 167, 1, "c_0g [0.1mg]"},
@@ -76,7 +79,8 @@ constexpr SettingRow CalibrationRows[] = {
 
 void addRow(WritePlan &plan, const LiveFields &fields, const SettingRow &row)
 {
-    plan.writeField(row.reg, fields, row.field, row.factor, QString::fromUtf8(row.caption));
+    plan.writeField(row.reg, fields, row.field, row.factor, QString::fromUtf8(row.caption), row.low,
+                    WritePlan::WordHigh, row.unit ? QString::fromLatin1(row.unit) : QString());
 }
 
 } // namespace
@@ -99,6 +103,57 @@ void DeviceSettings::showDeviceSettings()
     form_.cmdadj.setEnabled(!ntp);
     form_.cmdadj.setText(ntp ? QStringLiteral("NTP") : QStringLiteral("adjustment"));
     showPage();
+    readFromDevice();
+}
+
+void DeviceSettings::readFromDevice()
+{
+    emit readRequested();
+}
+
+void DeviceSettings::readStarted(Decoder::SettingsRead how, bool recordMode)
+{
+    recordRead_ = recordMode;
+    switch (how) {
+    case Decoder::SettingsRead::NoLink:
+        commands_.tell(QStringLiteral("Read: link not open; the page shows what was last read."));
+        setReadState(ReadState::NoLink);
+        return;
+    case Decoder::SettingsRead::FromPoll:
+        commands_.tell(QStringLiteral("Reading settings…"));
+        break;
+    case Decoder::SettingsRead::OneOff:
+        commands_.tell(recordMode ? QStringLiteral("Record mode: reading settings…")
+                                  : QStringLiteral("Reading settings…"));
+        break;
+    }
+    setReadState(ReadState::Reading);
+}
+
+void DeviceSettings::settingsArrived()
+{
+    if (readState_ != ReadState::Reading)
+        return;
+    copyLiveToEdit();
+    QString told = recordRead_ ? QStringLiteral("Record mode: settings read from the device.")
+                               : QStringLiteral("Settings read from the device.");
+    if (form_.userMode == 2) // the pages only show them then
+        told += QStringLiteral(" Educate mode: settings are locked.");
+    commands_.tell(told);
+    setReadState(ReadState::Read);
+}
+
+void DeviceSettings::readUnanswered()
+{
+    commands_.tell(QStringLiteral("Read: the device did not answer; the page shows what was "
+                                  "last read."));
+    setReadState(ReadState::Unanswered);
+}
+
+void DeviceSettings::setReadState(ReadState state)
+{
+    readState_ = state;
+    emit readStateChanged();
 }
 
 void DeviceSettings::copyLiveToEdit()
@@ -174,10 +229,12 @@ WritePlan DeviceSettings::settingsPlan(bool systemExtras)
     for (const SettingRow &row : SettingRows)
         addRow(plan, fields, row);
     // Each duration takes one byte of the register; checked apart so that neither spills.
-    const auto watch = plan.fieldValue(fields, Field::WatchDurationEdit, 1,
-                                       QStringLiteral("Duration (watch)"), 0, 255);
-    const auto warning = plan.fieldValue(fields, Field::WarningDurationEdit, 1,
-                                         QStringLiteral("Duration (warning)"), 0, 255);
+    const auto watch =
+        plan.fieldValue(fields, Field::WatchDurationEdit, 1, QStringLiteral("Watch duration"), 0,
+                        255, QStringLiteral("s"));
+    const auto warning =
+        plan.fieldValue(fields, Field::WarningDurationEdit, 1, QStringLiteral("Warning duration"),
+                        0, 255, QStringLiteral("s"));
     if (watch && warning)
         plan.write(DurationsRegister, OptionWords::packBytes(*watch, *warning));
     addFirmwareRows(plan);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/Decoder.h"
+
 #include <QObject>
 
 class DeviceCommands;
@@ -26,8 +28,20 @@ public:
     DeviceSettings(Form &form, DeviceCommands &commands, Waiter &waiter, Prompter &prompter,
                    QObject *parent = nullptr);
 
-    // Opens the page with the device's last read values in its edit fields.
+    // Where the registers the pages show stand.
+    enum class ReadState { Unread, Reading, Read, NoLink, Unanswered };
+
+    // Opens the page with the device's last read values in its edit fields and reads them
+    // from the device again.
     void showDeviceSettings();
+    // "Read": asks the device for the registers the pages show (through `readRequested`).
+    void readFromDevice();
+    // What the link made of the request; in Record mode the answer comes between two packets.
+    void readStarted(Decoder::SettingsRead how, bool recordMode);
+    void settingsArrived(); // the registers are in: the edit fields take them
+    void readUnanswered();
+    ReadState readState() const { return readState_; }
+    bool isReadingInRecordMode() const { return readState_ == ReadState::Reading && recordRead_; }
     void writeSystemSettings();  // "Write" of the system page
     void writeGeneralSettings(); // "Write" of the general page
     void stageCalibration();     // the calibration factors, applied by `commitSettings()`
@@ -38,7 +52,12 @@ public:
     void switchAlarmOutputsOff();
     void startFirmwareUpdate();
 
+signals:
+    void readRequested();
+    void readStateChanged();
+
 private:
+    void setReadState(ReadState state);
     void copyLiveToEdit();
     void showPage();
     void writeSettings(bool systemExtras);
@@ -55,4 +74,6 @@ private:
     DeviceCommands &commands_;
     Waiter &waiter_;
     Prompter &prompter_;
+    ReadState readState_ = ReadState::Unread;
+    bool recordRead_ = false;
 };

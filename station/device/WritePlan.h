@@ -26,12 +26,19 @@ public:
     // The numeric value of edit field `field` times `factor`, rounded half to even, when it
     // lies within low..high; otherwise notes what is wrong with the field and gives nothing.
     // A field still showing "88888" was never read from the device and is always wrong.
+    // A refusal names the field by `caption` and gives the range in the row's `unit` (the
+    // range the device takes, divided by `factor`), as the engineer types the value.
     std::optional<qint64> fieldValue(const LiveFields &fields, int field, double factor,
                                      const QString &caption, qint64 low = WordLow,
-                                     qint64 high = WordHigh);
+                                     qint64 high = WordHigh, const QString &unit = {});
     // Writes the field's value to `reg` when it is valid.
     void writeField(int reg, const LiveFields &fields, int field, double factor,
-                    const QString &caption, qint64 low = WordLow, qint64 high = WordHigh);
+                    const QString &caption, qint64 low = WordLow, qint64 high = WordHigh,
+                    const QString &unit = {});
+
+    // `limit` in the unit of a row whose value is multiplied by `factor` before sending,
+    // rounded towards the inside of the range so that the bound shown is itself accepted.
+    static QString boundText(qint64 limit, double factor, bool upper);
 
     void write(int reg, qint64 value, bool pauseAfter = true);
     void skip(bool pauseAfter = true);

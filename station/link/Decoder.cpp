@@ -106,6 +106,82 @@ Decoder::Decoder(LiveFields &fields, Control &statusLine, PollState &state, Link
     connect(&client_, &DeviceLink::reset, this, [this] { clientFramer_.clear(); });
     connect(&server_, &DeviceLink::reset, this, [this] { serverFramer_.clear(); });
     connect(&serial_, &DeviceLink::reset, this, [this] { serialWaiting_.clear(); });
+    settingsReadTimer_.setSingleShot(true);
+    settingsReadTimer_.setInterval(SettingsReadTimeoutMs);
+    connect(&settingsReadTimer_, &QTimer::timeout, this, [this] {
+        state_.settingsReadPending = false;
+        emit settingsReadUnanswered();
+    });
+}
+
+// ---- The device pages' registers ----
+
+Decoder::SettingsRead Decoder::readSettings(LinkKind kind)
+{
+    DeviceLink &link = kind == LinkKind::Rtu         ? serial_
+                       : kind == LinkKind::TcpClient ? static_cast<DeviceLink &>(client_)
+                                                     : server_;
+    if (!link.isOpen())
+        return SettingsRead::NoLink;
+    state_.settingsReadPending = true;
+    settingsReadTimer_.start();
+    const bool streaming =
+        kind == LinkKind::TcpServer || (kind == LinkKind::TcpClient && state_.recordMode);
+    if (!streaming)
+        return SettingsRead::FromPoll;
+    // The device answers a read between two stream packets; the framer then expects both.
+    link.send(ModbusFrames::tcpReadHolding(state_.unitAddress, state_.pollRegisters));
+    return SettingsRead::OneOff;
+}
+
+void Decoder::resumeAfterCommand(LinkKind kind)
+{
+    if (kind == LinkKind::Rtu) {
+        // Echoes of the writes and a cut-off answer: nothing in them is a whole response.
+        const bool cutOff = !serialWaiting_.isEmpty();
+        serialWaiting_.clear();
+        if (cutOff && serial_.isOpen())
+            sendNextSerialRead();
+    } else if (kind == LinkKind::TcpClient && state_.pollAnswerDropped) {
+        sendNextClientRead();
+    }
+    state_.pollAnswerDropped = false;
+}
+
+int Decoder::expectedAnswerLength() const
+{
+    return state_.settingsReadPending ? state_.pollBytes() + TcpDataAt : 0;
+}
+
+bool Decoder::isSettingsAnswer(const QByteArray &packet) const
+{
+    return state_.settingsReadPending &&
+           ModbusFrames::isTcpReadAnswer(packet, state_.unitAddress, state_.pollBytes());
+}
+
+// Only the fields no stream packet refreshes: the others stay as the stream has them, so the
+// alarm rules see one sequence of values.
+void Decoder::takeSettingsAnswer(const QByteArray &packet)
+{
+    for (int i = 0; i < state_.pollRegisters; ++i) {
+        const Rule rule = RegisterMap::modbusRule(i, false);
+        if (rule.field < 0 || RegisterMap::streamCarries(rule.field))
+            continue;
+        const int at = TcpDataAt + 2 * i;
+        writeField(rule,
+                   RegisterMap::word(byteAt(packet, at), byteAt(packet, at + 1), rule.isUnsigned));
+    }
+    writeDerivedAddresses(true);
+    finishSettingsRead();
+}
+
+void Decoder::finishSettingsRead()
+{
+    if (!state_.settingsReadPending)
+        return;
+    state_.settingsReadPending = false;
+    settingsReadTimer_.stop();
+    emit settingsRead();
 }
 
 // ---- TCP client link ----
@@ -116,7 +192,7 @@ void Decoder::clientBytesArrived(const QByteArray &bytes)
     if (rawLogging_)
         rawLog(bytes);
     const TcpFramer::Expected expected =
-        state_.recordMode ? TcpFramer::Expected{0, true, true}
+        state_.recordMode ? TcpFramer::Expected{expectedAnswerLength(), true, true}
                           : TcpFramer::Expected{state_.pollBytes() + TcpDataAt, false, false};
     clientQueue_ += clientFramer_.take(bytes, expected, uptime_.elapsed());
     // Reconnecting inside a packet's handling lets more bytes arrive; they wait their turn.
@@ -142,8 +218,16 @@ void Decoder::rejectFrame()
 
 void Decoder::handleClientPacket(const QByteArray &packet)
 {
-    if (isDroppedUnseen(packet))
+    if (state_.recordMode && isSettingsAnswer(packet)) {
+        takeSettingsAnswer(packet);
         return;
+    }
+    if (isDroppedUnseen(packet)) {
+        if (state_.commandInProgress && !state_.recordMode &&
+            ModbusFrames::isTcpReadAnswer(packet, state_.unitAddress, state_.pollBytes()))
+            state_.pollAnswerDropped = true;
+        return;
+    }
     if (state_.recordMode)
         handleClientStream(packet);
     else
@@ -174,6 +258,7 @@ void Decoder::handleClientModbus(const QByteArray &packet)
         return;
     if (ModbusFrames::isTcpReadAnswer(packet, state_.unitAddress, state_.pollBytes())) {
         emit packetDecoded(decodeRegisters(packet, TcpDataAt, false));
+        finishSettingsRead();
     } else {
         rejectFrame();
     }
@@ -199,7 +284,8 @@ bool Decoder::withdrawStreamRequest()
 void Decoder::serverBytesArrived(const QByteArray &bytes)
 {
     state_.awaitingReply = false;
-    serverQueue_ += serverFramer_.take(bytes, {0, true, false}, uptime_.elapsed());
+    serverQueue_ +=
+        serverFramer_.take(bytes, {expectedAnswerLength(), true, false}, uptime_.elapsed());
     if (handlingServer_)
         return;
     handlingServer_ = true;
@@ -214,6 +300,11 @@ void Decoder::handleServerPacket(const QByteArray &packet)
 {
     if (ModbusFrames::isTcpWriteAnswer(packet, state_.unitAddress))
         state_.serverIdleSeconds = 0;
+    if (isSettingsAnswer(packet)) {
+        state_.serverIdleSeconds = 0;
+        takeSettingsAnswer(packet);
+        return;
+    }
     if (isDroppedUnseen(packet))
         return;
     if (packet.size() != StreamLength) {
@@ -334,6 +425,7 @@ void Decoder::onSerialBytes(const QByteArray &bytes)
         const DecodedPacket decoded = decodeRegisters(frame, RtuDataAt, true);
         writeDerivedAddresses(true);
         emit packetDecoded(decoded);
+        finishSettingsRead();
     } else {
         rejectFrame();
     }
@@ -401,6 +493,12 @@ void Decoder::writeDerivedAddresses(bool withCompanion)
 {
     LiveFields &fields = fields_;
     const auto split = [this, &fields](int to, int from) {
+        // A word never read gives no address: its octets stay unread too.
+        if (fields.text(from) == QLatin1String(LiveFields::NotYetRead)) {
+            fields.setText(to, QString::fromLatin1(LiveFields::NotYetRead));
+            fields.setText(to + 1, QString::fromLatin1(LiveFields::NotYetRead));
+            return;
+        }
         const int w = int(fields.integer(from));
         fields.setText(to, texts_.text(TextForm::Plain, w / 256));
         fields.setText(to + 1, texts_.text(TextForm::Plain, w % 256));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkSettings.h"
 #include "ReadPace.h"
 #include "RegisterMap.h"
 #include "TcpFramer.h"
@@ -13,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <optional>
 
@@ -50,6 +52,18 @@ public slots:
     // next read asked for; a part waits for the rest.
     void onSerialBytes(const QByteArray &bytes);
 
+public:
+    // How the device pages' registers come: not at all without a link, with the next poll
+    // answer, or by a one-off read slotted between the stream packets.
+    enum class SettingsRead { NoLink, FromPoll, OneOff };
+    // Asks for the registers the device pages show; `settingsRead` tells when they are in.
+    SettingsRead readSettings(LinkKind kind);
+    // A device command ended: the poll's reads, cut off while it ran, go on at once, so its
+    // writes never look like a silent device.
+    void resumeAfterCommand(LinkKind kind);
+    // How long a one-off read waits for its answer.
+    static constexpr int SettingsReadTimeoutMs = 3000;
+
 signals:
     void evaluateAlarmsDue(AlarmGate gate);
     void intensityDisplayDue();
@@ -59,7 +73,9 @@ signals:
     void answerDecoded();
     // A stream packet's date and time, before its fields change.
     void deviceClockRead(const QDateTime &time);
-    void samplesStored(); // a stream packet's samples are in `SampleRing`
+    void samplesStored();          // a stream packet's samples are in `SampleRing`
+    void settingsRead();           // the registers asked for by `readSettings()` are in
+    void settingsReadUnanswered(); // the one-off read went unanswered
     // The address a stream packet came from on the server link.
     void deviceAddressSeen(const QString &address);
     // The device's last event time as its fields give it, "yyyy/MM/dd HH:mm", when it changes.
@@ -74,6 +90,10 @@ private:
     void handleClientModbus(const QByteArray &packet);
     bool withdrawStreamRequest();
     void handleServerPacket(const QByteArray &packet);
+    bool isSettingsAnswer(const QByteArray &packet) const;
+    void takeSettingsAnswer(const QByteArray &packet);
+    void finishSettingsRead();
+    int expectedAnswerLength() const;
     bool isDroppedUnseen(const QByteArray &packet) const;
     void rejectFrame();
 
@@ -112,6 +132,7 @@ private:
     bool handlingServer_ = false;
     FailureNotice rawLogNotice_;
     QByteArray serialWaiting_; // read from the serial link, not yet a whole response
+    QTimer settingsReadTimer_;
 
     RegisterMap::TextCache texts_;
     // The fields the event label was last built from: year, month, day, hour, minute.

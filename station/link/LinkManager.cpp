@@ -3,6 +3,7 @@
 #include "Decoder.h"
 #include "LinkLog.h"
 #include "LinkStatus.h"
+#include "RegisterMap.h"
 #include "common/Clock.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
@@ -188,15 +189,23 @@ std::optional<quint8> LinkManager::serialAddress() const
 void LinkManager::applyRecordMode()
 {
     pollState_.recordMode = settings_.recordMode;
+    // What the stream refreshes starts from 0; what only a register read brings shows as not
+    // read until the device pages read it.
     if (pollState_.recordMode) {
         for (int i = 0; i < LiveRegisterFields; ++i)
-            form_.txtReal.setText(i, QStringLiteral("0"));
+            form_.txtReal.setText(i, RegisterMap::streamCarries(i)
+                                         ? QStringLiteral("0")
+                                         : QString::fromLatin1(LiveFields::NotYetRead));
     }
-    for (Control *button :
-         {&form_.cmdDefault, &form_.cmdSet, &form_.cmdSet1, &form_.modify_KRT54,
-          &form_.modify_KRT54_1, &form_.modify_svr_ip, &form_.setip, &form_.wrt_ip_setting,
-          &form_.wrt_KRT54, &form_.wrt_KRT54_1, &form_.wrt_svr_ip})
+    for (Control *button : recordModeLocks(form_))
         button->setEnabled(!pollState_.recordMode);
+}
+
+QList<Control *> LinkManager::recordModeLocks(Form &form)
+{
+    return {&form.cmdDefault,     &form.cmdSet,        &form.cmdSet1,   &form.modify_KRT54,
+            &form.modify_KRT54_1, &form.modify_svr_ip, &form.setip,     &form.wrt_ip_setting,
+            &form.wrt_KRT54,      &form.wrt_KRT54_1,   &form.wrt_svr_ip};
 }
 
 void LinkManager::openSerialLink(quint8 address)
@@ -221,17 +230,17 @@ void LinkManager::openTcpLink()
         serverWatchdog_.stop();
 }
 
-void LinkManager::showEngineeringControls()
+void LinkManager::showEngineeringControls(bool shown)
 {
     for (Control *c : {&form_.Command2, &form_.Frame1, &form_.Label86, &form_.Label87,
                        &form_.Label88, &form_.Label121, &form_.Label17, &form_.Label18,
                        &form_.Label19, &form_.rxcnt, &form_.chkMTC})
-        c->setVisible(true);
+        c->setVisible(shown);
     for (Control &c : form_.Label15_5to7)
-        c.setVisible(true);
+        c.setVisible(shown);
     for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207})
-        form_.txtReal.setVisible(i, true);
-    form_.optTCP_svr.setEnabled(true);
+        form_.txtReal.setVisible(i, shown);
+    form_.optTCP_svr.setEnabled(shown || form_.optTCP_svr.isChecked());
 }
 
 void LinkManager::resetLiveView()
@@ -314,6 +323,10 @@ void LinkManager::onServerWatchdogTick()
 
 void LinkManager::onRateTick()
 {
+    // A command's writes hold what arrives meanwhile; their silence is not the device's, and
+    // the command's own status line says what happens. Its seconds are judged afterwards.
+    if (pollState_.commandInProgress)
+        return;
     if (settings_.kind == LinkKind::Rtu) {
         rateOfSerialLink();
     } else if (settings_.kind == LinkKind::TcpServer) {

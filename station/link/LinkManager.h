@@ -8,11 +8,13 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <optional>
 
 class Clock;
+class Control;
 class Form;
 class LinkStatus;
 class ProgramFolder;
@@ -42,6 +44,10 @@ public:
     QTimer &serverWatchdog() { return serverWatchdog_; }
     // The watchdog runs from start-up, so a device dialling in early is guarded too.
     void startServerWatchdog() { serverWatchdog_.start(); }
+    // Engineer mode's controls, and the server option (which stays selectable while chosen).
+    void showEngineeringControls(bool shown = true);
+    // The device-writing buttons Record mode disables.
+    static QList<Control *> recordModeLocks(Form &form);
     PollState &pollState() { return pollState_; }
 
     // Selects the link option; the server option becomes selectable when chosen this way.
@@ -83,7 +89,6 @@ private:
     void applyRecordMode();
     void openSerialLink(quint8 address);
     void openTcpLink();
-    void showEngineeringControls();
     void resetLiveView();
     void rateOfSerialLink();
     void rateOfClientLink();

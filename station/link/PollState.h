@@ -25,6 +25,8 @@ struct PollState {
     bool awaitingReply = false;
     // A device command sends its writes: what arrives meanwhile is not decoded.
     bool commandInProgress = false;
+    // A poll answer was dropped for a command: the reads that follow answers stopped with it.
+    bool pollAnswerDropped = false;
     // An answer arrived since the rate tick last found the link silent: the poll need not ask.
     bool serialAnswerSeen = false;
     bool clientAnswerSeen = false;
@@ -37,4 +39,7 @@ struct PollState {
     int serverIdleSeconds = 0;    // since the server link's device last showed it is there
     int streamQuietTicks = 0;     // due Record-mode ticks since the last stream packet, at most 3
     bool streamRequested = false; // the client link asked the device to stream
+    // The device pages asked for the registers: a one-off read is out on a streaming link, or
+    // the next poll answer on a polling one brings them.
+    bool settingsReadPending = false;
 };

@@ -119,6 +119,20 @@ Rule streamRule(int word)
     return word >= 0 && word < StreamHeaderWords ? HeaderTable[word] : Rule{};
 }
 
+bool streamCarries(int field)
+{
+    static const std::vector<bool> carried = [] {
+        std::vector<bool> c(256, false);
+        for (const Rule &rule : HeaderTable)
+            if (rule.field >= 0)
+                c[size_t(rule.field)] = true;
+        for (int sampled : {1, 2, 3, 37, 59}) // a, b, c, Pd, displacement
+            c[size_t(sampled)] = true;
+        return c;
+    }();
+    return field >= 0 && field < int(carried.size()) && carried[size_t(field)];
+}
+
 QString text(TextForm form, int value)
 {
     switch (form) {

@@ -37,6 +37,9 @@ constexpr int StreamHeaderWords = 77;
 Rule modbusRule(int offset, bool serial);
 // Words 0..76 of a stream packet's header.
 Rule streamRule(int word);
+// The stream packets keep the field up to date (from a header word or the samples); the
+// others only a register read fills.
+bool streamCarries(int field);
 
 // A 16-bit word from its two bytes, signed two's complement unless `isUnsigned`.
 inline int word(quint8 high, quint8 low, bool isUnsigned)

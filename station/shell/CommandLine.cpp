@@ -13,6 +13,10 @@ const char *const CommandLine::Usage =
     "               or \"Auto Run\"\n"
     "  --record     tick \"Record mode\" before the link opens, so events are written to\n"
     "               the record folder (kept in sys.txt like the other link settings)\n"
+    "  --mode MODE  the user mode for this run: general, engineer (the engineering\n"
+    "               controls, firmware version and serial number written) or educate (the\n"
+    "               device pages and the link settings locked); sys.txt keeps its own\n"
+    "               (its first line, \"engineer Mode:\" 0, 1 or 2); the Mode menu switches\n"
     "  --demo       start the simulated device (vorsa-devsim, an earthquake over and over)\n"
     "               on a free loopback port and connect to it as the TCP client (for this\n"
     "               run only: sys.txt keeps its address and port)\n"
@@ -37,6 +41,11 @@ const char *const CommandLine::Usage =
     "Environment: VORSA_HOME names the program folder (sys.txt, Vorsa.txt, Event/, RecCSV/);\n"
     "by default it is the folder of the executable, or ~/.local/share/vorsa when that folder\n"
     "cannot be written.\n";
+
+QStringList CommandLine::modeNames()
+{
+    return {QStringLiteral("general"), QStringLiteral("engineer"), QStringLiteral("educate")};
+}
 
 CommandLine CommandLine::parse(const QStringList &args)
 {
@@ -65,6 +74,14 @@ CommandLine CommandLine::parse(const QStringList &args)
             cl.headless = true;
         } else if (arg == QLatin1String("--record")) {
             cl.record = true;
+        } else if (arg == QLatin1String("--mode")) {
+            const QString name = args.value(++i);
+            const int mode = int(modeNames().indexOf(name));
+            if (mode < 0)
+                cl.error = QStringLiteral("--mode takes general, engineer or educate, not \"%1\"")
+                               .arg(name);
+            else
+                cl.mode = mode;
         } else if (arg == QLatin1String("--link")) {
             const QString kind = args.value(++i);
             cl.link = linkKindFromName(kind);

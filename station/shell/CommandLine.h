@@ -19,12 +19,15 @@ struct CommandLine {
     bool archiveExtract = false;  // the words that are not options are then START END [CHANNELS]
     bool extractMiniSeed = false; // `--mseed`: the extract is miniSEED, not a record file
     bool headless = false;
-    bool record = false; // Record mode on at start, whatever sys.txt says
+    bool record = false;     // Record mode on at start, whatever sys.txt says
+    std::optional<int> mode; // `--mode`: 0 general, 1 engineer, 2 educate
     bool help = false;
     bool version = false;
     QString mqtt;  // `--mqtt HOST[:PORT]`: the broker to publish to
     QString error; // empty when the command line is usable
 
+    // The names `--mode` takes, in the order of the user modes.
+    static QStringList modeNames();
     // `args` as main receives them, the program's own name first.
     static CommandLine parse(const QStringList &args);
 };

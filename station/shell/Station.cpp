@@ -175,8 +175,8 @@ void Station::applyStartLink()
     if (startLinkKind_)
         linkManager_.selectLinkKind(*startLinkKind_);
     if (!startPort_.isEmpty()) {
-        keptLinkSettings_ = {{QStringLiteral("IP"), form_.txtIP.text()},
-                             {QStringLiteral("Port"), form_.txtPort.text()}};
+        keptSettings_.insert(QStringLiteral("IP"), form_.txtIP.text());
+        keptSettings_.insert(QStringLiteral("Port"), form_.txtPort.text());
         form_.txtPort.setText(startPort_);
     }
     if (startRecordMode_)
@@ -194,6 +194,19 @@ void Station::wireDevice()
         clockAdjust_.setInterval(NumberText::leadingNumber(form_.rtc_cal_interval.text()));
     });
     clockAdjust_.start();
+    connect(&deviceSettings_, &DeviceSettings::readRequested, this, [this] {
+        const LinkKind kind = linkSettings_.kind;
+        const Decoder::SettingsRead how =
+            linkStatus_.isOpen() ? decoder_.readSettings(kind) : Decoder::SettingsRead::NoLink;
+        deviceSettings_.readStarted(how, linkManager_.pollState().recordMode);
+    });
+    connect(&deviceCommands_, &DeviceCommands::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            decoder_.resumeAfterCommand(linkSettings_.kind);
+    });
+    connect(&decoder_, &Decoder::settingsRead, &deviceSettings_, &DeviceSettings::settingsArrived);
+    connect(&decoder_, &Decoder::settingsReadUnanswered, &deviceSettings_,
+            &DeviceSettings::readUnanswered);
 }
 
 Station::~Station() = default;
@@ -314,6 +327,10 @@ void Station::start(const QString &commandLine)
     SystemSettings settings = systemSettingsShown();
     if (SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), settings))
         showSystemSettings(settings);
+    if (startMode_) {
+        keptSettings_.insert(QStringLiteral("engineer Mode"), QString::number(form_.userMode));
+        form_.userMode = *startMode_;
+    }
     chartFeed_.settleRanges();
     history_.addMiniSeedKeys();
     startMqtt();
@@ -337,11 +354,44 @@ void Station::start(const QString &commandLine)
     }
     if (form_.manualFile.isEmpty())
         form_.manualFile = QStringLiteral("vorsa_software_manual.pdf");
+    applyUserMode();
+}
+
+void Station::setUserMode(int mode)
+{
+    if (mode < 0 || mode >= int(Form::userModeNames().size()))
+        return;
+    // Chosen in the window, the mode is the operator's: sys.txt takes it at the next save.
+    keptSettings_.remove(QStringLiteral("engineer Mode"));
+    const bool wasEngineer = form_.userMode == 1;
+    form_.userMode = mode;
+    // Engineer mode's controls come with the link, as at OK, and go with the mode.
+    if (mode == 1 && linkStatus_.isOpen())
+        linkManager_.showEngineeringControls(true);
+    else if (wasEngineer && mode != 1)
+        linkManager_.showEngineeringControls(false);
+    applyUserMode();
+    form_.statusLine.setText(QStringLiteral("%1 mode").arg(form_.userModeName()));
+}
+
+void Station::applyUserMode()
+{
     form_.caption.setText(QLatin1String(TitlePrefix) + form_.userModeName());
-    if (form_.userMode == 2) {
-        for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
-            page->setEnabled(false);
+    // Educate mode shows the device and the link as they are and changes neither.
+    const bool locked = form_.userMode == 2;
+    for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
+        page->setEnabled(!locked);
+    for (Control *setting : {&form_.optCom, &form_.optTCP, &form_.txtCom, &form_.txtBaud,
+                             &form_.txtIP, &form_.txtPort, &form_.mbus_id})
+        setting->setEnabled(!locked);
+    // The server option has its own rules; unlocked, it is as it was before.
+    if (locked && !serverOptionBeforeLock_) {
+        serverOptionBeforeLock_ = form_.optTCP_svr.isEnabled();
+        form_.optTCP_svr.setEnabled(false);
+    } else if (!locked && serverOptionBeforeLock_) {
+        form_.optTCP_svr.setEnabled(*std::exchange(serverOptionBeforeLock_, std::nullopt));
     }
+    emit userModeChanged(form_.userMode);
 }
 
 void Station::startMqtt()
@@ -424,7 +474,7 @@ void Station::saveSettings()
 {
     QString error;
     const QString path = services_.folder.file(QStringLiteral("sys.txt"));
-    const bool ok = SettingsFile::write(path, systemSettingsShown(), &error, keptLinkSettings_);
+    const bool ok = SettingsFile::write(path, systemSettingsShown(), &error, keptSettings_);
     if (!ok)
         qCWarning(lcShell) << "cannot write" << path << error;
     settingsNotice_.note(ok, form_.statusLine,

@@ -115,6 +115,12 @@ public:
     // A port given is the demo's simulated device: it and the address are for this run only,
     // and sys.txt keeps the ones it had.
     void setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode = false);
+    // `--mode general|engineer|educate`: the user mode for this run, over sys.txt's (which
+    // keeps its own); before start-up.
+    void setStartMode(std::optional<int> mode) { startMode_ = mode; }
+    // The "Mode" menu: General (0), Engineer (1) or Educate (2) from now on; sys.txt keeps it.
+    void setUserMode(int mode);
+    int userMode() const { return form_.userMode; }
     // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
     void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
 
@@ -137,6 +143,7 @@ public:
 
 signals:
     void quitRequested();
+    void userModeChanged(int mode);
 
 private:
     void fillRangeLists();
@@ -153,6 +160,8 @@ private:
     void wireLinks();
     void bindLinkStatus();
     void applyStartLink();
+    // The title, the locks of Educate mode and the engineering controls follow the mode.
+    void applyUserMode();
     void startMqtt();
     void startArchive();
     void wireDecoder();
@@ -186,8 +195,10 @@ private:
     QString mqttBroker_;
     std::optional<LinkKind> startLinkKind_;
     QString startPort_;
-    SettingsFile::Overrides keptLinkSettings_;
+    SettingsFile::Overrides keptSettings_; // sys.txt lines a value for this run only leaves
     bool startRecordMode_ = false;
+    std::optional<int> startMode_;
+    std::optional<bool> serverOptionBeforeLock_; // while Educate mode locks it
     ChartFeed chartFeed_;
     Decoder decoder_;
     DeviceCommands deviceCommands_;

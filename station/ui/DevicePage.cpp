@@ -3,6 +3,9 @@
 #include "DeviceWidgets.h"
 #include "shell/Station.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -13,6 +16,7 @@ DevicePage::DevicePage(Station &station, QWidget *parent)
 {
     tabs_->setObjectName(QStringLiteral("TabStrip2"));
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(buildReadBar());
     layout->addWidget(tabs_);
     Form &form = station.form();
     addTab(buildGeneralTab(*widgets_), QStringLiteral("General"), form.frageneral);
@@ -20,6 +24,58 @@ DevicePage::DevicePage(Station &station, QWidget *parent)
     addTab(buildSystemTab(*widgets_), QStringLiteral("System"), form.frasystem);
     connect(tabs_, &QTabWidget::currentChanged, &station.views(),
             [this](int index) { station_.views().showDeviceTab(index + 1); });
+    connect(&station.linkStatus(), &LinkStatus::openChanged, this, &DevicePage::syncReadBar);
+    connect(&station.deviceSettings(), &DeviceSettings::readStateChanged, this,
+            &DevicePage::syncReadBar);
+    connect(&station.deviceCommands(), &DeviceCommands::busyChanged, this,
+            &DevicePage::syncReadBar);
+    for (Control *model : {&form.frageneral, &form.cmdSet})
+        connect(model, &Control::changed, this, &DevicePage::syncReadBar);
+    connect(&station, &Station::userModeChanged, this, &DevicePage::syncReadBar);
+    syncReadBar();
+}
+
+QWidget *DevicePage::buildReadBar()
+{
+    auto *bar = new QWidget;
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    readButton_ = new QPushButton(QStringLiteral("Read"));
+    readButton_->setAccessibleName(QStringLiteral("Read"));
+    readButton_->setAutoDefault(false);
+    connect(readButton_, &QPushButton::clicked, &station_.deviceSettings(),
+            &DeviceSettings::readFromDevice);
+    note_ = new QLabel;
+    note_->setWordWrap(true);
+    row->addWidget(readButton_);
+    row->addWidget(note_, 1);
+    return bar;
+}
+
+void DevicePage::syncReadBar()
+{
+    const bool open = station_.linkStatus().isOpen();
+    const bool reading =
+        station_.deviceSettings().readState() == DeviceSettings::ReadState::Reading;
+    const bool busy = station_.deviceCommands().isBusy();
+    readButton_->setEnabled(open && !reading && !busy);
+    const QString why = !open     ? QStringLiteral("link not open")
+                        : reading ? QStringLiteral("reading settings…")
+                        : busy    ? QStringLiteral("another device command is in progress")
+                                  : QString();
+    readButton_->setToolTip(why.isEmpty() ? QStringLiteral("Reads the device's settings again")
+                                          : why);
+    readButton_->setAccessibleDescription(why);
+    QString note = widgets_->lockReason();
+    if (note.isEmpty())
+        note = widgets_->reasonFor(&station_.form().cmdSet);
+    if (station_.deviceSettings().readState() == DeviceSettings::ReadState::Unanswered)
+        note = QStringLiteral("The device did not answer the read; the pages show what was "
+                              "last read. ") +
+               note;
+    note_->setText(note);
+    note_->setAccessibleName(note);
+    note_->setVisible(!note.isEmpty());
 }
 
 void DevicePage::addTab(QWidget *content, const QString &caption, Control &model)

@@ -3,6 +3,8 @@
 #include <QGroupBox>
 
 class DeviceWidgets;
+class QLabel;
+class QPushButton;
 class QTabWidget;
 class QWidget;
 class Station;
@@ -21,10 +23,15 @@ private:
     // A tab's page in a scroll area, so that it stays usable on a small screen; `model` is
     // the page's shown and editable state.
     void addTab(QWidget *content, const QString &caption, class Control &model);
+    // The "Read" button and the line that says why the pages cannot write, when they cannot.
+    QWidget *buildReadBar();
+    void syncReadBar();
 
     Station &station_;
     DeviceWidgets *widgets_;
     QTabWidget *tabs_;
+    QPushButton *readButton_ = nullptr;
+    QLabel *note_ = nullptr;
 };
 
 // The three sub-pages, each in its own file.

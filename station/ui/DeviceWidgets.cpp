@@ -37,10 +37,46 @@ DeviceWidgets::DeviceWidgets(Station &station, QObject *parent)
 {
     DeviceCommands &commands = station_.deviceCommands();
     connect(&commands, &DeviceCommands::fieldsChecked, this, &DeviceWidgets::markRefused);
-    connect(&commands, &DeviceCommands::busyChanged, this, [this] {
-        for (const auto &[button, model] : buttons_)
-            syncButton(button, model);
-    });
+    connect(&commands, &DeviceCommands::busyChanged, this, &DeviceWidgets::syncButtons);
+    connect(&station_.linkStatus(), &LinkStatus::openChanged, this, &DeviceWidgets::syncButtons);
+    connect(&station_.deviceSettings(), &DeviceSettings::readStateChanged, this,
+            &DeviceWidgets::syncButtons);
+    connect(&station_, &Station::userModeChanged, this, &DeviceWidgets::syncButtons);
+}
+
+QString DeviceWidgets::shownText(const QString &fieldText)
+{
+    return fieldText == QLatin1String(LiveFields::NotYetRead) ? QString::fromUtf16(Unread)
+                                                              : fieldText;
+}
+
+QString DeviceWidgets::lockReason() const
+{
+    if (station_.userMode() == 2)
+        return QStringLiteral("Educate mode: settings are locked");
+    if (!station_.linkStatus().isOpen())
+        return QStringLiteral("link not open");
+    if (station_.deviceSettings().isReadingInRecordMode())
+        return QStringLiteral("Record mode: reading settings…");
+    if (station_.deviceCommands().isBusy())
+        return QStringLiteral("another device command is in progress");
+    return {};
+}
+
+QString DeviceWidgets::reasonFor(Control *model) const
+{
+    QString reason = lockReason();
+    if (reason.isEmpty() && model && !model->isEnabled() &&
+        LinkManager::recordModeLocks(station_.form()).contains(model))
+        reason = QStringLiteral("Record mode: the device's settings are written with Record mode "
+                                "off (System-Host)");
+    return reason;
+}
+
+void DeviceWidgets::syncButtons()
+{
+    for (const auto &[button, model] : buttons_)
+        syncButton(button, model);
 }
 
 DeviceWidgets::~DeviceWidgets() = default;
@@ -105,7 +141,7 @@ QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars, C
     QLineEdit *widget = readOnlyField(name, chars);
     LiveFields &fields = form().txtReal;
     auto sync = [widget, field, &fields] {
-        widget->setText(fields.text(field));
+        widget->setText(shownText(fields.text(field)));
         widget->setCursorPosition(0);
     };
     connect(&fields, &LiveFields::changed, widget, [sync, field](int changed) {
@@ -125,9 +161,10 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, C
     LiveFields &fields = form().txtReal;
     auto mirroring = std::make_shared<bool>(false);
     auto sync = [widget, field, &fields, mirroring] {
-        if (widget->text() != fields.text(field)) {
+        const QString shown = shownText(fields.text(field));
+        if (widget->text() != shown) {
             *mirroring = true;
-            widget->setText(fields.text(field));
+            widget->setText(shown);
             *mirroring = false;
         }
         widget->setEnabled(fields.isEnabled(field));
@@ -144,7 +181,12 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, C
                 if (*mirroring)
                     return;
                 setMarked(widget, false);
-                fields.setText(field, t);
+                // Typing beside the dash of an unread value replaces it.
+                QString typed = t;
+                typed.remove(QString::fromUtf16(Unread));
+                if (typed.isEmpty() && !t.isEmpty())
+                    typed = QString::fromLatin1(LiveFields::NotYetRead);
+                fields.setText(field, typed);
             });
     sync();
     showWith(widget, field, shownBy);
@@ -172,7 +214,7 @@ QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
     auto sync = [widget, firstField, &fields] {
         for (int k = 0; k < 6; ++k) {
             if (fields.text(firstField + k) == QLatin1String(LiveFields::NotYetRead)) {
-                widget->setText(QLatin1String(LiveFields::NotYetRead));
+                widget->setText(QString::fromUtf16(Unread));
                 return;
             }
         }
@@ -231,8 +273,10 @@ QPushButton *DeviceWidgets::commandButton(const QString &caption, const QString 
 
 void DeviceWidgets::syncButton(QPushButton *button, Control *model)
 {
-    const bool busy = station_.deviceCommands().isBusy();
-    button->setEnabled(!busy && (!model || model->isEnabled()));
+    const QString reason = reasonFor(model);
+    button->setEnabled(reason.isEmpty() && (!model || model->isEnabled()));
+    button->setToolTip(reason);
+    button->setAccessibleDescription(reason);
     if (!model)
         return;
     if (!model->text().isEmpty())

@@ -32,6 +32,14 @@ public:
 
     // A caption as a name: without the blanks and colon that aligned it on the form.
     static QString nameOf(const QString &caption);
+    // What a field shows for its text: a value never read from the device is a dash.
+    static QString shownText(const QString &fieldText);
+    static constexpr const char16_t *Unread = u"\u2014";
+
+    // Why the pages' writes cannot go out now; empty when they can.
+    QString lockReason() const;
+    // Why the button of `model` cannot act, also when only its own state holds it back.
+    QString reasonFor(Control *model) const;
 
     Station &station() { return station_; }
     Form &form();
@@ -70,6 +78,7 @@ private:
     void markRefused(const QList<int> &wrongFields);
     void setMarked(QWidget *widget, bool marked);
     void syncButton(QPushButton *button, Control *model);
+    void syncButtons();
 
     Station &station_;
     // Holds new controls until a page takes them: shown without a parent, a control would

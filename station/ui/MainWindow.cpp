@@ -12,6 +12,7 @@
 #include "link/LinkStatus.h"
 #include "shell/Station.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -247,10 +248,34 @@ void MainWindow::buildMenus()
             [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
     bar->addAction(QStringLiteral("Heli&corder"), this, &MainWindow::showHelicorder);
+    buildModeMenu(bar->addMenu(QStringLiteral("&Mode")));
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::openSetupGuide);
     help->addAction(QStringLiteral("Doc"), &views, &Views::openManual);
     bar->addAction(QStringLiteral("&Exit"), &s, &Station::confirmExit);
+}
+
+// One of the three user modes at a time; the station says which is in force.
+void MainWindow::buildModeMenu(QMenu *menu)
+{
+    Station &s = station_;
+    auto *group = new QActionGroup(menu);
+    const QStringList captions{QStringLiteral("&General"), QStringLiteral("&Engineer"),
+                               QStringLiteral("E&ducate")};
+    QList<QAction *> actions;
+    for (int mode = 0; mode < int(captions.size()); ++mode) {
+        QAction *action = menu->addAction(captions[mode]);
+        action->setCheckable(true);
+        group->addAction(action);
+        connect(action, &QAction::triggered, &s, [&s, mode] { s.setUserMode(mode); });
+        actions << action;
+    }
+    auto sync = [actions, &s] {
+        if (QAction *current = actions.value(s.userMode()))
+            current->setChecked(true);
+    };
+    connect(&s, &Station::userModeChanged, menu, sync);
+    sync();
 }
 
 // The chart with its scales below it and the advanced panel under them; the live values in a
@@ -684,6 +709,12 @@ QWidget *MainWindow::buildConnectionTab()
     addCaptioned(layout, QStringLiteral("IP"), boundEdit(form.txtIP));
     addCaptioned(layout, QStringLiteral("Port"), boundEdit(form.txtPort));
     addCaptioned(layout, QStringLiteral("ID"), boundEdit(form.mbus_id));
+    auto *locked = new QLabel(QStringLiteral("Educate mode: link settings are locked"));
+    locked->setAccessibleName(locked->text());
+    auto syncLock = [locked, this] { locked->setVisible(station_.userMode() == 2); };
+    connect(&station_, &Station::userModeChanged, locked, syncLock);
+    syncLock();
+    layout->addRow(locked);
     QLabel *anyHost = boundLabel(form.lblAnyHost);
     anyHost->setAccessibleName(form.lblAnyHost.text());
     layout->addRow(anyHost);

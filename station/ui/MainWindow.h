@@ -7,6 +7,7 @@ class HelicorderWindow;
 class OutageMark;
 class QComboBox;
 class QLayout;
+class QMenu;
 class QStackedWidget;
 class Station;
 class StripChartWidget;
@@ -27,6 +28,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildModeMenu(QMenu *menu);
     QWidget *buildRealTimePage(StripChartWidget *strip1);
     QWidget *buildDisplacementPage(StripChartWidget *strip3);
     QWidget *buildHistoryPage(StripChartWidget *strip2);

@@ -286,7 +286,11 @@ void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
     QTest::newRow("not read in a plain row") << system << 114 << "88888"
                                              << "Time Zone";
     QTest::newRow("not read in a scaled row") << general << 164 << "88888"
-                                              << "Pd_th (watch)";
+                                              << "Pd watch threshold";
+    QTest::newRow("threshold in cm") << general << 164 << "99"
+                                     << "Pd watch threshold 99 cm is outside 0 to 65.535 cm";
+    QTest::newRow("negative threshold") << system << 162 << "-0.5"
+                                        << "Pd warning threshold -0.5 cm is outside 0 to 65.535 cm";
     QTest::newRow("above the word") << system << 115 << "65536"
                                     << "STA Length";
     QTest::newRow("top of the word") << system << 115 << "65535"
@@ -295,16 +299,17 @@ void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
                                     << "LTA Length";
     QTest::newRow("bottom of the word") << system << 116 << "-32768"
                                         << "";
-    QTest::newRow("scaled out of range") << system << 160 << "65.6"
-                                         << "Disp_th (warning)";
+    QTest::newRow("scaled out of range")
+        << system << 160 << "65.6"
+        << "Displacement warning threshold 65.6 cm is outside 0 to 65.535 cm";
     QTest::newRow("exponent") << system << 122 << "1e10"
                               << "Offset Records";
     QTest::newRow("watch duration spills") << system << 212 << "256"
-                                           << "Duration (watch)";
+                                           << "Watch duration 256 s is outside 0 to 255 s";
     QTest::newRow("negative warning duration") << system << 213 << "-1"
-                                               << "Duration (warning)";
+                                               << "Warning duration -1 s";
     QTest::newRow("duration not read") << system << 213 << "88888"
-                                       << "Duration (warning)";
+                                       << "Warning duration";
     QTest::newRow("extra out of range") << system << 236 << "70000"
                                         << "eews DO 0 Intensity";
     QTest::newRow("extra ignored by the general page") << general << 236 << "70000"

@@ -18,6 +18,10 @@ private slots:
     void echoChangesOnlyTheWaitFlags();
     void commandInProgressDropsPackets_data();
     void commandInProgressDropsPackets();
+    void pollResumesAfterACommand_data();
+    void pollResumesAfterACommand();
+    void settingsReadBetweenStreamPackets_data();
+    void settingsReadBetweenStreamPackets();
     void modbusValidation_data();
     void modbusValidation();
     void registerWords_data();
@@ -113,6 +117,72 @@ void TestDecoder::commandInProgressDropsPackets()
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.intensity.count() + r.alarms.count() + r.manual.count(), 0);
     QCOMPARE(r.ring.writeIndex(), 0);
+}
+
+void TestDecoder::pollResumesAfterACommand_data()
+{
+    QTest::addColumn<QByteArray>("duringCommand");
+    QTest::addColumn<int>("readsAfter");
+    QTest::newRow("poll answer dropped: the next read at once")
+        << tcpResponse(101, {{1, 1000}}) + echo() << 1;
+    QTest::newRow("only echoes: the reads that were out go on") << echo() << 0;
+}
+
+// The reads follow the answers; the answer a command drops would leave the link silent.
+void TestDecoder::pollResumesAfterACommand()
+{
+    QFETCH(QByteArray, duringCommand);
+    QFETCH(int, readsAfter);
+    DecoderRig r;
+    r.links.clientConnected = true;
+    r.poll.commandInProgress = true;
+    r.decoder.clientBytesArrived(duringCommand);
+    QVERIFY(r.links.clientSends.isEmpty());
+    r.poll.commandInProgress = false;
+    r.decoder.resumeAfterCommand(LinkKind::TcpClient);
+    QCOMPARE(r.links.clientSends.size(), readsAfter);
+    if (readsAfter > 0)
+        QCOMPARE(r.links.clientSends.last().toHex(), QByteArray("000000000006010300630065"));
+}
+
+void TestDecoder::settingsReadBetweenStreamPackets_data()
+{
+    QTest::addColumn<bool>("server");
+    QTest::newRow("client link in Record mode") << false;
+    QTest::newRow("server link") << true;
+}
+
+// The device pages' registers on a streaming link: one read whose answer comes between two
+// stream packets. Both packets count; the answer fills only what no packet carries.
+void TestDecoder::settingsReadBetweenStreamPackets()
+{
+    QFETCH(bool, server);
+    DecoderRig r;
+    r.poll.recordMode = !server;
+    r.poll.pollRegisters = 106;
+    (server ? r.links.serverConnected : r.links.clientConnected) = true;
+    const auto arrive = [&r, server](const QByteArray &bytes) {
+        server ? r.decoder.serverBytesArrived(bytes) : r.decoder.clientBytesArrived(bytes);
+    };
+    arrive(streamPacket({{27, 3}}));
+    QCOMPARE(r.field(240), QStringLiteral("88888")); // the companion's address is not streamed
+    QSignalSpy read(&r.decoder, &Decoder::settingsRead);
+    QCOMPARE(r.decoder.readSettings(server ? LinkKind::TcpServer : LinkKind::TcpClient),
+             Decoder::SettingsRead::OneOff);
+    const QList<QByteArray> &sent = server ? r.links.serverSends : r.links.clientSends;
+    QCOMPARE(sent.value(sent.size() - 1).toHex(), QByteArray("00000000000601030063006a"));
+    const QByteArray answer =
+        tcpResponse(106, {{84, 255}, {94, 101}, {10, 9}, {104, 0x7FFF}, {105, 0x0132}});
+    arrive(answer.left(100));
+    arrive(answer.mid(100) + streamPacket({{27, 4}}));
+    QCOMPARE(read.count(), 1);
+    QCOMPARE(r.field(84), QStringLiteral("255"));
+    QCOMPARE(r.field(94), QStringLiteral("101"));
+    QCOMPARE(r.field(10), QStringLiteral("4")); // the intensity as the stream has it
+    QCOMPARE(QStringList({r.field(240), r.field(241), r.field(242), r.field(243)}),
+             QStringList({"127", "255", "1", "50"}));
+    QCOMPARE(r.ring.writeIndex(), 200);
+    QCOMPARE(r.status.rejectedFrames(), 0);
 }
 
 void TestDecoder::modbusValidation_data()

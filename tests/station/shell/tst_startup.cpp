@@ -17,6 +17,7 @@ private slots:
     void demoLinkIsForThisRunOnly();
     void titleAndEducateLock_data();
     void titleAndEducateLock();
+    void modeSwitchedInTheWindow();
     void recordFolderCreatedAndSettingsRewritten();
     void lastRecordFileSelected();
 };
@@ -122,28 +123,61 @@ void TestStartup::demoLinkIsForThisRunOnly()
 void TestStartup::titleAndEducateLock_data()
 {
     QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<int>("startMode"); // --mode; -1: none
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("locked");
-    QTest::newRow("missing") << QByteArray() << "General" << false;
-    QTest::newRow("engineer") << QByteArray("engineer Mode:1\r\n") << "Engineer" << false;
-    QTest::newRow("educate") << QByteArray("engineer Mode:2\r\n") << "Educate" << true;
-    QTest::newRow("unknown mode") << QByteArray("engineer Mode:9\r\n") << "General" << false;
+    QTest::newRow("missing") << QByteArray() << -1 << "General" << false;
+    QTest::newRow("engineer") << QByteArray("engineer Mode:1\r\n") << -1 << "Engineer" << false;
+    QTest::newRow("educate") << QByteArray("engineer Mode:2\r\n") << -1 << "Educate" << true;
+    QTest::newRow("unknown mode") << QByteArray("engineer Mode:9\r\n") << -1 << "General" << false;
+    QTest::newRow("--mode educate over General")
+        << QByteArray("engineer Mode:0\r\n") << 2 << "Educate" << true;
+    QTest::newRow("--mode general over Educate")
+        << QByteArray("engineer Mode:2\r\n") << 0 << "General" << false;
 }
 
 void TestStartup::titleAndEducateLock()
 {
     QFETCH(QByteArray, settings);
+    QFETCH(int, startMode);
     QFETCH(QString, mode);
     QFETCH(bool, locked);
     StationFixture f;
     if (!settings.isEmpty())
         f.writeFile(QStringLiteral("sys.txt"), settings);
+    if (startMode >= 0)
+        f.station->setStartMode(startMode);
     f.station->start(QString());
     Form &form = f.station->form();
     QCOMPARE(form.caption.text(),
              QStringLiteral("vORSA Early Warning System by Morvane Ver 1.22 - ") + mode);
     for (Control *page : {&form.frageneral, &form.fraconnects, &form.frasystem})
         QCOMPARE(page->isEnabled(), !locked);
+    for (Control *setting : {&form.optCom, &form.txtIP, &form.mbus_id})
+        QCOMPARE(setting->isEnabled(), !locked);
+    // A mode chosen for one run leaves sys.txt's own.
+    if (startMode >= 0)
+        QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith(settings));
+}
+
+// The Mode menu: locks come and go with Educate mode, and sys.txt keeps the choice.
+void TestStartup::modeSwitchedInTheWindow()
+{
+    StationFixture f;
+    f.station->setStartMode(1);
+    f.station->start(QString());
+    Form &form = f.station->form();
+    f.station->setUserMode(2);
+    QVERIFY(form.caption.text().endsWith(QStringLiteral(" - Educate")));
+    QVERIFY(!form.frasystem.isEnabled());
+    QVERIFY(!form.txtPort.isEnabled());
+    QVERIFY(!form.optTCP_svr.isEnabled());
+    f.station->setUserMode(0);
+    QVERIFY(form.caption.text().endsWith(QStringLiteral(" - General")));
+    QVERIFY(form.frasystem.isEnabled());
+    QVERIFY(form.txtPort.isEnabled());
+    f.station->saveSettingsIfValid();
+    QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));
 }
 
 void TestStartup::recordFolderCreatedAndSettingsRewritten()

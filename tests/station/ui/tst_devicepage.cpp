@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -19,6 +20,7 @@ class TestDevicePage : public QObject
     Q_OBJECT
 private slots:
     void pagesShowTheSimulatorAndWriteToIt();
+    void recordModeReadsWhatThePagesShow();
     void wrongValueIsMarkedAndNamed();
     void buttonsWaitWhileACommandRuns();
     void educateModeLocksEveryControl();
@@ -183,11 +185,63 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     QTRY_COMPARE(readRegisters(*control, 113, 1).value(0), quint16(before[0])); // the default
 }
 
+// With Record mode on the device streams, and its packets leave out the addresses: opening the
+// page reads them between two packets, and the stream goes on.
+void TestDevicePage::recordModeReadsWhatThePagesShow()
+{
+    DevsimProcess sim({QStringLiteral("--scenario"), QStringLiteral("quiet")});
+    QVERIFY(sim.isReady());
+    std::unique_ptr<QTcpSocket> control = sim.connect();
+    QVERIFY(control);
+    PageRig r(StationFixture::LinkKind::Real);
+    r.f.useClientLinkTo(sim.port());
+    r.form().Check4.setChecked(true);
+    r.f.station->openLink();
+    r.page->show();
+    const auto shown = [&r](const QString &name) {
+        auto *field = r.named<QLineEdit>(name, Connection);
+        return field ? field->text() : QStringLiteral("missing");
+    };
+    QCOMPARE(shown("Subnet Mask 1 (device)"), QStringLiteral("\u2014"));
+    QCOMPARE(shown("RVD-K09 IP 1 (device)"), QStringLiteral("\u2014"));
+    const SampleRing &ring = r.f.station->sampleRing();
+    QTRY_VERIFY_WITH_TIMEOUT(ring.writeIndex() > 0, 5000); // streaming, its firmware known
+
+    r.f.station->deviceSettings().showDeviceSettings();
+    QCOMPARE(r.form().statusLine.text(), QStringLiteral("Record mode: reading settings…"));
+    QTRY_COMPARE(r.form().statusLine.text(),
+                 QStringLiteral("Record mode: settings read from the device."));
+    const QList<quint16> own = readRegisters(*control, 183, 11); // mask, gateway .. address
+    QCOMPARE(own.size(), 11);
+    const QStringList octets{"Subnet Mask", "Gateway"};
+    for (int k = 0; k < 8; ++k) {
+        const QString name = QStringLiteral("%1 %2").arg(octets[k / 4]).arg(k % 4 + 1);
+        QCOMPARE(shown(name + " (device)"), QString::number(own[k]));
+        QCOMPARE(shown(name), QString::number(own[k])); // the edit copy
+    }
+    QCOMPARE(shown("Modbus RTU Addr (device)"), QString::number(own[10]));
+    const QList<quint16> display = readRegisters(*control, 203, 2);
+    QCOMPARE(display.size(), 2);
+    QCOMPARE(shown("RVD-K09 IP 1 (device)"), QString::number(display[0] / 256));
+    QCOMPARE(shown("RVD-K09 IP 4 (device)"), QString::number(display[1] % 256));
+
+    // No packet was refused, and the stream goes on.
+    const int rowsAfterRead = ring.writeIndex();
+    QTRY_VERIFY_WITH_TIMEOUT(ring.writeIndex() != rowsAfterRead, 3000);
+    QCOMPARE(r.f.station->linkStatus().rejectedFrames(), 0);
+    // The writes Record mode holds back say why.
+    auto *modify = r.named<QPushButton>("Modify (own address)", Connection);
+    QVERIFY(!modify->isEnabled());
+    QVERIFY2(modify->toolTip().startsWith("Record mode"), qPrintable(modify->toolTip()));
+}
+
 void TestDevicePage::wrongValueIsMarkedAndNamed()
 {
     PageRig r;
     r.form().optCom.setChecked(true);
     r.form().optTCP.setChecked(false);
+    r.f.station->openLink();
+    r.f.links.serialWrites.clear(); // the poll's read
     for (int field = 71; field <= 74; ++field)
         r.form().txtReal.setText(field, QStringLiteral("10"));
     r.f.station->deviceSettings().showDeviceSettings();
@@ -217,6 +271,7 @@ void TestDevicePage::buttonsWaitWhileACommandRuns()
 {
     PageRig r;
     r.f.links.clientConnected = true;
+    r.f.station->linkStatus().setOpen(true);
     r.page->show();
     QStringList enabledMeanwhile;
     QString statusMeanwhile;
@@ -260,6 +315,12 @@ void TestDevicePage::educateModeLocksEveryControl()
         }
         QVERIFY(controls > 5);
     }
+    const QString reason = QStringLiteral("Educate mode: settings are locked");
+    QCOMPARE(r.named<QPushButton>("Write", General)->toolTip(), reason);
+    bool told = false;
+    for (const QLabel *label : r.page->findChildren<QLabel *>())
+        told = told || (label->isVisible() && label->text() == reason);
+    QVERIFY(told);
 }
 
 // Edit fields in focus order: each lies on its predecessor's line to the right, below it, or
