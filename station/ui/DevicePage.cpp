@@ -43,6 +43,7 @@ QWidget *DevicePage::buildReadBar()
     readButton_ = new QPushButton(QStringLiteral("Read"));
     readButton_->setAccessibleName(QStringLiteral("Read"));
     readButton_->setAutoDefault(false);
+    readButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(readButton_, &QPushButton::clicked, &station_.deviceSettings(),
             &DeviceSettings::readFromDevice);
     note_ = new QLabel;
