@@ -6,11 +6,12 @@ Form::Form(QObject *parent) : QObject(parent)
 {
     for (int i = 0; i < LiveFields::Count; ++i)
         txtReal.setText(i, QString::fromLatin1(LiveFields::NotYetRead));
-    // Fields with a design text of their own.
-    txtReal.setText(Field::HistoryEventDate, QStringLiteral("2000/00/00"));
-    txtReal.setText(Field::HistoryEventTime, QStringLiteral("00:00:00"));
-    for (int i : {232, 233, 234})
-        txtReal.setText(i, QStringLiteral("888.88"));
+    // The history page's facts of a record read as a dash until a record is loaded.
+    for (int i :
+         {Field::HistoryStationCode, Field::HistoryEventDate, Field::HistoryEventTime,
+          Field::FirstHistoryPeak, Field::FirstHistoryPeak + 1, Field::FirstHistoryPeak + 2})
+        txtReal.setText(i, QStringLiteral("\u2014"));
+    lblHis.setText(QStringLiteral("\u2014"));
 
     for (Control *page : {&fraAnalyze, &fraHisTrend, &fraHis, &fraKRT54, &fraHost, &fraRT})
         page->setVisible(false);

@@ -26,4 +26,7 @@ public:
     // Samples stopped coming: the traces go on after a visible gap instead of joining the
     // next samples onto the last ones.
     virtual void breakTraces() = 0;
+    // After `clear`: the first sample of each trace stands at `sample`, not at the left edge
+    // (a record whose first rows are missing). A chart that keeps no positions ignores it.
+    virtual void startTracesAt(int sample) { (void)sample; }
 };

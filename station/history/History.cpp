@@ -31,7 +31,7 @@ std::optional<double> numberOf(const Control &combo)
 History::History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
                  const ProgramFolder &folder, QObject *parent)
     : QObject(parent), form_(form), strip2_(strip2), prompter_(prompter), shell_(shell),
-      folder_(folder), loader_(form, strip2)
+      folder_(folder), loader_(form, strip2), recordLength_(QString::fromUtf16(NotLoaded))
 {
     // A range applies when it is typed and when it is chosen from the list.
     for (auto signal : {&Control::textChanged, &Control::chosen}) {
@@ -47,10 +47,43 @@ void History::loadSelectedFile()
     if (name.isEmpty())
         return;
     const QString problem = loader_.load(form_.Dir1.selectedPath(), name);
+    describeLoadedRecord(name);
     if (problem.isEmpty())
         return;
     qCInfo(lcHistory).noquote() << problem;
     form_.statusLine.setText(problem);
+}
+
+// A file that is no record leaves the chart, and so its description, as they were.
+void History::describeLoadedRecord(const QString &fileName)
+{
+    if (loader_.layout() == RecordFileLoader::Layout::None)
+        return;
+    const double seconds = loader_.rowCount() / 100.0;
+    QString length = NumberText::fixed(seconds, 2) + QStringLiteral(" s");
+    // Rows are 0.01 s apart: half a row of difference is rounding, not a missing row.
+    if (loader_.recordLengthSeconds() > 0 && seconds < loader_.recordLengthSeconds() - 0.005)
+        length += QStringLiteral(" (of %1 s) cut short")
+                      .arg(NumberText::fixed(loader_.recordLengthSeconds(), 2));
+    QStringList caption{fileName};
+    if (!loader_.stationCode().isEmpty())
+        caption << QStringLiteral("station ") + loader_.stationCode();
+    const QString format = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+    if (loader_.start().isValid()) {
+        // An event file's rows run from its window's start; its header names the trigger.
+        const QDateTime first = loader_.layout() == RecordFileLoader::Layout::Event
+                                    ? loader_.start().addMSecs(qRound64(
+                                          (loader_.firstRowSeconds() - preAlarmSeconds_) * 1000))
+                                    : loader_.start();
+        caption << first.toString(format) + QStringLiteral(" to ") +
+                       first.addMSecs(qRound64(seconds * 1000)).toString(format);
+    }
+    caption << length;
+    exportCaption_ = caption.join(QStringLiteral(", "));
+    if (length == recordLength_)
+        return;
+    recordLength_ = length;
+    emit recordLengthChanged(recordLength_);
 }
 
 void History::deleteSelectedFile()

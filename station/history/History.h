@@ -17,6 +17,9 @@ class History : public QObject
 {
     Q_OBJECT
 public:
+    // What the page shows for a fact of a record before one is loaded.
+    static constexpr char16_t NotLoaded[] = u"\u2014";
+
     History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
             const ProgramFolder &folder, QObject *parent = nullptr);
 
@@ -34,10 +37,20 @@ public:
     // Start-up: vorsa.ini gets the export keys it lacks, so the operator finds them.
     void addMiniSeedKeys();
 
+    // The loaded record's length as the page shows it ("120.00 s"), with "cut short" when it
+    // holds less than its header says; "—" before a record is loaded.
+    QString recordLength() const { return recordLength_; }
+    // What an exported picture of the chart says of itself: file, station code, time span.
+    QString exportCaption() const { return exportCaption_; }
+
+signals:
+    void recordLengthChanged(const QString &text);
+
 private:
     void applyAccelerationRange();
     void applyPdRange();
     void applyTimeSpan();
+    void describeLoadedRecord(const QString &fileName);
     MiniSeedOptions miniSeedOptions() const;
     void exportMiniSeed(const QString &path, const MiniSeedOptions &options);
 
@@ -48,4 +61,6 @@ private:
     const ProgramFolder &folder_;
     RecordFileLoader loader_;
     double preAlarmSeconds_ = 0;
+    QString recordLength_;
+    QString exportCaption_;
 };

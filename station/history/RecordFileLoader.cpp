@@ -45,6 +45,10 @@ QString RecordFileLoader::load(const QString &path, const QString &fileName)
 {
     layout_ = Layout::None;
     firstRowSeconds_ = 0;
+    rowCount_ = 0;
+    recordLengthSeconds_ = 0;
+    stationCode_.clear();
+    start_ = QDateTime();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open %1: %2").arg(fileName, file.errorString());
@@ -88,8 +92,10 @@ RecordFileLoader::Outcome RecordFileLoader::read(LineReader &reader, const QStri
 RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
                                                           const QString &firstLine)
 {
-    if (firstLine.contains(QLatin1Char(':')))
-        form_.txtReal.setText(Field::HistoryStationCode, afterColon(firstLine));
+    if (firstLine.contains(QLatin1Char(':'))) {
+        stationCode_ = afterColon(firstLine);
+        form_.txtReal.setText(Field::HistoryStationCode, stationCode_);
+    }
     QString line;
     reader.next(&line);
     if (reader.next(&line)) {
@@ -100,7 +106,10 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
             setEventDateTime(line.mid(colon + 1, dot < 0 ? -1 : dot - colon - 1));
     }
     chart_.clear();
-    for (int skipped = 0; skipped < 3; ++skipped)
+    if (reader.next(&line) && line.startsWith(QLatin1String("#RecordLength")) &&
+        !number(afterColon(line).trimmed(), &recordLengthSeconds_))
+        recordLengthSeconds_ = 0;
+    for (int skipped = 0; skipped < 2; ++skipped)
         reader.next(&line);
     for (int axis = 0; axis < 3; ++axis)
         readAmplitudeLine(reader, Field::FirstHistoryPeak + axis);
@@ -112,11 +121,22 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
             continue;
         if (++rows > MaxRows)
             return finish(EventExtent, Outcome::Cut);
-        if (rows == 1 && !number(line.left(line.indexOf(QLatin1Char(','))), &firstRowSeconds_))
-            firstRowSeconds_ = 0;
+        if (rows == 1)
+            placeFirstRow(line);
         plotEventRow(line);
+        rowCount_ = rows;
     }
     return finish(EventExtent, Outcome::Loaded);
+}
+
+// A file whose first rows are missing starts at its first row's time, not at the left edge.
+void RecordFileLoader::placeFirstRow(const QString &line)
+{
+    if (!number(line.left(line.indexOf(QLatin1Char(','))), &firstRowSeconds_) ||
+        firstRowSeconds_ < 0)
+        firstRowSeconds_ = 0;
+    if (firstRowSeconds_ > 0)
+        chart_.startTracesAt(int(std::lround(firstRowSeconds_ * 100)));
 }
 
 void RecordFileLoader::readAmplitudeLine(LineReader &reader, int field)
@@ -153,6 +173,7 @@ bool RecordFileLoader::setEventDateTime(const QString &text)
     const QDateTime when = NumberText::parseGeneralDateTime(text);
     if (!when.isValid())
         return false;
+    start_ = when;
     form_.txtReal.setText(Field::HistoryEventDate, when.toString(QStringLiteral("yyyy/MM/dd")));
     form_.txtReal.setText(Field::HistoryEventTime, when.toString(QStringLiteral("HH:mm:ss")));
     return true;
@@ -178,28 +199,30 @@ RecordFileLoader::Outcome RecordFileLoader::readManualRows(LineReader &reader, Q
     while (!reader.atEnd()) {
         if (++rows > MaxRows)
             return finish(OtherExtent, Outcome::Cut);
-        plotManualRow(line);
+        if (plotManualRow(line))
+            ++rowCount_;
         reader.next(&line);
     }
     return finish(OtherExtent, Outcome::Loaded);
 }
 
 // a lies between the first and second comma, b between the second and third, c after it.
-void RecordFileLoader::plotManualRow(const QString &line)
+bool RecordFileLoader::plotManualRow(const QString &line)
 {
     const qsizetype first = line.indexOf(QLatin1Char(','));
     const QStringView label = QStringView(line).left(first < 0 ? line.size() : first);
     if (label == u"Max" || label == u"Min" || first < 0)
-        return;
+        return false;
     const qsizetype second = line.indexOf(QLatin1Char(','), first + 1);
     if (second < 0)
-        return;
+        return false;
     plot(0, line.mid(first + 1, second - first - 1));
     const qsizetype third = line.indexOf(QLatin1Char(','), second + 1);
     if (third < 0)
-        return;
+        return true;
     plot(1, line.mid(second + 1, third - second - 1));
     plot(2, line.mid(third + 1));
+    return true;
 }
 
 RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, const QString &header)
@@ -226,6 +249,7 @@ RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, co
         if (++rows > MaxRows)
             return finish(OtherExtent, Outcome::Cut);
         plotPlainRow(line);
+        rowCount_ = rows;
     }
     return finish(OtherExtent, Outcome::Loaded);
 }

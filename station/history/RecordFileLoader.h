@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 class Form;
@@ -28,6 +29,14 @@ public:
     // first recorded row lies (more than 0 when the station had not recorded the whole
     // pre-alarm time). 0 for the other layouts.
     double firstRowSeconds() const { return firstRowSeconds_; }
+    // The rows plotted by the last load.
+    int rowCount() const { return rowCount_; }
+    // The length an event file's header gives ("#RecordLength(sec):"); 0 without one.
+    double recordLengthSeconds() const { return recordLengthSeconds_; }
+    // The station code and start an event file's header gives (a plain file's start); empty
+    // and invalid when the file carries none.
+    QString stationCode() const { return stationCode_; }
+    QDateTime start() const { return start_; }
 
 private:
     enum class Outcome { Loaded, Empty, UnknownLayout, Cut };
@@ -39,8 +48,10 @@ private:
     void readAmplitudeLine(LineReader &reader, int field);
     bool readIntensity(LineReader &reader);
     bool setEventDateTime(const QString &text);
+    void placeFirstRow(const QString &line);
     void plotEventRow(const QString &line);
-    void plotManualRow(const QString &line);
+    // False for a line that holds no sample ("Max", "Min", no value).
+    bool plotManualRow(const QString &line);
     void plotPlainRow(const QString &line);
     void plot(int trace, const QString &text);
     Outcome finish(int extent, Outcome outcome);
@@ -49,4 +60,8 @@ private:
     StripChart &chart_;
     Layout layout_ = Layout::None;
     double firstRowSeconds_ = 0;
+    int rowCount_ = 0;
+    double recordLengthSeconds_ = 0;
+    QString stationCode_;
+    QDateTime start_;
 };

@@ -135,12 +135,22 @@ bool EventFile::recoverJournal(const QString &path)
     logLine(QStringLiteral("Event record %1 recovered after an unclean stop: %2 s of %3 s")
                 .arg(name, NumberText::fixed(c->rowCount * 0.01, 2),
                      NumberText::fixed(c->preAlarmSeconds + c->postAlarmSeconds, 2)));
+    // A summary written before the stop is in Vorsa.txt already.
+    if (c->summaryWritten)
+        return true;
     eventLog_.writeRecoveredSummary(c->start, {c->stationCode,
                                                c->intensity,
                                                c->vectorMax,
                                                {c->axisPeak[0], c->axisPeak[1], c->axisPeak[2],
                                                 c->axisPeak[0], c->axisPeak[1], c->axisPeak[2]}});
     return true;
+}
+
+void EventFile::summaryWritten(const QDateTime &start)
+{
+    for (const Window &w : pending_)
+        if (w.start == start && !w.journal.isEmpty())
+            journal_.append(w.journal, EventJournal::summaryWrittenLine());
 }
 
 void EventFile::beginEvent(const QDateTime &start)

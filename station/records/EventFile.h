@@ -66,6 +66,8 @@ public:
     // with its summary and a log line; one that cannot be read is renamed aside. Gives how
     // many were recovered.
     int recoverJournals();
+    // The summary of the event that started at `start` is written: its journal says so.
+    void summaryWritten(const QDateTime &start);
     // Waits until every journal write handed over so far is done.
     void drainJournal() { journal_.drain(); }
 

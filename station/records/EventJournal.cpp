@@ -105,6 +105,11 @@ QByteArray EventJournal::intensityLine(const QString &intensity)
     return "#Intensity:" + intensity.toUtf8() + TextFiles::LineEnd;
 }
 
+QByteArray EventJournal::summaryWrittenLine()
+{
+    return QByteArrayLiteral("#SummaryWritten") + TextFiles::LineEnd;
+}
+
 void EventJournal::append(const QString &path, const QByteArray &bytes)
 {
     auto *worker = static_cast<JournalWorker *>(worker_);
@@ -158,6 +163,8 @@ std::optional<EventJournal::Contents> EventJournal::parse(const QByteArray &byte
             c.postAlarmSeconds = valueOf(line, "#PostAlarm:").toDouble(&post);
         } else if (line.startsWith("#Intensity:")) {
             c.intensity = valueOf(line, "#Intensity:");
+        } else if (line == "#SummaryWritten") {
+            c.summaryWritten = true;
         } else {
             const QList<QByteArray> fields = line.split(',');
             std::array<double, 6> v{};

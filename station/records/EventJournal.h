@@ -33,6 +33,8 @@ public:
                              double preAlarmSeconds, double postAlarmSeconds,
                              const QString &intensity);
     static QByteArray intensityLine(const QString &intensity);
+    // Marks that the event's summary is in Vorsa.txt, so that a recovery does not add it again.
+    static QByteArray summaryWrittenLine();
 
     // Appends `bytes` to the journal at `path` and syncs it, on the journal's thread.
     void append(const QString &path, const QByteArray &bytes);
@@ -55,6 +57,7 @@ public:
         std::array<float, 3> min{999, 999, 999};
         double vectorMax = 0;
         std::array<double, 3> axisPeak{}; // largest magnitude per axis
+        bool summaryWritten = false;
     };
     // Reads a journal; a last line cut short by the stop is left out. Empty, with `why`,
     // when it is no journal or a line in it is no data row.

@@ -120,7 +120,9 @@ void ManualRecording::stop()
     form_.cmdM_Rec.setText(QStringLiteral("Manual Rec"));
     writeSummary();
     file_.close();
-    moveIntoRecCsv();
+    if (moveIntoRecCsv())
+        form_.statusLine.setText(QStringLiteral("Manual recording saved as %1")
+                                     .arg(QDir::toNativeSeparators(manualFinalPath_)));
     form_.lblRec.setText(QStringLiteral("Vorsa Recording"));
     form_.lblRec.setVisible(false);
     form_.mnuhost.setEnabled(true);
@@ -154,13 +156,14 @@ void ManualRecording::writeSummary()
     writeText(extremesLine("Min", manualMin_));
 }
 
-void ManualRecording::moveIntoRecCsv()
+bool ManualRecording::moveIntoRecCsv()
 {
     QFile done(manualTempPath_);
     if (done.rename(manualFinalPath_))
-        return;
+        return true;
     tell(QStringLiteral("Manual recording kept in %1, not moved to %2: %3")
              .arg(manualTempPath_, manualFinalPath_, done.errorString()));
+    return false;
 }
 
 void ManualRecording::tell(const QString &message)

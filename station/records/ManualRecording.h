@@ -42,7 +42,8 @@ private:
     QString uniqueName() const;
     void writeText(const QString &text);
     void writeSummary();
-    void moveIntoRecCsv();
+    // False when the file stays where it was written.
+    bool moveIntoRecCsv();
     void tell(const QString &message);
 
     Form &form_;

@@ -38,6 +38,7 @@ const char *const CommandLine::Usage =
     "               display (no DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM) vorsa runs so\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
+    "  --manual     print where the manual that Help > Doc opens is installed\n"
     "Environment: VORSA_HOME names the program folder (sys.txt, Vorsa.txt, Event/, RecCSV/);\n"
     "by default it is the folder of the executable, or ~/.local/share/vorsa when that folder\n"
     "cannot be written.\n";
@@ -57,6 +58,8 @@ CommandLine CommandLine::parse(const QStringList &args)
             cl.help = true;
         } else if (arg == QLatin1String("--version")) {
             cl.version = true;
+        } else if (arg == QLatin1String("--manual")) {
+            cl.manual = true;
         } else if (arg == QLatin1String("--demo")) {
             cl.demo = true;
         } else if (arg == QLatin1String("--mqtt")) {

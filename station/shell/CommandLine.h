@@ -23,8 +23,9 @@ struct CommandLine {
     std::optional<int> mode; // `--mode`: 0 general, 1 engineer, 2 educate
     bool help = false;
     bool version = false;
-    QString mqtt;  // `--mqtt HOST[:PORT]`: the broker to publish to
-    QString error; // empty when the command line is usable
+    bool manual = false; // `--manual`: print where the manual is
+    QString mqtt;        // `--mqtt HOST[:PORT]`: the broker to publish to
+    QString error;       // empty when the command line is usable
 
     // The names `--mode` takes, in the order of the user modes.
     static QStringList modeNames();

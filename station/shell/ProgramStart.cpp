@@ -1,9 +1,12 @@
 #include "ProgramStart.h"
 
 #include "CommandLine.h"
+#include "UserManual.h"
 #include "link/DemoDevice.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <csignal>
@@ -70,6 +73,15 @@ std::optional<int> ProgramStart::answerWithoutStarting(const CommandLine &cl,
     if (!cl.error.isEmpty()) {
         QTextStream(stderr) << "vorsa: " << cl.error << "\n" << CommandLine::Usage;
         return 2;
+    }
+    if (cl.manual) {
+        const QString page =
+            QDir(UserManual::installedFolder()).filePath(QLatin1String(UserManual::ContentsPage));
+        out << page << "\n";
+        if (QFileInfo(page).isFile())
+            return 0;
+        QTextStream(stderr) << "vorsa: the manual is not installed there\n";
+        return 1;
     }
     return std::nullopt;
 }

@@ -107,8 +107,10 @@ void Station::wireDecoder()
             [this] { linkStatus_.noteData(services_.clock.now()); });
     connect(&decoder_, &Decoder::deviceClockRead, this,
             [this](const QDateTime &time) { triggerLogic_.setDeviceClock(time); });
-    connect(&eventState_, &EventState::summaryDue, this,
-            [this](const QDateTime &start) { eventLog_.writeEventSummary(start); });
+    connect(&eventState_, &EventState::summaryDue, this, [this](const QDateTime &start) {
+        eventLog_.writeEventSummary(start);
+        eventFile_.summaryWritten(start);
+    });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
     connect(&decoder_, &Decoder::deviceAddressSeen, &form_.lblIP, &Control::setText);
     connect(&decoder_, &Decoder::deviceEventTimeChanged, &form_.lblevt, &Control::setText);
@@ -512,8 +514,13 @@ void Station::showHostSettings()
 
 void Station::confirmExit()
 {
-    if (!services_.prompter.askYesNo(QStringLiteral("Do you want to exit ?"),
-                                     QStringLiteral("Warning!")))
+    // Leaving in the middle of a recording cuts it short: the operator is told so.
+    const bool recording = manualRecording_.isRecording() || eventFile_.isPending();
+    const QString question =
+        recording
+            ? QStringLiteral("An event is being recorded; exit now and keep what is recorded?")
+            : QStringLiteral("Do you want to exit ?");
+    if (!services_.prompter.askYesNo(question, QStringLiteral("Warning!")))
         return;
     eventLog_.appendEventLog(now() + QStringLiteral(" Manual Exit Application"));
     endSession();

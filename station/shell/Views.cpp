@@ -1,13 +1,17 @@
 #include "Views.h"
 
+#include "UserManual.h"
 #include "common/Form.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 Views::Views(Form &form, const ProgramFolder &folder, Shell &shell, QObject *parent)
-    : QObject(parent), form_(form), folder_(folder), shell_(shell)
+    : QObject(parent), form_(form), folder_(folder), shell_(shell),
+      manualFolder_(UserManual::installedFolder())
 {
 }
 
@@ -104,10 +108,28 @@ void Views::showDeviceTab(int tab)
 
 void Views::openManual()
 {
-    openDocument(shell_, form_.statusLine, folder_.file(form_.manualFile));
+    const QString own = folder_.file(form_.manualFile);
+    const bool ownPresent = !form_.manualFile.isEmpty() && QFileInfo(own).isFile();
+    openDocument(
+        shell_, form_.statusLine,
+        ownPresent ? own : QDir(manualFolder_).filePath(QLatin1String(UserManual::ContentsPage)));
 }
 
 void Views::openSetupGuide()
 {
-    openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("安裝VORSA手冊.pdf")));
+    openDocument(shell_, form_.statusLine,
+                 QDir(manualFolder_).filePath(QLatin1String(UserManual::InstallationPage)));
+}
+
+QString Views::aboutText() const
+{
+    const auto native = [](const QString &path) { return QDir::toNativeSeparators(path); };
+    return QStringList{QStringLiteral("Vorsa station %1").arg(QLatin1String(VORSA_VERSION)),
+                       QStringLiteral("Program folder: ") + native(folder_.path()),
+                       QStringLiteral("Settings: ") +
+                           native(folder_.file(QStringLiteral("sys.txt"))),
+                       QStringLiteral("Station's own settings: ") +
+                           native(folder_.file(QStringLiteral("vorsa.ini"))),
+                       QStringLiteral("Manual: ") + native(manualFolder_)}
+        .join(QLatin1Char('\n'));
 }

@@ -23,8 +23,15 @@ public:
     void showHostPage(); // the page part of "&System-Host"
     void showHostTab(int tab);
     void showDeviceTab(int tab);
+    // "Doc": the document sys.txt names when the program folder holds it (a site's own),
+    // otherwise the manual that comes with the program.
     void openManual();
+    // "Setup": the manual's installation chapter.
     void openSetupGuide();
+    // "About": the version, the program folder and the settings files in use.
+    QString aboutText() const;
+    // Where the manual's pages are; the installed program's folder unless changed.
+    void setManualFolder(const QString &folder) { manualFolder_ = folder; }
 
 signals:
     // `showRecordView` reloads the selected record file.
@@ -36,4 +43,5 @@ private:
     Form &form_;
     const ProgramFolder &folder_;
     Shell &shell_;
+    QString manualFolder_;
 };

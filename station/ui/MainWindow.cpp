@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -252,6 +253,9 @@ void MainWindow::buildMenus()
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->addAction(QStringLiteral("Setup"), &views, &Views::openSetupGuide);
     help->addAction(QStringLiteral("Doc"), &views, &Views::openManual);
+    help->addAction(QStringLiteral("About"), this, [this, &views] {
+        QMessageBox::about(this, QStringLiteral("About the Vorsa station"), views.aboutText());
+    });
     bar->addAction(QStringLiteral("&Exit"), &s, &Station::confirmExit);
 }
 
@@ -606,6 +610,11 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     event->addRow(QStringLiteral("b(gal)"), boundField(form.txtReal, 233));
     event->addRow(QStringLiteral("c(gal)"), boundField(form.txtReal, 234));
     event->addRow(QStringLiteral("Intensity"), boundLabel(form.lblHis));
+    History &history = station_.history();
+    auto *length = new QLabel(history.recordLength());
+    length->setAccessibleName(QStringLiteral("Length"));
+    connect(&history, &History::recordLengthChanged, length, &QLabel::setText);
+    event->addRow(QStringLiteral("Length"), length);
     side->addLayout(event);
     auto *buttons = new QHBoxLayout;
     auto *list = new QPushButton(QStringLiteral("List"));
@@ -651,7 +660,7 @@ QWidget *MainWindow::buildHistoryDataPage()
     sync();
     layout->addWidget(summaries);
     auto *buttons = new QHBoxLayout;
-    auto *print = new QPushButton(QStringLiteral("Print to ..\\Vorsa.txt"));
+    auto *print = new QPushButton(QStringLiteral("Show Vorsa.txt"));
     connect(print, &QPushButton::clicked, &station_.history(), &History::openSummaryFile);
     auto *cancel = new QPushButton(QStringLiteral("Cancel"));
     connect(cancel, &QPushButton::clicked, &station_.views(), &Views::closeHistoryList);
@@ -782,7 +791,7 @@ void MainWindow::exportHistoryChart()
                                      QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"));
     if (path.isEmpty())
         return;
-    form.statusLine.setText(strip2_->exportTo(path)
+    form.statusLine.setText(strip2_->exportTo(path, station_.history().exportCaption())
                                 ? QStringLiteral("Chart exported to %1").arg(path)
                                 : QStringLiteral("Cannot write the chart to %1").arg(path));
 }

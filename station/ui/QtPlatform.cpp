@@ -7,6 +7,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -56,4 +57,7 @@ void DesktopShell::showText(const QString &path, const QString &title)
     layout->addWidget(buttons);
     dialog->resize(800, 500);
     dialog->show();
+    // A log grows at its end: the newest entries are the ones wanted.
+    text->moveCursor(QTextCursor::End);
+    text->verticalScrollBar()->setValue(text->verticalScrollBar()->maximum());
 }

@@ -317,11 +317,33 @@ void StripChartWidget::keepWithinData(const QCPRange &range)
         plot_->xAxis->setRange(lower, lower + size);
 }
 
-bool StripChartWidget::exportTo(const QString &path)
+bool StripChartWidget::exportTo(const QString &path, const QString &caption)
 {
-    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0)
-        return plot_->savePdf(path);
-    return plot_->savePng(path);
+    // The caption says what the picture shows once it is apart from the station; the window
+    // does not need it.
+    QCPLayoutGrid *grid = plot_->plotLayout();
+    QCPTextElement *captionElement = nullptr;
+    if (!caption.isEmpty()) {
+        captionElement = new QCPTextElement(plot_, caption);
+        grid->insertRow(grid->rowCount());
+        grid->addElement(grid->rowCount() - 1, 0, captionElement);
+    }
+    const bool pdf =
+        QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0;
+    const bool saved = pdf ? plot_->savePdf(path) : plot_->savePng(path);
+    if (captionElement) {
+        grid->remove(captionElement);
+        grid->simplify();
+        plot_->replot();
+    }
+    return saved;
+}
+
+void StripChartWidget::startTracesAt(int sample)
+{
+    for (Trace &t : traces_)
+        if (t.graph->data()->isEmpty())
+            t.nextKey = sample;
 }
 
 void StripChartWidget::dropMarksBefore(double key)

@@ -35,13 +35,15 @@ public:
     void markCurrentSample() override;
     void breakTraces() override;
     void fitRangeToData() override;
+    void startTracesAt(int sample) override;
 
     // The operator drags and zooms along the sample axis (the history chart).
     void setBrowsable(bool browsable);
     // Everything the chart holds, from its first sample to its last.
     void showWhole();
-    // PNG, or PDF when the name ends in ".pdf"; false when the file cannot be written.
-    bool exportTo(const QString &path);
+    // PNG, or PDF when the name ends in ".pdf", with `caption` under the chart; false when the
+    // file cannot be written.
+    bool exportTo(const QString &path, const QString &caption = QString());
 
     QCustomPlot *plot() const { return plot_; }
 

@@ -26,6 +26,8 @@ bool FakeWaiter::waitWhile(const std::function<bool()> &busy, int timeoutMs, int
 bool ScriptedPrompter::askYesNo(const QString &text, const QString &title)
 {
     asked << title + QLatin1Char('|') + text;
+    if (dialogs)
+        return dialogs->askYesNo(text, title);
     return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
 }
 
@@ -40,6 +42,11 @@ std::optional<QString> ScriptedPrompter::askText(const QString &prompt, const QS
 void ScriptedPrompter::inform(const QString &text, const QString &title)
 {
     told << title + QLatin1Char('|') + text;
+}
+
+void RecordingChart::startTracesAt(int sample)
+{
+    operations << QStringLiteral("start %1").arg(sample);
 }
 
 void RecordingChart::selectTrace(int trace)

@@ -78,6 +78,7 @@ public:
     QStringList asked;                         // "title|text" of every question
     QStringList told;                          // "title|text" of every message
     QStringList defaults;                      // default texts offered by text questions
+    Prompter *dialogs = nullptr; // when set, yes/no questions are answered there (real dialogs)
 };
 
 // Keeps every operation as text ("select 1", "range 250 -250", "width 1000", "clear" ...)
@@ -98,6 +99,7 @@ public:
     void markCurrentSample() override;
     void breakTraces() override;
     void fitRangeToData() override;
+    void startTracesAt(int sample) override;
 
     QStringList operations;
     std::vector<std::vector<double>> samples;

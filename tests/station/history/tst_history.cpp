@@ -3,6 +3,7 @@
 #include "history/RecordFileLoader.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace RecordFiles;
@@ -80,6 +81,9 @@ private slots:
     void eventFileRoundTrip();
     void manualFileRoundTrip();
     void startUpLoadsLastFile();
+    void nothingLoadedShowsDashes();
+    void shortFileSaysSoAndKeepsItsTime_data();
+    void shortFileSaysSoAndKeepsItsTime();
     void eventFileFields_data();
     void eventFileFields();
     void emptyFileClearsChartOnly();
@@ -129,6 +133,10 @@ void TestHistory::eventFileRoundTrip()
              QStringList({"77", "2024/01/15", "08:30:12", "-250.00", "498.00", "-1.50", "4"}));
     QCOMPARE(h.strip2.operations.mid(h.strip2.operations.size() - 2),
              QStringList({"extent 12000", "view 0"}));
+    QCOMPARE(h.station->history().recordLength(), QStringLiteral("120.00 s"));
+    QCOMPARE(h.station->history().exportCaption(),
+             QStringLiteral("240115083012_77.CSV, station 77, 2024/01/15 08:29:42 to 2024/01/15 "
+                            "08:31:42, 120.00 s"));
 }
 
 void TestHistory::manualFileRoundTrip()
@@ -167,6 +175,47 @@ void TestHistory::startUpLoadsLastFile()
     QCOMPARE(f.station->form().Dir1.selectedFile(), EventName);
     QCOMPARE(f.station->form().txtReal.text(232), QStringLiteral("-20.10"));
     QCOMPARE(int(f.strip2.samples[0].size()), 1);
+}
+
+void TestHistory::nothingLoadedShowsDashes()
+{
+    StationFixture f;
+    f.station->start(QString());
+    const LiveFields &fields = f.station->form().txtReal;
+    const QString dash = QString::fromUtf16(History::NotLoaded);
+    for (int i : {227, 208, 209, 232, 233, 234})
+        QCOMPARE(fields.text(i), dash);
+    QCOMPARE(f.station->form().lblHis.text(), dash);
+    QCOMPARE(f.station->history().recordLength(), dash);
+}
+
+void TestHistory::shortFileSaysSoAndKeepsItsTime_data()
+{
+    const QByteArray row = ",     0.125,    -1.000,     2.500,     0.001,     0.002\r\n";
+    const QByteArray head = "#Intensity: 4\r\n#Data: 4F10.3 \r\n";
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QStringList>("placed"); // where the first row goes, after the chart is cleared
+    QTest::newRow("ended early") << head + "      0.00" + row + "      0.01" + row
+                                 << "0.02 s (of 120.00 s) cut short" << QStringList();
+    QTest::newRow("first rows missing")
+        << head + "     30.50" + row << "0.01 s (of 120.00 s) cut short"
+        << QStringList{"start 3050"};
+}
+
+void TestHistory::shortFileSaysSoAndKeepsItsTime()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(QString, length);
+    QFETCH(QStringList, placed);
+    HistoryStation h;
+    h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12", tail));
+    h.load(EventName);
+    QCOMPARE(h.station->history().recordLength(), length);
+    QVERIFY(h.station->history().exportCaption().endsWith(length));
+    const QStringList afterClear =
+        h.strip2.operations.mid(h.strip2.operations.lastIndexOf(QStringLiteral("clear")));
+    QCOMPARE(afterClear.filter(QRegularExpression(QStringLiteral("^start "))), placed);
 }
 
 void TestHistory::eventFileFields_data()

@@ -628,6 +628,11 @@ void TestEventFile::journalFollowsThePendingFile()
     QCOMPARE(c->start, EventStart);
     QCOMPARE(c->stationCode, QStringLiteral("77"));
     QCOMPARE(c->rows.left(c->rows.indexOf('\r')), expectedEventRow(0, ringRow(700)).toUtf8());
+    QVERIFY(!c->summaryWritten);
+    r.eventFile.summaryWritten(EventStart);
+    r.eventFile.drainJournal();
+    QVERIFY(file.seek(0));
+    QVERIFY(EventJournal::parse(file.readAll(), &why)->summaryWritten);
     pushRows(r.ring, 250);
     tick(r.eventFile, 5);
     r.eventFile.drainJournal();
@@ -655,6 +660,9 @@ void TestEventFile::journalRecoveredAtStart_data()
     QTest::newRow("intensity raised while journalled")
         << header + row0 + "#Intensity:5\r\n" + row1 << "240115083012_77.CSV" << 2
         << "Max Intensity---5";
+    QTest::newRow("summary written before the stop")
+        << header + row0 + "#SummaryWritten\r\n" + row1 << "240115083012_77.CSV" << 2
+        << "Event record 240115083012_77.CSV recovered";
     QTest::newRow("another station's")
         << QByteArray(header).replace("Code:77", "Code:9/1") + row0 << "240115083012_9_1.CSV" << 1
         << "Event record 240115083012_9_1.CSV recovered";
@@ -697,6 +705,10 @@ void TestEventFile::journalRecoveredAtStart()
     QCOMPARE(lines.value(12), expectedEventRow(100, ringRow(0)));
     QCOMPARE(lines.value(2),
              QStringLiteral("#StartTime:") + NumberText::generalDateTime(EventStart));
+    if (journal.contains("#SummaryWritten")) {
+        QVERIFY2(summaries.isEmpty(), "the summary would be listed twice");
+        return;
+    }
     QCOMPARE(summaries.size(), 1);
     QVERIFY2(summaries[0].startsWith(QStringLiteral("2024/01/15 08:30:12,")),
              qPrintable(summaries[0]));

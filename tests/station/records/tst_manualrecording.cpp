@@ -82,6 +82,8 @@ void TestManualRecording::controlsWhileRecording()
 
     rec->toggleRecording();
     QVERIFY(!rec->isRecording());
+    QCOMPARE(form.statusLine.text(), QStringLiteral("Manual recording saved as ") +
+                                         QDir::toNativeSeparators(f->file(recCsv(FirstName))));
     QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Manual Rec"));
     QCOMPARE(form.lblRec.text(), QStringLiteral("Vorsa Recording"));
     QVERIFY(!form.lblRec.isVisible());

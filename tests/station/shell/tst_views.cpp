@@ -14,6 +14,8 @@ private slots:
     void recordViewReloadsSelectedFile();
     void documentsThatCannotBeOpenedAreTold_data();
     void documentsThatCannotBeOpenedAreTold();
+    void setupOpensTheInstallationChapter();
+    void aboutNamesVersionAndFilesInUse();
 };
 
 namespace
@@ -155,9 +157,14 @@ void TestViews::documentsThatCannotBeOpenedAreTold_data()
     QTest::addColumn<bool>("viewer");
     QTest::addColumn<int>("opened");
     QTest::addColumn<QString>("status");
-    QTest::newRow("opened") << true << true << 1 << "";
-    QTest::newRow("no such file") << false << true << 0 << "no such file";
-    QTest::newRow("no viewer") << true << false << 1 << "No viewer opens";
+    QTest::addColumn<QString>("document"); // the one opened or named on the status line
+    QTest::newRow("the site's own") << true << true << 1 << ""
+                                    << "vorsa_software_manual.pdf";
+    QTest::newRow("no viewer") << true << false << 1 << "No viewer opens"
+                               << "vorsa_software_manual.pdf";
+    QTest::newRow("none of the site's: the program's manual")
+        << false << true << 0 << "no such file"
+        << "manual/index.html";
 }
 
 void TestViews::documentsThatCannotBeOpenedAreTold()
@@ -166,8 +173,10 @@ void TestViews::documentsThatCannotBeOpenedAreTold()
     QFETCH(bool, viewer);
     QFETCH(int, opened);
     QFETCH(QString, status);
+    QFETCH(QString, document);
     StationFixture f;
     f.station->start(QString());
+    f.station->views().setManualFolder(f.file(QStringLiteral("missing/manual")));
     f.station->form().statusLine.setText(QString());
     if (present)
         f.writeFile(QStringLiteral("vorsa_software_manual.pdf"), "%PDF-1.4");
@@ -176,8 +185,28 @@ void TestViews::documentsThatCannotBeOpenedAreTold()
     QCOMPARE(f.shell.opened.size(), opened);
     const QString shown = f.station->form().statusLine.text();
     QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
-    if (!status.isEmpty())
-        QVERIFY(shown.contains(QStringLiteral("vorsa_software_manual.pdf")));
+    QVERIFY(status.isEmpty() ? f.shell.opened.last().endsWith(document) : shown.contains(document));
+}
+
+void TestViews::aboutNamesVersionAndFilesInUse()
+{
+    StationFixture f;
+    const QStringList lines = f.station->views().aboutText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.value(0), QStringLiteral("Vorsa station " VORSA_VERSION));
+    QCOMPARE(lines.value(1), QStringLiteral("Program folder: ") + f.home());
+    QCOMPARE(lines.value(2), QStringLiteral("Settings: ") + f.file(QStringLiteral("sys.txt")));
+    QCOMPARE(lines.value(3),
+             QStringLiteral("Station's own settings: ") + f.file(QStringLiteral("vorsa.ini")));
+}
+
+void TestViews::setupOpensTheInstallationChapter()
+{
+    StationFixture f;
+    f.station->start(QString());
+    f.writeFile(QStringLiteral("manual/installation.html"), "<html></html>");
+    f.station->views().setManualFolder(f.file(QStringLiteral("manual")));
+    f.station->views().openSetupGuide();
+    QCOMPARE(f.shell.opened, QStringList{f.file(QStringLiteral("manual/installation.html"))});
 }
 
 QTEST_GUILESS_MAIN(TestViews)

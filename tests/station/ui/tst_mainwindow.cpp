@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <qcustomplot.h>
@@ -32,6 +35,8 @@ private slots:
     void everyPanelFitsSmallScreens();
     void combosAndEditsNamedByTheirCaptions();
     void enterOnDeleteQuestionKeepsTheFile();
+    void enterOnExitWhileRecordingKeepsRecording();
+    void logViewerOpensAtNewestEntry();
 };
 
 namespace
@@ -308,6 +313,50 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
     history.deleteSelectedFile();
     QVERIFY(asked);
     QVERIFY(QFile::exists(f.file(QStringLiteral("RecCSV/E20261207101010.csv"))));
+}
+
+void TestMainWindow::enterOnExitWhileRecordingKeepsRecording()
+{
+    StationFixture f;
+    f.station->start(QString());
+    DialogPrompter dialogs;
+    f.prompter.dialogs = &dialogs;
+    f.station->manualRecording().toggleRecording();
+    QSignalSpy quit(f.station.get(), &Station::quitRequested);
+    QString question;
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&question] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            question = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    press.start(20);
+    f.station->confirmExit();
+    QCOMPARE(question,
+             QStringLiteral("An event is being recorded; exit now and keep what is recorded?"));
+    QCOMPARE(quit.count(), 0);
+    QVERIFY(f.station->manualRecording().isRecording());
+}
+
+void TestMainWindow::logViewerOpensAtNewestEntry()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("202612.txt"));
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 500; ++i)
+        log.write(QByteArray::number(i) + " Online_1\r\n");
+    log.close();
+    QWidget owner;
+    DesktopShell shell;
+    shell.setParent(&owner);
+    shell.showText(path, QStringLiteral("Event log 202612"));
+    auto *text = owner.findChild<QPlainTextEdit *>();
+    QVERIFY(text);
+    QScrollBar *bar = text->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(TestMainWindow)

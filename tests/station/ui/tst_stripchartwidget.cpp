@@ -31,6 +31,7 @@ private slots:
     void fittedScaleFollowsTheSamplesOnView();
     void exportsPngAndPdf_data();
     void exportsPngAndPdf();
+    void recordMissingItsStartKeepsItsTime();
 };
 
 namespace
@@ -233,11 +234,30 @@ void TestStripChartWidget::exportsPngAndPdf()
     loadFile(chart, 3000);
     QTemporaryDir dir;
     const QString path = dir.filePath(name);
-    QVERIFY(chart.exportTo(path));
+    const int rows = chart.plot()->plotLayout()->rowCount();
+    QVERIFY(chart.exportTo(path, QStringLiteral("E20261207.CSV, station 77")));
+    QCOMPARE(chart.plot()->plotLayout()->rowCount(), rows); // the caption is the picture's only
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.read(magic.size()) == magic);
     QVERIFY(!chart.exportTo(dir.filePath(QStringLiteral("missing/folder/") + name)));
+}
+
+// The first recorded row stands at its own time; the missing start shows as empty chart.
+void TestStripChartWidget::recordMissingItsStartKeepsItsTime()
+{
+    StripChartWidget chart(QStringLiteral("3-axis Trend [gal]"), {"a", "b", "c", "Pd", "Disp"});
+    chart.setBrowsable(true);
+    chart.clear();
+    chart.startTracesAt(3050);
+    for (int trace = 0; trace < 2; ++trace)
+        chart.addSample(trace, 1);
+    chart.addSample(0, 2);
+    QCOMPARE(held(chart, 0).firstKey, 3050.0);
+    QCOMPARE(held(chart, 1).firstKey, 3050.0);
+    QCOMPARE(chart.plot()->graph(0)->data()->at(1)->key, 3051.0);
+    chart.showWhole();
+    QCOMPARE(timeRange(chart), QCPRange(0, 3052)); // up to the end of the last sample
 }
 
 QTEST_MAIN(TestStripChartWidget)
