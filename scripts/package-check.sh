@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from build/, has lintian check it, unpacks it into a temporary
-# folder and runs the unpacked programs' --version.
+# folder, runs the unpacked programs' --version and checks that the manual is where Help
+# opens it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-packages.sh dpkg-dev file lintian
@@ -20,4 +21,12 @@ for program in usr/bin/vorsa usr/bin/vorsa-devsim usr/bin/linkbench \
 done
 # The window's program hands --headless over to the headless one beside it once installed.
 "$unpacked/usr/bin/vorsa" --headless --version | grep -q headless
+# Help > Doc and Help > Setup open the manual's pages installed beside the program.
+manual=$("$unpacked/usr/bin/vorsa" --manual)
+expected="$(realpath "$unpacked")/usr/share/doc/vorsa/manual/index.html"
+[ "$manual" = "$expected" ] || { echo "Help > Doc opens $manual, not $expected" >&2; exit 1; }
+for page in index installation troubleshooting; do
+  grep -q "</html>" "$unpacked/usr/share/doc/vorsa/manual/$page.html"
+done
+grep -q 'href="installation.html"' "$manual"
 echo "package checked"

@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake g++ pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
           libqcustomplot-dev libmodbus-dev libmseed-dev libmosquitto-dev mosquitto libbenchmark-dev
-          libsystemd-dev socat xvfb fonts-wqy-microhei)
+          libsystemd-dev socat xvfb fonts-wqy-microhei pandoc)
 # The tests also drive the window through the accessibility bus, on a private X server.
 [ "$mode" = test ] && packages+=(dbus-x11 at-spi2-core python3-pyatspi)
 bash scripts/install-packages.sh "${packages[@]}"
