@@ -41,7 +41,6 @@ void Poller::onPollTick()
     QScopedValueRollback<bool> guard(ticking_, true);
     if (!pollSerial() || !pollClient() || !pollServer())
         return;
-    emit voiceStepDue();
     showClock();
     showServerInformation();
 }

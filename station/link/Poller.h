@@ -31,8 +31,6 @@ public:
     void onPollTick();
 
 signals:
-    // The voice step of the tick is due (while an event runs, a new intensity is spoken).
-    void voiceStepDue();
     // Each tick: the forecast a server sends through the device (intensity and seconds left),
     // or none (`shown` false).
     void serverForecast(bool shown, int intensity, int countdown);

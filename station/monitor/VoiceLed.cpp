@@ -98,7 +98,14 @@ VoiceLed::VoiceLed(const LiveFields &fields, const EventState &events, const Pro
     QObject::connect(&voiceTimer_, &QTimer::timeout, &voiceTimer_, [this] { onVoiceTick(); });
     // Started once per event: the flags change on many answers while an event runs, and
     // restarting the interval on each would keep the voice from ever coming due.
-    QObject::connect(&events, &EventState::started, &voiceTimer_, qOverload<>(&QTimer::start));
+    QObject::connect(&events, &EventState::started, &voiceTimer_, [this] {
+        voiceTimer_.start();
+        announceChangedIntensity();
+    });
+    QObject::connect(&fields, &LiveFields::changed, &voiceTimer_, [this](int field) {
+        if (field == Field::Intensity)
+            announceChangedIntensity();
+    });
     QObject::connect(&events, &EventState::ended, &voiceTimer_, [this] { onEventEnded(); });
 }
 
@@ -137,7 +144,7 @@ void VoiceLed::onVoiceTick()
     showOnLed(intensity, NumberText::rightAligned(value, ValueWidth));
 }
 
-void VoiceLed::pollVoiceStep()
+void VoiceLed::announceChangedIntensity()
 {
     if (!events_.isInProgress())
         return;

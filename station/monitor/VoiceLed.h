@@ -42,8 +42,6 @@ public:
     const QTimer &voiceTimer() const { return voiceTimer_; }
     // Every 4 s during an event: speak the intensity, refresh the sign.
     void onVoiceTick();
-    // The poll's immediate announcement of a changed intensity during an event.
-    void pollVoiceStep();
     // The self-test sound when the link is opened.
     void playSelfTest();
 
@@ -54,6 +52,8 @@ private:
     // The intensity a text names, strictly: no number gives none.
     static std::optional<int> intensityOf(const QString &text);
     void playVoice(int intensity);
+    // A new intensity during an event is spoken at once; the tick repeats it.
+    void announceChangedIntensity();
     void send(const QByteArray &message);
     void transmit(const QByteArray &message);
 

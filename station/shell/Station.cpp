@@ -129,7 +129,6 @@ void Station::wireLinks()
             [this] { voiceLed_.setVoiceOn(form_.chkVoice.isChecked()); });
     connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
             [this] { voiceLed_.playSelfTest(); });
-    connect(&poller(), &Poller::voiceStepDue, this, [this] { voiceLed_.pollVoiceStep(); });
     connect(&poller(), &Poller::serverForecast, this,
             [this](bool shown, int intensity, int countdown) {
                 form_.Frame10.setVisible(shown);

@@ -174,13 +174,13 @@ void TestPoller::disconnectedSocketEndsTheTick()
     r.links.clientConnected = r.links.serverConnected = false;
     r.links.connectClient = !server;
     r.links.connectSucceeds = false;
-    QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
+    QSignalSpy tickEnd(&r.poller, &Poller::serverForecast);
     r.poller.onPollTick();
     QCOMPARE(r.links.reconnects, 1);
     QVERIFY(r.poll.awaitingReply);
     QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
     QVERIFY(!r.poll.streamRequested);
-    QCOMPARE(voice.count(), 0);
+    QCOMPARE(tickEnd.count(), 0);
     QCOMPARE(r.fields.text(203), dateBefore); // the clock is not shown
 }
 
@@ -188,9 +188,9 @@ void TestPoller::pcClockFields()
 {
     Rig r;
     r.poll.clientAnswerSeen = true;
-    QSignalSpy voice(&r.poller, &Poller::voiceStepDue);
+    QSignalSpy tickEnd(&r.poller, &Poller::serverForecast);
     r.poller.onPollTick();
-    QCOMPARE(voice.count(), 1);
+    QCOMPARE(tickEnd.count(), 1);
     QCOMPARE(r.fields.text(203), QStringLiteral("2026/03/04"));
     QCOMPARE(r.fields.text(204), QStringLiteral("05:06:07"));
     r.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));

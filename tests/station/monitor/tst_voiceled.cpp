@@ -94,7 +94,7 @@ private slots:
     void noSignConfigured();
     void voiceTick_data();
     void voiceTick();
-    void pollAnnouncesChangedIntensity();
+    void changedIntensityIsToldAtOnce();
     void selfTest_data();
     void selfTest();
     void eventEndingBetweenTicks();
@@ -211,7 +211,8 @@ void TestVoiceLed::noSignConfigured()
     rig.voice.onVoiceTick();
     QVERIFY(rig.port.steps.isEmpty());
     QVERIFY(rig.f.waiter.pauses.isEmpty());
-    QCOMPARE(rig.f.sound.played.size(), 1); // the voice does not depend on the sign
+    // The voice does not depend on the sign: told at the event's start and on the tick.
+    QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/4.wav", "/sounds/4.wav"}));
 }
 
 void TestVoiceLed::voiceTick_data()
@@ -233,8 +234,9 @@ void TestVoiceLed::voiceTick()
     QFETCH(QString, intensity);
     QFETCH(QStringList, played);
     VoiceRig rig;
-    rig.startEvent();
     rig.form().txtReal.setText(10, intensity);
+    rig.startEvent();
+    rig.f.sound.played.clear(); // what the event's start told
     rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played, played);
     QCOMPARE(rig.port.messages.size(), 1); // the sign is refreshed whatever the voice did
@@ -244,23 +246,20 @@ void TestVoiceLed::voiceTick()
     QCOMPARE(rig.f.sound.played, played);
 }
 
-void TestVoiceLed::pollAnnouncesChangedIntensity()
+void TestVoiceLed::changedIntensityIsToldAtOnce()
 {
     VoiceRig rig;
-    rig.form().txtReal.setText(10, QStringLiteral("3"));
-    rig.voice.pollVoiceStep(); // no event: nothing
-    rig.startEvent();
-    for (const char *level : {"3", "3", "0", "abc", "0", "5"}) {
+    rig.form().txtReal.setText(10, QStringLiteral("3")); // no event: nothing
+    QVERIFY(rig.f.sound.played.isEmpty());
+    rig.startEvent(); // the level standing when the event starts
+    for (const char *level : {"3", "0", "abc", "0", "5"})
         rig.form().txtReal.setText(10, QString::fromLatin1(level));
-        rig.voice.pollVoiceStep();
-    }
     QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
 
     rig.voice.setVoiceOn(false);
     rig.form().txtReal.setText(10, QStringLiteral("6"));
-    rig.voice.pollVoiceStep();
     rig.voice.setVoiceOn(true);
-    rig.voice.pollVoiceStep(); // 6 was taken while the voice was off: not spoken late
+    rig.form().txtReal.setText(10, QStringLiteral("6")); // taken while off: not spoken late
     QCOMPARE(rig.f.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
 }
@@ -289,13 +288,13 @@ void TestVoiceLed::eventEndingBetweenTicks()
     rig.form().txtReal.setText(10, QStringLiteral("4"));
     rig.startEvent();
     rig.voice.onVoiceTick();
-    QCOMPARE(rig.f.sound.played.size(), 1);
+    QCOMPARE(rig.f.sound.played.size(), 2); // at the start and on the tick
     QCOMPARE(rig.port.messages.size(), 1);
 
     rig.form().txtReal.setText(11, QStringLiteral("0"));
     QVERIFY(!rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick(); // a tick already queued when the event ended
-    QCOMPARE(rig.f.sound.played.size(), 1);
+    QCOMPARE(rig.f.sound.played.size(), 2);
     QCOMPARE(rig.port.messages.size(), 1);
 }
 
