@@ -298,8 +298,9 @@ struct AlertPathRig {
                       .toUtf8());
         ini.close();
         Form &form = station.form();
-        QObject::connect(&form.lblEvent[0], &Control::changed, &station, [&form] {
-            if (moments.armed && moments.caption == 0 && form.lblEvent[0].isVisible())
+        const Control &lamp = station.alarmPanel().triggerLamps[0];
+        QObject::connect(&lamp, &Control::changed, &station, [&lamp] {
+            if (moments.armed && moments.caption == 0 && lamp.isVisible())
                 moments.caption = nowNs();
         });
         station.eventLog().addAlarmObserver([](const QString &line) {

@@ -24,7 +24,8 @@ struct AlertRig {
     }
     bool alerted() const
     {
-        return form.lblAlarm.isVisible() && f.station->eventState().isInProgress();
+        return f.station->alarmPanel().caption.isVisible() &&
+               f.station->eventState().isInProgress();
     }
 
     StationFixture f;
@@ -47,7 +48,7 @@ void EventFlagsToTriggerLog(benchmark::State &state)
 BENCHMARK(EventFlagsToTriggerLog)->Unit(benchmark::kMicrosecond);
 
 // One alerting response: event flags, P-wave flag, then the alarm evaluation the decoder
-// runs; ends with the trigger, P-wave and Watch lines logged and `lblAlarm` showing.
+// runs; ends with the trigger, P-wave and Watch lines logged and the alarm caption showing.
 void AlertingResponse(benchmark::State &state)
 {
     AlertRig rig;
@@ -60,7 +61,8 @@ void AlertingResponse(benchmark::State &state)
         display.updateIntensityDisplay();
         state.PauseTiming();
         alerted = alerted && rig.alerted() &&
-                  rig.form.lblAlarm.text() == QLatin1String("Displacement Watch 1.5 cm");
+                  rig.f.station->alarmPanel().caption.text() ==
+                      QLatin1String("Displacement Watch 1.5 cm");
         rig.endEvent();
         state.ResumeTiming();
     }

@@ -11,7 +11,6 @@ Form::Form(QObject *parent) : QObject(parent)
          {Field::HistoryStationCode, Field::HistoryEventDate, Field::HistoryEventTime,
           Field::FirstHistoryPeak, Field::FirstHistoryPeak + 1, Field::FirstHistoryPeak + 2})
         txtReal.setText(i, QStringLiteral("\u2014"));
-    lblHis.setText(QStringLiteral("\u2014"));
 
     for (Control *page : {&fraAnalyze, &fraHisTrend, &fraHis, &fraKRT54, &fraHost, &fraRT})
         page->setVisible(false);
@@ -35,18 +34,10 @@ Form::Form(QObject *parent) : QObject(parent)
 
     cmdComset.setText(QStringLiteral("OK"));
     cmdSave.setText(QStringLiteral("Save Setting"));
-    cmdM_Rec.setText(QStringLiteral("Manual Rec"));
-    lblRec.setText(QStringLiteral("Vorsa recording"));
-    lblRec.setVisible(false);
     lblRejected.setText(QStringLiteral("0"));
     lblAnyHost.setText(
         QStringLiteral("Any host may connect to the server link (no AllowedPeers in vorsa.ini)"));
-    lblAlarm.setVisible(false);
-    lblWriteWarning.setVisible(false);
-    lblWriteWarning.setBackColor(QColor(255, 255, 0));
     Frame10.setVisible(false);
-    for (Control &lamp : lblEvent)
-        lamp.setVisible(false);
     cmdadj.setText(QStringLiteral("adjustment"));
     cmdadj.setEnabled(false);
     optLPF[0].setChecked(true);

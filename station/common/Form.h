@@ -25,8 +25,6 @@ public:
     Control windowState;   // checked = maximised
     Control formBackColor; // the window's background: red while the link is silent
     Control statusLine;    // the latest short status message for the operator
-    // Stands while files wait to be written, naming the folder and the reason.
-    Control lblWriteWarning;
 
     // ---- Pages (visible = on screen; enabled = editable) ----
     Control fraRealtime, fraAnalyze, fraHisTrend, fraHis, fraKRT54, fraHost, fraRT;
@@ -34,9 +32,6 @@ public:
     Control frageneral, fraconnects, frasystem; // tabs of the device page
     Control Strip1Shown;                        // the real-time chart stands apart from frames
     Control Label137, Label138, Label143;       // range captions beside the charts
-
-    // ---- Menu ----
-    Control mnuhost;
 
     // ---- Connection page ----
     Control optCom, optTCP, optTCP_svr;
@@ -53,18 +48,11 @@ public:
     Control cboXYZ, cboPd, cboPga, cboPga1, cboXaxis, cboHisPd, cboHisXYZ, cboHisXaxis, cbodisp;
 
     // ---- Real-time view ----
-    Control lblIntensity, lblMode, lblAlarm, lblIP, lblevt, rxcnt, lblRec;
+    Control lblIP, lblevt, rxcnt;
     Control Frame10, lblsvrins, lblcntdown; // "Server infomation"
     Control Check1;                         // raw receive log
     Control lblRejected;                    // count of device frames that failed the checks
     Control lblPeer;                        // the server link's device, "address:port"
-    Control cmdM_Rec;
-    std::array<Control, 16> DIO;
-    std::array<Control, 4> lblEvent;
-
-    // ---- History ----
-    Control lblHis;
-    Control txtEvent; // event summaries, newest on top
 
     // ---- Device pages ----
     std::array<Control, 4> chktrig;

@@ -329,3 +329,62 @@ void DeviceSettings::excludeOtherScales(const Control &ticked)
         if (box != &ticked)
             box->setChecked(false);
 }
+
+void DeviceSettings::mirrorLiveField(int field)
+{
+    switch (field) {
+    case Field::TriggerMode:
+        mirrorTriggerMode();
+        break;
+    case Field::PgaWarningThreshold:
+        form_.cboPga.setText(NumberText::doubleText(form_.txtReal.value(field)));
+        break;
+    case Field::PgaWatchThreshold:
+        form_.cboPga1.setText(NumberText::doubleText(form_.txtReal.value(field)));
+        break;
+    case Field::FirmwareVersion:
+        unlockFirmwareFeatures();
+        break;
+    default:
+        break;
+    }
+}
+
+void DeviceSettings::mirrorTriggerMode()
+{
+    for (int k = 0; k < 4; ++k)
+        form_.chktrig[k].setChecked(form_.txtReal.bit(Field::TriggerMode, k));
+    const bool filter20Hz = form_.txtReal.bit(Field::TriggerMode, 7);
+    form_.optLPF[0].setChecked(!filter20Hz);
+    form_.optLPF[1].setChecked(filter20Hz);
+}
+
+void DeviceSettings::unlockFirmwareFeatures()
+{
+    const double v = form_.txtReal.value(Field::FirmwareVersion);
+    if (v > 2080)
+        form_.chkMMI.setEnabled(true);
+    if (v > 2101)
+        form_.chkKMA.setEnabled(true);
+    if (v > 2079) {
+        form_.chkRVD.setEnabled(true);
+        form_.Label1_64.setVisible(true);
+        form_.wrt_rvd_ip.setEnabled(true);
+        form_.modify_rvd_ip.setEnabled(true);
+        for (int i = 244; i <= 247; ++i)
+            form_.txtReal.setEnabled(i, true);
+    }
+    if (v > 2094) {
+        form_.Label37.setVisible(true);
+        form_.txtReal.setVisible(248, true);
+        form_.txtReal.setVisible(249, true);
+    }
+    if (v < 2077)
+        return;
+    if (form_.userMode == 1) {
+        form_.Label21.setVisible(true);
+        form_.Label22.setVisible(true);
+        for (int i = 235; i <= 238; ++i)
+            form_.txtReal.setVisible(i, true);
+    }
+}

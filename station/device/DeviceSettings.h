@@ -51,6 +51,9 @@ public:
     void switchAlarmOutputsOn();
     void switchAlarmOutputsOff();
     void startFirmwareUpdate();
+    // A live field changed: the trigger settings the page mirrors and the features the
+    // firmware version unlocks follow it.
+    void mirrorLiveField(int field);
 
 signals:
     void readRequested();
@@ -69,6 +72,8 @@ private:
     void writeAlarmOutputs(const QString &name, int value);
     // The intensity scales exclude one another: ticking one clears the others.
     void excludeOtherScales(const class Control &ticked);
+    void mirrorTriggerMode();
+    void unlockFirmwareFeatures();
 
     Form &form_;
     DeviceCommands &commands_;

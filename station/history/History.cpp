@@ -1,10 +1,10 @@
 #include "History.h"
 
 #include "common/ExtensionSettings.h"
-#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
+#include "common/RecordFolder.h"
 #include "common/StripChart.h"
 
 #include <QFile>
@@ -16,42 +16,40 @@ Q_LOGGING_CATEGORY(lcHistory, "vorsa.history")
 namespace
 {
 
-// The combo's text as a range or span; none while the text is not yet a positive number
-// (empty, a lone "-" or "." while typing), so that the chart keeps what it has.
-std::optional<double> numberOf(const Control &combo)
+// The text as a range or span; none while it is not yet a positive number.
+std::optional<double> numberOf(const QString &text)
 {
     double value = 0;
-    if (!NumberText::parseNumber(combo.text(), &value) || value <= 0)
+    if (!NumberText::parseNumber(text, &value) || value <= 0)
         return std::nullopt;
     return value;
 }
 
 } // namespace
 
-History::History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
+History::History(LiveFields &fields, RecordFolder &records, Control &statusLine,
+                 const Control &windowTitle, StripChart &strip2, Prompter &prompter, Shell &shell,
                  const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), strip2_(strip2), prompter_(prompter), shell_(shell),
-      folder_(folder), loader_(form, strip2), recordLength_(QString::fromUtf16(NotLoaded))
+    : QObject(parent), records_(records), statusLine_(statusLine), windowTitle_(windowTitle),
+      strip2_(strip2), prompter_(prompter), shell_(shell), folder_(folder), loader_(fields, strip2),
+      recordLength_(QString::fromUtf16(NotLoaded))
 {
-    // A range applies when it is typed and when it is chosen from the list.
-    for (auto signal : {&Control::textChanged, &Control::chosen}) {
-        connect(&form_.cboHisXYZ, signal, this, &History::applyAccelerationRange);
-        connect(&form_.cboHisPd, signal, this, &History::applyPdRange);
-        connect(&form_.cboHisXaxis, signal, this, &History::applyTimeSpan);
-    }
+    loadedIntensity_.setText(QString::fromUtf16(NotLoaded));
 }
 
 void History::loadSelectedFile()
 {
-    const QString name = form_.Dir1.selectedFile();
+    const QString name = records_.selectedFile();
     if (name.isEmpty())
         return;
-    const QString problem = loader_.load(form_.Dir1.selectedPath(), name);
+    const QString problem = loader_.load(records_.selectedPath(), name);
     describeLoadedRecord(name);
+    if (!loader_.intensity().isEmpty())
+        loadedIntensity_.setText(loader_.intensity());
     if (problem.isEmpty())
         return;
     qCInfo(lcHistory).noquote() << problem;
-    form_.statusLine.setText(problem);
+    statusLine_.setText(problem);
 }
 
 // A file that is no record leaves the chart, and so its description, as they were.
@@ -88,31 +86,31 @@ void History::describeLoadedRecord(const QString &fileName)
 
 void History::deleteSelectedFile()
 {
-    const QString name = form_.Dir1.selectedFile();
-    if (!prompter_.askYesNo(QStringLiteral("Delete File : ") + name, form_.caption.text()))
+    const QString name = records_.selectedFile();
+    if (!prompter_.askYesNo(QStringLiteral("Delete File : ") + name, windowTitle_.text()))
         return;
     if (!name.isEmpty()) {
-        QFile file(form_.Dir1.selectedPath());
+        QFile file(records_.selectedPath());
         if (!file.remove())
-            form_.statusLine.setText(
+            statusLine_.setText(
                 QStringLiteral("Cannot delete %1: %2").arg(name, file.errorString()));
     }
-    form_.Dir1.refresh();
-    form_.Dir1.selectLast();
+    records_.refresh();
+    records_.selectLast();
 }
 
 void History::openSummaryFile()
 {
-    openDocument(shell_, form_.statusLine, folder_.file(QStringLiteral("Vorsa.txt")));
+    openDocument(shell_, statusLine_, folder_.file(QStringLiteral("Vorsa.txt")));
 }
 
 void History::exportSelectedFile()
 {
-    if (form_.Dir1.selectedFile().isEmpty()) {
-        form_.statusLine.setText(QStringLiteral("Select a record file to export"));
+    if (records_.selectedFile().isEmpty()) {
+        statusLine_.setText(QStringLiteral("Select a record file to export"));
         return;
     }
-    exportMiniSeed(form_.Dir1.selectedPath(), miniSeedOptions());
+    exportMiniSeed(records_.selectedPath(), miniSeedOptions());
 }
 
 void History::eventFileWritten(const QString &path)
@@ -141,12 +139,12 @@ void History::exportMiniSeed(const QString &path, const MiniSeedOptions &options
         qCWarning(lcHistory).noquote() << result.message;
     else
         qCInfo(lcHistory).noquote() << result.message;
-    form_.statusLine.setText(result.message);
+    statusLine_.setText(result.message);
 }
 
-void History::applyAccelerationRange()
+void History::applyAccelerationRange(const QString &text)
 {
-    const std::optional<double> range = numberOf(form_.cboHisXYZ);
+    const std::optional<double> range = numberOf(text);
     if (!range)
         return;
     for (int trace = 0; trace < 3; ++trace) {
@@ -155,9 +153,9 @@ void History::applyAccelerationRange()
     }
 }
 
-void History::applyPdRange()
+void History::applyPdRange(const QString &text)
 {
-    const std::optional<double> range = numberOf(form_.cboHisPd);
+    const std::optional<double> range = numberOf(text);
     if (!range)
         return;
     strip2_.selectTrace(3);
@@ -166,8 +164,8 @@ void History::applyPdRange()
     strip2_.setRange(*range, -*range);
 }
 
-void History::applyTimeSpan()
+void History::applyTimeSpan(const QString &text)
 {
-    if (const std::optional<double> seconds = numberOf(form_.cboHisXaxis))
+    if (const std::optional<double> seconds = numberOf(text))
         strip2_.setVisibleWidth(*seconds * 100);
 }

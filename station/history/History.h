@@ -3,9 +3,12 @@
 #include "MiniSeedExport.h"
 #include "RecordFileLoader.h"
 
+#include "common/Control.h"
+
 #include <QObject>
 
-class Form;
+class LiveFields;
+class RecordFolder;
 class ProgramFolder;
 class Prompter;
 class Shell;
@@ -20,7 +23,10 @@ public:
     // What the page shows for a fact of a record before one is loaded.
     static constexpr char16_t NotLoaded[] = u"\u2014";
 
-    History(Form &form, StripChart &strip2, Prompter &prompter, Shell &shell,
+    // `fields`: the history fields a loaded record fills; `records`: the file list the page
+    // selects from; `windowTitle`: the title its questions carry.
+    History(LiveFields &fields, RecordFolder &records, Control &statusLine,
+            const Control &windowTitle, StripChart &strip2, Prompter &prompter, Shell &shell,
             const ProgramFolder &folder, QObject *parent = nullptr);
 
     // The seconds an event file holds before its trigger row, for the miniSEED start time.
@@ -42,19 +48,26 @@ public:
     QString recordLength() const { return recordLength_; }
     // What an exported picture of the chart says of itself: file, station code, time span.
     QString exportCaption() const { return exportCaption_; }
+    // The intensity the loaded record names; "—" before one is loaded.
+    Control &loadedIntensity() { return loadedIntensity_; }
+
+    // The chart's ranges as the operator types or picks them: a text that is not yet a
+    // positive number (empty, a lone "-" or "." while typing) leaves the chart as it is.
+    void applyAccelerationRange(const QString &text);
+    void applyPdRange(const QString &text);
+    void applyTimeSpan(const QString &text);
 
 signals:
     void recordLengthChanged(const QString &text);
 
 private:
-    void applyAccelerationRange();
-    void applyPdRange();
-    void applyTimeSpan();
     void describeLoadedRecord(const QString &fileName);
     MiniSeedOptions miniSeedOptions() const;
     void exportMiniSeed(const QString &path, const MiniSeedOptions &options);
 
-    Form &form_;
+    RecordFolder &records_;
+    Control &statusLine_;
+    const Control &windowTitle_;
     StripChart &strip2_;
     Prompter &prompter_;
     Shell &shell_;
@@ -63,4 +76,5 @@ private:
     double preAlarmSeconds_ = 0;
     QString recordLength_;
     QString exportCaption_;
+    Control loadedIntensity_;
 };

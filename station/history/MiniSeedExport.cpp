@@ -1,6 +1,6 @@
 #include "MiniSeedExport.h"
 
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/MiniSeedPacking.h"
 
 #include <QDir>
@@ -12,9 +12,6 @@
 namespace
 {
 
-constexpr int DateField = 208;
-constexpr int TimeField = 209;
-constexpr int StationCodeField = 227;
 constexpr int Axes = 3;
 constexpr int EventTraces = 5; // a, b, c, Pd, displacement: a cut row leaves any of them short
 
@@ -33,12 +30,13 @@ QString completedLastLine(const QString &path)
     return QString::fromLatin1(body.mid(body.lastIndexOf('\n') + 1));
 }
 
-std::optional<QDateTime> historyDateTime(const Form &form)
+// The start the record's header names, to the whole second as the history page shows it.
+std::optional<QDateTime> headerStart(const RecordFileLoader &loader)
 {
-    const QDateTime when = QDateTime::fromString(form.txtReal.text(DateField) + QLatin1Char(' ') +
-                                                     form.txtReal.text(TimeField),
-                                                 QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    return when.isValid() ? std::optional(when) : std::nullopt;
+    const QDateTime when = loader.start();
+    if (!when.isValid())
+        return std::nullopt;
+    return when.addMSecs(-when.time().msec());
 }
 
 // A manual recording is named "M" + MMddHHmmss of its start; the year is the one that puts
@@ -84,21 +82,21 @@ MiniSeedExport::Result MiniSeedExport::exportFile(const QString &recordPath) con
     if (const QString problem = options_.problem(); !problem.isEmpty())
         return failure(QStringLiteral("not exported: vorsa.ini ") + problem);
 
-    Form form;
+    LiveFields historyFields;
     TraceCollector collector;
-    RecordFileLoader loader(form, collector);
+    RecordFileLoader loader(historyFields, collector);
     if (const QString problem = loader.load(recordPath, name); !problem.isEmpty())
         return Result{{}, problem, 0};
     if (const QString problem = recordProblem(recordPath, loader.layout(), collector);
         !problem.isEmpty())
         return failure(problem);
     const std::optional<QDateTime> start =
-        firstSampleTime(info, loader.layout(), form, loader.firstRowSeconds());
+        firstSampleTime(info, loader.layout(), headerStart(loader), loader.firstRowSeconds());
     if (!start)
         return failure(QStringLiteral("carries no start time"));
     QString station;
     if (loader.layout() == RecordFileLoader::Layout::Event)
-        station = stationCode(form.txtReal.text(StationCodeField));
+        station = stationCode(loader.stationCode());
     if (station.isEmpty())
         station = stationCode(options_.station);
     return write(recordPath, station, start->toUTC(), collector.traces);
@@ -127,12 +125,11 @@ QString MiniSeedExport::recordProblem(const QString &path, RecordFileLoader::Lay
 
 std::optional<QDateTime> MiniSeedExport::firstSampleTime(const QFileInfo &info,
                                                          RecordFileLoader::Layout layout,
-                                                         const Form &form,
+                                                         std::optional<QDateTime> start,
                                                          double firstRowSeconds) const
 {
     if (layout == RecordFileLoader::Layout::Manual)
         return manualStart(info);
-    const std::optional<QDateTime> start = historyDateTime(form);
     // "#StartTime:" is the trigger; the window begins the pre-alarm time before it, and the
     // first row lies at its own time within the window (later when the window was cut).
     if (start && layout == RecordFileLoader::Layout::Event)

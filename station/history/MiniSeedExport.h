@@ -8,7 +8,6 @@
 #include <QString>
 #include <optional>
 
-class Form;
 class QFileInfo;
 
 // Converts a record file (event file, manual recording or plain layout, read as the history
@@ -38,7 +37,8 @@ private:
     static QString recordProblem(const QString &path, RecordFileLoader::Layout layout,
                                  const TraceCollector &collector);
     std::optional<QDateTime> firstSampleTime(const QFileInfo &info, RecordFileLoader::Layout layout,
-                                             const Form &form, double firstRowSeconds) const;
+                                             std::optional<QDateTime> headerStart,
+                                             double firstRowSeconds) const;
     Result write(const QString &recordPath, const QString &station, const QDateTime &startUtc,
                  const TraceCollector::Traces &traces) const;
 

@@ -2,7 +2,7 @@
 
 #include "LineReader.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
 
@@ -39,7 +39,10 @@ bool isManualHeader(const QString &line)
 
 } // namespace
 
-RecordFileLoader::RecordFileLoader(Form &form, StripChart &chart) : form_(form), chart_(chart) {}
+RecordFileLoader::RecordFileLoader(LiveFields &fields, StripChart &chart)
+    : fields_(fields), chart_(chart)
+{
+}
 
 QString RecordFileLoader::load(const QString &path, const QString &fileName)
 {
@@ -94,7 +97,7 @@ RecordFileLoader::Outcome RecordFileLoader::readEventFile(LineReader &reader,
 {
     if (firstLine.contains(QLatin1Char(':'))) {
         stationCode_ = afterColon(firstLine);
-        form_.txtReal.setText(Field::HistoryStationCode, stationCode_);
+        fields_.setText(Field::HistoryStationCode, stationCode_);
     }
     QString line;
     reader.next(&line);
@@ -153,7 +156,7 @@ void RecordFileLoader::readAmplitudeLine(LineReader &reader, int field)
         return;
     // The larger magnitude wins; a tie goes to the minimum.
     const double peak = std::fabs(max) > std::fabs(min) ? max : min;
-    form_.txtReal.setText(field, NumberText::fixed(peak, 2));
+    fields_.setText(field, NumberText::fixed(peak, 2));
 }
 
 bool RecordFileLoader::readIntensity(LineReader &reader)
@@ -162,7 +165,7 @@ bool RecordFileLoader::readIntensity(LineReader &reader)
     while (reader.next(&line)) {
         if (!line.contains(QLatin1String("Intensity")))
             continue;
-        form_.lblHis.setText(NumberText::doubleText(NumberText::leadingNumber(afterColon(line))));
+        intensity_ = NumberText::doubleText(NumberText::leadingNumber(afterColon(line)));
         return true;
     }
     return false;
@@ -174,8 +177,8 @@ bool RecordFileLoader::setEventDateTime(const QString &text)
     if (!when.isValid())
         return false;
     start_ = when;
-    form_.txtReal.setText(Field::HistoryEventDate, when.toString(QStringLiteral("yyyy/MM/dd")));
-    form_.txtReal.setText(Field::HistoryEventTime, when.toString(QStringLiteral("HH:mm:ss")));
+    fields_.setText(Field::HistoryEventDate, when.toString(QStringLiteral("yyyy/MM/dd")));
+    fields_.setText(Field::HistoryEventTime, when.toString(QStringLiteral("HH:mm:ss")));
     return true;
 }
 
@@ -237,9 +240,9 @@ RecordFileLoader::Outcome RecordFileLoader::readPlainFile(LineReader &reader, co
     }
     if (q >= 0) {
         const qsizetype r = header.indexOf(QLatin1Char(','), q + 1);
-        form_.lblHis.setText(r >= 0 ? header.mid(r + 1) : header);
+        intensity_ = r >= 0 ? header.mid(r + 1) : header;
     } else {
-        form_.lblHis.setText(header.mid(p + 1));
+        intensity_ = header.mid(p + 1);
     }
     chart_.clear();
     QString line;

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
-class Form;
+class LiveFields;
 class LineReader;
 class StripChart;
 
@@ -19,7 +19,8 @@ public:
 
     enum class Layout { None, Event, Manual, Plain };
 
-    RecordFileLoader(Form &form, StripChart &chart);
+    // `fields`: the history fields the loaded record's header fills.
+    RecordFileLoader(LiveFields &fields, StripChart &chart);
 
     // Empty when the file was loaded, else a short message for the operator.
     QString load(const QString &path, const QString &fileName);
@@ -37,6 +38,8 @@ public:
     // and invalid when the file carries none.
     QString stationCode() const { return stationCode_; }
     QDateTime start() const { return start_; }
+    // The intensity the record names; a record that names none keeps the one before.
+    QString intensity() const { return intensity_; }
 
 private:
     enum class Outcome { Loaded, Empty, UnknownLayout, Cut };
@@ -56,7 +59,7 @@ private:
     void plot(int trace, const QString &text);
     Outcome finish(int extent, Outcome outcome);
 
-    Form &form_;
+    LiveFields &fields_;
     StripChart &chart_;
     Layout layout_ = Layout::None;
     double firstRowSeconds_ = 0;
@@ -64,4 +67,5 @@ private:
     double recordLengthSeconds_ = 0;
     QString stationCode_;
     QDateTime start_;
+    QString intensity_;
 };

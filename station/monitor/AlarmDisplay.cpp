@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "records/EventLog.h"
 
@@ -12,7 +12,7 @@ struct AlarmRule {
     int currentField;
     int watchThresholdField;
     int warningThresholdField;
-    int enableBox; // chktrig index
+    int enableBit; // of the trigger mode
     const char *watchText;
     const char *warningText;
     bool unitByAxis;
@@ -36,8 +36,9 @@ const char *const AxisUnits[] = {"gal", "gal a-axis", "gal b-axis", "gal c-axis"
 
 } // namespace
 
-AlarmDisplay::AlarmDisplay(Form &form, EventState &events, EventLog &log, const Clock &clock)
-    : form_(form), events_(events), log_(log), clock_(clock)
+AlarmDisplay::AlarmDisplay(const LiveFields &fields, AlarmPanel &panel, EventState &events,
+                           EventLog &log, const Clock &clock)
+    : fields_(fields), panel_(panel), events_(events), log_(log), clock_(clock)
 {
 }
 
@@ -53,13 +54,12 @@ bool AlarmDisplay::watchGateOpen(const AlarmRule &rule, AlarmGate gate) const
 {
     if (gate == AlarmGate::Trigger)
         return events_.alarm(rule.kind).triggerActive;
-    // DO 0 as the previous response's lamp loop left it.
-    return form_.DIO[0].backColor() == OutputOn && form_.chktrig[rule.enableBox].isChecked();
+    return alarmOutputOn_ && fields_.bit(Field::TriggerMode, rule.enableBit);
 }
 
 float AlarmDisplay::raisePeak(const AlarmRule &rule)
 {
-    const float current = float(form_.txtReal.value(rule.currentField));
+    const float current = float(fields_.value(rule.currentField));
     float &peak = events_.alarm(rule.kind).peak;
     if (current > peak)
         peak = current;
@@ -71,12 +71,12 @@ void AlarmDisplay::watchBlock(const AlarmRule &rule, AlarmGate gate)
     bool &latch = events_.alarm(rule.kind).watchShown;
     if (!watchGateOpen(rule, gate)) {
         if (latch)
-            form_.lblAlarm.setVisible(false);
+            panel_.caption.setVisible(false);
         latch = false;
         return;
     }
     raisePeak(rule);
-    const float threshold = float(form_.txtReal.value(rule.watchThresholdField));
+    const float threshold = float(fields_.value(rule.watchThresholdField));
     if (threshold <= events_.alarm(rule.kind).peak && !latch) {
         showCaption(rule, rule.watchText);
         logCaption();
@@ -91,14 +91,14 @@ void AlarmDisplay::warningBlock(const AlarmRule &rule)
         return;
     const float current = raisePeak(rule);
     const float peak = alarm.peak;
-    const float threshold = float(form_.txtReal.value(rule.warningThresholdField));
+    const float threshold = float(fields_.value(rule.warningThresholdField));
     if (threshold > peak || alarm.warningShown)
         return;
     showCaption(rule, rule.warningText);
     bool passed = false;
     switch (rule.passed) {
     case AlarmRule::Passed::Below80Percent:
-        passed = double(peak) * 0.8 > form_.txtReal.value(rule.currentField);
+        passed = double(peak) * 0.8 > fields_.value(rule.currentField);
         break;
     case AlarmRule::Passed::AtZero:
         passed = current == 0;
@@ -117,7 +117,7 @@ std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmRule &rule) const
 {
     if (!rule.unitByAxis)
         return QLatin1String(" cm");
-    const double axis = form_.txtReal.value(Field::PgaTriggerAxis);
+    const double axis = fields_.value(Field::PgaTriggerAxis);
     for (int k = 0; k < 4; ++k) {
         if (axis == k)
             return QLatin1String(AxisUnits[k]);
@@ -128,23 +128,23 @@ std::optional<QLatin1String> AlarmDisplay::unitText(const AlarmRule &rule) const
 void AlarmDisplay::showCaption(const AlarmRule &rule, const char *text)
 {
     if (const auto unit = unitText(rule))
-        form_.lblAlarm.setText(QLatin1String(text) +
+        panel_.caption.setText(QLatin1String(text) +
                                NumberText::singleText(events_.alarm(rule.kind).peak) + *unit);
-    form_.lblAlarm.setVisible(true);
+    panel_.caption.setVisible(true);
 }
 
 void AlarmDisplay::logCaption()
 {
     log_.appendAlarmLog(NumberText::generalDateTime(clock_.now()) + QLatin1Char(' ') +
-                        form_.lblAlarm.text());
+                        panel_.caption.text());
 }
 
 void AlarmDisplay::updateIntensityDisplay()
 {
-    form_.lblIntensity.setText(form_.txtReal.text(Field::Intensity));
-    events_.setIntensity(form_.txtReal.text(Field::Intensity));
-    form_.lblMode.setText(form_.txtReal.bit(Field::OptionWord, 0) ? QStringLiteral("GB/T mode")
-                                                                  : QStringLiteral("TW mode"));
+    panel_.intensity.setText(fields_.text(Field::Intensity));
+    events_.setIntensity(fields_.text(Field::Intensity));
+    panel_.scaleName.setText(fields_.bit(Field::OptionWord, 0) ? QStringLiteral("GB/T mode")
+                                                               : QStringLiteral("TW mode"));
     updateLamps();
 }
 
@@ -152,6 +152,8 @@ void AlarmDisplay::updateLamps()
 {
     for (int k = 0; k < 16; ++k) {
         const QColor on = k < 8 ? OutputOn : InputOn;
-        form_.DIO[k].setBackColor(form_.txtReal.bit(Field::DigitalIo, k) ? on : LampOff);
+        panel_.ioLamps[std::size_t(k)].setBackColor(fields_.bit(Field::DigitalIo, k) ? on
+                                                                                     : LampOff);
     }
+    alarmOutputOn_ = fields_.bit(Field::DigitalIo, 0);
 }

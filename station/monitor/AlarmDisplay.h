@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmPanel.h"
 #include "EventState.h"
 
 #include "common/AlarmGate.h"
@@ -11,7 +12,7 @@
 
 class Clock;
 class EventLog;
-class Form;
+class LiveFields;
 struct AlarmRule;
 
 // After every decoded response: the Watch and Warning captions per trigger kind (displacement,
@@ -23,7 +24,8 @@ public:
     static inline const QColor InputOn = Colours::Green;
     static inline const QColor LampOff = Colours::LampOff;
 
-    AlarmDisplay(Form &form, EventState &events, EventLog &log, const Clock &clock);
+    AlarmDisplay(const LiveFields &fields, AlarmPanel &panel, EventState &events, EventLog &log,
+                 const Clock &clock);
 
     void evaluateAlarms(AlarmGate gate);
     void updateIntensityDisplay();
@@ -41,8 +43,11 @@ private:
     void logCaption();
     void updateLamps();
 
-    Form &form_;
+    const LiveFields &fields_;
+    AlarmPanel &panel_;
     EventState &events_;
     EventLog &log_;
     const Clock &clock_;
+    // DO 0 as the previous response left it: the watch captions of the poll wait for it.
+    bool alarmOutputOn_ = false;
 };

@@ -3,7 +3,7 @@
 #include "common/Clock.h"
 #include "common/Colours.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/StripChart.h"
 #include "records/EventFile.h"
@@ -33,11 +33,11 @@ constexpr AlarmTrigger AlarmTriggers[] = {
 };
 } // namespace
 
-TriggerLogic::TriggerLogic(Form &form, EventState &events, EventLog &log, EventFile &eventFile,
-                           const RecordingSettings &recording, const Clock &clock,
-                           StripChart &strip1, StripChart &strip3)
-    : form_(form), events_(events), log_(log), eventFile_(eventFile), recording_(recording),
-      clock_(clock), strip1_(strip1), strip3_(strip3)
+TriggerLogic::TriggerLogic(LiveFields &fields, AlarmPanel &panel, EventState &events, EventLog &log,
+                           EventFile &eventFile, const RecordingSettings &recording,
+                           const Clock &clock, StripChart &strip1, StripChart &strip3)
+    : fields_(fields), panel_(panel), events_(events), log_(log), eventFile_(eventFile),
+      recording_(recording), clock_(clock), strip1_(strip1), strip3_(strip3)
 {
 }
 
@@ -65,18 +65,6 @@ void TriggerLogic::onFieldChanged(int i)
     case Field::DeviceStatus:
         deviceStatusChanged();
         break;
-    case Field::TriggerMode:
-        triggerModeChanged();
-        break;
-    case Field::PgaWarningThreshold:
-        thresholdChanged(Field::PgaWarningThreshold, form_.cboPga);
-        break;
-    case Field::PgaWatchThreshold:
-        thresholdChanged(Field::PgaWatchThreshold, form_.cboPga1);
-        break;
-    case Field::FirmwareVersion:
-        firmwareVersionChanged();
-        break;
     default:
         break;
     }
@@ -89,16 +77,16 @@ void TriggerLogic::logLine(const QString &text)
 
 void TriggerLogic::logEndCaption(const QString &caption)
 {
-    form_.lblAlarm.setText(caption);
-    form_.lblAlarm.setVisible(false);
-    logLine(form_.lblAlarm.text());
+    panel_.caption.setText(caption);
+    panel_.caption.setVisible(false);
+    logLine(panel_.caption.text());
 }
 
 // ---- Field 11: event flags ----
 
 void TriggerLogic::eventFlagsChanged()
 {
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     for (const AlarmTrigger &trigger : AlarmTriggers)
         kindTrigger(trigger, f.bit(Field::EventFlags, int(trigger.kind)));
     staLtaTrigger(f.bit(Field::EventFlags, 3));
@@ -112,14 +100,14 @@ void TriggerLogic::eventFlagsChanged()
 // from it would log a warning with a value nobody measured.
 float TriggerLogic::seedPeak(int field) const
 {
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     return f.text(field) == QLatin1String(LiveFields::NotYetRead) ? 0.0f : float(f.value(field));
 }
 
 void TriggerLogic::kindTrigger(const AlarmTrigger &trigger, bool set)
 {
     EventState::Alarm &alarm = events_.alarm(trigger.kind);
-    Control &lamp = form_.lblEvent[std::size_t(trigger.kind)];
+    Control &lamp = panel_.triggerLamps[std::size_t(trigger.kind)];
     if (set) {
         lamp.setVisible(true);
         if (trigger.logEveryChange || !alarm.triggerActive)
@@ -141,7 +129,7 @@ void TriggerLogic::kindTrigger(const AlarmTrigger &trigger, bool set)
 
 void TriggerLogic::staLtaTrigger(bool set)
 {
-    form_.lblEvent[3].setVisible(set);
+    panel_.triggerLamps[3].setVisible(set);
     if (set)
         logLine(QStringLiteral("STA/LTA trig"));
 }
@@ -160,9 +148,9 @@ void TriggerLogic::eventRunning()
     }
     if (recording_.recordMode()) {
         eventFile_.armPostAlarm();
-        form_.lblRec.setVisible(true);
+        panel_.recording.setVisible(true);
     }
-    form_.lblIntensity.setBackColor(Colours::Red);
+    panel_.intensity.setBackColor(Colours::Red);
     events_.run();
 }
 
@@ -173,35 +161,35 @@ void TriggerLogic::eventOver()
     if (!events_.isInProgress())
         return;
     events_.end();
-    form_.lblIntensity.setBackColor(Colours::IdleGrey);
-    form_.lblIntensity.setForeColor(Colours::Green);
-    form_.lblAlarm.setVisible(false);
+    panel_.intensity.setBackColor(Colours::IdleGrey);
+    panel_.intensity.setForeColor(Colours::Green);
+    panel_.caption.setVisible(false);
 }
 
 // ---- Field 39: P-wave flag ----
 
 void TriggerLogic::pWaveFlagChanged()
 {
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     if (f.bit(Field::PWaveFlag, 5) && !f.bit(Field::PWaveFlag, 6)) {
         const EventState::Alarm &pd = events_.alarm(AlarmKind::Pd);
         const EventState::Alarm &pga = events_.alarm(AlarmKind::Pga);
         if (pd.watchShown || pga.watchShown || pd.warningShown || pga.warningShown)
             return;
         if (!events_.pWaveAlarmActive()) {
-            form_.lblAlarm.setText(QStringLiteral("P Wave"));
-            form_.lblAlarm.setVisible(true);
+            panel_.caption.setText(QStringLiteral("P Wave"));
+            panel_.caption.setVisible(true);
         }
         strip1_.markCurrentSample();
         strip3_.markCurrentSample();
         // With a Pd or PGA trigger already running no caption may be on show yet (or only an
         // old hidden one): the line then names the P wave rather than being empty or stale.
-        const bool captionShown = form_.lblAlarm.isVisible() && !form_.lblAlarm.text().isEmpty();
-        logLine(captionShown ? form_.lblAlarm.text() : QStringLiteral("P Wave"));
+        const bool captionShown = panel_.caption.isVisible() && !panel_.caption.text().isEmpty();
+        logLine(captionShown ? panel_.caption.text() : QStringLiteral("P Wave"));
     }
     EventState::Alarm &pga = events_.alarm(AlarmKind::Pga);
     if (f.value(Field::PWaveFlag) == 0 && !events_.pWaveAlarmActive() && !pga.triggerActive) {
-        form_.lblAlarm.setVisible(false);
+        panel_.caption.setVisible(false);
         pga.peak = 0;
     }
 }
@@ -215,55 +203,7 @@ void TriggerLogic::deviceStatusChanged()
         int field;
     } Indicators[] = {{0, 201}, {1, 202}, {2, 214}, {4, 239}};
     for (const auto &indicator : Indicators) {
-        const bool on = form_.txtReal.bit(Field::DeviceStatus, indicator.bit);
-        form_.txtReal.setText(indicator.field, on ? QStringLiteral("Yes") : QStringLiteral("NO"));
-    }
-}
-
-// ---- Fields 63, 61, 21: trigger settings mirrored on the options page ----
-
-void TriggerLogic::triggerModeChanged()
-{
-    for (int k = 0; k < 4; ++k)
-        form_.chktrig[k].setChecked(form_.txtReal.bit(Field::TriggerMode, k));
-    const bool filter20Hz = form_.txtReal.bit(Field::TriggerMode, 7);
-    form_.optLPF[0].setChecked(!filter20Hz);
-    form_.optLPF[1].setChecked(filter20Hz);
-}
-
-void TriggerLogic::thresholdChanged(int field, Control &combo)
-{
-    combo.setText(NumberText::doubleText(form_.txtReal.value(field)));
-}
-
-// ---- Field 99: firmware version ----
-
-void TriggerLogic::firmwareVersionChanged()
-{
-    const double v = form_.txtReal.value(Field::FirmwareVersion);
-    if (v > 2080)
-        form_.chkMMI.setEnabled(true);
-    if (v > 2101)
-        form_.chkKMA.setEnabled(true);
-    if (v > 2079) {
-        form_.chkRVD.setEnabled(true);
-        form_.Label1_64.setVisible(true);
-        form_.wrt_rvd_ip.setEnabled(true);
-        form_.modify_rvd_ip.setEnabled(true);
-        for (int i = 244; i <= 247; ++i)
-            form_.txtReal.setEnabled(i, true);
-    }
-    if (v > 2094) {
-        form_.Label37.setVisible(true);
-        form_.txtReal.setVisible(248, true);
-        form_.txtReal.setVisible(249, true);
-    }
-    if (v < 2077)
-        return;
-    if (form_.userMode == 1) {
-        form_.Label21.setVisible(true);
-        form_.Label22.setVisible(true);
-        for (int i = 235; i <= 238; ++i)
-            form_.txtReal.setVisible(i, true);
+        const bool on = fields_.bit(Field::DeviceStatus, indicator.bit);
+        fields_.setText(indicator.field, on ? QStringLiteral("Yes") : QStringLiteral("NO"));
     }
 }

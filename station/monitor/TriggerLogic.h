@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AlarmPanel.h"
 #include "EventState.h"
 
 #include "common/DecodedPacket.h"
@@ -8,24 +9,22 @@
 #include <QString>
 
 class Clock;
-class Control;
 class EventFile;
 class EventLog;
-class Form;
+class LiveFields;
 class RecordingSettings;
 class StripChart;
 struct AlarmTrigger;
 
 // Reacts to the device's trigger and status fields whenever a live field's text changes:
-// per-kind trigger lamps and log lines, the event as a whole, the P-wave caption, the device
-// status indicators, the mirrored trigger settings and the firmware-dependent features (the
-// poll length the firmware answers with is the link's).
+// per-kind trigger lamps and log lines, the event as a whole, the P-wave caption and the
+// device status indicators.
 class TriggerLogic
 {
 public:
-    TriggerLogic(Form &form, EventState &events, EventLog &log, EventFile &eventFile,
-                 const RecordingSettings &recording, const Clock &clock, StripChart &strip1,
-                 StripChart &strip3);
+    TriggerLogic(LiveFields &fields, AlarmPanel &panel, EventState &events, EventLog &log,
+                 EventFile &eventFile, const RecordingSettings &recording, const Clock &clock,
+                 StripChart &strip1, StripChart &strip3);
 
     void onFieldChanged(int i);
     // The largest Pd and displacement of a stream packet's samples raise the event's peaks.
@@ -43,16 +42,14 @@ private:
 
     void pWaveFlagChanged();
     void deviceStatusChanged();
-    void triggerModeChanged();
-    void thresholdChanged(int field, Control &combo);
-    void firmwareVersionChanged();
 
     // NOW, a blank and the text.
     void logLine(const QString &text);
     // Sets and hides the alarm caption, then logs it.
     void logEndCaption(const QString &caption);
 
-    Form &form_;
+    LiveFields &fields_;
+    AlarmPanel &panel_;
     EventState &events_;
     EventLog &log_;
     EventFile &eventFile_;

@@ -2,7 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
@@ -13,11 +13,13 @@
 
 Q_LOGGING_CATEGORY(lcRecords, "vorsa.records")
 
-EventLog::EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
-                   Shell &shell)
-    : form_(form), folder_(folder), clock_(clock), prompter_(prompter), shell_(shell),
-      pendingWrites_(form.lblWriteWarning, PendingCapacity)
+EventLog::EventLog(const LiveFields &fields, Control &statusLine, const ProgramFolder &folder,
+                   const Clock &clock, Prompter &prompter, Shell &shell)
+    : fields_(fields), statusLine_(statusLine), folder_(folder), clock_(clock), prompter_(prompter),
+      shell_(shell), pendingWrites_(writeWarning_, PendingCapacity)
 {
+    writeWarning_.setVisible(false);
+    writeWarning_.setBackColor(QColor(255, 255, 0));
     QObject::connect(&pendingWrites_, &PendingWrites::dropped, &pendingWrites_,
                      [this](const QString &path, qint64 bytes) { logDropped(path, bytes); });
 }
@@ -44,7 +46,7 @@ QString EventLog::append(const QString &message)
 {
     const QString dir = folder_.file(QStringLiteral("Event"));
     QDir().mkpath(dir);
-    const QString line = message + QLatin1Char('_') + form_.txtReal.text(Field::StationCode);
+    const QString line = message + QLatin1Char('_') + fields_.text(Field::StationCode);
     for (const auto &observer : entryObservers_)
         observer(line);
     pendingWrites_.append({QDir(dir).filePath(monthFileName())},
@@ -61,7 +63,7 @@ void EventLog::logDropped(const QString &path, qint64 bytes)
 
 QString EventLog::summaryLine(const QDateTime &start) const
 {
-    const LiveFields &f = form_.txtReal;
+    const LiveFields &f = fields_;
     SummaryValues values{f.text(Field::StationCode), f.text(Field::Intensity),
                          f.value(Field::VectorMax)};
     for (int k = 0; k < 6; ++k)
@@ -91,7 +93,7 @@ QString EventLog::withLineOnTop(const QString &line, const QString &previous)
 
 void EventLog::writeEventSummary(const QDateTime &start)
 {
-    writeSummary(start, summaryLine(start), form_.txtReal.text(Field::Intensity));
+    writeSummary(start, summaryLine(start), fields_.text(Field::Intensity));
 }
 
 void EventLog::writeRecoveredSummary(const QDateTime &start, const SummaryValues &values)
@@ -103,7 +105,7 @@ void EventLog::writeSummary(const QDateTime &start, const QString &line, const Q
 {
     pendingWrites_.append({folder_.file(QStringLiteral("Vorsa.txt"))},
                           line.toUtf8() + TextFiles::LineEnd);
-    form_.txtEvent.setText(withLineOnTop(line, form_.txtEvent.text()));
+    summaries_.setText(withLineOnTop(line, summaries_.text()));
     for (const auto &observer : summaryObservers_)
         observer(line, start);
     appendEventLog(NumberText::generalDateTime(start) + QStringLiteral(" Max Intensity---") +
@@ -120,6 +122,6 @@ void EventLog::openMonthlyLog()
         return;
     const QString path = folder_.file(QStringLiteral("Event/") + *answer + QStringLiteral(".txt"));
     // The log is plain text: without a viewer for it, the station shows it itself.
-    if (openDocument(shell_, form_.statusLine, path) == DocumentOpened::NoViewer)
+    if (openDocument(shell_, statusLine_, path) == DocumentOpened::NoViewer)
         shell_.showText(path, QStringLiteral("Event log ") + *answer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PendingWrites.h"
+#include "common/Control.h"
 
 #include <QDateTime>
 #include <QString>
@@ -9,13 +10,13 @@
 #include <vector>
 
 class Clock;
-class Form;
+class LiveFields;
 class ProgramFolder;
 class Prompter;
 class Shell;
 
 // The monthly event log (Event/<year><month>.txt), the event summary file Vorsa.txt and the
-// summary box `txtEvent`.
+// summaries the operator reads, newest on top.
 class EventLog
 {
 public:
@@ -24,8 +25,8 @@ public:
     // written around them, before the oldest waiting write is dropped.
     static constexpr qint64 PendingCapacity = 10 * (12000 * 67 + 4096);
 
-    EventLog(Form &form, const ProgramFolder &folder, const Clock &clock, Prompter &prompter,
-             Shell &shell);
+    EventLog(const LiveFields &fields, Control &statusLine, const ProgramFolder &folder,
+             const Clock &clock, Prompter &prompter, Shell &shell);
 
     // One line: message, "_", station code. The month's file is named from the clock at the
     // moment of writing.
@@ -70,8 +71,12 @@ public:
     QString summaryLine(const QDateTime &start) const;
     static QString summaryLine(const QDateTime &start, const SummaryValues &values);
     QString monthFileName() const;
-    // Puts a line on top of `txtEvent`, keeping at most 62100 older characters.
+    // Puts a line on top of the summaries, keeping at most 62100 older characters.
     static QString withLineOnTop(const QString &line, const QString &previous);
+    // The event summaries, newest on top, one per line.
+    Control &summaries() { return summaries_; }
+    // Stands while files wait to be written, naming the folder and the reason.
+    Control &writeWarning() { return writeWarning_; }
 
     // The log, the summary file and the event files write through it, so that what cannot be
     // written now waits instead of being lost.
@@ -82,7 +87,10 @@ private:
     void writeSummary(const QDateTime &start, const QString &line, const QString &intensity);
     void logDropped(const QString &path, qint64 bytes);
 
-    Form &form_;
+    const LiveFields &fields_;
+    Control &statusLine_;
+    Control summaries_;
+    Control writeWarning_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     Prompter &prompter_;

@@ -2,7 +2,7 @@
 
 #include "RecordsLogging.h"
 #include "common/Clock.h"
-#include "common/Form.h"
+#include "common/Control.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/TextFiles.h"
@@ -22,9 +22,10 @@ QString extremesLine(const char *label, const std::array<float, 3> &values)
 
 } // namespace
 
-ManualRecording::ManualRecording(Form &form, const ProgramFolder &folder, const Clock &clock,
-                                 QObject *parent)
-    : QObject(parent), form_(form), folder_(folder), clock_(clock)
+ManualRecording::ManualRecording(Control &statusLine, Control &indicator,
+                                 const ProgramFolder &folder, const Clock &clock, QObject *parent)
+    : QObject(parent), statusLine_(statusLine), indicator_(indicator), folder_(folder),
+      clock_(clock)
 {
 }
 
@@ -97,11 +98,10 @@ void ManualRecording::start()
         refuseStart(error.isEmpty() ? file_.errorString() : error);
         return;
     }
-    form_.cmdM_Rec.setText(QStringLiteral("Stop Rec"));
-    form_.lblRec.setText(QStringLiteral("Vorsa Recording-M"));
-    form_.lblRec.setVisible(true);
+    indicator_.setText(QStringLiteral("Vorsa Recording-M"));
+    indicator_.setVisible(true);
     manualRowCount_ = 0;
-    form_.mnuhost.setEnabled(false);
+    emit recordingChanged(true);
 }
 
 // A file that did not take even its header is removed, so no empty recording is left.
@@ -117,15 +117,14 @@ void ManualRecording::refuseStart(const QString &error)
 
 void ManualRecording::stop()
 {
-    form_.cmdM_Rec.setText(QStringLiteral("Manual Rec"));
     writeSummary();
     file_.close();
     if (moveIntoRecCsv())
-        form_.statusLine.setText(QStringLiteral("Manual recording saved as %1")
-                                     .arg(QDir::toNativeSeparators(manualFinalPath_)));
-    form_.lblRec.setText(QStringLiteral("Vorsa Recording"));
-    form_.lblRec.setVisible(false);
-    form_.mnuhost.setEnabled(true);
+        statusLine_.setText(QStringLiteral("Manual recording saved as %1")
+                                .arg(QDir::toNativeSeparators(manualFinalPath_)));
+    indicator_.setText(QStringLiteral("Vorsa Recording"));
+    indicator_.setVisible(false);
+    emit recordingChanged(false);
 }
 
 // "M" and the start time; a second recording in the same second gets "_2", "_3" ... so that
@@ -169,5 +168,5 @@ bool ManualRecording::moveIntoRecCsv()
 void ManualRecording::tell(const QString &message)
 {
     qCWarning(lcRecords).noquote() << message;
-    form_.statusLine.setText(message);
+    statusLine_.setText(message);
 }

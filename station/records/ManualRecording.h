@@ -8,7 +8,7 @@
 #include <array>
 
 class Clock;
-class Form;
+class Control;
 class ProgramFolder;
 
 // Recording the live three-axis acceleration on demand, in files of at most 30000 rows that
@@ -19,8 +19,9 @@ class ManualRecording : public QObject
 public:
     static constexpr int RowsPerFile = 30000;
 
-    ManualRecording(Form &form, const ProgramFolder &folder, const Clock &clock,
-                    QObject *parent = nullptr);
+    // `indicator`: the recording caption it shares with the event recording.
+    ManualRecording(Control &statusLine, Control &indicator, const ProgramFolder &folder,
+                    const Clock &clock, QObject *parent = nullptr);
 
     bool isRecording() const { return manualRecording_; }
     // Start when idle, stop when recording.
@@ -30,6 +31,9 @@ public:
 
     // Every sample of a packet that feeds the recording, in order.
     void takePacket(const DecodedPacket &packet);
+
+signals:
+    void recordingChanged(bool recording);
 
 public slots:
     // One decoded sample; ignored when no recording runs.
@@ -46,7 +50,8 @@ private:
     bool moveIntoRecCsv();
     void tell(const QString &message);
 
-    Form &form_;
+    Control &statusLine_;
+    Control &indicator_;
     const ProgramFolder &folder_;
     const Clock &clock_;
     QFile file_;

@@ -12,7 +12,7 @@
 
 HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream &out,
                                QObject *parent)
-    : QObject(parent), station_(station), form_(station.form()), clock_(clock), out_(out)
+    : QObject(parent), station_(station), clock_(clock), out_(out)
 {
     station.eventLog().addEntryObserver([this](const QString &line) { logEntry(line); });
     connect(&station.linkStatus(), &LinkStatus::openChanged, this,
@@ -26,16 +26,16 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
             [this] { report(QStringLiteral("info"), QStringLiteral("event over")); });
     connect(&events, &EventState::intensityChanged, this, &HeadlessReport::intensityChanged);
     // Queued: the rule that shows or hides the alarm logs its line after doing so.
-    connect(&form_.lblAlarm, &Control::changed, this, &HeadlessReport::alarmChanged,
+    connect(&station.alarmPanel().caption, &Control::changed, this, &HeadlessReport::alarmChanged,
             Qt::QueuedConnection);
-    watch(form_.lblRec, &HeadlessReport::recordingChanged);
+    watch(station.alarmPanel().recording, &HeadlessReport::recordingChanged);
     // Each file of an event sequence is told as it is written, also one written late.
     connect(&station.eventFile(), &EventFile::written, this, [this](const QString &path) {
         report(QStringLiteral("info"), QStringLiteral("event file ") + path);
     });
-    watch(form_.txtEvent, &HeadlessReport::summaryChanged);
-    watch(form_.statusLine, &HeadlessReport::statusChanged);
-    watch(form_.lblWriteWarning, &HeadlessReport::writeWarningChanged);
+    watch(station.eventLog().summaries(), &HeadlessReport::summaryChanged);
+    watch(station.form().statusLine, &HeadlessReport::statusChanged);
+    watch(station.eventLog().writeWarning(), &HeadlessReport::writeWarningChanged);
 }
 
 void HeadlessReport::watch(Control &control, void (HeadlessReport::*handler)())
@@ -59,27 +59,29 @@ void HeadlessReport::write(const QString &time, const QString &level, const QStr
 // journal's times only go forward.
 void HeadlessReport::logEntry(const QString &line)
 {
-    const QString code = form_.txtReal.text(Field::StationCode);
+    const QString code = station_.form().txtReal.text(Field::StationCode);
     QString message = line;
     if (message.endsWith(QLatin1Char('_') + code))
         message.chop(code.size() + 1);
     const QString now = NumberText::generalDateTime(clock_.now());
     if (message.startsWith(now + QLatin1Char(' ')))
         message.remove(0, now.size() + 1);
-    if (form_.txtReal.isRead(Field::StationCode))
+    if (station_.form().txtReal.isRead(Field::StationCode))
         message += QStringLiteral(" [station %1]").arg(code);
     write(now, QStringLiteral("log"), message);
 }
 
 QString HeadlessReport::linkDescription() const
 {
-    if (form_.optCom.isChecked())
+    if (station_.form().optCom.isChecked())
         return QStringLiteral("Modbus_RTU on port %1 (%2), slave %3")
-            .arg(form_.txtCom.text(), form_.txtBaud.text(), form_.mbus_id.text());
-    if (form_.optTCP_svr.isChecked())
+            .arg(station_.form().txtCom.text(), station_.form().txtBaud.text(),
+                 station_.form().mbus_id.text());
+    if (station_.form().optTCP_svr.isChecked())
         return QStringLiteral("TCP/IP Server, the device connects to port %1")
             .arg(LinkSettings::DefaultServerPort);
-    return QStringLiteral("Modbus_TCP to %1 port %2").arg(form_.txtIP.text(), form_.txtPort.text());
+    return QStringLiteral("Modbus_TCP to %1 port %2")
+        .arg(station_.form().txtIP.text(), station_.form().txtPort.text());
 }
 
 void HeadlessReport::linkOpenChanged(bool open)
@@ -104,19 +106,20 @@ void HeadlessReport::intensityChanged(const QString &intensity)
 
 void HeadlessReport::alarmChanged()
 {
-    const bool shown = form_.lblAlarm.isVisible() && !form_.lblAlarm.text().isEmpty();
+    const bool shown = station_.alarmPanel().caption.isVisible() &&
+                       !station_.alarmPanel().caption.text().isEmpty();
     if (shown == alarmShown_)
         return;
     alarmShown_ = shown;
     if (shown)
-        report(QStringLiteral("alarm"), form_.lblAlarm.text());
+        report(QStringLiteral("alarm"), station_.alarmPanel().caption.text());
     else
         report(QStringLiteral("info"), QStringLiteral("alarm cleared"));
 }
 
 void HeadlessReport::recordingChanged()
 {
-    const bool recording = form_.lblRec.isVisible();
+    const bool recording = station_.alarmPanel().recording.isVisible();
     if (recording == recording_)
         return;
     recording_ = recording;
@@ -126,26 +129,27 @@ void HeadlessReport::recordingChanged()
 
 void HeadlessReport::summaryChanged()
 {
-    const QString summary = form_.txtEvent.text().section(QStringLiteral("\r\n"), 0, 0);
+    const QString summary =
+        station_.eventLog().summaries().text().section(QStringLiteral("\r\n"), 0, 0);
     if (!summary.isEmpty())
         report(QStringLiteral("info"), QStringLiteral("summary ") + summary);
 }
 
 void HeadlessReport::statusChanged()
 {
-    if (!form_.statusLine.text().isEmpty())
-        report(QStringLiteral("warning"), form_.statusLine.text());
+    if (!station_.form().statusLine.text().isEmpty())
+        report(QStringLiteral("warning"), station_.form().statusLine.text());
 }
 
 // Told once per spell of failing writes: the label stays up, and its retries would repeat it.
 void HeadlessReport::writeWarningChanged()
 {
-    const bool shown = form_.lblWriteWarning.isVisible();
+    const bool shown = station_.eventLog().writeWarning().isVisible();
     if (shown == writeWarning_)
         return;
     writeWarning_ = shown;
     if (shown)
-        report(QStringLiteral("warning"), form_.lblWriteWarning.text());
+        report(QStringLiteral("warning"), station_.eventLog().writeWarning().text());
     else
         report(QStringLiteral("info"), QStringLiteral("files are written again"));
 }

@@ -5,7 +5,6 @@
 
 class Clock;
 class Control;
-class Form;
 class QTextStream;
 class Station;
 
@@ -36,7 +35,6 @@ private:
     QString linkDescription() const;
 
     Station &station_;
-    Form &form_;
     const Clock &clock_;
     QTextStream &out_;
     bool alarmShown_ = false;

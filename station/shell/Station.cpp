@@ -32,14 +32,15 @@ const QStringList DisplacementRanges = {"50", "20", "10", "5", "2", "1", "0.5", 
 
 Station::Station(const StationServices &services, QObject *parent)
     : QObject(parent), services_(services),
-      eventLog_(form_, services_.folder, services.clock, services.prompter, services.shell),
+      eventLog_(form_.txtReal, form_.statusLine, services_.folder, services.clock,
+                services.prompter, services.shell),
       views_(form_, services_.folder, services.shell),
       eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
                  services.clock),
-      manualRecording_(form_, services_.folder, services.clock),
-      triggerLogic_(form_, eventState_, eventLog_, eventFile_, recordingSettings_, services.clock,
-                    services.strip1, services.strip3),
-      alarmDisplay_(form_, eventState_, eventLog_, services.clock),
+      manualRecording_(form_.statusLine, alarmPanel_.recording, services_.folder, services.clock),
+      triggerLogic_(form_.txtReal, alarmPanel_, eventState_, eventLog_, eventFile_,
+                    recordingSettings_, services.clock, services.strip1, services.strip3),
+      alarmDisplay_(form_.txtReal, alarmPanel_, eventState_, eventLog_, services.clock),
       voiceLed_(form_.txtReal, eventState_, services_.folder, services.clock, services.waiter,
                 services.sound, ledPort_),
       ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(linkStatus_)),
@@ -54,7 +55,8 @@ Station::Station(const StationServices &services, QObject *parent)
                    services.waiter, services.clock, services_.folder),
       registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
                       serverLink_, linkManager_, services.waiter),
-      history_(form_, services.strip2, services.prompter, services.shell, services_.folder),
+      history_(form_.txtReal, form_.Dir1, form_.statusLine, form_.caption, services.strip2,
+               services.prompter, services.shell, services_.folder),
       mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
       chartFeed_(form_, services.strip1, services.strip3),
       decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
@@ -300,20 +302,32 @@ void Station::wireRecords()
 {
     connect(&eventFile_, &EventFile::pendingChanged, this, [this](bool pending) {
         if (!pending)
-            form_.lblRec.setVisible(false);
+            alarmPanel_.recording.setVisible(false);
     });
     connect(&eventFile_, &EventFile::notice, &form_.statusLine, &Control::setText);
     connect(&eventFile_, &EventFile::written, &history_, &History::eventFileWritten);
     history_.setPreAlarmSeconds(recordingSettings_.preAlarmSeconds());
     connect(&recordingSettings_, &RecordingSettings::preAlarmSecondsChanged, &history_,
             &History::setPreAlarmSeconds);
+    // A range applies when it is typed and when it is chosen from the list.
+    const std::pair<Control *, void (History::*)(const QString &)> ranges[] = {
+        {&form_.cboHisXYZ, &History::applyAccelerationRange},
+        {&form_.cboHisPd, &History::applyPdRange},
+        {&form_.cboHisXaxis, &History::applyTimeSpan}};
+    for (const auto &[combo, apply] : ranges) {
+        for (auto signal : {&Control::textChanged, &Control::chosen})
+            connect(combo, signal, &history_,
+                    [this, combo = combo, apply = apply] { (history_.*apply)(combo->text()); });
+    }
 }
 
 // Alarms, voice and the LED sign.
 void Station::wireMonitor()
 {
-    connect(&form_.txtReal, &LiveFields::changed, this,
-            [this](int i) { triggerLogic_.onFieldChanged(i); });
+    connect(&form_.txtReal, &LiveFields::changed, this, [this](int i) {
+        triggerLogic_.onFieldChanged(i);
+        deviceSettings_.mirrorLiveField(i);
+    });
 }
 
 QString Station::now() const
@@ -460,7 +474,7 @@ void Station::loadEventSummaries()
     for (int i = int(lines.size()) - 2; i >= 0 && older.size() < EventLog::SummaryBoxLimit; --i)
         older += lines[i] + QStringLiteral("\r\n");
     if (!lines.isEmpty())
-        form_.txtEvent.setText(EventLog::withLineOnTop(lines.last(), older));
+        eventLog_.summaries().setText(EventLog::withLineOnTop(lines.last(), older));
 }
 
 void Station::selectRecordFolder()

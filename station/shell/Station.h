@@ -86,6 +86,7 @@ public:
     EventState &eventState() { return eventState_; }
     TriggerLogic &triggerLogic() { return triggerLogic_; }
     AlarmDisplay &alarmDisplay() { return alarmDisplay_; }
+    AlarmPanel &alarmPanel() { return alarmPanel_; }
     VoiceLed &voiceLed() { return voiceLed_; }
     DeviceLink &serialLink() { return serialLink_; }
     DeviceLink &clientLink() { return clientLink_; }
@@ -174,6 +175,7 @@ private:
     SampleRing ring_;
     RecordingSettings recordingSettings_;
     EventFile eventFile_;
+    AlarmPanel alarmPanel_;
     ManualRecording manualRecording_;
     SerialLedPort ledPort_;
     EventState eventState_;

@@ -1,7 +1,7 @@
 #include "AlarmAnnouncer.h"
 
 #include "AlertCaption.h"
-#include "common/Form.h"
+#include "monitor/AlarmPanel.h"
 #include "monitor/EventState.h"
 
 #include <QRegularExpression>
@@ -18,10 +18,10 @@ QString alarmOf(const QString &caption)
 
 } // namespace
 
-AlarmAnnouncer::AlarmAnnouncer(Form &form, EventState &events, const QStringList &triggerCaptions,
-                               QWidget &window, QObject *parent)
-    : QObject(parent), form_(form), events_(events), triggerCaptions_(triggerCaptions),
-      heardCaption_(alarmOf(form.lblAlarm.text())), captionWasShown_(form.lblAlarm.isVisible())
+AlarmAnnouncer::AlarmAnnouncer(AlarmPanel &panel, EventState &events,
+                               const QStringList &triggerCaptions, QWidget &window, QObject *parent)
+    : QObject(parent), panel_(panel), events_(events), triggerCaptions_(triggerCaptions),
+      heardCaption_(alarmOf(panel.caption.text())), captionWasShown_(panel.caption.isVisible())
 {
     for (AlertCaption *&alert : alerts_)
         alert = new AlertCaption(&window);
@@ -29,16 +29,17 @@ AlarmAnnouncer::AlarmAnnouncer(Form &form, EventState &events, const QStringList
     pending_.setInterval(0);
     connect(&pending_, &QTimer::timeout, this, &AlarmAnnouncer::announcePending);
     for (int k = 0; k < int(lampLit_.size()); ++k) {
-        lampLit_[k] = form.lblEvent[k].isVisible();
-        connect(&form.lblEvent[k], &Control::changed, this, [this, k] { onLampChanged(k); });
+        lampLit_[k] = panel.triggerLamps[std::size_t(k)].isVisible();
+        connect(&panel.triggerLamps[std::size_t(k)], &Control::changed, this,
+                [this, k] { onLampChanged(k); });
     }
-    connect(&form.lblAlarm, &Control::changed, &pending_, qOverload<>(&QTimer::start));
+    connect(&panel.caption, &Control::changed, &pending_, qOverload<>(&QTimer::start));
     connect(&events, &EventState::intensityChanged, this, &AlarmAnnouncer::onIntensityChanged);
 }
 
 void AlarmAnnouncer::onLampChanged(int lamp)
 {
-    const bool lit = form_.lblEvent[lamp].isVisible();
+    const bool lit = panel_.triggerLamps[std::size_t(lamp)].isVisible();
     if (lit && !lampLit_[lamp]) {
         pendingTriggers_ << triggerCaptions_.value(lamp);
         pending_.start();
@@ -61,9 +62,9 @@ void AlarmAnnouncer::announcePending()
     for (const QString &caption : std::as_const(pendingTriggers_))
         announce(caption);
     pendingTriggers_.clear();
-    const QString caption = form_.lblAlarm.text();
+    const QString caption = panel_.caption.text();
     const QString alarm = alarmOf(caption);
-    const bool shown = form_.lblAlarm.isVisible();
+    const bool shown = panel_.caption.isVisible();
     if (!caption.isEmpty() && (alarm != heardCaption_ || (shown && !captionWasShown_)))
         announce(caption);
     heardCaption_ = alarm;

@@ -8,7 +8,7 @@
 
 class AlertCaption;
 class EventState;
-class Form;
+struct AlarmPanel;
 
 // Decides what a screen reader hears of an alarm: a trigger lamp lighting (its caption), each
 // new alarm caption (Watch, Warning, P wave, a trigger's end) and each change of intensity
@@ -19,9 +19,9 @@ class AlarmAnnouncer : public QObject
 {
     Q_OBJECT
 public:
-    // `triggerCaptions`: the caption of each of the form's event lamps, in their order. The
+    // `triggerCaptions`: the caption of each of the panel's trigger lamps, in their order. The
     // alerts are children of `window`.
-    AlarmAnnouncer(Form &form, EventState &events, const QStringList &triggerCaptions,
+    AlarmAnnouncer(AlarmPanel &panel, EventState &events, const QStringList &triggerCaptions,
                    QWidget &window, QObject *parent = nullptr);
 
 private:
@@ -30,7 +30,7 @@ private:
     void announcePending();
     void announce(const QString &text);
 
-    Form &form_;
+    AlarmPanel &panel_;
     EventState &events_;
     QStringList triggerCaptions_;
     // Assistive technology reads an alert's name after its event arrives: each announcement

@@ -10,6 +10,7 @@
 #include "common/Colours.h"
 #include "common/FieldNumbers.h"
 #include "link/LinkStatus.h"
+#include "monitor/AlarmPanel.h"
 #include "shell/Station.h"
 
 #include <QActionGroup>
@@ -149,8 +150,9 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     connect(&form.statusLine, &Control::changed, this,
             [this, &form] { statusBar()->showMessage(form.statusLine.text()); });
 
-    outage_ = new OutageMark(station.linkStatus(), station.eventState(), form.lblIntensity,
-                             form.lblAlarm, this);
+    AlarmPanel &panel = station.alarmPanel();
+    outage_ = new OutageMark(station.linkStatus(), station.eventState(), panel.intensity,
+                             panel.caption, this);
     buildMenus();
     pages_ = new QStackedWidget;
     pageOrder_ = {{&form.fraHost, buildHostPage()},
@@ -166,13 +168,13 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     setCentralWidget(buildLinkFrame(pages_));
     showTopPage();
     // Beside the status line, not in it: the next status message must not replace it.
-    QLabel *writeWarning = boundLabel(form.lblWriteWarning);
+    QLabel *writeWarning = boundLabel(station.eventLog().writeWarning());
     writeWarning->setAccessibleName(QStringLiteral("Files waiting to be written"));
     statusBar()->addPermanentWidget(writeWarning);
     QLabel *archiveWarning = boundLabel(station.archiveWarning());
     archiveWarning->setAccessibleName(QStringLiteral("Archive records waiting to be written"));
     statusBar()->addPermanentWidget(archiveWarning);
-    new AlarmAnnouncer(form, station.eventState(), TriggerCaptions, *this, this);
+    new AlarmAnnouncer(panel, station.eventState(), TriggerCaptions, *this, this);
     resize(QSize(1280, 740).boundedTo(screen()->availableGeometry().size()));
     centreOnScreen();
 }
@@ -244,9 +246,9 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
                    &DeviceSettings::showDeviceSettings);
     QAction *host = bar->addAction(QStringLiteral("System-Hos&t"), &s, &Station::showHostSettings);
-    Control &mnuhost = s.form().mnuhost;
-    connect(&mnuhost, &Control::changed, host,
-            [host, &mnuhost] { host->setEnabled(mnuhost.isEnabled()); });
+    // The connection page would change the folder a running manual recording moves into.
+    connect(&s.manualRecording(), &ManualRecording::recordingChanged, host,
+            [host](bool recording) { host->setEnabled(!recording); });
     bar->addAction(QStringLiteral("&Logfile"), this, [&s] { s.eventLog().openMonthlyLog(); });
     bar->addAction(QStringLiteral("Heli&corder"), this, &MainWindow::showHelicorder);
     buildModeMenu(bar->addMenu(QStringLiteral("&Mode")));
@@ -319,7 +321,6 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
 // than being cut, and says its whole text to tooltips and screen readers.
 QWidget *MainWindow::buildIntensityBox()
 {
-    Form &form = station_.form();
     auto *box = new QGroupBox(QStringLiteral("Intensity"));
     auto *layout = new QGridLayout(box);
     auto *intensity = new QLabel;
@@ -331,7 +332,7 @@ QWidget *MainWindow::buildIntensityBox()
     intensity->setAlignment(Qt::AlignCenter);
     intensity->setMinimumWidth(80);
     layout->addWidget(intensity, 0, 0);
-    layout->addWidget(boundLabel(form.lblMode), 0, 1);
+    layout->addWidget(boundLabel(station_.alarmPanel().scaleName), 0, 1);
     auto *alarm = new QLabel;
     alarm->setWordWrap(true);
     alarm->setStyleSheet(QStringLiteral("color: red; font-weight: bold;"));
@@ -341,17 +342,17 @@ QWidget *MainWindow::buildIntensityBox()
     layout->addWidget(lastEvent, 2, 0, 1, 2);
     layout->setColumnStretch(1, 1);
     EventState &events = station_.eventState();
-    auto sync = [this, intensity, alarm, &form] {
+    const Control &intensityBox = station_.alarmPanel().intensity;
+    auto sync = [this, intensity, alarm, &intensityBox] {
         const QString value = outage_->intensity();
         intensity->setText(value);
         if (intensity->accessibleDescription() != value)
             intensity->setAccessibleDescription(value);
         QString style;
-        if (form.lblIntensity.backColor().isValid())
-            style +=
-                QStringLiteral("background-color: %1;").arg(form.lblIntensity.backColor().name());
-        if (form.lblIntensity.foreColor().isValid())
-            style += QStringLiteral("color: %1;").arg(form.lblIntensity.foreColor().name());
+        if (intensityBox.backColor().isValid())
+            style += QStringLiteral("background-color: %1;").arg(intensityBox.backColor().name());
+        if (intensityBox.foreColor().isValid())
+            style += QStringLiteral("color: %1;").arg(intensityBox.foreColor().name());
         intensity->setStyleSheet(style);
         const QString caption = outage_->caption();
         alarm->setText(caption);
@@ -372,7 +373,7 @@ QWidget *MainWindow::buildIntensityBox()
 
 QWidget *MainWindow::buildEventBox()
 {
-    Form &form = station_.form();
+    AlarmPanel &panel = station_.alarmPanel();
     auto *box = new QGroupBox(QStringLiteral("Event"));
     auto *layout = new QGridLayout(box);
     for (int k = 0; k < 4; ++k) {
@@ -382,7 +383,7 @@ QWidget *MainWindow::buildEventBox()
         QSizePolicy keepPlace = lamp->sizePolicy();
         keepPlace.setRetainSizeWhenHidden(true);
         lamp->setSizePolicy(keepPlace);
-        Bindings::visibility(form.lblEvent[k], lamp);
+        Bindings::visibility(panel.triggerLamps[std::size_t(k)], lamp);
         layout->addWidget(lamp, k / 2, k % 2);
     }
     return box;
@@ -390,7 +391,7 @@ QWidget *MainWindow::buildEventBox()
 
 QWidget *MainWindow::buildDigitalIoBox()
 {
-    Form &form = station_.form();
+    AlarmPanel &panel = station_.alarmPanel();
     auto *box = new QGroupBox(QStringLiteral("Digital I/O"));
     auto *layout = new QGridLayout(box);
     layout->addWidget(new QLabel(QStringLiteral("DO")), 1, 0);
@@ -400,8 +401,8 @@ QWidget *MainWindow::buildDigitalIoBox()
     for (int k = 0; k < 16; ++k) {
         auto *lamp = new IndicatorLamp(QStringLiteral("%1 %2").arg(k < 8 ? "DO" : "DI").arg(k % 8));
         lamp->setFixedSize(16, 16);
-        Bindings::label(form.DIO[k], lamp);
-        Control &model = form.DIO[k];
+        Control &model = panel.ioLamps[std::size_t(k)];
+        Bindings::label(model, lamp);
         auto syncLit = [lamp, &model] {
             lamp->setLit(model.backColor().isValid() && model.backColor() != Colours::LampOff);
         };
@@ -540,17 +541,18 @@ QWidget *MainWindow::buildAdvancedBox()
 
 QLayout *MainWindow::buildRecordingRow()
 {
-    Form &form = station_.form();
     auto *row = new QHBoxLayout;
     auto *more = new QPushButton(QStringLiteral("More..."));
     connect(more, &QPushButton::clicked, &station_.views(), &Views::toggleDetails);
     auto *record = new QPushButton(QStringLiteral("Manual Rec"));
-    Bindings::button(form.cmdM_Rec, record);
-    connect(record, &QPushButton::clicked, &station_.manualRecording(),
-            &ManualRecording::toggleRecording);
+    ManualRecording &manual = station_.manualRecording();
+    connect(record, &QPushButton::clicked, &manual, &ManualRecording::toggleRecording);
+    connect(&manual, &ManualRecording::recordingChanged, record, [record](bool recording) {
+        record->setText(recording ? QStringLiteral("Stop Rec") : QStringLiteral("Manual Rec"));
+    });
     row->addWidget(more);
     row->addWidget(record);
-    row->addWidget(boundLabel(form.lblRec));
+    row->addWidget(boundLabel(station_.alarmPanel().recording));
     return row;
 }
 
@@ -609,7 +611,7 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     event->addRow(QStringLiteral("a(gal)"), boundField(form.txtReal, 232));
     event->addRow(QStringLiteral("b(gal)"), boundField(form.txtReal, 233));
     event->addRow(QStringLiteral("c(gal)"), boundField(form.txtReal, 234));
-    event->addRow(QStringLiteral("Intensity"), boundLabel(form.lblHis));
+    event->addRow(QStringLiteral("Intensity"), boundLabel(station_.history().loadedIntensity()));
     History &history = station_.history();
     auto *length = new QLabel(history.recordLength());
     length->setAccessibleName(QStringLiteral("Length"));
@@ -649,14 +651,14 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
 
 QWidget *MainWindow::buildHistoryDataPage()
 {
-    Form &form = station_.form();
     auto *page = new QGroupBox(QStringLiteral("History Data"));
     auto *layout = new QVBoxLayout(page);
     auto *summaries = new QPlainTextEdit;
     summaries->setReadOnly(true);
     summaries->setLineWrapMode(QPlainTextEdit::NoWrap);
-    auto sync = [summaries, &form] { summaries->setPlainText(form.txtEvent.text()); };
-    connect(&form.txtEvent, &Control::changed, summaries, sync);
+    const Control &model = station_.eventLog().summaries();
+    auto sync = [summaries, &model] { summaries->setPlainText(model.text()); };
+    connect(&model, &Control::changed, summaries, sync);
     sync();
     layout->addWidget(summaries);
     auto *buttons = new QHBoxLayout;

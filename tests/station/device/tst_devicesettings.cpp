@@ -34,10 +34,26 @@ private slots:
     void scaleOptionsExcludeEachOther_data();
     void scaleOptionsExcludeEachOther();
     void clockBoxEnablesTheButton();
+
+    void triggerModeAndThresholds_data();
+    void triggerModeAndThresholds();
+    void firmwareVersion_data();
+    void firmwareVersion();
+    void firmwareFeaturesStayOnAfterDowngrade();
 };
 
 namespace
 {
+
+// Live fields from a script such as "63=133 61=80.0", each told to the page as it changes.
+void mirror(DeviceRig &r, const QString &script)
+{
+    for (const QString &assignment : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int field = assignment.section(QLatin1Char('='), 0, 0).toInt();
+        r.setField(field, assignment.section(QLatin1Char('='), 1));
+        r.settings.mirrorLiveField(field);
+    }
+}
 
 // A page whose every field holds a value the device can take.
 void fillValidPage(DeviceRig &r)
@@ -501,6 +517,115 @@ void TestDeviceSettings::clockBoxEnablesTheButton()
     QVERIFY(r.form.cmdadj.isEnabled());
     r.form.chkadj.setChecked(false);
     QVERIFY(!r.form.cmdadj.isEnabled());
+}
+
+void TestDeviceSettings::triggerModeAndThresholds_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("triggers"); // chktrig 0..3 as 0/1
+    QTest::addColumn<bool>("filter20Hz");
+    QTest::addColumn<QString>("warning"); // cboPga
+    QTest::addColumn<QString>("watch");   // cboPga1
+    QTest::newRow("133, thresholds 80.0 and 2.5") << "63=133 61=80.0 21=2.5"
+                                                  << "1010" << true << "80"
+                                                  << "2.5";
+    QTest::newRow("10, thresholds 400.0 and 0.8") << "63=10 61=400.0 21=0.8"
+                                                  << "0101" << false << "400"
+                                                  << "0.8";
+    QTest::newRow("20 Hz then 10 Hz") << "63=128 63=15"
+                                      << "1111" << false << "Combo1"
+                                      << "Combo1";
+}
+
+void TestDeviceSettings::triggerModeAndThresholds()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, triggers);
+    QFETCH(bool, filter20Hz);
+    QFETCH(QString, warning);
+    QFETCH(QString, watch);
+    DeviceRig r;
+    Form &form = r.form;
+    mirror(r, fields);
+    QString checked;
+    for (const Control &box : form.chktrig)
+        checked += box.isChecked() ? QLatin1Char('1') : QLatin1Char('0');
+    QCOMPARE(checked, triggers);
+    QCOMPARE(form.optLPF[0].isChecked(), !filter20Hz);
+    QCOMPARE(form.optLPF[1].isChecked(), filter20Hz);
+    QCOMPARE(form.cboPga.text(), warning);
+    QCOMPARE(form.cboPga1.text(), watch);
+}
+
+void TestDeviceSettings::firmwareVersion_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<int>("userMode");
+    // Features as letters: M chkMMI, K chkKMA, R RVD controls, A mounting angle, E eews DO.
+    QTest::addColumn<QString>("features");
+    QTest::newRow("2026 general") << "2026" << 0 << "";
+    QTest::newRow("2026 engineer") << "2026" << 1 << "";
+    QTest::newRow("2027") << "2027" << 1 << "";
+    QTest::newRow("2076.5") << "2076.5" << 1 << "";
+    QTest::newRow("2077 engineer") << "2077" << 1 << "E";
+    QTest::newRow("2079 general") << "2079" << 0 << "";
+    QTest::newRow("2079 engineer") << "2079" << 1 << "E";
+    QTest::newRow("2079 educate") << "2079" << 2 << "";
+    QTest::newRow("2079.5 engineer") << "2079.5" << 1 << "RE";
+    QTest::newRow("2080 general") << "2080" << 0 << "R";
+    QTest::newRow("2080 engineer") << "2080" << 1 << "RE";
+    QTest::newRow("2081") << "2081" << 0 << "MR";
+    QTest::newRow("2094") << "2094" << 0 << "MR";
+    QTest::newRow("2095 general") << "2095" << 0 << "MRA";
+    QTest::newRow("2095 engineer") << "2095" << 1 << "MRAE";
+    QTest::newRow("2102 engineer") << "2102" << 1 << "MKRAE";
+}
+
+void TestDeviceSettings::firmwareVersion()
+{
+    QFETCH(QString, version);
+    QFETCH(int, userMode);
+    QFETCH(QString, features);
+    DeviceRig r;
+    Form &form = r.form;
+    form.userMode = userMode;
+    mirror(r, QStringLiteral("99=") + version);
+
+    const LiveFields &fields = form.txtReal;
+    const bool rvd = form.chkRVD.isEnabled() && form.Label1_64.isVisible() &&
+                     form.wrt_rvd_ip.isEnabled() && form.modify_rvd_ip.isEnabled() &&
+                     fields.isEnabled(244) && fields.isEnabled(245) && fields.isEnabled(246) &&
+                     fields.isEnabled(247);
+    const bool anyRvd = form.chkRVD.isEnabled() || form.Label1_64.isVisible() ||
+                        form.wrt_rvd_ip.isEnabled() || form.modify_rvd_ip.isEnabled() ||
+                        fields.isEnabled(244) || fields.isEnabled(247);
+    QCOMPARE(anyRvd, rvd);
+    const bool angle = form.Label37.isVisible() && fields.isVisible(248) && fields.isVisible(249);
+    QCOMPARE(form.Label37.isVisible() || fields.isVisible(248) || fields.isVisible(249), angle);
+    const bool eews = form.Label21.isVisible() && form.Label22.isVisible() &&
+                      fields.isVisible(235) && fields.isVisible(238);
+    QCOMPARE(form.Label21.isVisible() || form.Label22.isVisible() || fields.isVisible(235) ||
+                 fields.isVisible(238),
+             eews);
+
+    QString got;
+    for (const auto &[letter, on] : {std::pair{'M', form.chkMMI.isEnabled()},
+                                     {'K', form.chkKMA.isEnabled()},
+                                     {'R', rvd},
+                                     {'A', angle},
+                                     {'E', eews}}) {
+        if (on)
+            got += QLatin1Char(letter);
+    }
+    QCOMPARE(got, features);
+}
+
+void TestDeviceSettings::firmwareFeaturesStayOnAfterDowngrade()
+{
+    DeviceRig r;
+    Form &form = r.form;
+    mirror(r, QStringLiteral("99=2102 99=2000"));
+    QVERIFY(form.chkKMA.isEnabled() && form.chkRVD.isEnabled() && form.Label37.isVisible());
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSettings)

@@ -20,15 +20,16 @@ struct Marks {
             intensity = QStringLiteral("intensity?");
 };
 
-void setMarks(Form &form)
+void setMarks(Station &station)
 {
     const Marks m;
-    form.txtReal.setText(227, m.code);
-    form.txtReal.setText(208, m.date);
-    form.txtReal.setText(209, m.time);
+    LiveFields &fields = station.form().txtReal;
+    fields.setText(227, m.code);
+    fields.setText(208, m.date);
+    fields.setText(209, m.time);
     for (int i : {232, 233, 234})
-        form.txtReal.setText(i, m.peak);
-    form.lblHis.setText(m.intensity);
+        fields.setText(i, m.peak);
+    station.history().loadedIntensity().setText(m.intensity);
 }
 
 // The station after start-up, the history chart's record cleared.
@@ -53,8 +54,13 @@ struct HistoryStation : StationFixture {
     QStringList fields()
     {
         const LiveFields &f = form().txtReal;
-        return {f.text(227), f.text(208), f.text(209),         f.text(232),
-                f.text(233), f.text(234), form().lblHis.text()};
+        return {f.text(227),
+                f.text(208),
+                f.text(209),
+                f.text(232),
+                f.text(233),
+                f.text(234),
+                station->history().loadedIntensity().text()};
     }
 };
 
@@ -147,7 +153,7 @@ void TestHistory::manualFileRoundTrip()
     for (int i = 0; i < 300; ++i)
         rec.appendSample(float(i) * 0.1f, float(-i) * 2.5f, 1e-5f * float(i));
     rec.toggleRecording();
-    setMarks(h.form());
+    setMarks(*h.station);
     const QStringList before = h.fields();
     h.load(QStringLiteral("M1207100000.csv"));
 
@@ -185,7 +191,7 @@ void TestHistory::nothingLoadedShowsDashes()
     const QString dash = QString::fromUtf16(History::NotLoaded);
     for (int i : {227, 208, 209, 232, 233, 234})
         QCOMPARE(fields.text(i), dash);
-    QCOMPARE(f.station->form().lblHis.text(), dash);
+    QCOMPARE(f.station->station->history().loadedIntensity().text(), dash);
     QCOMPARE(f.station->history().recordLength(), dash);
 }
 
@@ -264,7 +270,7 @@ void TestHistory::eventFileFields()
     QFETCH(QString, time);
     HistoryStation h;
     h.writeRecord(EventName, eventFile(amplitude, start, EventTail));
-    setMarks(h.form());
+    setMarks(*h.station);
     h.load(EventName);
     QCOMPARE(h.fields(), QStringList({"9", date, time, peak, "-1.00", "-3.00", "4"}));
     QCOMPARE(h.strip2.samples[2], std::vector<double>{2.5});
@@ -276,7 +282,7 @@ void TestHistory::emptyFileClearsChartOnly()
     HistoryStation h;
     h.writeRecord(QStringLiteral("empty.csv"), QByteArray());
     h.strip2.addSample(0, 1);
-    setMarks(h.form());
+    setMarks(*h.station);
     const QStringList before = h.fields();
     h.load(QStringLiteral("empty.csv"));
     QCOMPARE(h.fields(), before);
@@ -301,11 +307,11 @@ void TestHistory::eventFileWithoutIntensityPlotsNothing()
     HistoryStation h;
     h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12",
                                        "#DataSequence: x\r\n      0.00,     1.000,     1.000\r\n"));
-    setMarks(h.form());
+    setMarks(*h.station);
     h.load(EventName);
     for (const auto &trace : h.strip2.samples)
         QVERIFY(trace.empty());
-    QCOMPARE(h.form().lblHis.text(), Marks().intensity);
+    QCOMPARE(h.station->history().loadedIntensity().text(), Marks().intensity);
     QCOMPARE(h.strip2.operations.mid(h.strip2.operations.size() - 3),
              QStringList({"clear", "extent 12000", "view 0"}));
 }
@@ -331,7 +337,7 @@ void TestHistory::plainLayout()
     h.load(QStringLiteral("plain.csv"));
     QCOMPARE(h.form().txtReal.text(208), QStringLiteral("2024/01/15"));
     QCOMPARE(h.form().txtReal.text(209), QStringLiteral("08:30:12"));
-    QCOMPARE(h.form().lblHis.text(), intensity);
+    QCOMPARE(h.station->history().loadedIntensity().text(), intensity);
     QCOMPARE(h.strip2.samples[0], std::vector<double>({1, 5, 7}));
     QCOMPARE(h.strip2.samples[1], std::vector<double>({2, 6, 8}));
     QCOMPARE(h.strip2.samples[2], std::vector<double>({3}));
@@ -389,7 +395,7 @@ void TestHistory::garbageChangesNothingItDoesNotCarry()
     QFETCH(bool, refused);
     HistoryStation h;
     h.writeRecord(name, bytes);
-    setMarks(h.form());
+    setMarks(*h.station);
     h.load(name);
     QCOMPARE(h.fields(), fields);
     QCOMPARE(int(h.strip2.samples[0].size()), samples);
@@ -414,7 +420,7 @@ void TestHistory::unreadableFileIsReported()
     h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12", EventTail));
     h.form().Dir1.refresh();
     QVERIFY(QFile::remove(h.recordFile(EventName)));
-    setMarks(h.form());
+    setMarks(*h.station);
     h.form().Dir1.select(0);
     QVERIFY2(h.form().statusLine.text().startsWith(QStringLiteral("Cannot open ") + EventName),
              qPrintable(h.form().statusLine.text()));

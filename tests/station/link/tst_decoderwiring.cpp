@@ -23,10 +23,12 @@ void TestDecoderWiring::streamReachesDisplayAndRecording()
     f.station->manualRecording().toggleRecording();
     QVERIFY(f.station->manualRecording().isRecording());
     f.station->decoder().serverBytesArrived(streamPacket({{27, 4}, {49, 257}, {32, 1}}));
-    QCOMPARE(form.lblIntensity.text(), QStringLiteral("4"));
-    QCOMPARE(form.lblMode.text(), QStringLiteral("GB/T mode"));
-    QVERIFY(form.DIO[0].backColor() != form.DIO[1].backColor());
-    QCOMPARE(form.DIO[1].backColor(), form.DIO[2].backColor());
+    QCOMPARE(f.station->alarmPanel().intensity.text(), QStringLiteral("4"));
+    QCOMPARE(f.station->alarmPanel().scaleName.text(), QStringLiteral("GB/T mode"));
+    QVERIFY(f.station->alarmPanel().ioLamps[0].backColor() !=
+            f.station->alarmPanel().ioLamps[1].backColor());
+    QCOMPARE(f.station->alarmPanel().ioLamps[1].backColor(),
+             f.station->alarmPanel().ioLamps[2].backColor());
     f.station->manualRecording().toggleRecording();
     const QDir recCsv(f.file(QStringLiteral("RecCSV")));
     const QStringList files = recCsv.entryList({QStringLiteral("M*.csv")});

@@ -118,7 +118,9 @@ void TestAlarmDisplay::responses()
         writeFields(form.txtReal, responses[r]);
         display.evaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
         display.updateIntensityDisplay();
-        const QString caption = form.lblAlarm.isVisible() ? form.lblAlarm.text() : Hidden;
+        const QString caption = f.station->alarmPanel().caption.isVisible()
+                                    ? f.station->alarmPanel().caption.text()
+                                    : Hidden;
         const auto lines = f.logLines().size();
         QVERIFY2(
             caption == shown[r] && lines == logged[r],
@@ -140,11 +142,11 @@ void TestAlarmDisplay::watchLatchClearedWhenTriggerEnds()
     QVERIFY(watchShown);
     display.evaluateAlarms(AlarmGate::Trigger);
     QVERIFY(!watchShown);
-    QVERIFY(!form.lblAlarm.isVisible());
+    QVERIFY(!f.station->alarmPanel().caption.isVisible());
     // A new trigger starts from the seeded peak and shows the Watch again.
     writeFields(form.txtReal, "59=1.2 11=1");
     display.evaluateAlarms(AlarmGate::Trigger);
-    QCOMPARE(form.lblAlarm.text(), QStringLiteral("Displacement Watch 1.2 cm"));
+    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("Displacement Watch 1.2 cm"));
 }
 
 void TestAlarmDisplay::lastCaptionOfAResponseStays()
@@ -154,7 +156,7 @@ void TestAlarmDisplay::lastCaptionOfAResponseStays()
     Form &form = f.station->form();
     writeFields(form.txtReal, "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
     f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
-    QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA Watch 30gal"));
+    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("PGA Watch 30gal"));
     QCOMPARE(f.logLines(),
              expectedLog(Now, {"Pd trig", "Pga trig", "P Watch Pd 0.2 cm", "PGA Watch 30gal"}));
 }
@@ -186,7 +188,7 @@ void TestAlarmDisplay::lamps()
     form.txtReal.setText(19, word);
     f.station->alarmDisplay().updateIntensityDisplay();
     QString got;
-    for (const Control &lamp : form.DIO) {
+    for (const Control &lamp : f.station->alarmPanel().ioLamps) {
         const QColor c = lamp.backColor();
         got += c == QColor(255, 0, 0)       ? 'R'
                : c == QColor(0, 255, 0)     ? 'G'
@@ -224,8 +226,8 @@ void TestAlarmDisplay::intensityAndScale()
     Form &form = f.station->form();
     writeFields(form.txtReal, fields);
     f.station->alarmDisplay().updateIntensityDisplay();
-    QCOMPARE(form.lblIntensity.text(), intensity);
-    QCOMPARE(form.lblMode.text(), mode);
+    QCOMPARE(f.station->alarmPanel().intensity.text(), intensity);
+    QCOMPARE(f.station->alarmPanel().scaleName.text(), mode);
 }
 
 QTEST_GUILESS_MAIN(TestAlarmDisplay)

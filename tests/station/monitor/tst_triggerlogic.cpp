@@ -33,11 +33,6 @@ private slots:
     void pWaveFlag();
     void deviceStatus_data();
     void deviceStatus();
-    void triggerModeAndThresholds_data();
-    void triggerModeAndThresholds();
-    void firmwareVersion_data();
-    void firmwareVersion();
-    void firmwareFeaturesStayOnAfterDowngrade();
 };
 
 void TestTriggerLogic::eventFlagLogLines_data()
@@ -77,7 +72,8 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
     EventState::Alarm &pd = events.alarm(AlarmKind::Pd);
     writeFields(form.txtReal, "59=0.5 37=0.02 96=3.5 11=4");
     QCOMPARE(pga.peak, 3.5f);
-    QVERIFY(pga.triggerActive && events.pWaveAlarmActive() && form.lblEvent[2].isVisible());
+    QVERIFY(pga.triggerActive && events.pWaveAlarmActive() &&
+            f.station->alarmPanel().triggerLamps[2].isVisible());
 
     pga.peak = 40; // raised by the alarm display meanwhile
     writeFields(form.txtReal, "96=12.5 11=6");
@@ -87,12 +83,13 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
 
     pga.warningShown = pd.warningShown = true;
     writeFields(form.txtReal, "11=2");
-    QVERIFY(!pga.triggerActive && !pga.warningShown && !form.lblEvent[2].isVisible());
+    QVERIFY(!pga.triggerActive && !pga.warningShown &&
+            !f.station->alarmPanel().triggerLamps[2].isVisible());
     QCOMPARE(pga.peak, 0.0f);
     // "PGA End" cleared the P-wave flag although the Pd trigger still runs.
     QVERIFY(!events.pWaveAlarmActive() && pd.triggerActive && pd.warningShown);
-    QCOMPARE(form.lblAlarm.text(), QStringLiteral("PGA End"));
-    QVERIFY(!form.lblAlarm.isVisible());
+    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("PGA End"));
+    QVERIFY(!f.station->alarmPanel().caption.isVisible());
 }
 
 void TestTriggerLogic::unreadFieldsSeedNoPeak()
@@ -130,15 +127,15 @@ void TestTriggerLogic::eventStartAndEnd()
     SampleRing &ring = f.station->sampleRing();
     const EventFile &eventFile = f.station->eventFile();
     pushRows(ring, 123);
-    form.lblAlarm.setVisible(true);
+    f.station->alarmPanel().caption.setVisible(true);
 
     form.txtReal.setText(11, QStringLiteral("2"));
     QCOMPARE(events.startTime(), byDevice ? device : f.clock.now());
     QVERIFY(events.isInProgress() && f.station->voiceLed().voiceTimer().isActive());
     QCOMPARE(ring.eventIndex(), 123);
     QCOMPARE(eventFile.isPending(), recordMode);
-    QCOMPARE(form.lblRec.isVisible(), recordMode);
-    QCOMPARE(form.lblIntensity.backColor(), Red);
+    QCOMPARE(f.station->alarmPanel().recording.isVisible(), recordMode);
+    QCOMPARE(f.station->alarmPanel().intensity.backColor(), Red);
 
     // A later change moves the anchor, unless an event file is pending: that file stays at
     // the event's first start.
@@ -155,9 +152,9 @@ void TestTriggerLogic::eventStartAndEnd()
 
     form.txtReal.setText(11, QStringLiteral("0"));
     QVERIFY(!events.isInProgress() && !f.station->voiceLed().voiceTimer().isActive());
-    QCOMPARE(form.lblIntensity.backColor(), QColor(192, 192, 192));
-    QCOMPARE(form.lblIntensity.foreColor(), QColor(0, 255, 0));
-    QVERIFY(!form.lblAlarm.isVisible());
+    QCOMPARE(f.station->alarmPanel().intensity.backColor(), QColor(192, 192, 192));
+    QCOMPARE(f.station->alarmPanel().intensity.foreColor(), QColor(0, 255, 0));
+    QVERIFY(!f.station->alarmPanel().caption.isVisible());
     QVERIFY(events.isSummaryPending());
     // The event file still has to be written after the flags drop.
     QCOMPARE(eventFile.isPending(), recordMode);
@@ -185,14 +182,14 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
     QFETCH(QString, flags);
     StationFixture f;
     Form &form = f.station->form();
-    form.lblAlarm.setVisible(true);
+    f.station->alarmPanel().caption.setVisible(true);
     QSignalSpy ended(&f.station->eventState(), &EventState::ended);
     for (const QString &value : flags.split(QLatin1Char(' ')))
         form.txtReal.setText(11, value);
     QCOMPARE(ended.count(), 0);
     QVERIFY(!f.station->eventState().isSummaryPending());
-    QVERIFY(form.lblAlarm.isVisible());
-    QVERIFY(!form.lblIntensity.backColor().isValid());
+    QVERIFY(f.station->alarmPanel().caption.isVisible());
+    QVERIFY(!f.station->alarmPanel().intensity.backColor().isValid());
     QVERIFY(f.logLines().isEmpty());
 }
 
@@ -275,13 +272,13 @@ void TestTriggerLogic::pWaveFlag()
         {"dispWarningShown", &displacement.warningShown},
         {"pgaTriggerActive", &pga.triggerActive},
     };
-    form.lblAlarm.setText(QStringLiteral("Displacement Watch 1.3 cm"));
-    form.lblAlarm.setVisible(true);
+    f.station->alarmPanel().caption.setText(QStringLiteral("Displacement Watch 1.3 cm"));
+    f.station->alarmPanel().caption.setVisible(true);
     for (const QString &name : setup.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (name == QLatin1String("noCaption"))
-            form.lblAlarm.setText(QString());
+            f.station->alarmPanel().caption.setText(QString());
         if (name == QLatin1String("noCaption") || name == QLatin1String("hiddenCaption"))
-            form.lblAlarm.setVisible(false);
+            f.station->alarmPanel().caption.setVisible(false);
         else if (name == QLatin1String("pWaveAlarmActive"))
             events.setPWaveAlarmActive(true);
         else
@@ -290,8 +287,8 @@ void TestTriggerLogic::pWaveFlag()
     pga.peak = 5;
 
     form.txtReal.setText(39, value);
-    QCOMPARE(form.lblAlarm.text(), caption);
-    QCOMPARE(form.lblAlarm.isVisible(), visible);
+    QCOMPARE(f.station->alarmPanel().caption.text(), caption);
+    QCOMPARE(f.station->alarmPanel().caption.isVisible(), visible);
     QCOMPARE(f.strip1.marks, marks);
     QCOMPARE(f.strip3.marks, marks);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
@@ -318,116 +315,6 @@ void TestTriggerLogic::deviceStatus()
     fields.setText(0, value);
     QCOMPARE((QStringList{fields.text(201), fields.text(202), fields.text(214), fields.text(239)}),
              shown);
-}
-
-void TestTriggerLogic::triggerModeAndThresholds_data()
-{
-    QTest::addColumn<QString>("fields");
-    QTest::addColumn<QString>("triggers"); // chktrig 0..3 as 0/1
-    QTest::addColumn<bool>("filter20Hz");
-    QTest::addColumn<QString>("warning"); // cboPga
-    QTest::addColumn<QString>("watch");   // cboPga1
-    QTest::newRow("133, thresholds 80.0 and 2.5") << "63=133 61=80.0 21=2.5"
-                                                  << "1010" << true << "80"
-                                                  << "2.5";
-    QTest::newRow("10, thresholds 400.0 and 0.8") << "63=10 61=400.0 21=0.8"
-                                                  << "0101" << false << "400"
-                                                  << "0.8";
-    QTest::newRow("20 Hz then 10 Hz") << "63=128 63=15"
-                                      << "1111" << false << "Combo1"
-                                      << "Combo1";
-}
-
-void TestTriggerLogic::triggerModeAndThresholds()
-{
-    QFETCH(QString, fields);
-    QFETCH(QString, triggers);
-    QFETCH(bool, filter20Hz);
-    QFETCH(QString, warning);
-    QFETCH(QString, watch);
-    StationFixture f;
-    Form &form = f.station->form();
-    writeFields(form.txtReal, fields);
-    QString checked;
-    for (const Control &box : form.chktrig)
-        checked += box.isChecked() ? QLatin1Char('1') : QLatin1Char('0');
-    QCOMPARE(checked, triggers);
-    QCOMPARE(form.optLPF[0].isChecked(), !filter20Hz);
-    QCOMPARE(form.optLPF[1].isChecked(), filter20Hz);
-    QCOMPARE(form.cboPga.text(), warning);
-    QCOMPARE(form.cboPga1.text(), watch);
-}
-
-void TestTriggerLogic::firmwareVersion_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<int>("userMode");
-    // Features as letters: M chkMMI, K chkKMA, R RVD controls, A mounting angle, E eews DO.
-    QTest::addColumn<QString>("features");
-    QTest::newRow("2026 general") << "2026" << 0 << "";
-    QTest::newRow("2026 engineer") << "2026" << 1 << "";
-    QTest::newRow("2027") << "2027" << 1 << "";
-    QTest::newRow("2076.5") << "2076.5" << 1 << "";
-    QTest::newRow("2077 engineer") << "2077" << 1 << "E";
-    QTest::newRow("2079 general") << "2079" << 0 << "";
-    QTest::newRow("2079 engineer") << "2079" << 1 << "E";
-    QTest::newRow("2079 educate") << "2079" << 2 << "";
-    QTest::newRow("2079.5 engineer") << "2079.5" << 1 << "RE";
-    QTest::newRow("2080 general") << "2080" << 0 << "R";
-    QTest::newRow("2080 engineer") << "2080" << 1 << "RE";
-    QTest::newRow("2081") << "2081" << 0 << "MR";
-    QTest::newRow("2094") << "2094" << 0 << "MR";
-    QTest::newRow("2095 general") << "2095" << 0 << "MRA";
-    QTest::newRow("2095 engineer") << "2095" << 1 << "MRAE";
-    QTest::newRow("2102 engineer") << "2102" << 1 << "MKRAE";
-}
-
-void TestTriggerLogic::firmwareVersion()
-{
-    QFETCH(QString, version);
-    QFETCH(int, userMode);
-    QFETCH(QString, features);
-    StationFixture f;
-    Form &form = f.station->form();
-    form.userMode = userMode;
-    form.txtReal.setText(99, version);
-
-    const LiveFields &fields = form.txtReal;
-    const bool rvd = form.chkRVD.isEnabled() && form.Label1_64.isVisible() &&
-                     form.wrt_rvd_ip.isEnabled() && form.modify_rvd_ip.isEnabled() &&
-                     fields.isEnabled(244) && fields.isEnabled(245) && fields.isEnabled(246) &&
-                     fields.isEnabled(247);
-    const bool anyRvd = form.chkRVD.isEnabled() || form.Label1_64.isVisible() ||
-                        form.wrt_rvd_ip.isEnabled() || form.modify_rvd_ip.isEnabled() ||
-                        fields.isEnabled(244) || fields.isEnabled(247);
-    QCOMPARE(anyRvd, rvd);
-    const bool angle = form.Label37.isVisible() && fields.isVisible(248) && fields.isVisible(249);
-    QCOMPARE(form.Label37.isVisible() || fields.isVisible(248) || fields.isVisible(249), angle);
-    const bool eews = form.Label21.isVisible() && form.Label22.isVisible() &&
-                      fields.isVisible(235) && fields.isVisible(238);
-    QCOMPARE(form.Label21.isVisible() || form.Label22.isVisible() || fields.isVisible(235) ||
-                 fields.isVisible(238),
-             eews);
-
-    QString got;
-    for (const auto &[letter, on] : {std::pair{'M', form.chkMMI.isEnabled()},
-                                     {'K', form.chkKMA.isEnabled()},
-                                     {'R', rvd},
-                                     {'A', angle},
-                                     {'E', eews}}) {
-        if (on)
-            got += QLatin1Char(letter);
-    }
-    QCOMPARE(got, features);
-}
-
-void TestTriggerLogic::firmwareFeaturesStayOnAfterDowngrade()
-{
-    StationFixture f;
-    Form &form = f.station->form();
-    form.txtReal.setText(99, QStringLiteral("2102"));
-    form.txtReal.setText(99, QStringLiteral("2000"));
-    QVERIFY(form.chkKMA.isEnabled() && form.chkRVD.isEnabled() && form.Label37.isVisible());
 }
 
 QTEST_GUILESS_MAIN(TestTriggerLogic)

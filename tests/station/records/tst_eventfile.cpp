@@ -30,8 +30,8 @@ struct EventFileRig {
     {
         QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
         settings.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
-        form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
-        form.txtReal.setText(Field::Intensity, QStringLiteral("4"));
+        fields.setText(Field::StationCode, QStringLiteral("77"));
+        fields.setText(Field::Intensity, QStringLiteral("4"));
     }
     QString recordPath(const QString &name) const
     {
@@ -50,11 +50,12 @@ struct EventFileRig {
     FakeClock clock;
     ScriptedPrompter prompter;
     RecordingShell shell;
-    Form form; // the live fields, and where the log shows its warnings
-    EventLog log{form, folder, clock, prompter, shell};
+    LiveFields fields;
+    Control statusLine;
+    EventLog log{fields, statusLine, folder, clock, prompter, shell};
     SampleRing ring;
     RecordingSettings settings;
-    EventFile eventFile{ring, settings, form.txtReal, log, folder, clock};
+    EventFile eventFile{ring, settings, fields, log, folder, clock};
 };
 
 QString recordPath(StationFixture &f, const QString &name)
@@ -181,14 +182,14 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2")); // the device reports a Pd trigger
     QCOMPARE(ring.eventIndex(), 5000);
     QCOMPARE(eventFile.isPending(), recordMode);
-    QCOMPARE(form.lblRec.isVisible(), recordMode);
+    QCOMPARE(f.station->alarmPanel().recording.isVisible(), recordMode);
 
     pushRows(ring, 9000);
     for (int second = 0; second < 90 && eventFile.isPending(); ++second)
         eventFile.onPostAlarmTick();
     // No packet time yet: the event is named after the PC clock.
     QCOMPARE(QFile::exists(recordPath(f, QStringLiteral("261207100000_77.CSV"))), recordMode);
-    QVERIFY(!form.lblRec.isVisible());
+    QVERIFY(!f.station->alarmPanel().recording.isVisible());
     if (recordMode)
         QCOMPARE(readLines(recordPath(f, QStringLiteral("261207100000_77.CSV"))).value(12 + 3000),
                  expectedEventRow(3000, ringRow(5000)));
@@ -336,7 +337,7 @@ void TestEventFile::stationCodeInName()
     QFETCH(QString, name);
     EventFileRig r;
     recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
-    r.form.txtReal.setText(Field::StationCode, code);
+    r.fields.setText(Field::StationCode, code);
     r.eventFile.writeEventFile();
 
     const QDir dir(r.settings.recordFolder());
@@ -570,13 +571,13 @@ void TestEventFile::bothFoldersFailingWarns()
 {
     EventFileRig r;
     const ProgramFolder gone(r.folder.file(QStringLiteral("gone")));
-    EventFile eventFile(r.ring, r.settings, r.form.txtReal, r.log, gone, r.clock);
+    EventFile eventFile(r.ring, r.settings, r.fields, r.log, gone, r.clock);
     r.settings.setRecordFolder(r.folder.file(QStringLiteral("also-gone")));
     eventFile.beginEvent(EventStart);
     eventFile.writeEventFile();
-    QVERIFY(r.form.lblWriteWarning.isVisible());
-    QVERIFY2(r.form.lblWriteWarning.text().contains(r.folder.file(QStringLiteral("also-gone"))),
-             qPrintable(r.form.lblWriteWarning.text()));
+    QVERIFY(r.log.writeWarning().isVisible());
+    QVERIFY2(r.log.writeWarning().text().contains(r.folder.file(QStringLiteral("also-gone"))),
+             qPrintable(r.log.writeWarning().text()));
     QCOMPARE(r.log.pendingWrites().waitingFiles(),
              QStringList{r.folder.file(QStringLiteral("also-gone/240115083012_77.CSV"))});
 }

@@ -92,11 +92,11 @@ void TestEventLog::summaryWritesFileBoxAndLog()
     const QDateTime start(QDate(2026, 12, 7), QTime(9, 59, 0));
     form.txtReal.setText(100, QStringLiteral("5"));
     form.txtReal.setText(10, QStringLiteral("3"));
-    form.txtEvent.setText(QStringLiteral("older\r\n"));
+    f.station->eventLog().summaries().setText(QStringLiteral("older\r\n"));
     f.station->eventLog().writeEventSummary(start);
     const QString line = f.station->eventLog().summaryLine(start);
     QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")), line.toUtf8() + "\r\n");
-    QCOMPARE(form.txtEvent.text(), line + QStringLiteral("\r\nolder\r\n"));
+    QCOMPARE(f.station->eventLog().summaries().text(), line + QStringLiteral("\r\nolder\r\n"));
     QCOMPARE(f.logLines(), QStringList{QStringLiteral("2026/12/07 09:59:00 Max Intensity---3_5")});
 }
 
@@ -120,7 +120,7 @@ void TestEventLog::logFolderCreatedAndFailedLinesWait()
     QVERIFY(QFile::remove(f.file(QStringLiteral("Event/202612.txt"))));
     QVERIFY(QDir().mkdir(f.file(QStringLiteral("Event/202612.txt"))));
     f.station->eventLog().appendEventLog(QStringLiteral("y"));
-    const Control &warning = f.station->form().lblWriteWarning;
+    const Control &warning = f.station->eventLog().writeWarning();
     QVERIFY(warning.isVisible());
     QVERIFY2(warning.text().contains(f.file(QStringLiteral("Event"))), qPrintable(warning.text()));
     QVERIFY(QDir().rmdir(f.file(QStringLiteral("Event/202612.txt"))));

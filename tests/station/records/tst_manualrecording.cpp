@@ -73,21 +73,20 @@ void TestManualRecording::startAndStopWithoutSample()
 void TestManualRecording::controlsWhileRecording()
 {
     Form &form = f->station->form();
+    QSignalSpy changes(rec, &ManualRecording::recordingChanged);
     rec->toggleRecording();
     QVERIFY(rec->isRecording());
-    QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Stop Rec"));
-    QCOMPARE(form.lblRec.text(), QStringLiteral("Vorsa Recording-M"));
-    QVERIFY(form.lblRec.isVisible());
-    QVERIFY(!form.mnuhost.isEnabled());
+    QCOMPARE(changes.takeFirst().value(0).toBool(), true);
+    QCOMPARE(f->station->alarmPanel().recording.text(), QStringLiteral("Vorsa Recording-M"));
+    QVERIFY(f->station->alarmPanel().recording.isVisible());
 
     rec->toggleRecording();
     QVERIFY(!rec->isRecording());
     QCOMPARE(form.statusLine.text(), QStringLiteral("Manual recording saved as ") +
                                          QDir::toNativeSeparators(f->file(recCsv(FirstName))));
-    QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Manual Rec"));
-    QCOMPARE(form.lblRec.text(), QStringLiteral("Vorsa Recording"));
-    QVERIFY(!form.lblRec.isVisible());
-    QVERIFY(form.mnuhost.isEnabled());
+    QCOMPARE(changes.takeFirst().value(0).toBool(), false);
+    QCOMPARE(f->station->alarmPanel().recording.text(), QStringLiteral("Vorsa Recording"));
+    QVERIFY(!f->station->alarmPanel().recording.isVisible());
 }
 
 void TestManualRecording::rowsAndExtremes()
@@ -165,24 +164,25 @@ void TestManualRecording::failedMoveKeepsFile()
                           "Min, 1.0000, 2.0000, 3.0000"}));
     QVERIFY2(form.statusLine.text().contains(QStringLiteral("kept in")),
              qPrintable(form.statusLine.text()));
-    QVERIFY(form.mnuhost.isEnabled());
     QVERIFY(!rec->isRecording());
 }
 
 void TestManualRecording::failedStartTellsAndStaysIdle()
 {
-    Form form;
+    Control statusLine;
+    Control indicator;
+    indicator.setVisible(false);
     const ProgramFolder gone(f->file(QStringLiteral("gone")));
-    ManualRecording lonely(form, gone, f->clock);
+    ManualRecording lonely(statusLine, indicator, gone, f->clock);
+    QSignalSpy changes(&lonely, &ManualRecording::recordingChanged);
     lonely.toggleRecording();
     lonely.appendSample(1, 2, 3);
 
     QVERIFY(!lonely.isRecording());
-    QVERIFY2(form.statusLine.text().startsWith(QStringLiteral("Cannot start the manual recording")),
-             qPrintable(form.statusLine.text()));
-    QCOMPARE(form.cmdM_Rec.text(), QStringLiteral("Manual Rec"));
-    QVERIFY(form.mnuhost.isEnabled());
-    QVERIFY(!form.lblRec.isVisible());
+    QVERIFY2(statusLine.text().startsWith(QStringLiteral("Cannot start the manual recording")),
+             qPrintable(statusLine.text()));
+    QVERIFY(changes.isEmpty());
+    QVERIFY(!indicator.isVisible());
 }
 
 void TestManualRecording::exitStopsRunningRecording()
@@ -195,7 +195,6 @@ void TestManualRecording::exitStopsRunningRecording()
 
     QCOMPARE(quit.size(), 1);
     QVERIFY(!rec->isRecording());
-    QVERIFY(f->station->form().mnuhost.isEnabled());
     QCOMPARE(linesOf(*f, recCsv(FirstName)).value(2),
              QStringLiteral("Max, 1.0000, 2.0000, 3.0000"));
 }

@@ -143,8 +143,8 @@ void TestPendingWrites::failingWrites()
             qPrintable(file + " should not be there"));
         verifyWholeManualFile(f, file);
     }
-    QVERIFY(form.lblWriteWarning.isVisible());
-    const QString warning = form.lblWriteWarning.text();
+    QVERIFY(f.station->eventLog().writeWarning().isVisible());
+    const QString warning = f.station->eventLog().writeWarning().text();
     QVERIFY2(warning.contains(reason), qPrintable(warning));
     QVERIFY2(warning.contains(f.file(QStringLiteral("Event"))) ||
                  warning.contains(f.file(QStringLiteral("RecCSV"))),
@@ -164,7 +164,7 @@ void TestPendingWrites::failingWrites()
     QCOMPARE(f.readFile(QStringLiteral("Vorsa.txt")),
              log.summaryLine(EventStart).toUtf8() + "\r\n");
     QVERIFY(pending.isEmpty());
-    QVERIFY(!form.lblWriteWarning.isVisible());
+    QVERIFY(!f.station->eventLog().writeWarning().isVisible());
     QVERIFY(!pending.retryTimer().isActive());
 }
 

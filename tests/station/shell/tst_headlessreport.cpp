@@ -108,10 +108,12 @@ void TestHeadlessReport::stateChangesOnceEach()
     link.setSilent(true);
     link.setSilent(false);
     form.statusLine.setText(QStringLiteral("Cannot save the settings: disk full"));
-    form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: disk full"));
-    form.lblWriteWarning.setVisible(true);
-    form.lblWriteWarning.setText(QStringLiteral("Cannot write to /rec: read-only"));
-    form.lblWriteWarning.setVisible(false);
+    s.f.station->eventLog().writeWarning().setText(
+        QStringLiteral("Cannot write to /rec: disk full"));
+    s.f.station->eventLog().writeWarning().setVisible(true);
+    s.f.station->eventLog().writeWarning().setText(
+        QStringLiteral("Cannot write to /rec: read-only"));
+    s.f.station->eventLog().writeWarning().setVisible(false);
     link.setOpen(false);
     QCOMPARE(s.lines(),
              QStringList({at + "warning no data from the device", at + "info data from the device",

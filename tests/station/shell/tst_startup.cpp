@@ -47,7 +47,7 @@ void TestStartup::summariesNewestOnTop()
     StationFixture f;
     f.writeFile(QStringLiteral("Vorsa.txt"), "L1\r\nL2\r\nL3\r\n");
     f.station->start(QString());
-    QCOMPARE(f.station->form().txtEvent.text(), QStringLiteral("L3\r\nL2\r\nL1\r\n"));
+    QCOMPARE(f.station->eventLog().summaries().text(), QStringLiteral("L3\r\nL2\r\nL1\r\n"));
 }
 
 void TestStartup::summaryBoxKeepsNewestLinePlusLimit()
@@ -60,7 +60,7 @@ void TestStartup::summaryBoxKeepsNewestLinePlusLimit()
     file += "NEWEST\r\n";
     f.writeFile(QStringLiteral("Vorsa.txt"), file);
     f.station->start(QString());
-    const QString box = f.station->form().txtEvent.text();
+    const QString box = f.station->eventLog().summaries().text();
     QVERIFY(box.startsWith(QStringLiteral("NEWEST\r\n")));
     QCOMPARE(box.size(), 8 + 62100);
 }

@@ -127,10 +127,10 @@ void TestAccessibility::historyFileSelectedWithoutCurrentItemLoads()
 
 void TestAccessibility::alarmsAreAnnouncedOncePerNewCaption()
 {
-    Form form;
+    AlarmPanel panel;
     EventState events;
     QWidget window;
-    AlarmAnnouncer announcer(form, events, {"Displacement trig", "Pd trig", "Pga trig", "STA"},
+    AlarmAnnouncer announcer(panel, events, {"Displacement trig", "Pd trig", "Pga trig", "STA"},
                              window);
     window.show();
     QStringList heard;
@@ -151,37 +151,37 @@ void TestAccessibility::alarmsAreAnnouncedOncePerNewCaption()
         QCoreApplication::processEvents();
         return heard;
     };
-    QCOMPARE(after([&] { form.lblEvent[1].setVisible(true); }), QStringList{"Pd trig"});
-    QCOMPARE(after([&] { form.lblEvent[1].setBackColor(Qt::red); }), QStringList());
+    QCOMPARE(after([&] { panel.triggerLamps[1].setVisible(true); }), QStringList{"Pd trig"});
+    QCOMPARE(after([&] { panel.triggerLamps[1].setBackColor(Qt::red); }), QStringList());
     // Set and then shown while one packet is handled: heard once.
     QCOMPARE(after([&] {
-                 form.lblAlarm.setText(QStringLiteral("P Watch Pd 0.201 cm"));
-                 form.lblAlarm.setVisible(true);
+                 panel.caption.setText(QStringLiteral("P Watch Pd 0.201 cm"));
+                 panel.caption.setVisible(true);
              }),
              QStringList{"P Watch Pd 0.201 cm"});
-    QCOMPARE(after([&] { form.lblAlarm.setText(QStringLiteral("P Warning Pd 0.351 cm")); }),
+    QCOMPARE(after([&] { panel.caption.setText(QStringLiteral("P Warning Pd 0.351 cm")); }),
              QStringList{"P Warning Pd 0.351 cm"});
-    QCOMPARE(after([&] { form.lblAlarm.setText(QStringLiteral("P Warning Pd 0.4 cm")); }),
+    QCOMPARE(after([&] { panel.caption.setText(QStringLiteral("P Warning Pd 0.4 cm")); }),
              QStringList()); // the same Warning with a higher peak
     // A trigger's end is logged as a caption that is never shown.
     QCOMPARE(after([&] {
-                 form.lblAlarm.setVisible(false);
-                 form.lblAlarm.setText(QStringLiteral("P End"));
+                 panel.caption.setVisible(false);
+                 panel.caption.setText(QStringLiteral("P End"));
              }),
              QStringList{"P End"});
     QCOMPARE(after([&] {
-                 form.lblAlarm.setText(QStringLiteral("P Wave"));
-                 form.lblAlarm.setVisible(true);
+                 panel.caption.setText(QStringLiteral("P Wave"));
+                 panel.caption.setVisible(true);
              }),
              QStringList{"P Wave"});
-    QCOMPARE(after([&] { form.lblAlarm.setVisible(false); }), QStringList());
-    QCOMPARE(after([&] { form.lblAlarm.setVisible(true); }), QStringList{"P Wave"});
+    QCOMPARE(after([&] { panel.caption.setVisible(false); }), QStringList());
+    QCOMPARE(after([&] { panel.caption.setVisible(true); }), QStringList{"P Wave"});
     QCOMPARE(after([&] { events.setIntensity(QStringLiteral("2")); }), QStringList());
     events.run();
     QCOMPARE(after([&] { events.setIntensity(QStringLiteral("4")); }), QStringList{"Intensity 4"});
     // Several in one packet: each alert keeps its own text for whoever reads it late.
     QCOMPARE(after([&] {
-                 form.lblEvent[2].setVisible(true);
+                 panel.triggerLamps[2].setVisible(true);
                  events.setIntensity(QStringLiteral("5"));
              }),
              QStringList({"Pga trig", "Intensity 5"}));
@@ -207,12 +207,12 @@ void TestAccessibility::lampsIntensityAndChartsTellTheirState()
                                  "DI 0", "DI 1", "DI 2", "DI 3", "DI 4", "DI 5", "DI 6", "DI 7"}));
     IndicatorLamp *do3 = window.findChildren<IndicatorLamp *>().at(3);
     QVERIFY(accessible(do3)->state().checkable);
-    form.DIO[3].setBackColor(Colours::Red);
+    f.station->alarmPanel().ioLamps[3].setBackColor(Colours::Red);
     QVERIFY(accessible(do3)->state().checked);
-    form.DIO[3].setBackColor(Colours::LampOff);
+    f.station->alarmPanel().ioLamps[3].setBackColor(Colours::LampOff);
     QVERIFY(!accessible(do3)->state().checked);
 
-    form.lblIntensity.setText(QStringLiteral("5"));
+    f.station->alarmPanel().intensity.setText(QStringLiteral("5"));
     QLabel *intensity = nullptr;
     for (QLabel *label : window.findChildren<QLabel *>())
         if (label->accessibleName() == QLatin1String("Intensity"))
