@@ -53,7 +53,7 @@ struct RecordsBench {
     RecordingShell shell;
     ScriptedPrompter prompter;
     Form form;
-    EventLog eventLog{form, folder, clock, prompter, shell};
+    EventLog eventLog{form.txtReal, form.statusLine, folder, clock, prompter, shell};
     SampleRing ring;
     RecordingSettings settings;
     EventFile eventFile{ring, settings, form.txtReal, eventLog, folder, clock};

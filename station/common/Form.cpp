@@ -16,8 +16,6 @@ Form::Form(QObject *parent) : QObject(parent)
         page->setVisible(false);
     for (Control *tab : {&frarecord, &fraVoice, &fraconnects, &frasystem})
         tab->setVisible(false);
-    Label143.setVisible(false);
-    cbodisp.setVisible(false);
 
     optTCP.setChecked(true);
     optTCP_svr.setEnabled(false);
@@ -28,8 +26,7 @@ Form::Form(QObject *parent) : QObject(parent)
     mbus_id.setText(QStringLiteral("101"));
     txtrecPrev.setText(QStringLiteral("30"));
     txtrecafter.setText(QStringLiteral("90"));
-    for (Control *combo : {&cboXYZ, &cboPd, &cboPga, &cboPga1, &cboXaxis, &cboHisPd, &cboHisXYZ,
-                           &cboHisXaxis, &cbodisp})
+    for (Control *combo : {&cboPga, &cboPga1})
         combo->setText(QStringLiteral("Combo1"));
 
     cmdComset.setText(QStringLiteral("OK"));

@@ -31,7 +31,6 @@ public:
     Control fraconnect, frarecord, fraVoice;    // tabs of the connection page
     Control frageneral, fraconnects, frasystem; // tabs of the device page
     Control Strip1Shown;                        // the real-time chart stands apart from frames
-    Control Label137, Label138, Label143;       // range captions beside the charts
 
     // ---- Connection page ----
     Control optCom, optTCP, optTCP_svr;
@@ -45,7 +44,7 @@ public:
     RecordFolder Dir1; // with its file list `File1`
 
     // ---- Range combos ----
-    Control cboXYZ, cboPd, cboPga, cboPga1, cboXaxis, cboHisPd, cboHisXYZ, cboHisXaxis, cbodisp;
+    Control cboPga, cboPga1;
 
     // ---- Real-time view ----
     Control lblIP, lblevt, rxcnt;

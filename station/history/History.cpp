@@ -35,6 +35,11 @@ History::History(LiveFields &fields, RecordFolder &records, Control &statusLine,
       recordLength_(QString::fromUtf16(NotLoaded))
 {
     loadedIntensity_.setText(QString::fromUtf16(NotLoaded));
+    for (auto signal : {&Control::textChanged, &Control::chosen}) {
+        connect(&accelerationBox_, signal, this, &History::applyAccelerationRange);
+        connect(&pdBox_, signal, this, &History::applyPdRange);
+        connect(&spanBox_, signal, this, &History::applyTimeSpan);
+    }
 }
 
 void History::loadSelectedFile()
@@ -142,9 +147,9 @@ void History::exportMiniSeed(const QString &path, const MiniSeedOptions &options
     statusLine_.setText(result.message);
 }
 
-void History::applyAccelerationRange(const QString &text)
+void History::applyAccelerationRange()
 {
-    const std::optional<double> range = numberOf(text);
+    const std::optional<double> range = numberOf(accelerationBox_.text());
     if (!range)
         return;
     for (int trace = 0; trace < 3; ++trace) {
@@ -153,9 +158,9 @@ void History::applyAccelerationRange(const QString &text)
     }
 }
 
-void History::applyPdRange(const QString &text)
+void History::applyPdRange()
 {
-    const std::optional<double> range = numberOf(text);
+    const std::optional<double> range = numberOf(pdBox_.text());
     if (!range)
         return;
     strip2_.selectTrace(3);
@@ -164,8 +169,8 @@ void History::applyPdRange(const QString &text)
     strip2_.setRange(*range, -*range);
 }
 
-void History::applyTimeSpan(const QString &text)
+void History::applyTimeSpan()
 {
-    if (const std::optional<double> seconds = numberOf(text))
+    if (const std::optional<double> seconds = numberOf(spanBox_.text()))
         strip2_.setVisibleWidth(*seconds * 100);
 }

@@ -51,16 +51,20 @@ public:
     // The intensity the loaded record names; "—" before one is loaded.
     Control &loadedIntensity() { return loadedIntensity_; }
 
-    // The chart's ranges as the operator types or picks them: a text that is not yet a
-    // positive number (empty, a lone "-" or "." while typing) leaves the chart as it is.
-    void applyAccelerationRange(const QString &text);
-    void applyPdRange(const QString &text);
-    void applyTimeSpan(const QString &text);
+    // The chart's range and span boxes as the operator types or picks them: a text that is
+    // not yet a positive number (empty, a lone "-" or "." while typing) leaves the chart as
+    // it is.
+    Control &accelerationBox() { return accelerationBox_; }
+    Control &pdBox() { return pdBox_; }
+    Control &spanBox() { return spanBox_; }
 
 signals:
     void recordLengthChanged(const QString &text);
 
 private:
+    void applyAccelerationRange();
+    void applyPdRange();
+    void applyTimeSpan();
     void describeLoadedRecord(const QString &fileName);
     MiniSeedOptions miniSeedOptions() const;
     void exportMiniSeed(const QString &path, const MiniSeedOptions &options);
@@ -77,4 +81,7 @@ private:
     QString recordLength_;
     QString exportCaption_;
     Control loadedIntensity_;
+    Control accelerationBox_;
+    Control pdBox_;
+    Control spanBox_;
 };

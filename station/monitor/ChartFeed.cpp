@@ -1,19 +1,17 @@
 #include "ChartFeed.h"
 
-#include "common/Form.h"
 #include "common/NumberText.h"
 
-ChartFeed::ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent)
-    : QObject(parent), form_(form), strip1_(strip1), strip3_(strip3)
+ChartFeed::ChartFeed(StripChart &strip1, StripChart &strip3, QObject *parent)
+    : QObject(parent), strip1_(strip1), strip3_(strip3)
 {
-    connect(&form.cboXYZ, &Control::textChanged, this, &ChartFeed::showAccelerationRange);
-    connect(&form.cboXYZ, &Control::chosen, this, &ChartFeed::showAccelerationRange);
-    connect(&form.cboPd, &Control::textChanged, this, &ChartFeed::showPdRange);
-    connect(&form.cboPd, &Control::chosen, this, &ChartFeed::showPdRange);
-    connect(&form.cbodisp, &Control::textChanged, this, &ChartFeed::showDisplacementRange);
-    connect(&form.cbodisp, &Control::chosen, this, &ChartFeed::showDisplacementRange);
-    connect(&form.cboXaxis, &Control::textChanged, this, &ChartFeed::applyTypedSpan);
-    connect(&form.cboXaxis, &Control::chosen, this, &ChartFeed::applyChosenSpan);
+    for (auto signal : {&Control::textChanged, &Control::chosen}) {
+        connect(&accelerationBox_, signal, this, &ChartFeed::showAccelerationRange);
+        connect(&pdBox_, signal, this, &ChartFeed::showPdRange);
+        connect(&displacementBox_, signal, this, &ChartFeed::showDisplacementRange);
+    }
+    connect(&spanBox_, &Control::textChanged, this, &ChartFeed::applyTypedSpan);
+    connect(&spanBox_, &Control::chosen, this, &ChartFeed::applyChosenSpan);
     applyAccelerationRange(DefaultAccelerationRange);
     applyPdRange(DefaultPdRange);
     applyDisplacementRange(DefaultDisplacementRange);
@@ -54,7 +52,7 @@ bool ChartFeed::isAuto(const Control &combo)
 
 bool ChartFeed::offersAuto(const Control &box) const
 {
-    return &box == &form_.cboXYZ || &box == &form_.cbodisp;
+    return &box == &accelerationBox_ || &box == &displacementBox_;
 }
 
 bool ChartFeed::accepts(const Control &box) const
@@ -65,11 +63,11 @@ bool ChartFeed::accepts(const Control &box) const
 QString ChartFeed::rangeInForce(const Control &box) const
 {
     double range = spanSeconds_;
-    if (&box == &form_.cboXYZ)
+    if (&box == &accelerationBox_)
         range = accelerationRange_;
-    else if (&box == &form_.cboPd)
+    else if (&box == &pdBox_)
         range = pdRange_;
-    else if (&box == &form_.cbodisp)
+    else if (&box == &displacementBox_)
         range = displacementRange_;
     return range > 0 ? NumberText::doubleText(range) : QString::fromLatin1(AutoRange);
 }
@@ -83,10 +81,10 @@ void ChartFeed::showRangeInForce(Control &box)
 
 void ChartFeed::settleRanges()
 {
-    const std::pair<Control *, double> boxes[] = {{&form_.cboXYZ, DefaultAccelerationRange},
-                                                  {&form_.cboPd, DefaultPdRange},
-                                                  {&form_.cbodisp, DefaultDisplacementRange},
-                                                  {&form_.cboXaxis, DefaultSpanSeconds}};
+    const std::pair<Control *, double> boxes[] = {{&accelerationBox_, DefaultAccelerationRange},
+                                                  {&pdBox_, DefaultPdRange},
+                                                  {&displacementBox_, DefaultDisplacementRange},
+                                                  {&spanBox_, DefaultSpanSeconds}};
     for (const auto &[box, fallback] : boxes)
         if (!accepts(*box))
             box->setText(QString::number(fallback));
@@ -94,34 +92,34 @@ void ChartFeed::settleRanges()
 
 void ChartFeed::showAccelerationRange()
 {
-    if (isAuto(form_.cboXYZ))
+    if (isAuto(accelerationBox_))
         fitAccelerationRange();
-    else if (const auto limit = typedRange(form_.cboXYZ))
+    else if (const auto limit = typedRange(accelerationBox_))
         applyAccelerationRange(*limit);
 }
 
 void ChartFeed::showPdRange()
 {
-    if (const auto limit = typedRange(form_.cboPd))
+    if (const auto limit = typedRange(pdBox_))
         applyPdRange(*limit);
 }
 
 void ChartFeed::showDisplacementRange()
 {
-    if (isAuto(form_.cbodisp))
+    if (isAuto(displacementBox_))
         fitDisplacementRange();
-    else if (const auto limit = typedRange(form_.cbodisp))
+    else if (const auto limit = typedRange(displacementBox_))
         applyDisplacementRange(*limit);
 }
 
 void ChartFeed::applyTypedSpan()
 {
-    const auto seconds = typedNumber(form_.cboXaxis);
+    const auto seconds = typedNumber(spanBox_);
     if (!seconds)
         return;
     if (*seconds > MaxTypedSpanSeconds) {
         // Runs this handler again with the limit before the span is applied here.
-        form_.cboXaxis.setText(QString::number(MaxTypedSpanSeconds));
+        spanBox_.setText(QString::number(MaxTypedSpanSeconds));
         applySpan(MaxTypedSpanSeconds);
         return;
     }
@@ -130,7 +128,7 @@ void ChartFeed::applyTypedSpan()
 
 void ChartFeed::applyChosenSpan()
 {
-    if (const auto seconds = typedNumber(form_.cboXaxis))
+    if (const auto seconds = typedNumber(spanBox_))
         applySpan(*seconds);
 }
 
@@ -207,7 +205,7 @@ void ChartFeed::streamSample(const Sample &sample)
 
 void ChartFeed::pollSample(const Sample &sample)
 {
-    if (NumberText::leadingNumber(form_.cboXaxis.text()) <= BatchAboveSeconds) {
+    if (NumberText::leadingNumber(spanBox_.text()) <= BatchAboveSeconds) {
         streamSample(sample);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Control.h"
 #include "common/DecodedPacket.h"
 #include "common/StripChart.h"
 
@@ -7,11 +8,8 @@
 #include <array>
 #include <optional>
 
-class Control;
-class Form;
-
 // The real-time charts: `Strip1` (a, b, c, Pd) and `Strip3` (displacement, Pd). The range
-// and time-span combos set their scales; the decoders feed them one sample at a time.
+// and time-span boxes set their scales; the decoders feed them one sample at a time.
 class ChartFeed : public QObject
 {
     Q_OBJECT
@@ -29,7 +27,17 @@ public:
     // The entry of the acceleration and displacement boxes that fits the range to the data.
     static constexpr const char *AutoRange = "Auto";
 
-    ChartFeed(Form &form, StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
+    ChartFeed(StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
+
+    // The range and span boxes as the operator types or picks them; sys.txt keeps their text.
+    Control &accelerationBox() { return accelerationBox_; }
+    Control &pdBox() { return pdBox_; }
+    Control &displacementBox() { return displacementBox_; }
+    Control &spanBox() { return spanBox_; }
+    const Control &accelerationBox() const { return accelerationBox_; }
+    const Control &pdBox() const { return pdBox_; }
+    const Control &displacementBox() const { return displacementBox_; }
+    const Control &spanBox() const { return spanBox_; }
 
     // A range typed or chosen from the list rescales its chart; a text that is not a
     // positive number leaves the scale as it is.
@@ -76,7 +84,10 @@ private:
     void applySpan(double seconds);
     void drawBatch();
 
-    Form &form_;
+    Control accelerationBox_;
+    Control pdBox_;
+    Control displacementBox_;
+    Control spanBox_;
     StripChart &strip1_;
     StripChart &strip3_;
     int chartBatchIndex_ = 0;

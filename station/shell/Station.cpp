@@ -58,7 +58,7 @@ Station::Station(const StationServices &services, QObject *parent)
       history_(form_.txtReal, form_.Dir1, form_.statusLine, form_.caption, services.strip2,
                services.prompter, services.shell, services_.folder),
       mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
-      chartFeed_(form_, services.strip1, services.strip3),
+      chartFeed_(services.strip1, services.strip3),
       decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
                clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(form_.statusLine, registerWriter_, services.waiter, services.prompter),
@@ -237,10 +237,10 @@ SystemSettings Station::systemSettingsShown() const
         s.voiceFiles[k] = form_.txtDegree[k].text();
     s.preAlarmSeconds = form_.txtrecPrev.text();
     s.postAlarmSeconds = form_.txtrecafter.text();
-    s.accelerationRange = form_.cboXYZ.text();
-    s.pdRange = form_.cboPd.text();
-    s.timeSpan = form_.cboXaxis.text();
-    s.displacementRange = form_.cbodisp.text();
+    s.accelerationRange = chartFeed_.accelerationBox().text();
+    s.pdRange = chartFeed_.pdBox().text();
+    s.timeSpan = chartFeed_.spanBox().text();
+    s.displacementRange = chartFeed_.displacementBox().text();
     s.recordFolder = form_.Dir1.path();
     s.autoRun = form_.chkAuto.isChecked();
     s.manualFile = form_.manualFile;
@@ -265,10 +265,10 @@ void Station::showSystemSettings(const SystemSettings &s)
     applyVoiceFiles();
     form_.txtrecPrev.setText(s.preAlarmSeconds);
     form_.txtrecafter.setText(s.postAlarmSeconds);
-    form_.cboXYZ.setText(s.accelerationRange);
-    form_.cboPd.setText(s.pdRange);
-    form_.cboXaxis.setText(s.timeSpan);
-    form_.cbodisp.setText(s.displacementRange);
+    chartFeed_.accelerationBox().setText(s.accelerationRange);
+    chartFeed_.pdBox().setText(s.pdRange);
+    chartFeed_.spanBox().setText(s.timeSpan);
+    chartFeed_.displacementBox().setText(s.displacementRange);
     form_.chkAuto.setChecked(s.autoRun);
     form_.manualFile = s.manualFile;
     form_.Check4.setChecked(s.recordMode);
@@ -309,16 +309,6 @@ void Station::wireRecords()
     history_.setPreAlarmSeconds(recordingSettings_.preAlarmSeconds());
     connect(&recordingSettings_, &RecordingSettings::preAlarmSecondsChanged, &history_,
             &History::setPreAlarmSeconds);
-    // A range applies when it is typed and when it is chosen from the list.
-    const std::pair<Control *, void (History::*)(const QString &)> ranges[] = {
-        {&form_.cboHisXYZ, &History::applyAccelerationRange},
-        {&form_.cboHisPd, &History::applyPdRange},
-        {&form_.cboHisXaxis, &History::applyTimeSpan}};
-    for (const auto &[combo, apply] : ranges) {
-        for (auto signal : {&Control::textChanged, &Control::chosen})
-            connect(combo, signal, &history_,
-                    [this, combo = combo, apply = apply] { (history_.*apply)(combo->text()); });
-    }
 }
 
 // Alarms, voice and the LED sign.
@@ -446,19 +436,19 @@ void Station::startArchive()
 void Station::fillRangeLists()
 {
     const QStringList fitted{QString::fromLatin1(ChartFeed::AutoRange)};
-    form_.cboXYZ.setItems(AccRanges + fitted);
-    form_.cboPd.setItems(PdRanges);
+    chartFeed_.accelerationBox().setItems(AccRanges + fitted);
+    chartFeed_.pdBox().setItems(PdRanges);
     form_.cboPga.setItems(PgaThresholds);
     form_.cboPga1.setItems(PgaThresholds);
-    form_.cboXaxis.setItems(TimeSpans);
-    form_.cboHisPd.setItems(PdRanges);
-    form_.cboHisXYZ.setItems(AccRanges);
-    form_.cboHisXaxis.setItems(TimeSpans + QStringList{QStringLiteral("300")});
-    form_.cbodisp.setItems(DisplacementRanges + fitted);
-    form_.cboHisXYZ.setText(QStringLiteral("10"));
-    form_.cboHisXaxis.setText(QStringLiteral("120"));
-    form_.cbodisp.setText(QStringLiteral("3"));
-    form_.cboHisPd.setText(QStringLiteral("0.5"));
+    chartFeed_.spanBox().setItems(TimeSpans);
+    history_.pdBox().setItems(PdRanges);
+    history_.accelerationBox().setItems(AccRanges);
+    history_.spanBox().setItems(TimeSpans + QStringList{QStringLiteral("300")});
+    chartFeed_.displacementBox().setItems(DisplacementRanges + fitted);
+    history_.accelerationBox().setText(QStringLiteral("10"));
+    history_.spanBox().setText(QStringLiteral("120"));
+    chartFeed_.displacementBox().setText(QStringLiteral("3"));
+    history_.pdBox().setText(QStringLiteral("0.5"));
 }
 
 void Station::loadEventSummaries()

@@ -28,12 +28,6 @@ void Views::showRealTimeView()
     hideMainPagesExcept(&form_.fraRealtime);
     form_.fraRealtime.setVisible(true);
     form_.Strip1Shown.setVisible(true);
-    form_.Label143.setVisible(false);
-    form_.cbodisp.setVisible(false);
-    form_.Label137.setVisible(true);
-    form_.cboXYZ.setVisible(true);
-    form_.Label138.setVisible(true);
-    form_.cboPd.setVisible(true);
 }
 
 void Views::showDisplacementView()
@@ -41,10 +35,6 @@ void Views::showDisplacementView()
     hideMainPagesExcept(&form_.fraAnalyze);
     form_.fraAnalyze.setVisible(true);
     form_.Strip1Shown.setVisible(false);
-    form_.Label143.setVisible(true);
-    form_.cbodisp.setVisible(true);
-    form_.Label137.setVisible(false);
-    form_.cboXYZ.setVisible(false);
 }
 
 void Views::showRecordView()

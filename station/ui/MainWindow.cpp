@@ -295,9 +295,12 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
     main->addWidget(strip1, 1);
     Bindings::visibility(form.Strip1Shown, strip1);
     auto *ranges = new QHBoxLayout;
-    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundRangeCombo(form.cboXYZ));
-    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundRangeCombo(form.cboPd));
-    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundRangeCombo(form.cboXaxis));
+    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"),
+                 boundRangeCombo(station_.chartFeed().accelerationBox()));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"),
+                 boundRangeCombo(station_.chartFeed().pdBox()));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"),
+                 boundRangeCombo(station_.chartFeed().spanBox()));
     ranges->addStretch();
     main->addLayout(ranges);
     main->addWidget(buildAdvancedBox());
@@ -560,7 +563,6 @@ QLayout *MainWindow::buildRecordingRow()
 // settings.
 QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
 {
-    Form &form = station_.form();
     auto *page = new QGroupBox(QStringLiteral("Displacement "));
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip3, 1);
@@ -568,9 +570,12 @@ QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
     side->addWidget(buildIntensityBox());
     side->addWidget(buildEventBox());
     auto *ranges = new QFormLayout;
-    addCaptioned(ranges, QStringLiteral("Displacement(cm)"), boundRangeCombo(form.cbodisp));
-    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"), boundRangeCombo(form.cboPd));
-    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundRangeCombo(form.cboXaxis));
+    addCaptioned(ranges, QStringLiteral("Displacement(cm)"),
+                 boundRangeCombo(station_.chartFeed().displacementBox()));
+    addCaptioned(ranges, QStringLiteral("Pd Range[cm]"),
+                 boundRangeCombo(station_.chartFeed().pdBox()));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"),
+                 boundRangeCombo(station_.chartFeed().spanBox()));
     side->addLayout(ranges);
     side->addStretch();
     layout->addLayout(side);
@@ -641,9 +646,12 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     connect(exportMseed, &QPushButton::clicked, &station_.history(), &History::exportSelectedFile);
     side->addWidget(exportMseed);
     auto *ranges = new QFormLayout;
-    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"), boundCombo(form.cboHisXYZ));
-    addCaptioned(ranges, QStringLiteral("Pd-Disp Range[cm]"), boundCombo(form.cboHisPd));
-    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"), boundCombo(form.cboHisXaxis));
+    addCaptioned(ranges, QStringLiteral("Acc Range[gal]"),
+                 boundCombo(station_.history().accelerationBox()));
+    addCaptioned(ranges, QStringLiteral("Pd-Disp Range[cm]"),
+                 boundCombo(station_.history().pdBox()));
+    addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"),
+                 boundCombo(station_.history().spanBox()));
     side->addLayout(ranges);
     layout->addLayout(side);
     return page;

@@ -22,12 +22,12 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{form, strip1, strip3}, triggerLogic{form,      events, eventLog, eventFile,
-                                                        recording, clock,  strip1,   strip3}
+        : chartFeed{strip1, strip3}, triggerLogic{form.txtReal, panel, events, eventLog, eventFile,
+                                                  recording,    clock, strip1, strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
-        form.cboXaxis.setText(QStringLiteral("10"));
+        chartFeed.spanBox().setText(QStringLiteral("10"));
         QObject::connect(&decoder, &Decoder::packetDecoded, [this](const DecodedPacket &packet) {
             triggerLogic.takePacket(packet);
             ring.take(packet);
@@ -50,7 +50,8 @@ struct FakeLinkDecoder {
     PollState poll;
     LinkStatus status;
     FakeLinks links;
-    EventLog eventLog{form, folder, clock, prompter, shell};
+    AlarmPanel panel;
+    EventLog eventLog{form.txtReal, form.statusLine, folder, clock, prompter, shell};
     SampleRing ring;
     RecordingSettings recording;
     EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};

@@ -191,7 +191,7 @@ void TestHistory::nothingLoadedShowsDashes()
     const QString dash = QString::fromUtf16(History::NotLoaded);
     for (int i : {227, 208, 209, 232, 233, 234})
         QCOMPARE(fields.text(i), dash);
-    QCOMPARE(f.station->station->history().loadedIntensity().text(), dash);
+    QCOMPARE(f.station->history().loadedIntensity().text(), dash);
     QCOMPARE(f.station->history().recordLength(), dash);
 }
 
@@ -461,10 +461,10 @@ void TestHistory::rangeCombos()
     QFETCH(QString, text);
     QFETCH(QStringList, operations);
     HistoryStation h;
-    Form &form = h.form();
-    Control *box = combo == QLatin1String("cboHisXYZ")  ? &form.cboHisXYZ
-                   : combo == QLatin1String("cboHisPd") ? &form.cboHisPd
-                                                        : &form.cboHisXaxis;
+    History &history = h.station->history();
+    Control *box = combo == QLatin1String("cboHisXYZ")  ? &history.accelerationBox()
+                   : combo == QLatin1String("cboHisPd") ? &history.pdBox()
+                                                        : &history.spanBox();
     box->setText(text);
     QCOMPARE(h.strip2.operations, operations);
     if (operations.isEmpty())

@@ -18,7 +18,6 @@ private slots:
 void TestDecoderWiring::streamReachesDisplayAndRecording()
 {
     StationFixture f;
-    Form &form = f.station->form();
     QVERIFY(QDir().mkpath(f.file(QStringLiteral("RecCSV"))));
     f.station->manualRecording().toggleRecording();
     QVERIFY(f.station->manualRecording().isRecording());
@@ -45,7 +44,7 @@ void TestDecoderWiring::rangeCombosReachTheCharts()
 {
     StationFixture f;
     f.strip1.operations.clear();
-    f.station->form().cboXYZ.choose(QStringLiteral("250"));
+    f.station->chartFeed().accelerationBox().choose(QStringLiteral("250"));
     QCOMPARE(f.strip1.operations, (QStringList{"select 0", "range 250 -250", "select 1",
                                                "range 250 -250", "select 2", "range 250 -250"}));
 }

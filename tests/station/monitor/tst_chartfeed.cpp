@@ -1,5 +1,4 @@
 #include "Fakes.h"
-#include "common/Form.h"
 #include "monitor/ChartFeed.h"
 
 #include <QTest>
@@ -24,21 +23,20 @@ namespace
 {
 
 struct Rig {
-    Form form;
     RecordingChart strip1{4};
     RecordingChart strip3{2};
-    ChartFeed feed{form, strip1, strip3};
+    ChartFeed feed{strip1, strip3};
 };
 
-Control &combo(Form &form, const QString &name)
+Control &combo(ChartFeed &feed, const QString &name)
 {
     if (name == QLatin1String("cboXYZ"))
-        return form.cboXYZ;
+        return feed.accelerationBox();
     if (name == QLatin1String("cboPd"))
-        return form.cboPd;
+        return feed.pdBox();
     if (name == QLatin1String("cbodisp"))
-        return form.cbodisp;
-    return form.cboXaxis;
+        return feed.displacementBox();
+    return feed.spanBox();
 }
 
 ChartFeed::Sample sampleNumber(int i)
@@ -119,7 +117,7 @@ void TestChartFeed::combos()
     QFETCH(bool, accepted);
     QFETCH(QString, inForce);
     Rig r;
-    Control &box = combo(r.form, name);
+    Control &box = combo(r.feed, name);
     box.setText(QStringLiteral("7")); // a previous text, so that every row is a change
     r.strip1.operations.clear();
     r.strip3.operations.clear();
@@ -160,7 +158,7 @@ void TestChartFeed::pollFeeding()
     QFETCH(int, points);
     QFETCH(int, blocks);
     Rig r;
-    r.form.cboXaxis.setText(span);
+    r.feed.spanBox().setText(span);
     for (int i = 0; i < responses; ++i)
         r.feed.pollSample(sampleNumber(i));
     for (int trace = 0; trace < 4; ++trace)
@@ -173,7 +171,7 @@ void TestChartFeed::pollFeeding()
 void TestChartFeed::batchOrderAndValues()
 {
     Rig r;
-    r.form.cboXaxis.setText(QStringLiteral("60"));
+    r.feed.spanBox().setText(QStringLiteral("60"));
     r.strip1.operations.clear();
     r.strip3.operations.clear();
     for (int i = 0; i < 10; ++i) {
@@ -192,7 +190,7 @@ void TestChartFeed::batchOrderAndValues()
 void TestChartFeed::streamSamplesDrawnAtOnce()
 {
     Rig r;
-    r.form.cboXaxis.setText(QStringLiteral("120")); // the span does not batch stream samples
+    r.feed.spanBox().setText(QStringLiteral("120")); // the span does not batch stream samples
     r.strip1.operations.clear();
     r.strip3.operations.clear();
     r.feed.streamSample(sampleNumber(3));
@@ -205,7 +203,8 @@ void TestChartFeed::streamSamplesDrawnAtOnce()
 void TestChartFeed::readableScalesBeforeAnyNumber()
 {
     Rig r;
-    QList<Control *> boxes{&r.form.cboXYZ, &r.form.cboPd, &r.form.cbodisp, &r.form.cboXaxis};
+    QList<Control *> boxes{&r.feed.accelerationBox(), &r.feed.pdBox(), &r.feed.displacementBox(),
+                           &r.feed.spanBox()};
     for (Control *box : boxes)
         box->setText(QStringLiteral("Combo1"));
     QCOMPARE(r.strip1.operations,
@@ -213,7 +212,7 @@ void TestChartFeed::readableScalesBeforeAnyNumber()
                           "range 250 -250", "select 3", "range 0.5 0", "width 6000"}));
     QCOMPARE(r.strip3.operations,
              (QStringList{"select 1", "range 0.5 0", "select 0", "range 3 -3", "width 6000"}));
-    r.form.cboPd.setText(QStringLiteral("2"));
+    r.feed.pdBox().setText(QStringLiteral("2"));
     r.feed.settleRanges();
     QStringList shown;
     for (Control *box : boxes)

@@ -4,6 +4,7 @@
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
+#include "common/RecordFolder.h"
 #include "records/EventFile.h"
 #include "records/EventJournal.h"
 #include "records/EventLog.h"
@@ -615,8 +616,9 @@ void TestEventFile::journalFollowsThePendingFile()
     const QString journal = r.recordPath(QStringLiteral(".240115083012_77.CSV.journal"));
     QCOMPARE(journalsIn(r.settings.recordFolder()), QStringList{QFileInfo(journal).fileName()});
     // The history page lists no journal.
-    r.form.Dir1.setPath(r.settings.recordFolder());
-    QVERIFY(r.form.Dir1.files().isEmpty());
+    RecordFolder list;
+    list.setPath(r.settings.recordFolder());
+    QVERIFY(list.files().isEmpty());
     pushRows(r.ring, 250);
     r.eventFile.samplesStored();
     r.eventFile.drainJournal();

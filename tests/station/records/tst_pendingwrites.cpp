@@ -112,7 +112,6 @@ void TestPendingWrites::failingWrites()
     if (!failure.available())
         QSKIP(qPrintable(failure.why()));
     loadInRecordMode(f);
-    Form &form = f.station->form();
     EventLog &log = f.station->eventLog();
     PendingWrites &pending = log.pendingWrites();
     const QStringList filesBefore = filesUnder(f.home());

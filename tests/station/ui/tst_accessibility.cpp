@@ -199,7 +199,6 @@ void TestAccessibility::lampsIntensityAndChartsTellTheirState()
     auto *strip1 = new StripChartWidget(QStringLiteral("3-axis Acceleration [gal]"), {"a", "Pd"});
     MainWindow window(*f.station, strip1, new StripChartWidget(QStringLiteral("b"), {"a"}),
                       new StripChartWidget(QStringLiteral("c"), {"a"}));
-    Form &form = f.station->form();
     QStringList names;
     for (IndicatorLamp *lamp : window.findChildren<IndicatorLamp *>())
         names << lamp->accessibleName();

@@ -192,7 +192,7 @@ void TestMainWindow::displacementViewHasPdRangeAndTimeSpan()
     QComboBox *pd = shownNamed<QComboBox>(w.window, QStringLiteral("Pd Range[cm]"));
     pd->lineEdit()->clear();
     QTest::keyClicks(pd->lineEdit(), QStringLiteral("2"));
-    QCOMPARE(w.f.station->form().cboPd.text(), QStringLiteral("2"));
+    QCOMPARE(w.f.station->chartFeed().pdBox().text(), QStringLiteral("2"));
 }
 
 // No completion from the list: "10" typed stays "10" (not "100" or "1000"), and so does the
@@ -222,7 +222,7 @@ void TestMainWindow::typedRangeTakenAsTyped()
     QTest::keyClicks(acc->lineEdit(), QStringLiteral("10"));
     QTest::keyClick(acc->lineEdit(), Qt::Key_Return);
     QCOMPARE(acc->currentText(), QStringLiteral("10"));
-    QCOMPARE(f.station->form().cboXYZ.text(), QStringLiteral("10"));
+    QCOMPARE(f.station->chartFeed().accelerationBox().text(), QStringLiteral("10"));
     for (int trace = 0; trace < 3; ++trace)
         QCOMPARE(strip1->plot()->graph(trace)->valueAxis()->range(), QCPRange(-10, 10));
     QCOMPARE(acc->count(), 12); // the list and "Auto": Enter added nothing
@@ -298,7 +298,9 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
     StationFixture f;
     f.writeFile(QStringLiteral("RecCSV/E20261207101010.csv"), "#Station:1\r\n");
     DialogPrompter prompter;
-    History history(f.station->form(), f.strip2, prompter, f.shell, f.station->folder());
+    Form &form = f.station->form();
+    History history(form.txtReal, form.Dir1, form.statusLine, form.caption, f.strip2, prompter,
+                    f.shell, f.station->folder());
     f.station->start(QString());
     QCOMPARE(f.station->form().Dir1.selectedFile(), QStringLiteral("E20261207101010.csv"));
     bool asked = false;
