@@ -121,7 +121,7 @@ struct PollRig {
             pty.emplace();
             startSimulator(ownSim, {QStringLiteral("--rtu"), pty->secondEnd(),
                                     QStringLiteral("--id"), QStringLiteral("1")});
-            station.linkManager().selectLinkKind(LinkKind::Rtu);
+            station.connectionPage().selectLinkKind(LinkKind::Rtu);
             form.txtCom.setText(pty->firstEnd());
             form.mbus_id.setText(QStringLiteral("1"));
         } else {

@@ -359,6 +359,14 @@ void DeviceSettings::mirrorTriggerMode()
     form_.optLPF[1].setChecked(filter20Hz);
 }
 
+void DeviceSettings::hideFirmwareFeatures()
+{
+    form_.Label21.setVisible(false);
+    form_.Label22.setVisible(false);
+    for (int i = 235; i <= 238; ++i)
+        form_.txtReal.setVisible(i, false);
+}
+
 void DeviceSettings::unlockFirmwareFeatures()
 {
     const double v = form_.txtReal.value(Field::FirmwareVersion);

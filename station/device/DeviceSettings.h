@@ -54,6 +54,9 @@ public:
     // A live field changed: the trigger settings the page mirrors and the features the
     // firmware version unlocks follow it.
     void mirrorLiveField(int field);
+    // A new link may reach a device with other firmware: what only a version showed hides
+    // again until the version is read.
+    void hideFirmwareFeatures();
 
 signals:
     void readRequested();

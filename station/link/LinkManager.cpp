@@ -5,11 +5,11 @@
 #include "LinkStatus.h"
 #include "RegisterMap.h"
 #include "common/Clock.h"
+#include "common/Control.h"
 #include "common/ExtensionSettings.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
-#include "common/SerialPortName.h"
 #include "common/Waiter.h"
 
 #include <QScopedValueRollback>
@@ -22,48 +22,29 @@ constexpr int LiveRegisterFields = 101;
 
 } // namespace
 
-LinkManager::LinkManager(Form &form, LinkSettings &settings, LinkStatus &status, DeviceLink &serial,
-                         DeviceLink &client, ServerLink &server, Waiter &waiter, const Clock &clock,
+LinkManager::LinkManager(LiveFields &fields, Control &statusLine, LinkSettings &settings,
+                         LinkStatus &status, DeviceLink &serial, DeviceLink &client,
+                         ServerLink &server, Waiter &waiter, const Clock &clock,
                          const ProgramFolder &folder, QObject *parent)
-    : QObject(parent), form_(form), settings_(settings), status_(status), serial_(serial),
-      client_(client), server_(server), waiter_(waiter), clock_(clock), folder_(folder),
-      poller_(form.txtReal, pollState_, settings, serial, client, server, *this, clock)
+    : QObject(parent), fields_(fields), statusLine_(statusLine), settings_(settings),
+      status_(status), serial_(serial), client_(client), server_(server), waiter_(waiter),
+      clock_(clock), folder_(folder),
+      poller_(fields, pollState_, settings, serial, client, server, *this, clock)
 {
     rateTimer_.setInterval(1000);
     serverWatchdog_.setInterval(1000);
     connect(&rateTimer_, &QTimer::timeout, this, &LinkManager::onRateTick);
     connect(&serverWatchdog_, &QTimer::timeout, this, &LinkManager::onServerWatchdogTick);
-    // Until a link is opened, register writes follow the option as it stands; once one runs,
-    // the page's choices wait for OK.
-    for (Control *option : {&form_.optCom, &form_.optTCP, &form_.optTCP_svr})
-        connect(option, &Control::checkedChanged, this, [this] {
-            if (!status_.isOpen())
-                readKindFromForm();
-        });
-    readKindFromForm();
     connect(&server_, &ServerLink::connectionRequested, this,
             &LinkManager::onServerConnectionRequest);
     connect(&server_, &DeviceLink::reset, this, &LinkManager::onServerLinkReset);
     loadAllowedPeers();
 }
 
-// The connection page's fields as they stand when a link is opened.
-void LinkManager::readSettingsFromForm()
+void LinkManager::followPage(const LinkSettings &shown)
 {
-    settings_ = settingsFromForm();
-}
-
-LinkSettings LinkManager::settingsFromForm() const
-{
-    LinkSettings wanted = settings_;
-    wanted.kind = form_.optCom.isChecked()   ? LinkKind::Rtu
-                  : form_.optTCP.isChecked() ? LinkKind::TcpClient
-                                             : LinkKind::TcpServer;
-    wanted.host = form_.txtIP.text();
-    wanted.port = form_.txtPort.text();
-    wanted.serialPort = resolveSerialPort(form_.txtCom.text(), folder_);
-    wanted.serialSettings = form_.txtBaud.text();
-    return wanted;
+    if (!status_.isOpen())
+        settings_ = shown;
 }
 
 bool LinkManager::sameDestination(const LinkSettings &a, const LinkSettings &b)
@@ -71,11 +52,6 @@ bool LinkManager::sameDestination(const LinkSettings &a, const LinkSettings &b)
     return a.kind == b.kind && a.host == b.host && a.port == b.port &&
            a.serialPort == b.serialPort && a.serialSettings == b.serialSettings &&
            a.serverPort == b.serverPort;
-}
-
-void LinkManager::readKindFromForm()
-{
-    settings_.kind = settingsFromForm().kind;
 }
 
 void LinkManager::loadAllowedPeers()
@@ -86,7 +62,7 @@ void LinkManager::loadAllowedPeers()
                              .toStringList()
                              .join(QLatin1Char(','));
     allowedPeers_ = PeerAllowList::parse(text);
-    form_.lblAnyHost.setVisible(allowedPeers_.isOpen());
+    emit allowedPeersLoaded();
     const QStringList invalid = allowedPeers_.invalidEntries();
     if (invalid.isEmpty())
         return;
@@ -94,56 +70,33 @@ void LinkManager::loadAllowedPeers()
         QStringLiteral("vorsa.ini AllowedPeers: \"%1\" is no address or network; it admits nobody")
             .arg(invalid.join(QStringLiteral("\", \"")));
     qCWarning(lcLink) << message;
-    form_.statusLine.setText(message);
+    statusLine_.setText(message);
 }
 
-void LinkManager::selectLinkKind(LinkKind kind)
-{
-    form_.optCom.setChecked(kind == LinkKind::Rtu);
-    form_.optTCP.setChecked(kind == LinkKind::TcpClient);
-    form_.optTCP_svr.setChecked(kind == LinkKind::TcpServer);
-    if (kind == LinkKind::TcpServer)
-        form_.optTCP_svr.setEnabled(true);
-}
-
-void LinkManager::openLink()
+LinkManager::Opened LinkManager::openLink(const LinkSettings &wanted)
 {
     // Connecting pauses with the window running: a second OK meanwhile is not a new request.
     if (opening_)
-        return;
+        return Opened::Busy;
     QScopedValueRollback<bool> guard(opening_, true);
     loadAllowedPeers();
-    const LinkSettings wanted = settingsFromForm();
-    const std::optional<quint8> address = serialAddress();
-    if (wanted.kind == LinkKind::Rtu && !address) {
-        form_.statusLine.setText(
-            QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
-                .arg(form_.mbus_id.text()));
-        return;
-    }
-    emit settingsConfirmed();
     // Looking at the settings must not cost an outage: a running link is kept unless where
     // it goes changed.
-    const bool reopen = !status_.isOpen() || !sameDestination(wanted, settings_) ||
-                        (wanted.kind == LinkKind::Rtu && *address != pollState_.unitAddress);
+    const bool reopen =
+        !status_.isOpen() || !sameDestination(wanted, settings_) ||
+        (wanted.kind == LinkKind::Rtu && wanted.unitAddress != pollState_.unitAddress);
     settings_ = wanted;
     if (reopen)
-        reopenLink(address);
+        reopenLink();
     else if (pollState_.recordMode != settings_.recordMode)
         applyRecordMode();
     showRoute();
-    if (form_.chkVoice.isChecked())
-        emit selfTestSoundDue();
-    form_.fraHost.setVisible(false);
-    emit settingsSaveDue();
-    form_.lblIP.setText(form_.txtIP.text());
-    if (form_.userMode == 1)
-        showEngineeringControls();
-    if (reopen) {
-        pollState_.pollRegisters = PollState::DefaultPollRegisters;
-        resetLiveView();
-    }
-    emit realTimeViewDue();
+    if (!reopen)
+        return Opened::Kept;
+    // Another device may answer now: the poll asks for the first firmware's length again.
+    pollState_.pollRegisters = PollState::DefaultPollRegisters;
+    fields_.setText(Field::FirmwareVersion, QStringLiteral("0"));
+    return Opened::Reopened;
 }
 
 void LinkManager::showRoute()
@@ -163,11 +116,11 @@ void LinkManager::showRoute()
     }
 }
 
-void LinkManager::reopenLink(std::optional<quint8> address)
+void LinkManager::reopenLink()
 {
     applyRecordMode();
     if (settings_.kind == LinkKind::Rtu)
-        openSerialLink(*address);
+        openSerialLink(settings_.unitAddress);
     else
         openTcpLink();
     status_.setOpen(true);
@@ -177,15 +130,6 @@ void LinkManager::reopenLink(std::optional<quint8> address)
     poller_.onPollTick();
 }
 
-std::optional<quint8> LinkManager::serialAddress() const
-{
-    const qint64 address =
-        NumberText::roundHalfEven(NumberText::leadingNumber(form_.mbus_id.text()));
-    if (address < 0 || address > 255)
-        return std::nullopt;
-    return quint8(address);
-}
-
 void LinkManager::applyRecordMode()
 {
     pollState_.recordMode = settings_.recordMode;
@@ -193,19 +137,11 @@ void LinkManager::applyRecordMode()
     // read until the device pages read it.
     if (pollState_.recordMode) {
         for (int i = 0; i < LiveRegisterFields; ++i)
-            form_.txtReal.setText(i, RegisterMap::streamCarries(i)
-                                         ? QStringLiteral("0")
-                                         : QString::fromLatin1(LiveFields::NotYetRead));
+            fields_.setText(i, RegisterMap::streamCarries(i)
+                                   ? QStringLiteral("0")
+                                   : QString::fromLatin1(LiveFields::NotYetRead));
     }
-    for (Control *button : recordModeLocks(form_))
-        button->setEnabled(!pollState_.recordMode);
-}
-
-QList<Control *> LinkManager::recordModeLocks(Form &form)
-{
-    return {&form.cmdDefault,     &form.cmdSet,        &form.cmdSet1,   &form.modify_KRT54,
-            &form.modify_KRT54_1, &form.modify_svr_ip, &form.setip,     &form.wrt_ip_setting,
-            &form.wrt_KRT54,      &form.wrt_KRT54_1,   &form.wrt_svr_ip};
+    emit recordModeApplied(pollState_.recordMode);
 }
 
 void LinkManager::openSerialLink(quint8 address)
@@ -230,28 +166,6 @@ void LinkManager::openTcpLink()
         serverWatchdog_.stop();
 }
 
-void LinkManager::showEngineeringControls(bool shown)
-{
-    for (Control *c : {&form_.Command2, &form_.Frame1, &form_.Label86, &form_.Label87,
-                       &form_.Label88, &form_.Label121, &form_.Label17, &form_.Label18,
-                       &form_.Label19, &form_.rxcnt, &form_.chkMTC})
-        c->setVisible(shown);
-    for (Control &c : form_.Label15_5to7)
-        c.setVisible(shown);
-    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207})
-        form_.txtReal.setVisible(i, shown);
-    form_.optTCP_svr.setEnabled(shown || form_.optTCP_svr.isChecked());
-}
-
-void LinkManager::resetLiveView()
-{
-    form_.txtReal.setText(Field::FirmwareVersion, QStringLiteral("0"));
-    form_.Label21.setVisible(false);
-    form_.Label22.setVisible(false);
-    for (int i = 235; i <= 238; ++i)
-        form_.txtReal.setVisible(i, false);
-}
-
 void LinkManager::reconnectTcpLink()
 {
     // The pause below lets timers and receive handlers run, and they call this again when
@@ -259,8 +173,6 @@ void LinkManager::reconnectTcpLink()
     if (connecting_)
         return;
     QScopedValueRollback<bool> guard(connecting_, true);
-    if (!status_.isOpen())
-        readSettingsFromForm();
     if (settings_.kind == LinkKind::TcpClient) {
         client_.open(settings_);
         server_.close();
@@ -331,7 +243,6 @@ void LinkManager::onRateTick()
         rateOfSerialLink();
     } else if (settings_.kind == LinkKind::TcpServer) {
         status_.setDataPerSecond(ServerRateShown);
-        form_.rxcnt.setText(QStringLiteral("100 data/sec"));
     } else if (pollState_.recordMode) {
         rateOfClientStream();
     } else {
@@ -347,8 +258,6 @@ void LinkManager::rateOfSerialLink()
         pollState_.serialAnswerSeen = false;
     status_.setSilent(silent);
     status_.setDataPerSecond(answers);
-    if (answers < SerialRateShown)
-        form_.rxcnt.setText(QString::number(answers) + QStringLiteral(" data/sec"));
 }
 
 void LinkManager::rateOfClientLink()
@@ -361,8 +270,6 @@ void LinkManager::rateOfClientLink()
     }
     showOnline();
     status_.setDataPerSecond(int(answers));
-    if (answers < ClientRateShown)
-        form_.rxcnt.setText(QString::number(answers) + QStringLiteral(" data/sec"));
     pollState_.clientAnswers = 0;
 }
 
@@ -380,7 +287,6 @@ void LinkManager::rateOfClientStream()
     showOnline();
     const int samples = packets * Decoder::SamplesPerPacket;
     status_.setDataPerSecond(samples);
-    form_.rxcnt.setText(QString::number(samples) + QStringLiteral(" data/sec"));
 }
 
 void LinkManager::showOffline()
@@ -391,7 +297,6 @@ void LinkManager::showOffline()
     offlineLogged_ = true;
     onlineLogged_ = false;
     status_.setDataPerSecond(0);
-    form_.rxcnt.setText(QStringLiteral("  0 data/sec"));
 }
 
 void LinkManager::showOnline()

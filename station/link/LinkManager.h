@@ -15,28 +15,28 @@
 
 class Clock;
 class Control;
-class Form;
+class LiveFields;
 class LinkStatus;
 class ProgramFolder;
 class Waiter;
 
 // Opening and closing the device link, the server link's peer rules and watchdog, the
-// data-rate display, and the poll that runs while a link is open.
+// data rate and silence, and the poll that runs while a link is open.
 class LinkManager : public QObject, public TcpReconnect
 {
     Q_OBJECT
 public:
-    static constexpr int ServerSilenceLimit = 20; // seconds a server link may stay silent
-    static constexpr int SerialRateShown = 50;    // rates from here on keep the old text
-    static constexpr int ClientRateShown = 100;
+    static constexpr int ServerSilenceLimit = 20;  // seconds a server link may stay silent
     static constexpr int ServerRateShown = 100;    // the server link's rate is not counted
     static constexpr int StreamSilenceLimit = 3;   // seconds without a stream packet: offline
     static constexpr int RefusalLogSeconds = 3600; // one refusal line per address per hour
     static constexpr int ConnectPauseMs = 2000;    // a TCP connection's time to come up
 
-    LinkManager(Form &form, LinkSettings &settings, LinkStatus &status, DeviceLink &serial,
-                DeviceLink &client, ServerLink &server, Waiter &waiter, const Clock &clock,
-                const ProgramFolder &folder, QObject *parent = nullptr);
+    // `fields`: the live fields a new link's first data replaces; `statusLine`: where a faulty
+    // allow-list is told.
+    LinkManager(LiveFields &fields, Control &statusLine, LinkSettings &settings, LinkStatus &status,
+                DeviceLink &serial, DeviceLink &client, ServerLink &server, Waiter &waiter,
+                const Clock &clock, const ProgramFolder &folder, QObject *parent = nullptr);
 
     Poller &poller() { return poller_; }
     // Once a second each: the data rate, and the server link's silence watchdog.
@@ -44,18 +44,19 @@ public:
     QTimer &serverWatchdog() { return serverWatchdog_; }
     // The watchdog runs from start-up, so a device dialling in early is guarded too.
     void startServerWatchdog() { serverWatchdog_.start(); }
-    // Engineer mode's controls, and the server option (which stays selectable while chosen).
-    void showEngineeringControls(bool shown = true);
-    // The device-writing buttons Record mode disables.
-    static QList<Control *> recordModeLocks(Form &form);
     PollState &pollState() { return pollState_; }
+    // Whether the server link admits any host (no allow-list in vorsa.ini).
+    bool admitsAnyHost() const { return allowedPeers_.isOpen(); }
 
-    // Selects the link option; the server option becomes selectable when chosen this way.
-    void selectLinkKind(LinkKind kind);
+    // The settings as the page stands while no link runs: register writes and reconnects
+    // follow them until a link is opened; after that they wait for OK.
+    void followPage(const LinkSettings &shown);
 
-    // The connection page's OK: opens the selected link, or keeps the running one when where
-    // it goes is unchanged, and shows the real-time view.
-    void openLink();
+    enum class Opened { Busy, Kept, Reopened };
+    // OK: opens the link `wanted` describes, or keeps the running one when where it goes is
+    // unchanged (Record mode then applies without an outage). Busy while an opening runs.
+    Opened openLink(const LinkSettings &wanted);
+    bool isOpening() const { return opening_; }
     // Re-establishes the TCP link of the selected kind and closes the other one, then pauses
     // so the connection can come up.
     void reconnectTcpLink() override;
@@ -68,28 +69,20 @@ public:
     void onRateTick();
 
 signals:
-    void selfTestSoundDue(); // "Voice Enable" is ticked: `voiceCommands[0]` is due
-    void settingsSaveDue();
-    // OK took the page's settings (before the link opens): what is not the link's own, such
-    // as the voice files, applies now.
-    void settingsConfirmed();
-    void realTimeViewDue(); // the link is open: show the real-time view
     void eventLogDue(const QString &message);
+    void allowedPeersLoaded();
+    // Record mode took effect on the link, or left it.
+    void recordModeApplied(bool recordMode);
 
 private:
-    void readSettingsFromForm();
-    LinkSettings settingsFromForm() const;
     static bool sameDestination(const LinkSettings &a, const LinkSettings &b);
-    void reopenLink(std::optional<quint8> address);
+    void reopenLink();
     void showRoute();
-    void readKindFromForm();
     void onServerConnectionRequest();
     void onServerLinkReset();
-    std::optional<quint8> serialAddress() const;
     void applyRecordMode();
     void openSerialLink(quint8 address);
     void openTcpLink();
-    void resetLiveView();
     void rateOfSerialLink();
     void rateOfClientLink();
     void rateOfClientStream();
@@ -98,7 +91,8 @@ private:
     void logLinkChange(const QString &change);
     void refuse(const ServerLink::Peer &peer);
 
-    Form &form_;
+    LiveFields &fields_;
+    Control &statusLine_;
     LinkSettings &settings_;
     LinkStatus &status_;
     DeviceLink &serial_;

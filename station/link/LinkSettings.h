@@ -17,6 +17,7 @@ struct LinkSettings {
     QString port;                           // the client link's TCP port, as typed
     QString serialPort;                     // a port name ready to open
     QString serialSettings;                 // "19200,N,8,1"
+    quint8 unitAddress = 1;                 // the serial link's slave address
     quint16 serverPort = DefaultServerPort; // where the server link listens
     // Record mode as chosen: the client link asks the device to stream. The shell keeps it in
     // step with the recording settings; a link takes it when it is opened.

@@ -51,8 +51,9 @@ Station::Station(const StationServices &services, QObject *parent)
       serialLink_(services.links.serial ? *services.links.serial : *ownSerialLink_),
       clientLink_(services.links.client ? *services.links.client : *ownClientLink_),
       serverLink_(services.links.server ? *services.links.server : *ownServerLink_),
-      linkManager_(form_, linkSettings_, linkStatus_, serialLink_, clientLink_, serverLink_,
-                   services.waiter, services.clock, services_.folder),
+      connectionPage_(form_, services_.folder),
+      linkManager_(form_.txtReal, form_.statusLine, linkSettings_, linkStatus_, serialLink_,
+                   clientLink_, serverLink_, services.waiter, services.clock, services_.folder),
       registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
                       serverLink_, linkManager_, services.waiter),
       history_(form_.txtReal, form_.Dir1, form_.statusLine, form_.caption, services.strip2,
@@ -122,15 +123,19 @@ void Station::wireDecoder()
 
 void Station::wireLinks()
 {
-    connect(&linkManager_, &LinkManager::settingsSaveDue, this, &Station::saveSettings);
-    connect(&linkManager_, &LinkManager::realTimeViewDue, &views_, &Views::showRealTimeView);
     connect(&linkManager_, &LinkManager::eventLogDue, this,
             [this](const QString &message) { eventLog_.appendEventLog(message); });
-    connect(&linkManager_, &LinkManager::settingsConfirmed, this, &Station::applyVoiceFiles);
     connect(&form_.chkVoice, &Control::checkedChanged, this,
             [this] { voiceLed_.setVoiceOn(form_.chkVoice.isChecked()); });
-    connect(&linkManager_, &LinkManager::selfTestSoundDue, this,
-            [this] { voiceLed_.playSelfTest(); });
+    // Until a link is opened, register writes follow the page as it stands.
+    connect(&connectionPage_, &ConnectionPage::edited, this,
+            [this] { linkManager_.followPage(connectionPage_.settingsShown(linkSettings_)); });
+    linkManager_.followPage(connectionPage_.settingsShown(linkSettings_));
+    connect(&linkManager_, &LinkManager::recordModeApplied, &connectionPage_,
+            &ConnectionPage::lockForRecordMode);
+    auto showAnyHost = [this] { form_.lblAnyHost.setVisible(linkManager_.admitsAnyHost()); };
+    connect(&linkManager_, &LinkManager::allowedPeersLoaded, this, showAnyHost);
+    showAnyHost();
     connect(&poller(), &Poller::serverForecast, this,
             [this](bool shown, int intensity, int countdown) {
                 form_.Frame10.setVisible(shown);
@@ -176,7 +181,7 @@ void Station::setStartLink(std::optional<LinkKind> kind, const QString &port, bo
 void Station::applyStartLink()
 {
     if (startLinkKind_)
-        linkManager_.selectLinkKind(*startLinkKind_);
+        connectionPage_.selectLinkKind(*startLinkKind_);
     if (!startPort_.isEmpty()) {
         keptSettings_.insert(QStringLiteral("IP"), form_.txtIP.text());
         keptSettings_.insert(QStringLiteral("Port"), form_.txtPort.text());
@@ -372,9 +377,9 @@ void Station::setUserMode(int mode)
     form_.userMode = mode;
     // Engineer mode's controls come with the link, as at OK, and go with the mode.
     if (mode == 1 && linkStatus_.isOpen())
-        linkManager_.showEngineeringControls(true);
+        connectionPage_.showEngineeringControls(true);
     else if (wasEngineer && mode != 1)
-        linkManager_.showEngineeringControls(false);
+        connectionPage_.showEngineeringControls(false);
     applyUserMode();
     form_.statusLine.setText(QStringLiteral("%1 mode").arg(form_.userModeName()));
 }
@@ -505,9 +510,29 @@ void Station::saveSettingsIfValid()
 
 void Station::openLink()
 {
-    if (!recordTimesAccepted())
+    if (linkManager_.isOpening() || !recordTimesAccepted())
         return;
-    linkManager_.openLink();
+    const LinkSettings wanted = connectionPage_.settingsShown(linkSettings_);
+    if (wanted.kind == LinkKind::Rtu && !connectionPage_.unitAddress()) {
+        form_.statusLine.setText(
+            QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
+                .arg(form_.mbus_id.text()));
+        return;
+    }
+    applyVoiceFiles();
+    const LinkManager::Opened opened = linkManager_.openLink(wanted);
+    if (opened == LinkManager::Opened::Busy)
+        return;
+    if (form_.chkVoice.isChecked())
+        voiceLed_.playSelfTest();
+    form_.fraHost.setVisible(false);
+    saveSettings();
+    form_.lblIP.setText(form_.txtIP.text());
+    if (form_.userMode == 1)
+        connectionPage_.showEngineeringControls(true);
+    if (opened == LinkManager::Opened::Reopened)
+        deviceSettings_.hideFirmwareFeatures();
+    views_.showRealTimeView();
 }
 
 void Station::showHostSettings()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectionPage.h"
 #include "MqttPublisher.h"
 #include "SettingsFile.h"
 #include "Views.h"
@@ -97,6 +98,7 @@ public:
     RegisterWriter &registerWriter() { return registerWriter_; }
     Poller &poller() { return linkManager_.poller(); }
     LinkManager &linkManager() { return linkManager_; }
+    ConnectionPage &connectionPage() { return connectionPage_; }
     History &history() { return history_; }
     MqttPublisher &mqtt() { return mqtt_; }
     ChartFeed &chartFeed() { return chartFeed_; }
@@ -190,6 +192,7 @@ private:
     DeviceLink &clientLink_;
     ServerLink &serverLink_;
     LinkSettings linkSettings_;
+    ConnectionPage connectionPage_;
     LinkManager linkManager_;
     RegisterWriter registerWriter_;
     History history_;

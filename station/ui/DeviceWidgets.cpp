@@ -67,7 +67,7 @@ QString DeviceWidgets::reasonFor(Control *model) const
 {
     QString reason = lockReason();
     if (reason.isEmpty() && model && !model->isEnabled() &&
-        LinkManager::recordModeLocks(station_.form()).contains(model))
+        ConnectionPage::recordModeLocks(station_.form()).contains(model))
         reason = QStringLiteral("Record mode: the device's settings are written with Record mode "
                                 "off (System-Host)");
     return reason;

@@ -494,7 +494,16 @@ QWidget *MainWindow::buildValuesBox()
     rows->setVerticalSpacing(2);
     rows->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
     rows->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
-    rows->addRow(boundLabel(form.rxcnt));
+    // The rate of each second, shown with the engineering controls.
+    auto *rate = new QLabel;
+    Bindings::visibility(form.rxcnt, rate);
+    const LinkStatus &link = station_.linkStatus();
+    auto syncRate = [rate, &link] {
+        rate->setText(QStringLiteral("%1 data/sec").arg(link.dataPerSecond(), 3));
+    };
+    connect(&link, &LinkStatus::dataPerSecondChanged, rate, syncRate);
+    syncRate();
+    rows->addRow(rate);
     valuesLayout->addLayout(rows);
     return box;
 }

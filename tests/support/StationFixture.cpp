@@ -50,7 +50,7 @@ quint16 StationFixture::useServerLinkOnFreePort()
 {
     const quint16 port = freePort();
     station->linkSettings().serverPort = port;
-    station->linkManager().selectLinkKind(::LinkKind::TcpServer);
+    station->connectionPage().selectLinkKind(::LinkKind::TcpServer);
     return port;
 }
 

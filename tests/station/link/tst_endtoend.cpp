@@ -156,7 +156,7 @@ void TestEndToEnd::serialPollsBackToBack()
     StationFixture f(StationFixture::LinkKind::Real);
     Form &form = f.station->form();
     const PollState &poll = f.station->linkManager().pollState();
-    f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+    f.station->connectionPage().selectLinkKind(LinkKind::Rtu);
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("19200,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
@@ -258,7 +258,7 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     Form &form = f.station->form();
     const PollState &poll = f.station->linkManager().pollState();
     const LinkStatus &status = f.station->linkStatus();
-    f.station->linkManager().selectLinkKind(LinkKind::Rtu);
+    f.station->connectionPage().selectLinkKind(LinkKind::Rtu);
     form.txtCom.setText(pty.firstEnd());
     form.txtBaud.setText(QStringLiteral("115200,N,8,1"));
     form.mbus_id.setText(QStringLiteral("1"));
