@@ -54,14 +54,3 @@ Form::Form(QObject *parent) : QObject(parent)
     for (Control *c : {&chkMMI, &chkKMA, &chkRVD, &wrt_rvd_ip, &modify_rvd_ip})
         c->setEnabled(false);
 }
-
-QStringList Form::userModeNames()
-{
-    return {QStringLiteral("General"), QStringLiteral("Engineer"), QStringLiteral("Educate")};
-}
-
-QString Form::userModeName() const
-{
-    const QStringList names = userModeNames();
-    return userMode >= 0 && userMode < names.size() ? names[userMode] : names[0];
-}

@@ -65,11 +65,4 @@ public:
     Control Command2, Frame1, Label86, Label87, Label88, Label121, Label17, Label18, Label19;
     std::array<Control, 3> Label15_5to7;
     Control Label1_64, Label37, Label21, Label22;
-
-    // ---- Settings-file state without controls ----
-    int userMode = 0; // 0 "General", 1 "Engineer", 2 "Educate"
-    QString manualFile;
-
-    static QStringList userModeNames();
-    QString userModeName() const;
 };

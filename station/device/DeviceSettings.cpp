@@ -7,6 +7,7 @@
 #include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
+#include "common/UserMode.h"
 #include "common/Waiter.h"
 #include "link/ModbusFrames.h"
 
@@ -137,7 +138,7 @@ void DeviceSettings::settingsArrived()
     copyLiveToEdit();
     QString told = recordRead_ ? QStringLiteral("Record mode: settings read from the device.")
                                : QStringLiteral("Settings read from the device.");
-    if (form_.userMode == 2) // the pages only show them then
+    if (userMode_ == UserMode::Educate) // the pages only show them then
         told += QStringLiteral(" Educate mode: settings are locked.");
     commands_.tell(told);
     setReadState(ReadState::Read);
@@ -247,7 +248,7 @@ WritePlan DeviceSettings::settingsPlan(bool systemExtras)
 
 void DeviceSettings::addFirmwareRows(WritePlan &plan)
 {
-    if (form_.userMode != 1) // Engineer only
+    if (userMode_ != UserMode::Engineer) // Engineer only
         return;
     for (const SettingRow &row : FirmwareRows)
         addRow(plan, form_.txtReal, row);
@@ -389,7 +390,7 @@ void DeviceSettings::unlockFirmwareFeatures()
     }
     if (v < 2077)
         return;
-    if (form_.userMode == 1) {
+    if (userMode_ == UserMode::Engineer) {
         form_.Label21.setVisible(true);
         form_.Label22.setVisible(true);
         for (int i = 235; i <= 238; ++i)

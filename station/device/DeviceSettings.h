@@ -54,6 +54,8 @@ public:
     // A live field changed: the trigger settings the page mirrors and the features the
     // firmware version unlocks follow it.
     void mirrorLiveField(int field);
+    // What the pages offer follows the user mode (UserMode).
+    void setUserMode(int mode) { userMode_ = mode; }
     // A new link may reach a device with other firmware: what only a version showed hides
     // again until the version is read.
     void hideFirmwareFeatures();
@@ -82,6 +84,7 @@ private:
     DeviceCommands &commands_;
     Waiter &waiter_;
     Prompter &prompter_;
+    int userMode_ = 0;
     ReadState readState_ = ReadState::Unread;
     bool recordRead_ = false;
 };

@@ -9,6 +9,7 @@
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/TextFiles.h"
+#include "common/UserMode.h"
 #include "link/SerialLink.h"
 #include "link/TcpClientLink.h"
 #include "link/TcpServerLink.h"
@@ -232,7 +233,7 @@ void Station::applyVoiceFiles()
 SystemSettings Station::systemSettingsShown() const
 {
     SystemSettings s;
-    s.userMode = form_.userMode;
+    s.userMode = userMode_;
     s.serialPort = form_.txtCom.text();
     s.serialSettings = form_.txtBaud.text();
     s.host = form_.txtIP.text();
@@ -248,7 +249,7 @@ SystemSettings Station::systemSettingsShown() const
     s.displacementRange = chartFeed_.displacementBox().text();
     s.recordFolder = form_.Dir1.path();
     s.autoRun = form_.chkAuto.isChecked();
-    s.manualFile = form_.manualFile;
+    s.manualFile = views_.manualFile();
     s.recordMode = form_.Check4.isChecked();
     s.clockAdjusted = form_.chkadj.isChecked();
     s.ledPort = voiceLed_.ledPort();
@@ -259,7 +260,8 @@ SystemSettings Station::systemSettingsShown() const
 // The stored record folder is not followed: event files go to the program's own RecCSV.
 void Station::showSystemSettings(const SystemSettings &s)
 {
-    form_.userMode = s.userMode;
+    userMode_ = s.userMode;
+    deviceSettings_.setUserMode(userMode_);
     form_.txtCom.setText(s.serialPort);
     form_.txtBaud.setText(s.serialSettings);
     form_.txtIP.setText(s.host);
@@ -275,7 +277,7 @@ void Station::showSystemSettings(const SystemSettings &s)
     chartFeed_.spanBox().setText(s.timeSpan);
     chartFeed_.displacementBox().setText(s.displacementRange);
     form_.chkAuto.setChecked(s.autoRun);
-    form_.manualFile = s.manualFile;
+    views_.setManualFile(s.manualFile);
     form_.Check4.setChecked(s.recordMode);
     form_.chkadj.setChecked(s.clockAdjusted);
     voiceLed_.setLedPort(s.ledPort);
@@ -338,8 +340,9 @@ void Station::start(const QString &commandLine)
     if (SettingsFile::read(services_.folder.file(QStringLiteral("sys.txt")), settings))
         showSystemSettings(settings);
     if (startMode_) {
-        keptSettings_.insert(QStringLiteral("engineer Mode"), QString::number(form_.userMode));
-        form_.userMode = *startMode_;
+        keptSettings_.insert(QStringLiteral("engineer Mode"), QString::number(userMode_));
+        userMode_ = *startMode_;
+        deviceSettings_.setUserMode(userMode_);
     }
     chartFeed_.settleRanges();
     history_.addMiniSeedKeys();
@@ -362,33 +365,33 @@ void Station::start(const QString &commandLine)
         openLink();
         form_.windowState.setChecked(true);
     }
-    if (form_.manualFile.isEmpty())
-        form_.manualFile = QStringLiteral("vorsa_software_manual.pdf");
+    if (views_.manualFile().isEmpty())
+        views_.setManualFile(QStringLiteral("vorsa_software_manual.pdf"));
     applyUserMode();
 }
 
 void Station::setUserMode(int mode)
 {
-    if (mode < 0 || mode >= int(Form::userModeNames().size()))
+    if (mode < 0 || mode >= int(UserMode::names().size()))
         return;
     // Chosen in the window, the mode is the operator's: sys.txt takes it at the next save.
     keptSettings_.remove(QStringLiteral("engineer Mode"));
-    const bool wasEngineer = form_.userMode == 1;
-    form_.userMode = mode;
+    const bool wasEngineer = userMode_ == UserMode::Engineer;
+    userMode_ = mode;
     // Engineer mode's controls come with the link, as at OK, and go with the mode.
-    if (mode == 1 && linkStatus_.isOpen())
+    if (mode == UserMode::Engineer && linkStatus_.isOpen())
         connectionPage_.showEngineeringControls(true);
-    else if (wasEngineer && mode != 1)
+    else if (wasEngineer && mode != UserMode::Engineer)
         connectionPage_.showEngineeringControls(false);
     applyUserMode();
-    form_.statusLine.setText(QStringLiteral("%1 mode").arg(form_.userModeName()));
+    form_.statusLine.setText(QStringLiteral("%1 mode").arg(UserMode::name(userMode_)));
 }
 
 void Station::applyUserMode()
 {
-    form_.caption.setText(QLatin1String(TitlePrefix) + form_.userModeName());
+    form_.caption.setText(QLatin1String(TitlePrefix) + UserMode::name(userMode_));
     // Educate mode shows the device and the link as they are and changes neither.
-    const bool locked = form_.userMode == 2;
+    const bool locked = userMode_ == UserMode::Educate;
     for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
         page->setEnabled(!locked);
     for (Control *setting : {&form_.optCom, &form_.optTCP, &form_.txtCom, &form_.txtBaud,
@@ -401,7 +404,8 @@ void Station::applyUserMode()
     } else if (!locked && serverOptionBeforeLock_) {
         form_.optTCP_svr.setEnabled(*std::exchange(serverOptionBeforeLock_, std::nullopt));
     }
-    emit userModeChanged(form_.userMode);
+    deviceSettings_.setUserMode(userMode_);
+    emit userModeChanged(userMode_);
 }
 
 void Station::startMqtt()
@@ -528,7 +532,7 @@ void Station::openLink()
     form_.fraHost.setVisible(false);
     saveSettings();
     form_.lblIP.setText(form_.txtIP.text());
-    if (form_.userMode == 1)
+    if (userMode_ == UserMode::Engineer)
         connectionPage_.showEngineeringControls(true);
     if (opened == LinkManager::Opened::Reopened)
         deviceSettings_.hideFirmwareFeatures();

@@ -7,6 +7,7 @@
 #include "common/FailureNotice.h"
 #include "common/Form.h"
 #include "common/ProgramFolder.h"
+#include "common/UserMode.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
@@ -123,7 +124,7 @@ public:
     void setStartMode(std::optional<int> mode) { startMode_ = mode; }
     // The "Mode" menu: General (0), Engineer (1) or Educate (2) from now on; sys.txt keeps it.
     void setUserMode(int mode);
-    int userMode() const { return form_.userMode; }
+    int userMode() const { return userMode_; }
     // `--mqtt HOST[:PORT]`: the broker to publish to, over vorsa.ini's; before start-up.
     void setMqttBroker(const QString &hostAndPort) { mqttBroker_ = hostAndPort; }
 
@@ -203,6 +204,7 @@ private:
     SettingsFile::Overrides keptSettings_; // sys.txt lines a value for this run only leaves
     bool startRecordMode_ = false;
     std::optional<int> startMode_;
+    int userMode_ = UserMode::General;
     std::optional<bool> serverOptionBeforeLock_; // while Educate mode locks it
     ChartFeed chartFeed_;
     Decoder decoder_;

@@ -98,8 +98,8 @@ void Views::showDeviceTab(int tab)
 
 void Views::openManual()
 {
-    const QString own = folder_.file(form_.manualFile);
-    const bool ownPresent = !form_.manualFile.isEmpty() && QFileInfo(own).isFile();
+    const QString own = folder_.file(manualFile_);
+    const bool ownPresent = !manualFile_.isEmpty() && QFileInfo(own).isFile();
     openDocument(
         shell_, form_.statusLine,
         ownPresent ? own : QDir(manualFolder_).filePath(QLatin1String(UserManual::ContentsPage)));

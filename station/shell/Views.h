@@ -30,6 +30,9 @@ public:
     void openSetupGuide();
     // "About": the version, the program folder and the settings files in use.
     QString aboutText() const;
+    // sys.txt's "Manual Path": a site's own document in the program folder.
+    QString manualFile() const { return manualFile_; }
+    void setManualFile(const QString &file) { manualFile_ = file; }
     // Where the manual's pages are; the installed program's folder unless changed.
     void setManualFolder(const QString &folder) { manualFolder_ = folder; }
 
@@ -44,4 +47,5 @@ private:
     const ProgramFolder &folder_;
     Shell &shell_;
     QString manualFolder_;
+    QString manualFile_;
 };

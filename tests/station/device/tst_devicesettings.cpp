@@ -224,7 +224,7 @@ void TestDeviceSettings::settingsWriteOnSerial()
     QFETCH(int, serialPauses);
     DeviceRig r;
     fillValidPage(r);
-    r.form.userMode = userMode;
+    r.settings.setUserMode(userMode);
     if (!extrasRead) {
         for (int i : {236, 238, 249})
             r.setField(i, QStringLiteral("88888"));
@@ -241,7 +241,7 @@ void TestDeviceSettings::settingsWriteValues()
 {
     DeviceRig r;
     fillValidPage(r);
-    r.form.userMode = 1;
+    r.settings.setUserMode(1);
     r.setField(114, QStringLiteral("-1"));  // a negative travels as its 16-bit pattern
     r.setField(115, QStringLiteral("2.5")); // halves go to the even neighbour
     r.setField(116, QStringLiteral("3.5"));
@@ -588,7 +588,7 @@ void TestDeviceSettings::firmwareVersion()
     QFETCH(QString, features);
     DeviceRig r;
     Form &form = r.form;
-    form.userMode = userMode;
+    r.settings.setUserMode(userMode);
     mirror(r, QStringLiteral("99=") + version);
 
     const LiveFields &fields = form.txtReal;

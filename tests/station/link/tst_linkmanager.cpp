@@ -221,7 +221,7 @@ void TestLinkManager::engineerModeShowsControls()
     QVERIFY(!form.Command2.isVisible());
     QVERIFY(!form.optTCP_svr.isEnabled());
 
-    form.userMode = 1;
+    f.station->setUserMode(1);
     f.station->openLink();
     for (Control *c : {&form.Command2, &form.Frame1, &form.Label86, &form.Label121, &form.Label19,
                        &form.rxcnt, &form.chkMTC, &form.Label15_5to7[2]})
@@ -539,7 +539,7 @@ void TestLinkManager::startLinkChosenOnTheCommandLine()
     QCOMPARE(form.txtPort.text(), QStringLiteral("40123")); // over the settings file's
     QCOMPARE(form.optCom.isChecked(), kind == QLatin1String("rtu"));
     QCOMPARE(form.optTCP_svr.isChecked(), kind == QLatin1String("server"));
-    QCOMPARE(form.userMode, 0);
+    QCOMPARE(f.station->userMode(), 0);
     QCOMPARE(f.links.actions.value(0), firstAction);
 }
 

@@ -41,7 +41,7 @@ void TestStartup::rangeListsAndStartTexts()
     QVERIFY(form.fraHost.isVisible());
     QVERIFY(form.optTCP.isChecked());
     QVERIFY(!form.optTCP_svr.isEnabled());
-    QCOMPARE(form.manualFile, QStringLiteral("vorsa_software_manual.pdf"));
+    QCOMPARE(f.station->views().manualFile(), QStringLiteral("vorsa_software_manual.pdf"));
 }
 
 void TestStartup::summariesNewestOnTop()
