@@ -138,11 +138,13 @@ bool EventFile::recoverJournal(const QString &path)
     // A summary written before the stop is in Vorsa.txt already.
     if (c->summaryWritten)
         return true;
+    recovering_.emplace(c->start, name);
     eventLog_.writeRecoveredSummary(c->start, {c->stationCode,
                                                c->intensity,
                                                c->vectorMax,
                                                {c->axisPeak[0], c->axisPeak[1], c->axisPeak[2],
                                                 c->axisPeak[0], c->axisPeak[1], c->axisPeak[2]}});
+    recovering_.reset();
     return true;
 }
 
@@ -353,6 +355,13 @@ QString EventFile::fileNameFor(const QDateTime &start) const
 {
     return timeStamp(start) + QLatin1Char('_') + fileNamePart(fields_.text(Field::StationCode)) +
            QStringLiteral(".CSV");
+}
+
+QString EventFile::summaryFileName(const QDateTime &start) const
+{
+    if (recovering_ && recovering_->first == start)
+        return recovering_->second;
+    return settings_.recordMode() ? fileNameFor(start) : QString();
 }
 
 QByteArray EventFile::rowBytes(const Window &w, const Span &span) const

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class Clock;
@@ -79,6 +81,10 @@ public:
     // The file name of the latest event: time stamp, "_", station code made safe, ".CSV".
     QString fileName() const { return fileNameFor(latest_.start); }
     QString fileNameFor(const QDateTime &start) const;
+    // The event file that the summary of the event started at `start` names: a recovered
+    // event's as its journal named it (the device's code may not be read yet), otherwise the
+    // file the event gets in Record mode; empty without one.
+    QString summaryFileName(const QDateTime &start) const;
     // The station code with every character that is not safe in a file name replaced.
     static QString fileNamePart(const QString &stationCode);
 
@@ -138,6 +144,8 @@ private:
     Window latest_;
     bool latestArmed_ = false;
     std::vector<Window> pending_; // oldest first
+    // The event whose summary a recovery is writing, and its file's name.
+    std::optional<std::pair<QDateTime, QString>> recovering_;
     int nextId_ = 1;
     EventJournal journal_;
     QSet<QString> journalsFailed_;

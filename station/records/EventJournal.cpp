@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -17,33 +19,60 @@ namespace
 
 const QByteArray Magic = "#VorsaJournal";
 
-// Lives on the journal's thread: the open journals, written and synced there only.
+// Lives on the journal's thread: the open journals, written and synced there only. Bytes the
+// disk refuses wait and go first with the next append; what a refused write left of them is
+// cut off again, so a journal never holds a torn line and catches up whole once the disk takes
+// writes again.
 class JournalWorker : public QObject
 {
 public:
     // Empty when the bytes are on the disk, else why not.
     QString write(const QString &path, const QByteArray &bytes)
     {
-        std::unique_ptr<QFile> &file = files_[path];
-        if (!file) {
-            file = std::make_unique<QFile>(path);
-            if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
-                return file->errorString();
+        Journal &journal = journals_[path];
+        journal.waiting += bytes;
+        if (!journal.file.isOpen()) {
+            journal.file.setFileName(path);
+            if (!journal.file.open(QIODevice::WriteOnly | QIODevice::Append))
+                return journal.file.errorString();
+            journal.whole = journal.file.size();
         }
-        if (file->write(bytes) != bytes.size() || !file->flush())
-            return file->errorString();
-        if (::fdatasync(file->handle()) != 0)
+        const int fd = journal.file.handle();
+        for (qint64 done = 0; done < journal.waiting.size();) {
+            const ssize_t n = ::write(fd, journal.waiting.constData() + done,
+                                      size_t(journal.waiting.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                const QString error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : ENOSPC));
+                // What cannot be cut off stays written, and the rest follows it.
+                if (done > 0 && ::ftruncate(fd, journal.whole) != 0) {
+                    journal.whole += done;
+                    journal.waiting.remove(0, done);
+                }
+                return error;
+            }
+            done += n;
+        }
+        journal.whole += journal.waiting.size();
+        journal.waiting.clear();
+        if (::fdatasync(fd) != 0)
             return QString::fromLocal8Bit(std::strerror(errno));
         return {};
     }
     void remove(const QString &path)
     {
-        files_.erase(path);
+        journals_.erase(path);
         QFile::remove(path);
     }
 
 private:
-    std::map<QString, std::unique_ptr<QFile>> files_;
+    struct Journal {
+        QFile file;
+        qint64 whole = 0;   // bytes on disk, up to the end of the last line appended whole
+        QByteArray waiting; // appended, not yet on disk
+    };
+    std::map<QString, Journal> journals_;
 };
 
 QString valueOf(const QByteArray &line, const char *key)

@@ -75,9 +75,7 @@ Station::Station(const StationServices &services, QObject *parent)
     wireRecords();
     eventLog_.addAlarmObserver([this](const QString &line) { mqtt_.alarmLogged(line); });
     eventLog_.addSummaryObserver([this](const QString &summary, const QDateTime &start) {
-        mqtt_.eventSummary(summary, start,
-                           recordingSettings_.recordMode() ? eventFile_.fileNameFor(start)
-                                                           : QString());
+        mqtt_.eventSummary(summary, start, eventFile_.summaryFileName(start));
     });
     wireMonitor();
     connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);

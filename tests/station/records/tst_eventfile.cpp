@@ -1,7 +1,9 @@
 #include "Fakes.h"
 #include "RecordFiles.h"
 #include "StationFixture.h"
+#include "WriteFailure.h"
 #include "common/FieldNumbers.h"
+#include "common/LiveFields.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "common/RecordFolder.h"
@@ -127,6 +129,8 @@ private slots:
     void journalFollowsThePendingFile();
     void journalRecoveredAtStart_data();
     void journalRecoveredAtStart();
+    void journalRefusedByTheDisk_data();
+    void journalRefusedByTheDisk();
     void recordTimesRefused_data();
     void recordTimesRefused();
 };
@@ -692,6 +696,12 @@ void TestEventFile::journalRecoveredAtStart()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(journal);
     file.close();
+    // The code is not read yet after a start: the summary names the file the journal made.
+    r.fields.setText(Field::StationCode, QString::fromLatin1(LiveFields::NotYetRead));
+    QStringList summaryNames;
+    r.log.addSummaryObserver([&r, &summaryNames](const QString &, const QDateTime &start) {
+        summaryNames << r.eventFile.summaryFileName(start);
+    });
 
     QCOMPARE(r.eventFile.recoverJournals(), recoveredAs.isEmpty() ? 0 : 1);
     QVERIFY2(r.logLines().join('\n').contains(logged), qPrintable(r.logLines().join('\n')));
@@ -713,6 +723,7 @@ void TestEventFile::journalRecoveredAtStart()
         return;
     }
     QCOMPARE(summaries.size(), 1);
+    QCOMPARE(summaryNames, QStringList{recoveredAs});
     QVERIFY2(summaries[0].startsWith(QStringLiteral("2024/01/15 08:30:12,")),
              qPrintable(summaries[0]));
     // The largest magnitude per axis, from the rows.
@@ -720,6 +731,57 @@ void TestEventFile::journalRecoveredAtStart()
              qPrintable(summaries[0]));
     QCOMPARE(r.eventFile.recoverJournals(), 0);
     QCOMPARE(readLines(r.folder.file(QStringLiteral("Vorsa.txt"))).size(), 1);
+}
+
+void TestEventFile::journalRefusedByTheDisk_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("full") << int(WriteFailure::Full) << QStringLiteral("No space left on device");
+    QTest::newRow("read-only") << int(WriteFailure::ReadOnly)
+                               << (::geteuid() == 0 ? QStringLiteral("Read-only file system")
+                                                    : QStringLiteral("Permission denied"));
+}
+
+// While the record folder refuses the journal one log line says so; once it takes writes again
+// the journal catches up whole, nothing torn, so a power cut from then on loses nothing.
+void TestEventFile::journalRefusedByTheDisk()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, reason);
+    EventFileRig r;
+    WriteFailure failure(WriteFailure::Kind(kind), r.settings.recordFolder());
+    if (!failure.available())
+        QSKIP(qPrintable(failure.why()));
+    r.settings.setPreAlarmSeconds(3);
+    r.settings.setPostAlarmSeconds(5);
+    pushRows(r.ring, 1000);
+    QVERIFY(failure.begin(r.settings.recordFolder()));
+    r.eventFile.beginEvent(EventStart);
+    r.eventFile.armPostAlarm();
+    pushRows(r.ring, 250);
+    r.eventFile.samplesStored();
+    r.eventFile.drainJournal();
+    QCoreApplication::processEvents();
+    const QStringList refused = r.logLines().filter(QStringLiteral("Event journal")).filter(reason);
+    QCOMPARE(refused.size(), 1);
+
+    failure.end();
+    pushRows(r.ring, 250);
+    r.eventFile.samplesStored();
+    r.eventFile.drainJournal();
+    QFile journal(r.recordPath(QStringLiteral(".240115083012_77.CSV.journal")));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    QString why;
+    const std::optional<EventJournal::Contents> c = EventJournal::parse(journal.readAll(), &why);
+    QVERIFY2(c, qPrintable(why));
+    QCOMPARE(c->rowCount, 800);
+    QCOMPARE(c->rows.left(c->rows.indexOf('\r')), expectedEventRow(0, ringRow(700)).toUtf8());
+
+    tick(r.eventFile, 5);
+    r.eventFile.drainJournal();
+    QCOMPARE(readLines(r.recordPath(QStringLiteral("240115083012_77.CSV"))).size(), 12 + 800);
+    QVERIFY(journalsIn(r.settings.recordFolder()).isEmpty());
 }
 
 void TestEventFile::recordTimesRefused_data()
