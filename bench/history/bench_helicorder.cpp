@@ -1,5 +1,6 @@
 #include "Fakes.h"
 #include "common/MiniSeedPacking.h"
+#include "history/ArchiveReader.h"
 #include "history/Helicorder.h"
 #include "records/ArchiveWriter.h"
 
@@ -33,19 +34,25 @@ struct ArchivedDay {
     QTemporaryDir dir;
 };
 
-// What the helicorder does before it draws a day: read the channel back from the archive and
-// lay it out in 96 lines of min/max pairs.
+// What the helicorder does before it draws a day: read the channel back from the archive,
+// reduced to the window's columns while it is decoded, and lay it out in 96 lines of a
+// column a pixel (1200).
 void HelicorderDayReadAndLayout(benchmark::State &state)
 {
     static const ArchivedDay day;
     const HelicorderLayout layout(Day, 15);
+    const qint64 start = Day.toMSecsSinceEpoch() * 1000;
+    const qint64 end = Day.addDays(1).toMSecsSinceEpoch() * 1000;
     size_t points = 0;
     for (auto _ : state) {
-        const auto segments = ArchiveReader(day.dir.path(), MiniSeedOptions{})
-                                  .read(QStringLiteral("HNA"), Day.toMSecsSinceEpoch() * 1000,
-                                        Day.addDays(1).toMSecsSinceEpoch() * 1000);
+        HelicorderEnvelope envelope(start, end, 50);
+        ArchiveReader(day.dir.path(), MiniSeedOptions{})
+            .scan(QStringLiteral("HNA"), start, end,
+                  [&envelope](qint64 first, const qint32 *counts, qint64 count) {
+                      envelope.add(first, counts, count);
+                  });
         const HelicorderTrace trace = HelicorderTrace::build(
-            layout, segments, MiniSeedPacking::Archive::GalPerCount, 5.0, 50);
+            layout, envelope, MiniSeedPacking::Archive::GalPerCount, 5.0, 1200);
         points = 0;
         for (const auto &line : trace.x)
             points += line.size();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <libmseed.h>
 
@@ -18,23 +19,6 @@ constexpr qint64 SampleMicros = MiniSeedPacking::Archive::SampleMicros;
 qint64 dayNumber(qint64 micros)
 {
     return micros / MicrosPerDay - (micros % MicrosPerDay < 0 ? 1 : 0);
-}
-
-// The part of a run within [start, end), if any.
-void keepWithin(ArchiveReader::Segment run, qint64 start, qint64 end,
-                std::vector<ArchiveReader::Segment> &segments)
-{
-    const qint64 size = qint64(run.counts.size());
-    const qint64 skip =
-        std::clamp<qint64>((start - run.startMicros + SampleMicros - 1) / SampleMicros, 0, size);
-    const qint64 keep =
-        std::clamp<qint64>((end - run.startMicros + SampleMicros - 1) / SampleMicros, skip, size);
-    if (keep == skip)
-        return;
-    run.counts.resize(size_t(keep));
-    run.counts.erase(run.counts.begin(), run.counts.begin() + skip);
-    run.startMicros += skip * SampleMicros;
-    segments.push_back(std::move(run));
 }
 
 } // namespace
@@ -55,15 +39,14 @@ std::vector<ArchiveReader::Segment> ArchiveReader::read(const QString &channel, 
                                                         QStringList *problems) const
 {
     std::vector<Segment> pieces;
-    if (endMicros <= startMicros)
-        return pieces;
-    const MiniSeedPacking::TraceName name{codes_.network, codes_.station, codes_.location, channel};
-    for (qint64 day = dayNumber(startMicros); day <= dayNumber(endMicros - 1); ++day) {
-        const QString path =
-            MiniSeedPacking::sdsDayFile(folder_, name, QDate(1970, 1, 1).addDays(day));
-        if (QFileInfo::exists(path))
-            readDay(path, startMicros, endMicros, pieces, problems);
-    }
+    scan(
+        channel, startMicros, endMicros,
+        [&pieces](qint64 first, const qint32 *counts, qint64 count) {
+            if (pieces.empty() || std::abs(first - pieces.back().endMicros()) >= SampleMicros / 2)
+                pieces.push_back(Segment{first, {}});
+            pieces.back().counts.insert(pieces.back().counts.end(), counts, counts + count);
+        },
+        problems);
     std::stable_sort(pieces.begin(), pieces.end(), [](const Segment &x, const Segment &y) {
         return x.startMicros < y.startMicros;
     });
@@ -81,38 +64,71 @@ std::vector<ArchiveReader::Segment> ArchiveReader::read(const QString &channel, 
     return joined;
 }
 
-// Record by record, appending each to the run it continues, so a day of samples is copied
-// once; only the records within the stretch are decompressed.
-void ArchiveReader::readDay(const QString &path, qint64 startMicros, qint64 endMicros,
-                            std::vector<Segment> &segments, QStringList *problems) const
+void ArchiveReader::scan(const QString &channel, qint64 startMicros, qint64 endMicros,
+                         const RecordVisitor &take, QStringList *problems) const
 {
-    const QByteArray name = QFile::encodeName(path);
+    if (endMicros <= startMicros)
+        return;
+    const MiniSeedPacking::TraceName name{codes_.network, codes_.station, codes_.location, channel};
+    for (qint64 day = dayNumber(startMicros); day <= dayNumber(endMicros - 1); ++day) {
+        const QString path =
+            MiniSeedPacking::sdsDayFile(folder_, name, QDate(1970, 1, 1).addDays(day));
+        if (QFileInfo::exists(path))
+            scanDay(path, startMicros, endMicros, take, problems);
+    }
+}
+
+// The day file is mapped, not read: its headers are parsed in place and only the records
+// within the stretch are decompressed, so reading on from the end of a growing file costs
+// little. A record still being appended at the end is left for the next read.
+void ArchiveReader::scanDay(const QString &path, qint64 startMicros, qint64 endMicros,
+                            const RecordVisitor &take, QStringList *problems) const
+{
+    QFile file(path);
+    const qint64 size = file.size();
+    uchar *mapped = size > 0 && file.open(QIODevice::ReadOnly)
+                        ? file.map(0, size, QFileDevice::MapPrivateOption)
+                        : nullptr;
+    if (!mapped) {
+        if (problems && size > 0)
+            *problems << QStringLiteral("%1: %2").arg(path, file.errorString());
+        return;
+    }
+    auto *bytes = reinterpret_cast<char *>(mapped);
     MSRecord *record = nullptr;
-    std::vector<Segment> runs;
-    int status;
-    while ((status = ms_readmsr(&record, name.constData(), 0, nullptr, nullptr, 1, 0, 0)) ==
-           MS_NOERROR) {
-        const qint64 start = qint64(record->starttime);
-        const qint64 end = start + qint64(record->samplecnt) * SampleMicros;
-        if (record->samplecnt <= 0 || end <= startMicros || start >= endMicros)
+    qint64 offset = 0;
+    while (offset < size) {
+        const int status =
+            msr_parse(bytes + offset, int(qMin<qint64>(size - offset, INT_MAX)), &record, 0, 0, 0);
+        if (status > 0)
+            break;
+        if (status < 0) {
+            if (problems)
+                *problems << QStringLiteral("%1: %2 at byte %3")
+                                 .arg(path, QString::fromLatin1(ms_errorstr(status)))
+                                 .arg(offset);
+            break;
+        }
+        offset += record->reclen;
+        const qint64 first = qint64(record->starttime);
+        const qint64 samples = record->samplecnt;
+        const qint64 skip =
+            std::clamp<qint64>((startMicros - first + SampleMicros - 1) / SampleMicros, 0, samples);
+        const qint64 keep = std::clamp<qint64>(
+            (endMicros - first + SampleMicros - 1) / SampleMicros, skip, samples);
+        if (keep == skip)
             continue;
         const flag bigEndian = record->Blkt1000 ? flag(record->Blkt1000->byteorder) : 1;
         const qint64 count = msr_unpack_data(record, bigEndian != ms_bigendianhost(), 0);
-        if (count <= 0 || record->sampletype != 'i') {
+        if (count < keep || record->sampletype != 'i') {
             if (problems)
                 *problems << QStringLiteral("%1: a record at %2 holds no integer samples")
                                  .arg(path)
-                                 .arg(start);
+                                 .arg(first);
             continue;
         }
-        const auto *data = static_cast<const qint32 *>(record->datasamples);
-        if (runs.empty() || std::abs(start - runs.back().endMicros()) >= SampleMicros / 2)
-            runs.push_back(Segment{start, {}});
-        runs.back().counts.insert(runs.back().counts.end(), data, data + count);
+        take(first + skip * SampleMicros, static_cast<const qint32 *>(record->datasamples) + skip,
+             keep - skip);
     }
-    if (status != MS_ENDOFFILE && problems)
-        *problems << QStringLiteral("%1: %2").arg(path, QString::fromLatin1(ms_errorstr(status)));
-    ms_readmsr(&record, nullptr, 0, nullptr, nullptr, 0, 0, 0); // closes the file
-    for (Segment &run : runs)
-        keepWithin(std::move(run), startMicros, endMicros, segments);
+    msr_free(&record);
 }

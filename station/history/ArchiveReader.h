@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // Reads a stretch of one channel back from the continuous archive's day files: the samples
@@ -24,9 +25,17 @@ public:
     std::vector<Segment> read(const QString &channel, qint64 startMicros, qint64 endMicros,
                               QStringList *problems = nullptr) const;
 
+    // The same samples record by record, in the order the day files hold them, handed over
+    // while each record's samples are at hand instead of collected: `counts` holds `count`
+    // samples 10 ms apart from `firstMicros`.
+    using RecordVisitor =
+        std::function<void(qint64 firstMicros, const qint32 *counts, qint64 count)>;
+    void scan(const QString &channel, qint64 startMicros, qint64 endMicros,
+              const RecordVisitor &take, QStringList *problems = nullptr) const;
+
 private:
-    void readDay(const QString &path, qint64 startMicros, qint64 endMicros,
-                 std::vector<Segment> &segments, QStringList *problems) const;
+    void scanDay(const QString &path, qint64 startMicros, qint64 endMicros,
+                 const RecordVisitor &take, QStringList *problems) const;
 
     QString folder_;
     MiniSeedOptions codes_;

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "ArchiveReader.h"
-
 #include <QDateTime>
 #include <QList>
+#include <QString>
 #include <optional>
 #include <vector>
 
@@ -32,15 +31,46 @@ private:
     int lineCount_;
 };
 
+// A stretch of one channel reduced while it is read: for each column of a few samples' time
+// on a grid from `startMicros`, the least and greatest count. It is all a drum draws, whatever
+// its lines and clip level, in a small fraction of the samples' memory, and it grows by the
+// records read on from where it ends.
+class HelicorderEnvelope
+{
+public:
+    HelicorderEnvelope() = default;
+    HelicorderEnvelope(qint64 startMicros, qint64 endMicros, int samplesPerColumn);
+
+    // Samples 10 ms apart from `firstMicros`; those outside the stretch are left out.
+    void add(qint64 firstMicros, const qint32 *counts, qint64 count);
+
+    qint64 startMicros() const { return startMicros_; }
+    qint64 columnMicros() const { return columnMicros_; }
+    int columnCount() const { return int(low_.size()); }
+    bool isFilled(int column) const { return low_[size_t(column)] <= high_[size_t(column)]; }
+    qint32 low(int column) const { return low_[size_t(column)]; }
+    qint32 high(int column) const { return high_[size_t(column)]; }
+    qint64 sampleCount() const { return samples_; }
+    // Just after the newest sample added; the stretch's start while none is.
+    qint64 readUpTo() const { return readUpTo_; }
+
+private:
+    qint64 startMicros_ = 0;
+    qint64 columnMicros_ = 1;
+    std::vector<qint32> low_, high_; // low > high: no sample in that column
+    qint64 samples_ = 0;
+    qint64 readUpTo_ = 0;
+};
+
 // What one line draws: x in seconds into the line, y the line's place (0, -1, -2 ... from the
-// top) plus the sample scaled so that the clip level reaches half way to the next line.
-// Every `bucket` samples give their smallest and largest value; NaN breaks the trace at a gap.
+// top) plus the count scaled so that the clip level reaches half way to the next line. The
+// envelope's columns are joined to at most `columnsPerLine` per line (a column a pixel), each
+// giving its least and greatest value; NaN breaks the trace where columns hold nothing.
 struct HelicorderTrace {
     std::vector<std::vector<double>> x, y; // per line
 
-    static HelicorderTrace build(const HelicorderLayout &layout,
-                                 const std::vector<ArchiveReader::Segment> &segments,
-                                 double galPerCount, double clipGal, int bucket);
+    static HelicorderTrace build(const HelicorderLayout &layout, const HelicorderEnvelope &envelope,
+                                 double galPerCount, double clipGal, int columnsPerLine);
 };
 
 // The start times of the events in Vorsa.txt (one summary line each, starting with its

@@ -4,7 +4,7 @@
 #include "common/MiniSeedOptions.h"
 #include "common/MiniSeedPacking.h"
 #include "history/ArchiveExtract.h"
-#include "history/Helicorder.h"
+#include "history/ArchiveReader.h"
 #include "records/ArchiveSettings.h"
 #include "shell/Station.h"
 
@@ -105,28 +105,23 @@ HelicorderWindow::HelicorderWindow(Station &station, QWidget *parent)
 
 void HelicorderWindow::reload()
 {
-    segments_.clear();
+    const QDateTime dayStart = dayEdit_->date().startOfDay();
+    envelope_ = HelicorderEnvelope(micros(dayStart), micros(dayStart.addDays(1)), SamplesPerColumn);
     readOn();
 }
 
-// Reads what the archive holds of the day after the samples read so far, then draws.
+// Folds what the archive holds of the day after the samples read so far into the columns,
+// then draws.
 void HelicorderWindow::readOn()
 {
     const ArchiveAccess archive = archiveAccess(station_.folder());
     const QDateTime dayStart = dayEdit_->date().startOfDay();
-    const qint64 from = segments_.empty() ? micros(dayStart) : segments_.back().endMicros();
     drawnBytes_ = archivedBytesToday();
-    std::vector<ArchiveReader::Segment> more =
-        ArchiveReader(archive.settings.folder, archive.codes)
-            .read(channelBox_->currentText(), from, micros(dayStart.addDays(1)));
-    for (ArchiveReader::Segment &segment : more) {
-        if (!segments_.empty() && segment.startMicros == segments_.back().endMicros()) {
-            auto &counts = segments_.back().counts;
-            counts.insert(counts.end(), segment.counts.begin(), segment.counts.end());
-        } else {
-            segments_.push_back(std::move(segment));
-        }
-    }
+    ArchiveReader(archive.settings.folder, archive.codes)
+        .scan(channelBox_->currentText(), envelope_.readUpTo(), micros(dayStart.addDays(1)),
+              [this](qint64 first, const qint32 *counts, qint64 count) {
+                  envelope_.add(first, counts, count);
+              });
     redraw();
 }
 
@@ -135,10 +130,9 @@ void HelicorderWindow::redraw()
     const HelicorderLayout layout(dayEdit_->date().startOfDay(),
                                   minutesBox_->currentData().toInt());
     const QString channel = channelBox_->currentText();
-    const std::vector<ArchiveReader::Segment> &segments = segments_;
-    const HelicorderTrace trace =
-        HelicorderTrace::build(layout, segments, MiniSeedPacking::Archive::GalPerCount,
-                               clipBox_->value(), SamplesPerBucket);
+    const HelicorderTrace trace = HelicorderTrace::build(
+        layout, envelope_, MiniSeedPacking::Archive::GalPerCount, clipBox_->value(),
+        qMax(LeastColumnsPerLine, plot_->axisRect()->width()));
 
     plot_->clearGraphs();
     const QPen tracePen(QColor(20, 20, 120));
@@ -173,9 +167,7 @@ void HelicorderWindow::redraw()
     plot_->yAxis->setRange(-layout.lineCount() + 0.2, 0.8);
     plot_->xAxis->setRange(0, layout.lineSeconds() / 60);
 
-    qint64 samples = 0;
-    for (const ArchiveReader::Segment &segment : segments)
-        samples += qint64(segment.counts.size());
+    const qint64 samples = envelope_.sampleCount();
     summary_->setText(samples == 0
                           ? QStringLiteral("The archive holds nothing of %1 that day").arg(channel)
                           : QStringLiteral("%1: %2 min archived, events: %3")

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/ArchiveReader.h"
+#include "history/Helicorder.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -24,7 +24,10 @@ class HelicorderWindow : public QWidget
 public:
     static constexpr int LiveCheckMs = 1000;
     static constexpr int StretchSeconds = 120;
-    static constexpr int SamplesPerBucket = 50;
+    // The columns the day is reduced to while it is read: finer than a pixel of the
+    // shortest line, so every choice of lines is drawn from them without reading again.
+    static constexpr int SamplesPerColumn = 50;
+    static constexpr int LeastColumnsPerLine = 600;
 
     explicit HelicorderWindow(Station &station, QWidget *parent = nullptr);
 
@@ -55,5 +58,5 @@ private:
     QCustomPlot *plot_;
     QTimer liveTimer_;
     qint64 drawnBytes_ = -1;
-    std::vector<ArchiveReader::Segment> segments_; // of the day shown, oldest first
+    HelicorderEnvelope envelope_; // of the channel and day shown
 };

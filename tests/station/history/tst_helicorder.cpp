@@ -61,20 +61,28 @@ void TestHelicorder::placeOfTime()
     QCOMPARE(layout.timeAt(line, seconds), micros(time)); // a click finds the time again
 }
 
-// Two runs on line 1 with a gap between, the first reaching over from line 0: each bucket of
-// two samples gives its least and greatest value, a value beyond the clip level stops half a
-// line away, and the gap breaks line 1's trace.
+// Two runs on line 1 with a gap between, the first reaching over from line 0, and samples
+// before the drum: each column of two samples gives its least and greatest value, a value beyond
+// the clip level stops half a line away, and the gap breaks line 1's trace. Joining columns
+// for a narrower drum keeps the extremes and the break.
 void TestHelicorder::traceScalesClipsAndBreaksAtGaps()
 {
     const HelicorderLayout layout(Day, 15, 1);
     const qint64 lineStart = micros(Day.addSecs(900));
-    std::vector<ArchiveReader::Segment> segments{
-        {lineStart - 20000, {1, 3, 10, -40}}, // 10 and -40 counts on line 1
-        {lineStart + 100000, {5, 5}},
-    };
-    const HelicorderTrace trace = HelicorderTrace::build(layout, segments, 0.5, 8.0, 2);
-    QCOMPARE(trace.x[0], (std::vector<double>{899.98, 899.98}));
-    QCOMPARE(trace.y[0], (std::vector<double>{0.03125, 0.09375}));
+    HelicorderEnvelope envelope(micros(Day), micros(Day.addSecs(3600)), 2);
+    const std::vector<qint32> early{100, 100}, run{1, 3, 10, -40}, later{5, 5};
+    envelope.add(micros(Day) - 10000, early.data(), 2); // the first sample is before the drum
+    envelope.add(lineStart - 20000, run.data(), 4);     // 10 and -40 counts on line 1
+    envelope.add(lineStart + 100000, later.data(), 2);
+    QCOMPARE(envelope.sampleCount(), 7);
+    QCOMPARE(envelope.readUpTo(), lineStart + 120000);
+
+    HelicorderTrace trace = HelicorderTrace::build(layout, envelope, 0.5, 8.0, 45000);
+    QCOMPARE(trace.x[0], (std::vector<double>{0, 0, 899.98, 899.98, 899.98}));
+    QCOMPARE(trace.y[0][1], 0.5); // 100 counts clipped
+    QVERIFY(std::isnan(trace.y[0][2]));
+    QCOMPARE(trace.y[0][3], 0.03125);
+    QCOMPARE(trace.y[0][4], 0.09375);
     QCOMPARE(trace.x[1].size(), size_t(5));
     QCOMPARE(trace.x[1][0], 0.0);
     QCOMPARE(trace.y[1][0], -1.5); // -40 counts = -20 gal, clipped at -8
@@ -83,6 +91,13 @@ void TestHelicorder::traceScalesClipsAndBreaksAtGaps()
     QCOMPARE(trace.x[1][3], 0.1);
     QCOMPARE(trace.y[1][3], -0.84375);
     QCOMPARE(trace.y[2].size(), size_t(0));
+
+    trace = HelicorderTrace::build(layout, envelope, 0.5, 8.0, 22500); // by twos
+    QCOMPARE(trace.x[1], (std::vector<double>{0, 0, 0.08, 0.08, 0.08}));
+    QCOMPARE(trace.y[1][0], -1.5);
+    QCOMPARE(trace.y[1][1], -0.6875);
+    QVERIFY(std::isnan(trace.y[1][2]));
+    QCOMPARE(trace.y[1][4], -0.84375);
 }
 
 void TestHelicorder::eventTimesFromSummaryLines()
