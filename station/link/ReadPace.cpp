@@ -1,26 +1,38 @@
 #include "ReadPace.h"
 
+namespace
+{
+
+constexpr qint64 IntervalNs = qint64(ReadPace::IntervalMs) * 1000000;
+
+} // namespace
+
 ReadPace::ReadPace(std::function<void()> send, QObject *parent)
     : QObject(parent), send_(std::move(send))
 {
+    clock_.start();
     due_.setSingleShot(true);
     due_.setTimerType(Qt::PreciseTimer);
-    connect(&due_, &QTimer::timeout, this, &ReadPace::sendNow);
+    connect(&due_, &QTimer::timeout, this, [this] { sendAt(lastDueNs_ + IntervalNs); });
 }
 
 void ReadPace::sendWhenDue()
 {
     if (due_.isActive())
         return;
-    const qint64 waited = sinceLastSend_.isValid() ? sinceLastSend_.elapsed() : IntervalMs;
-    if (waited >= IntervalMs)
-        sendNow();
+    const qint64 now = clock_.nsecsElapsed();
+    const qint64 next = lastDueNs_ + IntervalNs;
+    if (!sent_ || now - next >= IntervalNs)
+        sendAt(now);
+    else if (now >= next)
+        sendAt(next);
     else
-        due_.start(int(IntervalMs - waited));
+        due_.start(int((next - now + 999999) / 1000000));
 }
 
-void ReadPace::sendNow()
+void ReadPace::sendAt(qint64 dueNs)
 {
-    sinceLastSend_.start();
+    lastDueNs_ = dueNs;
+    sent_ = true;
     send_();
 }

@@ -6,8 +6,11 @@
 #include <functional>
 
 // The device samples 100 times a second: reading it faster only repeats the same values and
-// burns both ends' CPU. A read follows the previous one by at least the pace's interval;
-// slower answers are followed at once, as before.
+// burns both ends' CPU. Reads are due on a grid of the pace's interval, so a poll whose answers
+// come in time keeps the device's own pace (the timer's lateness does not add up read after
+// read, and the continuous archive can take each answer as the next sample). An answer that
+// comes after the next read was due is followed at once; one a whole interval late starts the
+// grid again from then.
 class ReadPace : public QObject
 {
     Q_OBJECT
@@ -16,13 +19,15 @@ public:
 
     explicit ReadPace(std::function<void()> send, QObject *parent = nullptr);
 
-    // Sends now when the interval since the last send has passed, otherwise once it has.
+    // Sends now when the next read is due, otherwise once it is.
     void sendWhenDue();
 
 private:
-    void sendNow();
+    void sendAt(qint64 dueNs);
 
     std::function<void()> send_;
-    QElapsedTimer sinceLastSend_;
+    QElapsedTimer clock_;
+    qint64 lastDueNs_ = 0;
+    bool sent_ = false;
     QTimer due_;
 };

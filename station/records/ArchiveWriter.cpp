@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdlib>
 
 namespace
 {
@@ -50,8 +51,18 @@ QString ArchiveWriter::dayFile(int axis, const QDate &dayUtc) const
 
 void ArchiveWriter::takePacket(const DecodedPacket &packet)
 {
-    if (!packet.isStream() || packet.samples.empty())
+    if (packet.samples.empty())
         return;
+    if (packet.isStream())
+        takeStream(packet);
+    else if (packet.source == DecodedPacket::Source::TcpResponse)
+        takeAnswer(packet.samples.front());
+}
+
+void ArchiveWriter::takeStream(const DecodedPacket &packet)
+{
+    answerRunArchived_ = false;
+    answersInStep_.clear();
     const qint64 count = qint64(packet.samples.size());
     const qint64 lastArrived = clock_.now().toMSecsSinceEpoch() * 1000;
     qint64 start = lastArrived - (count - 1) * SampleMicros;
@@ -66,6 +77,36 @@ void ArchiveWriter::takePacket(const DecodedPacket &packet)
         append(start + i * SampleMicros, packet.samples[size_t(i)]);
     nextSample_ = start + count * SampleMicros;
     continuing_ = true;
+}
+
+void ArchiveWriter::takeAnswer(const DecodedPacket::Sample &sample)
+{
+    const qint64 now = clock_.now().toMSecsSinceEpoch() * 1000;
+    const bool counting = answerRunArchived_ || !answersInStep_.empty();
+    if (!counting || std::abs(now - answerSlot_) > AnswerSlackMicros) {
+        answerRunArchived_ = false;
+        answersInStep_.assign(1, sample);
+        answerRunStart_ = now;
+        answerSlot_ = now + SampleMicros;
+        return;
+    }
+    const qint64 slot = answerSlot_;
+    answerSlot_ += SampleMicros;
+    if (answerRunArchived_) {
+        append(slot, sample);
+        return;
+    }
+    answersInStep_.push_back(sample);
+    if (int(answersInStep_.size()) < AnswersInStep)
+        return;
+    // In step long enough: the run begins with the answers that showed it.
+    flush();
+    beginSegment(answerRunStart_);
+    for (size_t i = 0; i < answersInStep_.size(); ++i)
+        append(answerRunStart_ + qint64(i) * SampleMicros, answersInStep_[i]);
+    answersInStep_.clear();
+    answerRunArchived_ = true;
+    continuing_ = false; // a stream that follows starts a run of its own
 }
 
 void ArchiveWriter::append(qint64 sampleMicros, const DecodedPacket::Sample &sample)

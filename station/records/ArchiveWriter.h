@@ -24,6 +24,14 @@ class Clock;
 // far too early (the PC's clock set back) starts a new run at its arrival, so the time
 // between stays a gap. A run never crosses 00:00:00 UTC. Appends that fail wait and are
 // tried again while `warning` stands visible.
+//
+// A poll answer on the client link carries one sample, the device's newest at the time it
+// answered, and no time of its own either. Answers are archived only while the poll keeps the
+// device's pace: each takes the 10 ms slot after the one before, and one that arrives further
+// than `AnswerSlackMicros` from its slot (the poll slower than the device, an answer lost, the
+// link down) ends the run. A run begins only once `AnswersInStep` answers in a row have kept
+// to their slots, so a poll that cannot keep up, and a lone read beside the stream, archive
+// nothing rather than samples at times they were not taken.
 class ArchiveWriter : public QObject
 {
     Q_OBJECT
@@ -42,11 +50,13 @@ public:
     // Bytes kept in memory while the disk refuses them: several hours of the three channels.
     static constexpr qint64 PendingCapacity = 16 * 1024 * 1024;
     static constexpr int FlushesBetweenLimitChecks = 360;
+    static constexpr qint64 AnswerSlackMicros = 15000;
+    static constexpr int AnswersInStep = 100;
 
     ArchiveWriter(const QString &folder, const MiniSeedOptions &codes, const Clock &clock,
                   QObject *parent = nullptr);
 
-    // A stream packet, as it arrives. Register answers are not archived.
+    // A stream packet or a poll answer on the client link, as it arrives.
     void takePacket(const DecodedPacket &packet);
     // Packs what waits in memory and appends it; the flush timer's tick.
     void flush();
@@ -63,6 +73,8 @@ public:
     static qint32 counts(double gal);
 
 private:
+    void takeStream(const DecodedPacket &packet);
+    void takeAnswer(const DecodedPacket::Sample &sample);
     void append(qint64 sampleMicros, const DecodedPacket::Sample &sample);
     void beginSegment(qint64 startMicros);
 
@@ -77,6 +89,12 @@ private:
     qint64 nextSample_ = 0;   // where the next packet continues the run
     bool continuing_ = false;
     std::array<std::vector<qint32>, Axes> waiting_;
+    // Poll answers: those in step so far that wait for the run to begin, where the run of
+    // answers began and the slot the next answer is due in.
+    std::vector<DecodedPacket::Sample> answersInStep_;
+    bool answerRunArchived_ = false;
+    qint64 answerRunStart_ = 0;
+    qint64 answerSlot_ = 0;
     int limitDays_ = 0;
     qint64 limitBytes_ = 0;
     int flushesSinceLimitCheck_ = 0;

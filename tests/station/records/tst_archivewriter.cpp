@@ -20,6 +20,7 @@ private slots:
     void outageLeavesGapWithoutSamples();
     void onlyUnflushedSamplesAreLost();
     void refusedWriteWaitsAndIsRetried();
+    void pollAnswersArchivedWhileInStep();
 
 private:
     // The packet whose first sample was taken at `first` arrives with its last one.
@@ -142,6 +143,43 @@ void TestArchiveWriter::refusedWriteWaitsAndIsRetried()
     QVERIFY(back.ok);
     QCOMPARE(back.segments.size(), size_t(1));
     QCOMPARE(back.segments[0].samples, run(0, 200));
+}
+
+// Poll answers at the device's pace are archived from the first of them, jitter within the
+// slack included; one out of step ends the run and the next run begins once answers are in
+// step again; a poll slower than the device archives nothing, and a lone read beside the
+// stream does not break the stream's run.
+void TestArchiveWriter::pollAnswersArchivedWhileInStep()
+{
+    ArchiveWriter writer(dir_->path(), codes_, clock_);
+    const QDateTime start = Midnight.addSecs(7200);
+    DecodedPacket answer;
+    answer.source = DecodedPacket::Source::TcpResponse;
+    const auto answerAt = [&](qint64 ms, int value) {
+        answer.samples = packet(value, 1).samples;
+        clock_.set(start.addMSecs(ms));
+        writer.takePacket(answer);
+    };
+    for (int k = 0; k < 150; ++k)
+        answerAt(k * 10 + (k % 2) * 8, k);
+    for (int k = 150; k < 250; ++k)
+        answerAt(k * 10 + 30, k); // the first 30 ms late
+    for (int k = 0; k < 300; ++k)
+        answerAt(3000 + k * 11, 500 + k);
+    arrive(writer, packet(1000), start.addSecs(10));
+    answerAt(11500, 900);
+    arrive(writer, packet(1100), start.addSecs(11));
+    writer.flush();
+
+    const MiniSeedReadBack back = MiniSeedReadBack::read(writer.dayFile(0, Midnight.date()));
+    QVERIFY(back.ok);
+    QCOMPARE(back.segments.size(), size_t(3));
+    QCOMPARE(back.segments[0].startMicros, micros(start));
+    QCOMPARE(back.segments[0].samples, run(0, 150));
+    QCOMPARE(back.segments[1].startMicros, micros(start.addMSecs(1530)));
+    QCOMPARE(back.segments[1].samples, run(150, 100));
+    QCOMPARE(back.segments[2].startMicros, micros(start.addSecs(10)));
+    QCOMPARE(back.segments[2].samples, run(1000, 200));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveWriter)
