@@ -29,4 +29,7 @@ public:
     // After `clear`: the first sample of each trace stands at `sample`, not at the left edge
     // (a record whose first rows are missing). A chart that keeps no positions ignores it.
     virtual void startTracesAt(int sample) { (void)sample; }
+    // No samples came for `count` sample times: the traces go on that much later, the time
+    // between them left empty. A chart that keeps no positions ignores it.
+    virtual void skipSamples(int count) { (void)count; }
 };

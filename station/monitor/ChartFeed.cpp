@@ -1,9 +1,12 @@
 #include "ChartFeed.h"
 
+#include "common/Clock.h"
 #include "common/NumberText.h"
 
-ChartFeed::ChartFeed(StripChart &strip1, StripChart &strip3, QObject *parent)
-    : QObject(parent), strip1_(strip1), strip3_(strip3)
+#include <algorithm>
+
+ChartFeed::ChartFeed(StripChart &strip1, StripChart &strip3, const Clock &clock, QObject *parent)
+    : QObject(parent), strip1_(strip1), strip3_(strip3), clock_(clock)
 {
     for (auto signal : {&Control::textChanged, &Control::chosen}) {
         connect(&accelerationBox_, signal, this, &ChartFeed::showAccelerationRange);
@@ -22,6 +25,7 @@ void ChartFeed::setLinkSilent(bool silent)
 {
     if (!silent)
         return;
+    lastPollSlot_.reset();
     strip1_.breakTraces();
     strip3_.breakTraces();
 }
@@ -203,7 +207,38 @@ void ChartFeed::streamSample(const Sample &sample)
     strip3_.addSample(1, sample.pd);
 }
 
+// The time axis counts sample times of 10 ms: a device that answers 80 times a second leaves
+// one in five without an answer, which holds the value before it, so the axis keeps time.
 void ChartFeed::pollSample(const Sample &sample)
+{
+    const qint64 slot = clock_.now().toMSecsSinceEpoch() / MsPerSample;
+    if (lastPollSlot_) {
+        qint64 missing = std::min(slot - *lastPollSlot_ - 1, LongestGap);
+        if (missing > HeldSamples) {
+            // The block under way ends on the last value; the rest of the silence stays empty.
+            for (; missing > 0 && chartBatchIndex_ != 0; --missing)
+                placePollSample(lastPollSample_);
+            skipPollSamples(missing);
+        } else {
+            for (; missing > 0; --missing)
+                placePollSample(lastPollSample_);
+        }
+    }
+    placePollSample(sample);
+    // Answers faster than the sample time take the next one.
+    lastPollSlot_ = lastPollSlot_ ? std::max(slot, *lastPollSlot_ + 1) : slot;
+    lastPollSample_ = sample;
+}
+
+void ChartFeed::skipPollSamples(qint64 count)
+{
+    if (count <= 0)
+        return;
+    strip1_.skipSamples(int(count));
+    strip3_.skipSamples(int(count));
+}
+
+void ChartFeed::placePollSample(const Sample &sample)
 {
     if (NumberText::leadingNumber(spanBox_.text()) <= BatchAboveSeconds) {
         streamSample(sample);

@@ -8,6 +8,8 @@
 #include <array>
 #include <optional>
 
+class Clock;
+
 // The real-time charts: `Strip1` (a, b, c, Pd) and `Strip3` (displacement, Pd). The range
 // and time-span boxes set their scales; the decoders feed them one sample at a time.
 class ChartFeed : public QObject
@@ -18,6 +20,11 @@ public:
     static constexpr int MaxTypedSpanSeconds = 120;
     static constexpr int BatchAboveSeconds = 20;
     static constexpr int SamplesPerSecond = 100;
+    static constexpr int MsPerSample = 1000 / SamplesPerSecond;
+    // Poll answers further apart than this many sample times leave a gap; nearer ones hold
+    // the last answer's value in between.
+    static constexpr qint64 HeldSamples = 10;
+    static constexpr qint64 LongestGap = MaxTypedSpanSeconds * SamplesPerSecond;
     // The scales the charts start with, and what a box shows when its stored text is no
     // usable range (the design text "Combo1" of a first start): a strong quake fits.
     static constexpr double DefaultAccelerationRange = 250; // gal
@@ -27,7 +34,9 @@ public:
     // The entry of the acceleration and displacement boxes that fits the range to the data.
     static constexpr const char *AutoRange = "Auto";
 
-    ChartFeed(StripChart &strip1, StripChart &strip3, QObject *parent = nullptr);
+    // `clock` places the poll's answers at their arrival.
+    ChartFeed(StripChart &strip1, StripChart &strip3, const Clock &clock,
+              QObject *parent = nullptr);
 
     // The range and span boxes as the operator types or picks them; sys.txt keeps their text.
     Control &accelerationBox() { return accelerationBox_; }
@@ -61,8 +70,8 @@ public:
     void takePacket(const DecodedPacket &packet);
     // One sample of a stream packet: drawn at once.
     void streamSample(const Sample &sample);
-    // The one sample of a register poll: drawn at once for short spans, in blocks of ten for
-    // spans above 20 s.
+    // The one sample of a register poll, at the time it arrived: drawn at once for short
+    // spans, in blocks of ten for spans above 20 s.
     void pollSample(const Sample &sample);
 
     int chartBatchIndex() const { return chartBatchIndex_; }
@@ -82,6 +91,8 @@ private:
     void applyPdRange(double limit);
     void applyDisplacementRange(double limit);
     void applySpan(double seconds);
+    void placePollSample(const Sample &sample);
+    void skipPollSamples(qint64 count);
     void drawBatch();
 
     Control accelerationBox_;
@@ -90,6 +101,11 @@ private:
     Control spanBox_;
     StripChart &strip1_;
     StripChart &strip3_;
+    const Clock &clock_;
+    // Where the last poll answer was drawn, in sample times since the epoch; none after a
+    // silence, whose gap the traces' break shows.
+    std::optional<qint64> lastPollSlot_;
+    Sample lastPollSample_;
     int chartBatchIndex_ = 0;
     // The ranges and span in force; a range of 0 stands for "Auto".
     double accelerationRange_ = 0;

@@ -60,7 +60,7 @@ Station::Station(const StationServices &services, QObject *parent)
       history_(form_.txtReal, form_.Dir1, form_.statusLine, form_.caption, services.strip2,
                services.prompter, services.shell, services_.folder),
       mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
-      chartFeed_(services.strip1, services.strip3),
+      chartFeed_(services.strip1, services.strip3, services.clock),
       decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
                clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(form_.statusLine, registerWriter_, services.waiter, services.prompter),

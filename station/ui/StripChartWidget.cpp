@@ -284,6 +284,15 @@ void StripChartWidget::breakTraces()
     followNewest();
 }
 
+void StripChartWidget::skipSamples(int count)
+{
+    for (Trace &t : traces_) {
+        t.graph->addData(t.nextKey, std::numeric_limits<double>::quiet_NaN());
+        t.nextKey += count;
+    }
+    followNewest();
+}
+
 void StripChartWidget::setBrowsable(bool browsable)
 {
     plot_->setInteraction(QCP::iRangeDrag, browsable);

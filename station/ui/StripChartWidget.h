@@ -34,6 +34,7 @@ public:
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
     void breakTraces() override;
+    void skipSamples(int count) override;
     void fitRangeToData() override;
     void startTracesAt(int sample) override;
 

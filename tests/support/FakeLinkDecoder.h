@@ -22,8 +22,9 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{strip1, strip3}, triggerLogic{form.txtReal, panel, events, eventLog, eventFile,
-                                                  recording,    clock, strip1, strip3}
+        : chartFeed{strip1, strip3, clock}, triggerLogic{form.txtReal, panel,     events,
+                                                         eventLog,     eventFile, recording,
+                                                         clock,        strip1,    strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;

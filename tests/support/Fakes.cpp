@@ -109,6 +109,11 @@ void RecordingChart::breakTraces()
     operations << QStringLiteral("break");
 }
 
+void RecordingChart::skipSamples(int count)
+{
+    operations << QStringLiteral("skip %1").arg(count);
+}
+
 void RecordingChart::fitRangeToData()
 {
     operations << QStringLiteral("fit");

@@ -22,6 +22,7 @@ public:
     QDateTime now() const override { return now_; }
     void set(const QDateTime &when) { now_ = when; }
     void advanceSeconds(int s) { now_ = now_.addSecs(s); }
+    void advanceMs(int ms) { now_ = now_.addMSecs(ms); }
 
 private:
     QDateTime now_;
@@ -98,6 +99,7 @@ public:
     void setViewPosition(int sample) override;
     void markCurrentSample() override;
     void breakTraces() override;
+    void skipSamples(int count) override;
     void fitRangeToData() override;
     void startTracesAt(int sample) override;
 

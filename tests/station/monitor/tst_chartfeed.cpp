@@ -13,6 +13,8 @@ private slots:
     void combos();
     void pollFeeding_data();
     void pollFeeding();
+    void pollAnswersKeepTime_data();
+    void pollAnswersKeepTime();
     void batchOrderAndValues();
     void streamSamplesDrawnAtOnce();
     void readableScalesBeforeAnyNumber();
@@ -23,9 +25,10 @@ namespace
 {
 
 struct Rig {
+    FakeClock clock;
     RecordingChart strip1{4};
     RecordingChart strip3{2};
-    ChartFeed feed{strip1, strip3};
+    ChartFeed feed{strip1, strip3, clock};
 };
 
 Control &combo(ChartFeed &feed, const QString &name)
@@ -166,6 +169,38 @@ void TestChartFeed::pollFeeding()
     for (int trace = 0; trace < 2; ++trace)
         QCOMPARE(int(r.strip3.samples[trace].size()), points);
     QCOMPARE(r.strip1.blocks + r.strip3.blocks, blocks);
+}
+
+void TestChartFeed::pollAnswersKeepTime_data()
+{
+    QTest::addColumn<QString>("span");
+    QTest::addColumn<QList<int>>("msBefore"); // before each answer
+    QTest::addColumn<int>("points");          // per trace
+    QTest::addColumn<QStringList>("skips");
+    QList<int> every12ms(50, 12);
+    QTest::newRow("82 a second: held in between") << "10" << every12ms << 60 << QStringList();
+    QTest::newRow("faster than the sample time") << "10" << QList<int>(5, 0) << 5 << QStringList();
+    QTest::newRow("a 2 s silence is left empty")
+        << "10" << QList<int>{0, 10, 2000} << 3 << QStringList{"skip 199"};
+    QTest::newRow("the block under way ends first")
+        << "30" << QList<int>{0, 10, 10, 2000} << 10 << QStringList{"skip 192"};
+}
+
+void TestChartFeed::pollAnswersKeepTime()
+{
+    QFETCH(QString, span);
+    QFETCH(QList<int>, msBefore);
+    QFETCH(int, points);
+    QFETCH(QStringList, skips);
+    Rig r;
+    r.feed.spanBox().setText(span);
+    for (int i = 0; i < msBefore.size(); ++i) {
+        r.clock.advanceMs(msBefore[i]);
+        r.feed.pollSample(sampleNumber(i + 1));
+    }
+    QCOMPARE(int(r.strip1.samples[0].size()), points);
+    QCOMPARE(r.strip1.operations.filter(QStringLiteral("skip")), skips);
+    QCOMPARE(r.strip3.operations.filter(QStringLiteral("skip")), skips);
 }
 
 void TestChartFeed::batchOrderAndValues()
