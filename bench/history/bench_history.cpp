@@ -16,8 +16,7 @@ struct RecordedFiles : RecordsBench {
     RecordedFiles()
     {
         QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
-        form.Dir1.setPath(folder.file(QStringLiteral("RecCSV")));
-        settings.setRecordFolder(form.Dir1.path());
+        settings.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
         writeEventFile();
         writeManualFile();
     }

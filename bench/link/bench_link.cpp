@@ -122,11 +122,11 @@ struct PollRig {
             startSimulator(ownSim, {QStringLiteral("--rtu"), pty->secondEnd(),
                                     QStringLiteral("--id"), QStringLiteral("1")});
             station.connectionPage().selectLinkKind(LinkKind::Rtu);
-            form.txtCom.setText(pty->firstEnd());
-            form.mbus_id.setText(QStringLiteral("1"));
+            station.connectionPage().serialPortField.setText(pty->firstEnd());
+            station.connectionPage().unitAddressField.setText(QStringLiteral("1"));
         } else {
-            form.txtIP.setText(QStringLiteral("127.0.0.1"));
-            form.txtPort.setText(QString::number(tcpPort));
+            station.connectionPage().hostField.setText(QStringLiteral("127.0.0.1"));
+            station.connectionPage().portField.setText(QString::number(tcpPort));
         }
         station.openLink();
         if (!serial) {
@@ -167,7 +167,6 @@ struct PollRig {
     NoOpChart strip1, strip2, strip3;
     Station station{StationServices{ProgramFolder(dir.path()), clock, waiter, sound, shell,
                                     prompter, strip1, strip2, strip3}};
-    Form &form = station.form();
     int socket = -1; // the client link's connection, for the wire counts
     qint64 answers = 0;
     qint64 maxInFlight = 0;

@@ -297,7 +297,7 @@ struct AlertPathRig {
                       .arg(broker.port())
                       .toUtf8());
         ini.close();
-        Form &form = station.form();
+        ConnectionPage &connection = station.connectionPage();
         const Control &lamp = station.alarmPanel().triggerLamps[0];
         QObject::connect(&lamp, &Control::changed, &station, [&lamp] {
             if (moments.armed && moments.caption == 0 && lamp.isVisible())
@@ -308,9 +308,9 @@ struct AlertPathRig {
                 moments.logged = nowNs();
         });
         station.start(QString());
-        form.chkVoice.setChecked(true);
-        form.txtIP.setText(QStringLiteral("127.0.0.1"));
-        form.txtPort.setText(QString::number(device.port()));
+        connection.voiceBox.setChecked(true);
+        connection.hostField.setText(QStringLiteral("127.0.0.1"));
+        connection.portField.setText(QString::number(device.port()));
         station.openLink();
         ready = runEventLoopUntil([this] { return station.mqtt().isConnected(); }, 10000);
     }

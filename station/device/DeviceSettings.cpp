@@ -4,7 +4,6 @@
 #include "OptionWords.h"
 #include "WritePlan.h"
 #include "common/FieldNumbers.h"
-#include "common/Form.h"
 #include "common/NumberText.h"
 #include "common/Platform.h"
 #include "common/UserMode.h"
@@ -86,24 +85,28 @@ void addRow(WritePlan &plan, const LiveFields &fields, const SettingRow &row)
 
 } // namespace
 
-DeviceSettings::DeviceSettings(Form &form, DeviceCommands &commands, Waiter &waiter,
+DeviceSettings::DeviceSettings(LiveFields &fields, DeviceCommands &commands, Waiter &waiter,
                                Prompter &prompter, QObject *parent)
-    : QObject(parent), form_(form), commands_(commands), waiter_(waiter), prompter_(prompter)
+    : QObject(parent), fields_(fields), commands_(commands), waiter_(waiter), prompter_(prompter)
 {
-    for (Control *scale : {&form_.chkGBT, &form_.chkKMA, &form_.chkMMI})
+    for (Control *scale : intensityScales())
         connect(scale, &Control::checkedChanged, this,
                 [this, scale] { excludeOtherScales(*scale); });
-    connect(&form_.chkadj, &Control::checkedChanged, this,
-            [this] { form_.cmdadj.setEnabled(form_.chkadj.isChecked()); });
+    connect(&page_.clockAdjustedByPc, &Control::checkedChanged, this,
+            [this] { page_.adjustClockButton.setEnabled(page_.clockAdjustedByPc.isChecked()); });
+}
+
+std::array<Control *, 3> DeviceSettings::intensityScales()
+{
+    return {&page_.options.gbtScale, &page_.options.kmaScale, &page_.options.mmiScale};
 }
 
 void DeviceSettings::showDeviceSettings()
 {
     copyLiveToEdit();
-    const bool ntp = form_.txtReal.text(Field::NtpStatus) == QLatin1String("Yes");
-    form_.cmdadj.setEnabled(!ntp);
-    form_.cmdadj.setText(ntp ? QStringLiteral("NTP") : QStringLiteral("adjustment"));
-    showPage();
+    const bool ntp = fields_.text(Field::NtpStatus) == QLatin1String("Yes");
+    page_.adjustClockButton.setEnabled(!ntp);
+    page_.adjustClockButton.setText(ntp ? QStringLiteral("NTP") : QStringLiteral("adjustment"));
     readFromDevice();
 }
 
@@ -159,7 +162,7 @@ void DeviceSettings::setReadState(ReadState state)
 
 void DeviceSettings::copyLiveToEdit()
 {
-    LiveFields &fields = form_.txtReal;
+    LiveFields &fields = fields_;
     const auto copy = [&fields](const CopyRun &run) {
         for (int k = 0; k < run.count; ++k)
             fields.setText(run.firstEdit + k, fields.text(run.firstLive + k));
@@ -167,18 +170,9 @@ void DeviceSettings::copyLiveToEdit()
     for (const CopyRun &run : CopiesBeforeOptions)
         copy(run);
     if (fields.text(Field::OptionWord) != QLatin1String(LiveFields::NotYetRead))
-        OptionWords::decodeOptionWord(form_, fields.integer(Field::OptionWord));
+        OptionWords::decodeOptionWord(page_.options, fields.integer(Field::OptionWord));
     for (const CopyRun &run : CopiesAfterOptions)
         copy(run);
-}
-
-void DeviceSettings::showPage()
-{
-    form_.fraKRT54.setVisible(true);
-    for (Control *page :
-         {&form_.fraRT, &form_.fraHost, &form_.fraHisTrend, &form_.fraHis, &form_.fraAnalyze})
-        page->setVisible(false);
-    form_.Strip1Shown.setVisible(true);
 }
 
 void DeviceSettings::writeSystemSettings()
@@ -208,13 +202,13 @@ void DeviceSettings::writeSettings(bool systemExtras)
 
 void DeviceSettings::prepareEditFields()
 {
-    LiveFields &fields = form_.txtReal;
+    LiveFields &fields = fields_;
     fields.setText(Field::OptionWord + Field::EditCopyOffset,
-                   QString::number(OptionWords::composeOptionWord(form_)));
+                   QString::number(OptionWords::composeOptionWord(page_.options)));
     fields.setText(Field::TriggerMode + Field::EditCopyOffset,
-                   QString::number(OptionWords::composeTriggerWord(form_)));
-    fields.setText(Field::PgaWarningThreshold + Field::EditCopyOffset, form_.cboPga.text());
-    fields.setText(Field::PgaWatchThreshold + Field::EditCopyOffset, form_.cboPga1.text());
+                   QString::number(OptionWords::composeTriggerWord(page_)));
+    fields.setText(Field::PgaWarningThreshold + Field::EditCopyOffset, page_.pgaWarningBox.text());
+    fields.setText(Field::PgaWatchThreshold + Field::EditCopyOffset, page_.pgaWatchBox.text());
     fields.setText(Field::AlarmDurationsEdit, NumberText::doubleText(OptionWords::packBytes(
                                                   fields.value(Field::WatchDurationEdit),
                                                   fields.value(Field::WarningDurationEdit))));
@@ -225,7 +219,7 @@ void DeviceSettings::prepareEditFields()
 
 WritePlan DeviceSettings::settingsPlan(bool systemExtras)
 {
-    const LiveFields &fields = form_.txtReal;
+    const LiveFields &fields = fields_;
     WritePlan plan;
     for (const SettingRow &row : SettingRows)
         addRow(plan, fields, row);
@@ -251,16 +245,16 @@ void DeviceSettings::addFirmwareRows(WritePlan &plan)
     if (userMode_ != UserMode::Engineer) // Engineer only
         return;
     for (const SettingRow &row : FirmwareRows)
-        addRow(plan, form_.txtReal, row);
+        addRow(plan, fields_, row);
 }
 
 void DeviceSettings::addSystemExtras(WritePlan &plan)
 {
     for (const SettingRow &row : SystemExtras) {
-        if (form_.txtReal.text(row.field) == QLatin1String(LiveFields::NotYetRead))
+        if (fields_.text(row.field) == QLatin1String(LiveFields::NotYetRead))
             plan.skip();
         else
-            addRow(plan, form_.txtReal, row);
+            addRow(plan, fields_, row);
     }
 }
 
@@ -268,7 +262,7 @@ void DeviceSettings::stageCalibration()
 {
     WritePlan plan;
     for (const SettingRow &row : CalibrationRows)
-        addRow(plan, form_.txtReal, row);
+        addRow(plan, fields_, row);
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 
@@ -326,7 +320,7 @@ void DeviceSettings::excludeOtherScales(const Control &ticked)
 {
     if (!ticked.isChecked())
         return;
-    for (Control *box : {&form_.chkGBT, &form_.chkKMA, &form_.chkMMI})
+    for (Control *box : intensityScales())
         if (box != &ticked)
             box->setChecked(false);
 }
@@ -338,10 +332,10 @@ void DeviceSettings::mirrorLiveField(int field)
         mirrorTriggerMode();
         break;
     case Field::PgaWarningThreshold:
-        form_.cboPga.setText(NumberText::doubleText(form_.txtReal.value(field)));
+        page_.pgaWarningBox.setText(NumberText::doubleText(fields_.value(field)));
         break;
     case Field::PgaWatchThreshold:
-        form_.cboPga1.setText(NumberText::doubleText(form_.txtReal.value(field)));
+        page_.pgaWatchBox.setText(NumberText::doubleText(fields_.value(field)));
         break;
     case Field::FirmwareVersion:
         unlockFirmwareFeatures();
@@ -354,46 +348,54 @@ void DeviceSettings::mirrorLiveField(int field)
 void DeviceSettings::mirrorTriggerMode()
 {
     for (int k = 0; k < 4; ++k)
-        form_.chktrig[k].setChecked(form_.txtReal.bit(Field::TriggerMode, k));
-    const bool filter20Hz = form_.txtReal.bit(Field::TriggerMode, 7);
-    form_.optLPF[0].setChecked(!filter20Hz);
-    form_.optLPF[1].setChecked(filter20Hz);
+        page_.triggerBoxes[k].setChecked(fields_.bit(Field::TriggerMode, k));
+    const bool filter20Hz = fields_.bit(Field::TriggerMode, 7);
+    page_.lowPassFilter[0].setChecked(!filter20Hz);
+    page_.lowPassFilter[1].setChecked(filter20Hz);
 }
 
 void DeviceSettings::hideFirmwareFeatures()
 {
-    form_.Label21.setVisible(false);
-    form_.Label22.setVisible(false);
     for (int i = 235; i <= 238; ++i)
-        form_.txtReal.setVisible(i, false);
+        fields_.setVisible(i, false);
+}
+
+void DeviceSettings::showEngineeringControls(bool shown)
+{
+    for (Control *c :
+         {&page_.buttons.saveAsDefaults, &page_.calibrationBlock, &page_.options.modbusTcpClient})
+        c->setVisible(shown);
+    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207})
+        fields_.setVisible(i, shown);
+}
+
+void DeviceSettings::lockWritesForRecordMode(bool recordMode)
+{
+    for (Control *button : page_.buttons.lockedInRecordMode())
+        button->setEnabled(!recordMode);
 }
 
 void DeviceSettings::unlockFirmwareFeatures()
 {
-    const double v = form_.txtReal.value(Field::FirmwareVersion);
+    const double v = fields_.value(Field::FirmwareVersion);
     if (v > 2080)
-        form_.chkMMI.setEnabled(true);
+        page_.options.mmiScale.setEnabled(true);
     if (v > 2101)
-        form_.chkKMA.setEnabled(true);
+        page_.options.kmaScale.setEnabled(true);
     if (v > 2079) {
-        form_.chkRVD.setEnabled(true);
-        form_.Label1_64.setVisible(true);
-        form_.wrt_rvd_ip.setEnabled(true);
-        form_.modify_rvd_ip.setEnabled(true);
+        page_.options.displayLink.setEnabled(true);
+        page_.buttons.commitDisplay.setEnabled(true);
+        page_.buttons.stageDisplay.setEnabled(true);
         for (int i = 244; i <= 247; ++i)
-            form_.txtReal.setEnabled(i, true);
+            fields_.setEnabled(i, true);
     }
     if (v > 2094) {
-        form_.Label37.setVisible(true);
-        form_.txtReal.setVisible(248, true);
-        form_.txtReal.setVisible(249, true);
+        fields_.setVisible(248, true);
+        fields_.setVisible(249, true);
     }
     if (v < 2077)
         return;
-    if (userMode_ == UserMode::Engineer) {
-        form_.Label21.setVisible(true);
-        form_.Label22.setVisible(true);
+    if (userMode_ == UserMode::Engineer)
         for (int i = 235; i <= 238; ++i)
-            form_.txtReal.setVisible(i, true);
-    }
+            fields_.setVisible(i, true);
 }

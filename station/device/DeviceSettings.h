@@ -1,11 +1,12 @@
 #pragma once
 
+#include "DevicePageControls.h"
 #include "link/Decoder.h"
 
 #include <QObject>
 
 class DeviceCommands;
-class Form;
+class LiveFields;
 class Prompter;
 class Waiter;
 class WritePlan;
@@ -25,14 +26,18 @@ public:
     static constexpr int FirmwareUpdate = 384;
     static constexpr int AlarmOutputsRegister = 118;
 
-    DeviceSettings(Form &form, DeviceCommands &commands, Waiter &waiter, Prompter &prompter,
+    DeviceSettings(LiveFields &fields, DeviceCommands &commands, Waiter &waiter, Prompter &prompter,
                    QObject *parent = nullptr);
 
     // Where the registers the pages show stand.
     enum class ReadState { Unread, Reading, Read, NoLink, Unanswered };
 
-    // Opens the page with the device's last read values in its edit fields and reads them
-    // from the device again.
+    // The page's boxes and buttons beside its fields.
+    DevicePageControls &controls() { return page_; }
+    const DevicePageControls &controls() const { return page_; }
+
+    // Fills the page's edit fields with the device's last read values and reads them from
+    // the device again.
     void showDeviceSettings();
     // "Read": asks the device for the registers the pages show (through `readRequested`).
     void readFromDevice();
@@ -59,6 +64,9 @@ public:
     // A new link may reach a device with other firmware: what only a version showed hides
     // again until the version is read.
     void hideFirmwareFeatures();
+    // Engineer mode's parts of the pages come with the link and go with the mode.
+    void showEngineeringControls(bool shown);
+    void lockWritesForRecordMode(bool recordMode);
 
 signals:
     void readRequested();
@@ -67,7 +75,6 @@ signals:
 private:
     void setReadState(ReadState state);
     void copyLiveToEdit();
-    void showPage();
     void writeSettings(bool systemExtras);
     void prepareEditFields();
     WritePlan settingsPlan(bool systemExtras);
@@ -76,11 +83,13 @@ private:
     void commit(const QString &name, int code);
     void writeAlarmOutputs(const QString &name, int value);
     // The intensity scales exclude one another: ticking one clears the others.
-    void excludeOtherScales(const class Control &ticked);
+    void excludeOtherScales(const Control &ticked);
+    std::array<Control *, 3> intensityScales();
     void mirrorTriggerMode();
     void unlockFirmwareFeatures();
 
-    Form &form_;
+    LiveFields &fields_;
+    DevicePageControls page_;
     DeviceCommands &commands_;
     Waiter &waiter_;
     Prompter &prompter_;

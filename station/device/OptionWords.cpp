@@ -1,6 +1,6 @@
 #include "OptionWords.h"
 
-#include "common/Form.h"
+#include "DevicePageControls.h"
 
 #include <array>
 #include <utility>
@@ -12,20 +12,20 @@ constexpr int SignBit = 15;
 constexpr int LowPassBit = 7;
 
 // The option boxes below the sign bit, with their bit numbers, in decoding order.
-template <typename F> auto optionBits(F &form)
+template <typename Boxes> auto optionBits(Boxes &boxes)
 {
-    using Box = decltype(&form.chkGBT);
-    return std::array<std::pair<Box, int>, 11>{{{&form.chkGBT, 0},
-                                                {&form.chkgas, 1},
-                                                {&form.chkVBI, 2},
-                                                {&form.chkSCE, 3},
-                                                {&form.chkNTP, 4},
-                                                {&form.chkeew, 5},
-                                                {&form.chkSCE2, 6},
-                                                {&form.chksrv, 7},
-                                                {&form.chkRVD, 8},
-                                                {&form.chkMMI, 9},
-                                                {&form.chkKMA, 10}}};
+    using Box = decltype(&boxes.gbtScale);
+    return std::array<std::pair<Box, int>, 11>{{{&boxes.gbtScale, 0},
+                                                {&boxes.gasMode, 1},
+                                                {&boxes.vectorIntensity, 2},
+                                                {&boxes.server0, 3},
+                                                {&boxes.ntp, 4},
+                                                {&boxes.dhcp, 5},
+                                                {&boxes.server1, 6},
+                                                {&boxes.serviceDisabled, 7},
+                                                {&boxes.displayLink, 8},
+                                                {&boxes.mmiScale, 9},
+                                                {&boxes.kmaScale, 10}}};
 }
 
 bool bitSet(qint64 word, int bit)
@@ -38,27 +38,27 @@ bool bitSet(qint64 word, int bit)
 namespace OptionWords
 {
 
-qint64 composeOptionWord(const Form &form)
+qint64 composeOptionWord(const OptionBoxes &boxes)
 {
     qint64 word = 0;
-    for (const auto &[box, bit] : optionBits(form))
+    for (const auto &[box, bit] : optionBits(boxes))
         word += box->isChecked() ? qint64(1) << bit : 0;
-    return form.chkMTC.isChecked() ? word - 32768 : word;
+    return boxes.modbusTcpClient.isChecked() ? word - 32768 : word;
 }
 
-void decodeOptionWord(Form &form, qint64 word)
+void decodeOptionWord(OptionBoxes &boxes, qint64 word)
 {
-    form.chkMTC.setChecked(bitSet(word, SignBit));
-    for (const auto &[box, bit] : optionBits(form))
+    boxes.modbusTcpClient.setChecked(bitSet(word, SignBit));
+    for (const auto &[box, bit] : optionBits(boxes))
         box->setChecked(bitSet(word, bit));
 }
 
-qint64 composeTriggerWord(const Form &form)
+qint64 composeTriggerWord(const DevicePageControls &page)
 {
     qint64 word = 0;
-    for (int k = 0; k < int(form.chktrig.size()); ++k)
-        word += form.chktrig[k].isChecked() ? qint64(1) << k : 0;
-    return form.optLPF[1].isChecked() ? word + (1 << LowPassBit) : word;
+    for (int k = 0; k < int(page.triggerBoxes.size()); ++k)
+        word += page.triggerBoxes[k].isChecked() ? qint64(1) << k : 0;
+    return page.lowPassFilter[1].isChecked() ? word + (1 << LowPassBit) : word;
 }
 
 } // namespace OptionWords

@@ -1,23 +1,31 @@
 #pragma once
 
+#include "common/Control.h"
 #include "link/LinkSettings.h"
 
 #include <QList>
 #include <QObject>
+#include <array>
 #include <optional>
 
-class Control;
-class Form;
 class ProgramFolder;
 
 // The connection page as the operator fills it in: the link it describes, its option
-// buttons, the engineering controls that come with a link, and the device-writing buttons
-// Record mode locks.
+// buttons, and the engineering controls that come with a link.
 class ConnectionPage : public QObject
 {
     Q_OBJECT
 public:
-    ConnectionPage(Form &form, const ProgramFolder &folder, QObject *parent = nullptr);
+    explicit ConnectionPage(const ProgramFolder &folder, QObject *parent = nullptr);
+
+    Control serialOption, tcpClientOption, tcpServerOption;
+    Control serialPortField, serialSettingsField, hostField, portField, unitAddressField;
+    Control okButton, saveButton;
+    Control preEventField, postEventField; // seconds an event record keeps around its trigger
+    Control recordModeBox;
+    Control anyHostNote; // shown while no allow-list guards the server link
+    Control autoRunBox, voiceBox;
+    std::array<Control, 13> voiceFileFields;
 
     // The link the page describes; `current` gives what it does not show (Record mode, the
     // server link's port).
@@ -26,16 +34,13 @@ public:
     std::optional<quint8> unitAddress() const;
     // Selects the link option; the server option becomes selectable when chosen this way.
     void selectLinkKind(LinkKind kind);
-    // Engineer mode's controls, and the server option (which stays selectable while chosen).
+    // The server option in Engineer mode (it stays selectable while chosen).
     void showEngineeringControls(bool shown);
-    void lockForRecordMode(bool recordMode);
-    static QList<Control *> recordModeLocks(Form &form);
 
 signals:
     // An option or a field of the link changed.
     void edited();
 
 private:
-    Form &form_;
     const ProgramFolder &folder_;
 };

@@ -73,15 +73,18 @@ void HeadlessReport::logEntry(const QString &line)
 
 QString HeadlessReport::linkDescription() const
 {
-    if (station_.form().optCom.isChecked())
+    const LinkSettings &link = station_.linkSettings();
+    switch (link.kind) {
+    case LinkKind::Rtu:
         return QStringLiteral("Modbus_RTU on port %1 (%2), slave %3")
-            .arg(station_.form().txtCom.text(), station_.form().txtBaud.text(),
-                 station_.form().mbus_id.text());
-    if (station_.form().optTCP_svr.isChecked())
-        return QStringLiteral("TCP/IP Server, the device connects to port %1")
-            .arg(LinkSettings::DefaultServerPort);
-    return QStringLiteral("Modbus_TCP to %1 port %2")
-        .arg(station_.form().txtIP.text(), station_.form().txtPort.text());
+            .arg(link.serialPort, link.serialSettings)
+            .arg(link.unitAddress);
+    case LinkKind::TcpServer:
+        return QStringLiteral("TCP/IP Server, the device connects to port %1").arg(link.serverPort);
+    case LinkKind::TcpClient:
+        break;
+    }
+    return QStringLiteral("Modbus_TCP to %1 port %2").arg(link.host, link.port);
 }
 
 void HeadlessReport::linkOpenChanged(bool open)

@@ -35,7 +35,7 @@ Station::Station(const StationServices &services, QObject *parent)
     : QObject(parent), services_(services),
       eventLog_(form_.txtReal, form_.statusLine, services_.folder, services.clock,
                 services.prompter, services.shell),
-      views_(form_, services_.folder, services.shell),
+      views_(form_.statusLine, recordFolder_, services_.folder, services.shell),
       eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
                  services.clock),
       manualRecording_(form_.statusLine, alarmPanel_.recording, services_.folder, services.clock),
@@ -52,19 +52,19 @@ Station::Station(const StationServices &services, QObject *parent)
       serialLink_(services.links.serial ? *services.links.serial : *ownSerialLink_),
       clientLink_(services.links.client ? *services.links.client : *ownClientLink_),
       serverLink_(services.links.server ? *services.links.server : *ownServerLink_),
-      connectionPage_(form_, services_.folder),
+      connectionPage_(services_.folder),
       linkManager_(form_.txtReal, form_.statusLine, linkSettings_, linkStatus_, serialLink_,
                    clientLink_, serverLink_, services.waiter, services.clock, services_.folder),
       registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
                       serverLink_, linkManager_, services.waiter),
-      history_(form_.txtReal, form_.Dir1, form_.statusLine, form_.caption, services.strip2,
+      history_(form_.txtReal, recordFolder_, form_.statusLine, form_.caption, services.strip2,
                services.prompter, services.shell, services_.folder),
       mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
       chartFeed_(services.strip1, services.strip3, services.clock),
       decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
                clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(form_.statusLine, registerWriter_, services.waiter, services.prompter),
-      deviceSettings_(form_, deviceCommands_, services.waiter, services.prompter),
+      deviceSettings_(form_.txtReal, deviceCommands_, services.waiter, services.prompter),
       networkSettings_(form_.txtReal, deviceCommands_),
       clockAdjust_(form_.txtReal, deviceCommands_, registerWriter_, clientLink_, linkManager_,
                    services.waiter, services.clock)
@@ -78,9 +78,9 @@ Station::Station(const StationServices &services, QObject *parent)
         mqtt_.eventSummary(summary, start, eventFile_.summaryFileName(start));
     });
     wireMonitor();
-    connect(&form_.Dir1, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);
+    connect(&recordFolder_, &RecordFolder::folderChanged, this, &Station::saveSettingsIfValid);
     // The start-up and delete steps select a record file; the history view loads it.
-    connect(&form_.Dir1, &RecordFolder::selected, &history_, &History::loadSelectedFile);
+    connect(&recordFolder_, &RecordFolder::selected, &history_, &History::loadSelectedFile);
     connect(&views_, &Views::historyReloadRequested, &history_, &History::loadSelectedFile);
     wireLinks();
     wireDecoder();
@@ -124,15 +124,17 @@ void Station::wireLinks()
 {
     connect(&linkManager_, &LinkManager::eventLogDue, this,
             [this](const QString &message) { eventLog_.appendEventLog(message); });
-    connect(&form_.chkVoice, &Control::checkedChanged, this,
-            [this] { voiceLed_.setVoiceOn(form_.chkVoice.isChecked()); });
+    connect(&connectionPage_.voiceBox, &Control::checkedChanged, this,
+            [this] { voiceLed_.setVoiceOn(connectionPage_.voiceBox.isChecked()); });
     // Until a link is opened, register writes follow the page as it stands.
     connect(&connectionPage_, &ConnectionPage::edited, this,
             [this] { linkManager_.followPage(connectionPage_.settingsShown(linkSettings_)); });
     linkManager_.followPage(connectionPage_.settingsShown(linkSettings_));
-    connect(&linkManager_, &LinkManager::recordModeApplied, &connectionPage_,
-            &ConnectionPage::lockForRecordMode);
-    auto showAnyHost = [this] { form_.lblAnyHost.setVisible(linkManager_.admitsAnyHost()); };
+    connect(&linkManager_, &LinkManager::recordModeApplied, &deviceSettings_,
+            &DeviceSettings::lockWritesForRecordMode);
+    auto showAnyHost = [this] {
+        connectionPage_.anyHostNote.setVisible(linkManager_.admitsAnyHost());
+    };
     connect(&linkManager_, &LinkManager::allowedPeersLoaded, this, showAnyHost);
     showAnyHost();
     connect(&poller(), &Poller::serverForecast, this,
@@ -182,23 +184,26 @@ void Station::applyStartLink()
     if (startLinkKind_)
         connectionPage_.selectLinkKind(*startLinkKind_);
     if (!startPort_.isEmpty()) {
-        keptSettings_.insert(QStringLiteral("IP"), form_.txtIP.text());
-        keptSettings_.insert(QStringLiteral("Port"), form_.txtPort.text());
-        form_.txtPort.setText(startPort_);
+        keptSettings_.insert(QStringLiteral("IP"), connectionPage_.hostField.text());
+        keptSettings_.insert(QStringLiteral("Port"), connectionPage_.portField.text());
+        connectionPage_.portField.setText(startPort_);
     }
     if (startRecordMode_)
-        form_.Check4.setChecked(true);
+        connectionPage_.recordModeBox.setChecked(true);
 }
 
 // The clock adjustment runs for the whole session; its tick also keeps the LED sign's clock.
 void Station::wireDevice()
 {
     connect(&clockAdjust_, &ClockAdjust::ledClockDue, this, [this] { voiceLed_.setLedClock(); });
-    connect(&clockAdjust_, &ClockAdjust::ticksCounted, this,
-            [this](int count) { form_.rtc_cal_cntdwn.setText(QString::number(count)); });
-    form_.rtc_cal_interval.setText(NumberText::doubleText(ClockAdjust::DefaultIntervalTicks));
-    connect(&form_.rtc_cal_interval, &Control::textChanged, this, [this] {
-        clockAdjust_.setInterval(NumberText::leadingNumber(form_.rtc_cal_interval.text()));
+    DevicePageControls &devicePage = deviceSettings_.controls();
+    connect(&clockAdjust_, &ClockAdjust::ticksCounted, this, [&devicePage](int count) {
+        devicePage.clockCheckCountdown.setText(QString::number(count));
+    });
+    devicePage.clockCheckInterval.setText(
+        NumberText::doubleText(ClockAdjust::DefaultIntervalTicks));
+    connect(&devicePage.clockCheckInterval, &Control::textChanged, this, [this, &devicePage] {
+        clockAdjust_.setInterval(NumberText::leadingNumber(devicePage.clockCheckInterval.text()));
     });
     clockAdjust_.start();
     connect(&deviceSettings_, &DeviceSettings::readRequested, this, [this] {
@@ -224,7 +229,7 @@ void Station::applyVoiceFiles()
 {
     std::array<QString, VoiceLed::VoiceCount> files;
     for (size_t k = 0; k < files.size(); ++k)
-        files[k] = form_.txtDegree[k].text();
+        files[k] = connectionPage_.voiceFileFields[k].text();
     voiceLed_.setVoiceFiles(files);
 }
 
@@ -232,26 +237,26 @@ SystemSettings Station::systemSettingsShown() const
 {
     SystemSettings s;
     s.userMode = userMode_;
-    s.serialPort = form_.txtCom.text();
-    s.serialSettings = form_.txtBaud.text();
-    s.host = form_.txtIP.text();
-    s.port = form_.txtPort.text();
-    s.unitAddress = form_.mbus_id.text();
+    s.serialPort = connectionPage_.serialPortField.text();
+    s.serialSettings = connectionPage_.serialSettingsField.text();
+    s.host = connectionPage_.hostField.text();
+    s.port = connectionPage_.portField.text();
+    s.unitAddress = connectionPage_.unitAddressField.text();
     for (size_t k = 0; k < s.voiceFiles.size(); ++k)
-        s.voiceFiles[k] = form_.txtDegree[k].text();
-    s.preAlarmSeconds = form_.txtrecPrev.text();
-    s.postAlarmSeconds = form_.txtrecafter.text();
+        s.voiceFiles[k] = connectionPage_.voiceFileFields[k].text();
+    s.preAlarmSeconds = connectionPage_.preEventField.text();
+    s.postAlarmSeconds = connectionPage_.postEventField.text();
     s.accelerationRange = chartFeed_.accelerationBox().text();
     s.pdRange = chartFeed_.pdBox().text();
     s.timeSpan = chartFeed_.spanBox().text();
     s.displacementRange = chartFeed_.displacementBox().text();
-    s.recordFolder = form_.Dir1.path();
-    s.autoRun = form_.chkAuto.isChecked();
+    s.recordFolder = recordFolder_.path();
+    s.autoRun = connectionPage_.autoRunBox.isChecked();
     s.manualFile = views_.manualFile();
-    s.recordMode = form_.Check4.isChecked();
-    s.clockAdjusted = form_.chkadj.isChecked();
+    s.recordMode = connectionPage_.recordModeBox.isChecked();
+    s.clockAdjusted = deviceSettings_.controls().clockAdjustedByPc.isChecked();
     s.ledPort = voiceLed_.ledPort();
-    s.voiceOn = form_.chkVoice.isChecked();
+    s.voiceOn = connectionPage_.voiceBox.isChecked();
     return s;
 }
 
@@ -260,26 +265,26 @@ void Station::showSystemSettings(const SystemSettings &s)
 {
     userMode_ = s.userMode;
     deviceSettings_.setUserMode(userMode_);
-    form_.txtCom.setText(s.serialPort);
-    form_.txtBaud.setText(s.serialSettings);
-    form_.txtIP.setText(s.host);
-    form_.txtPort.setText(s.port);
-    form_.mbus_id.setText(s.unitAddress);
+    connectionPage_.serialPortField.setText(s.serialPort);
+    connectionPage_.serialSettingsField.setText(s.serialSettings);
+    connectionPage_.hostField.setText(s.host);
+    connectionPage_.portField.setText(s.port);
+    connectionPage_.unitAddressField.setText(s.unitAddress);
     for (size_t k = 0; k < s.voiceFiles.size(); ++k)
-        form_.txtDegree[k].setText(s.voiceFiles[k]);
+        connectionPage_.voiceFileFields[k].setText(s.voiceFiles[k]);
     applyVoiceFiles();
-    form_.txtrecPrev.setText(s.preAlarmSeconds);
-    form_.txtrecafter.setText(s.postAlarmSeconds);
+    connectionPage_.preEventField.setText(s.preAlarmSeconds);
+    connectionPage_.postEventField.setText(s.postAlarmSeconds);
     chartFeed_.accelerationBox().setText(s.accelerationRange);
     chartFeed_.pdBox().setText(s.pdRange);
     chartFeed_.spanBox().setText(s.timeSpan);
     chartFeed_.displacementBox().setText(s.displacementRange);
-    form_.chkAuto.setChecked(s.autoRun);
+    connectionPage_.autoRunBox.setChecked(s.autoRun);
     views_.setManualFile(s.manualFile);
-    form_.Check4.setChecked(s.recordMode);
-    form_.chkadj.setChecked(s.clockAdjusted);
+    connectionPage_.recordModeBox.setChecked(s.recordMode);
+    deviceSettings_.controls().clockAdjustedByPc.setChecked(s.clockAdjusted);
     voiceLed_.setLedPort(s.ledPort);
-    form_.chkVoice.setChecked(s.voiceOn);
+    connectionPage_.voiceBox.setChecked(s.voiceOn);
 }
 
 // The window's fields and sys.txt hold the recording settings as texts; the rules read numbers.
@@ -289,16 +294,16 @@ void Station::bindRecordingSettings()
         return NumberText::leadingNumber(field.text());
     };
     const auto fromWindow = [this, seconds] {
-        recordingSettings_.setPreAlarmSeconds(seconds(form_.txtrecPrev));
-        recordingSettings_.setPostAlarmSeconds(seconds(form_.txtrecafter));
-        recordingSettings_.setRecordMode(form_.Check4.isChecked());
-        recordingSettings_.setRecordFolder(form_.Dir1.path());
+        recordingSettings_.setPreAlarmSeconds(seconds(connectionPage_.preEventField));
+        recordingSettings_.setPostAlarmSeconds(seconds(connectionPage_.postEventField));
+        recordingSettings_.setRecordMode(connectionPage_.recordModeBox.isChecked());
+        recordingSettings_.setRecordFolder(recordFolder_.path());
     };
     fromWindow();
-    connect(&form_.txtrecPrev, &Control::textChanged, this, fromWindow);
-    connect(&form_.txtrecafter, &Control::textChanged, this, fromWindow);
-    connect(&form_.Check4, &Control::checkedChanged, this, fromWindow);
-    connect(&form_.Dir1, &RecordFolder::folderChanged, this, fromWindow);
+    connect(&connectionPage_.preEventField, &Control::textChanged, this, fromWindow);
+    connect(&connectionPage_.postEventField, &Control::textChanged, this, fromWindow);
+    connect(&connectionPage_.recordModeBox, &Control::checkedChanged, this, fromWindow);
+    connect(&recordFolder_, &RecordFolder::folderChanged, this, fromWindow);
 }
 
 // The recording indicator also stands for a manual recording, so only the event file's end
@@ -349,17 +354,17 @@ void Station::start(const QString &commandLine)
     applyStartLink();
     loadEventSummaries();
     selectRecordFolder();
-    form_.Dir1.selectLast();
-    form_.fraHost.setVisible(true);
+    recordFolder_.selectLast();
+    views_.pages().hostPage.setVisible(true);
     // Opening the link waits with the event loop running, where link lines are logged.
     eventLog_.appendEventLog(now() + QStringLiteral(" Application Start"));
     // An event file a power cut interrupted is written from its journal before new events.
     eventFile_.recoverJournals();
     if (!commandLine.isEmpty()) {
-        form_.txtIP.setText(commandLine);
+        connectionPage_.hostField.setText(commandLine);
         openLink();
         form_.windowState.setChecked(true);
-    } else if (form_.chkAuto.isChecked()) {
+    } else if (connectionPage_.autoRunBox.isChecked()) {
         openLink();
         form_.windowState.setChecked(true);
     }
@@ -378,11 +383,18 @@ void Station::setUserMode(int mode)
     userMode_ = mode;
     // Engineer mode's controls come with the link, as at OK, and go with the mode.
     if (mode == UserMode::Engineer && linkStatus_.isOpen())
-        connectionPage_.showEngineeringControls(true);
+        showEngineeringControls(true);
     else if (wasEngineer && mode != UserMode::Engineer)
-        connectionPage_.showEngineeringControls(false);
+        showEngineeringControls(false);
     applyUserMode();
     form_.statusLine.setText(QStringLiteral("%1 mode").arg(UserMode::name(userMode_)));
+}
+
+void Station::showEngineeringControls(bool shown)
+{
+    form_.rxcnt.setVisible(shown);
+    connectionPage_.showEngineeringControls(shown);
+    deviceSettings_.showEngineeringControls(shown);
 }
 
 void Station::applyUserMode()
@@ -390,17 +402,21 @@ void Station::applyUserMode()
     form_.caption.setText(QLatin1String(TitlePrefix) + UserMode::name(userMode_));
     // Educate mode shows the device and the link as they are and changes neither.
     const bool locked = userMode_ == UserMode::Educate;
-    for (Control *page : {&form_.frageneral, &form_.fraconnects, &form_.frasystem})
+    for (Control *page : {&views_.pages().deviceGeneralTab, &views_.pages().deviceConnectionTab,
+                          &views_.pages().deviceSystemTab})
         page->setEnabled(!locked);
-    for (Control *setting : {&form_.optCom, &form_.optTCP, &form_.txtCom, &form_.txtBaud,
-                             &form_.txtIP, &form_.txtPort, &form_.mbus_id})
+    for (Control *setting : {&connectionPage_.serialOption, &connectionPage_.tcpClientOption,
+                             &connectionPage_.serialPortField, &connectionPage_.serialSettingsField,
+                             &connectionPage_.hostField, &connectionPage_.portField,
+                             &connectionPage_.unitAddressField})
         setting->setEnabled(!locked);
     // The server option has its own rules; unlocked, it is as it was before.
     if (locked && !serverOptionBeforeLock_) {
-        serverOptionBeforeLock_ = form_.optTCP_svr.isEnabled();
-        form_.optTCP_svr.setEnabled(false);
+        serverOptionBeforeLock_ = connectionPage_.tcpServerOption.isEnabled();
+        connectionPage_.tcpServerOption.setEnabled(false);
     } else if (!locked && serverOptionBeforeLock_) {
-        form_.optTCP_svr.setEnabled(*std::exchange(serverOptionBeforeLock_, std::nullopt));
+        connectionPage_.tcpServerOption.setEnabled(
+            *std::exchange(serverOptionBeforeLock_, std::nullopt));
     }
     deviceSettings_.setUserMode(userMode_);
     emit userModeChanged(userMode_);
@@ -445,8 +461,8 @@ void Station::fillRangeLists()
     const QStringList fitted{QString::fromLatin1(ChartFeed::AutoRange)};
     chartFeed_.accelerationBox().setItems(AccRanges + fitted);
     chartFeed_.pdBox().setItems(PdRanges);
-    form_.cboPga.setItems(PgaThresholds);
-    form_.cboPga1.setItems(PgaThresholds);
+    deviceSettings_.controls().pgaWarningBox.setItems(PgaThresholds);
+    deviceSettings_.controls().pgaWatchBox.setItems(PgaThresholds);
     chartFeed_.spanBox().setItems(TimeSpans);
     history_.pdBox().setItems(PdRanges);
     history_.accelerationBox().setItems(AccRanges);
@@ -479,7 +495,7 @@ void Station::selectRecordFolder()
     const QString recCsv = services_.folder.file(QStringLiteral("RecCSV"));
     if (!QDir().mkpath(recCsv))
         form_.statusLine.setText(QStringLiteral("Cannot create the record folder %1").arg(recCsv));
-    form_.Dir1.setPath(recCsv);
+    recordFolder_.setPath(recCsv);
 }
 
 void Station::saveSettings()
@@ -496,9 +512,9 @@ void Station::saveSettings()
 // Times that do not fit the sample ring are refused where they are confirmed or saved.
 bool Station::recordTimesAccepted()
 {
-    const QString problem =
-        SettingsFile::checkRecordTimes(NumberText::leadingNumber(form_.txtrecPrev.text()),
-                                       NumberText::leadingNumber(form_.txtrecafter.text()));
+    const QString problem = SettingsFile::checkRecordTimes(
+        NumberText::leadingNumber(connectionPage_.preEventField.text()),
+        NumberText::leadingNumber(connectionPage_.postEventField.text()));
     if (!problem.isEmpty())
         form_.statusLine.setText(problem);
     return problem.isEmpty();
@@ -518,23 +534,29 @@ void Station::openLink()
     if (wanted.kind == LinkKind::Rtu && !connectionPage_.unitAddress()) {
         form_.statusLine.setText(
             QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
-                .arg(form_.mbus_id.text()));
+                .arg(connectionPage_.unitAddressField.text()));
         return;
     }
     applyVoiceFiles();
     const LinkManager::Opened opened = linkManager_.openLink(wanted);
     if (opened == LinkManager::Opened::Busy)
         return;
-    if (form_.chkVoice.isChecked())
+    if (connectionPage_.voiceBox.isChecked())
         voiceLed_.playSelfTest();
-    form_.fraHost.setVisible(false);
+    views_.pages().hostPage.setVisible(false);
     saveSettings();
-    form_.lblIP.setText(form_.txtIP.text());
+    form_.lblIP.setText(connectionPage_.hostField.text());
     if (userMode_ == UserMode::Engineer)
-        connectionPage_.showEngineeringControls(true);
+        showEngineeringControls(true);
     if (opened == LinkManager::Opened::Reopened)
         deviceSettings_.hideFirmwareFeatures();
     views_.showRealTimeView();
+}
+
+void Station::showDeviceSettings()
+{
+    views_.showDevicePage();
+    deviceSettings_.showDeviceSettings();
 }
 
 void Station::showHostSettings()

@@ -7,6 +7,7 @@
 #include "common/FailureNotice.h"
 #include "common/Form.h"
 #include "common/ProgramFolder.h"
+#include "common/RecordFolder.h"
 #include "common/UserMode.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
@@ -100,6 +101,7 @@ public:
     Poller &poller() { return linkManager_.poller(); }
     LinkManager &linkManager() { return linkManager_; }
     ConnectionPage &connectionPage() { return connectionPage_; }
+    RecordFolder &recordFolder() { return recordFolder_; }
     History &history() { return history_; }
     MqttPublisher &mqtt() { return mqtt_; }
     ChartFeed &chartFeed() { return chartFeed_; }
@@ -133,6 +135,8 @@ public:
     void saveSettingsIfValid();
     // "OK" on the connection page: the link opens with the settings shown.
     void openLink();
+    // "&System-Vorsa": shows the device pages with the last values read and reads them again.
+    void showDeviceSettings();
     // "&System-Host": shows the connection page; the link keeps running until OK.
     void showHostSettings();
     // "&Exit": asks first.
@@ -166,6 +170,7 @@ private:
     void applyStartLink();
     // The title, the locks of Educate mode and the engineering controls follow the mode.
     void applyUserMode();
+    void showEngineeringControls(bool shown);
     void startMqtt();
     void startArchive();
     void wireDecoder();
@@ -173,6 +178,7 @@ private:
 
     StationServices services_;
     Form form_;
+    RecordFolder recordFolder_; // with its list of record files
     EventLog eventLog_;
     Views views_;
     SampleRing ring_;

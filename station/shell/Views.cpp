@@ -1,99 +1,120 @@
 #include "Views.h"
 
 #include "UserManual.h"
-#include "common/Form.h"
 #include "common/Platform.h"
 #include "common/ProgramFolder.h"
+#include "common/RecordFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-Views::Views(Form &form, const ProgramFolder &folder, Shell &shell, QObject *parent)
-    : QObject(parent), form_(form), folder_(folder), shell_(shell),
-      manualFolder_(UserManual::installedFolder())
+Pages::Pages()
+{
+    for (Control *page :
+         {&displacementView, &recordView, &historyList, &devicePage, &hostPage, &detailsPanel})
+        page->setVisible(false);
+    for (Control *tab : {&recordTab, &voiceTab, &deviceConnectionTab, &deviceSystemTab})
+        tab->setVisible(false);
+}
+
+Views::Views(Control &statusLine, RecordFolder &recordFolder, const ProgramFolder &folder,
+             Shell &shell, QObject *parent)
+    : QObject(parent), statusLine_(statusLine), recordFolder_(recordFolder), folder_(folder),
+      shell_(shell), manualFolder_(UserManual::installedFolder())
 {
 }
 
 void Views::hideMainPagesExcept(const Control *shown)
 {
-    for (Control *page : {&form_.fraRealtime, &form_.fraAnalyze, &form_.fraHisTrend, &form_.fraHis,
-                          &form_.fraKRT54, &form_.fraHost, &form_.fraRT})
-        if (page != shown && page != &form_.fraRealtime)
+    for (Control *page :
+         {&pages_.liveView, &pages_.displacementView, &pages_.recordView, &pages_.historyList,
+          &pages_.devicePage, &pages_.hostPage, &pages_.detailsPanel})
+        if (page != shown && page != &pages_.liveView)
             page->setVisible(false);
 }
 
 void Views::showRealTimeView()
 {
-    hideMainPagesExcept(&form_.fraRealtime);
-    form_.fraRealtime.setVisible(true);
-    form_.Strip1Shown.setVisible(true);
+    hideMainPagesExcept(&pages_.liveView);
+    pages_.liveView.setVisible(true);
+    pages_.realTimeChart.setVisible(true);
 }
 
 void Views::showDisplacementView()
 {
-    hideMainPagesExcept(&form_.fraAnalyze);
-    form_.fraAnalyze.setVisible(true);
-    form_.Strip1Shown.setVisible(false);
+    hideMainPagesExcept(&pages_.displacementView);
+    pages_.displacementView.setVisible(true);
+    pages_.realTimeChart.setVisible(false);
 }
 
 void Views::showRecordView()
 {
-    hideMainPagesExcept(&form_.fraHisTrend);
-    form_.fraHisTrend.setVisible(true);
-    form_.Strip1Shown.setVisible(false);
-    form_.Dir1.refresh();
+    hideMainPagesExcept(&pages_.recordView);
+    pages_.recordView.setVisible(true);
+    pages_.realTimeChart.setVisible(false);
+    recordFolder_.refresh();
     emit historyReloadRequested();
 }
 
 void Views::showHistoryList()
 {
-    for (Control *page : {&form_.fraRT, &form_.fraHost, &form_.fraKRT54, &form_.fraHisTrend})
+    for (Control *page :
+         {&pages_.detailsPanel, &pages_.hostPage, &pages_.devicePage, &pages_.recordView})
         page->setVisible(false);
-    form_.fraHis.setVisible(true);
+    pages_.historyList.setVisible(true);
 }
 
 void Views::toggleDetails()
 {
-    form_.fraRT.setVisible(!form_.fraRT.isVisible());
+    pages_.detailsPanel.setVisible(!pages_.detailsPanel.isVisible());
 }
 
 void Views::closeHistoryList()
 {
-    form_.fraHis.setVisible(false);
-    form_.Strip1Shown.setVisible(true);
+    pages_.historyList.setVisible(false);
+    pages_.realTimeChart.setVisible(true);
 }
 
 void Views::closeDevicePage()
 {
-    form_.fraKRT54.setVisible(false);
+    pages_.devicePage.setVisible(false);
+}
+
+void Views::showDevicePage()
+{
+    pages_.devicePage.setVisible(true);
+    for (Control *page : {&pages_.detailsPanel, &pages_.hostPage, &pages_.recordView,
+                          &pages_.historyList, &pages_.displacementView})
+        page->setVisible(false);
+    pages_.realTimeChart.setVisible(true);
 }
 
 void Views::showHostPage()
 {
-    for (Control *page :
-         {&form_.fraRT, &form_.fraKRT54, &form_.fraHisTrend, &form_.fraHis, &form_.fraAnalyze})
+    for (Control *page : {&pages_.detailsPanel, &pages_.devicePage, &pages_.recordView,
+                          &pages_.historyList, &pages_.displacementView})
         page->setVisible(false);
-    form_.fraHost.setVisible(true);
-    form_.Strip1Shown.setVisible(true);
+    pages_.hostPage.setVisible(true);
+    pages_.realTimeChart.setVisible(true);
 }
 
 void Views::showHostTab(int tab)
 {
     if (tab < 1 || tab > 3)
         return;
-    form_.fraconnect.setVisible(tab == 1);
-    form_.frarecord.setVisible(tab == 2);
-    form_.fraVoice.setVisible(tab == 3);
+    pages_.linkTab.setVisible(tab == 1);
+    pages_.recordTab.setVisible(tab == 2);
+    pages_.voiceTab.setVisible(tab == 3);
 }
 
 void Views::showDeviceTab(int tab)
 {
     if (tab < 1 || tab > 3)
         return;
-    form_.frageneral.setVisible(tab == 1);
-    form_.fraconnects.setVisible(tab == 2);
-    form_.frasystem.setVisible(tab == 3);
+    pages_.deviceGeneralTab.setVisible(tab == 1);
+    pages_.deviceConnectionTab.setVisible(tab == 2);
+    pages_.deviceSystemTab.setVisible(tab == 3);
 }
 
 void Views::openManual()
@@ -101,13 +122,13 @@ void Views::openManual()
     const QString own = folder_.file(manualFile_);
     const bool ownPresent = !manualFile_.isEmpty() && QFileInfo(own).isFile();
     openDocument(
-        shell_, form_.statusLine,
+        shell_, statusLine_,
         ownPresent ? own : QDir(manualFolder_).filePath(QLatin1String(UserManual::ContentsPage)));
 }
 
 void Views::openSetupGuide()
 {
-    openDocument(shell_, form_.statusLine,
+    openDocument(shell_, statusLine_,
                  QDir(manualFolder_).filePath(QLatin1String(UserManual::InstallationPage)));
 }
 

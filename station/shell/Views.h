@@ -1,17 +1,35 @@
 #pragma once
 
+#include "common/Control.h"
+
 #include <QObject>
 
-class Form;
+class Control;
 class ProgramFolder;
+class RecordFolder;
 class Shell;
+
+// Which pages, panels and tabs are on screen (visible = shown).
+struct Pages {
+    Pages();
+
+    Control liveView, displacementView, recordView, historyList, devicePage, hostPage;
+    Control detailsPanel;                 // "More" on the displacement view
+    Control realTimeChart;                // stands apart from the pages: shown over several of them
+    Control linkTab, recordTab, voiceTab; // of the host page
+    Control deviceGeneralTab, deviceConnectionTab, deviceSystemTab; // of the device page
+};
 
 // Which pages are on screen after each menu, button and tab action.
 class Views : public QObject
 {
     Q_OBJECT
 public:
-    Views(Form &form, const ProgramFolder &folder, Shell &shell, QObject *parent = nullptr);
+    Views(Control &statusLine, RecordFolder &recordFolder, const ProgramFolder &folder,
+          Shell &shell, QObject *parent = nullptr);
+
+    Pages &pages() { return pages_; }
+    const Pages &pages() const { return pages_; }
 
     void showRealTimeView();
     void showDisplacementView();
@@ -19,6 +37,7 @@ public:
     void showHistoryList();
     void toggleDetails();
     void closeHistoryList();
+    void showDevicePage(); // the page part of "&System-Vorsa"
     void closeDevicePage();
     void showHostPage(); // the page part of "&System-Host"
     void showHostTab(int tab);
@@ -43,7 +62,9 @@ signals:
 private:
     void hideMainPagesExcept(const class Control *shown);
 
-    Form &form_;
+    Pages pages_;
+    Control &statusLine_;
+    RecordFolder &recordFolder_;
     const ProgramFolder &folder_;
     Shell &shell_;
     QString manualFolder_;

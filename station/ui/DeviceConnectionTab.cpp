@@ -69,33 +69,33 @@ int addBlock(DeviceWidgets &w, QGridLayout *grid, int line, const Block &block)
 
 QWidget *buildConnectionTab(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     const QList<Block> blocks = {
         {"own address",
          {{"IP address              :", 80, 180, 4},
           {"Subnet Mask          :", 84, 184, 4},
           {"Gateway                  :", 88, 188, 4},
           {"Modbus RTU Addr :", 94, 194, 1}},
-         form.setip,
-         form.wrt_ip_setting,
+         controls.buttons.stageOwnAddress,
+         controls.buttons.commitOwnAddress,
          &NetworkSettings::stageOwnAddress,
          &NetworkSettings::commitOwnAddress},
         {"TCP servers",
          {{"TCP Server IP_0   :", 215, 176, 4}, {"TCP Server IP_1   :", 219, 223, 4}},
-         form.modify_svr_ip,
-         form.wrt_svr_ip,
+         controls.buttons.stageServers,
+         controls.buttons.commitServers,
          &NetworkSettings::stageServerAddresses,
          &NetworkSettings::commitServerAddresses},
         {"NTP server",
          {{"NTP Server IP       :", 71, 171, 4}},
-         form.modify_KRT54_1,
-         form.wrt_KRT54_1,
+         controls.buttons.stageNtpServer,
+         controls.buttons.commitNtpServer,
          &NetworkSettings::stageNtpServer,
          &NetworkSettings::commitNtpServer},
         {"RVD-K09",
          {{"RVD-K09 IP       :", 240, 244, 4}},
-         form.modify_rvd_ip,
-         form.wrt_rvd_ip,
+         controls.buttons.stageDisplay,
+         controls.buttons.commitDisplay,
          &NetworkSettings::stageDisplayAddress,
          &NetworkSettings::commitDisplayAddress},
     };

@@ -1,8 +1,8 @@
 #include "Bindings.h"
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
-#include "shell/Station.h"
 #include "common/FieldNumbers.h"
+#include "shell/Station.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,20 +23,20 @@ constexpr int DeviceYear = 47; // then month, day, hour, minute, second: the dev
 // The option word's boxes, bit 0 first; the "Modbus TCP Client" box shows in Engineer mode.
 QWidget *buildOptions(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     const QList<QPair<Control *, const char *>> boxes = {
-        {&form.chkGBT, "GBT enable"},
-        {&form.chkgas, "GAS mode"},
-        {&form.chkVBI, "Vector based Intensity"},
-        {&form.chkSCE, "Server0"},
-        {&form.chkNTP, "NTP enable"},
-        {&form.chkeew, "DHCP enable"},
-        {&form.chkSCE2, "Server1 conn enable"},
-        {&form.chksrv, "Service disable"},
-        {&form.chkRVD, "RVD-K09 enable"},
-        {&form.chkMMI, "MMI enable"},
-        {&form.chkKMA, "KMA enable"},
-        {&form.chkMTC, "Modbus TCP Client"},
+        {&controls.options.gbtScale, "GBT enable"},
+        {&controls.options.gasMode, "GAS mode"},
+        {&controls.options.vectorIntensity, "Vector based Intensity"},
+        {&controls.options.server0, "Server0"},
+        {&controls.options.ntp, "NTP enable"},
+        {&controls.options.dhcp, "DHCP enable"},
+        {&controls.options.server1, "Server1 conn enable"},
+        {&controls.options.serviceDisabled, "Service disable"},
+        {&controls.options.displayLink, "RVD-K09 enable"},
+        {&controls.options.mmiScale, "MMI enable"},
+        {&controls.options.kmaScale, "KMA enable"},
+        {&controls.options.modbusTcpClient, "Modbus TCP Client"},
     };
     auto *box = new QGroupBox(QStringLiteral("Options"));
     auto *grid = new QGridLayout(box);
@@ -49,14 +49,14 @@ QWidget *buildOptions(DeviceWidgets &w)
 
 QWidget *buildTriggerMode(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     auto *box = new QGroupBox(QStringLiteral("trig mode"));
     auto *layout = new QVBoxLayout(box);
     const char *const captions[] = {"Displacement trig", "Pd trig", "Pga trig", "Sta/Lta trig"};
     for (int k = 0; k < 4; ++k)
-        layout->addWidget(w.checkBox(form.chktrig[k], QString::fromLatin1(captions[k])));
-    layout->addWidget(w.option(form.optLPF[0], QStringLiteral("10Hz LPF")));
-    layout->addWidget(w.option(form.optLPF[1], QStringLiteral("20Hz LPF")));
+        layout->addWidget(w.checkBox(controls.triggerBoxes[k], QString::fromLatin1(captions[k])));
+    layout->addWidget(w.option(controls.lowPassFilter[0], QStringLiteral("10Hz LPF")));
+    layout->addWidget(w.option(controls.lowPassFilter[1], QStringLiteral("20Hz LPF")));
     layout->addStretch();
     return box;
 }
@@ -65,7 +65,7 @@ QWidget *buildTriggerMode(DeviceWidgets &w)
 // the edit copy, then the unit.
 QWidget *buildThresholds(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     auto *box = new QGroupBox(QStringLiteral("Thresholds"));
     auto *grid = new QGridLayout(box);
     grid->addWidget(new QLabel(QStringLiteral("Watch")), 0, 1, 1, 2, Qt::AlignCenter);
@@ -89,13 +89,14 @@ QWidget *buildThresholds(DeviceWidgets &w)
         grid->addWidget(w.liveField(row.watchLive, watch), line, 1);
         // The PGA levels are chosen from the range list; the write takes the combos' texts.
         const bool pga = row.watchEdit == 121;
-        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(form.cboPga1, 121, watch))
+        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(controls.pgaWatchBox, 121, watch))
                             : w.editField(row.watchEdit, watch),
                         line, 2);
         grid->addWidget(w.liveField(row.warningLive, warning), line, 3);
-        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(form.cboPga, 161, warning))
-                            : w.editField(row.warningEdit, warning),
-                        line, 4);
+        grid->addWidget(
+            pga ? static_cast<QWidget *>(w.editCombo(controls.pgaWarningBox, 161, warning))
+                : w.editField(row.warningEdit, warning),
+            line, 4);
         grid->addWidget(w.caption(QString::fromLatin1(row.unit)), line, 5);
         ++line;
     }
@@ -122,38 +123,39 @@ QWidget *buildDeviceRows(DeviceWidgets &w)
 // The PC keeps the device's clock unless the device has NTP.
 QWidget *buildClock(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     ClockAdjust &clock = w.station().clockAdjust();
     auto *box = new QGroupBox(QStringLiteral("Clock"));
     auto *grid = new QGridLayout(box);
-    grid->addWidget(w.checkBox(form.chkadj, QStringLiteral("Vorsa clock adjusted by PC")), 0, 0, 1,
-                    3);
+    grid->addWidget(
+        w.checkBox(controls.clockAdjustedByPc, QStringLiteral("Vorsa clock adjusted by PC")), 0, 0,
+        1, 3);
     grid->addWidget(w.caption(QStringLiteral("RTC Cal. Interval")), 1, 0);
     auto *interval = new QLineEdit(box);
     interval->setAccessibleName(QStringLiteral("RTC Cal. Interval"));
     interval->setFixedWidth(interval->fontMetrics().horizontalAdvance(QStringLiteral("8888888")) +
                             14);
-    Bindings::lineEdit(form.rtc_cal_interval, interval);
+    Bindings::lineEdit(controls.clockCheckInterval, interval);
     grid->addWidget(interval, 1, 1);
     auto *count = new QLabel(box);
     count->setAccessibleName(QStringLiteral("RTC Cal. count"));
-    Bindings::label(form.rtc_cal_cntdwn, count);
+    Bindings::label(controls.clockCheckCountdown, count);
     grid->addWidget(count, 1, 2);
     grid->addWidget(w.commandButton(
                         QStringLiteral("adjustment"), QStringLiteral("adjustment"),
-                        [&clock] { clock.adjustClockNow(); }, &form.cmdadj),
+                        [&clock] { clock.adjustClockNow(); }, &controls.adjustClockButton),
                     2, 0);
     return box;
 }
 
 QLayout *buildButtons(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     DeviceSettings &settings = w.station().deviceSettings();
     auto *row = new QHBoxLayout;
     row->addWidget(w.commandButton(
         QStringLiteral("Write"), QStringLiteral("Write"),
-        [&settings] { settings.writeGeneralSettings(); }, &form.cmdSet));
+        [&settings] { settings.writeGeneralSettings(); }, &controls.buttons.writeGeneral));
     row->addWidget(w.commandButton(QStringLiteral("Alarm ON"), QStringLiteral("Alarm ON"),
                                    [&settings] { settings.switchAlarmOutputsOn(); }));
     row->addWidget(w.commandButton(QStringLiteral("Alarm OFF"), QStringLiteral("Alarm OFF"),

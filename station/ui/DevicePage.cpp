@@ -18,10 +18,10 @@ DevicePage::DevicePage(Station &station, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(buildReadBar());
     layout->addWidget(tabs_);
-    Form &form = station.form();
-    addTab(buildGeneralTab(*widgets_), QStringLiteral("General"), form.frageneral);
-    addTab(buildConnectionTab(*widgets_), QStringLiteral("Connection"), form.fraconnects);
-    addTab(buildSystemTab(*widgets_), QStringLiteral("System"), form.frasystem);
+    Pages &pages = station.views().pages();
+    addTab(buildGeneralTab(*widgets_), QStringLiteral("General"), pages.deviceGeneralTab);
+    addTab(buildConnectionTab(*widgets_), QStringLiteral("Connection"), pages.deviceConnectionTab);
+    addTab(buildSystemTab(*widgets_), QStringLiteral("System"), pages.deviceSystemTab);
     connect(tabs_, &QTabWidget::currentChanged, &station.views(),
             [this](int index) { station_.views().showDeviceTab(index + 1); });
     connect(&station.linkStatus(), &LinkStatus::openChanged, this, &DevicePage::syncReadBar);
@@ -29,7 +29,8 @@ DevicePage::DevicePage(Station &station, QWidget *parent)
             &DevicePage::syncReadBar);
     connect(&station.deviceCommands(), &DeviceCommands::busyChanged, this,
             &DevicePage::syncReadBar);
-    for (Control *model : {&form.frageneral, &form.cmdSet})
+    for (Control *model :
+         {&pages.deviceGeneralTab, &station.deviceSettings().controls().buttons.writeGeneral})
         connect(model, &Control::changed, this, &DevicePage::syncReadBar);
     connect(&station, &Station::userModeChanged, this, &DevicePage::syncReadBar);
     syncReadBar();
@@ -69,7 +70,7 @@ void DevicePage::syncReadBar()
     readButton_->setAccessibleDescription(why);
     QString note = widgets_->lockReason();
     if (note.isEmpty())
-        note = widgets_->reasonFor(&station_.form().cmdSet);
+        note = widgets_->reasonFor(&station_.deviceSettings().controls().buttons.writeGeneral);
     if (station_.deviceSettings().readState() == DeviceSettings::ReadState::Unanswered)
         note = QStringLiteral("The device did not answer the read; the pages show what was "
                               "last read. ") +

@@ -9,7 +9,7 @@ class QTabWidget;
 class QWidget;
 class Station;
 
-// The page `fraKRT54` "Vorsa setting": the tab strip `TabStrip2` with the general, connection
+// The page "Vorsa setting": the tab strip `TabStrip2` with the general, connection
 // and system pages of the device's settings.
 class DevicePage : public QGroupBox
 {

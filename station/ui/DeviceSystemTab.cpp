@@ -23,43 +23,40 @@ QGridLayout *buildRows(DeviceWidgets &w, const QList<DeviceWidgets::Row> &rows)
 // The device's sensor and trigger parameters, in the order the engineer knows them.
 QGridLayout *buildParameterRows(DeviceWidgets &w)
 {
-    Form &form = w.form();
-    return buildRows(w,
-                     {
-                         {QStringLiteral("Time Zone"), 14, 114},
-                         {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
-                         {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
-                         {QStringLiteral("Threshold STA/LTA"), 17, 117},
-                         {QStringLiteral("Seismic Alarm Time"), 20, 120},
-                         {QStringLiteral("Offset Records"), 22, 122},
-                         {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
-                         {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
-                         {QStringLiteral("Slope of Spike"), 18, 118},
-                         {QStringLiteral("Records of Spike"), 19, 119},
-                         {QStringLiteral("eews DO 0 Intensity"), 235, 236, {}, &form.Label22},
-                         {QStringLiteral("eews DO 1 Intensity"), 237, 238, {}, &form.Label21},
-                         {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249, {}, &form.Label37},
-                     });
+    return buildRows(w, {
+                            {QStringLiteral("Time Zone"), 14, 114},
+                            {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
+                            {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
+                            {QStringLiteral("Threshold STA/LTA"), 17, 117},
+                            {QStringLiteral("Seismic Alarm Time"), 20, 120},
+                            {QStringLiteral("Offset Records"), 22, 122},
+                            {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
+                            {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
+                            {QStringLiteral("Slope of Spike"), 18, 118},
+                            {QStringLiteral("Records of Spike"), 19, 119},
+                            {QStringLiteral("eews DO 0 Intensity"), 235, 236},
+                            {QStringLiteral("eews DO 1 Intensity"), 237, 238},
+                            {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249},
+                        });
 }
 
 // The sensor's zero points and offsets, shown in Engineer mode.
 QGridLayout *buildSensorRows(DeviceWidgets &w)
 {
-    Form &form = w.form();
     return buildRows(w, {
-                            {QStringLiteral("a_0g [0.1mg]"), 65, 165, {}, &form.Label15_5to7[0]},
-                            {QStringLiteral("b_0g [0.1mg]"), 66, 166, {}, &form.Label15_5to7[1]},
-                            {QStringLiteral("c_0g [0.1mg]"), 67, 167, {}, &form.Label15_5to7[2]},
-                            {QStringLiteral("a Axis Offset [mg]"), 205, -1, {}, &form.Label86},
-                            {QStringLiteral("b Axis Offset [mg]"), 206, -1, {}, &form.Label87},
-                            {QStringLiteral("c Axis Offset [mg]"), 207, -1, {}, &form.Label88},
+                            {QStringLiteral("a_0g [0.1mg]"), 65, 165},
+                            {QStringLiteral("b_0g [0.1mg]"), 66, 166},
+                            {QStringLiteral("c_0g [0.1mg]"), 67, 167},
+                            {QStringLiteral("a Axis Offset [mg]"), 205, -1},
+                            {QStringLiteral("b Axis Offset [mg]"), 206, -1},
+                            {QStringLiteral("c Axis Offset [mg]"), 207, -1},
                         });
 }
 
-// `Frame1`: the calibration factors, staged by "Modify" and committed by its own "Write".
+// The calibration factors, staged by "Modify" and committed by their own "Write".
 QWidget *buildCalibrationBlock(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     DeviceSettings &settings = w.station().deviceSettings();
     auto *block = new QGroupBox(QStringLiteral("Calibration"));
     auto *grid = new QGridLayout(block);
@@ -69,32 +66,34 @@ QWidget *buildCalibrationBlock(DeviceWidgets &w)
         w.addRow(grid, k, {QString::fromLatin1(captions[k]), 68 + k, 168 + k});
     grid->addWidget(w.commandButton(
                         QStringLiteral("Modify"), QStringLiteral("Modify"),
-                        [&settings] { settings.stageCalibration(); }, &form.modify_KRT54),
+                        [&settings] { settings.stageCalibration(); },
+                        &controls.buttons.stageCalibration),
                     0, 4);
     grid->addWidget(w.commandButton(
                         QStringLiteral("Write"), QStringLiteral("Write (calibration)"),
-                        [&settings] { settings.commitSettings(); }, &form.wrt_KRT54),
+                        [&settings] { settings.commitSettings(); },
+                        &controls.buttons.commitCalibration),
                     1, 4);
     grid->setColumnStretch(5, 1);
-    Bindings::visibility(form.Frame1, block);
+    Bindings::visibility(controls.calibrationBlock, block);
     return block;
 }
 
 QLayout *buildButtons(DeviceWidgets &w)
 {
-    Form &form = w.form();
+    DevicePageControls &controls = w.controls();
     Station &station = w.station();
     DeviceSettings &settings = station.deviceSettings();
     auto *row = new QHBoxLayout;
     row->addWidget(w.commandButton(
         QStringLiteral("Write"), QStringLiteral("Write"),
-        [&settings] { settings.writeSystemSettings(); }, &form.cmdSet1));
+        [&settings] { settings.writeSystemSettings(); }, &controls.buttons.writeSystem));
     row->addWidget(w.commandButton(
         QStringLiteral("Default"), QStringLiteral("Default"),
-        [&settings] { settings.loadFactoryDefaults(); }, &form.cmdDefault));
+        [&settings] { settings.loadFactoryDefaults(); }, &controls.buttons.loadDefaults));
     row->addWidget(w.commandButton(
         QStringLiteral("Save as default"), QStringLiteral("Save as default"),
-        [&settings] { settings.saveAsDefaults(); }, &form.Command2));
+        [&settings] { settings.saveAsDefaults(); }, &controls.buttons.saveAsDefaults));
     row->addStretch();
     // "OK" only leaves the page; it sends nothing, so it never waits for a command.
     auto *ok = new QPushButton(QStringLiteral("OK"));

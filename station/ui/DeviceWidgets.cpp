@@ -67,7 +67,7 @@ QString DeviceWidgets::reasonFor(Control *model) const
 {
     QString reason = lockReason();
     if (reason.isEmpty() && model && !model->isEnabled() &&
-        ConnectionPage::recordModeLocks(station_.form()).contains(model))
+        station_.deviceSettings().controls().buttons.lockedInRecordMode().contains(model))
         reason = QStringLiteral("Record mode: the device's settings are written with Record mode "
                                 "off (System-Host)");
     return reason;
@@ -89,37 +89,37 @@ QString DeviceWidgets::nameOf(const QString &caption)
     return name.trimmed();
 }
 
-Form &DeviceWidgets::form()
+LiveFields &DeviceWidgets::fields()
 {
-    return station_.form();
+    return station_.form().txtReal;
+}
+
+DevicePageControls &DeviceWidgets::controls()
+{
+    return station_.deviceSettings().controls();
 }
 
 void DeviceWidgets::addRow(QGridLayout *grid, int line, const Row &row)
 {
     const QString name = nameOf(row.caption);
-    grid->addWidget(caption(row.caption, row.shownBy), line, 0);
-    grid->addWidget(liveField(row.live, name, 7, row.shownBy), line, 1);
+    grid->addWidget(caption(row.caption, row.live), line, 0);
+    grid->addWidget(liveField(row.live, name), line, 1);
     if (row.edit >= 0)
-        grid->addWidget(editField(row.edit, name, 7, row.shownBy), line, 2);
+        grid->addWidget(editField(row.edit, name), line, 2);
     if (!row.unit.isEmpty())
-        grid->addWidget(caption(row.unit, row.shownBy), line, 3);
+        grid->addWidget(caption(row.unit, row.live), line, 3);
 }
 
-void DeviceWidgets::showWith(QWidget *widget, int field, Control *shownBy)
+void DeviceWidgets::showWith(QWidget *widget, int field)
 {
-    LiveFields &fields = form().txtReal;
-    auto sync = [widget, field, shownBy, &fields] {
-        const bool shown =
-            (field < 0 || fields.isVisible(field)) && (!shownBy || shownBy->isVisible());
-        widget->setVisible(shown);
-    };
-    if (field >= 0)
-        connect(&fields, &LiveFields::stateChanged, widget, [sync, field](int changed) {
-            if (changed == field)
-                sync();
-        });
-    if (shownBy)
-        connect(shownBy, &Control::changed, widget, sync);
+    if (field < 0)
+        return;
+    LiveFields &fields = this->fields();
+    auto sync = [widget, field, &fields] { widget->setVisible(fields.isVisible(field)); };
+    connect(&fields, &LiveFields::stateChanged, widget, [sync, field](int changed) {
+        if (changed == field)
+            sync();
+    });
     sync();
 }
 
@@ -136,10 +136,10 @@ QLineEdit *DeviceWidgets::readOnlyField(const QString &name, int chars)
     return widget;
 }
 
-QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars, Control *shownBy)
+QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars)
 {
     QLineEdit *widget = readOnlyField(name, chars);
-    LiveFields &fields = form().txtReal;
+    LiveFields &fields = this->fields();
     auto sync = [widget, field, &fields] {
         widget->setText(shownText(fields.text(field)));
         widget->setCursorPosition(0);
@@ -149,16 +149,16 @@ QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars, C
             sync();
     });
     sync();
-    showWith(widget, field, shownBy);
+    showWith(widget, field);
     return widget;
 }
 
-QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, Control *shownBy)
+QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars)
 {
     auto *widget = new QLineEdit(nursery_.get());
     widget->setAccessibleName(name);
     fitWidth(widget, chars);
-    LiveFields &fields = form().txtReal;
+    LiveFields &fields = this->fields();
     auto mirroring = std::make_shared<bool>(false);
     auto sync = [widget, field, &fields, mirroring] {
         const QString shown = shownText(fields.text(field));
@@ -189,7 +189,7 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars, C
                 fields.setText(field, typed);
             });
     sync();
-    showWith(widget, field, shownBy);
+    showWith(widget, field);
     editWidgets_.insert(field, widget);
     return widget;
 }
@@ -210,7 +210,7 @@ QComboBox *DeviceWidgets::editCombo(Control &model, int field, const QString &na
 QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
 {
     QLineEdit *widget = readOnlyField(name, 19);
-    LiveFields &fields = form().txtReal;
+    LiveFields &fields = this->fields();
     auto sync = [widget, firstField, &fields] {
         for (int k = 0; k < 6; ++k) {
             if (fields.text(firstField + k) == QLatin1String(LiveFields::NotYetRead)) {
@@ -233,10 +233,10 @@ QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
     return widget;
 }
 
-QLabel *DeviceWidgets::caption(const QString &text, Control *shownBy)
+QLabel *DeviceWidgets::caption(const QString &text, int shownWith)
 {
     auto *label = new QLabel(text, nursery_.get());
-    showWith(label, -1, shownBy);
+    showWith(label, shownWith);
     return label;
 }
 

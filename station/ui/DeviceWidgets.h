@@ -8,7 +8,8 @@
 #include <memory>
 
 class Control;
-class Form;
+struct DevicePageControls;
+class LiveFields;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -42,28 +43,30 @@ public:
     QString reasonFor(Control *model) const;
 
     Station &station() { return station_; }
-    Form &form();
+    LiveFields &fields();
+    DevicePageControls &controls();
 
     // One row: caption, then the device's value and its edit copy side by side, then a unit.
     struct Row {
         QString caption;
         int live = -1;
-        int edit = -1;              // -1: display only
-        QString unit{};             // most rows have none
-        Control *shownBy = nullptr; // the row's label model, when the row can be hidden
+        int edit = -1;  // -1: display only
+        QString unit{}; // most rows have none
     };
-    // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit).
+    // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit);
+    // the captions show while the live field does.
     void addRow(QGridLayout *grid, int line, const Row &row);
 
     // The read-only mirror of live field `field`, `chars` characters wide.
-    QLineEdit *liveField(int field, const QString &name, int chars = 7, Control *shownBy = nullptr);
+    QLineEdit *liveField(int field, const QString &name, int chars = 7);
     // The engineer's copy of a field; marked while the latest command refuses it.
-    QLineEdit *editField(int field, const QString &name, int chars = 7, Control *shownBy = nullptr);
+    QLineEdit *editField(int field, const QString &name, int chars = 7);
     // A combo box that stands for edit field `field` (its text is copied there before a write).
     QComboBox *editCombo(Control &model, int field, const QString &name);
     // A display of six live fields (year, month, day, hour, minute, second) as one date.
     QLineEdit *dateTimeField(int firstField, const QString &name);
-    QLabel *caption(const QString &text, Control *shownBy = nullptr);
+    // Shown while live field `shownWith` is, when given.
+    QLabel *caption(const QString &text, int shownWith = -1);
     QCheckBox *checkBox(Control &model, const QString &caption);
     QRadioButton *option(Control &model, const QString &caption);
     // A button that sends to the device: disabled while any device command runs and while
@@ -73,8 +76,8 @@ public:
 
 private:
     QLineEdit *readOnlyField(const QString &name, int chars);
-    // Shows `widget` while live field `field` (when not -1) and `shownBy` (when given) are shown.
-    void showWith(QWidget *widget, int field, Control *shownBy);
+    // Shows `widget` while live field `field` is shown.
+    void showWith(QWidget *widget, int field);
     void markRefused(const QList<int> &wrongFields);
     void setMarked(QWidget *widget, bool marked);
     void syncButton(QPushButton *button, Control *model);

@@ -215,16 +215,17 @@ void HelicorderWindow::openStretchAt(double x, double y)
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(layout.timeAt(line, x * 60) / 1000);
     const ArchiveAccess archive = archiveAccess(station_.folder());
     Form &form = station_.form();
+    RecordFolder &records = station_.recordFolder();
     const ArchiveExtract::Result result =
         ArchiveExtract(archive.settings.folder, archive.codes)
             .writeRecordFile(at.addSecs(-StretchSeconds / 2), at.addSecs(StretchSeconds / 2),
-                             form.Dir1.path());
+                             records.path());
     form.statusLine.setText(result.message);
     summary_->setText(result.message);
     if (result.output.isEmpty())
         return;
-    form.Dir1.refresh();
-    form.Dir1.select(int(form.Dir1.files().indexOf(QFileInfo(result.output).fileName())));
+    records.refresh();
+    records.select(int(records.files().indexOf(QFileInfo(result.output).fileName())));
     station_.views().showRecordView();
     emit stretchOpened();
 }

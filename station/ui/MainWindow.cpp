@@ -137,6 +137,7 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
     : QMainWindow(parent), station_(station), strip2_(strip2)
 {
     Form &form = station.form();
+    Pages &pages = station.views().pages();
     auto syncTitle = [this, &form] { setWindowTitle(form.caption.text()); };
     connect(&form.caption, &Control::changed, this, syncTitle);
     syncTitle();
@@ -155,12 +156,12 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
                              panel.caption, this);
     buildMenus();
     pages_ = new QStackedWidget;
-    pageOrder_ = {{&form.fraHost, buildHostPage()},
-                  {&form.fraKRT54, new DevicePage(station)},
-                  {&form.fraHis, buildHistoryDataPage()},
-                  {&form.fraHisTrend, buildHistoryPage(strip2)},
-                  {&form.fraAnalyze, buildDisplacementPage(strip3)},
-                  {&form.fraRealtime, buildRealTimePage(strip1)}};
+    pageOrder_ = {{&pages.hostPage, buildHostPage()},
+                  {&pages.devicePage, new DevicePage(station)},
+                  {&pages.historyList, buildHistoryDataPage()},
+                  {&pages.recordView, buildHistoryPage(strip2)},
+                  {&pages.displacementView, buildDisplacementPage(strip3)},
+                  {&pages.liveView, buildRealTimePage(strip1)}};
     for (const auto &page : pageOrder_) {
         pages_->addWidget(page.second);
         connect(page.first, &Control::changed, this, &MainWindow::showTopPage);
@@ -243,8 +244,7 @@ void MainWindow::buildMenus()
     bar->addAction(QStringLiteral("&RealTime"), &views, &Views::showRealTimeView);
     bar->addAction(QStringLiteral("&Displacement"), &views, &Views::showDisplacementView);
     bar->addAction(QStringLiteral("Rec&ord"), &views, &Views::showRecordView);
-    bar->addAction(QStringLiteral("&System-Vorsa"), &s.deviceSettings(),
-                   &DeviceSettings::showDeviceSettings);
+    bar->addAction(QStringLiteral("&System-Vorsa"), &s, &Station::showDeviceSettings);
     QAction *host = bar->addAction(QStringLiteral("System-Hos&t"), &s, &Station::showHostSettings);
     // The connection page would change the folder a running manual recording moves into.
     connect(&s.manualRecording(), &ManualRecording::recordingChanged, host,
@@ -288,12 +288,12 @@ void MainWindow::buildModeMenu(QMenu *menu)
 // column beside, so that every panel fits a 1024 x 700 window.
 QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
 {
-    Form &form = station_.form();
+    Pages &pages = station_.views().pages();
     auto *page = new QGroupBox(QStringLiteral("Real Time"));
     auto *layout = new QHBoxLayout(page);
     auto *main = new QVBoxLayout;
     main->addWidget(strip1, 1);
-    Bindings::visibility(form.Strip1Shown, strip1);
+    Bindings::visibility(pages.realTimeChart, strip1);
     auto *ranges = new QHBoxLayout;
     addCaptioned(ranges, QStringLiteral("Acc Range[gal]"),
                  boundRangeCombo(station_.chartFeed().accelerationBox()));
@@ -522,6 +522,7 @@ QWidget *MainWindow::buildServerBox()
 QWidget *MainWindow::buildAdvancedBox()
 {
     Form &form = station_.form();
+    Pages &pages = station_.views().pages();
     auto *box = new QGroupBox(QStringLiteral("Advanced Information"));
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(valueGrid(form.txtReal,
@@ -547,7 +548,7 @@ QWidget *MainWindow::buildAdvancedBox()
     lastRow->addStretch();
     lastRow->addWidget(boundCheck(form.Check1, QStringLiteral("Raw receive log (Vorsarec.txt)")));
     layout->addLayout(lastRow);
-    Bindings::visibility(form.fraRT, box);
+    Bindings::visibility(pages.detailsPanel, box);
     return box;
 }
 
@@ -600,15 +601,16 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     strip2->setBrowsable(true);
     auto *side = new QVBoxLayout;
     auto *files = new QListWidget;
-    auto syncFiles = [files, &form] {
+    RecordFolder &records = station_.recordFolder();
+    auto syncFiles = [files, &records] {
         const QSignalBlocker block(files);
         files->clear();
-        files->addItems(form.Dir1.files());
-        files->setCurrentRow(form.Dir1.selectedIndex());
+        files->addItems(records.files());
+        files->setCurrentRow(records.selectedIndex());
     };
-    connect(&form.Dir1, &RecordFolder::listChanged, files, syncFiles);
-    connect(&form.Dir1, &RecordFolder::selected, files, syncFiles);
-    connect(files, &QListWidget::currentRowChanged, &form.Dir1, &RecordFolder::select);
+    connect(&records, &RecordFolder::listChanged, files, syncFiles);
+    connect(&records, &RecordFolder::selected, files, syncFiles);
+    connect(files, &QListWidget::currentRowChanged, &records, &RecordFolder::select);
     // Assistive technology selects an item without making it current; the file selected is
     // the one to load all the same.
     connect(files->selectionModel(), &QItemSelectionModel::selectionChanged, files, [files] {
@@ -692,7 +694,7 @@ QWidget *MainWindow::buildHistoryDataPage()
 
 QWidget *MainWindow::buildHostPage()
 {
-    Form &form = station_.form();
+    ConnectionPage &connection = station_.connectionPage();
     auto *page = new QGroupBox(QStringLiteral("Host Setting"));
     auto *layout = new QVBoxLayout(page);
     auto *tabs = new QTabWidget;
@@ -704,10 +706,10 @@ QWidget *MainWindow::buildHostPage()
     layout->addWidget(tabs);
     auto *buttons = new QHBoxLayout;
     auto *ok = new QPushButton(QStringLiteral("OK"));
-    Bindings::button(form.cmdComset, ok);
+    Bindings::button(connection.okButton, ok);
     connect(ok, &QPushButton::clicked, &station_, &Station::openLink);
     auto *save = new QPushButton(QStringLiteral("Save Setting"));
-    Bindings::button(form.cmdSave, save);
+    Bindings::button(connection.saveButton, save);
     connect(save, &QPushButton::clicked, &station_, &Station::saveSettingsIfValid);
     buttons->addStretch();
     buttons->addWidget(save);
@@ -718,55 +720,58 @@ QWidget *MainWindow::buildHostPage()
 
 QWidget *MainWindow::buildConnectionTab()
 {
-    Form &form = station_.form();
+    ConnectionPage &connection = station_.connectionPage();
     auto *tab = new QWidget;
     auto *layout = new QFormLayout(tab);
     auto *rtu = new QRadioButton(QStringLiteral("Modbus_RTU"));
     auto *tcp = new QRadioButton(QStringLiteral("Modbus_TCP"));
     auto *server = new QRadioButton(QStringLiteral("TCP/IP Server"));
-    Bindings::checkable(form.optCom, rtu);
-    Bindings::checkable(form.optTCP, tcp);
-    Bindings::checkable(form.optTCP_svr, server);
+    Bindings::checkable(connection.serialOption, rtu);
+    Bindings::checkable(connection.tcpClientOption, tcp);
+    Bindings::checkable(connection.tcpServerOption, server);
     auto *kinds = new QHBoxLayout;
     kinds->addWidget(rtu);
     kinds->addWidget(tcp);
     kinds->addWidget(server);
     layout->addRow(kinds);
-    addCaptioned(layout, QStringLiteral("COM"), boundEdit(form.txtCom));
-    addCaptioned(layout, QStringLiteral("Baud"), boundEdit(form.txtBaud));
-    addCaptioned(layout, QStringLiteral("IP"), boundEdit(form.txtIP));
-    addCaptioned(layout, QStringLiteral("Port"), boundEdit(form.txtPort));
-    addCaptioned(layout, QStringLiteral("ID"), boundEdit(form.mbus_id));
+    addCaptioned(layout, QStringLiteral("COM"), boundEdit(connection.serialPortField));
+    addCaptioned(layout, QStringLiteral("Baud"), boundEdit(connection.serialSettingsField));
+    addCaptioned(layout, QStringLiteral("IP"), boundEdit(connection.hostField));
+    addCaptioned(layout, QStringLiteral("Port"), boundEdit(connection.portField));
+    addCaptioned(layout, QStringLiteral("ID"), boundEdit(connection.unitAddressField));
     auto *locked = new QLabel(QStringLiteral("Educate mode: link settings are locked"));
     locked->setAccessibleName(locked->text());
     auto syncLock = [locked, this] { locked->setVisible(station_.userMode() == 2); };
     connect(&station_, &Station::userModeChanged, locked, syncLock);
     syncLock();
     layout->addRow(locked);
-    QLabel *anyHost = boundLabel(form.lblAnyHost);
-    anyHost->setAccessibleName(form.lblAnyHost.text());
+    QLabel *anyHost = boundLabel(connection.anyHostNote);
+    anyHost->setAccessibleName(connection.anyHostNote.text());
     layout->addRow(anyHost);
     return tab;
 }
 
 QWidget *MainWindow::buildRecordTab()
 {
-    Form &form = station_.form();
+    ConnectionPage &connection = station_.connectionPage();
+    RecordFolder &records = station_.recordFolder();
     auto *tab = new QWidget;
     auto *layout = new QFormLayout(tab);
-    addCaptioned(layout, QStringLiteral("Pre-alarm time (Sec)"), boundEdit(form.txtrecPrev));
-    addCaptioned(layout, QStringLiteral("Post-alarm time (Sec)"), boundEdit(form.txtrecafter));
-    layout->addRow(boundCheck(form.Check4, QStringLiteral("Record mode")));
-    layout->addRow(boundCheck(form.chkAuto, QStringLiteral("Auto Run")));
+    addCaptioned(layout, QStringLiteral("Pre-alarm time (Sec)"),
+                 boundEdit(connection.preEventField));
+    addCaptioned(layout, QStringLiteral("Post-alarm time (Sec)"),
+                 boundEdit(connection.postEventField));
+    layout->addRow(boundCheck(connection.recordModeBox, QStringLiteral("Record mode")));
+    layout->addRow(boundCheck(connection.autoRunBox, QStringLiteral("Auto Run")));
     auto *folder = new QLabel;
-    auto syncFolder = [folder, &form] { folder->setText(form.Dir1.path()); };
-    connect(&form.Dir1, &RecordFolder::folderChanged, folder, syncFolder);
+    auto syncFolder = [folder, &records] { folder->setText(records.path()); };
+    connect(&records, &RecordFolder::folderChanged, folder, syncFolder);
     syncFolder();
     auto *choose = new QPushButton(QStringLiteral("..."));
-    connect(choose, &QPushButton::clicked, this, [this, &form] {
-        const QString dir = QFileDialog::getExistingDirectory(this, QString(), form.Dir1.path());
+    connect(choose, &QPushButton::clicked, this, [this, &records] {
+        const QString dir = QFileDialog::getExistingDirectory(this, QString(), records.path());
         if (!dir.isEmpty())
-            form.Dir1.setPath(dir);
+            records.setPath(dir);
     });
     auto *row = new QHBoxLayout;
     row->addWidget(folder, 1);
@@ -777,14 +782,14 @@ QWidget *MainWindow::buildRecordTab()
 
 QWidget *MainWindow::buildVoiceTab()
 {
-    Form &form = station_.form();
+    ConnectionPage &connection = station_.connectionPage();
     auto *tab = new QWidget;
     auto *layout = new QGridLayout(tab);
     for (int k = 0; k < 13; ++k) {
         const QString caption =
             k == 0 ? QStringLiteral("Self Test") : QStringLiteral("Degree %1").arg(k);
         auto *pick = new QPushButton(QStringLiteral("..."));
-        Control &path = form.txtDegree[k];
+        Control &path = connection.voiceFileFields[k];
         connect(pick, &QPushButton::clicked, this, [this, &path] {
             const QString file = QFileDialog::getOpenFileName(
                 this, QString(), path.text(), QStringLiteral("Wave files (*.wav);;All files (*)"));
@@ -797,16 +802,17 @@ QWidget *MainWindow::buildVoiceTab()
         layout->addWidget(edit, k, 1);
         layout->addWidget(pick, k, 2);
     }
-    layout->addWidget(boundCheck(form.chkVoice, QStringLiteral("Voice Enable")), 13, 1);
+    layout->addWidget(boundCheck(connection.voiceBox, QStringLiteral("Voice Enable")), 13, 1);
     return tab;
 }
 
 void MainWindow::exportHistoryChart()
 {
     Form &form = station_.form();
+    const RecordFolder &records = station_.recordFolder();
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Export the history chart"),
-                                     exportName(form.Dir1.path(), form.Dir1.selectedFile()),
+                                     exportName(records.path(), records.selectedFile()),
                                      QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"));
     if (path.isEmpty())
         return;

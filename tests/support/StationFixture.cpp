@@ -41,9 +41,9 @@ QStringList StationFixture::logLines() const
 
 void StationFixture::useClientLinkTo(quint16 port)
 {
-    Form &form = station->form();
-    form.txtIP.setText(QStringLiteral("127.0.0.1"));
-    form.txtPort.setText(QString::number(port));
+    ConnectionPage &connection = station->connectionPage();
+    connection.hostField.setText(QStringLiteral("127.0.0.1"));
+    connection.portField.setText(QString::number(port));
 }
 
 quint16 StationFixture::useServerLinkOnFreePort()

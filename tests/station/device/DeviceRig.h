@@ -40,7 +40,8 @@ struct DeviceRig {
     ScriptedPrompter prompter;
     RegisterWriter writer{poll, link, links.serial, links.client, links.server, links, waiter};
     DeviceCommands commands{form.statusLine, writer, waiter, prompter};
-    DeviceSettings settings{form, commands, waiter, prompter};
+    DeviceSettings settings{form.txtReal, commands, waiter, prompter};
+    DevicePageControls &page = settings.controls();
     NetworkSettings network{form.txtReal, commands};
     ClockAdjust clockAdjust{form.txtReal, commands, writer, links.client, links, waiter, clock};
 };

@@ -49,8 +49,8 @@ struct SimRig {
         if (!sim->isReady() || (pty && !pty->isReady()))
             return false;
         control = sim->connect();
-        form.optCom.setChecked(serial);
-        form.optTCP.setChecked(!serial);
+        fixture.station->connectionPage().serialOption.setChecked(serial);
+        fixture.station->connectionPage().tcpClientOption.setChecked(!serial);
         if (serial) {
             fixture.station->linkManager().pollState().unitAddress = SerialSlave;
             LinkSettings port;
@@ -114,12 +114,12 @@ void TestDeviceDevsim::settingsWriteReachesTheDevice()
         {231, "1"}, {236, "3"},  {238, "6"},   {249, "15"}};
     for (const auto &[field, text] : edits)
         r.form.txtReal.setText(field, text);
-    r.form.cboPga1.setText(QStringLiteral("8"));
-    r.form.cboPga.setText(QStringLiteral("250"));
-    r.form.chkNTP.setChecked(true);
-    r.form.chktrig[0].setChecked(true);
-    r.form.chktrig[2].setChecked(true);
-    r.form.optLPF[1].setChecked(true);
+    r.settings.controls().pgaWatchBox.setText(QStringLiteral("8"));
+    r.settings.controls().pgaWarningBox.setText(QStringLiteral("250"));
+    r.settings.controls().options.ntp.setChecked(true);
+    r.settings.controls().triggerBoxes[0].setChecked(true);
+    r.settings.controls().triggerBoxes[2].setChecked(true);
+    r.settings.controls().lowPassFilter[1].setChecked(true);
     r.settings.writeSystemSettings();
     QVERIFY2(r.fixture.prompter.told.isEmpty(), qPrintable(r.fixture.prompter.told.join('\n')));
 

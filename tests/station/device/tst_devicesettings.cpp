@@ -15,7 +15,7 @@ private slots:
     void openingDecodesTheOptionWord();
     void openingFollowsTheNtpState_data();
     void openingFollowsTheNtpState();
-    void openingShowsThePage();
+    void openingWritesNothing();
 
     void settingsWriteOnSerial_data();
     void settingsWriteOnSerial();
@@ -64,8 +64,8 @@ void fillValidPage(DeviceRig &r)
         r.setField(i, QStringLiteral("0.01"));
     for (int i : {197, 199, 200, 212, 213, 231, 236, 238, 249})
         r.setField(i, QStringLiteral("1"));
-    r.form.cboPga.setText(QStringLiteral("80"));
-    r.form.cboPga1.setText(QStringLiteral("25"));
+    r.page.pgaWarningBox.setText(QStringLiteral("80"));
+    r.page.pgaWatchBox.setText(QStringLiteral("25"));
 }
 
 QList<int> settingsRegisters(bool engineer, bool extras)
@@ -140,13 +140,21 @@ void TestDeviceSettings::openingDecodesTheOptionWord()
     QFETCH(QString, live);
     QFETCH(QStringList, names);
     DeviceRig r;
-    Form &f = r.form;
-    const QMap<QString, Control *> boxes{
-        {"GBT", &f.chkGBT}, {"gas", &f.chkgas}, {"VBI", &f.chkVBI},   {"SCE", &f.chkSCE},
-        {"NTP", &f.chkNTP}, {"eew", &f.chkeew}, {"SCE2", &f.chkSCE2}, {"srv", &f.chksrv},
-        {"RVD", &f.chkRVD}, {"MMI", &f.chkMMI}, {"KMA", &f.chkKMA},   {"MTC", &f.chkMTC}};
-    f.chkSCE.setChecked(true);
-    f.chkKMA.setChecked(true);
+    OptionBoxes &f = r.page.options;
+    const QMap<QString, Control *> boxes{{"GBT", &f.gbtScale},
+                                         {"gas", &f.gasMode},
+                                         {"VBI", &f.vectorIntensity},
+                                         {"SCE", &f.server0},
+                                         {"NTP", &f.ntp},
+                                         {"eew", &f.dhcp},
+                                         {"SCE2", &f.server1},
+                                         {"srv", &f.serviceDisabled},
+                                         {"RVD", &f.displayLink},
+                                         {"MMI", &f.mmiScale},
+                                         {"KMA", &f.kmaScale},
+                                         {"MTC", &f.modbusTcpClient}};
+    f.server0.setChecked(true);
+    f.kmaScale.setChecked(true);
     r.setField(18, live);
     r.settings.showDeviceSettings();
     QStringList ticked;
@@ -173,25 +181,17 @@ void TestDeviceSettings::openingFollowsTheNtpState()
     QFETCH(bool, enabled);
     QFETCH(QString, caption);
     DeviceRig r;
-    r.form.cmdadj.setEnabled(!enabled);
+    r.page.adjustClockButton.setEnabled(!enabled);
     r.setField(201, ntp);
     r.settings.showDeviceSettings();
-    QCOMPARE(r.form.cmdadj.isEnabled(), enabled);
-    QCOMPARE(r.form.cmdadj.text(), caption);
+    QCOMPARE(r.page.adjustClockButton.isEnabled(), enabled);
+    QCOMPARE(r.page.adjustClockButton.text(), caption);
 }
 
-void TestDeviceSettings::openingShowsThePage()
+void TestDeviceSettings::openingWritesNothing()
 {
     DeviceRig r;
-    Form &f = r.form;
-    for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
-        page->setVisible(true);
-    f.Strip1Shown.setVisible(false);
     r.settings.showDeviceSettings();
-    QVERIFY(f.fraKRT54.isVisible());
-    for (Control *page : {&f.fraRT, &f.fraHost, &f.fraHisTrend, &f.fraHis, &f.fraAnalyze})
-        QVERIFY(!page->isVisible());
-    QVERIFY(f.Strip1Shown.isVisible());
     QVERIFY(r.links.serialWrites.isEmpty());
     QVERIFY(r.prompter.asked.isEmpty());
 }
@@ -247,19 +247,19 @@ void TestDeviceSettings::settingsWriteValues()
     r.setField(116, QStringLiteral("3.5"));
     r.setField(117, QStringLiteral("abc")); // no number is 0
     r.setField(160, QStringLiteral("0.5")); // Disp_th 0.5 cm
-    r.form.cboPga1.setText(QStringLiteral("25"));
-    r.form.cboPga.setText(QStringLiteral("2.5"));
+    r.page.pgaWatchBox.setText(QStringLiteral("25"));
+    r.page.pgaWarningBox.setText(QStringLiteral("2.5"));
     r.setField(162, QStringLiteral("0.0005")); // 0.5 rounds to 0
     r.setField(212, QStringLiteral("3"));
     r.setField(213, QStringLiteral("5"));
     r.setField(231, QStringLiteral("0"));
     r.setField(199, QStringLiteral("65535"));
     r.setField(200, QStringLiteral("-32768"));
-    r.form.chkMTC.setChecked(true);
-    r.form.chkGBT.setChecked(true);
-    r.form.chktrig[1].setChecked(true);
-    r.form.chktrig[3].setChecked(true);
-    r.form.optLPF[1].setChecked(true);
+    r.page.options.modbusTcpClient.setChecked(true);
+    r.page.options.gbtScale.setChecked(true);
+    r.page.triggerBoxes[1].setChecked(true);
+    r.page.triggerBoxes[3].setChecked(true);
+    r.page.lowPassFilter[1].setChecked(true);
     r.settings.writeSystemSettings();
 
     const QList<RegisterWrite> writes = r.serialWrites();
@@ -497,13 +497,14 @@ void TestDeviceSettings::scaleOptionsExcludeEachOther()
     QFETCH(int, first);
     QFETCH(int, second);
     DeviceRig r;
-    const QList<Control *> scales{&r.form.chkGBT, &r.form.chkMMI, &r.form.chkKMA};
-    r.form.chkgas.setChecked(true);
+    const QList<Control *> scales{&r.page.options.gbtScale, &r.page.options.mmiScale,
+                                  &r.page.options.kmaScale};
+    r.page.options.gasMode.setChecked(true);
     scales[first]->setChecked(true);
     scales[second]->setChecked(true);
     for (int k = 0; k < 3; ++k)
         QCOMPARE(scales[k]->isChecked(), k == second);
-    QVERIFY(r.form.chkgas.isChecked()); // other options are not scales
+    QVERIFY(r.page.options.gasMode.isChecked()); // other options are not scales
 
     scales[second]->setChecked(false); // unticking touches nothing else
     for (Control *box : scales)
@@ -513,19 +514,19 @@ void TestDeviceSettings::scaleOptionsExcludeEachOther()
 void TestDeviceSettings::clockBoxEnablesTheButton()
 {
     DeviceRig r;
-    r.form.chkadj.setChecked(true);
-    QVERIFY(r.form.cmdadj.isEnabled());
-    r.form.chkadj.setChecked(false);
-    QVERIFY(!r.form.cmdadj.isEnabled());
+    r.page.clockAdjustedByPc.setChecked(true);
+    QVERIFY(r.page.adjustClockButton.isEnabled());
+    r.page.clockAdjustedByPc.setChecked(false);
+    QVERIFY(!r.page.adjustClockButton.isEnabled());
 }
 
 void TestDeviceSettings::triggerModeAndThresholds_data()
 {
     QTest::addColumn<QString>("fields");
-    QTest::addColumn<QString>("triggers"); // chktrig 0..3 as 0/1
+    QTest::addColumn<QString>("triggers"); // trigger boxes 0..3 as 0/1
     QTest::addColumn<bool>("filter20Hz");
-    QTest::addColumn<QString>("warning"); // cboPga
-    QTest::addColumn<QString>("watch");   // cboPga1
+    QTest::addColumn<QString>("warning"); // the PGA warning box
+    QTest::addColumn<QString>("watch");   // the PGA watch box
     QTest::newRow("133, thresholds 80.0 and 2.5") << "63=133 61=80.0 21=2.5"
                                                   << "1010" << true << "80"
                                                   << "2.5";
@@ -545,23 +546,24 @@ void TestDeviceSettings::triggerModeAndThresholds()
     QFETCH(QString, warning);
     QFETCH(QString, watch);
     DeviceRig r;
-    Form &form = r.form;
+    DevicePageControls &page = r.page;
     mirror(r, fields);
     QString checked;
-    for (const Control &box : form.chktrig)
+    for (const Control &box : page.triggerBoxes)
         checked += box.isChecked() ? QLatin1Char('1') : QLatin1Char('0');
     QCOMPARE(checked, triggers);
-    QCOMPARE(form.optLPF[0].isChecked(), !filter20Hz);
-    QCOMPARE(form.optLPF[1].isChecked(), filter20Hz);
-    QCOMPARE(form.cboPga.text(), warning);
-    QCOMPARE(form.cboPga1.text(), watch);
+    QCOMPARE(page.lowPassFilter[0].isChecked(), !filter20Hz);
+    QCOMPARE(page.lowPassFilter[1].isChecked(), filter20Hz);
+    QCOMPARE(page.pgaWarningBox.text(), warning);
+    QCOMPARE(page.pgaWatchBox.text(), watch);
 }
 
 void TestDeviceSettings::firmwareVersion_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<int>("userMode");
-    // Features as letters: M chkMMI, K chkKMA, R RVD controls, A mounting angle, E eews DO.
+    // Features as letters: M and K the MMI and KMA scales, R the display's controls, A the
+    // mounting angle, E the eews DO intensities.
     QTest::addColumn<QString>("features");
     QTest::newRow("2026 general") << "2026" << 0 << "";
     QTest::newRow("2026 engineer") << "2026" << 1 << "";
@@ -587,30 +589,27 @@ void TestDeviceSettings::firmwareVersion()
     QFETCH(int, userMode);
     QFETCH(QString, features);
     DeviceRig r;
-    Form &form = r.form;
+    const DevicePageControls &page = r.page;
     r.settings.setUserMode(userMode);
     mirror(r, QStringLiteral("99=") + version);
 
-    const LiveFields &fields = form.txtReal;
-    const bool rvd = form.chkRVD.isEnabled() && form.Label1_64.isVisible() &&
-                     form.wrt_rvd_ip.isEnabled() && form.modify_rvd_ip.isEnabled() &&
-                     fields.isEnabled(244) && fields.isEnabled(245) && fields.isEnabled(246) &&
-                     fields.isEnabled(247);
-    const bool anyRvd = form.chkRVD.isEnabled() || form.Label1_64.isVisible() ||
-                        form.wrt_rvd_ip.isEnabled() || form.modify_rvd_ip.isEnabled() ||
-                        fields.isEnabled(244) || fields.isEnabled(247);
+    const LiveFields &fields = r.form.txtReal;
+    const bool rvd = page.options.displayLink.isEnabled() &&
+                     page.buttons.commitDisplay.isEnabled() &&
+                     page.buttons.stageDisplay.isEnabled() && fields.isEnabled(244) &&
+                     fields.isEnabled(245) && fields.isEnabled(246) && fields.isEnabled(247);
+    const bool anyRvd =
+        page.options.displayLink.isEnabled() || page.buttons.commitDisplay.isEnabled() ||
+        page.buttons.stageDisplay.isEnabled() || fields.isEnabled(244) || fields.isEnabled(247);
     QCOMPARE(anyRvd, rvd);
-    const bool angle = form.Label37.isVisible() && fields.isVisible(248) && fields.isVisible(249);
-    QCOMPARE(form.Label37.isVisible() || fields.isVisible(248) || fields.isVisible(249), angle);
-    const bool eews = form.Label21.isVisible() && form.Label22.isVisible() &&
-                      fields.isVisible(235) && fields.isVisible(238);
-    QCOMPARE(form.Label21.isVisible() || form.Label22.isVisible() || fields.isVisible(235) ||
-                 fields.isVisible(238),
-             eews);
+    const bool angle = fields.isVisible(248) && fields.isVisible(249);
+    QCOMPARE(fields.isVisible(248) || fields.isVisible(249), angle);
+    const bool eews = fields.isVisible(235) && fields.isVisible(238);
+    QCOMPARE(fields.isVisible(235) || fields.isVisible(238), eews);
 
     QString got;
-    for (const auto &[letter, on] : {std::pair{'M', form.chkMMI.isEnabled()},
-                                     {'K', form.chkKMA.isEnabled()},
+    for (const auto &[letter, on] : {std::pair{'M', page.options.mmiScale.isEnabled()},
+                                     {'K', page.options.kmaScale.isEnabled()},
                                      {'R', rvd},
                                      {'A', angle},
                                      {'E', eews}}) {
@@ -623,9 +622,9 @@ void TestDeviceSettings::firmwareVersion()
 void TestDeviceSettings::firmwareFeaturesStayOnAfterDowngrade()
 {
     DeviceRig r;
-    Form &form = r.form;
     mirror(r, QStringLiteral("99=2102 99=2000"));
-    QVERIFY(form.chkKMA.isEnabled() && form.chkRVD.isEnabled() && form.Label37.isVisible());
+    QVERIFY(r.page.options.kmaScale.isEnabled() && r.page.options.displayLink.isEnabled() &&
+            r.form.txtReal.isVisible(248));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSettings)

@@ -23,22 +23,24 @@ void TestDeviceWiring::clockTimerRunsFromTheStart()
     timer.start(1); // its ticks, without waiting ten seconds for each
     QVERIFY(ticks.wait(1000));
     timer.stop();
-    QCOMPARE(f.station->form().rtc_cal_cntdwn.text(), QString::number(ticks.size()));
+    QCOMPARE(f.station->deviceSettings().controls().clockCheckCountdown.text(),
+             QString::number(ticks.size()));
 }
 
 void TestDeviceWiring::commandsGoOutOnTheStationsLinks()
 {
     StationFixture f;
-    Form &form = f.station->form();
-    form.optCom.setChecked(true);
-    form.optTCP.setChecked(false);
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.serialOption.setChecked(true);
+    connection.tcpClientOption.setChecked(false);
     f.station->linkManager().pollState().unitAddress = 1;
     f.station->deviceSettings().switchAlarmOutputsOn();
     f.station->networkSettings().commitServerAddresses();
     QCOMPARE(RegisterWrites::rtu(f.links.serialWrites),
              (QList<RegisterWrite>{{118, 3}, {112, 18}}));
-    form.chkadj.setChecked(true);
-    QVERIFY(form.cmdadj.isEnabled());
+    DevicePageControls &page = f.station->deviceSettings().controls();
+    page.clockAdjustedByPc.setChecked(true);
+    QVERIFY(page.adjustClockButton.isEnabled());
 }
 
 QTEST_GUILESS_MAIN(TestDeviceWiring)

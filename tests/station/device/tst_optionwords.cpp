@@ -1,4 +1,4 @@
-#include "common/Form.h"
+#include "device/DevicePageControls.h"
 #include "device/OptionWords.h"
 
 #include <QTest>
@@ -19,23 +19,24 @@ private slots:
 namespace
 {
 
-QList<Control *> optionBoxes(Form &f)
+QList<Control *> optionBoxes(OptionBoxes &f)
 {
-    return {&f.chkGBT,  &f.chkgas, &f.chkVBI, &f.chkSCE, &f.chkNTP, &f.chkeew,
-            &f.chkSCE2, &f.chksrv, &f.chkRVD, &f.chkMMI, &f.chkKMA, &f.chkMTC};
+    return {&f.gbtScale,    &f.gasMode,  &f.vectorIntensity, &f.server0,
+            &f.ntp,         &f.dhcp,     &f.server1,         &f.serviceDisabled,
+            &f.displayLink, &f.mmiScale, &f.kmaScale,        &f.modbusTcpClient};
 }
 
 const QStringList OptionNames = {"GBT",  "gas", "VBI", "SCE", "NTP", "eew",
                                  "SCE2", "srv", "RVD", "MMI", "KMA", "MTC"};
 
-void tickOptions(Form &f, const QStringList &names)
+void tickOptions(OptionBoxes &f, const QStringList &names)
 {
     const QList<Control *> boxes = optionBoxes(f);
     for (const QString &name : names)
         boxes[OptionNames.indexOf(name)]->setChecked(true);
 }
 
-QStringList tickedOptions(Form &f)
+QStringList tickedOptions(OptionBoxes &f)
 {
     QStringList ticked;
     const QList<Control *> boxes = optionBoxes(f);
@@ -63,7 +64,7 @@ void TestOptionWords::optionWordComposition()
 {
     QFETCH(QStringList, ticked);
     QFETCH(qint64, word);
-    Form form;
+    OptionBoxes form;
     tickOptions(form, ticked);
     QCOMPARE(OptionWords::composeOptionWord(form), word);
 }
@@ -83,7 +84,7 @@ void TestOptionWords::optionWordDecoding()
 {
     QFETCH(qint64, word);
     QFETCH(QStringList, ticked);
-    Form form;
+    OptionBoxes form;
     tickOptions(form, {"VBI", "SCE2", "KMA"}); // stale ticks the word must clear
     OptionWords::decodeOptionWord(form, word);
     QCOMPARE(tickedOptions(form), ticked);
@@ -91,7 +92,7 @@ void TestOptionWords::optionWordDecoding()
 
 void TestOptionWords::everyOptionPatternSurvivesTheRoundTrip()
 {
-    Form form;
+    OptionBoxes form;
     for (int pattern = 0; pattern <= 0xFFFF; ++pattern) {
         OptionWords::decodeOptionWord(form, pattern);
         const qint64 expected = qint16(quint16(pattern & 0x87FF)); // bits 11-14 are never sent
@@ -118,11 +119,11 @@ void TestOptionWords::triggerWordComposition()
     QFETCH(QList<int>, triggers);
     QFETCH(bool, twentyHz);
     QFETCH(qint64, word);
-    Form form;
+    DevicePageControls form;
     for (int k : triggers)
-        form.chktrig[k].setChecked(true);
-    form.optLPF[0].setChecked(!twentyHz);
-    form.optLPF[1].setChecked(twentyHz);
+        form.triggerBoxes[k].setChecked(true);
+    form.lowPassFilter[0].setChecked(!twentyHz);
+    form.lowPassFilter[1].setChecked(twentyHz);
     QCOMPARE(OptionWords::composeTriggerWord(form), word);
 }
 

@@ -40,6 +40,7 @@ struct HistoryStation : StationFixture {
         strip2.operations.clear();
     }
     Form &form() { return station->form(); }
+    RecordFolder &recordFolder() { return station->recordFolder(); }
     QString recordFile(const QString &name) const { return file(QStringLiteral("RecCSV/") + name); }
     void writeRecord(const QString &name, const QByteArray &bytes)
     {
@@ -48,8 +49,8 @@ struct HistoryStation : StationFixture {
     // Selecting an entry of the file list loads it.
     void load(const QString &name)
     {
-        form().Dir1.refresh();
-        form().Dir1.select(int(form().Dir1.files().indexOf(name)));
+        recordFolder().refresh();
+        recordFolder().select(int(recordFolder().files().indexOf(name)));
     }
     QStringList fields()
     {
@@ -178,7 +179,7 @@ void TestHistory::startUpLoadsLastFile()
     f.writeFile(QStringLiteral("RecCSV/") + EventName,
                 eventFile("12.5 ~ -20.1", "2024/01/15 08:30:12", EventTail));
     f.station->start(QString());
-    QCOMPARE(f.station->form().Dir1.selectedFile(), EventName);
+    QCOMPARE(f.station->recordFolder().selectedFile(), EventName);
     QCOMPARE(f.station->form().txtReal.text(232), QStringLiteral("-20.10"));
     QCOMPARE(int(f.strip2.samples[0].size()), 1);
 }
@@ -418,10 +419,10 @@ void TestHistory::unreadableFileIsReported()
 {
     HistoryStation h;
     h.writeRecord(EventName, eventFile("1 ~ 0", "2024/01/15 08:30:12", EventTail));
-    h.form().Dir1.refresh();
+    h.recordFolder().refresh();
     QVERIFY(QFile::remove(h.recordFile(EventName)));
     setMarks(*h.station);
-    h.form().Dir1.select(0);
+    h.recordFolder().select(0);
     QVERIFY2(h.form().statusLine.text().startsWith(QStringLiteral("Cannot open ") + EventName),
              qPrintable(h.form().statusLine.text()));
     QVERIFY(h.strip2.operations.isEmpty());
@@ -487,8 +488,8 @@ void TestHistory::deleteFile()
 
     QCOMPARE(h.prompter.asked, QStringList({"the title|Delete File : A.csv"}));
     QVERIFY(!QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
-    QCOMPARE(h.form().Dir1.files(), QStringList({"B.csv"}));
-    QCOMPARE(h.form().Dir1.selectedFile(), QStringLiteral("B.csv"));
+    QCOMPARE(h.recordFolder().files(), QStringList({"B.csv"}));
+    QCOMPARE(h.recordFolder().selectedFile(), QStringLiteral("B.csv"));
     QCOMPARE(h.strip2.samples[0], std::vector<double>({4}));
 }
 
@@ -499,8 +500,8 @@ void TestHistory::deleteLastFileLeavesNoSelection()
     h.load(QStringLiteral("A.csv"));
     h.prompter.yesNoAnswers << true;
     h.station->history().deleteSelectedFile();
-    QVERIFY(h.form().Dir1.files().isEmpty());
-    QCOMPARE(h.form().Dir1.selectedIndex(), -1);
+    QVERIFY(h.recordFolder().files().isEmpty());
+    QCOMPARE(h.recordFolder().selectedIndex(), -1);
     QVERIFY(h.form().statusLine.text().isEmpty());
 }
 
@@ -514,7 +515,7 @@ void TestHistory::noOnDeleteTouchesNothing()
     h.station->history().deleteSelectedFile();
     QCOMPARE(h.prompter.asked.size(), 1);
     QVERIFY(QFile::exists(h.recordFile(QStringLiteral("A.csv"))));
-    QCOMPARE(h.form().Dir1.selectedFile(), QStringLiteral("A.csv"));
+    QCOMPARE(h.recordFolder().selectedFile(), QStringLiteral("A.csv"));
     QCOMPARE(h.strip2.operations, operations);
 }
 

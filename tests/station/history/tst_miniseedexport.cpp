@@ -407,10 +407,11 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         f.writeFile("vorsa.ini", enabled ? "[miniseed]\nexportEventFiles=true\n" : "");
         f.station->start(QString());
         Form &form = f.station->form();
-        form.Check4.setChecked(true);
+        ConnectionPage &connection = f.station->connectionPage();
+        connection.recordModeBox.setChecked(true);
         form.txtReal.setText(100, QStringLiteral("77"));
-        form.txtrecPrev.setText(QStringLiteral("2"));
-        form.txtrecafter.setText(QStringLiteral("3"));
+        connection.preEventField.setText(QStringLiteral("2"));
+        connection.postEventField.setText(QStringLiteral("3"));
         EventFile &eventFile = f.station->eventFile();
         RecordFiles::recordEvent(f.station->sampleRing(), eventFile,
                                  QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)), 1000, 300);
@@ -418,7 +419,8 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         for (int tick = 0; tick < 3; ++tick)
             eventFile.onPostAlarmTick();
 
-        const QString csv = QDir(form.Dir1.path()).filePath(f.station->eventFile().fileName());
+        const QString csv =
+            QDir(f.station->recordFolder().path()).filePath(f.station->eventFile().fileName());
         QVERIFY(QFile::exists(csv));
         const QString mseed = MiniSeedExport::outputPath(csv);
         QCOMPARE(QFile::exists(mseed), enabled);
@@ -441,12 +443,13 @@ void TestMiniSeedExport::historyButton()
     f.writeFile("RecCSV/M0115083012.csv", manualFile(20));
     f.station->start(QString());
     Form &form = f.station->form();
-    form.Dir1.setPath(f.file("RecCSV"));
-    form.Dir1.select(-1);
+    f.station->recordFolder().setPath(f.file("RecCSV"));
+    f.station->recordFolder().select(-1);
     f.station->history().exportSelectedFile();
     QCOMPARE(form.statusLine.text(), QStringLiteral("Select a record file to export"));
 
-    form.Dir1.select(int(form.Dir1.files().indexOf("M0115083012.csv")));
+    f.station->recordFolder().select(
+        int(f.station->recordFolder().files().indexOf("M0115083012.csv")));
     f.station->history().exportSelectedFile();
     QVERIFY2(form.statusLine.text().startsWith("Wrote"), qPrintable(form.statusLine.text()));
     QCOMPARE(readMiniSeed(f.file("RecCSV/M0115083012.mseed")).traces.size(), 3);

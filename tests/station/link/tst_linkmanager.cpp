@@ -57,21 +57,24 @@ const LinkStatus &statusOf(StationFixture &f)
     return f.station->linkStatus();
 }
 
-void select(Form &form, Control &option)
+void select(ConnectionPage &connection, Control &option)
 {
-    for (Control *o : {&form.optCom, &form.optTCP, &form.optTCP_svr})
+    for (Control *o :
+         {&connection.serialOption, &connection.tcpClientOption, &connection.tcpServerOption})
         o->setChecked(o == &option);
 }
 
-const QStringList WritingButtons = {
-    "cmdDefault", "cmdSet",         "cmdSet1",   "modify_KRT54", "modify_KRT54_1", "modify_svr_ip",
-    "setip",      "wrt_ip_setting", "wrt_KRT54", "wrt_KRT54_1",  "wrt_svr_ip"};
+const QStringList WritingButtons = {"loadDefaults",     "writeGeneral",     "writeSystem",
+                                    "stageCalibration", "stageNtpServer",   "stageServers",
+                                    "stageOwnAddress",  "commitOwnAddress", "commitCalibration",
+                                    "commitNtpServer",  "commitServers"};
 
-QList<Control *> writingButtons(Form &f)
+QList<Control *> writingButtons(StationFixture &f)
 {
-    return {&f.cmdDefault,     &f.cmdSet,        &f.cmdSet1,   &f.modify_KRT54,
-            &f.modify_KRT54_1, &f.modify_svr_ip, &f.setip,     &f.wrt_ip_setting,
-            &f.wrt_KRT54,      &f.wrt_KRT54_1,   &f.wrt_svr_ip};
+    DeviceWriteButtons &b = f.station->deviceSettings().controls().buttons;
+    return {&b.loadDefaults,      &b.writeGeneral,    &b.writeSystem,     &b.stageCalibration,
+            &b.stageNtpServer,    &b.stageServers,    &b.stageOwnAddress, &b.commitOwnAddress,
+            &b.commitCalibration, &b.commitNtpServer, &b.commitServers};
 }
 
 // A waiter whose pause runs something, as a timer or a receive handler would inside it.
@@ -92,11 +95,12 @@ public:
 void TestLinkManager::okOpensSerialPort()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    select(form, form.optCom);
-    form.txtCom.setText(QStringLiteral("3"));
-    form.txtBaud.setText(QStringLiteral("9600,N,8,1"));
-    form.mbus_id.setText(QStringLiteral("1"));
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.serialOption);
+    connection.serialPortField.setText(QStringLiteral("3"));
+    connection.serialSettingsField.setText(QStringLiteral("9600,N,8,1"));
+    connection.unitAddressField.setText(QStringLiteral("1"));
     pollOf(f).unitAddress = 0;
     f.station->openLink();
     QCOMPARE(f.links.actions.first(), QStringLiteral("open serial"));
@@ -108,9 +112,9 @@ void TestLinkManager::okOpensSerialPort()
     const QByteArray settings = f.readFile(QStringLiteral("sys.txt"));
     QVERIFY(settings.contains("COM:3\r\n"));
     QVERIFY(settings.contains("Baud:9600,N,8,1\r\n"));
-    QVERIFY(!form.fraHost.isVisible());
+    QVERIFY(!pages.hostPage.isVisible());
     QVERIFY(statusOf(f).isOpen());
-    QVERIFY(form.fraRealtime.isVisible());
+    QVERIFY(pages.liveView.isVisible());
     // The tick that OK runs at once asks the device straight away.
     QCOMPARE(f.links.serialWrites.value(0), QByteArray::fromHex("010300630065 75ff"));
 }
@@ -153,9 +157,9 @@ void TestLinkManager::tcpKindsUseAddressOne()
     QFETCH(bool, watchdogRuns);
     QFETCH(QString, opened);
     StationFixture f;
-    Form &form = formOf(f);
+    ConnectionPage &connection = f.station->connectionPage();
     f.station->connectionPage().selectLinkKind(*linkKindFromName(kind));
-    form.mbus_id.setText(QStringLiteral("101"));
+    connection.unitAddressField.setText(QStringLiteral("101"));
     pollOf(f).unitAddress = 101;
     f.station->openLink();
     QCOMPARE(pollOf(f).unitAddress, quint8(1));
@@ -177,13 +181,15 @@ void TestLinkManager::badSlaveAddressOpensNothing()
     QFETCH(QString, address);
     StationFixture f;
     Form &form = formOf(f);
-    select(form, form.optCom);
-    form.mbus_id.setText(address);
-    form.fraHost.setVisible(true);
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.serialOption);
+    connection.unitAddressField.setText(address);
+    pages.hostPage.setVisible(true);
     f.station->openLink();
     QVERIFY(f.links.actions.isEmpty());
     QVERIFY(form.statusLine.text().contains(address));
-    QVERIFY(form.fraHost.isVisible()); // the operator can correct it at once
+    QVERIFY(pages.hostPage.isVisible()); // the operator can correct it at once
     QVERIFY(!statusOf(f).isOpen());
     QVERIFY(!manager(f).poller().timer().isActive());
 }
@@ -192,8 +198,9 @@ void TestLinkManager::recordModeAtOk()
 {
     StationFixture f;
     Form &form = formOf(f);
+    ConnectionPage &connection = f.station->connectionPage();
     f.links.client.opens = false; // no device: the fields keep what OK wrote
-    form.Check4.setChecked(true);
+    connection.recordModeBox.setChecked(true);
     f.station->openLink();
     QVERIFY(pollOf(f).recordMode);
     // What the stream refreshes starts from 0; what only a register read brings (the
@@ -202,11 +209,11 @@ void TestLinkManager::recordModeAtOk()
         QCOMPARE(form.txtReal.text(i), QStringLiteral("0"));
     for (int i : {5, 84, 88, 91, 94, 101})
         QCOMPARE(form.txtReal.text(i), QStringLiteral("88888"));
-    const QList<Control *> buttons = writingButtons(form);
+    const QList<Control *> buttons = writingButtons(f);
     for (int b = 0; b < buttons.size(); ++b)
         QVERIFY2(!buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
 
-    form.Check4.setChecked(false);
+    connection.recordModeBox.setChecked(false);
     f.station->openLink();
     QVERIFY(!pollOf(f).recordMode);
     for (int b = 0; b < buttons.size(); ++b)
@@ -217,18 +224,20 @@ void TestLinkManager::engineerModeShowsControls()
 {
     StationFixture f;
     Form &form = formOf(f);
+    ConnectionPage &connection = f.station->connectionPage();
+    DevicePageControls &page = f.station->deviceSettings().controls();
     f.station->openLink();
-    QVERIFY(!form.Command2.isVisible());
-    QVERIFY(!form.optTCP_svr.isEnabled());
+    QVERIFY(!page.buttons.saveAsDefaults.isVisible());
+    QVERIFY(!connection.tcpServerOption.isEnabled());
 
     f.station->setUserMode(1);
     f.station->openLink();
-    for (Control *c : {&form.Command2, &form.Frame1, &form.Label86, &form.Label121, &form.Label19,
-                       &form.rxcnt, &form.chkMTC, &form.Label15_5to7[2]})
+    for (Control *c : {&page.buttons.saveAsDefaults, &page.calibrationBlock, &form.rxcnt,
+                       &page.options.modbusTcpClient})
         QVERIFY(c->isVisible());
     for (int i : {5, 7, 39, 65, 167, 199, 200, 205, 207})
         QVERIFY2(form.txtReal.isVisible(i), qPrintable(QString::number(i)));
-    QVERIFY(form.optTCP_svr.isEnabled());
+    QVERIFY(connection.tcpServerOption.isEnabled());
 }
 
 void TestLinkManager::okResetsPollLengthAndFirmwareField()
@@ -238,11 +247,9 @@ void TestLinkManager::okResetsPollLengthAndFirmwareField()
     pollOf(f).pollRegisters = 107;
     form.txtReal.setText(99, QStringLiteral("2095"));
     form.txtReal.setVisible(236, true);
-    form.Label21.setVisible(true);
     f.station->openLink();
     QCOMPARE(pollOf(f).pollRegisters, 101);
     QCOMPARE(form.txtReal.text(99), QStringLiteral("0"));
-    QVERIFY(!form.Label21.isVisible() && !form.Label22.isVisible());
     for (int i = 235; i <= 238; ++i)
         QVERIFY(!form.txtReal.isVisible(i));
 }
@@ -250,11 +257,11 @@ void TestLinkManager::okResetsPollLengthAndFirmwareField()
 void TestLinkManager::selfTestSoundOnlyWithVoice()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    form.txtDegree[0].setText(QStringLiteral("C:\\wav\\test.wav"));
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.voiceFileFields[0].setText(QStringLiteral("C:\\wav\\test.wav"));
     f.station->openLink();
     QVERIFY(f.sound.played.isEmpty());
-    form.chkVoice.setChecked(true);
+    connection.voiceBox.setChecked(true);
     f.station->openLink();
     QCOMPARE(f.sound.played, QStringList{"C:\\wav\\test.wav"});
 }
@@ -324,8 +331,8 @@ void TestLinkManager::serialRate()
 {
     QFETCH(int, events);
     StationFixture f;
-    Form &form = formOf(f);
-    select(form, form.optCom);
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.serialOption);
     pollOf(f).serialAnswers = events;
     pollOf(f).serialAnswerSeen = true;
     manager(f).onRateTick();
@@ -339,8 +346,8 @@ void TestLinkManager::serialRate()
 void TestLinkManager::serverShowsFullRate()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    select(form, form.optTCP_svr);
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.tcpServerOption);
     manager(f).onRateTick();
     QCOMPARE(statusOf(f).dataPerSecond(), 100);
     QVERIFY(f.logLines().isEmpty());
@@ -351,8 +358,8 @@ void TestLinkManager::serverShowsFullRate()
 void TestLinkManager::recordModeStreamRate()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    select(form, form.optTCP);
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.tcpClientOption);
     pollOf(f).recordMode = true;
     struct Second {
         int packets;
@@ -397,8 +404,8 @@ void TestLinkManager::serverWatchdogReArmsAfterTwentySilentSeconds()
 void TestLinkManager::connectionRequests()
 {
     StationFixture f;
-    Form &form = formOf(f);
-    select(form, form.optTCP_svr);
+    ConnectionPage &connection = f.station->connectionPage();
+    select(connection, connection.tcpServerOption);
     manager(f).serverWatchdog().stop();
     pollOf(f).serverIdleSeconds = 21;
     emit f.links.server.connectionRequested();
@@ -412,7 +419,7 @@ void TestLinkManager::connectionRequests()
     QCOMPARE(pollOf(f).serverIdleSeconds, 5);
 
     // Dialled in while another kind is selected: accepted, but no watchdog.
-    select(form, form.optTCP);
+    select(connection, connection.tcpClientOption);
     manager(f).serverWatchdog().stop();
     f.links.serverConnected = false;
     emit f.links.server.connectionRequested();
@@ -446,22 +453,23 @@ void TestLinkManager::systemHostKeepsTheLinkUntilOk()
     QFETCH(QString, change);
     QFETCH(bool, reopened);
     StationFixture f;
-    Form &form = formOf(f);
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
     f.station->connectionPage().selectLinkKind(*linkKindFromName(kind));
     f.station->openLink();
     f.links.actions.clear();
     f.station->showHostSettings();
     QVERIFY(f.links.actions.isEmpty());
     QVERIFY(manager(f).poller().timer().isActive());
-    QVERIFY(form.fraHost.isVisible());
+    QVERIFY(pages.hostPage.isVisible());
     QVERIFY(statusOf(f).isOpen());
 
     if (change == QLatin1String("record"))
-        form.Check4.setChecked(true);
+        connection.recordModeBox.setChecked(true);
     else if (change == QLatin1String("port"))
-        form.txtPort.setText(QStringLiteral("1502"));
+        connection.portField.setText(QStringLiteral("1502"));
     else if (change == QLatin1String("address"))
-        form.mbus_id.setText(QStringLiteral("9"));
+        connection.unitAddressField.setText(QStringLiteral("9"));
     else if (change == QLatin1String("server"))
         f.station->connectionPage().selectLinkKind(LinkKind::TcpServer);
     QVERIFY(f.links.actions.isEmpty()); // nothing applies before OK
@@ -469,7 +477,7 @@ void TestLinkManager::systemHostKeepsTheLinkUntilOk()
     const bool opened = !f.links.actions.filter(QStringLiteral("open")).isEmpty();
     QVERIFY2(opened == reopened, qPrintable(f.links.actions.join(", ")));
     QCOMPARE(manager(f).pollState().recordMode, change == QLatin1String("record"));
-    QVERIFY(!form.fraHost.isVisible());
+    QVERIFY(!pages.hostPage.isVisible());
 }
 
 void TestLinkManager::reconnectIsNotReentered()
@@ -501,14 +509,14 @@ void TestLinkManager::reconnectIsNotReentered()
 void TestLinkManager::linkKindByName()
 {
     StationFixture f;
-    Form &form = formOf(f);
+    ConnectionPage &connection = f.station->connectionPage();
     QVERIFY(!linkKindFromName(QStringLiteral("modbus")));
     QVERIFY(!linkKindFromName(QStringLiteral("RTU")));
     f.station->connectionPage().selectLinkKind(LinkKind::TcpServer);
-    QVERIFY(form.optTCP_svr.isChecked() && form.optTCP_svr.isEnabled());
-    QVERIFY(!form.optTCP.isChecked() && !form.optCom.isChecked());
+    QVERIFY(connection.tcpServerOption.isChecked() && connection.tcpServerOption.isEnabled());
+    QVERIFY(!connection.tcpClientOption.isChecked() && !connection.serialOption.isChecked());
     f.station->connectionPage().selectLinkKind(LinkKind::Rtu);
-    QVERIFY(form.optCom.isChecked() && !form.optTCP_svr.isChecked());
+    QVERIFY(connection.serialOption.isChecked() && !connection.tcpServerOption.isChecked());
 }
 
 void TestLinkManager::startLinkChosenOnTheCommandLine_data()
@@ -535,10 +543,10 @@ void TestLinkManager::startLinkChosenOnTheCommandLine()
     f.writeFile(QStringLiteral("sys.txt"), "Port:502\r\nAuto Run:" + autoRun + "\r\n");
     f.station->setStartLink(linkKindFromName(kind), QStringLiteral("40123"));
     f.station->start(address);
-    Form &form = formOf(f);
-    QCOMPARE(form.txtPort.text(), QStringLiteral("40123")); // over the settings file's
-    QCOMPARE(form.optCom.isChecked(), kind == QLatin1String("rtu"));
-    QCOMPARE(form.optTCP_svr.isChecked(), kind == QLatin1String("server"));
+    ConnectionPage &connection = f.station->connectionPage();
+    QCOMPARE(connection.portField.text(), QStringLiteral("40123")); // over the settings file's
+    QCOMPARE(connection.serialOption.isChecked(), kind == QLatin1String("rtu"));
+    QCOMPARE(connection.tcpServerOption.isChecked(), kind == QLatin1String("server"));
     QCOMPARE(f.station->userMode(), 0);
     QCOMPARE(f.links.actions.value(0), firstAction);
 }

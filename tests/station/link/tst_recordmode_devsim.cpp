@@ -40,7 +40,7 @@ void startRecordStation(StationFixture &f, quint16 port)
 {
     f.station->start(QString());
     f.useClientLinkTo(port);
-    f.station->form().Check4.setChecked(true);
+    f.station->connectionPage().recordModeBox.setChecked(true);
     f.station->openLink();
     f.stopOneSecondTimers();
 }

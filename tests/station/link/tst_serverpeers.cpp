@@ -106,7 +106,7 @@ void TestServerPeers::onlyListedDeviceMovesFields()
 {
     ServerRig r("127.0.0.1");
     QVERIFY(r.server().isListening());
-    QVERIFY(!r.form().lblAnyHost.isVisible());
+    QVERIFY(!r.f.station->connectionPage().anyHostNote.isVisible());
     const QByteArray quake = DevicePackets::streamPacket({{1, 3}});
 
     auto intruder = connectFrom(QStringLiteral("127.0.0.2"), r.port);
@@ -148,7 +148,7 @@ void TestServerPeers::refusalLoggedOncePerHour()
 void TestServerPeers::emptyListAdmitsAnyHostWithANote()
 {
     ServerRig r{QByteArray()};
-    QVERIFY(r.form().lblAnyHost.isVisible());
+    QVERIFY(r.f.station->connectionPage().anyHostNote.isVisible());
     auto other = connectFrom(QStringLiteral("127.0.0.2"), r.port);
     QVERIFY(other);
     QTRY_VERIFY(r.server().isOpen());

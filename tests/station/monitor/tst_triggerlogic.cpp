@@ -118,7 +118,8 @@ void TestTriggerLogic::eventStartAndEnd()
     QFETCH(bool, deviceTimeKnown);
     StationFixture f;
     Form &form = f.station->form();
-    form.Check4.setChecked(recordMode);
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.recordModeBox.setChecked(recordMode);
     const EventState &events = f.station->eventState();
     const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
     if (deviceTimeKnown)

@@ -63,7 +63,7 @@ struct EventFileRig {
 
 QString recordPath(StationFixture &f, const QString &name)
 {
-    return QDir(f.station->form().Dir1.path()).filePath(name);
+    return QDir(f.station->recordFolder().path()).filePath(name);
 }
 
 QStringList readLines(const QString &path, bool *crlfOnly = nullptr)
@@ -86,10 +86,11 @@ void startRecording(StationFixture &f, int recordedBefore)
 {
     f.station->start(QString());
     Form &form = f.station->form();
-    form.Check4.setChecked(true);
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.recordModeBox.setChecked(true);
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
-    form.txtrecPrev.setText(QStringLiteral("3"));
-    form.txtrecafter.setText(QStringLiteral("5"));
+    connection.preEventField.setText(QStringLiteral("3"));
+    connection.postEventField.setText(QStringLiteral("5"));
     f.station->triggerLogic().setDeviceClock(EventStart);
     pushRows(f.station->sampleRing(), recordedBefore);
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
@@ -179,9 +180,10 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     StationFixture f;
     f.station->start(QString());
     Form &form = f.station->form();
+    ConnectionPage &connection = f.station->connectionPage();
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
-    form.Check4.setChecked(recordMode);
+    connection.recordModeBox.setChecked(recordMode);
     form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
     pushRows(ring, 5000);
     form.txtReal.setText(Field::EventFlags, QStringLiteral("2")); // the device reports a Pd trigger
@@ -808,8 +810,10 @@ void TestEventFile::recordTimesRefused()
     QFETCH(bool, accepted);
     StationFixture f;
     Form &form = f.station->form();
-    form.txtrecPrev.setText(pre);
-    form.txtrecafter.setText(post);
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.preEventField.setText(pre);
+    connection.postEventField.setText(post);
     const QString settings = f.file(QStringLiteral("sys.txt"));
 
     f.station->saveSettingsIfValid();
@@ -817,10 +821,10 @@ void TestEventFile::recordTimesRefused()
     QCOMPARE(form.statusLine.text().isEmpty(), accepted);
     if (accepted)
         return;
-    form.fraHost.setVisible(true);
+    pages.hostPage.setVisible(true);
     f.station->openLink();
     QVERIFY(!QFile::exists(settings));
-    QVERIFY2(form.fraHost.isVisible(), "OK went on with times that do not fit the ring");
+    QVERIFY2(pages.hostPage.isVisible(), "OK went on with times that do not fit the ring");
 }
 
 QTEST_GUILESS_MAIN(TestEventFile)

@@ -106,11 +106,11 @@ void TestEventFileDevsim::startStation(int preAlarmSeconds, int postAlarmSeconds
 {
     f_ = std::make_unique<StationFixture>(StationFixture::LinkKind::Real);
     f_->station->start(QString());
-    Form &form = f_->station->form();
+    ConnectionPage &connection = f_->station->connectionPage();
     f_->useClientLinkTo(tap_->port());
-    form.Check4.setChecked(true);
-    form.txtrecPrev.setText(QString::number(preAlarmSeconds));
-    form.txtrecafter.setText(QString::number(postAlarmSeconds));
+    connection.recordModeBox.setChecked(true);
+    connection.preEventField.setText(QString::number(preAlarmSeconds));
+    connection.postEventField.setText(QString::number(postAlarmSeconds));
     // The test counts the post-alarm seconds itself, once the device has sent them.
     f_->station->eventFile().setTickInterval(24 * 3600 * 1000);
     f_->station->openLink();
@@ -127,12 +127,12 @@ int TestEventFileDevsim::recordedRows() const
 
 TestEventFileDevsim::Event TestEventFileDevsim::nextEvent()
 {
-    Form &form = f_->station->form();
     Event event;
     if (!QTest::qWaitFor([&] { return f_->station->eventFile().isPending(); }, Timeout))
         return event;
     event.triggerRow = f_->station->sampleRing().rowsRecordedAtEvent();
-    event.path = QDir(form.Dir1.path()).filePath(f_->station->eventFile().fileName());
+    event.path =
+        QDir(f_->station->recordFolder().path()).filePath(f_->station->eventFile().fileName());
     return event;
 }
 
@@ -258,8 +258,8 @@ void TestEventFileDevsim::aftershockWhileTheFirstFileIsPending()
                                 Timeout));
         const qint64 trigger = f_->station->sampleRing().rowsRecordedAtEvent();
         if (trigger != events.last().triggerRow)
-            events << Event{trigger,
-                            QDir(f_->station->form().Dir1.path()).filePath(eventFile.fileName())};
+            events << Event{
+                trigger, QDir(f_->station->recordFolder().path()).filePath(eventFile.fileName())};
         eventFile.onPostAlarmTick();
     }
     tap_->hold();

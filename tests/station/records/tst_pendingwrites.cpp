@@ -24,7 +24,8 @@ void loadInRecordMode(StationFixture &f)
 {
     f.station->start(QString());
     Form &form = f.station->form();
-    form.Check4.setChecked(true);
+    ConnectionPage &connection = f.station->connectionPage();
+    connection.recordModeBox.setChecked(true);
     form.txtReal.setText(100, QStringLiteral("77"));
     form.txtReal.setText(10, QStringLiteral("4"));
 }

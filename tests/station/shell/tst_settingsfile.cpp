@@ -293,7 +293,7 @@ void TestSettingsFile::saveFailureIsReportedAndRetried()
     f.station->saveSettingsIfValid();
     QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));
     // The station writes where it records, whatever folder the file named.
-    f.station->form().Dir1.setPath(f.file(QStringLiteral("RecCSV")));
+    f.station->recordFolder().setPath(f.file(QStringLiteral("RecCSV")));
     QVERIFY(f.readFile(QStringLiteral("sys.txt"))
                 .contains("\r\nRec Path:" + f.file(QStringLiteral("RecCSV")).toUtf8() + "\r\n"));
 }

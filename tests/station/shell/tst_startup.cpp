@@ -26,21 +26,23 @@ void TestStartup::rangeListsAndStartTexts()
 {
     StationFixture f;
     f.station->start(QString());
-    Form &form = f.station->form();
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
     const ChartFeed &charts = f.station->chartFeed();
     History &history = f.station->history();
     QCOMPARE(charts.accelerationBox().items().first(), QStringLiteral("1000"));
     QCOMPARE(history.spanBox().items().last(), QStringLiteral("300"));
-    QCOMPARE(form.cboPga.items(), QStringList({"400", "250", "80", "25", "8", "2.5", "0.8"}));
+    QCOMPARE(f.station->deviceSettings().controls().pgaWarningBox.items(),
+             QStringList({"400", "250", "80", "25", "8", "2.5", "0.8"}));
     QCOMPARE(charts.accelerationBox().text(), QStringLiteral("250"));
     QCOMPARE(charts.spanBox().text(), QStringLiteral("60"));
     QCOMPARE(history.accelerationBox().text(), QStringLiteral("10"));
     QCOMPARE(history.spanBox().text(), QStringLiteral("120"));
     QCOMPARE(charts.displacementBox().text(), QStringLiteral("3"));
     QCOMPARE(history.pdBox().text(), QStringLiteral("0.5"));
-    QVERIFY(form.fraHost.isVisible());
-    QVERIFY(form.optTCP.isChecked());
-    QVERIFY(!form.optTCP_svr.isEnabled());
+    QVERIFY(pages.hostPage.isVisible());
+    QVERIFY(connection.tcpClientOption.isChecked());
+    QVERIFY(!connection.tcpServerOption.isEnabled());
     QCOMPARE(f.station->views().manualFile(), QStringLiteral("vorsa_software_manual.pdf"));
 }
 
@@ -91,8 +93,10 @@ void TestStartup::openingAtStart()
     f.writeFile(QStringLiteral("sys.txt"), settings);
     f.station->start(commandLine);
     Form &form = f.station->form();
-    QCOMPARE(form.txtIP.text(), ip);
-    QCOMPARE(form.fraHost.isVisible(), !opened);
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
+    QCOMPARE(connection.hostField.text(), ip);
+    QCOMPARE(pages.hostPage.isVisible(), !opened);
     QCOMPARE(form.windowState.isChecked(), opened);
     QCOMPARE(form.lblIP.text(), opened ? ip : QString());
 }
@@ -117,7 +121,7 @@ void TestStartup::demoLinkIsForThisRunOnly()
     f.writeFile(QStringLiteral("sys.txt"), "IP:10.0.0.9\r\nPort:1502\r\n");
     f.station->setStartLink(::LinkKind::TcpClient, QStringLiteral("40615"));
     f.station->start(QStringLiteral("127.0.0.1"));
-    QCOMPARE(f.station->form().txtPort.text(), QStringLiteral("40615"));
+    QCOMPARE(f.station->connectionPage().portField.text(), QStringLiteral("40615"));
     const QByteArray saved = f.readFile(QStringLiteral("sys.txt"));
     QVERIFY2(saved.contains("\r\nIP:10.0.0.9\r\nPort:1502\r\n"), saved.constData());
 }
@@ -151,11 +155,15 @@ void TestStartup::titleAndEducateLock()
         f.station->setStartMode(startMode);
     f.station->start(QString());
     Form &form = f.station->form();
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
     QCOMPARE(form.caption.text(),
              QStringLiteral("vORSA Early Warning System by Morvane Ver 1.22 - ") + mode);
-    for (Control *page : {&form.frageneral, &form.fraconnects, &form.frasystem})
+    for (Control *page :
+         {&pages.deviceGeneralTab, &pages.deviceConnectionTab, &pages.deviceSystemTab})
         QCOMPARE(page->isEnabled(), !locked);
-    for (Control *setting : {&form.optCom, &form.txtIP, &form.mbus_id})
+    for (Control *setting :
+         {&connection.serialOption, &connection.hostField, &connection.unitAddressField})
         QCOMPARE(setting->isEnabled(), !locked);
     // A mode chosen for one run leaves sys.txt's own.
     if (startMode >= 0)
@@ -169,15 +177,17 @@ void TestStartup::modeSwitchedInTheWindow()
     f.station->setStartMode(1);
     f.station->start(QString());
     Form &form = f.station->form();
+    Pages &pages = f.station->views().pages();
+    ConnectionPage &connection = f.station->connectionPage();
     f.station->setUserMode(2);
     QVERIFY(form.caption.text().endsWith(QStringLiteral(" - Educate")));
-    QVERIFY(!form.frasystem.isEnabled());
-    QVERIFY(!form.txtPort.isEnabled());
-    QVERIFY(!form.optTCP_svr.isEnabled());
+    QVERIFY(!pages.deviceSystemTab.isEnabled());
+    QVERIFY(!connection.portField.isEnabled());
+    QVERIFY(!connection.tcpServerOption.isEnabled());
     f.station->setUserMode(0);
     QVERIFY(form.caption.text().endsWith(QStringLiteral(" - General")));
-    QVERIFY(form.frasystem.isEnabled());
-    QVERIFY(form.txtPort.isEnabled());
+    QVERIFY(pages.deviceSystemTab.isEnabled());
+    QVERIFY(connection.portField.isEnabled());
     f.station->saveSettingsIfValid();
     QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));
 }
@@ -188,8 +198,8 @@ void TestStartup::recordFolderCreatedAndSettingsRewritten()
     QVERIFY(!QDir(f.file(QStringLiteral("RecCSV"))).exists());
     f.station->start(QString());
     QVERIFY(QDir(f.file(QStringLiteral("RecCSV"))).exists());
-    QCOMPARE(f.station->form().Dir1.path(), f.file(QStringLiteral("RecCSV")));
-    QCOMPARE(f.station->form().Dir1.selectedIndex(), -1);
+    QCOMPARE(f.station->recordFolder().path(), f.file(QStringLiteral("RecCSV")));
+    QCOMPARE(f.station->recordFolder().selectedIndex(), -1);
     const QByteArray saved = f.readFile(QStringLiteral("sys.txt"));
     QVERIFY(saved.contains("Rec Path:" + f.file(QStringLiteral("RecCSV")).toUtf8() + "\r\n"));
 }
@@ -201,7 +211,7 @@ void TestStartup::lastRecordFileSelected()
     f.writeFile(QStringLiteral("RecCSV/M0101083012.csv"), "Time,a,b,c\r\n");
     f.writeFile(QStringLiteral("RecCSV/notes.txt"), "x");
     f.station->start(QString());
-    const RecordFolder &dir = f.station->form().Dir1;
+    const RecordFolder &dir = f.station->recordFolder();
     QCOMPARE(dir.files().size(), 2);
     QCOMPARE(dir.selectedFile(), QStringLiteral("M0101083012.csv"));
 }

@@ -22,16 +22,12 @@ namespace
 {
 
 // The main pages and overlays, in a fixed order, and whether each is on screen.
-QString pagesShown(Form &form)
+QString pagesShown(const Pages &p)
 {
-    const QList<QPair<const char *, Control *>> pages = {{"Realtime", &form.fraRealtime},
-                                                         {"Analyze", &form.fraAnalyze},
-                                                         {"HisTrend", &form.fraHisTrend},
-                                                         {"His", &form.fraHis},
-                                                         {"KRT54", &form.fraKRT54},
-                                                         {"Host", &form.fraHost},
-                                                         {"RT", &form.fraRT},
-                                                         {"Strip1", &form.Strip1Shown}};
+    const QList<QPair<const char *, const Control *>> pages = {
+        {"Realtime", &p.liveView}, {"Analyze", &p.displacementView}, {"HisTrend", &p.recordView},
+        {"His", &p.historyList},   {"KRT54", &p.devicePage},         {"Host", &p.hostPage},
+        {"RT", &p.detailsPanel},   {"Strip1", &p.realTimeChart}};
     QStringList shown;
     for (const auto &page : pages)
         if (page.second->isVisible())
@@ -54,6 +50,8 @@ void act(Station &station, const QString &action)
         views.toggleDetails();
     else if (action == QLatin1String("System-Host"))
         station.showHostSettings();
+    else if (action == QLatin1String("System-Vorsa"))
+        station.showDeviceSettings();
     else
         QFAIL(qPrintable(QStringLiteral("unknown action ") + action));
 }
@@ -73,6 +71,8 @@ void TestViews::pagesOnScreen_data()
         << QStringList{"Displacement", "More", "List"} << "Realtime Analyze His";
     QTest::newRow("system-host hides the others, chart back")
         << QStringList{"Displacement", "More", "System-Host"} << "Realtime Host Strip1";
+    QTest::newRow("system-vorsa hides the others, chart back")
+        << QStringList{"Record", "System-Vorsa"} << "Realtime KRT54 Strip1";
     QTest::newRow("real time hides the advanced panel")
         << QStringList{"RealTime", "More", "RealTime"} << "Realtime Strip1";
 }
@@ -85,7 +85,7 @@ void TestViews::pagesOnScreen()
     f.station->start(QString());
     for (const QString &action : actions)
         act(*f.station, action);
-    QCOMPARE(pagesShown(f.station->form()), shown);
+    QCOMPARE(pagesShown(f.station->views().pages()), shown);
 }
 
 void TestViews::moreTogglesAdvancedPanel()
@@ -93,12 +93,12 @@ void TestViews::moreTogglesAdvancedPanel()
     StationFixture f;
     f.station->start(QString());
     f.station->views().showRealTimeView();
-    Form &form = f.station->form();
-    const bool before = form.fraRT.isVisible();
+    Pages &pages = f.station->views().pages();
+    const bool before = pages.detailsPanel.isVisible();
     f.station->views().toggleDetails();
-    QCOMPARE(form.fraRT.isVisible(), !before);
+    QCOMPARE(pages.detailsPanel.isVisible(), !before);
     f.station->views().toggleDetails();
-    QCOMPARE(form.fraRT.isVisible(), before);
+    QCOMPARE(pages.detailsPanel.isVisible(), before);
 }
 
 void TestViews::tabStripsShowOnePage_data()
@@ -118,17 +118,17 @@ void TestViews::tabStripsShowOnePage()
     QFETCH(int, tab);
     QFETCH(QList<bool>, shown);
     StationFixture f;
-    Form &form = f.station->form();
+    Pages &pages = f.station->views().pages();
     Views &views = f.station->views();
     views.showHostTab(2);
     views.showDeviceTab(2);
     views.showHostTab(tab);
     views.showDeviceTab(tab);
-    QCOMPARE((QList<bool>{form.fraconnect.isVisible(), form.frarecord.isVisible(),
-                          form.fraVoice.isVisible()}),
+    QCOMPARE((QList<bool>{pages.linkTab.isVisible(), pages.recordTab.isVisible(),
+                          pages.voiceTab.isVisible()}),
              shown);
-    QCOMPARE((QList<bool>{form.frageneral.isVisible(), form.fraconnects.isVisible(),
-                          form.frasystem.isVisible()}),
+    QCOMPARE((QList<bool>{pages.deviceGeneralTab.isVisible(), pages.deviceConnectionTab.isVisible(),
+                          pages.deviceSystemTab.isVisible()}),
              shown);
 }
 
@@ -140,13 +140,12 @@ void TestViews::recordViewReloadsSelectedFile()
     f.writeFile(QStringLiteral("RecCSV/a.csv"), QByteArray());
     f.writeFile(QStringLiteral("RecCSV/c.csv"), QByteArray());
     f.station->start(QString());
-    Form &form = f.station->form();
-    form.Dir1.select(0);
+    f.station->recordFolder().select(0);
     f.writeFile(QStringLiteral("RecCSV/b.csv"), QByteArray());
     f.strip2.operations.clear();
     f.station->views().showRecordView();
-    QCOMPARE(form.Dir1.files(), QStringList({"a.csv", "b.csv", "c.csv"}));
-    QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("a.csv"));
+    QCOMPARE(f.station->recordFolder().files(), QStringList({"a.csv", "b.csv", "c.csv"}));
+    QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("a.csv"));
     QVERIFY2(f.strip2.operations.contains(QStringLiteral("clear")),
              qPrintable(f.strip2.operations.join(QLatin1Char(' '))));
 }

@@ -116,12 +116,13 @@ void TestAccessibility::historyFileSelectedWithoutCurrentItemLoads()
     f.station->views().showRecordView();
     window.show();
     Form &form = f.station->form();
-    QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("second.csv")); // the last, at start
+    QCOMPARE(f.station->recordFolder().selectedFile(),
+             QStringLiteral("second.csv")); // the last, at start
     auto *files = window.findChild<QListWidget *>();
     QVERIFY(files);
     // Assistive technology selects the row; it does not move the current item.
     accessible(files)->tableInterface()->selectRow(0);
-    QCOMPARE(form.Dir1.selectedFile(), QStringLiteral("first.csv"));
+    QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("first.csv"));
     QCOMPARE(form.txtReal.text(232), QStringLiteral("12.50"));
 }
 

@@ -123,7 +123,7 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     r.f.station->openLink();
     // Read in full: the poll grows to the registers of the device's firmware.
     QTRY_VERIFY_WITH_TIMEOUT(r.form().txtReal.text(248) != QLatin1String("88888"), 5000);
-    r.f.station->deviceSettings().showDeviceSettings();
+    r.f.station->showDeviceSettings();
     r.page->show();
 
     // The device's values on the page, and the edit copies the same.
@@ -195,7 +195,7 @@ void TestDevicePage::recordModeReadsWhatThePagesShow()
     QVERIFY(control);
     PageRig r(StationFixture::LinkKind::Real);
     r.f.useClientLinkTo(sim.port());
-    r.form().Check4.setChecked(true);
+    r.f.station->connectionPage().recordModeBox.setChecked(true);
     r.f.station->openLink();
     r.page->show();
     const auto shown = [&r](const QString &name) {
@@ -207,7 +207,7 @@ void TestDevicePage::recordModeReadsWhatThePagesShow()
     const SampleRing &ring = r.f.station->sampleRing();
     QTRY_VERIFY_WITH_TIMEOUT(ring.writeIndex() > 0, 5000); // streaming, its firmware known
 
-    r.f.station->deviceSettings().showDeviceSettings();
+    r.f.station->showDeviceSettings();
     QCOMPARE(r.form().statusLine.text(), QStringLiteral("Record mode: reading settings…"));
     QTRY_COMPARE(r.form().statusLine.text(),
                  QStringLiteral("Record mode: settings read from the device."));
@@ -238,13 +238,13 @@ void TestDevicePage::recordModeReadsWhatThePagesShow()
 void TestDevicePage::wrongValueIsMarkedAndNamed()
 {
     PageRig r;
-    r.form().optCom.setChecked(true);
-    r.form().optTCP.setChecked(false);
+    r.f.station->connectionPage().serialOption.setChecked(true);
+    r.f.station->connectionPage().tcpClientOption.setChecked(false);
     r.f.station->openLink();
     r.f.links.serialWrites.clear(); // the poll's read
     for (int field = 71; field <= 74; ++field)
         r.form().txtReal.setText(field, QStringLiteral("10"));
-    r.f.station->deviceSettings().showDeviceSettings();
+    r.f.station->showDeviceSettings();
     r.page->show();
     auto *third = r.named<QLineEdit>("NTP Server IP 3", Connection);
     QVERIFY(third);
@@ -295,7 +295,7 @@ void TestDevicePage::educateModeLocksEveryControl()
     PageRig r;
     r.f.writeFile("sys.txt", "engineer Mode:2\r\n");
     r.f.station->start(QString());
-    r.f.station->deviceSettings().showDeviceSettings();
+    r.f.station->showDeviceSettings();
     r.page->show();
     for (int tab : {General, Connection, System}) {
         r.showTab(tab);
@@ -331,7 +331,7 @@ void TestDevicePage::tabWalksEditFieldsInScreenOrder()
     r.f.writeFile("sys.txt", "engineer Mode:1\r\n"); // every row shown
     r.f.station->start(QString());
     r.f.station->openLink();
-    QVERIFY(r.form().Frame1.isVisible());
+    QVERIFY(r.f.station->deviceSettings().controls().calibrationBlock.isVisible());
     r.page->show();
     for (int tab : {General, Connection, System}) {
         r.showTab(tab);

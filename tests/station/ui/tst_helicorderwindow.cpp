@@ -33,8 +33,8 @@ void TestHelicorderWindow::drawsTheDayAndOpensAClickedStretch()
     };
     archive(noon, 120);
     QVERIFY(QDir().mkpath(fixture.file(QStringLiteral("RecCSV"))));
-    Form &form = fixture.station->form();
-    form.Dir1.setPath(fixture.file(QStringLiteral("RecCSV")));
+    Pages &pages = fixture.station->views().pages();
+    fixture.station->recordFolder().setPath(fixture.file(QStringLiteral("RecCSV")));
 
     HelicorderWindow window(*fixture.station);
     QCustomPlot *plot = window.plot();
@@ -55,8 +55,9 @@ void TestHelicorderWindow::drawsTheDayAndOpensAClickedStretch()
     QCOMPARE(plot->graph(48)->data()->constEnd()[-1].key, 5 + 9.0 / 60);
 
     window.openStretchAt(0.5, -48.1);
-    QCOMPARE(form.Dir1.selectedFile(), noon.toString(QStringLiteral("'M'MMddHHmmss'.csv'")));
-    QVERIFY(form.fraHisTrend.isVisible());
+    QCOMPARE(fixture.station->recordFolder().selectedFile(),
+             noon.toString(QStringLiteral("'M'MMddHHmmss'.csv'")));
+    QVERIFY(pages.recordView.isVisible());
 }
 
 QTEST_MAIN(TestHelicorderWindow)

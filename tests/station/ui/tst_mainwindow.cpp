@@ -131,15 +131,15 @@ void TestMainWindow::menusShowTheirPages_data()
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QString>("page");
     QTest::newRow("real time") << "&RealTime"
-                               << "fraRealtime";
+                               << "live";
     QTest::newRow("displacement") << "&Displacement"
-                                  << "fraAnalyze";
+                                  << "displacement";
     QTest::newRow("record") << "Rec&ord"
-                            << "fraHisTrend";
+                            << "record";
     QTest::newRow("device") << "&System-Vorsa"
-                            << "fraKRT54";
+                            << "device";
     QTest::newRow("host") << "System-Hos&t"
-                          << "fraHost";
+                          << "host";
 }
 
 void TestMainWindow::menusShowTheirPages()
@@ -149,12 +149,12 @@ void TestMainWindow::menusShowTheirPages()
     Window w;
     w.f.station->start(QString());
     w.f.station->views().showRealTimeView();
-    Form &form = w.f.station->form();
-    const QHash<QString, Control *> pages = {{"fraRealtime", &form.fraRealtime},
-                                             {"fraAnalyze", &form.fraAnalyze},
-                                             {"fraHisTrend", &form.fraHisTrend},
-                                             {"fraKRT54", &form.fraKRT54},
-                                             {"fraHost", &form.fraHost}};
+    Pages &shown = w.f.station->views().pages();
+    const QHash<QString, Control *> pages = {{"live", &shown.liveView},
+                                             {"displacement", &shown.displacementView},
+                                             {"record", &shown.recordView},
+                                             {"device", &shown.devicePage},
+                                             {"host", &shown.hostPage}};
     QAction *action = nullptr;
     for (QAction *a : w.window.menuBar()->actions())
         if (a->text() == menu)
@@ -241,11 +241,12 @@ void TestMainWindow::everyPanelFitsSmallScreens()
     Window w;
     w.f.station->start(QString());
     Form &form = w.f.station->form();
+    Pages &pages = w.f.station->views().pages();
     w.f.station->views().showRealTimeView();
     w.f.station->views().toggleDetails();
     form.Frame10.setVisible(true); // the server box too
     w.window.show();
-    QVERIFY(form.fraRT.isVisible());
+    QVERIFY(pages.detailsPanel.isVisible());
     const QSize whole = w.window.minimumSizeHint();
     QVERIFY2(whole.width() <= 1366 && whole.height() <= 768,
              qPrintable(QStringLiteral("%1 x %2").arg(whole.width()).arg(whole.height())));
@@ -299,10 +300,10 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
     f.writeFile(QStringLiteral("RecCSV/E20261207101010.csv"), "#Station:1\r\n");
     DialogPrompter prompter;
     Form &form = f.station->form();
-    History history(form.txtReal, form.Dir1, form.statusLine, form.caption, f.strip2, prompter,
-                    f.shell, f.station->folder());
+    History history(form.txtReal, f.station->recordFolder(), form.statusLine, form.caption,
+                    f.strip2, prompter, f.shell, f.station->folder());
     f.station->start(QString());
-    QCOMPARE(f.station->form().Dir1.selectedFile(), QStringLiteral("E20261207101010.csv"));
+    QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("E20261207101010.csv"));
     bool asked = false;
     QTimer press;
     QObject::connect(&press, &QTimer::timeout, [&asked] {
