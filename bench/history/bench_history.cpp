@@ -31,7 +31,7 @@ struct RecordedFiles : RecordsBench {
     void writeManualFile()
     {
         Control indicator;
-        ManualRecording recording(form.statusLine, indicator, folder, clock);
+        ManualRecording recording(readout.statusLine, indicator, folder, clock);
         recording.toggleRecording();
         for (int i = 0; i < ManualRecording::RowsPerFile; ++i)
             recording.appendSample(sawToothSample(i), -sawToothSample(i) * 0.5f,
@@ -51,7 +51,7 @@ RecordedFiles &files()
 void load(benchmark::State &state, const QString &path)
 {
     NoOpChart chart;
-    RecordFileLoader loader(files().form.txtReal, chart);
+    RecordFileLoader loader(files().readout.liveFields, chart);
     const QString name = QFileInfo(path).fileName();
     for (auto _ : state) {
         const QString problem = loader.load(path, name);

@@ -10,7 +10,7 @@ namespace
 struct AlertRig {
     AlertRig()
     {
-        LiveFields &fields = form.txtReal;
+        LiveFields &fields = readout.liveFields;
         fields.setText(97, QStringLiteral("1.0"));
         fields.setText(59, QStringLiteral("1.5"));
         fields.setText(39, QStringLiteral("0"));
@@ -18,8 +18,8 @@ struct AlertRig {
     }
     void endEvent()
     {
-        form.txtReal.setText(11, QStringLiteral("0"));
-        form.txtReal.setText(39, QStringLiteral("0"));
+        readout.liveFields.setText(11, QStringLiteral("0"));
+        readout.liveFields.setText(39, QStringLiteral("0"));
         f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
     }
     bool alerted() const
@@ -29,7 +29,7 @@ struct AlertRig {
     }
 
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
 };
 
 // The event flags as a decoder writes them: the trigger's log line and the event start.
@@ -37,7 +37,7 @@ void EventFlagsToTriggerLog(benchmark::State &state)
 {
     AlertRig rig;
     for (auto _ : state) {
-        rig.form.txtReal.setText(11, QStringLiteral("1"));
+        rig.readout.liveFields.setText(11, QStringLiteral("1"));
         state.PauseTiming();
         rig.endEvent();
         state.ResumeTiming();
@@ -55,8 +55,8 @@ void AlertingResponse(benchmark::State &state)
     AlarmDisplay &display = rig.f.station->alarmDisplay();
     bool alerted = true;
     for (auto _ : state) {
-        rig.form.txtReal.setText(11, QStringLiteral("1"));
-        rig.form.txtReal.setText(39, QStringLiteral("32"));
+        rig.readout.liveFields.setText(11, QStringLiteral("1"));
+        rig.readout.liveFields.setText(39, QStringLiteral("32"));
         display.evaluateAlarms(AlarmGate::Trigger);
         display.updateIntensityDisplay();
         state.PauseTiming();

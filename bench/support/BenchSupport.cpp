@@ -39,7 +39,7 @@ void RecordsBench::prepareEvent(int eventIndex)
              (eventIndex - ring.writeIndex() + SampleRing::Rows) % SampleRing::Rows);
     eventFile.beginEvent(QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)));
     pushRows(SampleRing::Rows / 2);
-    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
 }
 
 bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs)

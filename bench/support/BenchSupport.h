@@ -2,8 +2,8 @@
 
 #include "Fakes.h"
 #include "common/Clock.h"
-#include "common/Form.h"
 #include "common/ProgramFolder.h"
+#include "common/Readout.h"
 #include "common/StripChart.h"
 #include "records/EventFile.h"
 #include "records/EventLog.h"
@@ -52,9 +52,9 @@ struct RecordsBench {
     SystemClock clock;
     RecordingShell shell;
     ScriptedPrompter prompter;
-    Form form;
-    EventLog eventLog{form.txtReal, form.statusLine, folder, clock, prompter, shell};
+    Readout readout;
+    EventLog eventLog{readout.liveFields, readout.statusLine, folder, clock, prompter, shell};
     SampleRing ring;
     RecordingSettings settings;
-    EventFile eventFile{ring, settings, form.txtReal, eventLog, folder, clock};
+    EventFile eventFile{ring, settings, readout.liveFields, eventLog, folder, clock};
 };

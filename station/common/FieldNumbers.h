@@ -1,6 +1,6 @@
 #pragma once
 
-// The live fields (`txtReal`) that the station reads or writes by name. Field i holds device
+// The live fields (`liveFields`) that the station reads or writes by name. Field i holds device
 // register 99 + i for i = 0..100; the device pages use field i + 100 as the edit copy of
 // field i; the fields from 201 on are the station's own displays.
 namespace Field

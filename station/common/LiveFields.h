@@ -4,7 +4,7 @@
 #include <QString>
 #include <array>
 
-// The station's live-value fields (`txtReal`): every value the station shows or reads back
+// The station's live-value fields (`liveFields`): every value the station shows or reads back
 // lives here as text. Field i holds device register 99 + i for i = 0..100; the device pages
 // use field i + 100 as the edit copy of field i.
 class LiveFields : public QObject

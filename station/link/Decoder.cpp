@@ -368,7 +368,7 @@ void Decoder::decodeSamples(const QByteArray &packet, int start, DecodedPacket &
             const int word = RegisterMap::word(byteAt(packet, at + 2 * int(i) + 1),
                                                byteAt(packet, at + 2 * int(i)), false);
             writeField(SampleRules[i], word);
-            values[i] = texts_.number(SampleRules[i].form, word);
+            values[i] = texts_.number(SampleRules[i].readout, word);
         }
         decoded.samples[size_t(s)] = {values[0], values[1], values[2], values[3], values[4]};
     }
@@ -394,7 +394,7 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
     // Every poll length reaches past the displacement, so a whole response carries one sample.
     if (int(decoded.words.size()) > Field::Displacement) {
         const auto number = [&](int offset) {
-            return texts_.number(RegisterMap::modbusRule(offset, serial).form,
+            return texts_.number(RegisterMap::modbusRule(offset, serial).readout,
                                  decoded.words[size_t(offset)]);
         };
         decoded.samples.push_back({number(Field::AccelerationA), number(Field::AccelerationB),
@@ -406,7 +406,7 @@ DecodedPacket Decoder::decodeRegisters(const QByteArray &packet, int firstByte, 
 
 void Decoder::writeField(const Rule &rule, int value)
 {
-    fields_.setText(rule.field, texts_.text(rule.form, value));
+    fields_.setText(rule.field, texts_.text(rule.readout, value));
 }
 
 // ---- Serial link ----

@@ -18,10 +18,10 @@ constexpr qint64 TenThousandthGalPerCount = 598;
 using ModbusTable = std::array<Rule, ModbusOffsets>;
 using StreamTable = std::array<Rule, StreamHeaderWords>;
 
-void setRange(ModbusTable &t, int first, int last, TextForm form)
+void setRange(ModbusTable &t, int first, int last, TextForm readout)
 {
     for (int i = first; i <= last; ++i)
-        t[i] = Rule{i, form, false};
+        t[i] = Rule{i, readout, false};
 }
 
 ModbusTable makeModbusTable(bool serial)
@@ -31,13 +31,13 @@ ModbusTable makeModbusTable(bool serial)
     const TextForm acc = serial ? TextForm::NegatedAcceleration : TextForm::Acceleration;
     setRange(t, 1, 7, acc);
     setRange(t, 29, 34, acc);
-    t[8].form = TextForm::Tenths;
-    t[25].form = TextForm::Hundredths;
+    t[8].readout = TextForm::Tenths;
+    t[25].readout = TextForm::Hundredths;
     for (int i : {26, 37, 38, 59, 60, 62, 64, 97})
-        t[i].form = TextForm::Thousandths;
+        t[i].readout = TextForm::Thousandths;
     for (int i : {21, 40, 61})
-        t[i].form = TextForm::Gal;
-    t[96].form = TextForm::Tenths;
+        t[i].readout = TextForm::Gal;
+    t[96].readout = TextForm::Tenths;
     for (int i = 76; i <= 79; ++i)
         t[i].isUnsigned = true;
     t[101] = Rule{230, TextForm::Plain, false};
@@ -52,8 +52,8 @@ ModbusTable makeModbusTable(bool serial)
 StreamTable makeStreamTable()
 {
     StreamTable t;
-    const auto put = [&t](int word, int field, TextForm form = TextForm::Plain) {
-        t[word] = Rule{field, form, false};
+    const auto put = [&t](int word, int field, TextForm readout = TextForm::Plain) {
+        t[word] = Rule{field, readout, false};
     };
     put(1, 11);
     for (int k = 0; k < 6; ++k) {
@@ -133,9 +133,9 @@ bool streamCarries(int field)
     return field >= 0 && field < int(carried.size()) && carried[size_t(field)];
 }
 
-QString text(TextForm form, int value)
+QString text(TextForm readout, int value)
 {
-    switch (form) {
+    switch (readout) {
     case TextForm::Plain:
         return QString::number(value);
     case TextForm::Tenths:
@@ -156,10 +156,10 @@ QString text(TextForm form, int value)
     return QString::number(value);
 }
 
-double value(TextForm form, int word)
+double value(TextForm readout, int word)
 {
     const qint64 w = word;
-    switch (form) {
+    switch (readout) {
     case TextForm::Plain:
         return double(w);
     case TextForm::Tenths:
@@ -172,21 +172,21 @@ double value(TextForm form, int word)
     case TextForm::Acceleration:
     case TextForm::NegatedAcceleration:
         // A rounded form stands for the number it shows.
-        return NumberText::leadingNumber(text(form, word));
+        return NumberText::leadingNumber(text(readout, word));
     case TextForm::SampleAcceleration:
         return double(w * TenThousandthGalPerCount) / 10000.0;
     }
     return double(w);
 }
 
-const TextCache::Entry &TextCache::entry(TextForm form, int value)
+const TextCache::Entry &TextCache::entry(TextForm readout, int value)
 {
-    std::vector<Entry> &entries = forms_[int(form)];
+    std::vector<Entry> &entries = forms_[int(readout)];
     if (entries.empty())
         entries.resize(Slots);
     Entry &entry = entries[value & (Slots - 1)];
     if (entry.text.isNull() || entry.value != value)
-        entry = Entry{value, RegisterMap::text(form, value), RegisterMap::value(form, value)};
+        entry = Entry{value, RegisterMap::text(readout, value), RegisterMap::value(readout, value)};
     return entry;
 }
 

@@ -25,7 +25,7 @@ constexpr int TextForms = 8;
 
 struct Rule {
     int field = -1; // -1: the word is not shown
-    TextForm form = TextForm::Plain;
+    TextForm readout = TextForm::Plain;
     bool isUnsigned = false;
 };
 
@@ -48,10 +48,10 @@ inline int word(quint8 high, quint8 low, bool isUnsigned)
     return isUnsigned || raw < 32768 ? raw : raw - 65536;
 }
 
-QString text(TextForm form, int value);
+QString text(TextForm readout, int value);
 // The number the text of a word stands for: the same number the field's leading number gives.
 // Worked out from the word where the text is exact; a rounded form stands for what it shows.
-double value(TextForm form, int word);
+double value(TextForm readout, int word);
 
 // Remembers the texts and numbers of recent values per form, so that a word seen before is not
 // formatted again: a stream packet writes 500 sample texts, mostly of a few small values, and
@@ -59,8 +59,8 @@ double value(TextForm form, int word);
 class TextCache
 {
 public:
-    const QString &text(TextForm form, int value) { return entry(form, value).text; }
-    double number(TextForm form, int value) { return entry(form, value).number; }
+    const QString &text(TextForm readout, int value) { return entry(readout, value).text; }
+    double number(TextForm readout, int value) { return entry(readout, value).number; }
 
 private:
     static constexpr int Slots = 4096; // a power of two
@@ -69,7 +69,7 @@ private:
         QString text;
         double number = 0;
     };
-    const Entry &entry(TextForm form, int value);
+    const Entry &entry(TextForm readout, int value);
 
     std::array<std::vector<Entry>, TextForms> forms_;
 };

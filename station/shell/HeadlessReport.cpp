@@ -34,7 +34,7 @@ HeadlessReport::HeadlessReport(Station &station, const Clock &clock, QTextStream
         report(QStringLiteral("info"), QStringLiteral("event file ") + path);
     });
     watch(station.eventLog().summaries(), &HeadlessReport::summaryChanged);
-    watch(station.form().statusLine, &HeadlessReport::statusChanged);
+    watch(station.readout().statusLine, &HeadlessReport::statusChanged);
     watch(station.eventLog().writeWarning(), &HeadlessReport::writeWarningChanged);
 }
 
@@ -59,14 +59,14 @@ void HeadlessReport::write(const QString &time, const QString &level, const QStr
 // journal's times only go forward.
 void HeadlessReport::logEntry(const QString &line)
 {
-    const QString code = station_.form().txtReal.text(Field::StationCode);
+    const QString code = station_.readout().liveFields.text(Field::StationCode);
     QString message = line;
     if (message.endsWith(QLatin1Char('_') + code))
         message.chop(code.size() + 1);
     const QString now = NumberText::generalDateTime(clock_.now());
     if (message.startsWith(now + QLatin1Char(' ')))
         message.remove(0, now.size() + 1);
-    if (station_.form().txtReal.isRead(Field::StationCode))
+    if (station_.readout().liveFields.isRead(Field::StationCode))
         message += QStringLiteral(" [station %1]").arg(code);
     write(now, QStringLiteral("log"), message);
 }
@@ -140,8 +140,8 @@ void HeadlessReport::summaryChanged()
 
 void HeadlessReport::statusChanged()
 {
-    if (!station_.form().statusLine.text().isEmpty())
-        report(QStringLiteral("warning"), station_.form().statusLine.text());
+    if (!station_.readout().statusLine.text().isEmpty())
+        report(QStringLiteral("warning"), station_.readout().statusLine.text());
 }
 
 // Told once per spell of failing writes: the label stays up, and its retries would repeat it.

@@ -33,16 +33,17 @@ const QStringList DisplacementRanges = {"50", "20", "10", "5", "2", "1", "0.5", 
 
 Station::Station(const StationServices &services, QObject *parent)
     : QObject(parent), services_(services),
-      eventLog_(form_.txtReal, form_.statusLine, services_.folder, services.clock,
+      eventLog_(readout_.liveFields, readout_.statusLine, services_.folder, services.clock,
                 services.prompter, services.shell),
-      views_(form_.statusLine, recordFolder_, services_.folder, services.shell),
-      eventFile_(ring_, recordingSettings_, form_.txtReal, eventLog_, services_.folder,
+      views_(readout_.statusLine, recordFolder_, services_.folder, services.shell),
+      eventFile_(ring_, recordingSettings_, readout_.liveFields, eventLog_, services_.folder,
                  services.clock),
-      manualRecording_(form_.statusLine, alarmPanel_.recording, services_.folder, services.clock),
-      triggerLogic_(form_.txtReal, alarmPanel_, eventState_, eventLog_, eventFile_,
+      manualRecording_(readout_.statusLine, alarmPanel_.recording, services_.folder,
+                       services.clock),
+      triggerLogic_(readout_.liveFields, alarmPanel_, eventState_, eventLog_, eventFile_,
                     recordingSettings_, services.clock, services.strip1, services.strip3),
-      alarmDisplay_(form_.txtReal, alarmPanel_, eventState_, eventLog_, services.clock),
-      voiceLed_(form_.txtReal, eventState_, services_.folder, services.clock, services.waiter,
+      alarmDisplay_(readout_.liveFields, alarmPanel_, eventState_, eventLog_, services.clock),
+      voiceLed_(readout_.liveFields, eventState_, services_.folder, services.clock, services.waiter,
                 services.sound, ledPort_),
       ownSerialLink_(services.links.serial ? nullptr : std::make_unique<SerialLink>(linkStatus_)),
       ownClientLink_(services.links.client ? nullptr
@@ -53,20 +54,21 @@ Station::Station(const StationServices &services, QObject *parent)
       clientLink_(services.links.client ? *services.links.client : *ownClientLink_),
       serverLink_(services.links.server ? *services.links.server : *ownServerLink_),
       connectionPage_(services_.folder),
-      linkManager_(form_.txtReal, form_.statusLine, linkSettings_, linkStatus_, serialLink_,
-                   clientLink_, serverLink_, services.waiter, services.clock, services_.folder),
+      linkManager_(readout_.liveFields, readout_.statusLine, linkSettings_, linkStatus_,
+                   serialLink_, clientLink_, serverLink_, services.waiter, services.clock,
+                   services_.folder),
       registerWriter_(linkManager_.pollState(), linkSettings_, serialLink_, clientLink_,
                       serverLink_, linkManager_, services.waiter),
-      history_(form_.txtReal, recordFolder_, form_.statusLine, form_.caption, services.strip2,
-               services.prompter, services.shell, services_.folder),
-      mqtt_(form_.txtReal, form_.statusLine, eventLog_, services.clock),
+      history_(readout_.liveFields, recordFolder_, readout_.statusLine, readout_.windowTitle,
+               services.strip2, services.prompter, services.shell, services_.folder),
+      mqtt_(readout_.liveFields, readout_.statusLine, eventLog_, services.clock),
       chartFeed_(services.strip1, services.strip3, services.clock),
-      decoder_(form_.txtReal, form_.statusLine, linkManager_.pollState(), linkStatus_, serialLink_,
-               clientLink_, serverLink_, linkManager_, services_.folder),
-      deviceCommands_(form_.statusLine, registerWriter_, services.waiter, services.prompter),
-      deviceSettings_(form_.txtReal, deviceCommands_, services.waiter, services.prompter),
-      networkSettings_(form_.txtReal, deviceCommands_),
-      clockAdjust_(form_.txtReal, deviceCommands_, registerWriter_, clientLink_, linkManager_,
+      decoder_(readout_.liveFields, readout_.statusLine, linkManager_.pollState(), linkStatus_,
+               serialLink_, clientLink_, serverLink_, linkManager_, services_.folder),
+      deviceCommands_(readout_.statusLine, registerWriter_, services.waiter, services.prompter),
+      deviceSettings_(readout_.liveFields, deviceCommands_, services.waiter, services.prompter),
+      networkSettings_(readout_.liveFields, deviceCommands_),
+      clockAdjust_(readout_.liveFields, deviceCommands_, registerWriter_, clientLink_, linkManager_,
                    services.waiter, services.clock)
 {
     archiveWarning_.setVisible(false);
@@ -114,10 +116,11 @@ void Station::wireDecoder()
         eventFile_.summaryWritten(start);
     });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
-    connect(&decoder_, &Decoder::deviceAddressSeen, &form_.lblIP, &Control::setText);
-    connect(&decoder_, &Decoder::deviceEventTimeChanged, &form_.lblevt, &Control::setText);
-    connect(&form_.Check1, &Control::checkedChanged, this,
-            [this] { decoder_.setRawLogging(form_.Check1.isChecked()); });
+    connect(&decoder_, &Decoder::deviceAddressSeen, &readout_.deviceAddress, &Control::setText);
+    connect(&decoder_, &Decoder::deviceEventTimeChanged, &readout_.deviceEventTime,
+            &Control::setText);
+    connect(&readout_.rawLogBox, &Control::checkedChanged, this,
+            [this] { decoder_.setRawLogging(readout_.rawLogBox.isChecked()); });
 }
 
 void Station::wireLinks()
@@ -139,17 +142,18 @@ void Station::wireLinks()
     showAnyHost();
     connect(&poller(), &Poller::serverForecast, this,
             [this](bool shown, int intensity, int countdown) {
-                form_.Frame10.setVisible(shown);
+                readout_.serverInfo.setVisible(shown);
                 if (!shown)
                     return;
-                form_.lblsvrins.setText(QString::number(intensity));
-                form_.lblcntdown.setText(QString::number(countdown));
+                readout_.serverIntensity.setText(QString::number(intensity));
+                readout_.serverCountdown.setText(QString::number(countdown));
             });
     // The poll reads as many registers as the device's firmware answers with, from the
     // response that reports the version on.
-    connect(&form_.txtReal, &LiveFields::changed, this, [this](int i) {
+    connect(&readout_.liveFields, &LiveFields::changed, this, [this](int i) {
         if (i == Field::FirmwareVersion)
-            linkManager_.pollState().followFirmware(form_.txtReal.value(Field::FirmwareVersion));
+            linkManager_.pollState().followFirmware(
+                readout_.liveFields.value(Field::FirmwareVersion));
     });
     linkSettings_.recordMode = recordingSettings_.recordMode();
     connect(&recordingSettings_, &RecordingSettings::recordModeChanged, this,
@@ -158,18 +162,11 @@ void Station::wireLinks()
     linkManager_.startServerWatchdog();
 }
 
-// The window shows the link's state: red while it is silent, the server link's device, the
-// frames that failed the checks and the link's failures on the status line.
+// The charts leave a silence empty; the link's failures go to the status line.
 void Station::bindLinkStatus()
 {
-    connect(&linkStatus_, &LinkStatus::silentChanged, this, [this](bool silent) {
-        form_.formBackColor.setBackColor(silent ? Colours::SilentLink : QColor());
-    });
     connect(&linkStatus_, &LinkStatus::silentChanged, &chartFeed_, &ChartFeed::setLinkSilent);
-    connect(&linkStatus_, &LinkStatus::peerChanged, &form_.lblPeer, &Control::setText);
-    connect(&linkStatus_, &LinkStatus::rejectedFramesChanged, this,
-            [this](qint64 count) { form_.lblRejected.setText(QString::number(count)); });
-    connect(&linkStatus_, &LinkStatus::errorReported, &form_.statusLine, &Control::setText);
+    connect(&linkStatus_, &LinkStatus::errorReported, &readout_.statusLine, &Control::setText);
 }
 
 void Station::setStartLink(std::optional<LinkKind> kind, const QString &port, bool recordMode)
@@ -314,7 +311,7 @@ void Station::wireRecords()
         if (!pending)
             alarmPanel_.recording.setVisible(false);
     });
-    connect(&eventFile_, &EventFile::notice, &form_.statusLine, &Control::setText);
+    connect(&eventFile_, &EventFile::notice, &readout_.statusLine, &Control::setText);
     connect(&eventFile_, &EventFile::written, &history_, &History::eventFileWritten);
     history_.setPreAlarmSeconds(recordingSettings_.preAlarmSeconds());
     connect(&recordingSettings_, &RecordingSettings::preAlarmSecondsChanged, &history_,
@@ -324,7 +321,7 @@ void Station::wireRecords()
 // Alarms, voice and the LED sign.
 void Station::wireMonitor()
 {
-    connect(&form_.txtReal, &LiveFields::changed, this, [this](int i) {
+    connect(&readout_.liveFields, &LiveFields::changed, this, [this](int i) {
         triggerLogic_.onFieldChanged(i);
         deviceSettings_.mirrorLiveField(i);
     });
@@ -363,10 +360,10 @@ void Station::start(const QString &commandLine)
     if (!commandLine.isEmpty()) {
         connectionPage_.hostField.setText(commandLine);
         openLink();
-        form_.windowState.setChecked(true);
+        readout_.maximised.setChecked(true);
     } else if (connectionPage_.autoRunBox.isChecked()) {
         openLink();
-        form_.windowState.setChecked(true);
+        readout_.maximised.setChecked(true);
     }
     if (views_.manualFile().isEmpty())
         views_.setManualFile(QStringLiteral("vorsa_software_manual.pdf"));
@@ -387,19 +384,19 @@ void Station::setUserMode(int mode)
     else if (wasEngineer && mode != UserMode::Engineer)
         showEngineeringControls(false);
     applyUserMode();
-    form_.statusLine.setText(QStringLiteral("%1 mode").arg(UserMode::name(userMode_)));
+    readout_.statusLine.setText(QStringLiteral("%1 mode").arg(UserMode::name(userMode_)));
 }
 
 void Station::showEngineeringControls(bool shown)
 {
-    form_.rxcnt.setVisible(shown);
+    readout_.rateCaption.setVisible(shown);
     connectionPage_.showEngineeringControls(shown);
     deviceSettings_.showEngineeringControls(shown);
 }
 
 void Station::applyUserMode()
 {
-    form_.caption.setText(QLatin1String(TitlePrefix) + UserMode::name(userMode_));
+    readout_.windowTitle.setText(QLatin1String(TitlePrefix) + UserMode::name(userMode_));
     // Educate mode shows the device and the link as they are and changes neither.
     const bool locked = userMode_ == UserMode::Educate;
     for (Control *page : {&views_.pages().deviceGeneralTab, &views_.pages().deviceConnectionTab,
@@ -439,7 +436,7 @@ void Station::startArchive()
         return;
     const MiniSeedOptions codes = MiniSeedOptions::read(*ini);
     if (const QString problem = codes.problem(); !problem.isEmpty()) {
-        form_.statusLine.setText(QStringLiteral("No archive: vorsa.ini ") + problem);
+        readout_.statusLine.setText(QStringLiteral("No archive: vorsa.ini ") + problem);
         return;
     }
     archive_ = std::make_unique<ArchiveWriter>(settings.folder, codes, services_.clock);
@@ -448,7 +445,7 @@ void Station::startArchive()
         archiveWarning_.setText(warning.text());
         archiveWarning_.setVisible(warning.isVisible());
         if (warning.isVisible())
-            form_.statusLine.setText(warning.text());
+            readout_.statusLine.setText(warning.text());
     });
     archive_->setLimits(settings.days, settings.maxMB * 1024 * 1024);
     archive_->applyLimits();
@@ -494,7 +491,8 @@ void Station::selectRecordFolder()
 {
     const QString recCsv = services_.folder.file(QStringLiteral("RecCSV"));
     if (!QDir().mkpath(recCsv))
-        form_.statusLine.setText(QStringLiteral("Cannot create the record folder %1").arg(recCsv));
+        readout_.statusLine.setText(
+            QStringLiteral("Cannot create the record folder %1").arg(recCsv));
     recordFolder_.setPath(recCsv);
 }
 
@@ -505,7 +503,7 @@ void Station::saveSettings()
     const bool ok = SettingsFile::write(path, systemSettingsShown(), &error, keptSettings_);
     if (!ok)
         qCWarning(lcShell) << "cannot write" << path << error;
-    settingsNotice_.note(ok, form_.statusLine,
+    settingsNotice_.note(ok, readout_.statusLine,
                          QStringLiteral("Cannot save the settings: %1").arg(error));
 }
 
@@ -516,7 +514,7 @@ bool Station::recordTimesAccepted()
         NumberText::leadingNumber(connectionPage_.preEventField.text()),
         NumberText::leadingNumber(connectionPage_.postEventField.text()));
     if (!problem.isEmpty())
-        form_.statusLine.setText(problem);
+        readout_.statusLine.setText(problem);
     return problem.isEmpty();
 }
 
@@ -532,7 +530,7 @@ void Station::openLink()
         return;
     const LinkSettings wanted = connectionPage_.settingsShown(linkSettings_);
     if (wanted.kind == LinkKind::Rtu && !connectionPage_.unitAddress()) {
-        form_.statusLine.setText(
+        readout_.statusLine.setText(
             QStringLiteral("Slave address \"%1\" is not a number from 0 to 255")
                 .arg(connectionPage_.unitAddressField.text()));
         return;
@@ -545,7 +543,7 @@ void Station::openLink()
         voiceLed_.playSelfTest();
     views_.pages().hostPage.setVisible(false);
     saveSettings();
-    form_.lblIP.setText(connectionPage_.hostField.text());
+    readout_.deviceAddress.setText(connectionPage_.hostField.text());
     if (userMode_ == UserMode::Engineer)
         showEngineeringControls(true);
     if (opened == LinkManager::Opened::Reopened)

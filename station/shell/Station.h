@@ -5,8 +5,8 @@
 #include "SettingsFile.h"
 #include "Views.h"
 #include "common/FailureNotice.h"
-#include "common/Form.h"
 #include "common/ProgramFolder.h"
+#include "common/Readout.h"
 #include "common/RecordFolder.h"
 #include "common/UserMode.h"
 #include "device/ClockAdjust.h"
@@ -78,7 +78,7 @@ public:
     explicit Station(const StationServices &services, QObject *parent = nullptr);
     ~Station() override;
 
-    Form &form() { return form_; }
+    Readout &readout() { return readout_; }
     const ProgramFolder &folder() const { return services_.folder; }
     EventLog &eventLog() { return eventLog_; }
     Views &views() { return views_; }
@@ -177,7 +177,7 @@ private:
     void wireDevice();
 
     StationServices services_;
-    Form form_;
+    Readout readout_;
     RecordFolder recordFolder_; // with its list of record files
     EventLog eventLog_;
     Views views_;

@@ -91,7 +91,7 @@ QString DeviceWidgets::nameOf(const QString &caption)
 
 LiveFields &DeviceWidgets::fields()
 {
-    return station_.form().txtReal;
+    return station_.readout().liveFields;
 }
 
 DevicePageControls &DeviceWidgets::controls()

@@ -214,13 +214,13 @@ void HelicorderWindow::openStretchAt(double x, double y)
         return;
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(layout.timeAt(line, x * 60) / 1000);
     const ArchiveAccess archive = archiveAccess(station_.folder());
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     RecordFolder &records = station_.recordFolder();
     const ArchiveExtract::Result result =
         ArchiveExtract(archive.settings.folder, archive.codes)
             .writeRecordFile(at.addSecs(-StretchSeconds / 2), at.addSecs(StretchSeconds / 2),
                              records.path());
-    form.statusLine.setText(result.message);
+    readout.statusLine.setText(result.message);
     summary_->setText(result.message);
     if (result.output.isEmpty())
         return;

@@ -136,20 +136,20 @@ MainWindow::MainWindow(Station &station, StripChartWidget *strip1, StripChartWid
                        StripChartWidget *strip3, QWidget *parent)
     : QMainWindow(parent), station_(station), strip2_(strip2)
 {
-    Form &form = station.form();
+    Readout &readout = station.readout();
     Pages &pages = station.views().pages();
-    auto syncTitle = [this, &form] { setWindowTitle(form.caption.text()); };
-    connect(&form.caption, &Control::changed, this, syncTitle);
+    auto syncTitle = [this, &readout] { setWindowTitle(readout.windowTitle.text()); };
+    connect(&readout.windowTitle, &Control::changed, this, syncTitle);
     syncTitle();
-    connect(&form.windowState, &Control::changed, this, [this, &form] {
-        if (!form.windowState.isChecked())
+    connect(&readout.maximised, &Control::changed, this, [this, &readout] {
+        if (!readout.maximised.isChecked())
             return;
         // Without a window manager (a kiosk, a bare X server) maximising alone does nothing.
         setGeometry(screen()->availableGeometry());
         showMaximized();
     });
-    connect(&form.statusLine, &Control::changed, this,
-            [this, &form] { statusBar()->showMessage(form.statusLine.text()); });
+    connect(&readout.statusLine, &Control::changed, this,
+            [this, &readout] { statusBar()->showMessage(readout.statusLine.text()); });
 
     AlarmPanel &panel = station.alarmPanel();
     outage_ = new OutageMark(station.linkStatus(), station.eventState(), panel.intensity,
@@ -203,7 +203,6 @@ void MainWindow::centreOnScreen()
 // panels themselves: red lamps and red captions stay readable while the link is down.
 QWidget *MainWindow::buildLinkFrame(QWidget *pages)
 {
-    Form &form = station_.form();
     auto *frame = new QWidget;
     frame->setObjectName(QStringLiteral("linkFrame"));
     frame->setAttribute(Qt::WA_StyledBackground);
@@ -218,8 +217,8 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
     statusBar()->addPermanentWidget(linkState);
     connect(&status, &LinkStatus::summaryChanged, linkState,
             [linkState, &status] { linkState->setText(status.summary()); });
-    auto sync = [frame, linkState, &form] {
-        const QColor c = form.formBackColor.backColor();
+    auto sync = [frame, linkState, &status] {
+        const QColor c = status.isSilent() ? Colours::SilentLink : QColor();
         // No style sheet at all while the link runs: one on the frame would restyle every
         // widget under it, and each live value's repaint would cost more.
         frame->setStyleSheet(
@@ -230,7 +229,7 @@ QWidget *MainWindow::buildLinkFrame(QWidget *pages)
                               .arg(c.name())
                         : QString());
     };
-    connect(&form.formBackColor, &Control::changed, frame, sync);
+    connect(&status, &LinkStatus::silentChanged, frame, sync);
     sync();
     return frame;
 }
@@ -461,7 +460,7 @@ void MainWindow::markStaleWhileSilent(QWidget *panel)
 
 QWidget *MainWindow::buildValuesBox()
 {
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     auto *box = new QGroupBox(QStringLiteral("Status"));
     auto *layout = new QVBoxLayout(box);
     auto *values = new QWidget;
@@ -479,7 +478,7 @@ QWidget *MainWindow::buildValuesBox()
     layout->addWidget(stale);
     layout->addWidget(values);
     markStaleWhileSilent(values);
-    valuesLayout->addLayout(valueGrid(form.txtReal,
+    valuesLayout->addLayout(valueGrid(readout.liveFields,
                                       {{QStringLiteral("a [gal]"), 1},
                                        {QStringLiteral("Pd [cm]"), 37},
                                        {QStringLiteral("b [gal]"), 2},
@@ -492,11 +491,11 @@ QWidget *MainWindow::buildValuesBox()
                                       2));
     auto *rows = new QFormLayout;
     rows->setVerticalSpacing(2);
-    rows->addRow(QStringLiteral("Event"), boundLabel(form.lblevt));
-    rows->addRow(QStringLiteral("Device"), boundLabel(form.lblIP));
+    rows->addRow(QStringLiteral("Event"), boundLabel(readout.deviceEventTime));
+    rows->addRow(QStringLiteral("Device"), boundLabel(readout.deviceAddress));
     // The rate of each second, shown with the engineering controls.
     auto *rate = new QLabel;
-    Bindings::visibility(form.rxcnt, rate);
+    Bindings::visibility(readout.rateCaption, rate);
     const LinkStatus &link = station_.linkStatus();
     auto syncRate = [rate, &link] {
         rate->setText(QStringLiteral("%1 data/sec").arg(link.dataPerSecond(), 3));
@@ -510,22 +509,22 @@ QWidget *MainWindow::buildValuesBox()
 
 QWidget *MainWindow::buildServerBox()
 {
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     auto *box = new QGroupBox(QStringLiteral("Server infomation"));
     auto *layout = new QFormLayout(box);
-    layout->addRow(QStringLiteral("divination instensity"), boundLabel(form.lblsvrins));
-    layout->addRow(QStringLiteral("count down"), boundLabel(form.lblcntdown));
-    Bindings::visibility(form.Frame10, box);
+    layout->addRow(QStringLiteral("divination instensity"), boundLabel(readout.serverIntensity));
+    layout->addRow(QStringLiteral("count down"), boundLabel(readout.serverCountdown));
+    Bindings::visibility(readout.serverInfo, box);
     return box;
 }
 
 QWidget *MainWindow::buildAdvancedBox()
 {
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     Pages &pages = station_.views().pages();
     auto *box = new QGroupBox(QStringLiteral("Advanced Information"));
     auto *layout = new QVBoxLayout(box);
-    layout->addLayout(valueGrid(form.txtReal,
+    layout->addLayout(valueGrid(readout.liveFields,
                                 {{QStringLiteral("NTP Synchronous"), 201},
                                  {QStringLiteral("Server0 Connected"), 202},
                                  {QStringLiteral("Server1 Connected"), 214},
@@ -537,16 +536,21 @@ QWidget *MainWindow::buildAdvancedBox()
                                  {QStringLiteral("Pga_max_in10s"), 40}},
                                 3));
     auto *lastRow = new QHBoxLayout;
-    QLabel *rejected = boundLabel(form.lblRejected);
+    LinkStatus &status = station_.linkStatus();
+    auto *rejected = new QLabel(QString::number(status.rejectedFrames()));
+    connect(&status, &LinkStatus::rejectedFramesChanged, rejected,
+            [rejected](qint64 count) { rejected->setText(QString::number(count)); });
     rejected->setAccessibleName(QStringLiteral("Rejected frames"));
     lastRow->addWidget(new QLabel(QStringLiteral("Rejected frames")));
     lastRow->addWidget(rejected);
-    QLabel *peer = boundLabel(form.lblPeer);
+    auto *peer = new QLabel(status.peer());
+    connect(&status, &LinkStatus::peerChanged, peer, &QLabel::setText);
     peer->setAccessibleName(QStringLiteral("Server-link peer"));
     lastRow->addWidget(new QLabel(QStringLiteral("Server-link peer")));
     lastRow->addWidget(peer);
     lastRow->addStretch();
-    lastRow->addWidget(boundCheck(form.Check1, QStringLiteral("Raw receive log (Vorsarec.txt)")));
+    lastRow->addWidget(
+        boundCheck(readout.rawLogBox, QStringLiteral("Raw receive log (Vorsarec.txt)")));
     layout->addLayout(lastRow);
     Bindings::visibility(pages.detailsPanel, box);
     return box;
@@ -594,7 +598,7 @@ QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
 
 QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
 {
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     auto *page = new QGroupBox(QStringLiteral("History Trend"));
     auto *layout = new QHBoxLayout(page);
     layout->addWidget(strip2, 1);
@@ -621,12 +625,12 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     syncFiles();
     side->addWidget(files);
     auto *event = new QFormLayout;
-    event->addRow(QStringLiteral("ID"), boundField(form.txtReal, 227));
-    event->addRow(QStringLiteral("Event Date"), boundField(form.txtReal, 208));
-    event->addRow(QStringLiteral("Event Time"), boundField(form.txtReal, 209));
-    event->addRow(QStringLiteral("a(gal)"), boundField(form.txtReal, 232));
-    event->addRow(QStringLiteral("b(gal)"), boundField(form.txtReal, 233));
-    event->addRow(QStringLiteral("c(gal)"), boundField(form.txtReal, 234));
+    event->addRow(QStringLiteral("ID"), boundField(readout.liveFields, 227));
+    event->addRow(QStringLiteral("Event Date"), boundField(readout.liveFields, 208));
+    event->addRow(QStringLiteral("Event Time"), boundField(readout.liveFields, 209));
+    event->addRow(QStringLiteral("a(gal)"), boundField(readout.liveFields, 232));
+    event->addRow(QStringLiteral("b(gal)"), boundField(readout.liveFields, 233));
+    event->addRow(QStringLiteral("c(gal)"), boundField(readout.liveFields, 234));
     event->addRow(QStringLiteral("Intensity"), boundLabel(station_.history().loadedIntensity()));
     History &history = station_.history();
     auto *length = new QLabel(history.recordLength());
@@ -808,7 +812,7 @@ QWidget *MainWindow::buildVoiceTab()
 
 void MainWindow::exportHistoryChart()
 {
-    Form &form = station_.form();
+    Readout &readout = station_.readout();
     const RecordFolder &records = station_.recordFolder();
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Export the history chart"),
@@ -816,9 +820,9 @@ void MainWindow::exportHistoryChart()
                                      QStringLiteral("PNG image (*.png);;PDF document (*.pdf)"));
     if (path.isEmpty())
         return;
-    form.statusLine.setText(strip2_->exportTo(path, station_.history().exportCaption())
-                                ? QStringLiteral("Chart exported to %1").arg(path)
-                                : QStringLiteral("Cannot write the chart to %1").arg(path));
+    readout.statusLine.setText(strip2_->exportTo(path, station_.history().exportCaption())
+                                   ? QStringLiteral("Chart exported to %1").arg(path)
+                                   : QStringLiteral("Cannot write the chart to %1").arg(path));
 }
 
 void MainWindow::showTopPage()

@@ -2,8 +2,8 @@
 
 #include "FakeLinks.h"
 #include "Fakes.h"
-#include "common/Form.h"
 #include "common/ProgramFolder.h"
+#include "common/Readout.h"
 #include "link/Decoder.h"
 #include "link/LinkStatus.h"
 #include "link/PollState.h"
@@ -22,9 +22,9 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{strip1, strip3, clock}, triggerLogic{form.txtReal, panel,     events,
-                                                         eventLog,     eventFile, recording,
-                                                         clock,        strip1,    strip3}
+        : chartFeed{strip1, strip3, clock},
+          triggerLogic{readout.liveFields, panel, events, eventLog, eventFile,
+                       recording,          clock, strip1, strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
@@ -35,8 +35,9 @@ struct FakeLinkDecoder {
             chartFeed.takePacket(packet);
         });
         QObject::connect(&decoder, &Decoder::answerDecoded, &events, &EventState::countAnswer);
-        QObject::connect(&decoder, &Decoder::deviceAddressSeen, &form.lblIP, &Control::setText);
-        QObject::connect(&decoder, &Decoder::deviceEventTimeChanged, &form.lblevt,
+        QObject::connect(&decoder, &Decoder::deviceAddressSeen, &readout.deviceAddress,
+                         &Control::setText);
+        QObject::connect(&decoder, &Decoder::deviceEventTimeChanged, &readout.deviceEventTime,
                          &Control::setText);
         QObject::connect(&events, &EventState::summaryDue,
                          [this](const QDateTime &start) { eventLog.writeEventSummary(start); });
@@ -47,18 +48,18 @@ struct FakeLinkDecoder {
     FakeClock clock;
     ScriptedPrompter prompter;
     RecordingShell shell;
-    Form form;
+    Readout readout;
     PollState poll;
     LinkStatus status;
     FakeLinks links;
     AlarmPanel panel;
-    EventLog eventLog{form.txtReal, form.statusLine, folder, clock, prompter, shell};
+    EventLog eventLog{readout.liveFields, readout.statusLine, folder, clock, prompter, shell};
     SampleRing ring;
     RecordingSettings recording;
-    EventFile eventFile{ring, recording, form.txtReal, eventLog, folder, clock};
+    EventFile eventFile{ring, recording, readout.liveFields, eventLog, folder, clock};
     ChartFeed chartFeed;
     EventState events;
     TriggerLogic triggerLogic;
-    Decoder decoder{form.txtReal, form.statusLine, poll,  status, links.serial,
-                    links.client, links.server,    links, folder};
+    Decoder decoder{readout.liveFields, readout.statusLine, poll,  status, links.serial,
+                    links.client,       links.server,       links, folder};
 };

@@ -3,7 +3,7 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
 #include "RegisterWrites.h"
-#include "common/Form.h"
+#include "common/Readout.h"
 #include "device/ClockAdjust.h"
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
@@ -29,9 +29,9 @@ struct DeviceRig {
     }
     QList<RegisterWrite> serialWrites() const { return RegisterWrites::rtu(links.serialWrites); }
     QList<RegisterWrite> clientWrites() const { return RegisterWrites::tcp(links.clientSends); }
-    void setField(int i, const QString &text) { form.txtReal.setText(i, text); }
+    void setField(int i, const QString &text) { readout.liveFields.setText(i, text); }
 
-    Form form;
+    Readout readout;
     PollState poll;
     LinkSettings link;
     FakeLinks links;
@@ -39,11 +39,12 @@ struct DeviceRig {
     FakeClock clock;
     ScriptedPrompter prompter;
     RegisterWriter writer{poll, link, links.serial, links.client, links.server, links, waiter};
-    DeviceCommands commands{form.statusLine, writer, waiter, prompter};
-    DeviceSettings settings{form.txtReal, commands, waiter, prompter};
+    DeviceCommands commands{readout.statusLine, writer, waiter, prompter};
+    DeviceSettings settings{readout.liveFields, commands, waiter, prompter};
     DevicePageControls &page = settings.controls();
-    NetworkSettings network{form.txtReal, commands};
-    ClockAdjust clockAdjust{form.txtReal, commands, writer, links.client, links, waiter, clock};
+    NetworkSettings network{readout.liveFields, commands};
+    ClockAdjust clockAdjust{
+        readout.liveFields, commands, writer, links.client, links, waiter, clock};
 };
 
 // A page refused for a wrong value: nothing written, no pause, and one message to the

@@ -164,7 +164,7 @@ void TestClockAdjust::tcpWithoutServerLinkSendsNothing()
     QVERIFY(r.links.serverSends.isEmpty());
     QVERIFY(r.waiter.timeouts.isEmpty()); // no wait for an answer that cannot come
     QCOMPARE(r.waiter.pauses, QList<int>{100});
-    QVERIFY(r.form.statusLine.text().contains("no link"));
+    QVERIFY(r.readout.statusLine.text().contains("no link"));
 
     r.links.serverConnected = true;
     r.clockAdjust.adjustClockNow();

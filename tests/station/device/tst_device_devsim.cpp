@@ -31,7 +31,7 @@ constexpr int SerialSlave = 7;
 // connection of the test's own.
 struct SimRig {
     explicit SimRig(bool serial)
-        : fixture(StationFixture::LinkKind::Real), form(fixture.station->form()),
+        : fixture(StationFixture::LinkKind::Real), readout(fixture.station->readout()),
           settings(fixture.station->deviceSettings()), network(fixture.station->networkSettings()),
           clockAdjust(fixture.station->clockAdjust())
     {
@@ -74,7 +74,7 @@ struct SimRig {
     std::unique_ptr<DevsimProcess> sim;
     std::unique_ptr<QTcpSocket> control;
     StationFixture fixture; // its waiter records the pauses; waits for answers take real time
-    Form &form;
+    Readout &readout;
     DeviceSettings &settings;
     NetworkSettings &network;
     ClockAdjust &clockAdjust;
@@ -113,7 +113,7 @@ void TestDeviceDevsim::settingsWriteReachesTheDevice()
         {165, "1"}, {166, "2"},  {167, "3"},   {197, "0.25"}, {212, "4"},   {213, "6"},
         {231, "1"}, {236, "3"},  {238, "6"},   {249, "15"}};
     for (const auto &[field, text] : edits)
-        r.form.txtReal.setText(field, text);
+        r.readout.liveFields.setText(field, text);
     r.settings.controls().pgaWatchBox.setText(QStringLiteral("8"));
     r.settings.controls().pgaWarningBox.setText(QStringLiteral("250"));
     r.settings.controls().options.ntp.setChecked(true);
@@ -148,8 +148,8 @@ void TestDeviceDevsim::addressesApplyAtTheirCommit()
     QCOMPARE(before.size(), 4);
     const QList<int> octets{10, 1, 2, 3, 10, 1, 2, 4};
     for (int k = 0; k < 4; ++k) {
-        r.form.txtReal.setText(176 + k, QString::number(octets[k]));
-        r.form.txtReal.setText(223 + k, QString::number(octets[4 + k]));
+        r.readout.liveFields.setText(176 + k, QString::number(octets[k]));
+        r.readout.liveFields.setText(223 + k, QString::number(octets[4 + k]));
     }
     r.network.stageServerAddresses();
     QTest::qWait(300); // let a late serial frame land before checking that nothing applied

@@ -95,7 +95,7 @@ void TestDeviceSettings::openingCopiesLiveTextInOrder()
     for (int i : {100, 210, 211, 215, 216, 217, 218, 219, 220, 221, 222, 230, 235, 237, 240, 241,
                   242, 243, 248})
         r.setField(i, QStringLiteral("L%1").arg(i));
-    QSignalSpy spy(&r.form.txtReal, &LiveFields::changed);
+    QSignalSpy spy(&r.readout.liveFields, &LiveFields::changed);
     r.settings.showDeviceSettings();
 
     QList<QPair<int, int>> runs{{199, 99}, {200, 100}};
@@ -120,7 +120,8 @@ void TestDeviceSettings::openingCopiesLiveTextInOrder()
     QCOMPARE(spy.size(), runs.size());
     for (int k = 0; k < runs.size(); ++k) {
         QCOMPARE(spy[k][0].toInt(), runs[k].first);
-        QCOMPARE(r.form.txtReal.text(runs[k].first), r.form.txtReal.text(runs[k].second));
+        QCOMPARE(r.readout.liveFields.text(runs[k].first),
+                 r.readout.liveFields.text(runs[k].second));
     }
 }
 
@@ -283,12 +284,12 @@ void TestDeviceSettings::settingsWriteValues()
     QCOMPARE(sent(198), 65535);
     QCOMPARE(sent(199), 0x8000);
     QCOMPARE(sent(200), 2);
-    QCOMPARE(r.form.txtReal.text(118), QStringLiteral("-32767"));
-    QCOMPARE(r.form.txtReal.text(163), QStringLiteral("138"));
-    QCOMPARE(r.form.txtReal.text(121), QStringLiteral("25"));
-    QCOMPARE(r.form.txtReal.text(161), QStringLiteral("2.5"));
-    QCOMPARE(r.form.txtReal.text(195), QStringLiteral("773"));
-    QCOMPARE(r.form.txtReal.text(231), QStringLiteral("2"));
+    QCOMPARE(r.readout.liveFields.text(118), QStringLiteral("-32767"));
+    QCOMPARE(r.readout.liveFields.text(163), QStringLiteral("138"));
+    QCOMPARE(r.readout.liveFields.text(121), QStringLiteral("25"));
+    QCOMPARE(r.readout.liveFields.text(161), QStringLiteral("2.5"));
+    QCOMPARE(r.readout.liveFields.text(195), QStringLiteral("773"));
+    QCOMPARE(r.readout.liveFields.text(231), QStringLiteral("2"));
 }
 
 void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
@@ -347,7 +348,7 @@ void TestDeviceSettings::settingsWriteRefusesWrongValues()
         return;
     }
     QVERIFY(!r.poll.commandInProgress);
-    QVERIFY(r.form.statusLine.text().contains(blamed));
+    QVERIFY(r.readout.statusLine.text().contains(blamed));
     verifyRefused(r, blamed);
 }
 
@@ -380,7 +381,7 @@ void TestDeviceSettings::settingsWriteStopsWithoutLink()
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 1);
     QVERIFY(!r.poll.commandInProgress);
-    QVERIFY(r.form.statusLine.text().contains("no link"));
+    QVERIFY(r.readout.statusLine.text().contains("no link"));
     QCOMPARE(r.waiter.pauses, QList<int>{300}); // no settling after a write that never went out
 }
 
@@ -400,7 +401,7 @@ void TestDeviceSettings::secondCommandRefusedWhileOneRuns()
     };
     r.settings.writeSystemSettings();
     QCOMPARE(RegisterWrites::registers(r.clientWrites()), settingsRegisters(false, true));
-    QVERIFY(r.form.statusLine.text().startsWith("Write: sent"));
+    QVERIFY(r.readout.statusLine.text().startsWith("Write: sent"));
 
     r.settings.switchAlarmOutputsOn(); // once the write is over, the command goes out
     QCOMPARE(r.clientWrites().last(), RegisterWrite(118, 3));
@@ -593,7 +594,7 @@ void TestDeviceSettings::firmwareVersion()
     r.settings.setUserMode(userMode);
     mirror(r, QStringLiteral("99=") + version);
 
-    const LiveFields &fields = r.form.txtReal;
+    const LiveFields &fields = r.readout.liveFields;
     const bool rvd = page.options.displayLink.isEnabled() &&
                      page.buttons.commitDisplay.isEnabled() &&
                      page.buttons.stageDisplay.isEnabled() && fields.isEnabled(244) &&
@@ -624,7 +625,7 @@ void TestDeviceSettings::firmwareFeaturesStayOnAfterDowngrade()
     DeviceRig r;
     mirror(r, QStringLiteral("99=2102 99=2000"));
     QVERIFY(r.page.options.kmaScale.isEnabled() && r.page.options.displayLink.isEnabled() &&
-            r.form.txtReal.isVisible(248));
+            r.readout.liveFields.isVisible(248));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSettings)

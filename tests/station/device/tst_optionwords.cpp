@@ -64,9 +64,9 @@ void TestOptionWords::optionWordComposition()
 {
     QFETCH(QStringList, ticked);
     QFETCH(qint64, word);
-    OptionBoxes form;
-    tickOptions(form, ticked);
-    QCOMPARE(OptionWords::composeOptionWord(form), word);
+    OptionBoxes readout;
+    tickOptions(readout, ticked);
+    QCOMPARE(OptionWords::composeOptionWord(readout), word);
 }
 
 void TestOptionWords::optionWordDecoding_data()
@@ -84,22 +84,22 @@ void TestOptionWords::optionWordDecoding()
 {
     QFETCH(qint64, word);
     QFETCH(QStringList, ticked);
-    OptionBoxes form;
-    tickOptions(form, {"VBI", "SCE2", "KMA"}); // stale ticks the word must clear
-    OptionWords::decodeOptionWord(form, word);
-    QCOMPARE(tickedOptions(form), ticked);
+    OptionBoxes readout;
+    tickOptions(readout, {"VBI", "SCE2", "KMA"}); // stale ticks the word must clear
+    OptionWords::decodeOptionWord(readout, word);
+    QCOMPARE(tickedOptions(readout), ticked);
 }
 
 void TestOptionWords::everyOptionPatternSurvivesTheRoundTrip()
 {
-    OptionBoxes form;
+    OptionBoxes readout;
     for (int pattern = 0; pattern <= 0xFFFF; ++pattern) {
-        OptionWords::decodeOptionWord(form, pattern);
+        OptionWords::decodeOptionWord(readout, pattern);
         const qint64 expected = qint16(quint16(pattern & 0x87FF)); // bits 11-14 are never sent
-        if (OptionWords::composeOptionWord(form) != expected)
+        if (OptionWords::composeOptionWord(readout) != expected)
             QFAIL(qPrintable(QStringLiteral("pattern %1 composes to %2")
                                  .arg(pattern, 4, 16, QLatin1Char('0'))
-                                 .arg(OptionWords::composeOptionWord(form))));
+                                 .arg(OptionWords::composeOptionWord(readout))));
     }
 }
 
@@ -119,12 +119,12 @@ void TestOptionWords::triggerWordComposition()
     QFETCH(QList<int>, triggers);
     QFETCH(bool, twentyHz);
     QFETCH(qint64, word);
-    DevicePageControls form;
+    DevicePageControls readout;
     for (int k : triggers)
-        form.triggerBoxes[k].setChecked(true);
-    form.lowPassFilter[0].setChecked(!twentyHz);
-    form.lowPassFilter[1].setChecked(twentyHz);
-    QCOMPARE(OptionWords::composeTriggerWord(form), word);
+        readout.triggerBoxes[k].setChecked(true);
+    readout.lowPassFilter[0].setChecked(!twentyHz);
+    readout.lowPassFilter[1].setChecked(twentyHz);
+    QCOMPARE(OptionWords::composeTriggerWord(readout), word);
 }
 
 QTEST_GUILESS_MAIN(TestOptionWords)

@@ -23,7 +23,7 @@ struct Marks {
 void setMarks(Station &station)
 {
     const Marks m;
-    LiveFields &fields = station.form().txtReal;
+    LiveFields &fields = station.readout().liveFields;
     fields.setText(227, m.code);
     fields.setText(208, m.date);
     fields.setText(209, m.time);
@@ -39,7 +39,7 @@ struct HistoryStation : StationFixture {
         station->start(QString());
         strip2.operations.clear();
     }
-    Form &form() { return station->form(); }
+    Readout &readout() { return station->readout(); }
     RecordFolder &recordFolder() { return station->recordFolder(); }
     QString recordFile(const QString &name) const { return file(QStringLiteral("RecCSV/") + name); }
     void writeRecord(const QString &name, const QByteArray &bytes)
@@ -54,7 +54,7 @@ struct HistoryStation : StationFixture {
     }
     QStringList fields()
     {
-        const LiveFields &f = form().txtReal;
+        const LiveFields &f = readout().liveFields;
         return {f.text(227),
                 f.text(208),
                 f.text(209),
@@ -113,9 +113,9 @@ private slots:
 void TestHistory::eventFileRoundTrip()
 {
     HistoryStation h;
-    Form &form = h.form();
-    form.txtReal.setText(100, QStringLiteral("77"));
-    form.txtReal.setText(10, QStringLiteral("4"));
+    Readout &readout = h.readout();
+    readout.liveFields.setText(100, QStringLiteral("77"));
+    readout.liveFields.setText(10, QStringLiteral("4"));
     // The window wraps: rows 22000 .. 23999, 0 .. 9999.
     recordEvent(h.station->sampleRing(), h.station->eventFile(),
                 QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)), 1000, 9000);
@@ -180,7 +180,7 @@ void TestHistory::startUpLoadsLastFile()
                 eventFile("12.5 ~ -20.1", "2024/01/15 08:30:12", EventTail));
     f.station->start(QString());
     QCOMPARE(f.station->recordFolder().selectedFile(), EventName);
-    QCOMPARE(f.station->form().txtReal.text(232), QStringLiteral("-20.10"));
+    QCOMPARE(f.station->readout().liveFields.text(232), QStringLiteral("-20.10"));
     QCOMPARE(int(f.strip2.samples[0].size()), 1);
 }
 
@@ -188,7 +188,7 @@ void TestHistory::nothingLoadedShowsDashes()
 {
     StationFixture f;
     f.station->start(QString());
-    const LiveFields &fields = f.station->form().txtReal;
+    const LiveFields &fields = f.station->readout().liveFields;
     const QString dash = QString::fromUtf16(History::NotLoaded);
     for (int i : {227, 208, 209, 232, 233, 234})
         QCOMPARE(fields.text(i), dash);
@@ -336,8 +336,8 @@ void TestHistory::plainLayout()
     h.writeRecord(QStringLiteral("plain.csv"),
                   "title\r\n" + header + "\r\nskipped,9,9,9\r\n1,2,3,4\r\n5,6\r\n7,8,9\r\n");
     h.load(QStringLiteral("plain.csv"));
-    QCOMPARE(h.form().txtReal.text(208), QStringLiteral("2024/01/15"));
-    QCOMPARE(h.form().txtReal.text(209), QStringLiteral("08:30:12"));
+    QCOMPARE(h.readout().liveFields.text(208), QStringLiteral("2024/01/15"));
+    QCOMPARE(h.readout().liveFields.text(209), QStringLiteral("08:30:12"));
     QCOMPARE(h.station->history().loadedIntensity().text(), intensity);
     QCOMPARE(h.strip2.samples[0], std::vector<double>({1, 5, 7}));
     QCOMPARE(h.strip2.samples[1], std::vector<double>({2, 6, 8}));
@@ -400,7 +400,8 @@ void TestHistory::garbageChangesNothingItDoesNotCarry()
     h.load(name);
     QCOMPARE(h.fields(), fields);
     QCOMPARE(int(h.strip2.samples[0].size()), samples);
-    QCOMPARE(h.form().statusLine.text().endsWith(QStringLiteral("is not a record file")), refused);
+    QCOMPARE(h.readout().statusLine.text().endsWith(QStringLiteral("is not a record file")),
+             refused);
 }
 
 void TestHistory::longFileIsCut()
@@ -412,7 +413,7 @@ void TestHistory::longFileIsCut()
     h.writeRecord(QStringLiteral("huge.csv"), bytes);
     h.load(QStringLiteral("huge.csv"));
     QCOMPARE(int(h.strip2.samples[0].size()), RecordFileLoader::MaxRows);
-    QVERIFY(h.form().statusLine.text().contains(QStringLiteral("only the first")));
+    QVERIFY(h.readout().statusLine.text().contains(QStringLiteral("only the first")));
 }
 
 void TestHistory::unreadableFileIsReported()
@@ -423,8 +424,8 @@ void TestHistory::unreadableFileIsReported()
     QVERIFY(QFile::remove(h.recordFile(EventName)));
     setMarks(*h.station);
     h.recordFolder().select(0);
-    QVERIFY2(h.form().statusLine.text().startsWith(QStringLiteral("Cannot open ") + EventName),
-             qPrintable(h.form().statusLine.text()));
+    QVERIFY2(h.readout().statusLine.text().startsWith(QStringLiteral("Cannot open ") + EventName),
+             qPrintable(h.readout().statusLine.text()));
     QVERIFY(h.strip2.operations.isEmpty());
     QCOMPARE(h.fields().value(0), Marks().code);
 }
@@ -482,7 +483,7 @@ void TestHistory::deleteFile()
     h.writeRecord(QStringLiteral("A.csv"), "Time,a,b,c\r\n0,1,2,3\r\nMax\r\n");
     h.writeRecord(QStringLiteral("B.csv"), "Time,a,b,c\r\n0,4,5,6\r\nMax\r\n");
     h.load(QStringLiteral("A.csv"));
-    h.form().caption.setText(QStringLiteral("the title"));
+    h.readout().windowTitle.setText(QStringLiteral("the title"));
     h.prompter.yesNoAnswers << true;
     h.station->history().deleteSelectedFile();
 
@@ -502,7 +503,7 @@ void TestHistory::deleteLastFileLeavesNoSelection()
     h.station->history().deleteSelectedFile();
     QVERIFY(h.recordFolder().files().isEmpty());
     QCOMPARE(h.recordFolder().selectedIndex(), -1);
-    QVERIFY(h.form().statusLine.text().isEmpty());
+    QVERIFY(h.readout().statusLine.text().isEmpty());
 }
 
 void TestHistory::noOnDeleteTouchesNothing()
@@ -524,7 +525,7 @@ void TestHistory::outFileOpensSummary()
     HistoryStation h;
     h.station->history().openSummaryFile(); // no summary written yet: told, nothing opened
     QVERIFY(h.shell.opened.isEmpty());
-    QVERIFY(h.form().statusLine.text().contains(QStringLiteral("Vorsa.txt")));
+    QVERIFY(h.readout().statusLine.text().contains(QStringLiteral("Vorsa.txt")));
     h.writeFile(QStringLiteral("Vorsa.txt"), "2026/12/07 10:00:00,1\r\n");
     h.station->history().openSummaryFile();
     QCOMPARE(h.shell.opened, QStringList(h.file(QStringLiteral("Vorsa.txt"))));

@@ -406,10 +406,10 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         StationFixture f;
         f.writeFile("vorsa.ini", enabled ? "[miniseed]\nexportEventFiles=true\n" : "");
         f.station->start(QString());
-        Form &form = f.station->form();
+        Readout &readout = f.station->readout();
         ConnectionPage &connection = f.station->connectionPage();
         connection.recordModeBox.setChecked(true);
-        form.txtReal.setText(100, QStringLiteral("77"));
+        readout.liveFields.setText(100, QStringLiteral("77"));
         connection.preEventField.setText(QStringLiteral("2"));
         connection.postEventField.setText(QStringLiteral("3"));
         EventFile &eventFile = f.station->eventFile();
@@ -426,7 +426,8 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         QCOMPARE(QFile::exists(mseed), enabled);
         if (!enabled)
             continue;
-        QVERIFY2(form.statusLine.text().startsWith("Wrote"), qPrintable(form.statusLine.text()));
+        QVERIFY2(readout.statusLine.text().startsWith("Wrote"),
+                 qPrintable(readout.statusLine.text()));
         const ReadBack back = readMiniSeed(mseed);
         QCOMPARE(back.traces.size(), 3);
         QCOMPARE(back.traces[0].station, QStringLiteral("77"));
@@ -442,16 +443,16 @@ void TestMiniSeedExport::historyButton()
     StationFixture f;
     f.writeFile("RecCSV/M0115083012.csv", manualFile(20));
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     f.station->recordFolder().setPath(f.file("RecCSV"));
     f.station->recordFolder().select(-1);
     f.station->history().exportSelectedFile();
-    QCOMPARE(form.statusLine.text(), QStringLiteral("Select a record file to export"));
+    QCOMPARE(readout.statusLine.text(), QStringLiteral("Select a record file to export"));
 
     f.station->recordFolder().select(
         int(f.station->recordFolder().files().indexOf("M0115083012.csv")));
     f.station->history().exportSelectedFile();
-    QVERIFY2(form.statusLine.text().startsWith("Wrote"), qPrintable(form.statusLine.text()));
+    QVERIFY2(readout.statusLine.text().startsWith("Wrote"), qPrintable(readout.statusLine.text()));
     QCOMPARE(readMiniSeed(f.file("RecCSV/M0115083012.mseed")).traces.size(), 3);
 }
 

@@ -38,10 +38,10 @@ struct DecoderRig : RecordingDecoderCharts, FakeLinkDecoder {
     {
         QStringList texts;
         for (int i = 0; i < LiveFields::Count; ++i)
-            texts << form.txtReal.text(i);
+            texts << readout.liveFields.text(i);
         return texts;
     }
-    QString field(int i) const { return form.txtReal.text(i); }
+    QString field(int i) const { return readout.liveFields.text(i); }
 
     QSignalSpy alarms{&decoder, &Decoder::evaluateAlarmsDue};
     QSignalSpy intensity{&decoder, &Decoder::intensityDisplayDue};

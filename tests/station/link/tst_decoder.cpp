@@ -222,12 +222,12 @@ void TestDecoder::modbusValidation()
     QFETCH(QByteArray, packet);
     QFETCH(bool, decoded);
     DecoderRig r;
-    const QStringList before = deviceFieldTexts(r.form.txtReal);
+    const QStringList before = deviceFieldTexts(r.readout.liveFields);
     r.decoder.clientBytesArrived(packet);
     if (decoded)
         QCOMPARE(r.field(1), QStringLiteral("59.80"));
     else
-        QCOMPARE(deviceFieldTexts(r.form.txtReal), before);
+        QCOMPARE(deviceFieldTexts(r.readout.liveFields), before);
     QCOMPARE(r.manual.count(), decoded ? 1 : 0);
     QCOMPARE(r.status.rejectedFrames(), decoded ? 0 : 1);
     // Valid or not, an answer is traffic: counted, and the next read goes out.
@@ -433,7 +433,7 @@ void TestDecoder::streamSamples()
     QCOMPARE(r.strip1.samples[3][10], 0.1);
     QCOMPARE(r.strip3.samples[0][10], 0.2);
     QCOMPARE(r.strip3.samples[1][10], 0.1);
-    QCOMPARE(r.form.lblIP.text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(r.readout.deviceAddress.text(), QStringLiteral("127.0.0.1"));
 }
 
 void TestDecoder::deviceClockOnlyFromPlausibleDates_data()
@@ -510,7 +510,7 @@ void TestDecoder::modbusTail()
     r.decoder.clientBytesArrived(
         tcpResponse(101, {{41, 2024}, {42, 3}, {43, 7}, {44, 8}, {45, 5}}));
     QCOMPARE(order, (QStringList{"alarms", "send", "intensity"}));
-    QCOMPARE(r.form.lblevt.text(), QStringLiteral("2024/03/07 08:05"));
+    QCOMPARE(r.readout.deviceEventTime.text(), QStringLiteral("2024/03/07 08:05"));
     // Only the silence timer and the server link's packets touch the background.
     QVERIFY(r.status.isSilent());
 }
@@ -630,19 +630,19 @@ void TestDecoder::eventLabel()
     QFETCH(QString, label);
     DecoderRig r;
     for (int i = 0; i < 5; ++i)
-        r.form.txtReal.setText(41 + i, fields[i]);
+        r.readout.liveFields.setText(41 + i, fields[i]);
     r.poll.recordMode = true;
     // Record mode, a short packet: no label; a whole packet writes its own fields first.
     r.decoder.clientBytesArrived(QByteArray(100, '\x03'));
-    QCOMPARE(r.form.lblevt.text(), QString());
+    QCOMPARE(r.readout.deviceEventTime.text(), QString());
     r.poll.recordMode = false;
     r.poll.streamRequested = true;
     r.links.clientConnected = false;
     r.decoder.clientBytesArrived(tcpResponse(101)); // stopped before the label
-    QCOMPARE(r.form.lblevt.text(), QString());
+    QCOMPARE(r.readout.deviceEventTime.text(), QString());
     r.poll.streamRequested = false;
     r.decoder.clientBytesArrived(QByteArray(100, '\x03')); // invalid answer: label from fields
-    QCOMPARE(r.form.lblevt.text(), label);
+    QCOMPARE(r.readout.deviceEventTime.text(), label);
 }
 
 // For every word, the packet's number must be the number the field's text stands for, or the

@@ -72,14 +72,15 @@ QByteArray readRegisters(quint16 port, int count)
 }
 
 // Field i against register 99 + i of a Modbus answer whose data start at `firstByte`.
-void compareRegisterFields(const Form &form, const QByteArray &answer, int firstByte)
+void compareRegisterFields(const Readout &readout, const QByteArray &answer, int firstByte)
 {
     for (int i : PlainOffsets + AddressOffsets) {
         const int v = bigWord(answer, firstByte + 2 * i, AddressOffsets.contains(i));
-        QVERIFY2(
-            form.txtReal.value(i) == v,
-            qPrintable(
-                QStringLiteral("field %1: %2, device %3").arg(i).arg(form.txtReal.text(i)).arg(v)));
+        QVERIFY2(readout.liveFields.value(i) == v,
+                 qPrintable(QStringLiteral("field %1: %2, device %3")
+                                .arg(i)
+                                .arg(readout.liveFields.text(i))
+                                .arg(v)));
     }
 }
 
@@ -93,7 +94,7 @@ void compareFloat(double shown, double sent, const char *what, double tolerance 
 }
 
 // The last sample of a stream packet in the fields and the ring, and its header words.
-void compareWithStream(const Form &form, const SampleRing &ring, const QByteArray &packet)
+void compareWithStream(const Readout &readout, const SampleRing &ring, const QByteArray &packet)
 {
     QCOMPARE(packet.size(), StreamPacketSize);
     const int last = 100 + 5 * 99;
@@ -101,20 +102,20 @@ void compareWithStream(const Form &form, const SampleRing &ring, const QByteArra
                  c = littleWord(packet, last + 2) * 0.0598;
     const double pd = littleWord(packet, last + 3) / 1000.0,
                  disp = littleWord(packet, last + 4) / 1000.0;
-    compareFloat(form.txtReal.value(1), a, "a");
-    compareFloat(form.txtReal.value(2), b, "b");
-    compareFloat(form.txtReal.value(3), c, "c");
-    compareFloat(form.txtReal.value(37), pd, "Pd");
-    compareFloat(form.txtReal.value(59), disp, "displacement");
+    compareFloat(readout.liveFields.value(1), a, "a");
+    compareFloat(readout.liveFields.value(2), b, "b");
+    compareFloat(readout.liveFields.value(3), c, "c");
+    compareFloat(readout.liveFields.value(37), pd, "Pd");
+    compareFloat(readout.liveFields.value(59), disp, "displacement");
     const SampleRing::Row &row =
         ring.row((ring.writeIndex() + SampleRing::Rows - 1) % SampleRing::Rows);
     compareFloat(row[0], a, "ring a");
     compareFloat(row[3], pd, "ring Pd");
     compareFloat(row[4], disp, "ring displacement");
-    QCOMPARE(form.txtReal.value(99), double(littleWord(packet, 34)));  // firmware
-    QCOMPARE(form.txtReal.value(100), double(littleWord(packet, 14))); // serial number
-    QCOMPARE(form.txtReal.value(10), double(littleWord(packet, 27)));  // intensity
-    QCOMPARE(form.txtReal.value(11), double(littleWord(packet, 1)));   // event flags
+    QCOMPARE(readout.liveFields.value(99), double(littleWord(packet, 34)));  // firmware
+    QCOMPARE(readout.liveFields.value(100), double(littleWord(packet, 14))); // serial number
+    QCOMPARE(readout.liveFields.value(10), double(littleWord(packet, 27)));  // intensity
+    QCOMPARE(readout.liveFields.value(11), double(littleWord(packet, 1)));   // event flags
 }
 
 } // namespace
@@ -125,7 +126,7 @@ void TestEndToEnd::clientPollsBackToBack()
     QVERIFY(startSimulator(sim, {"--scenario", "quiet"}));
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     const PollState &poll = f.station->linkManager().pollState();
     f.useClientLinkTo(tap.port());
     f.station->openLink();
@@ -140,10 +141,10 @@ void TestEndToEnd::clientPollsBackToBack()
     const QByteArray answer = lastPacketOfSize(tap.fromTarget, [](int n) { return n == 223; });
     QVERIFY(!answer.isEmpty());
     QCOMPARE(quint8(answer[8]), quint8(214));
-    compareRegisterFields(form, answer, 9);
-    compareFloat(form.txtReal.value(1), bigWord(answer, 9 + 2, false) * 0.0598, "a", 0.005);
-    QCOMPARE(form.txtReal.value(248), double(bigWord(answer, 9 + 2 * 106, false)));
-    QCOMPARE(form.txtReal.text(100), QStringLiteral("4321"));
+    compareRegisterFields(readout, answer, 9);
+    compareFloat(readout.liveFields.value(1), bigWord(answer, 9 + 2, false) * 0.0598, "a", 0.005);
+    QCOMPARE(readout.liveFields.value(248), double(bigWord(answer, 9 + 2 * 106, false)));
+    QCOMPARE(readout.liveFields.text(100), QStringLiteral("4321"));
 }
 
 void TestEndToEnd::serialPollsBackToBack()
@@ -154,7 +155,7 @@ void TestEndToEnd::serialPollsBackToBack()
     QVERIFY(startSimulator(sim, {"--scenario", "quiet", "--rtu", pty.secondEnd(), "--id", "1",
                                  "--baud", "19200,N,8,1"}));
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     const PollState &poll = f.station->linkManager().pollState();
     f.station->connectionPage().selectLinkKind(LinkKind::Rtu);
@@ -166,10 +167,10 @@ void TestEndToEnd::serialPollsBackToBack()
     QVERIFY(f.station->serialLink().isOpen());
     QTRY_VERIFY(poll.serialAnswers >= 10);
     QCOMPARE(poll.pollRegisters, 107);
-    QTRY_COMPARE(form.txtReal.text(100), QStringLiteral("4321"));
+    QTRY_COMPARE(readout.liveFields.text(100), QStringLiteral("4321"));
     const QByteArray registers = readRegisters(sim.port(), 107);
     QCOMPARE(registers.size(), 9 + 214);
-    compareRegisterFields(form, registers, 9);
+    compareRegisterFields(readout, registers, 9);
 }
 
 void TestEndToEnd::recordModeStreamsOnTheClientLink()
@@ -178,7 +179,7 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     QVERIFY(startSimulator(sim, {"--scenario", "quake", "--speed", "10"}));
     TcpTap tap(sim.port());
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     const PollState &poll = f.station->linkManager().pollState();
     f.useClientLinkTo(tap.port());
@@ -192,7 +193,7 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
     QCOMPARE(poll.streamQuietTicks, 0); // each decoded packet tells the poll the device streams
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(form, f.station->sampleRing(), lastPacketOfSize(tap.fromTarget, [](int n) {
+    compareWithStream(readout, f.station->sampleRing(), lastPacketOfSize(tap.fromTarget, [](int n) {
                           return n == StreamPacketSize;
                       }));
 }
@@ -200,7 +201,7 @@ void TestEndToEnd::recordModeStreamsOnTheClientLink()
 void TestEndToEnd::serverLinkStreamsFromADialIn()
 {
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     TcpServerLink &server = *f.station->realServerLink();
     f.useServerLinkOnFreePort();
     f.station->openLink();
@@ -216,12 +217,12 @@ void TestEndToEnd::serverLinkStreamsFromADialIn()
         f.station->linkManager().onServerWatchdogTick();
     f.station->poller().onPollTick();
     QTRY_VERIFY_WITH_TIMEOUT(f.station->sampleRing().writeIndex() >= 300, 10000);
-    QCOMPARE(form.lblIP.text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(readout.deviceAddress.text(), QStringLiteral("127.0.0.1"));
     tap.hold();
     QTest::qWait(100);
-    compareWithStream(form, f.station->sampleRing(), lastPacketOfSize(tap.fromConnector, [](int n) {
-                          return n == StreamPacketSize;
-                      }));
+    compareWithStream(
+        readout, f.station->sampleRing(),
+        lastPacketOfSize(tap.fromConnector, [](int n) { return n == StreamPacketSize; }));
 }
 
 // A device that answers every poll with random bytes of the right length: nothing of it reaches
@@ -231,22 +232,21 @@ void TestEndToEnd::garbageOnTheClientLinkChangesNothing()
     DemoDevice sim;
     QVERIFY(startSimulator(sim, {"--scenario", "quake", "--fault", "garbage"}));
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     const PollState &poll = f.station->linkManager().pollState();
     const LinkStatus &status = f.station->linkStatus();
     f.useClientLinkTo(sim.port());
     f.station->openLink();
     f.stopOneSecondTimers();
-    const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
+    const QStringList fields = DevicePackets::deviceFieldTexts(readout.liveFields);
     const QStringList log = f.logLines();
     QTRY_VERIFY(f.station->clientLink().isOpen());
     f.station->poller().onPollTick();
     // A random answer has the right byte count once in 256: enough answers to meet some.
     QTRY_VERIFY_WITH_TIMEOUT(status.rejectedFrames() >= 1000, 30000);
     QCOMPARE(poll.clientAnswers, status.rejectedFrames());
-    QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
+    QCOMPARE(DevicePackets::deviceFieldTexts(readout.liveFields), fields);
     QCOMPARE(f.logLines(), log);
-    QCOMPARE(form.lblRejected.text(), QString::number(status.rejectedFrames()));
 }
 
 void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
@@ -257,7 +257,7 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     QVERIFY(startSimulator(sim, {"--scenario", "quake", "--fault", "garbage", "--rtu",
                                  pty.secondEnd(), "--id", "1", "--baud", "115200,N,8,1"}));
     StationFixture f(StationFixture::LinkKind::Real);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     const PollState &poll = f.station->linkManager().pollState();
     const LinkStatus &status = f.station->linkStatus();
@@ -268,11 +268,11 @@ void TestEndToEnd::garbageOnTheSerialLinkChangesNothing()
     f.station->openLink();
     f.stopOneSecondTimers();
     QVERIFY(f.station->serialLink().isOpen());
-    const QStringList fields = DevicePackets::deviceFieldTexts(form.txtReal);
+    const QStringList fields = DevicePackets::deviceFieldTexts(readout.liveFields);
     const QStringList log = f.logLines();
     QTRY_VERIFY_WITH_TIMEOUT(status.rejectedFrames() >= 100, 30000);
     QCOMPARE(poll.serialAnswers, status.rejectedFrames());
-    QCOMPARE(DevicePackets::deviceFieldTexts(form.txtReal), fields);
+    QCOMPARE(DevicePackets::deviceFieldTexts(readout.liveFields), fields);
     QCOMPARE(f.logLines(), log);
 }
 

@@ -44,9 +44,9 @@ LinkManager &manager(StationFixture &f)
 {
     return f.station->linkManager();
 }
-Form &formOf(StationFixture &f)
+Readout &readoutOf(StationFixture &f)
 {
-    return f.station->form();
+    return f.station->readout();
 }
 PollState &pollOf(StationFixture &f)
 {
@@ -180,7 +180,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
 {
     QFETCH(QString, address);
     StationFixture f;
-    Form &form = formOf(f);
+    Readout &readout = readoutOf(f);
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
     select(connection, connection.serialOption);
@@ -188,7 +188,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
     pages.hostPage.setVisible(true);
     f.station->openLink();
     QVERIFY(f.links.actions.isEmpty());
-    QVERIFY(form.statusLine.text().contains(address));
+    QVERIFY(readout.statusLine.text().contains(address));
     QVERIFY(pages.hostPage.isVisible()); // the operator can correct it at once
     QVERIFY(!statusOf(f).isOpen());
     QVERIFY(!manager(f).poller().timer().isActive());
@@ -197,7 +197,7 @@ void TestLinkManager::badSlaveAddressOpensNothing()
 void TestLinkManager::recordModeAtOk()
 {
     StationFixture f;
-    Form &form = formOf(f);
+    Readout &readout = readoutOf(f);
     ConnectionPage &connection = f.station->connectionPage();
     f.links.client.opens = false; // no device: the fields keep what OK wrote
     connection.recordModeBox.setChecked(true);
@@ -206,9 +206,9 @@ void TestLinkManager::recordModeAtOk()
     // What the stream refreshes starts from 0; what only a register read brings (the
     // device's own address, its Modbus address, the axis offsets) stays unread.
     for (int i : {0, 10, 11, 18, 39, 63, 80, 99, 100})
-        QCOMPARE(form.txtReal.text(i), QStringLiteral("0"));
+        QCOMPARE(readout.liveFields.text(i), QStringLiteral("0"));
     for (int i : {5, 84, 88, 91, 94, 101})
-        QCOMPARE(form.txtReal.text(i), QStringLiteral("88888"));
+        QCOMPARE(readout.liveFields.text(i), QStringLiteral("88888"));
     const QList<Control *> buttons = writingButtons(f);
     for (int b = 0; b < buttons.size(); ++b)
         QVERIFY2(!buttons[b]->isEnabled(), qPrintable(WritingButtons[b]));
@@ -223,7 +223,7 @@ void TestLinkManager::recordModeAtOk()
 void TestLinkManager::engineerModeShowsControls()
 {
     StationFixture f;
-    Form &form = formOf(f);
+    Readout &readout = readoutOf(f);
     ConnectionPage &connection = f.station->connectionPage();
     DevicePageControls &page = f.station->deviceSettings().controls();
     f.station->openLink();
@@ -232,26 +232,26 @@ void TestLinkManager::engineerModeShowsControls()
 
     f.station->setUserMode(1);
     f.station->openLink();
-    for (Control *c : {&page.buttons.saveAsDefaults, &page.calibrationBlock, &form.rxcnt,
+    for (Control *c : {&page.buttons.saveAsDefaults, &page.calibrationBlock, &readout.rateCaption,
                        &page.options.modbusTcpClient})
         QVERIFY(c->isVisible());
     for (int i : {5, 7, 39, 65, 167, 199, 200, 205, 207})
-        QVERIFY2(form.txtReal.isVisible(i), qPrintable(QString::number(i)));
+        QVERIFY2(readout.liveFields.isVisible(i), qPrintable(QString::number(i)));
     QVERIFY(connection.tcpServerOption.isEnabled());
 }
 
 void TestLinkManager::okResetsPollLengthAndFirmwareField()
 {
     StationFixture f;
-    Form &form = formOf(f);
+    Readout &readout = readoutOf(f);
     pollOf(f).pollRegisters = 107;
-    form.txtReal.setText(99, QStringLiteral("2095"));
-    form.txtReal.setVisible(236, true);
+    readout.liveFields.setText(99, QStringLiteral("2095"));
+    readout.liveFields.setVisible(236, true);
     f.station->openLink();
     QCOMPARE(pollOf(f).pollRegisters, 101);
-    QCOMPARE(form.txtReal.text(99), QStringLiteral("0"));
+    QCOMPARE(readout.liveFields.text(99), QStringLiteral("0"));
     for (int i = 235; i <= 238; ++i)
-        QVERIFY(!form.txtReal.isVisible(i));
+        QVERIFY(!readout.liveFields.isVisible(i));
 }
 
 void TestLinkManager::selfTestSoundOnlyWithVoice()

@@ -126,14 +126,14 @@ void TestSerialReceive::displayStepsRunOnDroppedFrames()
 {
     DecoderRig r;
     r.status.setSilent(true);
-    r.form.txtReal.setText(95, QStringLiteral("1281"));
-    r.form.txtReal.setText(76, QStringLiteral("258"));
-    r.form.txtReal.setText(41, QStringLiteral("2024"));
+    r.readout.liveFields.setText(95, QStringLiteral("1281"));
+    r.readout.liveFields.setText(76, QStringLiteral("258"));
+    r.readout.liveFields.setText(41, QStringLiteral("2024"));
     r.decoder.onSerialBytes(rtuResponse(101) + QByteArray(1, '\0'));
     QCOMPARE(r.field(210), QStringLiteral("5"));
     QCOMPARE(r.field(211), QStringLiteral("1"));
     QCOMPARE(r.field(215), QStringLiteral("88888")); // the addresses only after a decoded frame
-    QVERIFY(r.form.lblevt.text().startsWith(QStringLiteral("2024/")));
+    QVERIFY(r.readout.deviceEventTime.text().startsWith(QStringLiteral("2024/")));
     QCOMPARE(r.alarms.count(), 1);
     QCOMPARE(r.alarms.at(0).at(0).value<AlarmGate>(), AlarmGate::Lamp);
     QVERIFY(!r.status.isSilent());

@@ -44,7 +44,7 @@ struct ServerRig {
         f.station->openLink();
         f.stopOneSecondTimers();
     }
-    Form &form() { return f.station->form(); }
+    Readout &readout() { return f.station->readout(); }
     Station &station() { return *f.station; }
     TcpServerLink &server() { return *f.station->realServerLink(); }
     QStringList logWith(const QString &phrase) const { return f.logLines().filter(phrase); }
@@ -75,8 +75,8 @@ void TestServerPeers::allowList_data()
                                         << "10.20.255.1" << true;
     QTest::newRow("next network") << "192.168.1.50, 10.20.0.0/16"
                                   << "10.21.0.1" << false;
-    QTest::newRow("dual-stack form of a listed address") << "127.0.0.1"
-                                                         << "::ffff:127.0.0.1" << true;
+    QTest::newRow("dual-stack readout of a listed address") << "127.0.0.1"
+                                                            << "::ffff:127.0.0.1" << true;
     QTest::newRow("IPv6 network") << "fd00:1::/64"
                                   << "fd00:1::5" << true;
     QTest::newRow("outside the IPv6 network") << "fd00:1::/64"
@@ -114,16 +114,16 @@ void TestServerPeers::onlyListedDeviceMovesFields()
     intruder->write(quake);
     QTRY_COMPARE(intruder->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!r.server().isOpen());
-    QCOMPARE(r.form().txtReal.text(11), QStringLiteral("88888"));
+    QCOMPARE(r.readout().liveFields.text(11), QStringLiteral("88888"));
     QCOMPARE(r.station().linkStatus().rejectedFrames(), qint64(0)); // never looked at
     QCOMPARE(r.logWith(QStringLiteral(" Connection refused from 127.0.0.2:")).size(), 1);
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
     QVERIFY(device);
     QTRY_VERIFY(r.server().isOpen());
-    QCOMPARE(r.form().lblPeer.text(), peerOf(*device));
+    QCOMPARE(r.f.station->linkStatus().peer(), peerOf(*device));
     device->write(quake);
-    QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));
+    QTRY_COMPARE(r.readout().liveFields.text(11), QStringLiteral("3"));
     QCOMPARE(r.logWith(QStringLiteral(" Device connected from ") + peerOf(*device)).size(), 1);
     QCOMPARE(r.logWith(QStringLiteral(" Device connected from ")).size(), 1);
 }
@@ -152,9 +152,9 @@ void TestServerPeers::emptyListAdmitsAnyHostWithANote()
     auto other = connectFrom(QStringLiteral("127.0.0.2"), r.port);
     QVERIFY(other);
     QTRY_VERIFY(r.server().isOpen());
-    QCOMPARE(r.form().lblPeer.text(), peerOf(*other));
+    QCOMPARE(r.f.station->linkStatus().peer(), peerOf(*other));
     other->disconnectFromHost();
-    QTRY_COMPARE(r.form().lblPeer.text(), QString());
+    QTRY_COMPARE(r.f.station->linkStatus().peer(), QString());
 }
 
 // A connection that sends nothing the station accepts (silence, or bytes that are no packet)
@@ -178,17 +178,17 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
     QTRY_COMPARE(squatter->state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(r.logWith(QStringLiteral(" Silent connection dropped from ") + squatterPeer).size(),
              1);
-    QCOMPARE(r.form().lblPeer.text(), QString());
+    QCOMPARE(r.f.station->linkStatus().peer(), QString());
     QVERIFY(r.server().isListening());
     QVERIFY(!r.station().linkManager().serverWatchdog().isActive());
 
     auto device = connectFrom(QStringLiteral("127.0.0.1"), r.port);
     QVERIFY(device);
-    QTRY_COMPARE(r.form().lblPeer.text(), peerOf(*device));
+    QTRY_COMPARE(r.f.station->linkStatus().peer(), peerOf(*device));
     QVERIFY(r.station().linkManager().serverWatchdog().isActive());
     QCOMPARE(r.station().linkManager().pollState().serverIdleSeconds, 0);
     device->write(DevicePackets::streamPacket({{1, 3}}));
-    QTRY_COMPARE(r.form().txtReal.text(11), QStringLiteral("3"));
+    QTRY_COMPARE(r.readout().liveFields.text(11), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(TestServerPeers)

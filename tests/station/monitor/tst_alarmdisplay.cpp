@@ -111,11 +111,11 @@ void TestAlarmDisplay::responses()
     QFETCH(QList<int>, logged);
     QFETCH(QStringList, log);
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     AlarmDisplay &display = f.station->alarmDisplay();
-    writeFields(form.txtReal, setup);
+    writeFields(readout.liveFields, setup);
     for (int r = 0; r < responses.size(); ++r) {
-        writeFields(form.txtReal, responses[r]);
+        writeFields(readout.liveFields, responses[r]);
         display.evaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
         display.updateIntensityDisplay();
         const QString caption = f.station->alarmPanel().caption.isVisible()
@@ -132,19 +132,19 @@ void TestAlarmDisplay::responses()
 void TestAlarmDisplay::watchLatchClearedWhenTriggerEnds()
 {
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     AlarmDisplay &display = f.station->alarmDisplay();
-    writeFields(form.txtReal, "97=1.0 59=0 11=1 59=1.3");
+    writeFields(readout.liveFields, "97=1.0 59=0 11=1 59=1.3");
     const bool &watchShown = f.station->eventState().alarm(AlarmKind::Displacement).watchShown;
     display.evaluateAlarms(AlarmGate::Trigger);
     QVERIFY(watchShown);
-    form.txtReal.setText(11, QStringLiteral("0"));
+    readout.liveFields.setText(11, QStringLiteral("0"));
     QVERIFY(watchShown);
     display.evaluateAlarms(AlarmGate::Trigger);
     QVERIFY(!watchShown);
     QVERIFY(!f.station->alarmPanel().caption.isVisible());
     // A new trigger starts from the seeded peak and shows the Watch again.
-    writeFields(form.txtReal, "59=1.2 11=1");
+    writeFields(readout.liveFields, "59=1.2 11=1");
     display.evaluateAlarms(AlarmGate::Trigger);
     QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("Displacement Watch 1.2 cm"));
 }
@@ -153,8 +153,8 @@ void TestAlarmDisplay::lastCaptionOfAResponseStays()
 {
     // Pd Watch is written first, then the PGA Watch of the same response replaces it.
     StationFixture f;
-    Form &form = f.station->form();
-    writeFields(form.txtReal, "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
+    Readout &readout = f.station->readout();
+    writeFields(readout.liveFields, "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
     f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
     QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("PGA Watch 30gal"));
     QCOMPARE(f.logLines(),
@@ -182,10 +182,10 @@ void TestAlarmDisplay::lamps()
     QFETCH(QString, word);
     QFETCH(QString, lamps);
     StationFixture f;
-    Form &form = f.station->form();
-    form.txtReal.setText(19, QStringLiteral("1"));
+    Readout &readout = f.station->readout();
+    readout.liveFields.setText(19, QStringLiteral("1"));
     f.station->alarmDisplay().updateIntensityDisplay();
-    form.txtReal.setText(19, word);
+    readout.liveFields.setText(19, word);
     f.station->alarmDisplay().updateIntensityDisplay();
     QString got;
     for (const Control &lamp : f.station->alarmPanel().ioLamps) {
@@ -223,8 +223,8 @@ void TestAlarmDisplay::intensityAndScale()
     QFETCH(QString, intensity);
     QFETCH(QString, mode);
     StationFixture f;
-    Form &form = f.station->form();
-    writeFields(form.txtReal, fields);
+    Readout &readout = f.station->readout();
+    writeFields(readout.liveFields, fields);
     f.station->alarmDisplay().updateIntensityDisplay();
     QCOMPARE(f.station->alarmPanel().intensity.text(), intensity);
     QCOMPARE(f.station->alarmPanel().scaleName.text(), mode);

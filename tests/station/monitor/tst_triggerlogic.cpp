@@ -59,30 +59,30 @@ void TestTriggerLogic::eventFlagLogLines()
     QFETCH(QStringList, log);
     StationFixture f;
     for (const QString &value : flags)
-        f.station->form().txtReal.setText(11, value);
+        f.station->readout().liveFields.setText(11, value);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
 }
 
 void TestTriggerLogic::peaksSeededAtEveryChange()
 {
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     EventState &events = f.station->eventState();
     EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
     EventState::Alarm &pd = events.alarm(AlarmKind::Pd);
-    writeFields(form.txtReal, "59=0.5 37=0.02 96=3.5 11=4");
+    writeFields(readout.liveFields, "59=0.5 37=0.02 96=3.5 11=4");
     QCOMPARE(pga.peak, 3.5f);
     QVERIFY(pga.triggerActive && events.pWaveAlarmActive() &&
             f.station->alarmPanel().triggerLamps[2].isVisible());
 
     pga.peak = 40; // raised by the alarm display meanwhile
-    writeFields(form.txtReal, "96=12.5 11=6");
+    writeFields(readout.liveFields, "96=12.5 11=6");
     QCOMPARE(pga.peak, 12.5f);
     QCOMPARE(pd.peak, 0.02f);
     QCOMPARE(events.alarm(AlarmKind::Displacement).peak, 0.0f);
 
     pga.warningShown = pd.warningShown = true;
-    writeFields(form.txtReal, "11=2");
+    writeFields(readout.liveFields, "11=2");
     QVERIFY(!pga.triggerActive && !pga.warningShown &&
             !f.station->alarmPanel().triggerLamps[2].isVisible());
     QCOMPARE(pga.peak, 0.0f);
@@ -95,8 +95,8 @@ void TestTriggerLogic::peaksSeededAtEveryChange()
 void TestTriggerLogic::unreadFieldsSeedNoPeak()
 {
     StationFixture f;
-    Form &form = f.station->form();
-    writeFields(form.txtReal, "59=88888 37=88888 96=88888 11=7");
+    Readout &readout = f.station->readout();
+    writeFields(readout.liveFields, "59=88888 37=88888 96=88888 11=7");
     for (AlarmKind kind : AllAlarmKinds) {
         QVERIFY(f.station->eventState().alarm(kind).triggerActive);
         QCOMPARE(f.station->eventState().alarm(kind).peak, 0.0f);
@@ -117,7 +117,7 @@ void TestTriggerLogic::eventStartAndEnd()
     QFETCH(bool, recordMode);
     QFETCH(bool, deviceTimeKnown);
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     connection.recordModeBox.setChecked(recordMode);
     const EventState &events = f.station->eventState();
@@ -130,7 +130,7 @@ void TestTriggerLogic::eventStartAndEnd()
     pushRows(ring, 123);
     f.station->alarmPanel().caption.setVisible(true);
 
-    form.txtReal.setText(11, QStringLiteral("2"));
+    readout.liveFields.setText(11, QStringLiteral("2"));
     QCOMPARE(events.startTime(), byDevice ? device : f.clock.now());
     QVERIFY(events.isInProgress() && f.station->voiceLed().voiceTimer().isActive());
     QCOMPARE(ring.eventIndex(), 123);
@@ -145,13 +145,13 @@ void TestTriggerLogic::eventStartAndEnd()
     if (deviceTimeKnown)
         f.station->triggerLogic().setDeviceClock(device.addSecs(3));
     pushRows(ring, 300);
-    form.txtReal.setText(11, QStringLiteral("16"));
+    readout.liveFields.setText(11, QStringLiteral("16"));
     QCOMPARE(events.startTime(), recordMode ? firstStart : f.clock.now());
     QCOMPARE(ring.eventIndex(), recordMode ? 123 : 423);
     QCOMPARE(ring.rowsRecordedAtEvent(), recordMode ? 123 : 423);
     QVERIFY(events.isInProgress());
 
-    form.txtReal.setText(11, QStringLiteral("0"));
+    readout.liveFields.setText(11, QStringLiteral("0"));
     QVERIFY(!events.isInProgress() && !f.station->voiceLed().voiceTimer().isActive());
     QCOMPARE(f.station->alarmPanel().intensity.backColor(), QColor(192, 192, 192));
     QCOMPARE(f.station->alarmPanel().intensity.foreColor(), QColor(0, 255, 0));
@@ -165,7 +165,7 @@ void TestTriggerLogic::eventStartAndEnd()
     if (deviceTimeKnown)
         f.station->triggerLogic().setDeviceClock(device.addSecs(23));
     pushRows(ring, 2000);
-    form.txtReal.setText(11, QStringLiteral("4"));
+    readout.liveFields.setText(11, QStringLiteral("4"));
     QCOMPARE(events.startTime(), byDevice ? device.addSecs(23) : f.clock.now());
     QCOMPARE(ring.rowsRecordedAtEvent(), 2423);
     QCOMPARE(eventFile.isLatestPending(), recordMode);
@@ -182,11 +182,11 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
 {
     QFETCH(QString, flags);
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     f.station->alarmPanel().caption.setVisible(true);
     QSignalSpy ended(&f.station->eventState(), &EventState::ended);
     for (const QString &value : flags.split(QLatin1Char(' ')))
-        form.txtReal.setText(11, value);
+        readout.liveFields.setText(11, value);
     QCOMPARE(ended.count(), 0);
     QVERIFY(!f.station->eventState().isSummaryPending());
     QVERIFY(f.station->alarmPanel().caption.isVisible());
@@ -197,12 +197,12 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
 void TestTriggerLogic::flagChangesKeepTheVoiceRhythm()
 {
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     // Each start restarts the voice interval: a start per flag change would keep the next
     // announcement a full interval away for as long as the flags keep changing.
     QSignalSpy started(&f.station->eventState(), &EventState::started);
     for (const char *flags : {"1", "3", "2"})
-        form.txtReal.setText(11, QString::fromLatin1(flags));
+        readout.liveFields.setText(11, QString::fromLatin1(flags));
     QCOMPARE(started.count(), 1);
     QVERIFY(f.station->voiceLed().voiceTimer().isActive());
 }
@@ -262,7 +262,7 @@ void TestTriggerLogic::pWaveFlag()
     QFETCH(QStringList, log);
     QFETCH(float, peakPga);
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     EventState &events = f.station->eventState();
     EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
     EventState::Alarm &displacement = events.alarm(AlarmKind::Displacement);
@@ -287,7 +287,7 @@ void TestTriggerLogic::pWaveFlag()
     }
     pga.peak = 5;
 
-    form.txtReal.setText(39, value);
+    readout.liveFields.setText(39, value);
     QCOMPARE(f.station->alarmPanel().caption.text(), caption);
     QCOMPARE(f.station->alarmPanel().caption.isVisible(), visible);
     QCOMPARE(f.strip1.marks, marks);
@@ -312,7 +312,7 @@ void TestTriggerLogic::deviceStatus()
     QFETCH(QString, value);
     QFETCH(QStringList, shown);
     StationFixture f;
-    LiveFields &fields = f.station->form().txtReal;
+    LiveFields &fields = f.station->readout().liveFields;
     fields.setText(0, value);
     QCOMPARE((QStringList{fields.text(201), fields.text(202), fields.text(214), fields.text(239)}),
              shown);

@@ -45,12 +45,12 @@ struct VoiceRig {
             files[k] = QStringLiteral("/sounds/%1.wav").arg(k);
         voice.setVoiceFiles(files);
     }
-    Form &form() { return f.station->form(); }
-    void startEvent() { form().txtReal.setText(11, QStringLiteral("2")); }
+    Readout &readout() { return f.station->readout(); }
+    void startEvent() { readout().liveFields.setText(11, QStringLiteral("2")); }
 
     StationFixture f;
     RecordingLedPort port;
-    VoiceLed voice{f.station->form().txtReal,
+    VoiceLed voice{f.station->readout().liveFields,
                    f.station->eventState(),
                    f.station->folder(),
                    f.clock,
@@ -132,8 +132,8 @@ void TestVoiceLed::ledMessage()
     QFETCH(QByteArray, value);
     VoiceRig rig;
     rig.startEvent();
-    rig.form().txtReal.setText(10, intensity);
-    rig.form().txtReal.setText(8, vectorMax);
+    rig.readout().liveFields.setText(10, intensity);
+    rig.readout().liveFields.setText(8, vectorMax);
     rig.voice.onVoiceTick();
     QCOMPARE(rig.port.messages.size(), 1);
     const QByteArray expected = TextHead + byte21 + Level + value + TextTail;
@@ -161,8 +161,8 @@ void TestVoiceLed::messageDueDuringAPauseFollows()
     StationFixture f;
     RecordingLedPort port;
     TickingWaiter waiter;
-    VoiceLed voice(f.station->form().txtReal, f.station->eventState(), f.station->folder(), f.clock,
-                   waiter, f.sound, port);
+    VoiceLed voice(f.station->readout().liveFields, f.station->eventState(), f.station->folder(),
+                   f.clock, waiter, f.sound, port);
     voice.setLedPort(3);
     waiter.duringPause = [&] { voice.setLedClock(); };
     voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
@@ -204,7 +204,7 @@ void TestVoiceLed::noSignConfigured()
 {
     VoiceRig rig;
     rig.voice.setLedPort(0);
-    rig.form().txtReal.setText(10, QStringLiteral("4"));
+    rig.readout().liveFields.setText(10, QStringLiteral("4"));
     rig.startEvent();
     rig.voice.setLedClock();
     rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
@@ -234,7 +234,7 @@ void TestVoiceLed::voiceTick()
     QFETCH(QString, intensity);
     QFETCH(QStringList, played);
     VoiceRig rig;
-    rig.form().txtReal.setText(10, intensity);
+    rig.readout().liveFields.setText(10, intensity);
     rig.startEvent();
     rig.f.sound.played.clear(); // what the event's start told
     rig.voice.onVoiceTick();
@@ -249,17 +249,17 @@ void TestVoiceLed::voiceTick()
 void TestVoiceLed::changedIntensityIsToldAtOnce()
 {
     VoiceRig rig;
-    rig.form().txtReal.setText(10, QStringLiteral("3")); // no event: nothing
+    rig.readout().liveFields.setText(10, QStringLiteral("3")); // no event: nothing
     QVERIFY(rig.f.sound.played.isEmpty());
     rig.startEvent(); // the level standing when the event starts
     for (const char *level : {"3", "0", "abc", "0", "5"})
-        rig.form().txtReal.setText(10, QString::fromLatin1(level));
+        rig.readout().liveFields.setText(10, QString::fromLatin1(level));
     QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
 
     rig.voice.setVoiceOn(false);
-    rig.form().txtReal.setText(10, QStringLiteral("6"));
+    rig.readout().liveFields.setText(10, QStringLiteral("6"));
     rig.voice.setVoiceOn(true);
-    rig.form().txtReal.setText(10, QStringLiteral("6")); // taken while off: not spoken late
+    rig.readout().liveFields.setText(10, QStringLiteral("6")); // taken while off: not spoken late
     QCOMPARE(rig.f.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
 }
@@ -285,13 +285,13 @@ void TestVoiceLed::selfTest()
 void TestVoiceLed::eventEndingBetweenTicks()
 {
     VoiceRig rig;
-    rig.form().txtReal.setText(10, QStringLiteral("4"));
+    rig.readout().liveFields.setText(10, QStringLiteral("4"));
     rig.startEvent();
     rig.voice.onVoiceTick();
     QCOMPARE(rig.f.sound.played.size(), 2); // at the start and on the tick
     QCOMPARE(rig.port.messages.size(), 1);
 
-    rig.form().txtReal.setText(11, QStringLiteral("0"));
+    rig.readout().liveFields.setText(11, QStringLiteral("0"));
     QVERIFY(!rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick(); // a tick already queued when the event ended
     QCOMPARE(rig.f.sound.played.size(), 2);

@@ -85,15 +85,15 @@ void tick(EventFile &eventFile, int times)
 void startRecording(StationFixture &f, int recordedBefore)
 {
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     connection.recordModeBox.setChecked(true);
-    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
     connection.preEventField.setText(QStringLiteral("3"));
     connection.postEventField.setText(QStringLiteral("5"));
     f.station->triggerLogic().setDeviceClock(EventStart);
     pushRows(f.station->sampleRing(), recordedBefore);
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
+    readout.liveFields.setText(Field::EventFlags, QStringLiteral("2"));
 }
 
 QStringList journalsIn(const QString &dir)
@@ -179,14 +179,15 @@ void TestEventFile::eventStartWritesOnlyInRecordMode()
     QFETCH(bool, recordMode);
     StationFixture f;
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
     connection.recordModeBox.setChecked(recordMode);
-    form.txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
     pushRows(ring, 5000);
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("2")); // the device reports a Pd trigger
+    readout.liveFields.setText(Field::EventFlags,
+                               QStringLiteral("2")); // the device reports a Pd trigger
     QCOMPARE(ring.eventIndex(), 5000);
     QCOMPARE(eventFile.isPending(), recordMode);
     QCOMPARE(f.station->alarmPanel().recording.isVisible(), recordMode);
@@ -389,7 +390,7 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
 {
     StationFixture f;
     startRecording(f, 1000);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     SampleRing &ring = f.station->sampleRing();
     EventFile &eventFile = f.station->eventFile();
     // 2 -> 6 -> 7 -> 6 within the post-alarm time, as a quake's flags go.
@@ -398,7 +399,7 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
         pushRows(ring, 150);
         device = device.addSecs(1);
         f.station->triggerLogic().setDeviceClock(device);
-        form.txtReal.setText(Field::EventFlags, QString::fromLatin1(flags));
+        readout.liveFields.setText(Field::EventFlags, QString::fromLatin1(flags));
         eventFile.onPostAlarmTick();
     }
     QCOMPARE(ring.eventIndex(), 1000);
@@ -416,7 +417,7 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
 
     // A change after the file is written starts the next one.
     pushRows(ring, 100);
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("4"));
+    readout.liveFields.setText(Field::EventFlags, QStringLiteral("4"));
     QVERIFY(eventFile.isPending());
     QCOMPARE(ring.eventIndex(), 1600);
     QCOMPARE(f.station->eventState().startTime(), EventStart.addSecs(3));
@@ -593,7 +594,7 @@ void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
 {
     StationFixture f;
     f.station->start(QString());
-    f.station->form().txtReal.setText(Field::StationCode, QStringLiteral("77"));
+    f.station->readout().liveFields.setText(Field::StationCode, QStringLiteral("77"));
     EventFile &eventFile = f.station->eventFile();
     recordEvent(f.station->sampleRing(), eventFile, EventStart, 5000, 1000);
     eventFile.armPostAlarm();
@@ -809,7 +810,7 @@ void TestEventFile::recordTimesRefused()
     QFETCH(QString, post);
     QFETCH(bool, accepted);
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
     connection.preEventField.setText(pre);
@@ -818,7 +819,7 @@ void TestEventFile::recordTimesRefused()
 
     f.station->saveSettingsIfValid();
     QCOMPARE(QFile::exists(settings), accepted);
-    QCOMPARE(form.statusLine.text().isEmpty(), accepted);
+    QCOMPARE(readout.statusLine.text().isEmpty(), accepted);
     if (accepted)
         return;
     pages.hostPage.setVisible(true);

@@ -34,7 +34,7 @@ void TestEventLog::monthFileFromClockAtWriting()
     QFETCH(QDateTime, when);
     QFETCH(QString, file);
     StationFixture f;
-    f.station->form().txtReal.setText(100, QStringLiteral("1234"));
+    f.station->readout().liveFields.setText(100, QStringLiteral("1234"));
     f.clock.set(when);
     // The message carries an older time; the file follows the clock at the moment of writing.
     f.station->eventLog().appendEventLog(QStringLiteral("2024/01/31 23:59:59 Pd trig"));
@@ -70,14 +70,14 @@ void TestEventLog::summaryLine()
     QFETCH(QString, field29);
     QFETCH(QString, expected);
     StationFixture f;
-    Form &form = f.station->form();
-    form.txtReal.setText(100, QStringLiteral("77"));
-    form.txtReal.setText(10, intensity);
-    form.txtReal.setText(8, QStringLiteral("57.3"));
-    form.txtReal.setText(29, field29);
-    form.txtReal.setText(30, QStringLiteral("-1"));
+    Readout &readout = f.station->readout();
+    readout.liveFields.setText(100, QStringLiteral("77"));
+    readout.liveFields.setText(10, intensity);
+    readout.liveFields.setText(8, QStringLiteral("57.3"));
+    readout.liveFields.setText(29, field29);
+    readout.liveFields.setText(30, QStringLiteral("-1"));
     for (int i : {31, 32, 33, 34})
-        form.txtReal.setText(i, QStringLiteral("abc"));
+        readout.liveFields.setText(i, QStringLiteral("abc"));
     // "b : " followed by the padded "-1.00": the minus stays with the number.
     QString want = expected;
     want.replace(QStringLiteral("b : -     1.00"), QStringLiteral("b :      -1.00"));
@@ -88,10 +88,10 @@ void TestEventLog::summaryLine()
 void TestEventLog::summaryWritesFileBoxAndLog()
 {
     StationFixture f;
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     const QDateTime start(QDate(2026, 12, 7), QTime(9, 59, 0));
-    form.txtReal.setText(100, QStringLiteral("5"));
-    form.txtReal.setText(10, QStringLiteral("3"));
+    readout.liveFields.setText(100, QStringLiteral("5"));
+    readout.liveFields.setText(10, QStringLiteral("3"));
     f.station->eventLog().summaries().setText(QStringLiteral("older\r\n"));
     f.station->eventLog().writeEventSummary(start);
     const QString line = f.station->eventLog().summaryLine(start);
@@ -157,8 +157,8 @@ void TestEventLog::logfileMenuWithoutLogOrViewer()
     f.station->eventLog().openMonthlyLog();
     QVERIFY(f.shell.opened.isEmpty());
     QVERIFY(f.shell.shownText.isEmpty());
-    QVERIFY2(f.station->form().statusLine.text().contains(QStringLiteral("no such file")),
-             qPrintable(f.station->form().statusLine.text()));
+    QVERIFY2(f.station->readout().statusLine.text().contains(QStringLiteral("no such file")),
+             qPrintable(f.station->readout().statusLine.text()));
     f.station->eventLog().openMonthlyLog();
     QCOMPARE(f.shell.shownText, QStringList{QStringLiteral("Event log 20261|") +
                                             f.file(QStringLiteral("Event/20261.txt"))});

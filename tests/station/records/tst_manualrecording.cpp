@@ -72,7 +72,7 @@ void TestManualRecording::startAndStopWithoutSample()
 
 void TestManualRecording::controlsWhileRecording()
 {
-    Form &form = f->station->form();
+    Readout &readout = f->station->readout();
     QSignalSpy changes(rec, &ManualRecording::recordingChanged);
     rec->toggleRecording();
     QVERIFY(rec->isRecording());
@@ -82,8 +82,8 @@ void TestManualRecording::controlsWhileRecording()
 
     rec->toggleRecording();
     QVERIFY(!rec->isRecording());
-    QCOMPARE(form.statusLine.text(), QStringLiteral("Manual recording saved as ") +
-                                         QDir::toNativeSeparators(f->file(recCsv(FirstName))));
+    QCOMPARE(readout.statusLine.text(), QStringLiteral("Manual recording saved as ") +
+                                            QDir::toNativeSeparators(f->file(recCsv(FirstName))));
     QCOMPARE(changes.takeFirst().value(0).toBool(), false);
     QCOMPARE(f->station->alarmPanel().recording.text(), QStringLiteral("Vorsa Recording"));
     QVERIFY(!f->station->alarmPanel().recording.isVisible());
@@ -153,7 +153,7 @@ void TestManualRecording::recordingsInOneSecondKeepEveryFile()
 
 void TestManualRecording::failedMoveKeepsFile()
 {
-    Form &form = f->station->form();
+    Readout &readout = f->station->readout();
     rec->toggleRecording();
     rec->appendSample(1, 2, 3);
     QVERIFY(QDir(f->file(QStringLiteral("RecCSV"))).removeRecursively());
@@ -162,8 +162,8 @@ void TestManualRecording::failedMoveKeepsFile()
     QCOMPARE(linesOf(*f, FirstName),
              QStringList({"Time,a,b,c", "0,1,2,3", "Max, 1.0000, 2.0000, 3.0000",
                           "Min, 1.0000, 2.0000, 3.0000"}));
-    QVERIFY2(form.statusLine.text().contains(QStringLiteral("kept in")),
-             qPrintable(form.statusLine.text()));
+    QVERIFY2(readout.statusLine.text().contains(QStringLiteral("kept in")),
+             qPrintable(readout.statusLine.text()));
     QVERIFY(!rec->isRecording());
 }
 

@@ -23,11 +23,11 @@ const QString LogName = QStringLiteral("Event/202612.txt");
 void loadInRecordMode(StationFixture &f)
 {
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     connection.recordModeBox.setChecked(true);
-    form.txtReal.setText(100, QStringLiteral("77"));
-    form.txtReal.setText(10, QStringLiteral("4"));
+    readout.liveFields.setText(100, QStringLiteral("77"));
+    readout.liveFields.setText(10, QStringLiteral("4"));
 }
 
 // An event at ring row 5000 whose post-alarm time has run.

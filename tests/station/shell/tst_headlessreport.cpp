@@ -75,7 +75,7 @@ void TestHeadlessReport::journalLine()
     QFETCH(QString, code);
     QFETCH(QString, entry);
     ReportedStation s;
-    s.f.station->form().txtReal.setText(Field::StationCode, code);
+    s.f.station->readout().liveFields.setText(Field::StationCode, code);
     s.f.station->eventLog().appendEventLog(entry);
     QTEST(s.lines().value(0), "line");
     QCOMPARE(s.f.logLines(), QStringList{entry + QLatin1Char('_') + code});
@@ -84,22 +84,22 @@ void TestHeadlessReport::journalLine()
 void TestHeadlessReport::stateChangesOnceEach()
 {
     ReportedStation s;
-    Form &form = s.f.station->form();
+    Readout &readout = s.f.station->readout();
     s.f.station->start(QStringLiteral("10.1.2.3"));
     const QString at = s.now() + QLatin1Char(' ');
     QVERIFY2(s.lines().contains(at + "info link opened: Modbus_TCP to 10.1.2.3 port 502"),
              qPrintable(s.text));
     s.text.clear();
 
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("2"));
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("6"));
-    form.txtReal.setText(Field::EventFlags, QStringLiteral("0"));
+    readout.liveFields.setText(Field::EventFlags, QStringLiteral("2"));
+    readout.liveFields.setText(Field::EventFlags, QStringLiteral("6"));
+    readout.liveFields.setText(Field::EventFlags, QStringLiteral("0"));
     const QStringList event = s.lines().filter(QStringLiteral(" event "));
     QCOMPARE(event, QStringList({at + "alarm event started", at + "info event over"}));
     s.text.clear();
 
     // The alarm's state follows the line the alarm rule logs.
-    form.txtReal.setText(Field::PWaveFlag, QStringLiteral("32"));
+    readout.liveFields.setText(Field::PWaveFlag, QStringLiteral("32"));
     QCoreApplication::processEvents();
     QCOMPARE(s.lines(), QStringList({at + "log P Wave", at + "alarm P Wave"}));
     s.text.clear();
@@ -107,7 +107,7 @@ void TestHeadlessReport::stateChangesOnceEach()
     LinkStatus &link = s.f.station->linkStatus();
     link.setSilent(true);
     link.setSilent(false);
-    form.statusLine.setText(QStringLiteral("Cannot save the settings: disk full"));
+    readout.statusLine.setText(QStringLiteral("Cannot save the settings: disk full"));
     s.f.station->eventLog().writeWarning().setText(
         QStringLiteral("Cannot write to /rec: disk full"));
     s.f.station->eventLog().writeWarning().setVisible(true);

@@ -284,7 +284,7 @@ void TestMqttPublisher::brokerAwayDuringQuake()
     mqtt.checkReachable();
     mqtt.checkReachable();
     QCOMPARE(f.logLines().filter("cannot be reached").size(), 1);
-    QVERIFY(f.station->form().statusLine.text().contains("cannot be reached"));
+    QVERIFY(f.station->readout().statusLine.text().contains("cannot be reached"));
 
     QVERIFY(broker.start());
     const QStringList logged = loggedAlarms(f);

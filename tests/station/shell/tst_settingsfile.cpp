@@ -284,11 +284,11 @@ void TestSettingsFile::saveFailureIsReportedAndRetried()
     // A folder in the file's place makes every write fail, even for root.
     QVERIFY(QDir(f.home()).mkdir(QStringLiteral("sys.txt")));
     f.station->saveSettingsIfValid();
-    QVERIFY(
-        f.station->form().statusLine.text().startsWith(QStringLiteral("Cannot save the settings")));
-    f.station->form().statusLine.setText(QString());
+    QVERIFY(f.station->readout().statusLine.text().startsWith(
+        QStringLiteral("Cannot save the settings")));
+    f.station->readout().statusLine.setText(QString());
     f.station->saveSettingsIfValid();
-    QCOMPARE(f.station->form().statusLine.text(), QString()); // told once per failure spell
+    QCOMPARE(f.station->readout().statusLine.text(), QString()); // told once per failure spell
     QVERIFY(QDir(f.home()).rmdir(QStringLiteral("sys.txt")));
     f.station->saveSettingsIfValid();
     QVERIFY(f.readFile(QStringLiteral("sys.txt")).startsWith("engineer Mode:0\r\n"));

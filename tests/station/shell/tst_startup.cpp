@@ -92,13 +92,13 @@ void TestStartup::openingAtStart()
     StationFixture f;
     f.writeFile(QStringLiteral("sys.txt"), settings);
     f.station->start(commandLine);
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
     QCOMPARE(connection.hostField.text(), ip);
     QCOMPARE(pages.hostPage.isVisible(), !opened);
-    QCOMPARE(form.windowState.isChecked(), opened);
-    QCOMPARE(form.lblIP.text(), opened ? ip : QString());
+    QCOMPARE(readout.maximised.isChecked(), opened);
+    QCOMPARE(readout.deviceAddress.text(), opened ? ip : QString());
 }
 
 // A device that is down at start is told offline while the link waits to connect.
@@ -154,10 +154,10 @@ void TestStartup::titleAndEducateLock()
     if (startMode >= 0)
         f.station->setStartMode(startMode);
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
-    QCOMPARE(form.caption.text(),
+    QCOMPARE(readout.windowTitle.text(),
              QStringLiteral("vORSA Early Warning System by Morvane Ver 1.22 - ") + mode);
     for (Control *page :
          {&pages.deviceGeneralTab, &pages.deviceConnectionTab, &pages.deviceSystemTab})
@@ -176,16 +176,16 @@ void TestStartup::modeSwitchedInTheWindow()
     StationFixture f;
     f.station->setStartMode(1);
     f.station->start(QString());
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
     f.station->setUserMode(2);
-    QVERIFY(form.caption.text().endsWith(QStringLiteral(" - Educate")));
+    QVERIFY(readout.windowTitle.text().endsWith(QStringLiteral(" - Educate")));
     QVERIFY(!pages.deviceSystemTab.isEnabled());
     QVERIFY(!connection.portField.isEnabled());
     QVERIFY(!connection.tcpServerOption.isEnabled());
     f.station->setUserMode(0);
-    QVERIFY(form.caption.text().endsWith(QStringLiteral(" - General")));
+    QVERIFY(readout.windowTitle.text().endsWith(QStringLiteral(" - General")));
     QVERIFY(pages.deviceSystemTab.isEnabled());
     QVERIFY(connection.portField.isEnabled());
     f.station->saveSettingsIfValid();

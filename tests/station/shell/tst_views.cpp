@@ -176,13 +176,13 @@ void TestViews::documentsThatCannotBeOpenedAreTold()
     StationFixture f;
     f.station->start(QString());
     f.station->views().setManualFolder(f.file(QStringLiteral("missing/manual")));
-    f.station->form().statusLine.setText(QString());
+    f.station->readout().statusLine.setText(QString());
     if (present)
         f.writeFile(QStringLiteral("vorsa_software_manual.pdf"), "%PDF-1.4");
     f.shell.viewerFound = viewer;
     f.station->views().openManual();
     QCOMPARE(f.shell.opened.size(), opened);
-    const QString shown = f.station->form().statusLine.text();
+    const QString shown = f.station->readout().statusLine.text();
     QVERIFY2(status.isEmpty() ? shown.isEmpty() : shown.contains(status), qPrintable(shown));
     QVERIFY(status.isEmpty() ? f.shell.opened.last().endsWith(document) : shown.contains(document));
 }

@@ -115,7 +115,7 @@ void TestAccessibility::historyFileSelectedWithoutCurrentItemLoads()
     f.station->start(QString());
     f.station->views().showRecordView();
     window.show();
-    Form &form = f.station->form();
+    Readout &readout = f.station->readout();
     QCOMPARE(f.station->recordFolder().selectedFile(),
              QStringLiteral("second.csv")); // the last, at start
     auto *files = window.findChild<QListWidget *>();
@@ -123,7 +123,7 @@ void TestAccessibility::historyFileSelectedWithoutCurrentItemLoads()
     // Assistive technology selects the row; it does not move the current item.
     accessible(files)->tableInterface()->selectRow(0);
     QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("first.csv"));
-    QCOMPARE(form.txtReal.text(232), QStringLiteral("12.50"));
+    QCOMPARE(readout.liveFields.text(232), QStringLiteral("12.50"));
 }
 
 void TestAccessibility::alarmsAreAnnouncedOncePerNewCaption()

@@ -37,7 +37,7 @@ struct PageRig {
         page = std::make_unique<DevicePage>(*f.station);
         page->resize(1024, 700);
     }
-    Form &form() { return f.station->form(); }
+    Readout &readout() { return f.station->readout(); }
     template <typename T = QWidget> T *named(const QString &name, int tab)
     {
         showTab(tab);
@@ -122,7 +122,7 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     r.f.useClientLinkTo(tap.port());
     r.f.station->openLink();
     // Read in full: the poll grows to the registers of the device's firmware.
-    QTRY_VERIFY_WITH_TIMEOUT(r.form().txtReal.text(248) != QLatin1String("88888"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(r.readout().liveFields.text(248) != QLatin1String("88888"), 5000);
     r.f.station->showDeviceSettings();
     r.page->show();
 
@@ -208,8 +208,8 @@ void TestDevicePage::recordModeReadsWhatThePagesShow()
     QTRY_VERIFY_WITH_TIMEOUT(ring.writeIndex() > 0, 5000); // streaming, its firmware known
 
     r.f.station->showDeviceSettings();
-    QCOMPARE(r.form().statusLine.text(), QStringLiteral("Record mode: reading settings…"));
-    QTRY_COMPARE(r.form().statusLine.text(),
+    QCOMPARE(r.readout().statusLine.text(), QStringLiteral("Record mode: reading settings…"));
+    QTRY_COMPARE(r.readout().statusLine.text(),
                  QStringLiteral("Record mode: settings read from the device."));
     const QList<quint16> own = readRegisters(*control, 183, 11); // mask, gateway .. address
     QCOMPARE(own.size(), 11);
@@ -243,7 +243,7 @@ void TestDevicePage::wrongValueIsMarkedAndNamed()
     r.f.station->openLink();
     r.f.links.serialWrites.clear(); // the poll's read
     for (int field = 71; field <= 74; ++field)
-        r.form().txtReal.setText(field, QStringLiteral("10"));
+        r.readout().liveFields.setText(field, QStringLiteral("10"));
     r.f.station->showDeviceSettings();
     r.page->show();
     auto *third = r.named<QLineEdit>("NTP Server IP 3", Connection);
@@ -254,8 +254,8 @@ void TestDevicePage::wrongValueIsMarkedAndNamed()
     QVERIFY(r.f.links.serialWrites.isEmpty());
     QVERIFY(r.press("Modify (NTP server)", Connection));
     QVERIFY(r.f.links.serialWrites.isEmpty());
-    QVERIFY2(r.form().statusLine.text().contains("NTP Server IP 3 \"999\""),
-             qPrintable(r.form().statusLine.text()));
+    QVERIFY2(r.readout().statusLine.text().contains("NTP Server IP 3 \"999\""),
+             qPrintable(r.readout().statusLine.text()));
     QVERIFY(!third->styleSheet().isEmpty());
     QVERIFY(r.named<QLineEdit>("NTP Server IP 2", Connection)->styleSheet().isEmpty());
 
@@ -280,14 +280,14 @@ void TestDevicePage::buttonsWaitWhileACommandRuns()
         for (QPushButton *b : r.page->findChildren<QPushButton *>())
             if (b->isEnabled() && b->accessibleName() != QLatin1String("OK"))
                 enabledMeanwhile << b->accessibleName();
-        statusMeanwhile = r.form().statusLine.text();
+        statusMeanwhile = r.readout().statusLine.text();
     };
     QVERIFY(r.press("Alarm ON", General));
     QCOMPARE(RegisterWrites::tcp(r.f.links.clientSends), (QList<RegisterWrite>{{118, 3}}));
     QCOMPARE(enabledMeanwhile, QStringList());
     QVERIFY2(statusMeanwhile.contains("register 118"), qPrintable(statusMeanwhile));
     QVERIFY(r.named<QPushButton>("Alarm ON", General)->isEnabled());
-    QCOMPARE(r.form().statusLine.text(), QStringLiteral("Alarm ON: sent."));
+    QCOMPARE(r.readout().statusLine.text(), QStringLiteral("Alarm ON: sent."));
 }
 
 void TestDevicePage::educateModeLocksEveryControl()

@@ -110,10 +110,10 @@ void TestMainWindow::realTimePageMirrorsLiveValues()
     Window w;
     w.f.station->start(QString());
     w.f.station->views().showRealTimeView();
-    Form &form = w.f.station->form();
-    form.txtReal.setText(37, QStringLiteral("0.123"));
-    form.txtReal.setText(10, QStringLiteral("4"));
-    form.txtReal.setText(19, QStringLiteral("257"));
+    Readout &readout = w.f.station->readout();
+    readout.liveFields.setText(37, QStringLiteral("0.123"));
+    readout.liveFields.setText(10, QStringLiteral("4"));
+    readout.liveFields.setText(19, QStringLiteral("257"));
     w.f.station->alarmDisplay().updateIntensityDisplay();
     w.window.resize(1280, 800);
     w.window.show();
@@ -240,11 +240,11 @@ void TestMainWindow::everyPanelFitsSmallScreens()
 {
     Window w;
     w.f.station->start(QString());
-    Form &form = w.f.station->form();
+    Readout &readout = w.f.station->readout();
     Pages &pages = w.f.station->views().pages();
     w.f.station->views().showRealTimeView();
     w.f.station->views().toggleDetails();
-    form.Frame10.setVisible(true); // the server box too
+    readout.serverInfo.setVisible(true); // the server box too
     w.window.show();
     QVERIFY(pages.detailsPanel.isVisible());
     const QSize whole = w.window.minimumSizeHint();
@@ -299,9 +299,9 @@ void TestMainWindow::enterOnDeleteQuestionKeepsTheFile()
     StationFixture f;
     f.writeFile(QStringLiteral("RecCSV/E20261207101010.csv"), "#Station:1\r\n");
     DialogPrompter prompter;
-    Form &form = f.station->form();
-    History history(form.txtReal, f.station->recordFolder(), form.statusLine, form.caption,
-                    f.strip2, prompter, f.shell, f.station->folder());
+    Readout &readout = f.station->readout();
+    History history(readout.liveFields, f.station->recordFolder(), readout.statusLine,
+                    readout.windowTitle, f.strip2, prompter, f.shell, f.station->folder());
     f.station->start(QString());
     QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("E20261207101010.csv"));
     bool asked = false;
