@@ -211,7 +211,7 @@ void ChartFeed::streamSample(const Sample &sample)
 // one in five without an answer, which holds the value before it, so the axis keeps time.
 void ChartFeed::pollSample(const Sample &sample)
 {
-    const qint64 slot = clock_.now().toMSecsSinceEpoch() / MsPerSample;
+    const qint64 slot = clock_.msecsSinceEpoch() / MsPerSample;
     if (lastPollSlot_) {
         qint64 missing = std::min(slot - *lastPollSlot_ - 1, LongestGap);
         if (missing > HeldSamples) {
