@@ -22,8 +22,6 @@ constexpr int SlowestFrameMs = 330;
 constexpr double SamplesPerSecond = 100;
 // An outage shows as a gap of this share of the visible width.
 constexpr double GapShare = 0.02;
-// The layer the traces and marks are drawn on (QCustomPlot's default layer).
-const QString TraceLayer = QStringLiteral("main");
 
 // Sample keys read as seconds: a live chart counts back from its newest sample (0 at the
 // right edge), a browsed record from its first, whatever the visible span.
@@ -69,16 +67,11 @@ StripChartWidget::StripChartWidget(const QString &title, const QStringList &trac
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
     plot_->plotLayout()->insertRow(0);
-    auto *titleElement = new QCPTextElement(plot_, title);
-    titleElement->setLayer(QStringLiteral("axes"));
-    plot_->plotLayout()->addElement(0, 0, titleElement);
+    plot_->plotLayout()->addElement(0, 0, new QCPTextElement(plot_, title));
     plot_->legend->setVisible(true);
     // Thousands of points per trace: antialiasing them costs far more than it shows.
     plot_->setNotAntialiasedElements(QCP::aePlottables);
-    // The traces have a paint buffer of their own, so that a frame in which only they moved
-    // redraws them alone; the background and grid below, the axes, title and legend above keep
-    // theirs. The overlay, empty, shares the one above rather than add a fourth to blend.
-    plot_->layer(TraceLayer)->setMode(QCPLayer::lmBuffered);
+    // One paint buffer instead of a second, empty one for the overlay blended in every frame.
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     for (int i = 0; i < traceNames.size(); ++i) {
         QCPAxis *axis = scaleFor(i, units);
@@ -138,7 +131,7 @@ void StripChartWidget::setRange(double upper, double lower)
 {
     traces_[selected_].fitted = false;
     traces_[selected_].axis->setRange(lower, upper);
-    rescaled();
+    describeRanges();
     scheduleReplot();
 }
 
@@ -177,13 +170,7 @@ void StripChartWidget::fitRanges()
         changed = true;
     }
     if (changed)
-        rescaled();
-}
-
-void StripChartWidget::rescaled()
-{
-    describeRanges();
-    scalesChanged_ = true;
+        describeRanges();
 }
 
 // What a screen reader says of the chart besides its title: each trace's range and the time
@@ -207,7 +194,7 @@ void StripChartWidget::describeRanges()
 void StripChartWidget::setVisibleWidth(double samples)
 {
     visibleWidth_ = qMax(1.0, samples);
-    rescaled();
+    describeRanges();
     if (!following_) {
         const double left = plot_->xAxis->range().lower;
         plot_->xAxis->setRange(left, left + visibleWidth_);
@@ -254,7 +241,6 @@ void StripChartWidget::clear()
     // A file is loaded whole and its extent set afterwards; until then nothing is dropped.
     bounded_ = false;
     following_ = true;
-    scalesChanged_ = true;
     followNewest();
 }
 
@@ -393,9 +379,7 @@ void StripChartWidget::followNewest()
 }
 
 // Samples arrive 100 per second per trace; the chart is drawn at the rate the eye needs to
-// see it move smoothly, and not at all while it is off screen. A chart that follows the newest
-// sample keeps its ticks where they are (they count back from the right edge), so while its
-// scales stay as they are only the traces are redrawn.
+// see it move smoothly, and not at all while it is off screen.
 void StripChartWidget::scheduleReplot()
 {
     dirty_ = true;
@@ -410,11 +394,6 @@ void StripChartWidget::replotIfDue()
         return;
     dirty_ = false;
     fitRanges();
-    if (following_ && !scalesChanged_) {
-        plot_->layer(TraceLayer)->replot();
-        return;
-    }
-    scalesChanged_ = false;
     plot_->replot(QCustomPlot::rpQueuedRefresh);
 }
 

@@ -61,8 +61,6 @@ private:
     };
     bool valid(int trace) const { return trace >= 0 && trace < int(traces_.size()); }
     void describeRanges();
-    // A scale or the time shown changed: the next frame redraws the axes as well.
-    void rescaled();
     // Fitted traces that share a scale get one range: the largest magnitude any of them shows.
     void fitRanges();
     QCPAxis *scaleFor(int trace, const QStringList &units);
@@ -85,5 +83,4 @@ private:
     bool following_ = true;
     bool bounded_ = true;
     bool dirty_ = false;
-    bool scalesChanged_ = true;
 };

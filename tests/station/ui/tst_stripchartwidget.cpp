@@ -1,9 +1,7 @@
 #include "ui/StripChartWidget.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 #include <qcustomplot.h>
 
 // What the plot holds, seen through the widget's own QCustomPlot.
@@ -34,7 +32,6 @@ private slots:
     void exportsPngAndPdf_data();
     void exportsPngAndPdf();
     void recordMissingItsStartKeepsItsTime();
-    void followingFrameRedrawsOnlyTheTraces();
 };
 
 namespace
@@ -261,64 +258,6 @@ void TestStripChartWidget::recordMissingItsStartKeepsItsTime()
     QCOMPARE(chart.plot()->graph(0)->data()->at(1)->key, 3051.0);
     chart.showWhole();
     QCOMPARE(timeRange(chart), QCPRange(0, 3052)); // up to the end of the last sample
-}
-
-// Counts the paints of a widget.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-// A live chart's frame redraws its traces alone while its scales stay: the picture is the one a
-// whole redraw gives, ticks and labels included. A new range or span redraws everything.
-void TestStripChartWidget::followingFrameRedrawsOnlyTheTraces()
-{
-    StripChartWidget chart(QStringLiteral("3-axis Acceleration [gal]"), {"a", "Pd"},
-                           {"gal", "Pd [cm]"});
-    chart.resize(800, 400);
-    chart.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    chart.setVisibleWidth(1000);
-    QSignalSpy whole(chart.plot(), &QCustomPlot::afterReplot);
-    PaintCounter counter;
-    chart.plot()->installEventFilter(&counter);
-    int next = 0;
-    const auto feed = [&chart, &next](int samples) {
-        for (const int end = next + samples; next < end; ++next) {
-            chart.addSample(0, 5 * std::sin(next / 20.0));
-            chart.addSample(1, 0.2 + 0.1 * std::cos(next / 7.0));
-        }
-    };
-    feed(1500);
-    QTRY_COMPARE(whole.count(), 1);
-    QTRY_VERIFY(counter.paints > 0);
-    for (int frame = 0; frame < 3; ++frame) {
-        const int paints = counter.paints;
-        feed(130);
-        QTRY_VERIFY(counter.paints > paints);
-    }
-    QCOMPARE(whole.count(), 1);
-    const QImage traced = chart.plot()->grab().toImage();
-    chart.plot()->replot();
-    QCOMPARE(chart.plot()->grab().toImage(), traced);
-
-    whole.clear();
-    chart.setRange(10, -10);
-    QTRY_COMPARE(whole.count(), 1);
-    chart.setVisibleWidth(2000);
-    QTRY_COMPARE(whole.count(), 2);
-    feed(100);
-    QTest::qWait(300);
-    QCOMPARE(whole.count(), 2);
 }
 
 QTEST_MAIN(TestStripChartWidget)
