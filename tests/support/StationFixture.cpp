@@ -31,8 +31,13 @@ QByteArray StationFixture::readFile(const QString &name) const
 
 QStringList StationFixture::logLines() const
 {
-    const QDate d = clock.now().date();
-    const QByteArray all = readFile(QStringLiteral("Event/%1%2.txt").arg(d.year()).arg(d.month()));
+    return logLinesIn(home(), clock.now().date());
+}
+
+QStringList StationFixture::logLinesIn(const QString &home, const QDate &d)
+{
+    QFile file(QDir(home).filePath(QStringLiteral("Event/%1%2.txt").arg(d.year()).arg(d.month())));
+    const QByteArray all = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     QStringList lines = QString::fromUtf8(all).split(QStringLiteral("\r\n"));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();

@@ -20,6 +20,8 @@ struct StationFixture {
     QByteArray readFile(const QString &name) const;
     // Lines of this month's event log, as the fake clock names it.
     QStringList logLines() const;
+    // Lines of the event log of `date`'s month in the program folder `home`.
+    static QStringList logLinesIn(const QString &home, const QDate &date);
     // Points the TCP client link at `port` on 127.0.0.1.
     void useClientLinkTo(quint16 port);
     // Selects the server link on a free port of the real links; gives that port.

@@ -1,5 +1,5 @@
 #include "FieldScript.h"
-#include "StationFixture.h"
+#include "MonitorRig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -57,49 +57,45 @@ void TestTriggerLogic::eventFlagLogLines()
 {
     QFETCH(QStringList, flags);
     QFETCH(QStringList, log);
-    StationFixture f;
+    MonitorRig f;
     for (const QString &value : flags)
-        f.station->readout().liveFields.setText(11, value);
+        f.fields().setText(11, value);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
 }
 
 void TestTriggerLogic::peaksSeededAtEveryChange()
 {
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    EventState &events = f.station->eventState();
+    MonitorRig f;
+    EventState &events = f.events;
     EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
     EventState::Alarm &pd = events.alarm(AlarmKind::Pd);
-    writeFields(readout.liveFields, "59=0.5 37=0.02 96=3.5 11=4");
+    writeFields(f.fields(), "59=0.5 37=0.02 96=3.5 11=4");
     QCOMPARE(pga.peak, 3.5f);
-    QVERIFY(pga.triggerActive && events.pWaveAlarmActive() &&
-            f.station->alarmPanel().triggerLamps[2].isVisible());
+    QVERIFY(pga.triggerActive && events.pWaveAlarmActive() && f.panel.triggerLamps[2].isVisible());
 
     pga.peak = 40; // raised by the alarm display meanwhile
-    writeFields(readout.liveFields, "96=12.5 11=6");
+    writeFields(f.fields(), "96=12.5 11=6");
     QCOMPARE(pga.peak, 12.5f);
     QCOMPARE(pd.peak, 0.02f);
     QCOMPARE(events.alarm(AlarmKind::Displacement).peak, 0.0f);
 
     pga.warningShown = pd.warningShown = true;
-    writeFields(readout.liveFields, "11=2");
-    QVERIFY(!pga.triggerActive && !pga.warningShown &&
-            !f.station->alarmPanel().triggerLamps[2].isVisible());
+    writeFields(f.fields(), "11=2");
+    QVERIFY(!pga.triggerActive && !pga.warningShown && !f.panel.triggerLamps[2].isVisible());
     QCOMPARE(pga.peak, 0.0f);
     // "PGA End" cleared the P-wave flag although the Pd trigger still runs.
     QVERIFY(!events.pWaveAlarmActive() && pd.triggerActive && pd.warningShown);
-    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("PGA End"));
-    QVERIFY(!f.station->alarmPanel().caption.isVisible());
+    QCOMPARE(f.panel.caption.text(), QStringLiteral("PGA End"));
+    QVERIFY(!f.panel.caption.isVisible());
 }
 
 void TestTriggerLogic::unreadFieldsSeedNoPeak()
 {
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    writeFields(readout.liveFields, "59=88888 37=88888 96=88888 11=7");
+    MonitorRig f;
+    writeFields(f.fields(), "59=88888 37=88888 96=88888 11=7");
     for (AlarmKind kind : AllAlarmKinds) {
-        QVERIFY(f.station->eventState().alarm(kind).triggerActive);
-        QCOMPARE(f.station->eventState().alarm(kind).peak, 0.0f);
+        QVERIFY(f.events.alarm(kind).triggerActive);
+        QCOMPARE(f.events.alarm(kind).peak, 0.0f);
     }
 }
 
@@ -116,46 +112,44 @@ void TestTriggerLogic::eventStartAndEnd()
 {
     QFETCH(bool, recordMode);
     QFETCH(bool, deviceTimeKnown);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    ConnectionPage &connection = f.station->connectionPage();
-    connection.recordModeBox.setChecked(recordMode);
-    const EventState &events = f.station->eventState();
+    MonitorRig f;
+    f.recording.setRecordMode(recordMode);
+    const EventState &events = f.events;
     const QDateTime device(QDate(2026, 12, 7), QTime(9, 59, 58));
     if (deviceTimeKnown)
-        f.station->triggerLogic().setDeviceClock(device);
+        f.trigger.setDeviceClock(device);
     const bool byDevice = recordMode && deviceTimeKnown;
-    SampleRing &ring = f.station->sampleRing();
-    const EventFile &eventFile = f.station->eventFile();
+    SampleRing &ring = f.ring;
+    const EventFile &eventFile = f.eventFile;
     pushRows(ring, 123);
-    f.station->alarmPanel().caption.setVisible(true);
+    f.panel.caption.setVisible(true);
 
-    readout.liveFields.setText(11, QStringLiteral("2"));
+    f.fields().setText(11, QStringLiteral("2"));
     QCOMPARE(events.startTime(), byDevice ? device : f.clock.now());
-    QVERIFY(events.isInProgress() && f.station->voiceLed().voiceTimer().isActive());
+    QVERIFY(events.isInProgress());
     QCOMPARE(ring.eventIndex(), 123);
     QCOMPARE(eventFile.isPending(), recordMode);
-    QCOMPARE(f.station->alarmPanel().recording.isVisible(), recordMode);
-    QCOMPARE(f.station->alarmPanel().intensity.backColor(), Red);
+    QCOMPARE(f.panel.recording.isVisible(), recordMode);
+    QCOMPARE(f.panel.intensity.backColor(), Red);
 
     // A later change moves the anchor, unless an event file is pending: that file stays at
     // the event's first start.
     const QDateTime firstStart = events.startTime();
     f.clock.advanceSeconds(3);
     if (deviceTimeKnown)
-        f.station->triggerLogic().setDeviceClock(device.addSecs(3));
+        f.trigger.setDeviceClock(device.addSecs(3));
     pushRows(ring, 300);
-    readout.liveFields.setText(11, QStringLiteral("16"));
+    f.fields().setText(11, QStringLiteral("16"));
     QCOMPARE(events.startTime(), recordMode ? firstStart : f.clock.now());
     QCOMPARE(ring.eventIndex(), recordMode ? 123 : 423);
     QCOMPARE(ring.rowsRecordedAtEvent(), recordMode ? 123 : 423);
     QVERIFY(events.isInProgress());
 
-    readout.liveFields.setText(11, QStringLiteral("0"));
-    QVERIFY(!events.isInProgress() && !f.station->voiceLed().voiceTimer().isActive());
-    QCOMPARE(f.station->alarmPanel().intensity.backColor(), QColor(192, 192, 192));
-    QCOMPARE(f.station->alarmPanel().intensity.foreColor(), QColor(0, 255, 0));
-    QVERIFY(!f.station->alarmPanel().caption.isVisible());
+    f.fields().setText(11, QStringLiteral("0"));
+    QVERIFY(!events.isInProgress());
+    QCOMPARE(f.panel.intensity.backColor(), QColor(192, 192, 192));
+    QCOMPARE(f.panel.intensity.foreColor(), QColor(0, 255, 0));
+    QVERIFY(!f.panel.caption.isVisible());
     QVERIFY(events.isSummaryPending());
     // The event file still has to be written after the flags drop.
     QCOMPARE(eventFile.isPending(), recordMode);
@@ -163,9 +157,9 @@ void TestTriggerLogic::eventStartAndEnd()
     // The next event is one of its own, also while that file is pending.
     f.clock.advanceSeconds(20);
     if (deviceTimeKnown)
-        f.station->triggerLogic().setDeviceClock(device.addSecs(23));
+        f.trigger.setDeviceClock(device.addSecs(23));
     pushRows(ring, 2000);
-    readout.liveFields.setText(11, QStringLiteral("4"));
+    f.fields().setText(11, QStringLiteral("4"));
     QCOMPARE(events.startTime(), byDevice ? device.addSecs(23) : f.clock.now());
     QCOMPARE(ring.rowsRecordedAtEvent(), 2423);
     QCOMPARE(eventFile.isLatestPending(), recordMode);
@@ -181,30 +175,28 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing_data()
 void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
 {
     QFETCH(QString, flags);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    f.station->alarmPanel().caption.setVisible(true);
-    QSignalSpy ended(&f.station->eventState(), &EventState::ended);
+    MonitorRig f;
+    f.panel.caption.setVisible(true);
+    QSignalSpy ended(&f.events, &EventState::ended);
     for (const QString &value : flags.split(QLatin1Char(' ')))
-        readout.liveFields.setText(11, value);
+        f.fields().setText(11, value);
     QCOMPARE(ended.count(), 0);
-    QVERIFY(!f.station->eventState().isSummaryPending());
-    QVERIFY(f.station->alarmPanel().caption.isVisible());
-    QVERIFY(!f.station->alarmPanel().intensity.backColor().isValid());
+    QVERIFY(!f.events.isSummaryPending());
+    QVERIFY(f.panel.caption.isVisible());
+    QVERIFY(!f.panel.intensity.backColor().isValid());
     QVERIFY(f.logLines().isEmpty());
 }
 
 void TestTriggerLogic::flagChangesKeepTheVoiceRhythm()
 {
-    StationFixture f;
-    Readout &readout = f.station->readout();
+    MonitorRig f;
     // Each start restarts the voice interval: a start per flag change would keep the next
     // announcement a full interval away for as long as the flags keep changing.
-    QSignalSpy started(&f.station->eventState(), &EventState::started);
+    QSignalSpy started(&f.events, &EventState::started);
     for (const char *flags : {"1", "3", "2"})
-        readout.liveFields.setText(11, QString::fromLatin1(flags));
+        f.fields().setText(11, QString::fromLatin1(flags));
     QCOMPARE(started.count(), 1);
-    QVERIFY(f.station->voiceLed().voiceTimer().isActive());
+    QVERIFY(f.events.isInProgress());
 }
 
 void TestTriggerLogic::pWaveFlag_data()
@@ -261,9 +253,8 @@ void TestTriggerLogic::pWaveFlag()
     QFETCH(int, marks);
     QFETCH(QStringList, log);
     QFETCH(float, peakPga);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    EventState &events = f.station->eventState();
+    MonitorRig f;
+    EventState &events = f.events;
     EventState::Alarm &pga = events.alarm(AlarmKind::Pga);
     EventState::Alarm &displacement = events.alarm(AlarmKind::Displacement);
     const QHash<QString, bool *> flags = {
@@ -273,13 +264,13 @@ void TestTriggerLogic::pWaveFlag()
         {"dispWarningShown", &displacement.warningShown},
         {"pgaTriggerActive", &pga.triggerActive},
     };
-    f.station->alarmPanel().caption.setText(QStringLiteral("Displacement Watch 1.3 cm"));
-    f.station->alarmPanel().caption.setVisible(true);
+    f.panel.caption.setText(QStringLiteral("Displacement Watch 1.3 cm"));
+    f.panel.caption.setVisible(true);
     for (const QString &name : setup.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
         if (name == QLatin1String("noCaption"))
-            f.station->alarmPanel().caption.setText(QString());
+            f.panel.caption.setText(QString());
         if (name == QLatin1String("noCaption") || name == QLatin1String("hiddenCaption"))
-            f.station->alarmPanel().caption.setVisible(false);
+            f.panel.caption.setVisible(false);
         else if (name == QLatin1String("pWaveAlarmActive"))
             events.setPWaveAlarmActive(true);
         else
@@ -287,9 +278,9 @@ void TestTriggerLogic::pWaveFlag()
     }
     pga.peak = 5;
 
-    readout.liveFields.setText(39, value);
-    QCOMPARE(f.station->alarmPanel().caption.text(), caption);
-    QCOMPARE(f.station->alarmPanel().caption.isVisible(), visible);
+    f.fields().setText(39, value);
+    QCOMPARE(f.panel.caption.text(), caption);
+    QCOMPARE(f.panel.caption.isVisible(), visible);
     QCOMPARE(f.strip1.marks, marks);
     QCOMPARE(f.strip3.marks, marks);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
@@ -311,8 +302,8 @@ void TestTriggerLogic::deviceStatus()
 {
     QFETCH(QString, value);
     QFETCH(QStringList, shown);
-    StationFixture f;
-    LiveFields &fields = f.station->readout().liveFields;
+    MonitorRig f;
+    LiveFields &fields = f.fields();
     fields.setText(0, value);
     QCOMPARE((QStringList{fields.text(201), fields.text(202), fields.text(214), fields.text(239)}),
              shown);

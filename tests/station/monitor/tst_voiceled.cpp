@@ -1,3 +1,4 @@
+#include "MonitorRig.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
 #include "monitor/LedPort.h"
@@ -45,18 +46,14 @@ struct VoiceRig {
             files[k] = QStringLiteral("/sounds/%1.wav").arg(k);
         voice.setVoiceFiles(files);
     }
-    Readout &readout() { return f.station->readout(); }
+    Readout &readout() { return f.readout; }
     void startEvent() { readout().liveFields.setText(11, QStringLiteral("2")); }
 
-    StationFixture f;
+    MonitorRig f;
+    FakeWaiter waiter;
+    RecordingSound sound;
     RecordingLedPort port;
-    VoiceLed voice{f.station->readout().liveFields,
-                   f.station->eventState(),
-                   f.station->folder(),
-                   f.clock,
-                   f.waiter,
-                   f.sound,
-                   port};
+    VoiceLed voice{f.readout.liveFields, f.events, f.folder, f.clock, waiter, sound, port};
 };
 
 // Runs `duringPause` inside the first pause, as a timer tick would inside the real wait.
@@ -146,23 +143,23 @@ void TestVoiceLed::oneMessageOpensAndClosesThePort()
     for (const bool opens : {true, false}) {
         VoiceRig rig;
         rig.port.opens = opens;
-        rig.f.writeFile(QStringLiteral("COM3"), {}); // the program folder's link for COM3
+        QFile(rig.f.file(QStringLiteral("COM3"))).open(QIODevice::WriteOnly); // COM3's link
         rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
         // A port that fails to open changes nothing: each step runs and fails on its own.
         QCOMPARE(rig.port.steps,
                  (QStringList{"open " + rig.f.file(QStringLiteral("COM3")), "discard input",
                               "write", "discard received", "close"}));
-        QCOMPARE(rig.f.waiter.pauses, QList<int>{100});
+        QCOMPARE(rig.waiter.pauses, QList<int>{100});
     }
 }
 
 void TestVoiceLed::messageDueDuringAPauseFollows()
 {
-    StationFixture f;
+    MonitorRig f;
     RecordingLedPort port;
     TickingWaiter waiter;
-    VoiceLed voice(f.station->readout().liveFields, f.station->eventState(), f.station->folder(),
-                   f.clock, waiter, f.sound, port);
+    RecordingSound sound;
+    VoiceLed voice(f.readout.liveFields, f.events, f.folder, f.clock, waiter, sound, port);
     voice.setLedPort(3);
     waiter.duringPause = [&] { voice.setLedClock(); };
     voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
@@ -210,9 +207,9 @@ void TestVoiceLed::noSignConfigured()
     rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
     rig.voice.onVoiceTick();
     QVERIFY(rig.port.steps.isEmpty());
-    QVERIFY(rig.f.waiter.pauses.isEmpty());
+    QVERIFY(rig.waiter.pauses.isEmpty());
     // The voice does not depend on the sign: told at the event's start and on the tick.
-    QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/4.wav", "/sounds/4.wav"}));
+    QCOMPARE(rig.sound.played, (QStringList{"/sounds/4.wav", "/sounds/4.wav"}));
 }
 
 void TestVoiceLed::voiceTick_data()
@@ -236,31 +233,31 @@ void TestVoiceLed::voiceTick()
     VoiceRig rig;
     rig.readout().liveFields.setText(10, intensity);
     rig.startEvent();
-    rig.f.sound.played.clear(); // what the event's start told
+    rig.sound.played.clear(); // what the event's start told
     rig.voice.onVoiceTick();
-    QCOMPARE(rig.f.sound.played, played);
+    QCOMPARE(rig.sound.played, played);
     QCOMPARE(rig.port.messages.size(), 1); // the sign is refreshed whatever the voice did
 
     rig.voice.setVoiceOn(false);
     rig.voice.onVoiceTick();
-    QCOMPARE(rig.f.sound.played, played);
+    QCOMPARE(rig.sound.played, played);
 }
 
 void TestVoiceLed::changedIntensityIsToldAtOnce()
 {
     VoiceRig rig;
     rig.readout().liveFields.setText(10, QStringLiteral("3")); // no event: nothing
-    QVERIFY(rig.f.sound.played.isEmpty());
+    QVERIFY(rig.sound.played.isEmpty());
     rig.startEvent(); // the level standing when the event starts
     for (const char *level : {"3", "0", "abc", "0", "5"})
         rig.readout().liveFields.setText(10, QString::fromLatin1(level));
-    QCOMPARE(rig.f.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
+    QCOMPARE(rig.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
 
     rig.voice.setVoiceOn(false);
     rig.readout().liveFields.setText(10, QStringLiteral("6"));
     rig.voice.setVoiceOn(true);
     rig.readout().liveFields.setText(10, QStringLiteral("6")); // taken while off: not spoken late
-    QCOMPARE(rig.f.sound.played.size(), 3);
+    QCOMPARE(rig.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
 }
 
@@ -279,7 +276,7 @@ void TestVoiceLed::selfTest()
     VoiceRig rig;
     rig.voice.setVoiceOn(voice);
     rig.voice.playSelfTest();
-    QCOMPARE(rig.f.sound.played, played);
+    QCOMPARE(rig.sound.played, played);
 }
 
 void TestVoiceLed::eventEndingBetweenTicks()
@@ -287,14 +284,15 @@ void TestVoiceLed::eventEndingBetweenTicks()
     VoiceRig rig;
     rig.readout().liveFields.setText(10, QStringLiteral("4"));
     rig.startEvent();
+    QVERIFY(rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick();
-    QCOMPARE(rig.f.sound.played.size(), 2); // at the start and on the tick
+    QCOMPARE(rig.sound.played.size(), 2); // at the start and on the tick
     QCOMPARE(rig.port.messages.size(), 1);
 
     rig.readout().liveFields.setText(11, QStringLiteral("0"));
     QVERIFY(!rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick(); // a tick already queued when the event ended
-    QCOMPARE(rig.f.sound.played.size(), 2);
+    QCOMPARE(rig.sound.played.size(), 2);
     QCOMPARE(rig.port.messages.size(), 1);
 }
 
