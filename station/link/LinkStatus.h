@@ -26,8 +26,12 @@ public:
     // The last failure, until data arrives again.
     QString lastError() const { return lastError_; }
     // When the device's last answer or packet was decoded; invalid before the first.
-    QDateTime lastDataTime() const { return lastData_; }
-    void noteData(const QDateTime &time) { lastData_ = time; }
+    QDateTime lastDataTime() const
+    {
+        return lastDataMs_ ? QDateTime::fromMSecsSinceEpoch(lastDataMs_) : QDateTime();
+    }
+    // Noted for every answer, so kept as a count: a local time would reread the time zone.
+    void noteData(qint64 msecsSinceEpoch) { lastDataMs_ = msecsSinceEpoch; }
 
     // How the open link reaches the device; the target is "host:port", a serial port or the
     // server link's listening port.
@@ -61,7 +65,7 @@ private:
     qint64 rejectedFrames_ = 0;
     QString peer_;
     QString lastError_;
-    QDateTime lastData_;
+    qint64 lastDataMs_ = 0;
     Route route_ = Route::Poll;
     QString target_;
 };

@@ -64,7 +64,7 @@ void ArchiveWriter::takeStream(const DecodedPacket &packet)
     answerRunArchived_ = false;
     answersInStep_.clear();
     const qint64 count = qint64(packet.samples.size());
-    const qint64 lastArrived = clock_.now().toMSecsSinceEpoch() * 1000;
+    const qint64 lastArrived = clock_.msecsSinceEpoch() * 1000;
     qint64 start = lastArrived - (count - 1) * SampleMicros;
     const qint64 lag = start - nextSample_;
     if (continuing_ && lag < LateMicros && lag > -EarlyMicros) {
@@ -81,7 +81,7 @@ void ArchiveWriter::takeStream(const DecodedPacket &packet)
 
 void ArchiveWriter::takeAnswer(const DecodedPacket::Sample &sample)
 {
-    const qint64 now = clock_.now().toMSecsSinceEpoch() * 1000;
+    const qint64 now = clock_.msecsSinceEpoch() * 1000;
     const bool counting = answerRunArchived_ || !answersInStep_.empty();
     if (!counting || std::abs(now - answerSlot_) > AnswerSlackMicros) {
         answerRunArchived_ = false;

@@ -372,7 +372,7 @@ void MqttPublisher::pump()
 
 void MqttPublisher::packetDecoded(const DecodedPacket &packet)
 {
-    lastData_ = clock_.now();
+    lastData_ = clock_.msecsSinceEpoch(); // per packet: no time zone lookup
     setDeviceOnline(true);
     if (!options_.wave)
         return;
@@ -387,7 +387,7 @@ void MqttPublisher::packetDecoded(const DecodedPacket &packet)
 
 void MqttPublisher::tick()
 {
-    if (deviceOnline_ && lastData_.msecsTo(clock_.now()) >= SilentLinkMs)
+    if (deviceOnline_ && clock_.msecsSinceEpoch() - lastData_ >= SilentLinkMs)
         setDeviceOnline(false);
     publishLive();
 }

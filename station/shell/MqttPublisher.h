@@ -124,7 +124,7 @@ private:
     bool unreachableReported_ = false;
     bool dropReported_ = false;
     bool deviceOnline_ = false;
-    QDateTime lastData_;
+    qint64 lastData_ = 0;
     std::deque<Message> queue_;
     std::set<int> inFlight_;
     std::array<QJsonArray, 3> wave_;

@@ -108,7 +108,7 @@ void Station::wireDecoder()
     });
     connect(&decoder_, &Decoder::answerDecoded, &eventState_, &EventState::countAnswer);
     connect(&decoder_, &Decoder::answerDecoded, this,
-            [this] { linkStatus_.noteData(services_.clock.now()); });
+            [this] { linkStatus_.noteData(services_.clock.msecsSinceEpoch()); });
     connect(&decoder_, &Decoder::deviceClockRead, this,
             [this](const QDateTime &time) { triggerLogic_.setDeviceClock(time); });
     connect(&eventState_, &EventState::summaryDue, this, [this](const QDateTime &start) {

@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace Bindings
@@ -55,9 +57,16 @@ public:
     {
         stateChanged_[index].push_back({owner, std::move(run)});
     }
+    // A change shown at once, then at most once a tick. One tick for all labels: their new
+    // texts land together, so the window lays out and repaints once, not once per label.
+    void onChangePaced(int index, QObject *owner, std::function<void()> run)
+    {
+        paced_[index].push_back({owner, std::move(run)});
+    }
 
 private:
     static constexpr const char *Name = "liveFieldRouter";
+    static constexpr int PaceMs = 100;
     struct Handler {
         QPointer<QObject> owner;
         std::function<void()> run;
@@ -67,9 +76,36 @@ private:
     explicit FieldRouter(LiveFields &fields) : QObject(&fields)
     {
         setObjectName(QLatin1String(Name));
-        connect(&fields, &LiveFields::changed, this, [this](int i) { dispatch(changed_, i); });
+        connect(&fields, &LiveFields::changed, this, [this](int i) {
+            dispatch(changed_, i);
+            pace(i);
+        });
         connect(&fields, &LiveFields::stateChanged, this,
                 [this](int i) { dispatch(stateChanged_, i); });
+        tick_.setInterval(PaceMs);
+        connect(&tick_, &QTimer::timeout, this, &FieldRouter::showPending);
+    }
+    void pace(int index)
+    {
+        if (!paced_.contains(index))
+            return;
+        if (!tick_.isActive()) {
+            dispatch(paced_, index);
+            tick_.start();
+        } else if (!pending_.contains(index)) {
+            pending_.insert(index);
+        }
+    }
+    // A tick with nothing to show ends the quiet spell: the next change shows at once.
+    void showPending()
+    {
+        if (pending_.isEmpty()) {
+            tick_.stop();
+            return;
+        }
+        const QSet<int> due = std::exchange(pending_, {});
+        for (int index : due)
+            dispatch(paced_, index);
     }
     static void dispatch(Table &table, int index)
     {
@@ -86,7 +122,9 @@ private:
                 h.run();
     }
 
-    Table changed_, stateChanged_;
+    Table changed_, stateChanged_, paced_;
+    QSet<int> pending_;
+    QTimer tick_;
 };
 
 } // namespace
@@ -199,8 +237,6 @@ void comboBox(Control &model, QComboBox *widget)
     sync();
 }
 
-// A value that changes a hundred times a second is shown at once and then at most ten times a
-// second: the eye reads no faster, and every new text lays out and repaints its panel.
 QString shownFieldText(const QString &text, int decimals)
 {
     // The device's "not yet read" mark and the design texts of the history event's fields.
@@ -214,33 +250,30 @@ QString shownFieldText(const QString &text, int decimals)
     return text;
 }
 
+void onFieldChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run)
+{
+    FieldRouter::of(fields).onChange(index, owner, std::move(run));
+}
+
+void onFieldStateChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run)
+{
+    FieldRouter::of(fields).onStateChange(index, owner, std::move(run));
+}
+
+// A value that changes a hundred times a second is shown at once and then at most ten times a
+// second: the eye reads no faster, and every new text lays out and repaints its panel.
 void liveField(LiveFields &fields, int index, QLabel *widget, int decimals)
 {
-    constexpr int RefreshMs = 100;
     auto sync = [&fields, index, widget, decimals] {
         widget->setText(shownFieldText(fields.text(index), decimals));
         widget->setVisible(fields.isVisible(index));
+        // A label of fixed width is never cut: it widens for a text longer than any before.
+        const bool fixedWidth = widget->minimumWidth() == widget->maximumWidth();
+        if (fixedWidth && widget->sizeHint().width() > widget->maximumWidth())
+            widget->setFixedWidth(widget->sizeHint().width());
     };
-    auto *quiet = new QTimer(widget);
-    quiet->setSingleShot(true);
-    quiet->setInterval(RefreshMs);
-    auto pending = std::make_shared<bool>(false);
-    QObject::connect(quiet, &QTimer::timeout, widget, [sync, pending, quiet] {
-        if (!*pending)
-            return;
-        *pending = false;
-        sync();
-        quiet->start();
-    });
     FieldRouter &router = FieldRouter::of(fields);
-    router.onChange(index, widget, [sync, pending, quiet] {
-        if (quiet->isActive()) {
-            *pending = true;
-            return;
-        }
-        sync();
-        quiet->start();
-    });
+    router.onChangePaced(index, widget, sync);
     router.onStateChange(index, widget, sync);
     sync();
 }

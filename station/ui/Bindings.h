@@ -7,7 +7,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QString;
+class QObject;
 class QWidget;
+
+#include <functional>
 
 // Two-way bindings between the form's control models and widgets: the model is the truth,
 // the widget mirrors it and reports the operator's edits back.
@@ -24,6 +27,11 @@ void comboBox(Control &model, QComboBox *widget);
 // holding its design placeholder, shows "—"; `decimals` >= 0 shows the value with that many
 // decimals whichever way it was read (poll or stream).
 void liveField(LiveFields &fields, int index, QLabel *widget, int decimals = -1);
+// Runs `run` while `owner` lives, whenever live field `index` changes its text (or, for the
+// second, its visibility or enabled state). One connection serves all fields: a widget
+// connected to every change would be asked about each of the hundreds of fields.
+void onFieldChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run);
+void onFieldStateChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run);
 // What the window shows of a live field's text.
 QString shownFieldText(const QString &text, int decimals = -1);
 

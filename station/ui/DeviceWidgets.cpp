@@ -116,10 +116,7 @@ void DeviceWidgets::showWith(QWidget *widget, int field)
         return;
     LiveFields &fields = this->fields();
     auto sync = [widget, field, &fields] { widget->setVisible(fields.isVisible(field)); };
-    connect(&fields, &LiveFields::stateChanged, widget, [sync, field](int changed) {
-        if (changed == field)
-            sync();
-    });
+    Bindings::onFieldStateChange(fields, field, widget, sync);
     sync();
 }
 
@@ -144,10 +141,7 @@ QLineEdit *DeviceWidgets::liveField(int field, const QString &name, int chars)
         widget->setText(shownText(fields.text(field)));
         widget->setCursorPosition(0);
     };
-    connect(&fields, &LiveFields::changed, widget, [sync, field](int changed) {
-        if (changed == field)
-            sync();
-    });
+    Bindings::onFieldChange(fields, field, widget, sync);
     sync();
     showWith(widget, field);
     return widget;
@@ -169,12 +163,8 @@ QLineEdit *DeviceWidgets::editField(int field, const QString &name, int chars)
         }
         widget->setEnabled(fields.isEnabled(field));
     };
-    auto onChange = [sync, field](int changed) {
-        if (changed == field)
-            sync();
-    };
-    connect(&fields, &LiveFields::changed, widget, onChange);
-    connect(&fields, &LiveFields::stateChanged, widget, onChange);
+    Bindings::onFieldChange(fields, field, widget, sync);
+    Bindings::onFieldStateChange(fields, field, widget, sync);
     // Whatever put the text there (typing, paste, assistive technology), a write sends it.
     connect(widget, &QLineEdit::textChanged, this,
             [this, widget, field, &fields, mirroring](const QString &t) {
@@ -225,10 +215,8 @@ QLineEdit *DeviceWidgets::dateTimeField(int firstField, const QString &name)
                             .arg(fields.integer(firstField))
                             .arg(part(1), part(2), part(3), part(4), part(5)));
     };
-    connect(&fields, &LiveFields::changed, widget, [sync, firstField](int changed) {
-        if (changed >= firstField && changed < firstField + 6)
-            sync();
-    });
+    for (int k = 0; k < 6; ++k)
+        Bindings::onFieldChange(fields, firstField + k, widget, sync);
     sync();
     return widget;
 }

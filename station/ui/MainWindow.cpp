@@ -78,8 +78,10 @@ QLabel *boundLabel(Control &model)
 QLabel *boundField(LiveFields &fields, int index)
 {
     auto *label = new QLabel;
-    // Wide enough for the longest value, a date, so that values never move the layout.
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/07")));
+    // A fixed size, wide enough for the longest value, a date: a new value then neither moves
+    // the layout nor has the window lay itself out again, a hundred times a second.
+    label->setFixedSize(label->fontMetrics().horizontalAdvance(QStringLiteral("2026/12/07")),
+                        label->fontMetrics().height());
     // The poll and the stream give the accelerations and the PGA with different decimals; the
     // window shows them alike in both modes.
     int decimals = -1;
@@ -346,20 +348,26 @@ QWidget *MainWindow::buildIntensityBox()
     EventState &events = station_.eventState();
     const Control &intensityBox = station_.alarmPanel().intensity;
     auto sync = [this, intensity, alarm, &intensityBox] {
+        // This runs for every packet; a style sheet or text set again unchanged would still
+        // restyle, lay out and repaint the panel.
         const QString value = outage_->intensity();
-        intensity->setText(value);
-        if (intensity->accessibleDescription() != value)
+        if (intensity->text() != value) {
+            intensity->setText(value);
             intensity->setAccessibleDescription(value);
+        }
         QString style;
         if (intensityBox.backColor().isValid())
             style += QStringLiteral("background-color: %1;").arg(intensityBox.backColor().name());
         if (intensityBox.foreColor().isValid())
             style += QStringLiteral("color: %1;").arg(intensityBox.foreColor().name());
-        intensity->setStyleSheet(style);
+        if (intensity->styleSheet() != style)
+            intensity->setStyleSheet(style);
         const QString caption = outage_->caption();
-        alarm->setText(caption);
-        alarm->setToolTip(caption);
-        alarm->setAccessibleName(caption);
+        if (alarm->text() != caption) {
+            alarm->setText(caption);
+            alarm->setToolTip(caption);
+            alarm->setAccessibleName(caption);
+        }
         alarm->setVisible(outage_->isCaptionVisible());
     };
     connect(outage_, &OutageMark::changed, box, sync);

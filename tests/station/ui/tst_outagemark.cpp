@@ -29,7 +29,7 @@ struct Rig {
     Rig()
     {
         status.setOpen(true);
-        status.noteData(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9)));
+        status.noteData(QDateTime(QDate(2024, 3, 7), QTime(8, 5, 9)).toMSecsSinceEpoch());
         events.run();
     }
     // A reopened link, or the first answer after it, writes its zeros while the link is down.
