@@ -38,6 +38,46 @@ void mirrorCommon(Control &model, QWidget *widget)
     }
 }
 
+// Runs a refresh at once, then at most once a tick: refreshes asked for during a tick run
+// together at its end, so the window lays out and repaints once for all of them, and the last
+// value of a burst is always shown. A tick with nothing asked for ends the quiet spell.
+class RefreshPacer : public QObject
+{
+public:
+    RefreshPacer(std::function<void(int)> refresh, QObject *parent)
+        : QObject(parent), refresh_(std::move(refresh))
+    {
+        tick_.setInterval(PaceMs);
+        connect(&tick_, &QTimer::timeout, this, &RefreshPacer::refreshPending);
+    }
+    void request(int key)
+    {
+        if (!tick_.isActive()) {
+            refresh_(key);
+            tick_.start();
+        } else {
+            pending_.insert(key);
+        }
+    }
+
+private:
+    static constexpr int PaceMs = 100;
+    void refreshPending()
+    {
+        if (pending_.isEmpty()) {
+            tick_.stop();
+            return;
+        }
+        const QSet<int> due = std::exchange(pending_, {});
+        for (int key : due)
+            refresh_(key);
+    }
+
+    std::function<void(int)> refresh_;
+    QSet<int> pending_;
+    QTimer tick_;
+};
+
 // One connection per set of live fields routes each change to the labels of that field
 // alone: with hundreds of bound labels, every label filtering every change costs more than
 // drawing them.
@@ -66,7 +106,6 @@ public:
 
 private:
     static constexpr const char *Name = "liveFieldRouter";
-    static constexpr int PaceMs = 100;
     struct Handler {
         QPointer<QObject> owner;
         std::function<void()> run;
@@ -82,30 +121,11 @@ private:
         });
         connect(&fields, &LiveFields::stateChanged, this,
                 [this](int i) { dispatch(stateChanged_, i); });
-        tick_.setInterval(PaceMs);
-        connect(&tick_, &QTimer::timeout, this, &FieldRouter::showPending);
     }
     void pace(int index)
     {
-        if (!paced_.contains(index))
-            return;
-        if (!tick_.isActive()) {
-            dispatch(paced_, index);
-            tick_.start();
-        } else if (!pending_.contains(index)) {
-            pending_.insert(index);
-        }
-    }
-    // A tick with nothing to show ends the quiet spell: the next change shows at once.
-    void showPending()
-    {
-        if (pending_.isEmpty()) {
-            tick_.stop();
-            return;
-        }
-        const QSet<int> due = std::exchange(pending_, {});
-        for (int index : due)
-            dispatch(paced_, index);
+        if (paced_.contains(index))
+            pacer_.request(index);
     }
     static void dispatch(Table &table, int index)
     {
@@ -123,8 +143,7 @@ private:
     }
 
     Table changed_, stateChanged_, paced_;
-    QSet<int> pending_;
-    QTimer tick_;
+    RefreshPacer pacer_{[this](int index) { dispatch(paced_, index); }, this};
 };
 
 } // namespace
@@ -248,6 +267,12 @@ QString shownFieldText(const QString &text, int decimals)
     if (decimals >= 0 && NumberText::parseNumber(text, &value))
         return NumberText::fixed(value, decimals);
     return text;
+}
+
+std::function<void()> paced(QObject *owner, std::function<void()> refresh)
+{
+    auto *pacer = new RefreshPacer([refresh](int) { refresh(); }, owner);
+    return [pacer] { pacer->request(0); };
 }
 
 void onFieldChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run)

@@ -32,6 +32,9 @@ void liveField(LiveFields &fields, int index, QLabel *widget, int decimals = -1)
 // connected to every change would be asked about each of the hundreds of fields.
 void onFieldChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run);
 void onFieldStateChange(LiveFields &fields, int index, QObject *owner, std::function<void()> run);
+// `refresh`, to be run on every change of something `owner` shows, as run at once and then at
+// most ten times a second, the last change always shown.
+std::function<void()> paced(QObject *owner, std::function<void()> refresh);
 // What the window shows of a live field's text.
 QString shownFieldText(const QString &text, int decimals = -1);
 

@@ -348,7 +348,7 @@ QWidget *MainWindow::buildIntensityBox()
     EventState &events = station_.eventState();
     const Control &intensityBox = station_.alarmPanel().intensity;
     auto sync = [this, intensity, alarm, &intensityBox] {
-        // This runs for every packet; a style sheet or text set again unchanged would still
+        // Asked for with every packet; a style sheet or text set again unchanged would still
         // restyle, lay out and repaint the panel.
         const QString value = outage_->intensity();
         if (intensity->text() != value) {
@@ -370,7 +370,7 @@ QWidget *MainWindow::buildIntensityBox()
         }
         alarm->setVisible(outage_->isCaptionVisible());
     };
-    connect(outage_, &OutageMark::changed, box, sync);
+    connect(outage_, &OutageMark::changed, box, Bindings::paced(box, sync));
     sync();
     auto syncLastEvent = [lastEvent, &events] {
         lastEvent->setText(events.lastEventLine());
