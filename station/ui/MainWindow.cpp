@@ -5,6 +5,7 @@
 #include "DevicePage.h"
 #include "HelicorderWindow.h"
 #include "IndicatorLamp.h"
+#include "OpaquePanelContent.h"
 #include "OutageMark.h"
 #include "StripChartWidget.h"
 #include "common/Colours.h"
@@ -326,7 +327,9 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
 QWidget *MainWindow::buildIntensityBox()
 {
     auto *box = new QGroupBox(QStringLiteral("Intensity"));
-    auto *layout = new QGridLayout(box);
+    new QVBoxLayout(box);
+    auto *layout = new QGridLayout(new OpaquePanelContent(box));
+    layout->setContentsMargins(0, 0, 0, 0);
     auto *intensity = new QLabel;
     intensity->setAccessibleName(QStringLiteral("Intensity"));
     QFont big = intensity->font();
@@ -471,9 +474,6 @@ QWidget *MainWindow::buildValuesBox()
     Readout &readout = station_.readout();
     auto *box = new QGroupBox(QStringLiteral("Status"));
     auto *layout = new QVBoxLayout(box);
-    auto *values = new QWidget;
-    auto *valuesLayout = new QVBoxLayout(values);
-    valuesLayout->setContentsMargins(0, 0, 0, 0);
     auto *stale = new QLabel;
     stale->setAccessibleName(QStringLiteral("Live values stale"));
     stale->setStyleSheet(QStringLiteral("font-weight: bold;"));
@@ -484,7 +484,9 @@ QWidget *MainWindow::buildValuesBox()
     connect(outage_, &OutageMark::changed, stale, syncStale);
     syncStale();
     layout->addWidget(stale);
-    layout->addWidget(values);
+    auto *values = new OpaquePanelContent(box);
+    auto *valuesLayout = new QVBoxLayout(values);
+    valuesLayout->setContentsMargins(0, 0, 0, 0);
     markStaleWhileSilent(values);
     valuesLayout->addLayout(valueGrid(readout.liveFields,
                                       {{QStringLiteral("a [gal]"), 1},

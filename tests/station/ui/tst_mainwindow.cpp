@@ -1,4 +1,5 @@
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "ui/MainWindow.h"
 #include "ui/QtPlatform.h"
 #include "ui/StripChartWidget.h"
@@ -33,6 +34,7 @@ private slots:
     void displacementViewHasPdRangeAndTimeSpan();
     void typedRangeTakenAsTyped();
     void everyPanelFitsSmallScreens();
+    void aNewValueRepaintsItsLabelAlone();
     void combosAndEditsNamedByTheirCaptions();
     void enterOnDeleteQuestionKeepsTheFile();
     void enterOnExitWhileRecordingKeepsRecording();
@@ -265,6 +267,42 @@ void TestMainWindow::everyPanelFitsSmallScreens()
             qPrintable(
                 QStringLiteral("%1: %2 x %3").arg(title).arg(need.width()).arg(need.height())));
     }
+}
+
+// Ten times a second a value changes; the panel, page and window beneath it stay as drawn.
+void TestMainWindow::aNewValueRepaintsItsLabelAlone()
+{
+    Window w;
+    w.f.station->start(QString());
+    w.f.station->views().showRealTimeView();
+    w.window.resize(1280, 800);
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QGroupBox *status = nullptr;
+    for (QGroupBox *box : w.window.findChildren<QGroupBox *>())
+        if (box->title() == QStringLiteral("Status") && box->isVisible())
+            status = box;
+    QVERIFY(status);
+    QTest::qWait(300); // the window's first layout and paint are over
+    struct PaintCount : QObject {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } panelPaints, labelPaints;
+    status->installEventFilter(&panelPaints);
+    QLabel *value = nullptr;
+    w.f.station->readout().liveFields.setText(Field::AccelerationA, QStringLiteral("12.34"));
+    for (QLabel *label : status->findChildren<QLabel *>())
+        if (label->text() == QStringLiteral("12.34"))
+            value = label;
+    QVERIFY(value);
+    value->installEventFilter(&labelPaints);
+    w.f.station->readout().liveFields.setText(Field::AccelerationA, QStringLiteral("56.78"));
+    QTRY_VERIFY(labelPaints.count > 0);
+    QCOMPARE(panelPaints.count, 0);
 }
 
 void TestMainWindow::combosAndEditsNamedByTheirCaptions()
