@@ -289,10 +289,16 @@ void onFieldStateChange(LiveFields &fields, int index, QObject *owner, std::func
 // second: the eye reads no faster, and every new text lays out and repaints its panel.
 void liveField(LiveFields &fields, int index, QLabel *widget, int decimals)
 {
-    auto sync = [&fields, index, widget, decimals] {
-        widget->setText(shownFieldText(fields.text(index), decimals));
+    auto longest = std::make_shared<int>(0);
+    auto sync = [&fields, index, widget, decimals, longest] {
+        const QString text = shownFieldText(fields.text(index), decimals);
+        widget->setText(text);
         widget->setVisible(fields.isVisible(index));
-        // A label of fixed width is never cut: it widens for a text longer than any before.
+        // A label of fixed width widens for a text of more characters than any before (only
+        // then measured, since measuring lays the text out); digits are all of one width.
+        if (text.size() <= *longest)
+            return;
+        *longest = int(text.size());
         const bool fixedWidth = widget->minimumWidth() == widget->maximumWidth();
         if (fixedWidth && widget->sizeHint().width() > widget->maximumWidth())
             widget->setFixedWidth(widget->sizeHint().width());
