@@ -17,10 +17,12 @@ constexpr int EventFlags = 11;
 constexpr int OptionWord = 18;
 constexpr int DigitalIo = 19;
 constexpr int PgaWatchThreshold = 21;
-constexpr int FirstAxisPeak = 29; // a, b, c, then the compound a, b, c (29..34)
+constexpr int Pgv1s = 25, Pgd1s = 26; // peak velocity and displacement of the last second
+constexpr int FirstAxisPeak = 29;     // a, b, c, then the compound a, b, c (29..34)
 constexpr int PgaTriggerAxis = 35;
 constexpr int Pd = 37;
 constexpr int PWaveFlag = 39;
+constexpr int PgaMaxIn10s = 40;
 constexpr int EventYear = 41; // then month, day, hour, minute, second
 constexpr int Displacement = 59;
 constexpr int DisplacementWarningThreshold = 60;
@@ -41,9 +43,13 @@ constexpr int FirstCompanionAddress = 101; // 101, 102: the companion display's 
 constexpr int EditCopyOffset = 100;
 constexpr int AlarmDurationsEdit = AlarmDurations + EditCopyOffset;
 constexpr int WatchDurationEdit = 212, WarningDurationEdit = 213;
+// What the real-time page shows of the vector maximum: the copy each answer refreshes.
+constexpr int VectorMaxShown = VectorMax + EditCopyOffset;
 
 // ---- The station's own ----
-constexpr int NtpStatus = 201;
+// "Yes"/"NO" from bits 0, 1, 2 and 4 of the device status.
+constexpr int NtpStatus = 201, Server0Connected = 202, Server1Connected = 214;
+constexpr int DisplayConnected = 239; // the companion LED display
 constexpr int PcDate = 203, PcTime = 204;
 constexpr int AxisOffsetCopyA = 205; // then b, c
 constexpr int HistoryEventDate = 208, HistoryEventTime = 209;

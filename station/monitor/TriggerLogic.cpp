@@ -201,7 +201,10 @@ void TriggerLogic::deviceStatusChanged()
     static constexpr struct {
         int bit;
         int field;
-    } Indicators[] = {{0, 201}, {1, 202}, {2, 214}, {4, 239}};
+    } Indicators[] = {{0, Field::NtpStatus},
+                      {1, Field::Server0Connected},
+                      {2, Field::Server1Connected},
+                      {4, Field::DisplayConnected}};
     for (const auto &indicator : Indicators) {
         const bool on = fields_.bit(Field::DeviceStatus, indicator.bit);
         fields_.setText(indicator.field, on ? QStringLiteral("Yes") : QStringLiteral("NO"));

@@ -489,15 +489,15 @@ QWidget *MainWindow::buildValuesBox()
     valuesLayout->setContentsMargins(0, 0, 0, 0);
     markStaleWhileSilent(values);
     valuesLayout->addLayout(valueGrid(readout.liveFields,
-                                      {{QStringLiteral("a [gal]"), 1},
-                                       {QStringLiteral("Pd [cm]"), 37},
-                                       {QStringLiteral("b [gal]"), 2},
-                                       {QStringLiteral("Disp [cm]"), 59},
-                                       {QStringLiteral("c [gal]"), 3},
-                                       {QStringLiteral("PGA [gal]"), 96},
-                                       {QStringLiteral("max [gal]"), 108},
-                                       {QStringLiteral("Date"), 203},
-                                       {QStringLiteral("Time"), 204}},
+                                      {{QStringLiteral("a [gal]"), Field::AccelerationA},
+                                       {QStringLiteral("Pd [cm]"), Field::Pd},
+                                       {QStringLiteral("b [gal]"), Field::AccelerationB},
+                                       {QStringLiteral("Disp [cm]"), Field::Displacement},
+                                       {QStringLiteral("c [gal]"), Field::AccelerationC},
+                                       {QStringLiteral("PGA [gal]"), Field::Pga},
+                                       {QStringLiteral("max [gal]"), Field::VectorMaxShown},
+                                       {QStringLiteral("Date"), Field::PcDate},
+                                       {QStringLiteral("Time"), Field::PcTime}},
                                       2));
     auto *rows = new QFormLayout;
     rows->setVerticalSpacing(2);
@@ -535,15 +535,15 @@ QWidget *MainWindow::buildAdvancedBox()
     auto *box = new QGroupBox(QStringLiteral("Advanced Information"));
     auto *layout = new QVBoxLayout(box);
     layout->addLayout(valueGrid(readout.liveFields,
-                                {{QStringLiteral("NTP Synchronous"), 201},
-                                 {QStringLiteral("Server0 Connected"), 202},
-                                 {QStringLiteral("Server1 Connected"), 214},
-                                 {QStringLiteral("RVD-K09 Connected"), 239},
-                                 {QStringLiteral("Firmware Version"), 99},
-                                 {QStringLiteral("Serial No."), 100},
-                                 {QStringLiteral("Pgv_1s"), 25},
-                                 {QStringLiteral("Pgd_1s"), 26},
-                                 {QStringLiteral("Pga_max_in10s"), 40}},
+                                {{QStringLiteral("NTP Synchronous"), Field::NtpStatus},
+                                 {QStringLiteral("Server0 Connected"), Field::Server0Connected},
+                                 {QStringLiteral("Server1 Connected"), Field::Server1Connected},
+                                 {QStringLiteral("RVD-K09 Connected"), Field::DisplayConnected},
+                                 {QStringLiteral("Firmware Version"), Field::FirmwareVersion},
+                                 {QStringLiteral("Serial No."), Field::StationCode},
+                                 {QStringLiteral("Pgv_1s"), Field::Pgv1s},
+                                 {QStringLiteral("Pgd_1s"), Field::Pgd1s},
+                                 {QStringLiteral("Pga_max_in10s"), Field::PgaMaxIn10s}},
                                 3));
     auto *lastRow = new QHBoxLayout;
     LinkStatus &status = station_.linkStatus();
@@ -635,12 +635,17 @@ QWidget *MainWindow::buildHistoryPage(StripChartWidget *strip2)
     syncFiles();
     side->addWidget(files);
     auto *event = new QFormLayout;
-    event->addRow(QStringLiteral("ID"), boundField(readout.liveFields, 227));
-    event->addRow(QStringLiteral("Event Date"), boundField(readout.liveFields, 208));
-    event->addRow(QStringLiteral("Event Time"), boundField(readout.liveFields, 209));
-    event->addRow(QStringLiteral("a(gal)"), boundField(readout.liveFields, 232));
-    event->addRow(QStringLiteral("b(gal)"), boundField(readout.liveFields, 233));
-    event->addRow(QStringLiteral("c(gal)"), boundField(readout.liveFields, 234));
+    event->addRow(QStringLiteral("ID"), boundField(readout.liveFields, Field::HistoryStationCode));
+    event->addRow(QStringLiteral("Event Date"),
+                  boundField(readout.liveFields, Field::HistoryEventDate));
+    event->addRow(QStringLiteral("Event Time"),
+                  boundField(readout.liveFields, Field::HistoryEventTime));
+    event->addRow(QStringLiteral("a(gal)"),
+                  boundField(readout.liveFields, Field::FirstHistoryPeak));
+    event->addRow(QStringLiteral("b(gal)"),
+                  boundField(readout.liveFields, Field::FirstHistoryPeak + 1));
+    event->addRow(QStringLiteral("c(gal)"),
+                  boundField(readout.liveFields, Field::FirstHistoryPeak + 2));
     event->addRow(QStringLiteral("Intensity"), boundLabel(station_.history().loadedIntensity()));
     History &history = station_.history();
     auto *length = new QLabel(history.recordLength());
