@@ -1,24 +1,37 @@
 #include "ChartFeed.h"
 
 #include "common/Clock.h"
-#include "common/NumberText.h"
 
 #include <algorithm>
 
-ChartFeed::ChartFeed(StripChart &strip1, StripChart &strip3, const Clock &clock, QObject *parent)
-    : QObject(parent), strip1_(strip1), strip3_(strip3), clock_(clock)
+namespace
 {
-    for (auto signal : {&Control::textChanged, &Control::chosen}) {
-        connect(&accelerationBox_, signal, this, &ChartFeed::showAccelerationRange);
-        connect(&pdBox_, signal, this, &ChartFeed::showPdRange);
-        connect(&displacementBox_, signal, this, &ChartFeed::showDisplacementRange);
-    }
-    connect(&spanBox_, &Control::textChanged, this, &ChartFeed::applyTypedSpan);
-    connect(&spanBox_, &Control::chosen, this, &ChartFeed::applyChosenSpan);
-    applyAccelerationRange(DefaultAccelerationRange);
-    applyPdRange(DefaultPdRange);
-    applyDisplacementRange(DefaultDisplacementRange);
-    applySpan(DefaultSpanSeconds);
+
+// Acceleration and displacement swing about zero; "Auto" follows the samples on view.
+void scaleSelectedTrace(StripChart &strip, double range)
+{
+    if (range == DisplaySettings::FittedRange)
+        strip.fitRangeToData();
+    else
+        strip.setRange(range, -range);
+}
+
+} // namespace
+
+ChartFeed::ChartFeed(const DisplaySettings &settings, StripChart &strip1, StripChart &strip3,
+                     const Clock &clock, QObject *parent)
+    : QObject(parent), settings_(settings), strip1_(strip1), strip3_(strip3), clock_(clock)
+{
+    connect(&settings, &DisplaySettings::accelerationRangeChanged, this,
+            &ChartFeed::applyAccelerationRange);
+    connect(&settings, &DisplaySettings::pdRangeChanged, this, &ChartFeed::applyPdRange);
+    connect(&settings, &DisplaySettings::displacementRangeChanged, this,
+            &ChartFeed::applyDisplacementRange);
+    connect(&settings, &DisplaySettings::spanChanged, this, &ChartFeed::applySpan);
+    applyAccelerationRange(settings.accelerationRange());
+    applyPdRange(settings.pdRange());
+    applyDisplacementRange(settings.displacementRange());
+    applySpan(settings.spanSeconds());
 }
 
 void ChartFeed::setLinkSilent(bool silent)
@@ -30,159 +43,30 @@ void ChartFeed::setLinkSilent(bool silent)
     strip3_.breakTraces();
 }
 
-// Text typed into a combo is applied only once it is a number: while the operator types, an
-// empty text, a lone "-" or "." keeps the previous scale.
-std::optional<double> ChartFeed::typedNumber(const Control &combo)
+void ChartFeed::applyAccelerationRange(double range)
 {
-    double value = 0;
-    if (!NumberText::parseNumber(combo.text(), &value))
-        return std::nullopt;
-    return value;
-}
-
-// A range of zero or less would draw every trace as a flat line on the chart's edge.
-std::optional<double> ChartFeed::typedRange(const Control &combo)
-{
-    const auto value = typedNumber(combo);
-    if (!value || *value <= 0)
-        return std::nullopt;
-    return value;
-}
-
-bool ChartFeed::isAuto(const Control &combo)
-{
-    return combo.text().trimmed().compare(QLatin1String(AutoRange), Qt::CaseInsensitive) == 0;
-}
-
-bool ChartFeed::offersAuto(const Control &box) const
-{
-    return &box == &accelerationBox_ || &box == &displacementBox_;
-}
-
-bool ChartFeed::accepts(const Control &box) const
-{
-    return typedRange(box).has_value() || (offersAuto(box) && isAuto(box));
-}
-
-QString ChartFeed::rangeInForce(const Control &box) const
-{
-    double range = spanSeconds_;
-    if (&box == &accelerationBox_)
-        range = accelerationRange_;
-    else if (&box == &pdBox_)
-        range = pdRange_;
-    else if (&box == &displacementBox_)
-        range = displacementRange_;
-    return range > 0 ? NumberText::doubleText(range) : QString::fromLatin1(AutoRange);
-}
-
-void ChartFeed::showRangeInForce(Control &box)
-{
-    const QString inForce = rangeInForce(box);
-    if (box.text() != inForce)
-        box.setText(inForce);
-}
-
-void ChartFeed::settleRanges()
-{
-    const std::pair<Control *, double> boxes[] = {{&accelerationBox_, DefaultAccelerationRange},
-                                                  {&pdBox_, DefaultPdRange},
-                                                  {&displacementBox_, DefaultDisplacementRange},
-                                                  {&spanBox_, DefaultSpanSeconds}};
-    for (const auto &[box, fallback] : boxes)
-        if (!accepts(*box))
-            box->setText(QString::number(fallback));
-}
-
-void ChartFeed::showAccelerationRange()
-{
-    if (isAuto(accelerationBox_))
-        fitAccelerationRange();
-    else if (const auto limit = typedRange(accelerationBox_))
-        applyAccelerationRange(*limit);
-}
-
-void ChartFeed::showPdRange()
-{
-    if (const auto limit = typedRange(pdBox_))
-        applyPdRange(*limit);
-}
-
-void ChartFeed::showDisplacementRange()
-{
-    if (isAuto(displacementBox_))
-        fitDisplacementRange();
-    else if (const auto limit = typedRange(displacementBox_))
-        applyDisplacementRange(*limit);
-}
-
-void ChartFeed::applyTypedSpan()
-{
-    const auto seconds = typedNumber(spanBox_);
-    if (!seconds)
-        return;
-    if (*seconds > MaxTypedSpanSeconds) {
-        // Runs this handler again with the limit before the span is applied here.
-        spanBox_.setText(QString::number(MaxTypedSpanSeconds));
-        applySpan(MaxTypedSpanSeconds);
-        return;
-    }
-    applySpan(*seconds);
-}
-
-void ChartFeed::applyChosenSpan()
-{
-    if (const auto seconds = typedNumber(spanBox_))
-        applySpan(*seconds);
-}
-
-void ChartFeed::applyAccelerationRange(double limit)
-{
-    accelerationRange_ = limit;
     for (int trace = 0; trace < 3; ++trace) {
         strip1_.selectTrace(trace);
-        strip1_.setRange(limit, -limit);
+        scaleSelectedTrace(strip1_, range);
     }
 }
 
-void ChartFeed::fitAccelerationRange()
+void ChartFeed::applyPdRange(double range)
 {
-    accelerationRange_ = 0;
-    for (int trace = 0; trace < 3; ++trace) {
-        strip1_.selectTrace(trace);
-        strip1_.fitRangeToData();
-    }
-}
-
-void ChartFeed::fitDisplacementRange()
-{
-    displacementRange_ = 0;
-    strip3_.selectTrace(0);
-    strip3_.fitRangeToData();
-}
-
-void ChartFeed::applyPdRange(double limit)
-{
-    pdRange_ = limit;
     strip1_.selectTrace(3);
-    strip1_.setRange(limit, 0);
+    strip1_.setRange(range, 0);
     strip3_.selectTrace(1);
-    strip3_.setRange(limit, 0);
+    strip3_.setRange(range, 0);
 }
 
-void ChartFeed::applyDisplacementRange(double limit)
+void ChartFeed::applyDisplacementRange(double range)
 {
-    displacementRange_ = limit;
     strip3_.selectTrace(0);
-    strip3_.setRange(limit, -limit);
+    scaleSelectedTrace(strip3_, range);
 }
 
-// A span of zero or less would leave the charts without a single visible sample.
 void ChartFeed::applySpan(double seconds)
 {
-    if (seconds <= 0)
-        return;
-    spanSeconds_ = seconds;
     strip1_.setVisibleWidth(seconds * SamplesPerSecond);
     strip3_.setVisibleWidth(seconds * SamplesPerSecond);
 }
@@ -240,7 +124,7 @@ void ChartFeed::skipPollSamples(qint64 count)
 
 void ChartFeed::placePollSample(const Sample &sample)
 {
-    if (NumberText::leadingNumber(spanBox_.text()) <= BatchAboveSeconds) {
+    if (settings_.spanBoxSeconds() <= BatchAboveSeconds) {
         streamSample(sample);
         return;
     }

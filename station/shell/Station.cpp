@@ -62,7 +62,7 @@ Station::Station(const StationServices &services, QObject *parent)
       history_(readout_.liveFields, recordFolder_, readout_.statusLine, readout_.windowTitle,
                services.strip2, services.prompter, services.shell, services_.folder),
       mqtt_(readout_.liveFields, readout_.statusLine, eventLog_, services.clock),
-      chartFeed_(services.strip1, services.strip3, services.clock),
+      chartFeed_(displaySettings_, services.strip1, services.strip3, services.clock),
       decoder_(readout_.liveFields, readout_.statusLine, linkManager_.pollState(), linkStatus_,
                serialLink_, clientLink_, serverLink_, linkManager_, services_.folder),
       deviceCommands_(readout_.statusLine, registerWriter_, services.waiter, services.prompter),
@@ -243,10 +243,10 @@ SystemSettings Station::systemSettingsShown() const
         s.voiceFiles[k] = connectionPage_.voiceFileFields[k].text();
     s.preAlarmSeconds = connectionPage_.preEventField.text();
     s.postAlarmSeconds = connectionPage_.postEventField.text();
-    s.accelerationRange = chartFeed_.accelerationBox().text();
-    s.pdRange = chartFeed_.pdBox().text();
-    s.timeSpan = chartFeed_.spanBox().text();
-    s.displacementRange = chartFeed_.displacementBox().text();
+    s.accelerationRange = displaySettings_.accelerationBox().text();
+    s.pdRange = displaySettings_.pdBox().text();
+    s.timeSpan = displaySettings_.spanBox().text();
+    s.displacementRange = displaySettings_.displacementBox().text();
     s.recordFolder = recordFolder_.path();
     s.autoRun = connectionPage_.autoRunBox.isChecked();
     s.manualFile = views_.manualFile();
@@ -272,10 +272,10 @@ void Station::showSystemSettings(const SystemSettings &s)
     applyVoiceFiles();
     connectionPage_.preEventField.setText(s.preAlarmSeconds);
     connectionPage_.postEventField.setText(s.postAlarmSeconds);
-    chartFeed_.accelerationBox().setText(s.accelerationRange);
-    chartFeed_.pdBox().setText(s.pdRange);
-    chartFeed_.spanBox().setText(s.timeSpan);
-    chartFeed_.displacementBox().setText(s.displacementRange);
+    displaySettings_.accelerationBox().setText(s.accelerationRange);
+    displaySettings_.pdBox().setText(s.pdRange);
+    displaySettings_.spanBox().setText(s.timeSpan);
+    displaySettings_.displacementBox().setText(s.displacementRange);
     connectionPage_.autoRunBox.setChecked(s.autoRun);
     views_.setManualFile(s.manualFile);
     connectionPage_.recordModeBox.setChecked(s.recordMode);
@@ -344,7 +344,7 @@ void Station::start(const QString &commandLine)
         userMode_ = *startMode_;
         deviceSettings_.setUserMode(userMode_);
     }
-    chartFeed_.settleRanges();
+    displaySettings_.settleRanges();
     history_.addMiniSeedKeys();
     startMqtt();
     startArchive();
@@ -455,19 +455,19 @@ void Station::startArchive()
 
 void Station::fillRangeLists()
 {
-    const QStringList fitted{QString::fromLatin1(ChartFeed::AutoRange)};
-    chartFeed_.accelerationBox().setItems(AccRanges + fitted);
-    chartFeed_.pdBox().setItems(PdRanges);
+    const QStringList fitted{QString::fromLatin1(DisplaySettings::AutoRange)};
+    displaySettings_.accelerationBox().setItems(AccRanges + fitted);
+    displaySettings_.pdBox().setItems(PdRanges);
     deviceSettings_.controls().pgaWarningBox.setItems(PgaThresholds);
     deviceSettings_.controls().pgaWatchBox.setItems(PgaThresholds);
-    chartFeed_.spanBox().setItems(TimeSpans);
+    displaySettings_.spanBox().setItems(TimeSpans);
     history_.pdBox().setItems(PdRanges);
     history_.accelerationBox().setItems(AccRanges);
     history_.spanBox().setItems(TimeSpans + QStringList{QStringLiteral("300")});
-    chartFeed_.displacementBox().setItems(DisplacementRanges + fitted);
+    displaySettings_.displacementBox().setItems(DisplacementRanges + fitted);
     history_.accelerationBox().setText(QStringLiteral("10"));
     history_.spanBox().setText(QStringLiteral("120"));
-    chartFeed_.displacementBox().setText(QStringLiteral("3"));
+    displaySettings_.displacementBox().setText(QStringLiteral("3"));
     history_.pdBox().setText(QStringLiteral("0.5"));
 }
 

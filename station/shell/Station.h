@@ -21,6 +21,7 @@
 #include "link/RegisterWriter.h"
 #include "monitor/AlarmDisplay.h"
 #include "monitor/ChartFeed.h"
+#include "monitor/DisplaySettings.h"
 #include "monitor/EventState.h"
 #include "monitor/LedPort.h"
 #include "monitor/TriggerLogic.h"
@@ -104,6 +105,7 @@ public:
     RecordFolder &recordFolder() { return recordFolder_; }
     History &history() { return history_; }
     MqttPublisher &mqtt() { return mqtt_; }
+    DisplaySettings &displaySettings() { return displaySettings_; }
     ChartFeed &chartFeed() { return chartFeed_; }
     Decoder &decoder() { return decoder_; }
     DeviceCommands &deviceCommands() { return deviceCommands_; }
@@ -212,6 +214,7 @@ private:
     std::optional<int> startMode_;
     int userMode_ = UserMode::General;
     std::optional<bool> serverOptionBeforeLock_; // while Educate mode locks it
+    DisplaySettings displaySettings_;
     ChartFeed chartFeed_;
     Decoder decoder_;
     DeviceCommands deviceCommands_;

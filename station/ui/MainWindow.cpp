@@ -298,11 +298,11 @@ QWidget *MainWindow::buildRealTimePage(StripChartWidget *strip1)
     Bindings::visibility(pages.realTimeChart, strip1);
     auto *ranges = new QHBoxLayout;
     addCaptioned(ranges, QStringLiteral("Acc Range[gal]"),
-                 boundRangeCombo(station_.chartFeed().accelerationBox()));
+                 boundRangeCombo(station_.displaySettings().accelerationBox()));
     addCaptioned(ranges, QStringLiteral("Pd Range[cm]"),
-                 boundRangeCombo(station_.chartFeed().pdBox()));
+                 boundRangeCombo(station_.displaySettings().pdBox()));
     addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"),
-                 boundRangeCombo(station_.chartFeed().spanBox()));
+                 boundRangeCombo(station_.displaySettings().spanBox()));
     ranges->addStretch();
     main->addLayout(ranges);
     main->addWidget(buildAdvancedBox());
@@ -432,11 +432,11 @@ QWidget *MainWindow::buildDigitalIoBox()
 QComboBox *MainWindow::boundRangeCombo(Control &model)
 {
     QComboBox *combo = boundCombo(model);
-    ChartFeed &feed = station_.chartFeed();
-    auto mark = [combo, &model, &feed] {
-        const bool refused = !model.text().isEmpty() && !feed.accepts(model);
+    DisplaySettings &settings = station_.displaySettings();
+    auto mark = [combo, &model, &settings] {
+        const bool refused = !model.text().isEmpty() && !settings.accepts(model);
         const QString why = refused ? QStringLiteral("\"%1\" is not a range: the chart keeps %2")
-                                          .arg(model.text(), feed.rangeInForce(model))
+                                          .arg(model.text(), settings.rangeInForce(model))
                                     : QString();
         if (combo->toolTip() == why)
             return;
@@ -447,7 +447,7 @@ QComboBox *MainWindow::boundRangeCombo(Control &model)
     };
     connect(&model, &Control::changed, combo, mark);
     connect(combo->lineEdit(), &QLineEdit::editingFinished, combo,
-            [&feed, &model] { feed.showRangeInForce(model); });
+            [&settings, &model] { settings.showRangeInForce(model); });
     mark();
     return combo;
 }
@@ -595,11 +595,11 @@ QWidget *MainWindow::buildDisplacementPage(StripChartWidget *strip3)
     side->addWidget(buildEventBox());
     auto *ranges = new QFormLayout;
     addCaptioned(ranges, QStringLiteral("Displacement(cm)"),
-                 boundRangeCombo(station_.chartFeed().displacementBox()));
+                 boundRangeCombo(station_.displaySettings().displacementBox()));
     addCaptioned(ranges, QStringLiteral("Pd Range[cm]"),
-                 boundRangeCombo(station_.chartFeed().pdBox()));
+                 boundRangeCombo(station_.displaySettings().pdBox()));
     addCaptioned(ranges, QStringLiteral("Time-axis Range[sec]"),
-                 boundRangeCombo(station_.chartFeed().spanBox()));
+                 boundRangeCombo(station_.displaySettings().spanBox()));
     side->addLayout(ranges);
     side->addStretch();
     layout->addLayout(side);

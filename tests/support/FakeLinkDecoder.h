@@ -22,13 +22,13 @@
 // reach the peaks, the sample ring and the charts as in the station.
 struct FakeLinkDecoder {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
-        : chartFeed{strip1, strip3, clock},
+        : chartFeed{display, strip1, strip3, clock},
           triggerLogic{readout.liveFields, panel, events, eventLog, eventFile,
                        recording,          clock, strip1, strip3}
     {
         links.clientConnected = true;
         links.serverConnected = true;
-        chartFeed.spanBox().setText(QStringLiteral("10"));
+        display.spanBox().setText(QStringLiteral("10"));
         QObject::connect(&decoder, &Decoder::packetDecoded, [this](const DecodedPacket &packet) {
             triggerLogic.takePacket(packet);
             ring.take(packet);
@@ -57,6 +57,7 @@ struct FakeLinkDecoder {
     SampleRing ring;
     RecordingSettings recording;
     EventFile eventFile{ring, recording, readout.liveFields, eventLog, folder, clock};
+    DisplaySettings display;
     ChartFeed chartFeed;
     EventState events;
     TriggerLogic triggerLogic;

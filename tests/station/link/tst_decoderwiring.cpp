@@ -44,9 +44,10 @@ void TestDecoderWiring::rangeCombosReachTheCharts()
 {
     StationFixture f;
     f.strip1.operations.clear();
-    f.station->chartFeed().accelerationBox().choose(QStringLiteral("250"));
-    QCOMPARE(f.strip1.operations, (QStringList{"select 0", "range 250 -250", "select 1",
-                                               "range 250 -250", "select 2", "range 250 -250"}));
+    f.station->displaySettings().accelerationBox().choose(QStringLiteral("1000"));
+    QCOMPARE(f.strip1.operations,
+             (QStringList{"select 0", "range 1000 -1000", "select 1", "range 1000 -1000",
+                          "select 2", "range 1000 -1000"}));
 }
 
 QTEST_GUILESS_MAIN(TestDecoderWiring)

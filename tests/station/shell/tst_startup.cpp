@@ -28,7 +28,7 @@ void TestStartup::rangeListsAndStartTexts()
     f.station->start(QString());
     Pages &pages = f.station->views().pages();
     ConnectionPage &connection = f.station->connectionPage();
-    const ChartFeed &charts = f.station->chartFeed();
+    const DisplaySettings &charts = f.station->displaySettings();
     History &history = f.station->history();
     QCOMPARE(charts.accelerationBox().items().first(), QStringLiteral("1000"));
     QCOMPARE(history.spanBox().items().last(), QStringLiteral("300"));

@@ -194,7 +194,7 @@ void TestMainWindow::displacementViewHasPdRangeAndTimeSpan()
     QComboBox *pd = shownNamed<QComboBox>(w.window, QStringLiteral("Pd Range[cm]"));
     pd->lineEdit()->clear();
     QTest::keyClicks(pd->lineEdit(), QStringLiteral("2"));
-    QCOMPARE(w.f.station->chartFeed().pdBox().text(), QStringLiteral("2"));
+    QCOMPARE(w.f.station->displaySettings().pdBox().text(), QStringLiteral("2"));
 }
 
 // No completion from the list: "10" typed stays "10" (not "100" or "1000"), and so does the
@@ -224,7 +224,7 @@ void TestMainWindow::typedRangeTakenAsTyped()
     QTest::keyClicks(acc->lineEdit(), QStringLiteral("10"));
     QTest::keyClick(acc->lineEdit(), Qt::Key_Return);
     QCOMPARE(acc->currentText(), QStringLiteral("10"));
-    QCOMPARE(f.station->chartFeed().accelerationBox().text(), QStringLiteral("10"));
+    QCOMPARE(f.station->displaySettings().accelerationBox().text(), QStringLiteral("10"));
     for (int trace = 0; trace < 3; ++trace)
         QCOMPARE(strip1->plot()->graph(trace)->valueAxis()->range(), QCPRange(-10, 10));
     QCOMPARE(acc->count(), 12); // the list and "Auto": Enter added nothing
