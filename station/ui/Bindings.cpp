@@ -22,20 +22,26 @@
 namespace Bindings
 {
 
+void mirrorColours(const Control &model, QWidget *widget)
+{
+    if (!model.backColor().isValid() && !model.foreColor().isValid())
+        return;
+    QString style;
+    if (model.backColor().isValid())
+        style += QStringLiteral("background-color: %1;").arg(model.backColor().name());
+    if (model.foreColor().isValid())
+        style += QStringLiteral("color: %1;").arg(model.foreColor().name());
+    if (widget->styleSheet() != style)
+        widget->setStyleSheet(style);
+}
+
 namespace
 {
 
 void mirrorCommon(Control &model, QWidget *widget)
 {
     widget->setEnabled(model.isEnabled());
-    if (model.backColor().isValid() || model.foreColor().isValid()) {
-        QString style;
-        if (model.backColor().isValid())
-            style += QStringLiteral("background-color: %1;").arg(model.backColor().name());
-        if (model.foreColor().isValid())
-            style += QStringLiteral("color: %1;").arg(model.foreColor().name());
-        widget->setStyleSheet(style);
-    }
+    mirrorColours(model, widget);
 }
 
 // Runs a refresh at once, then at most once a tick: refreshes asked for during a tick run

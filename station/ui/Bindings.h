@@ -17,6 +17,10 @@ class QWidget;
 namespace Bindings
 {
 
+// The model's back and fore colours as the widget's style sheet, set only when it changes:
+// setting it, even unchanged, restyles, lays out and repaints. A model without colours leaves
+// the widget's own style.
+void mirrorColours(const Control &model, QWidget *widget);
 void visibility(Control &model, QWidget *widget);
 void label(Control &model, QLabel *widget);
 void lineEdit(Control &model, QLineEdit *widget);

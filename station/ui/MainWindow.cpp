@@ -358,13 +358,7 @@ QWidget *MainWindow::buildIntensityBox()
             intensity->setText(value);
             intensity->setAccessibleDescription(value);
         }
-        QString style;
-        if (intensityBox.backColor().isValid())
-            style += QStringLiteral("background-color: %1;").arg(intensityBox.backColor().name());
-        if (intensityBox.foreColor().isValid())
-            style += QStringLiteral("color: %1;").arg(intensityBox.foreColor().name());
-        if (intensity->styleSheet() != style)
-            intensity->setStyleSheet(style);
+        Bindings::mirrorColours(intensityBox, intensity);
         const QString caption = outage_->caption();
         if (alarm->text() != caption) {
             alarm->setText(caption);
