@@ -2,6 +2,7 @@
 
 #include "DeviceCommands.h"
 #include "OptionWords.h"
+#include "SettingRegisters.h"
 #include "WritePlan.h"
 #include "common/FieldNumbers.h"
 #include "common/NumberText.h"
@@ -13,75 +14,39 @@
 namespace
 {
 
-// Edit fields filled from live fields when the page opens, in this order.
-struct CopyRun {
-    int firstEdit, firstLive, count;
-};
-constexpr CopyRun CopiesBeforeOptions[] = {
-    {199, 99, 2},  {164, 64, 11}, {160, 60, 4}, {176, 215, 4}, {223, 219, 4},
-    {244, 240, 4}, {180, 80, 12}, {194, 94, 2}, {197, 97, 1},  {114, 14, 11},
-};
-constexpr CopyRun CopiesAfterOptions[] = {
-    {212, 210, 2}, {231, 230, 1}, {236, 235, 1}, {238, 237, 1}, {249, 248, 1},
-};
+using namespace Setting;
 
-constexpr double PgaFactor = 16.7184; // gal to device counts
-constexpr double CmFactor = 1000;
+// The settings a page's opening fills from the device's last values, in this order; the
+// option boxes are decoded between the two lists.
+constexpr const SettingRegister *CopiedBeforeOptions[] = {
+    // the device, the sensor, the NTP server
+    &FirmwareVersion, &SerialNumber, &PdWatch, &ZeroPoints[0], &ZeroPoints[1], &ZeroPoints[2],
+    &CalibrationFactors[0], &CalibrationFactors[1], &CalibrationFactors[2], &NtpServer,
+    // thresholds and addresses
+    &DisplacementWarning, &PgaWarning, &PdWarning, &Setting::TriggerMode, &Server0Address,
+    &Server1Address, &DisplayAddress, &IpAddress, &SubnetMask, &Gateway, &ModbusAddress,
+    &AlarmDurations, &DisplacementWatch,
+    // the sensor and trigger parameters
+    &TimeZone, &StaLength, &LtaLength, &StaLtaThreshold, &Setting::OptionWord, &SpikeRecords,
+    &AlarmTime, &PgaWatch, &OffsetRecords, &Output0Trigger, &Output1Trigger};
+constexpr const SettingRegister *CopiedAfterOptions[] = {&WatchDuration,    &WarningDuration,
+                                                         &ModbusPort,       &Output0Intensity,
+                                                         &Output1Intensity, &MountingAngle};
 
-// One row of the settings write: edit field times factor to register. A threshold is
-// never negative; a row with a unit names its range in that unit.
-struct SettingRow {
-    int reg, field;
-    double factor;
-    const char *caption;
-    const char *unit = nullptr;
-    qint64 low = WritePlan::WordLow;
-};
-constexpr SettingRow SettingRows[] = {
-    {113, 114, 1, "Time Zone"},
-    {114, 115, 1, "STA Length [0.1 sec]"},
-    {115, 116, 1, "LTA Length [0.1 sec]"},
-    {116, 117, 1, "Threshold STA/LTA"},
-    {117, 118, 1, "Slope of Spike"},
-    {118, 119, 1, "Records of Spike"},
-    {119, 120, 1, "Seismic Alarm Time"},
-    {121, 122, 1, "Offset Records"},
-    {122, 123, 1, "DO 0 Trig[gal]"},
-    {123, 124, 1, "DO 1 Trig[gal]"},
-    {120, 121, PgaFactor, "PGA watch threshold", "gal", 0},
-    {159, 160, CmFactor, "Displacement warning threshold", "cm", 0},
-    {160, 161, PgaFactor, "PGA warning threshold", "gal", 0},
-    {161, 162, CmFactor, "Pd warning threshold", "cm", 0},
-    {196, 197, CmFactor, "Displacement watch threshold", "cm", 0},
-    {162, 163, 1, "trig mode"},
-    {163, 164, CmFactor, "Pd watch threshold", "cm", 0},
-    {164, 165, 1, "a_0g [0.1mg]"},
-    {165, 166, 1, "b_0g [0.1mg]"},
-    {166, 167, 1, "c_0g [0.1mg]"},
-};
-constexpr int DurationsRegister = 194;
-constexpr SettingRow FirmwareRows[] = {
-    {198, 199, 1, "Firmware Version"},
-    {199, 200, 1, "Serial No."},
-};
-constexpr SettingRow ModbusPortRow = {200, 231, 1, "Modbus RTU Port (1 or 2)"};
+// The settings write of both pages, in the order it is sent; the durations, the firmware
+// rows and the port follow.
+constexpr const SettingRegister *WrittenSettings[] = {
+    // the sensor and trigger parameters
+    &TimeZone, &StaLength, &LtaLength, &StaLtaThreshold, &Setting::OptionWord, &SpikeRecords,
+    &AlarmTime, &OffsetRecords, &Output0Trigger, &Output1Trigger,
+    // the thresholds and the trigger word
+    &PgaWatch, &DisplacementWarning, &PgaWarning, &PdWarning, &DisplacementWatch,
+    &Setting::TriggerMode, &PdWatch,
+    // the zero points
+    &ZeroPoints[0], &ZeroPoints[1], &ZeroPoints[2]};
 // Written by the system page only, and only once read from the device.
-constexpr SettingRow SystemExtras[] = {
-    {201, 236, 1, "eews DO 0 Intensity"},
-    {202, 238, 1, "eews DO 1 Intensity"},
-    {205, 249, 1, "Mounting Angle(0.1°)"},
-};
-constexpr SettingRow CalibrationRows[] = {
-    {167, 168, 1, "a-axis Cal. Factor"},
-    {168, 169, 1, "b-axis Cal. Factor"},
-    {169, 170, 1, "c-axis Cal. Factor"},
-};
-
-void addRow(WritePlan &plan, const LiveFields &fields, const SettingRow &row)
-{
-    plan.writeField(row.reg, fields, row.field, row.factor, QString::fromUtf8(row.caption), row.low,
-                    WritePlan::WordHigh, row.unit ? QString::fromLatin1(row.unit) : QString());
-}
+constexpr const SettingRegister *SystemExtras[] = {&Output0Intensity, &Output1Intensity,
+                                                   &MountingAngle};
 
 } // namespace
 
@@ -162,17 +127,12 @@ void DeviceSettings::setReadState(ReadState state)
 
 void DeviceSettings::copyLiveToEdit()
 {
-    LiveFields &fields = fields_;
-    const auto copy = [&fields](const CopyRun &run) {
-        for (int k = 0; k < run.count; ++k)
-            fields.setText(run.firstEdit + k, fields.text(run.firstLive + k));
-    };
-    for (const CopyRun &run : CopiesBeforeOptions)
-        copy(run);
-    if (fields.text(Field::OptionWord) != QLatin1String(LiveFields::NotYetRead))
-        OptionWords::decodeOptionWord(page_.options, fields.integer(Field::OptionWord));
-    for (const CopyRun &run : CopiesAfterOptions)
-        copy(run);
+    for (const SettingRegister *setting : CopiedBeforeOptions)
+        Setting::copyLiveToEdit(fields_, *setting);
+    if (fields_.text(Field::OptionWord) != QLatin1String(LiveFields::NotYetRead))
+        OptionWords::decodeOptionWord(page_.options, fields_.integer(Field::OptionWord));
+    for (const SettingRegister *setting : CopiedAfterOptions)
+        Setting::copyLiveToEdit(fields_, *setting);
 }
 
 void DeviceSettings::writeSystemSettings()
@@ -203,37 +163,33 @@ void DeviceSettings::writeSettings(bool systemExtras)
 void DeviceSettings::prepareEditFields()
 {
     LiveFields &fields = fields_;
-    fields.setText(Field::OptionWord + Field::EditCopyOffset,
+    fields.setText(Setting::OptionWord.edit,
                    QString::number(OptionWords::composeOptionWord(page_.options)));
-    fields.setText(Field::TriggerMode + Field::EditCopyOffset,
+    fields.setText(Setting::TriggerMode.edit,
                    QString::number(OptionWords::composeTriggerWord(page_)));
-    fields.setText(Field::PgaWarningThreshold + Field::EditCopyOffset, page_.pgaWarningBox.text());
-    fields.setText(Field::PgaWatchThreshold + Field::EditCopyOffset, page_.pgaWatchBox.text());
-    fields.setText(Field::AlarmDurationsEdit, NumberText::doubleText(OptionWords::packBytes(
-                                                  fields.value(Field::WatchDurationEdit),
-                                                  fields.value(Field::WarningDurationEdit))));
-    const double port = fields.value(ModbusPortRow.field);
+    fields.setText(PgaWarning.edit, page_.pgaWarningBox.text());
+    fields.setText(PgaWatch.edit, page_.pgaWatchBox.text());
+    fields.setText(AlarmDurations.edit,
+                   NumberText::doubleText(OptionWords::packBytes(
+                       fields.value(WatchDuration.edit), fields.value(WarningDuration.edit))));
+    const double port = fields.value(ModbusPort.edit);
     if (port < 1 || port > 2)
-        fields.setText(ModbusPortRow.field, QStringLiteral("2"));
+        fields.setText(ModbusPort.edit, QStringLiteral("2"));
 }
 
 WritePlan DeviceSettings::settingsPlan(bool systemExtras)
 {
     const LiveFields &fields = fields_;
     WritePlan plan;
-    for (const SettingRow &row : SettingRows)
-        addRow(plan, fields, row);
+    for (const SettingRegister *setting : WrittenSettings)
+        Setting::write(plan, fields, *setting);
     // Each duration takes one byte of the register; checked apart so that neither spills.
-    const auto watch =
-        plan.fieldValue(fields, Field::WatchDurationEdit, 1, QStringLiteral("Watch duration"), 0,
-                        255, QStringLiteral("s"));
-    const auto warning =
-        plan.fieldValue(fields, Field::WarningDurationEdit, 1, QStringLiteral("Warning duration"),
-                        0, 255, QStringLiteral("s"));
+    const auto watch = valueOf(plan, fields, WatchDuration);
+    const auto warning = valueOf(plan, fields, WarningDuration);
     if (watch && warning)
-        plan.write(DurationsRegister, OptionWords::packBytes(*watch, *warning));
+        plan.write(AlarmDurations.reg, OptionWords::packBytes(*watch, *warning));
     addFirmwareRows(plan);
-    addRow(plan, fields, ModbusPortRow);
+    Setting::write(plan, fields, ModbusPort);
     if (systemExtras)
         addSystemExtras(plan);
     plan.write(ModbusFrames::CommandRegister, CommitSettings, false);
@@ -244,25 +200,25 @@ void DeviceSettings::addFirmwareRows(WritePlan &plan)
 {
     if (userMode_ != UserMode::Engineer) // Engineer only
         return;
-    for (const SettingRow &row : FirmwareRows)
-        addRow(plan, fields_, row);
+    Setting::write(plan, fields_, FirmwareVersion);
+    Setting::write(plan, fields_, SerialNumber);
 }
 
 void DeviceSettings::addSystemExtras(WritePlan &plan)
 {
-    for (const SettingRow &row : SystemExtras) {
-        if (fields_.text(row.field) == QLatin1String(LiveFields::NotYetRead))
+    for (const SettingRegister *setting : SystemExtras) {
+        if (fields_.text(setting->edit) == QLatin1String(LiveFields::NotYetRead))
             plan.skip();
         else
-            addRow(plan, fields_, row);
+            Setting::write(plan, fields_, *setting);
     }
 }
 
 void DeviceSettings::stageCalibration()
 {
     WritePlan plan;
-    for (const SettingRow &row : CalibrationRows)
-        addRow(plan, fields_, row);
+    for (const SettingRegister &factor : CalibrationFactors)
+        Setting::write(plan, fields_, factor);
     commands_.run(QStringLiteral("Modify"), plan, DeviceCommands::LeadPauseMs);
 }
 
@@ -354,10 +310,16 @@ void DeviceSettings::mirrorTriggerMode()
     page_.lowPassFilter[1].setChecked(filter20Hz);
 }
 
+void DeviceSettings::showSetting(const SettingRegister &setting, bool shown)
+{
+    fields_.setVisible(setting.live, shown);
+    fields_.setVisible(setting.edit, shown);
+}
+
 void DeviceSettings::hideFirmwareFeatures()
 {
-    for (int i = 235; i <= 238; ++i)
-        fields_.setVisible(i, false);
+    showSetting(Output0Intensity, false);
+    showSetting(Output1Intensity, false);
 }
 
 void DeviceSettings::showEngineeringControls(bool shown)
@@ -365,8 +327,15 @@ void DeviceSettings::showEngineeringControls(bool shown)
     for (Control *c :
          {&page_.buttons.saveAsDefaults, &page_.calibrationBlock, &page_.options.modbusTcpClient})
         c->setVisible(shown);
-    for (int i : {5, 6, 7, 39, 65, 66, 67, 165, 166, 167, 199, 200, 205, 206, 207})
-        fields_.setVisible(i, shown);
+    for (const SettingRegister &zero : ZeroPoints)
+        showSetting(zero, shown);
+    for (int axis = 0; axis < 3; ++axis) {
+        fields_.setVisible(Field::AxisOffsetA + axis, shown);
+        fields_.setVisible(Field::AxisOffsetCopyA + axis, shown);
+    }
+    fields_.setVisible(Field::PWaveFlag, shown);
+    fields_.setVisible(FirmwareVersion.edit, shown);
+    fields_.setVisible(SerialNumber.edit, shown);
 }
 
 void DeviceSettings::lockWritesForRecordMode(bool recordMode)
@@ -386,16 +355,15 @@ void DeviceSettings::unlockFirmwareFeatures()
         page_.options.displayLink.setEnabled(true);
         page_.buttons.commitDisplay.setEnabled(true);
         page_.buttons.stageDisplay.setEnabled(true);
-        for (int i = 244; i <= 247; ++i)
-            fields_.setEnabled(i, true);
+        for (int octet = 0; octet < DisplayAddress.octets; ++octet)
+            fields_.setEnabled(DisplayAddress.edit + octet, true);
     }
-    if (v > 2094) {
-        fields_.setVisible(248, true);
-        fields_.setVisible(249, true);
-    }
+    if (v > 2094)
+        showSetting(MountingAngle, true);
     if (v < 2077)
         return;
-    if (userMode_ == UserMode::Engineer)
-        for (int i = 235; i <= 238; ++i)
-            fields_.setVisible(i, true);
+    if (userMode_ == UserMode::Engineer) {
+        showSetting(Output0Intensity, true);
+        showSetting(Output1Intensity, true);
+    }
 }

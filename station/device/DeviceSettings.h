@@ -8,6 +8,7 @@
 class DeviceCommands;
 class LiveFields;
 class Prompter;
+struct SettingRegister;
 class Waiter;
 class WritePlan;
 
@@ -86,6 +87,7 @@ private:
     void excludeOtherScales(const Control &ticked);
     std::array<Control *, 3> intensityScales();
     void mirrorTriggerMode();
+    void showSetting(const SettingRegister &setting, bool shown); // its device value and edit
     void unlockFirmwareFeatures();
 
     LiveFields &fields_;

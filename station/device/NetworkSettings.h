@@ -1,9 +1,10 @@
 #pragma once
 
+#include <initializer_list>
+
 class DeviceCommands;
 class LiveFields;
-class QString;
-class WritePlan;
+struct SettingRegister;
 
 // The connections page: the device's own address block, the two TCP servers, the NTP
 // server and the RVD-K09 display. "Modify" stages the registers, "Write" commits them.
@@ -25,10 +26,8 @@ public:
     void commitDisplayAddress();
 
 private:
-    // Four octets, one per register.
-    void addOctets(WritePlan &plan, int firstReg, int firstField, const QString &caption);
-    // Four octets, two per register (the first octet of a pair in the high byte).
-    void addPackedOctets(WritePlan &plan, int firstReg, int firstField, const QString &caption);
+    // "Modify": sends the settings' registers, or nothing when one is wrong.
+    void stage(std::initializer_list<const SettingRegister *> settings);
     void commit(int code);
 
     LiveFields &fields_;

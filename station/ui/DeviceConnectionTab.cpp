@@ -1,5 +1,6 @@
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
+#include "device/SettingRegisters.h"
 #include "shell/Station.h"
 
 #include <QFrame>
@@ -16,10 +17,10 @@ namespace
 constexpr int FirstLiveColumn = 1, FirstEditColumn = 6, ModifyColumn = 10, WriteColumn = 11;
 constexpr int OctetChars = 3;
 
+// An address row: the caption keeps the blanks that aligned it.
 struct Address {
     const char *caption;
-    int live, edit;
-    int octets; // 1: a plain number
+    const SettingRegister &setting;
 };
 
 struct Block {
@@ -34,10 +35,13 @@ void addAddress(DeviceWidgets &w, QGridLayout *grid, int line, const Address &a)
 {
     grid->addWidget(w.caption(QString::fromLatin1(a.caption)), line, 0);
     const QString name = DeviceWidgets::nameOf(QString::fromLatin1(a.caption));
-    for (int k = 0; k < a.octets; ++k) {
-        const QString octet = a.octets == 1 ? name : QStringLiteral("%1 %2").arg(name).arg(k + 1);
-        grid->addWidget(w.liveField(a.live + k, octet, OctetChars), line, FirstLiveColumn + k);
-        grid->addWidget(w.editField(a.edit + k, octet, OctetChars), line, FirstEditColumn + k);
+    const int octets = a.setting.octets;
+    for (int k = 0; k < octets; ++k) {
+        const QString octet = octets == 1 ? name : QStringLiteral("%1 %2").arg(name).arg(k + 1);
+        grid->addWidget(w.liveField(a.setting.live + k, octet, OctetChars), line,
+                        FirstLiveColumn + k);
+        grid->addWidget(w.editField(a.setting.edit + k, octet, OctetChars), line,
+                        FirstEditColumn + k);
     }
 }
 
@@ -72,28 +76,29 @@ QWidget *buildConnectionTab(DeviceWidgets &w)
     DevicePageControls &controls = w.controls();
     const QList<Block> blocks = {
         {"own address",
-         {{"IP address              :", 80, 180, 4},
-          {"Subnet Mask          :", 84, 184, 4},
-          {"Gateway                  :", 88, 188, 4},
-          {"Modbus RTU Addr :", 94, 194, 1}},
+         {{"IP address              :", Setting::IpAddress},
+          {"Subnet Mask          :", Setting::SubnetMask},
+          {"Gateway                  :", Setting::Gateway},
+          {"Modbus RTU Addr :", Setting::ModbusAddress}},
          controls.buttons.stageOwnAddress,
          controls.buttons.commitOwnAddress,
          &NetworkSettings::stageOwnAddress,
          &NetworkSettings::commitOwnAddress},
         {"TCP servers",
-         {{"TCP Server IP_0   :", 215, 176, 4}, {"TCP Server IP_1   :", 219, 223, 4}},
+         {{"TCP Server IP_0   :", Setting::Server0Address},
+          {"TCP Server IP_1   :", Setting::Server1Address}},
          controls.buttons.stageServers,
          controls.buttons.commitServers,
          &NetworkSettings::stageServerAddresses,
          &NetworkSettings::commitServerAddresses},
         {"NTP server",
-         {{"NTP Server IP       :", 71, 171, 4}},
+         {{"NTP Server IP       :", Setting::NtpServer}},
          controls.buttons.stageNtpServer,
          controls.buttons.commitNtpServer,
          &NetworkSettings::stageNtpServer,
          &NetworkSettings::commitNtpServer},
         {"RVD-K09",
-         {{"RVD-K09 IP       :", 240, 244, 4}},
+         {{"RVD-K09 IP       :", Setting::DisplayAddress}},
          controls.buttons.stageDisplay,
          controls.buttons.commitDisplay,
          &NetworkSettings::stageDisplayAddress,

@@ -2,6 +2,7 @@
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
 #include "common/FieldNumbers.h"
+#include "device/SettingRegisters.h"
 #include "shell/Station.h"
 
 #include <QCheckBox>
@@ -17,8 +18,6 @@
 
 namespace
 {
-
-constexpr int DeviceYear = 47; // then month, day, hour, minute, second: the device's clock
 
 // The option word's boxes, bit 0 first; the "Modbus TCP Client" box shows in Engineer mode.
 QWidget *buildOptions(DeviceWidgets &w)
@@ -72,31 +71,32 @@ QWidget *buildThresholds(DeviceWidgets &w)
     grid->addWidget(new QLabel(QStringLiteral("Warning")), 0, 3, 1, 2, Qt::AlignCenter);
     struct Threshold {
         const char *caption, *name;
-        int watchLive, watchEdit, warningLive, warningEdit;
+        const SettingRegister &watch, &warning;
         const char *unit;
     };
     const Threshold rows[] = {
-        {"Pd_th :", "Pd_th", 64, 164, 62, 162, "[cm]"},
-        {"Pga_th :", "Pga_th", 21, 121, 61, 161, "[gal]"},
-        {"Disp_th :", "Disp_th", 97, 197, 60, 160, "[cm]"},
-        {"Duration :", "Duration", 210, 212, 211, 213, "[sec]"},
+        {"Pd_th :", "Pd_th", Setting::PdWatch, Setting::PdWarning, "[cm]"},
+        {"Pga_th :", "Pga_th", Setting::PgaWatch, Setting::PgaWarning, "[gal]"},
+        {"Disp_th :", "Disp_th", Setting::DisplacementWatch, Setting::DisplacementWarning, "[cm]"},
+        {"Duration :", "Duration", Setting::WatchDuration, Setting::WarningDuration, "[sec]"},
     };
     int line = 1;
     for (const Threshold &row : rows) {
         const QString watch = QString::fromLatin1(row.name) + QStringLiteral(" (watch)");
         const QString warning = QString::fromLatin1(row.name) + QStringLiteral(" (warning)");
         grid->addWidget(w.caption(QString::fromLatin1(row.caption)), line, 0);
-        grid->addWidget(w.liveField(row.watchLive, watch), line, 1);
+        grid->addWidget(w.liveField(row.watch.live, watch), line, 1);
         // The PGA levels are chosen from the range list; the write takes the combos' texts.
-        const bool pga = row.watchEdit == 121;
-        grid->addWidget(pga ? static_cast<QWidget *>(w.editCombo(controls.pgaWatchBox, 121, watch))
-                            : w.editField(row.watchEdit, watch),
-                        line, 2);
-        grid->addWidget(w.liveField(row.warningLive, warning), line, 3);
+        const bool pga = &row.watch == &Setting::PgaWatch;
         grid->addWidget(
-            pga ? static_cast<QWidget *>(w.editCombo(controls.pgaWarningBox, 161, warning))
-                : w.editField(row.warningEdit, warning),
-            line, 4);
+            pga ? static_cast<QWidget *>(w.editCombo(controls.pgaWatchBox, row.watch.edit, watch))
+                : w.editField(row.watch.edit, watch),
+            line, 2);
+        grid->addWidget(w.liveField(row.warning.live, warning), line, 3);
+        grid->addWidget(pga ? static_cast<QWidget *>(
+                                  w.editCombo(controls.pgaWarningBox, row.warning.edit, warning))
+                            : w.editField(row.warning.edit, warning),
+                        line, 4);
         grid->addWidget(w.caption(QString::fromLatin1(row.unit)), line, 5);
         ++line;
     }
@@ -108,11 +108,16 @@ QWidget *buildDeviceRows(DeviceWidgets &w)
 {
     auto *box = new QGroupBox(QStringLiteral("Device"));
     auto *grid = new QGridLayout(box);
-    w.addRow(grid, 0, {QStringLiteral("Firmware Version  :"), 99, 199});
-    w.addRow(grid, 1, {QStringLiteral("Serial No.               :"), 100, 200});
-    w.addRow(grid, 2, {QStringLiteral("Modbus RTU Port (1 or 2):"), 230, 231});
+    // The captions keep the blanks that aligned them.
+    const auto row = [](const char *caption, const SettingRegister &setting) {
+        return DeviceWidgets::Row{QString::fromLatin1(caption), setting.live, setting.edit};
+    };
+    w.addRow(grid, 0, row("Firmware Version  :", Setting::FirmwareVersion));
+    w.addRow(grid, 1, row("Serial No.               :", Setting::SerialNumber));
+    w.addRow(grid, 2, row("Modbus RTU Port (1 or 2):", Setting::ModbusPort));
     grid->addWidget(w.caption(QStringLiteral("System Date/Time :")), 3, 0);
-    grid->addWidget(w.dateTimeField(DeviceYear, QStringLiteral("System Date/Time")), 3, 1, 1, 2);
+    grid->addWidget(w.dateTimeField(Field::DeviceYear, QStringLiteral("System Date/Time")), 3, 1, 1,
+                    2);
     grid->addWidget(w.caption(QStringLiteral("Event    Date/Time :")), 4, 0);
     grid->addWidget(w.dateTimeField(Field::EventYear, QStringLiteral("Event Date/Time")), 4, 1, 1,
                     2);

@@ -1,6 +1,8 @@
 #include "Bindings.h"
 #include "DevicePage.h"
 #include "DeviceWidgets.h"
+#include "common/FieldNumbers.h"
+#include "device/SettingRegisters.h"
 #include "shell/Station.h"
 
 #include <QGridLayout>
@@ -23,34 +25,28 @@ QGridLayout *buildRows(DeviceWidgets &w, const QList<DeviceWidgets::Row> &rows)
 // The device's sensor and trigger parameters, in the order the engineer knows them.
 QGridLayout *buildParameterRows(DeviceWidgets &w)
 {
-    return buildRows(w, {
-                            {QStringLiteral("Time Zone"), 14, 114},
-                            {QStringLiteral("STA Length [0.1 sec]"), 15, 115},
-                            {QStringLiteral("LTA Length [0.1 sec]"), 16, 116},
-                            {QStringLiteral("Threshold STA/LTA"), 17, 117},
-                            {QStringLiteral("Seismic Alarm Time"), 20, 120},
-                            {QStringLiteral("Offset Records"), 22, 122},
-                            {QStringLiteral("DO 0 Trig[gal]"), 23, 123},
-                            {QStringLiteral("DO 1 Trig[gal]"), 24, 124},
-                            {QStringLiteral("Slope of Spike"), 18, 118},
-                            {QStringLiteral("Records of Spike"), 19, 119},
-                            {QStringLiteral("eews DO 0 Intensity"), 235, 236},
-                            {QStringLiteral("eews DO 1 Intensity"), 237, 238},
-                            {QString::fromUtf8("Mounting Angle(0.1°)"), 248, 249},
-                        });
+    using namespace Setting;
+    QList<DeviceWidgets::Row> rows;
+    for (const SettingRegister *setting :
+         {&TimeZone, &StaLength, &LtaLength, &StaLtaThreshold, &AlarmTime, &OffsetRecords,
+          &Output0Trigger, &Output1Trigger, &OptionWord, &SpikeRecords, &Output0Intensity,
+          &Output1Intensity, &MountingAngle})
+        rows << DeviceWidgets::rowOf(*setting);
+    return buildRows(w, rows);
 }
 
 // The sensor's zero points and offsets, shown in Engineer mode.
 QGridLayout *buildSensorRows(DeviceWidgets &w)
 {
-    return buildRows(w, {
-                            {QStringLiteral("a_0g [0.1mg]"), 65, 165},
-                            {QStringLiteral("b_0g [0.1mg]"), 66, 166},
-                            {QStringLiteral("c_0g [0.1mg]"), 67, 167},
-                            {QStringLiteral("a Axis Offset [mg]"), 205, -1},
-                            {QStringLiteral("b Axis Offset [mg]"), 206, -1},
-                            {QStringLiteral("c Axis Offset [mg]"), 207, -1},
-                        });
+    QList<DeviceWidgets::Row> rows;
+    for (const SettingRegister &zero : Setting::ZeroPoints)
+        rows << DeviceWidgets::rowOf(zero);
+    const char *const axes[] = {"a", "b", "c"};
+    for (int axis = 0; axis < 3; ++axis)
+        rows << DeviceWidgets::Row{
+            QStringLiteral("%1 Axis Offset [mg]").arg(QLatin1String(axes[axis])),
+            Field::AxisOffsetCopyA + axis};
+    return buildRows(w, rows);
 }
 
 // The calibration factors, staged by "Modify" and committed by their own "Write".
@@ -60,10 +56,8 @@ QWidget *buildCalibrationBlock(DeviceWidgets &w)
     DeviceSettings &settings = w.station().deviceSettings();
     auto *block = new QGroupBox(QStringLiteral("Calibration"));
     auto *grid = new QGridLayout(block);
-    const char *const captions[] = {"a-axis Cal. Factor", "b-axis Cal. Factor",
-                                    "c-axis Cal. Factor"};
-    for (int k = 0; k < 3; ++k)
-        w.addRow(grid, k, {QString::fromLatin1(captions[k]), 68 + k, 168 + k});
+    for (int axis = 0; axis < 3; ++axis)
+        w.addRow(grid, axis, DeviceWidgets::rowOf(Setting::CalibrationFactors[axis]));
     grid->addWidget(w.commandButton(
                         QStringLiteral("Modify"), QStringLiteral("Modify"),
                         [&settings] { settings.stageCalibration(); },

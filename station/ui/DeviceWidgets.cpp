@@ -1,6 +1,7 @@
 #include "DeviceWidgets.h"
 
 #include "Bindings.h"
+#include "device/SettingRegisters.h"
 #include "shell/Station.h"
 
 #include <QCheckBox>
@@ -87,6 +88,11 @@ QString DeviceWidgets::nameOf(const QString &caption)
     if (name.endsWith(QLatin1Char(':')))
         name.chop(1);
     return name.trimmed();
+}
+
+DeviceWidgets::Row DeviceWidgets::rowOf(const SettingRegister &setting)
+{
+    return {Setting::captionOf(setting), setting.live, setting.edit};
 }
 
 LiveFields &DeviceWidgets::fields()

@@ -9,6 +9,7 @@
 
 class Control;
 struct DevicePageControls;
+struct SettingRegister;
 class LiveFields;
 class QCheckBox;
 class QComboBox;
@@ -53,6 +54,8 @@ public:
         int edit = -1;  // -1: display only
         QString unit{}; // most rows have none
     };
+    // The row of a device setting: its caption, the device's value and the edit copy.
+    static Row rowOf(const SettingRegister &setting);
     // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit);
     // the captions show while the live field does.
     void addRow(QGridLayout *grid, int line, const Row &row);
