@@ -8,6 +8,7 @@
 #include "device/DeviceCommands.h"
 #include "device/DeviceSettings.h"
 #include "device/NetworkSettings.h"
+#include "device/SettingRegisters.h"
 #include "link/LinkSettings.h"
 #include "link/PollState.h"
 #include "link/RegisterWriter.h"

@@ -1,4 +1,5 @@
 #include "DeviceRig.h"
+#include "common/FieldNumbers.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -178,7 +179,7 @@ void TestClockAdjust::ntpDeviceIsLeftAlone()
         DeviceRig r;
         if (!serial)
             r.useTcpClient();
-        r.setField(201, QStringLiteral("Yes"));
+        r.setField(Field::NtpStatus, QStringLiteral("Yes"));
         tick(r, 360);
         QCOMPARE(r.clockAdjust.tickCount(), 0); // the count still restarts
         r.clockAdjust.adjustClockNow();

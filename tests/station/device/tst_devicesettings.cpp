@@ -156,7 +156,7 @@ void TestDeviceSettings::openingDecodesTheOptionWord()
                                          {"MTC", &f.modbusTcpClient}};
     f.server0.setChecked(true);
     f.kmaScale.setChecked(true);
-    r.setField(18, live);
+    r.setField(Field::OptionWord, live);
     r.settings.showDeviceSettings();
     QStringList ticked;
     for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
@@ -183,7 +183,7 @@ void TestDeviceSettings::openingFollowsTheNtpState()
     QFETCH(QString, caption);
     DeviceRig r;
     r.page.adjustClockButton.setEnabled(!enabled);
-    r.setField(201, ntp);
+    r.setField(Field::NtpStatus, ntp);
     r.settings.showDeviceSettings();
     QCOMPARE(r.page.adjustClockButton.isEnabled(), enabled);
     QCOMPARE(r.page.adjustClockButton.text(), caption);
@@ -243,19 +243,20 @@ void TestDeviceSettings::settingsWriteValues()
     DeviceRig r;
     fillValidPage(r);
     r.settings.setUserMode(1);
-    r.setField(114, QStringLiteral("-1"));  // a negative travels as its 16-bit pattern
-    r.setField(115, QStringLiteral("2.5")); // halves go to the even neighbour
-    r.setField(116, QStringLiteral("3.5"));
-    r.setField(117, QStringLiteral("abc")); // no number is 0
-    r.setField(160, QStringLiteral("0.5")); // Disp_th 0.5 cm
+    r.setField(Setting::TimeZone.edit,
+               QStringLiteral("-1")); // a negative travels as its 16-bit pattern
+    r.setField(Setting::StaLength.edit, QStringLiteral("2.5")); // halves go to the even neighbour
+    r.setField(Setting::LtaLength.edit, QStringLiteral("3.5"));
+    r.setField(Setting::StaLtaThreshold.edit, QStringLiteral("abc"));     // no number is 0
+    r.setField(Setting::DisplacementWarning.edit, QStringLiteral("0.5")); // Disp_th 0.5 cm
     r.page.pgaWatchBox.setText(QStringLiteral("25"));
     r.page.pgaWarningBox.setText(QStringLiteral("2.5"));
-    r.setField(162, QStringLiteral("0.0005")); // 0.5 rounds to 0
-    r.setField(212, QStringLiteral("3"));
-    r.setField(213, QStringLiteral("5"));
-    r.setField(231, QStringLiteral("0"));
-    r.setField(199, QStringLiteral("65535"));
-    r.setField(200, QStringLiteral("-32768"));
+    r.setField(Setting::PdWarning.edit, QStringLiteral("0.0005")); // 0.5 rounds to 0
+    r.setField(Setting::WatchDuration.edit, QStringLiteral("3"));
+    r.setField(Setting::WarningDuration.edit, QStringLiteral("5"));
+    r.setField(Setting::ModbusPort.edit, QStringLiteral("0"));
+    r.setField(Setting::FirmwareVersion.edit, QStringLiteral("65535"));
+    r.setField(Setting::SerialNumber.edit, QStringLiteral("-32768"));
     r.page.options.modbusTcpClient.setChecked(true);
     r.page.options.gbtScale.setChecked(true);
     r.page.triggerBoxes[1].setChecked(true);
@@ -284,12 +285,12 @@ void TestDeviceSettings::settingsWriteValues()
     QCOMPARE(sent(198), 65535);
     QCOMPARE(sent(199), 0x8000);
     QCOMPARE(sent(200), 2);
-    QCOMPARE(r.readout.liveFields.text(118), QStringLiteral("-32767"));
-    QCOMPARE(r.readout.liveFields.text(163), QStringLiteral("138"));
-    QCOMPARE(r.readout.liveFields.text(121), QStringLiteral("25"));
-    QCOMPARE(r.readout.liveFields.text(161), QStringLiteral("2.5"));
-    QCOMPARE(r.readout.liveFields.text(195), QStringLiteral("773"));
-    QCOMPARE(r.readout.liveFields.text(231), QStringLiteral("2"));
+    QCOMPARE(r.readout.liveFields.text(Setting::OptionWord.edit), QStringLiteral("-32767"));
+    QCOMPARE(r.readout.liveFields.text(Setting::TriggerMode.edit), QStringLiteral("138"));
+    QCOMPARE(r.readout.liveFields.text(Setting::PgaWatch.edit), QStringLiteral("25"));
+    QCOMPARE(r.readout.liveFields.text(Setting::PgaWarning.edit), QStringLiteral("2.5"));
+    QCOMPARE(r.readout.liveFields.text(Setting::AlarmDurations.edit), QStringLiteral("773"));
+    QCOMPARE(r.readout.liveFields.text(Setting::ModbusPort.edit), QStringLiteral("2"));
 }
 
 void TestDeviceSettings::settingsWriteRefusesWrongValues_data()
@@ -468,16 +469,16 @@ void TestDeviceSettings::firmwareUpdateNeedsConfirmation()
 void TestDeviceSettings::calibrationModify()
 {
     DeviceRig r;
-    r.setField(168, QStringLiteral("1000"));
-    r.setField(169, QStringLiteral("1001.5"));
-    r.setField(170, QStringLiteral("998"));
+    r.setField(Setting::CalibrationFactors[0].edit, QStringLiteral("1000"));
+    r.setField(Setting::CalibrationFactors[1].edit, QStringLiteral("1001.5"));
+    r.setField(Setting::CalibrationFactors[2].edit, QStringLiteral("998"));
     r.settings.stageCalibration();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{167, 1000}, {168, 1002}, {169, 998}}));
     QCOMPARE(r.waiter.pauses, (QList<int>{300, 60, 60, 60}));
 
     DeviceRig unread;
-    unread.setField(168, QStringLiteral("1000"));
-    unread.setField(169, QStringLiteral("1000"));
+    unread.setField(Setting::CalibrationFactors[0].edit, QStringLiteral("1000"));
+    unread.setField(Setting::CalibrationFactors[1].edit, QStringLiteral("1000"));
     unread.settings.stageCalibration(); // field 170 still "88888"
     QVERIFY(unread.links.serialWrites.isEmpty());
     QVERIFY(unread.prompter.told.value(0).contains("c-axis Cal. Factor"));
@@ -595,18 +596,27 @@ void TestDeviceSettings::firmwareVersion()
     mirror(r, QStringLiteral("99=") + version);
 
     const LiveFields &fields = r.readout.liveFields;
-    const bool rvd = page.options.displayLink.isEnabled() &&
-                     page.buttons.commitDisplay.isEnabled() &&
-                     page.buttons.stageDisplay.isEnabled() && fields.isEnabled(244) &&
-                     fields.isEnabled(245) && fields.isEnabled(246) && fields.isEnabled(247);
+    const bool rvd =
+        page.options.displayLink.isEnabled() && page.buttons.commitDisplay.isEnabled() &&
+        page.buttons.stageDisplay.isEnabled() && fields.isEnabled(Setting::DisplayAddress.edit) &&
+        fields.isEnabled(Setting::DisplayAddress.edit + 1) &&
+        fields.isEnabled(Setting::DisplayAddress.edit + 2) &&
+        fields.isEnabled(Setting::DisplayAddress.edit + 3);
     const bool anyRvd =
         page.options.displayLink.isEnabled() || page.buttons.commitDisplay.isEnabled() ||
-        page.buttons.stageDisplay.isEnabled() || fields.isEnabled(244) || fields.isEnabled(247);
+        page.buttons.stageDisplay.isEnabled() || fields.isEnabled(Setting::DisplayAddress.edit) ||
+        fields.isEnabled(Setting::DisplayAddress.edit + 3);
     QCOMPARE(anyRvd, rvd);
-    const bool angle = fields.isVisible(248) && fields.isVisible(249);
-    QCOMPARE(fields.isVisible(248) || fields.isVisible(249), angle);
-    const bool eews = fields.isVisible(235) && fields.isVisible(238);
-    QCOMPARE(fields.isVisible(235) || fields.isVisible(238), eews);
+    const bool angle = fields.isVisible(Setting::MountingAngle.live) &&
+                       fields.isVisible(Setting::MountingAngle.edit);
+    QCOMPARE(fields.isVisible(Setting::MountingAngle.live) ||
+                 fields.isVisible(Setting::MountingAngle.edit),
+             angle);
+    const bool eews = fields.isVisible(Setting::Output0Intensity.live) &&
+                      fields.isVisible(Setting::Output1Intensity.edit);
+    QCOMPARE(fields.isVisible(Setting::Output0Intensity.live) ||
+                 fields.isVisible(Setting::Output1Intensity.edit),
+             eews);
 
     QString got;
     for (const auto &[letter, on] : {std::pair{'M', page.options.mmiScale.isEnabled()},
@@ -625,7 +635,7 @@ void TestDeviceSettings::firmwareFeaturesStayOnAfterDowngrade()
     DeviceRig r;
     mirror(r, QStringLiteral("99=2102 99=2000"));
     QVERIFY(r.page.options.kmaScale.isEnabled() && r.page.options.displayLink.isEnabled() &&
-            r.readout.liveFields.isVisible(248));
+            r.readout.liveFields.isVisible(Setting::MountingAngle.live));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSettings)

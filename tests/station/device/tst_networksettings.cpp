@@ -34,7 +34,7 @@ void fillValidPage(DeviceRig &r)
 {
     for (int first : {180, 184, 188, 176, 223, 171, 244})
         setOctets(r, first, {10, 0, 0, 1});
-    r.setField(194, QStringLiteral("1"));
+    r.setField(Setting::ModbusAddress.edit, QStringLiteral("1"));
 }
 
 } // namespace
@@ -45,7 +45,7 @@ void TestNetworkSettings::ownAddressBlock()
     setOctets(r, 180, {192, 168, 1, 100});
     setOctets(r, 184, {255, 255, 255, 0});
     setOctets(r, 188, {192, 168, 1, 254});
-    r.setField(194, QStringLiteral("247"));
+    r.setField(Setting::ModbusAddress.edit, QStringLiteral("247"));
     r.network.stageOwnAddress();
     QCOMPARE(r.serialWrites(), (QList<RegisterWrite>{{179, 192},
                                                      {180, 168},

@@ -1,5 +1,6 @@
 #include "RecordFiles.h"
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "history/RecordFileLoader.h"
 
 #include <QDir>
@@ -24,9 +25,9 @@ void setMarks(Station &station)
 {
     const Marks m;
     LiveFields &fields = station.readout().liveFields;
-    fields.setText(227, m.code);
-    fields.setText(208, m.date);
-    fields.setText(209, m.time);
+    fields.setText(Field::HistoryStationCode, m.code);
+    fields.setText(Field::HistoryEventDate, m.date);
+    fields.setText(Field::HistoryEventTime, m.time);
     for (int i : {232, 233, 234})
         fields.setText(i, m.peak);
     station.history().loadedIntensity().setText(m.intensity);
@@ -55,12 +56,12 @@ struct HistoryStation : StationFixture {
     QStringList fields()
     {
         const LiveFields &f = readout().liveFields;
-        return {f.text(227),
-                f.text(208),
-                f.text(209),
-                f.text(232),
-                f.text(233),
-                f.text(234),
+        return {f.text(Field::HistoryStationCode),
+                f.text(Field::HistoryEventDate),
+                f.text(Field::HistoryEventTime),
+                f.text(Field::FirstHistoryPeak),
+                f.text(Field::FirstHistoryPeak + 1),
+                f.text(Field::FirstHistoryPeak + 2),
                 station->history().loadedIntensity().text()};
     }
 };
@@ -114,8 +115,8 @@ void TestHistory::eventFileRoundTrip()
 {
     HistoryStation h;
     Readout &readout = h.readout();
-    readout.liveFields.setText(100, QStringLiteral("77"));
-    readout.liveFields.setText(10, QStringLiteral("4"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::Intensity, QStringLiteral("4"));
     // The window wraps: rows 22000 .. 23999, 0 .. 9999.
     recordEvent(h.station->sampleRing(), h.station->eventFile(),
                 QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)), 1000, 9000);
@@ -180,7 +181,8 @@ void TestHistory::startUpLoadsLastFile()
                 eventFile("12.5 ~ -20.1", "2024/01/15 08:30:12", EventTail));
     f.station->start(QString());
     QCOMPARE(f.station->recordFolder().selectedFile(), EventName);
-    QCOMPARE(f.station->readout().liveFields.text(232), QStringLiteral("-20.10"));
+    QCOMPARE(f.station->readout().liveFields.text(Field::FirstHistoryPeak),
+             QStringLiteral("-20.10"));
     QCOMPARE(int(f.strip2.samples[0].size()), 1);
 }
 
@@ -336,8 +338,8 @@ void TestHistory::plainLayout()
     h.writeRecord(QStringLiteral("plain.csv"),
                   "title\r\n" + header + "\r\nskipped,9,9,9\r\n1,2,3,4\r\n5,6\r\n7,8,9\r\n");
     h.load(QStringLiteral("plain.csv"));
-    QCOMPARE(h.readout().liveFields.text(208), QStringLiteral("2024/01/15"));
-    QCOMPARE(h.readout().liveFields.text(209), QStringLiteral("08:30:12"));
+    QCOMPARE(h.readout().liveFields.text(Field::HistoryEventDate), QStringLiteral("2024/01/15"));
+    QCOMPARE(h.readout().liveFields.text(Field::HistoryEventTime), QStringLiteral("08:30:12"));
     QCOMPARE(h.station->history().loadedIntensity().text(), intensity);
     QCOMPARE(h.strip2.samples[0], std::vector<double>({1, 5, 7}));
     QCOMPARE(h.strip2.samples[1], std::vector<double>({2, 6, 8}));

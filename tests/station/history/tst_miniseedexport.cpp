@@ -1,5 +1,6 @@
 #include "RecordFiles.h"
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "common/NumberText.h"
 #include "common/ProgramFolder.h"
 #include "history/MiniSeedExport.h"
@@ -118,7 +119,7 @@ QList<QStringList> printedColumns(const QByteArray &bytes)
     for (const QString &line : RecordFiles::crlfLines(bytes)) {
         const QStringList fields = line.split(QLatin1Char(','));
         bool isNumber = false;
-        fields.value(0).trimmed().toDouble(&isNumber);
+        fields.value(Field::DeviceStatus).trimmed().toDouble(&isNumber);
         const bool plainRow = fields.size() == 4 && fields[3].isEmpty();
         if (!isNumber || line.startsWith(QLatin1Char('#')) || (fields.size() < 4))
             continue;
@@ -409,7 +410,7 @@ void TestMiniSeedExport::eventFilesExportedWhenAsked()
         Readout &readout = f.station->readout();
         ConnectionPage &connection = f.station->connectionPage();
         connection.recordModeBox.setChecked(true);
-        readout.liveFields.setText(100, QStringLiteral("77"));
+        readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
         connection.preEventField.setText(QStringLiteral("2"));
         connection.postEventField.setText(QStringLiteral("3"));
         EventFile &eventFile = f.station->eventFile();

@@ -3,6 +3,7 @@
 #include "PtyPair.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
+#include "common/FieldNumbers.h"
 #include "link/DemoDevice.h"
 #include "link/ModbusFrames.h"
 #include "link/TcpServerLink.h"
@@ -102,20 +103,24 @@ void compareWithStream(const Readout &readout, const SampleRing &ring, const QBy
                  c = littleWord(packet, last + 2) * 0.0598;
     const double pd = littleWord(packet, last + 3) / 1000.0,
                  disp = littleWord(packet, last + 4) / 1000.0;
-    compareFloat(readout.liveFields.value(1), a, "a");
-    compareFloat(readout.liveFields.value(2), b, "b");
-    compareFloat(readout.liveFields.value(3), c, "c");
-    compareFloat(readout.liveFields.value(37), pd, "Pd");
-    compareFloat(readout.liveFields.value(59), disp, "displacement");
+    compareFloat(readout.liveFields.value(Field::AccelerationA), a, "a");
+    compareFloat(readout.liveFields.value(Field::AccelerationB), b, "b");
+    compareFloat(readout.liveFields.value(Field::AccelerationC), c, "c");
+    compareFloat(readout.liveFields.value(Field::Pd), pd, "Pd");
+    compareFloat(readout.liveFields.value(Field::Displacement), disp, "displacement");
     const SampleRing::Row &row =
         ring.row((ring.writeIndex() + SampleRing::Rows - 1) % SampleRing::Rows);
     compareFloat(row[0], a, "ring a");
     compareFloat(row[3], pd, "ring Pd");
     compareFloat(row[4], disp, "ring displacement");
-    QCOMPARE(readout.liveFields.value(99), double(littleWord(packet, 34)));  // firmware
-    QCOMPARE(readout.liveFields.value(100), double(littleWord(packet, 14))); // serial number
-    QCOMPARE(readout.liveFields.value(10), double(littleWord(packet, 27)));  // intensity
-    QCOMPARE(readout.liveFields.value(11), double(littleWord(packet, 1)));   // event flags
+    QCOMPARE(readout.liveFields.value(Field::FirmwareVersion),
+             double(littleWord(packet, 34))); // firmware
+    QCOMPARE(readout.liveFields.value(Field::StationCode),
+             double(littleWord(packet, 14))); // serial number
+    QCOMPARE(readout.liveFields.value(Field::Intensity),
+             double(littleWord(packet, 27))); // intensity
+    QCOMPARE(readout.liveFields.value(Field::EventFlags),
+             double(littleWord(packet, 1))); // event flags
 }
 
 } // namespace
@@ -142,9 +147,10 @@ void TestEndToEnd::clientPollsBackToBack()
     QVERIFY(!answer.isEmpty());
     QCOMPARE(quint8(answer[8]), quint8(214));
     compareRegisterFields(readout, answer, 9);
-    compareFloat(readout.liveFields.value(1), bigWord(answer, 9 + 2, false) * 0.0598, "a", 0.005);
+    compareFloat(readout.liveFields.value(Field::AccelerationA),
+                 bigWord(answer, 9 + 2, false) * 0.0598, "a", 0.005);
     QCOMPARE(readout.liveFields.value(248), double(bigWord(answer, 9 + 2 * 106, false)));
-    QCOMPARE(readout.liveFields.text(100), QStringLiteral("4321"));
+    QCOMPARE(readout.liveFields.text(Field::StationCode), QStringLiteral("4321"));
 }
 
 void TestEndToEnd::serialPollsBackToBack()
@@ -167,7 +173,7 @@ void TestEndToEnd::serialPollsBackToBack()
     QVERIFY(f.station->serialLink().isOpen());
     QTRY_VERIFY(poll.serialAnswers >= 10);
     QCOMPARE(poll.pollRegisters, 107);
-    QTRY_COMPARE(readout.liveFields.text(100), QStringLiteral("4321"));
+    QTRY_COMPARE(readout.liveFields.text(Field::StationCode), QStringLiteral("4321"));
     const QByteArray registers = readRegisters(sim.port(), 107);
     QCOMPARE(registers.size(), 9 + 214);
     compareRegisterFields(readout, registers, 9);

@@ -1,4 +1,5 @@
 #include "LinkRig.h"
+#include "common/FieldNumbers.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -131,17 +132,17 @@ void TestLinkManager::openingResetsPollLengthAndFirmwareField()
 {
     LinkRig r;
     r.poll().pollRegisters = 107;
-    r.fields.setText(99, QStringLiteral("2095"));
+    r.fields.setText(Field::FirmwareVersion, QStringLiteral("2095"));
     const LinkSettings client = r.settingsFor(LinkKind::TcpClient);
     QCOMPARE(r.manager.openLink(client), LinkManager::Opened::Reopened);
     QCOMPARE(r.poll().pollRegisters, 101);
-    QCOMPARE(r.fields.text(99), QStringLiteral("0"));
+    QCOMPARE(r.fields.text(Field::FirmwareVersion), QStringLiteral("0"));
 
     r.poll().pollRegisters = 107;
-    r.fields.setText(99, QStringLiteral("2095"));
+    r.fields.setText(Field::FirmwareVersion, QStringLiteral("2095"));
     QCOMPARE(r.manager.openLink(client), LinkManager::Opened::Kept);
     QCOMPARE(r.poll().pollRegisters, 107);
-    QCOMPARE(r.fields.text(99), QStringLiteral("2095"));
+    QCOMPARE(r.fields.text(Field::FirmwareVersion), QStringLiteral("2095"));
 }
 
 void TestLinkManager::clientRate_data()

@@ -1,5 +1,6 @@
 #include "FakeLinks.h"
 #include "Fakes.h"
+#include "common/FieldNumbers.h"
 #include "common/LiveFields.h"
 #include "link/LinkSettings.h"
 #include "link/PollState.h"
@@ -169,8 +170,8 @@ void TestPoller::disconnectedSocketEndsTheTick()
     r.select(server ? LinkKind::TcpServer : LinkKind::TcpClient);
     r.poll.recordMode = recordMode;
     r.poll.serverIdleSeconds = 10;
-    r.fields.setText(98, QStringLiteral("2305"));
-    const QString dateBefore = r.fields.text(203);
+    r.fields.setText(Field::ServerInformation, QStringLiteral("2305"));
+    const QString dateBefore = r.fields.text(Field::PcDate);
     r.links.clientConnected = r.links.serverConnected = false;
     r.links.connectClient = !server;
     r.links.connectSucceeds = false;
@@ -181,7 +182,7 @@ void TestPoller::disconnectedSocketEndsTheTick()
     QVERIFY(r.links.clientSends.isEmpty() && r.links.serverSends.isEmpty());
     QVERIFY(!r.poll.streamRequested);
     QCOMPARE(tickEnd.count(), 0);
-    QCOMPARE(r.fields.text(203), dateBefore); // the clock is not shown
+    QCOMPARE(r.fields.text(Field::PcDate), dateBefore); // the clock is not shown
 }
 
 void TestPoller::pcClockFields()
@@ -191,12 +192,12 @@ void TestPoller::pcClockFields()
     QSignalSpy tickEnd(&r.poller, &Poller::serverForecast);
     r.poller.onPollTick();
     QCOMPARE(tickEnd.count(), 1);
-    QCOMPARE(r.fields.text(203), QStringLiteral("2026/03/04"));
-    QCOMPARE(r.fields.text(204), QStringLiteral("05:06:07"));
+    QCOMPARE(r.fields.text(Field::PcDate), QStringLiteral("2026/03/04"));
+    QCOMPARE(r.fields.text(Field::PcTime), QStringLiteral("05:06:07"));
     r.clock.set(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59)));
     r.poller.onPollTick();
-    QCOMPARE(r.fields.text(203), QStringLiteral("2026/12/31"));
-    QCOMPARE(r.fields.text(204), QStringLiteral("23:59:59"));
+    QCOMPARE(r.fields.text(Field::PcDate), QStringLiteral("2026/12/31"));
+    QCOMPARE(r.fields.text(Field::PcTime), QStringLiteral("23:59:59"));
 }
 
 void TestPoller::serverInformation_data()
@@ -225,7 +226,7 @@ void TestPoller::serverInformation()
     QFETCH(QString, countdown);
     Rig r;
     r.poll.clientAnswerSeen = true;
-    r.fields.setText(98, field98);
+    r.fields.setText(Field::ServerInformation, field98);
     QSignalSpy forecast(&r.poller, &Poller::serverForecast);
     r.poller.onPollTick();
     QCOMPARE(forecast.size(), 1);

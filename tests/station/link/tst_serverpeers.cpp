@@ -1,5 +1,6 @@
 #include "DevicePackets.h"
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "link/LinkManager.h"
 #include "link/PeerAllowList.h"
 #include "link/TcpServerLink.h"
@@ -114,7 +115,7 @@ void TestServerPeers::onlyListedDeviceMovesFields()
     intruder->write(quake);
     QTRY_COMPARE(intruder->state(), QAbstractSocket::UnconnectedState);
     QVERIFY(!r.server().isOpen());
-    QCOMPARE(r.readout().liveFields.text(11), QStringLiteral("88888"));
+    QCOMPARE(r.readout().liveFields.text(Field::EventFlags), QStringLiteral("88888"));
     QCOMPARE(r.station().linkStatus().rejectedFrames(), qint64(0)); // never looked at
     QCOMPARE(r.logWith(QStringLiteral(" Connection refused from 127.0.0.2:")).size(), 1);
 
@@ -123,7 +124,7 @@ void TestServerPeers::onlyListedDeviceMovesFields()
     QTRY_VERIFY(r.server().isOpen());
     QCOMPARE(r.f.station->linkStatus().peer(), peerOf(*device));
     device->write(quake);
-    QTRY_COMPARE(r.readout().liveFields.text(11), QStringLiteral("3"));
+    QTRY_COMPARE(r.readout().liveFields.text(Field::EventFlags), QStringLiteral("3"));
     QCOMPARE(r.logWith(QStringLiteral(" Device connected from ") + peerOf(*device)).size(), 1);
     QCOMPARE(r.logWith(QStringLiteral(" Device connected from ")).size(), 1);
 }
@@ -188,7 +189,7 @@ void TestServerPeers::silentSquatterDroppedThenDeviceConnects()
     QVERIFY(r.station().linkManager().serverWatchdog().isActive());
     QCOMPARE(r.station().linkManager().pollState().serverIdleSeconds, 0);
     device->write(DevicePackets::streamPacket({{1, 3}}));
-    QTRY_COMPARE(r.readout().liveFields.text(11), QStringLiteral("3"));
+    QTRY_COMPARE(r.readout().liveFields.text(Field::EventFlags), QStringLiteral("3"));
 }
 
 QTEST_GUILESS_MAIN(TestServerPeers)

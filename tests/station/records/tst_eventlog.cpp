@@ -1,4 +1,5 @@
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 
 #include <QDir>
 #include <QTest>
@@ -34,7 +35,7 @@ void TestEventLog::monthFileFromClockAtWriting()
     QFETCH(QDateTime, when);
     QFETCH(QString, file);
     StationFixture f;
-    f.station->readout().liveFields.setText(100, QStringLiteral("1234"));
+    f.station->readout().liveFields.setText(Field::StationCode, QStringLiteral("1234"));
     f.clock.set(when);
     // The message carries an older time; the file follows the clock at the moment of writing.
     f.station->eventLog().appendEventLog(QStringLiteral("2024/01/31 23:59:59 Pd trig"));
@@ -71,11 +72,11 @@ void TestEventLog::summaryLine()
     QFETCH(QString, expected);
     StationFixture f;
     Readout &readout = f.station->readout();
-    readout.liveFields.setText(100, QStringLiteral("77"));
-    readout.liveFields.setText(10, intensity);
-    readout.liveFields.setText(8, QStringLiteral("57.3"));
-    readout.liveFields.setText(29, field29);
-    readout.liveFields.setText(30, QStringLiteral("-1"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::Intensity, intensity);
+    readout.liveFields.setText(Field::VectorMax, QStringLiteral("57.3"));
+    readout.liveFields.setText(Field::FirstAxisPeak, field29);
+    readout.liveFields.setText(Field::FirstAxisPeak + 1, QStringLiteral("-1"));
     for (int i : {31, 32, 33, 34})
         readout.liveFields.setText(i, QStringLiteral("abc"));
     // "b : " followed by the padded "-1.00": the minus stays with the number.
@@ -90,8 +91,8 @@ void TestEventLog::summaryWritesFileBoxAndLog()
     StationFixture f;
     Readout &readout = f.station->readout();
     const QDateTime start(QDate(2026, 12, 7), QTime(9, 59, 0));
-    readout.liveFields.setText(100, QStringLiteral("5"));
-    readout.liveFields.setText(10, QStringLiteral("3"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("5"));
+    readout.liveFields.setText(Field::Intensity, QStringLiteral("3"));
     f.station->eventLog().summaries().setText(QStringLiteral("older\r\n"));
     f.station->eventLog().writeEventSummary(start);
     const QString line = f.station->eventLog().summaryLine(start);

@@ -1,6 +1,7 @@
 #include "RecordFiles.h"
 #include "StationFixture.h"
 #include "WriteFailure.h"
+#include "common/FieldNumbers.h"
 #include "records/EventFile.h"
 #include "records/PendingWrites.h"
 
@@ -26,8 +27,8 @@ void loadInRecordMode(StationFixture &f)
     Readout &readout = f.station->readout();
     ConnectionPage &connection = f.station->connectionPage();
     connection.recordModeBox.setChecked(true);
-    readout.liveFields.setText(100, QStringLiteral("77"));
-    readout.liveFields.setText(10, QStringLiteral("4"));
+    readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
+    readout.liveFields.setText(Field::Intensity, QStringLiteral("4"));
 }
 
 // An event at ring row 5000 whose post-alarm time has run.

@@ -1,5 +1,6 @@
 #include "StationFixture.h"
 #include "common/Colours.h"
+#include "common/FieldNumbers.h"
 #include "ui/AlarmAnnouncer.h"
 #include "ui/AlertCaption.h"
 #include "ui/Bindings.h"
@@ -123,7 +124,7 @@ void TestAccessibility::historyFileSelectedWithoutCurrentItemLoads()
     // Assistive technology selects the row; it does not move the current item.
     accessible(files)->tableInterface()->selectRow(0);
     QCOMPARE(f.station->recordFolder().selectedFile(), QStringLiteral("first.csv"));
-    QCOMPARE(readout.liveFields.text(232), QStringLiteral("12.50"));
+    QCOMPARE(readout.liveFields.text(Field::FirstHistoryPeak), QStringLiteral("12.50"));
 }
 
 void TestAccessibility::alarmsAreAnnouncedOncePerNewCaption()

@@ -2,6 +2,7 @@
 #include "RegisterWrites.h"
 #include "StationFixture.h"
 #include "TcpTap.h"
+#include "device/SettingRegisters.h"
 #include "ui/DevicePage.h"
 
 #include <QAbstractButton>
@@ -122,7 +123,8 @@ void TestDevicePage::pagesShowTheSimulatorAndWriteToIt()
     r.f.useClientLinkTo(tap.port());
     r.f.station->openLink();
     // Read in full: the poll grows to the registers of the device's firmware.
-    QTRY_VERIFY_WITH_TIMEOUT(r.readout().liveFields.text(248) != QLatin1String("88888"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        r.readout().liveFields.text(Setting::MountingAngle.live) != QLatin1String("88888"), 5000);
     r.f.station->showDeviceSettings();
     r.page->show();
 

@@ -113,9 +113,9 @@ void TestMainWindow::realTimePageMirrorsLiveValues()
     w.f.station->start(QString());
     w.f.station->views().showRealTimeView();
     Readout &readout = w.f.station->readout();
-    readout.liveFields.setText(37, QStringLiteral("0.123"));
-    readout.liveFields.setText(10, QStringLiteral("4"));
-    readout.liveFields.setText(19, QStringLiteral("257"));
+    readout.liveFields.setText(Field::Pd, QStringLiteral("0.123"));
+    readout.liveFields.setText(Field::Intensity, QStringLiteral("4"));
+    readout.liveFields.setText(Field::DigitalIo, QStringLiteral("257"));
     w.f.station->alarmDisplay().updateIntensityDisplay();
     w.window.resize(1280, 800);
     w.window.show();
