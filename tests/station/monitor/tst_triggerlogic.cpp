@@ -1,5 +1,6 @@
 #include "FieldScript.h"
 #include "MonitorRig.h"
+#include "common/FieldNumbers.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -59,7 +60,7 @@ void TestTriggerLogic::eventFlagLogLines()
     QFETCH(QStringList, log);
     MonitorRig f;
     for (const QString &value : flags)
-        f.fields().setText(11, value);
+        f.fields().setText(Field::EventFlags, value);
     QCOMPARE(f.logLines(), expectedLog(Now, log));
 }
 
@@ -124,7 +125,7 @@ void TestTriggerLogic::eventStartAndEnd()
     pushRows(ring, 123);
     f.panel.caption.setVisible(true);
 
-    f.fields().setText(11, QStringLiteral("2"));
+    f.fields().setText(Field::EventFlags, QStringLiteral("2"));
     QCOMPARE(events.startTime(), byDevice ? device : f.clock.now());
     QVERIFY(events.isInProgress());
     QCOMPARE(ring.eventIndex(), 123);
@@ -139,13 +140,13 @@ void TestTriggerLogic::eventStartAndEnd()
     if (deviceTimeKnown)
         f.trigger.setDeviceClock(device.addSecs(3));
     pushRows(ring, 300);
-    f.fields().setText(11, QStringLiteral("16"));
+    f.fields().setText(Field::EventFlags, QStringLiteral("16"));
     QCOMPARE(events.startTime(), recordMode ? firstStart : f.clock.now());
     QCOMPARE(ring.eventIndex(), recordMode ? 123 : 423);
     QCOMPARE(ring.rowsRecordedAtEvent(), recordMode ? 123 : 423);
     QVERIFY(events.isInProgress());
 
-    f.fields().setText(11, QStringLiteral("0"));
+    f.fields().setText(Field::EventFlags, QStringLiteral("0"));
     QVERIFY(!events.isInProgress());
     QCOMPARE(f.panel.intensity.backColor(), QColor(192, 192, 192));
     QCOMPARE(f.panel.intensity.foreColor(), QColor(0, 255, 0));
@@ -159,7 +160,7 @@ void TestTriggerLogic::eventStartAndEnd()
     if (deviceTimeKnown)
         f.trigger.setDeviceClock(device.addSecs(23));
     pushRows(ring, 2000);
-    f.fields().setText(11, QStringLiteral("4"));
+    f.fields().setText(Field::EventFlags, QStringLiteral("4"));
     QCOMPARE(events.startTime(), byDevice ? device.addSecs(23) : f.clock.now());
     QCOMPARE(ring.rowsRecordedAtEvent(), 2423);
     QCOMPARE(eventFile.isLatestPending(), recordMode);
@@ -179,7 +180,7 @@ void TestTriggerLogic::flagsClearedWithoutEventEndNothing()
     f.panel.caption.setVisible(true);
     QSignalSpy ended(&f.events, &EventState::ended);
     for (const QString &value : flags.split(QLatin1Char(' ')))
-        f.fields().setText(11, value);
+        f.fields().setText(Field::EventFlags, value);
     QCOMPARE(ended.count(), 0);
     QVERIFY(!f.events.isSummaryPending());
     QVERIFY(f.panel.caption.isVisible());
@@ -194,7 +195,7 @@ void TestTriggerLogic::flagChangesKeepTheVoiceRhythm()
     // announcement a full interval away for as long as the flags keep changing.
     QSignalSpy started(&f.events, &EventState::started);
     for (const char *flags : {"1", "3", "2"})
-        f.fields().setText(11, QString::fromLatin1(flags));
+        f.fields().setText(Field::EventFlags, QString::fromLatin1(flags));
     QCOMPARE(started.count(), 1);
     QVERIFY(f.events.isInProgress());
 }
@@ -278,7 +279,7 @@ void TestTriggerLogic::pWaveFlag()
     }
     pga.peak = 5;
 
-    f.fields().setText(39, value);
+    f.fields().setText(Field::PWaveFlag, value);
     QCOMPARE(f.panel.caption.text(), caption);
     QCOMPARE(f.panel.caption.isVisible(), visible);
     QCOMPARE(f.strip1.marks, marks);
@@ -304,9 +305,11 @@ void TestTriggerLogic::deviceStatus()
     QFETCH(QStringList, shown);
     MonitorRig f;
     LiveFields &fields = f.fields();
-    fields.setText(0, value);
-    QCOMPARE((QStringList{fields.text(201), fields.text(202), fields.text(214), fields.text(239)}),
-             shown);
+    fields.setText(Field::DeviceStatus, value);
+    QCOMPARE(
+        (QStringList{fields.text(Field::NtpStatus), fields.text(Field::Server0Connected),
+                     fields.text(Field::Server1Connected), fields.text(Field::DisplayConnected)}),
+        shown);
 }
 
 QTEST_GUILESS_MAIN(TestTriggerLogic)

@@ -1,6 +1,7 @@
 #include "MonitorRig.h"
 #include "PtyPair.h"
 #include "StationFixture.h"
+#include "common/FieldNumbers.h"
 #include "monitor/LedPort.h"
 #include "monitor/VoiceLed.h"
 
@@ -47,7 +48,7 @@ struct VoiceRig {
         voice.setVoiceFiles(files);
     }
     Readout &readout() { return f.readout; }
-    void startEvent() { readout().liveFields.setText(11, QStringLiteral("2")); }
+    void startEvent() { readout().liveFields.setText(Field::EventFlags, QStringLiteral("2")); }
 
     MonitorRig f;
     FakeWaiter waiter;
@@ -129,8 +130,8 @@ void TestVoiceLed::ledMessage()
     QFETCH(QByteArray, value);
     VoiceRig rig;
     rig.startEvent();
-    rig.readout().liveFields.setText(10, intensity);
-    rig.readout().liveFields.setText(8, vectorMax);
+    rig.readout().liveFields.setText(Field::Intensity, intensity);
+    rig.readout().liveFields.setText(Field::VectorMax, vectorMax);
     rig.voice.onVoiceTick();
     QCOMPARE(rig.port.messages.size(), 1);
     const QByteArray expected = TextHead + byte21 + Level + value + TextTail;
@@ -201,7 +202,7 @@ void TestVoiceLed::noSignConfigured()
 {
     VoiceRig rig;
     rig.voice.setLedPort(0);
-    rig.readout().liveFields.setText(10, QStringLiteral("4"));
+    rig.readout().liveFields.setText(Field::Intensity, QStringLiteral("4"));
     rig.startEvent();
     rig.voice.setLedClock();
     rig.voice.showOnLed(QStringLiteral("4"), QStringLiteral(" 57.3"));
@@ -231,7 +232,7 @@ void TestVoiceLed::voiceTick()
     QFETCH(QString, intensity);
     QFETCH(QStringList, played);
     VoiceRig rig;
-    rig.readout().liveFields.setText(10, intensity);
+    rig.readout().liveFields.setText(Field::Intensity, intensity);
     rig.startEvent();
     rig.sound.played.clear(); // what the event's start told
     rig.voice.onVoiceTick();
@@ -246,17 +247,18 @@ void TestVoiceLed::voiceTick()
 void TestVoiceLed::changedIntensityIsToldAtOnce()
 {
     VoiceRig rig;
-    rig.readout().liveFields.setText(10, QStringLiteral("3")); // no event: nothing
+    rig.readout().liveFields.setText(Field::Intensity, QStringLiteral("3")); // no event: nothing
     QVERIFY(rig.sound.played.isEmpty());
     rig.startEvent(); // the level standing when the event starts
     for (const char *level : {"3", "0", "abc", "0", "5"})
-        rig.readout().liveFields.setText(10, QString::fromLatin1(level));
+        rig.readout().liveFields.setText(Field::Intensity, QString::fromLatin1(level));
     QCOMPARE(rig.sound.played, (QStringList{"/sounds/3.wav", "/sounds/0.wav", "/sounds/5.wav"}));
 
     rig.voice.setVoiceOn(false);
-    rig.readout().liveFields.setText(10, QStringLiteral("6"));
+    rig.readout().liveFields.setText(Field::Intensity, QStringLiteral("6"));
     rig.voice.setVoiceOn(true);
-    rig.readout().liveFields.setText(10, QStringLiteral("6")); // taken while off: not spoken late
+    rig.readout().liveFields.setText(Field::Intensity,
+                                     QStringLiteral("6")); // taken while off: not spoken late
     QCOMPARE(rig.sound.played.size(), 3);
     QVERIFY(rig.port.steps.isEmpty());
 }
@@ -282,14 +284,14 @@ void TestVoiceLed::selfTest()
 void TestVoiceLed::eventEndingBetweenTicks()
 {
     VoiceRig rig;
-    rig.readout().liveFields.setText(10, QStringLiteral("4"));
+    rig.readout().liveFields.setText(Field::Intensity, QStringLiteral("4"));
     rig.startEvent();
     QVERIFY(rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick();
     QCOMPARE(rig.sound.played.size(), 2); // at the start and on the tick
     QCOMPARE(rig.port.messages.size(), 1);
 
-    rig.readout().liveFields.setText(11, QStringLiteral("0"));
+    rig.readout().liveFields.setText(Field::EventFlags, QStringLiteral("0"));
     QVERIFY(!rig.voice.voiceTimer().isActive());
     rig.voice.onVoiceTick(); // a tick already queued when the event ended
     QCOMPARE(rig.sound.played.size(), 2);
