@@ -9,10 +9,13 @@ the device, and the bytes going each way are split into frames by their MBAP len
     closed ID: requests N answers M first T0 last T1 max_in_flight K
 
 T, T0 and T1 are seconds on the monotonic clock (T0 and T1: the first and the last request);
-K is the most requests sent before their answers came.
+K is the most requests sent before their answers came. With --requests FILE it also writes
+every request to FILE as it passes, one a line: "ID HEX" (the connection and the frame's bytes).
 
-    bench/wire-count.py DEVICE_PORT [LISTEN_PORT]      (LISTEN_PORT 0, the default, picks one)
+    bench/wire-count.py DEVICE_PORT [LISTEN_PORT] [--requests FILE]
+                                                   (LISTEN_PORT 0, the default, picks one)
 """
+import argparse
 import selectors
 import signal
 import socket
@@ -30,22 +33,23 @@ class Frames:
         self.count = 0
 
     def take(self, data):
-        """The number of frames `data` completed."""
+        """The frames `data` completed."""
         self.waiting += data
-        done = 0
+        done = []
         while len(self.waiting) >= MBAP_HEADER:
             size = MBAP_HEADER + int.from_bytes(self.waiting[4:6], "big")
             if len(self.waiting) < size:
                 break
+            done.append(self.waiting[:size])
             self.waiting = self.waiting[size:]
-            done += 1
-        self.count += done
+        self.count += len(done)
         return done
 
 
 class Connection:
-    def __init__(self, number, client, device):
+    def __init__(self, number, client, device, requests_out):
         self.number = number
+        self.requests_out = requests_out
         self.client = client
         self.device = device
         self.requests = Frames()
@@ -55,7 +59,11 @@ class Connection:
         self.max_in_flight = 0
 
     def from_client(self, data):
-        if self.requests.take(data):
+        frames = self.requests.take(data)
+        if self.requests_out:
+            for frame in frames:
+                print(self.number, frame.hex(), file=self.requests_out, flush=True)
+        if frames:
             now = time.monotonic()
             self.first = self.first if self.first is not None else now
             self.last = now
@@ -72,9 +80,12 @@ class Connection:
 
 
 def main():
-    device_port = int(sys.argv[1])
-    listen_port = int(sys.argv[2]) if len(sys.argv) > 2 else 0
-    listener = socket.create_server(("127.0.0.1", listen_port))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("device_port", type=int)
+    parser.add_argument("listen_port", type=int, nargs="?", default=0)
+    parser.add_argument("--requests", type=argparse.FileType("w"))
+    args = parser.parse_args()
+    listener = socket.create_server(("127.0.0.1", args.listen_port))
     print(f"listening on {listener.getsockname()[1]}", flush=True)
     selector = selectors.DefaultSelector()
     selector.register(listener, selectors.EVENT_READ)
@@ -103,11 +114,11 @@ def main():
         for key, _ in selector.select(timeout=0.1):
             if key.fileobj is listener:
                 client, _ = listener.accept()
-                device = socket.create_connection(("127.0.0.1", device_port))
+                device = socket.create_connection(("127.0.0.1", args.device_port))
                 for end in (client, device):
                     end.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
                 number += 1
-                connection = Connection(number, client, device)
+                connection = Connection(number, client, device, args.requests)
                 connections[number] = connection
                 selector.register(client, selectors.EVENT_READ, (connection, True))
                 selector.register(device, selectors.EVENT_READ, (connection, False))
