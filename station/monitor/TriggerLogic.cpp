@@ -39,6 +39,13 @@ TriggerLogic::TriggerLogic(LiveFields &fields, AlarmPanel &panel, EventState &ev
     : fields_(fields), panel_(panel), events_(events), log_(log), eventFile_(eventFile),
       recording_(recording), clock_(clock), strip1_(strip1), strip3_(strip3)
 {
+    // The summary of an event this logic began and ended; its file's journal notes it so that
+    // a recovery does not write it again. The log outlives the event file that writes to it.
+    QObject::connect(&events, &EventState::summaryDue, &eventFile,
+                     [&log, &eventFile](const QDateTime &start) {
+                         log.writeEventSummary(start);
+                         eventFile.summaryWritten(start);
+                     });
 }
 
 void TriggerLogic::takePacket(const DecodedPacket &packet)

@@ -17,8 +17,8 @@ class StripChart;
 struct AlarmTrigger;
 
 // Reacts to the device's trigger and status fields whenever a live field's text changes:
-// per-kind trigger lamps and log lines, the event as a whole, the P-wave caption and the
-// device status indicators.
+// per-kind trigger lamps and log lines, the event as a whole and its summary, the P-wave caption
+// and the device status indicators.
 class TriggerLogic
 {
 public:

@@ -111,10 +111,6 @@ void Station::wireDecoder()
             [this] { linkStatus_.noteData(services_.clock.msecsSinceEpoch()); });
     connect(&decoder_, &Decoder::deviceClockRead, this,
             [this](const QDateTime &time) { triggerLogic_.setDeviceClock(time); });
-    connect(&eventState_, &EventState::summaryDue, this, [this](const QDateTime &start) {
-        eventLog_.writeEventSummary(start);
-        eventFile_.summaryWritten(start);
-    });
     connect(&decoder_, &Decoder::samplesStored, this, [this] { eventFile_.samplesStored(); });
     connect(&decoder_, &Decoder::deviceAddressSeen, &readout_.deviceAddress, &Control::setText);
     connect(&decoder_, &Decoder::deviceEventTimeChanged, &readout_.deviceEventTime,

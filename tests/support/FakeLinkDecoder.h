@@ -39,8 +39,6 @@ struct FakeLinkDecoder {
                          &Control::setText);
         QObject::connect(&decoder, &Decoder::deviceEventTimeChanged, &readout.deviceEventTime,
                          &Control::setText);
-        QObject::connect(&events, &EventState::summaryDue,
-                         [this](const QDateTime &start) { eventLog.writeEventSummary(start); });
     }
 
     QTemporaryDir dir;

@@ -1,6 +1,6 @@
 #include "FieldScript.h"
-#include "StationFixture.h"
-#include "monitor/AlarmDisplay.h"
+#include "MonitorRig.h"
+#include "common/FieldNumbers.h"
 
 #include <QTest>
 
@@ -110,17 +110,13 @@ void TestAlarmDisplay::responses()
     QFETCH(QStringList, shown);
     QFETCH(QList<int>, logged);
     QFETCH(QStringList, log);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    AlarmDisplay &display = f.station->alarmDisplay();
-    writeFields(readout.liveFields, setup);
+    MonitorRig f;
+    writeFields(f.fields(), setup);
     for (int r = 0; r < responses.size(); ++r) {
-        writeFields(readout.liveFields, responses[r]);
-        display.evaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
-        display.updateIntensityDisplay();
-        const QString caption = f.station->alarmPanel().caption.isVisible()
-                                    ? f.station->alarmPanel().caption.text()
-                                    : Hidden;
+        writeFields(f.fields(), responses[r]);
+        f.display.evaluateAlarms(lampGate ? AlarmGate::Lamp : AlarmGate::Trigger);
+        f.display.updateIntensityDisplay();
+        const QString caption = f.panel.caption.isVisible() ? f.panel.caption.text() : Hidden;
         const auto lines = f.logLines().size();
         QVERIFY2(
             caption == shown[r] && lines == logged[r],
@@ -131,32 +127,29 @@ void TestAlarmDisplay::responses()
 
 void TestAlarmDisplay::watchLatchClearedWhenTriggerEnds()
 {
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    AlarmDisplay &display = f.station->alarmDisplay();
-    writeFields(readout.liveFields, "97=1.0 59=0 11=1 59=1.3");
-    const bool &watchShown = f.station->eventState().alarm(AlarmKind::Displacement).watchShown;
-    display.evaluateAlarms(AlarmGate::Trigger);
+    MonitorRig f;
+    writeFields(f.fields(), "97=1.0 59=0 11=1 59=1.3");
+    const bool &watchShown = f.events.alarm(AlarmKind::Displacement).watchShown;
+    f.display.evaluateAlarms(AlarmGate::Trigger);
     QVERIFY(watchShown);
-    readout.liveFields.setText(11, QStringLiteral("0"));
+    f.fields().setText(Field::EventFlags, QStringLiteral("0"));
     QVERIFY(watchShown);
-    display.evaluateAlarms(AlarmGate::Trigger);
+    f.display.evaluateAlarms(AlarmGate::Trigger);
     QVERIFY(!watchShown);
-    QVERIFY(!f.station->alarmPanel().caption.isVisible());
+    QVERIFY(!f.panel.caption.isVisible());
     // A new trigger starts from the seeded peak and shows the Watch again.
-    writeFields(readout.liveFields, "59=1.2 11=1");
-    display.evaluateAlarms(AlarmGate::Trigger);
-    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("Displacement Watch 1.2 cm"));
+    writeFields(f.fields(), "59=1.2 11=1");
+    f.display.evaluateAlarms(AlarmGate::Trigger);
+    QCOMPARE(f.panel.caption.text(), QStringLiteral("Displacement Watch 1.2 cm"));
 }
 
 void TestAlarmDisplay::lastCaptionOfAResponseStays()
 {
     // Pd Watch is written first, then the PGA Watch of the same response replaces it.
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    writeFields(readout.liveFields, "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
-    f.station->alarmDisplay().evaluateAlarms(AlarmGate::Trigger);
-    QCOMPARE(f.station->alarmPanel().caption.text(), QStringLiteral("PGA Watch 30gal"));
+    MonitorRig f;
+    writeFields(f.fields(), "64=0.1 21=25.0 35=0 37=0.2 96=30.0 11=6");
+    f.display.evaluateAlarms(AlarmGate::Trigger);
+    QCOMPARE(f.panel.caption.text(), QStringLiteral("PGA Watch 30gal"));
     QCOMPARE(f.logLines(),
              expectedLog(Now, {"Pd trig", "Pga trig", "P Watch Pd 0.2 cm", "PGA Watch 30gal"}));
 }
@@ -181,14 +174,13 @@ void TestAlarmDisplay::lamps()
 {
     QFETCH(QString, word);
     QFETCH(QString, lamps);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    readout.liveFields.setText(19, QStringLiteral("1"));
-    f.station->alarmDisplay().updateIntensityDisplay();
-    readout.liveFields.setText(19, word);
-    f.station->alarmDisplay().updateIntensityDisplay();
+    MonitorRig f;
+    f.fields().setText(Field::DigitalIo, QStringLiteral("1"));
+    f.display.updateIntensityDisplay();
+    f.fields().setText(Field::DigitalIo, word);
+    f.display.updateIntensityDisplay();
     QString got;
-    for (const Control &lamp : f.station->alarmPanel().ioLamps) {
+    for (const Control &lamp : f.panel.ioLamps) {
         const QColor c = lamp.backColor();
         got += c == QColor(255, 0, 0)       ? 'R'
                : c == QColor(0, 255, 0)     ? 'G'
@@ -222,12 +214,11 @@ void TestAlarmDisplay::intensityAndScale()
     QFETCH(QString, fields);
     QFETCH(QString, intensity);
     QFETCH(QString, mode);
-    StationFixture f;
-    Readout &readout = f.station->readout();
-    writeFields(readout.liveFields, fields);
-    f.station->alarmDisplay().updateIntensityDisplay();
-    QCOMPARE(f.station->alarmPanel().intensity.text(), intensity);
-    QCOMPARE(f.station->alarmPanel().scaleName.text(), mode);
+    MonitorRig f;
+    writeFields(f.fields(), fields);
+    f.display.updateIntensityDisplay();
+    QCOMPARE(f.panel.intensity.text(), intensity);
+    QCOMPARE(f.panel.scaleName.text(), mode);
 }
 
 QTEST_GUILESS_MAIN(TestAlarmDisplay)
