@@ -16,7 +16,7 @@ struct RecordedFiles : RecordsBench {
     RecordedFiles()
     {
         QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
-        settings.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
+        recording.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
         writeEventFile();
         writeManualFile();
     }
@@ -25,18 +25,18 @@ struct RecordedFiles : RecordsBench {
     {
         prepareEvent(5000);
         eventFile.writeEventFile();
-        eventPath = QDir(settings.recordFolder()).filePath(eventFile.fileName());
+        eventPath = QDir(recording.recordFolder()).filePath(eventFile.fileName());
     }
 
     void writeManualFile()
     {
         Control indicator;
-        ManualRecording recording(readout.statusLine, indicator, folder, clock);
-        recording.toggleRecording();
+        ManualRecording manual(readout.statusLine, indicator, folder, clock);
+        manual.toggleRecording();
         for (int i = 0; i < ManualRecording::RowsPerFile; ++i)
-            recording.appendSample(sawToothSample(i), -sawToothSample(i) * 0.5f,
-                                   sawToothSample(i) * 0.25f);
-        recording.toggleRecording();
+            manual.appendSample(sawToothSample(i), -sawToothSample(i) * 0.5f,
+                                sawToothSample(i) * 0.25f);
+        manual.toggleRecording();
         const QDir recCsv(folder.file(QStringLiteral("RecCSV")));
         manualPath = recCsv.filePath(recCsv.entryList({QStringLiteral("M*.csv")}).value(0));
     }

@@ -14,7 +14,7 @@ void WriteEventFile12000Rows(benchmark::State &state)
 {
     RecordsBench b;
     b.prepareEvent(1000);
-    b.settings.setRecordFolder(b.dir.path());
+    b.recording.setRecordFolder(b.dir.path());
     const QString path = QDir(b.dir.path()).filePath(b.eventFile.fileName());
     for (auto _ : state) {
         b.eventFile.writeEventFile();
@@ -30,7 +30,7 @@ BENCHMARK(WriteEventFile12000Rows)->Unit(benchmark::kMillisecond);
 void JournalStartWith3000Rows(benchmark::State &state)
 {
     RecordsBench b;
-    b.settings.setRecordFolder(b.dir.path());
+    b.recording.setRecordFolder(b.dir.path());
     for (auto _ : state) {
         state.PauseTiming();
         b.prepareEvent(1000);
@@ -49,8 +49,8 @@ BENCHMARK(JournalStartWith3000Rows)->Unit(benchmark::kMillisecond);
 void JournalOneSecond(benchmark::State &state)
 {
     RecordsBench b;
-    b.settings.setRecordFolder(b.dir.path());
-    b.settings.setPostAlarmSeconds(240);
+    b.recording.setRecordFolder(b.dir.path());
+    b.recording.setPostAlarmSeconds(240);
     b.prepareEvent(1000);
     b.eventFile.beginEvent(QDateTime(QDate(2024, 1, 15), QTime(8, 30, 12)));
     b.eventFile.armPostAlarm();

@@ -1,16 +1,9 @@
 #pragma once
 
-#include "Fakes.h"
+#include "RecordsRig.h"
 #include "common/Clock.h"
-#include "common/ProgramFolder.h"
-#include "common/Readout.h"
 #include "common/StripChart.h"
-#include "records/EventFile.h"
-#include "records/EventLog.h"
-#include "records/RecordingSettings.h"
-#include "records/SampleRing.h"
 
-#include <QTemporaryDir>
 #include <functional>
 
 // A chart that draws nothing; the values still reach it, so the work feeding it stays.
@@ -40,21 +33,9 @@ bool runEventLoopUntil(const std::function<bool()> &done, int giveUpMs);
 // A value of a saw-tooth wave of 2000 samples, with three decimals and a sign.
 float sawToothSample(int i);
 
-// The records side of a station on a temporary program folder, on the real clock, with an
-// operator who is never asked anything.
-struct RecordsBench {
+// The records side of a station on the real clock.
+struct RecordsBench : RecordsRig<SystemClock> {
     // Every ring row filled from the saw-tooth and an event at `eventIndex` with a known start
     // time and station code, half the ring recorded since.
     void prepareEvent(int eventIndex);
-
-    QTemporaryDir dir;
-    ProgramFolder folder{dir.path()};
-    SystemClock clock;
-    RecordingShell shell;
-    ScriptedPrompter prompter;
-    Readout readout;
-    EventLog eventLog{readout.liveFields, readout.statusLine, folder, clock, prompter, shell};
-    SampleRing ring;
-    RecordingSettings settings;
-    EventFile eventFile{ring, settings, readout.liveFields, eventLog, folder, clock};
 };

@@ -1,26 +1,18 @@
 #pragma once
 
 #include "FakeLinks.h"
-#include "Fakes.h"
-#include "common/ProgramFolder.h"
-#include "common/Readout.h"
+#include "RecordsRig.h"
 #include "link/Decoder.h"
 #include "link/LinkStatus.h"
 #include "link/PollState.h"
 #include "monitor/ChartFeed.h"
 #include "monitor/EventState.h"
 #include "monitor/TriggerLogic.h"
-#include "records/EventFile.h"
-#include "records/EventLog.h"
-#include "records/RecordingSettings.h"
-#include "records/SampleRing.h"
-
-#include <QTemporaryDir>
 
 // A decoder on a temporary program folder, both TCP links connected (fakes), drawing on the
 // charts it is given: strip1 for the accelerations, strip3 for the displacement. Its packets
 // reach the peaks, the sample ring and the charts as in the station.
-struct FakeLinkDecoder {
+struct FakeLinkDecoder : RecordsRig<> {
     FakeLinkDecoder(StripChart &strip1, StripChart &strip3)
         : chartFeed{display, strip1, strip3, clock},
           triggerLogic{readout.liveFields, panel, events, eventLog, eventFile,
@@ -41,20 +33,10 @@ struct FakeLinkDecoder {
                          &Control::setText);
     }
 
-    QTemporaryDir dir;
-    ProgramFolder folder{dir.path()};
-    FakeClock clock;
-    ScriptedPrompter prompter;
-    RecordingShell shell;
-    Readout readout;
     PollState poll;
     LinkStatus status;
     FakeLinks links;
     AlarmPanel panel;
-    EventLog eventLog{readout.liveFields, readout.statusLine, folder, clock, prompter, shell};
-    SampleRing ring;
-    RecordingSettings recording;
-    EventFile eventFile{ring, recording, readout.liveFields, eventLog, folder, clock};
     DisplaySettings display;
     ChartFeed chartFeed;
     EventState events;

@@ -1,24 +1,16 @@
 #pragma once
 
-#include "Fakes.h"
+#include "RecordsRig.h"
 #include "StationFixture.h"
-#include "common/ProgramFolder.h"
-#include "common/Readout.h"
 #include "monitor/AlarmDisplay.h"
 #include "monitor/AlarmPanel.h"
 #include "monitor/EventState.h"
 #include "monitor/TriggerLogic.h"
-#include "records/EventFile.h"
-#include "records/EventLog.h"
-#include "records/RecordingSettings.h"
-#include "records/SampleRing.h"
 
-#include <QTemporaryDir>
-
-// The monitor's units on their own collaborators: the live fields, the alarm panel and the
-// event state, the event log and event file in a temporary program folder, a standing clock
-// and recording charts. The trigger logic follows every live field, as in the station.
-struct MonitorRig {
+// The monitor's units on the records side, a standing clock and recording charts: the live
+// fields, the alarm panel and the event state. The trigger logic follows every live field, as
+// in the station.
+struct MonitorRig : RecordsRig<> {
     MonitorRig()
     {
         QObject::connect(&readout.liveFields, &LiveFields::changed, &readout,
@@ -31,21 +23,11 @@ struct MonitorRig {
         return StationFixture::logLinesIn(dir.path(), clock.now().date());
     }
 
-    QTemporaryDir dir;
-    ProgramFolder folder{dir.path()};
-    FakeClock clock;
-    RecordingShell shell;
-    ScriptedPrompter prompter;
-    Readout readout;
     AlarmPanel panel;
     EventState events;
-    EventLog log{readout.liveFields, readout.statusLine, folder, clock, prompter, shell};
-    SampleRing ring;
-    RecordingSettings recording;
-    EventFile eventFile{ring, recording, readout.liveFields, log, folder, clock};
     RecordingChart strip1{4};
     RecordingChart strip3{2};
-    TriggerLogic trigger{readout.liveFields, panel, events, log,   eventFile,
+    TriggerLogic trigger{readout.liveFields, panel, events, eventLog, eventFile,
                          recording,          clock, strip1, strip3};
-    AlarmDisplay display{readout.liveFields, panel, events, log, clock};
+    AlarmDisplay display{readout.liveFields, panel, events, eventLog, clock};
 };

@@ -1,5 +1,5 @@
-#include "Fakes.h"
 #include "RecordFiles.h"
+#include "RecordsRig.h"
 #include "StationFixture.h"
 #include "WriteFailure.h"
 #include "common/FieldNumbers.h"
@@ -9,13 +9,10 @@
 #include "common/RecordFolder.h"
 #include "records/EventFile.h"
 #include "records/EventJournal.h"
-#include "records/EventLog.h"
-#include "records/RecordingSettings.h"
 #include "records/SampleRing.h"
 
 #include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <unistd.h>
 
@@ -28,37 +25,25 @@ const QDateTime EventStart(QDate(2024, 1, 15), QTime(8, 30, 12));
 
 // An event file on its own, writing to the record folder of a fresh program folder, for a
 // station whose code is 77 and whose intensity is 4.
-struct EventFileRig {
+struct EventFileRig : RecordsRig<> {
     EventFileRig()
     {
         QDir().mkpath(folder.file(QStringLiteral("RecCSV")));
-        settings.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
-        fields.setText(Field::StationCode, QStringLiteral("77"));
-        fields.setText(Field::Intensity, QStringLiteral("4"));
+        recording.setRecordFolder(folder.file(QStringLiteral("RecCSV")));
+        readout.liveFields.setText(Field::StationCode, QStringLiteral("77"));
+        readout.liveFields.setText(Field::Intensity, QStringLiteral("4"));
     }
     QString recordPath(const QString &name) const
     {
-        return QDir(settings.recordFolder()).filePath(name);
+        return QDir(recording.recordFolder()).filePath(name);
     }
     QStringList logLines() const
     {
-        QFile file(folder.file(QStringLiteral("Event/") + log.monthFileName()));
+        QFile file(folder.file(QStringLiteral("Event/") + eventLog.monthFileName()));
         if (!file.open(QIODevice::ReadOnly))
             return {};
         return crlfLines(file.readAll());
     }
-
-    QTemporaryDir dir;
-    ProgramFolder folder{dir.path()};
-    FakeClock clock;
-    ScriptedPrompter prompter;
-    RecordingShell shell;
-    LiveFields fields;
-    Control statusLine;
-    EventLog log{fields, statusLine, folder, clock, prompter, shell};
-    SampleRing ring;
-    RecordingSettings settings;
-    EventFile eventFile{ring, settings, fields, log, folder, clock};
 };
 
 QString recordPath(StationFixture &f, const QString &name)
@@ -159,7 +144,7 @@ void TestEventFile::writtenOnLastPostAlarmTick()
 
     // A written window is not armed again; the next event's file ticks by itself.
     QFile::remove(path);
-    r.settings.setPostAlarmSeconds(1);
+    r.recording.setPostAlarmSeconds(1);
     r.eventFile.armPostAlarm();
     QVERIFY(!r.eventFile.isPending());
     r.eventFile.beginEvent(EventStart);
@@ -235,8 +220,8 @@ void TestEventFile::windowOfRows()
     QFETCH(int, firstRingRow);
 
     EventFileRig r;
-    r.settings.setPreAlarmSeconds(pre);
-    r.settings.setPostAlarmSeconds(post);
+    r.recording.setPreAlarmSeconds(pre);
+    r.recording.setPostAlarmSeconds(post);
     recordEvent(r.ring, r.eventFile, EventStart, eventIndex, rows - int(pre * 100));
     r.eventFile.armPostAlarm();
     tick(r.eventFile, qMax(ticks, 1));
@@ -345,10 +330,10 @@ void TestEventFile::stationCodeInName()
     QFETCH(QString, name);
     EventFileRig r;
     recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
-    r.fields.setText(Field::StationCode, code);
+    r.readout.liveFields.setText(Field::StationCode, code);
     r.eventFile.writeEventFile();
 
-    const QDir dir(r.settings.recordFolder());
+    const QDir dir(r.recording.recordFolder());
     QCOMPARE(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{name});
     const QStringList lines = readLines(dir.filePath(name));
     QCOMPARE(lines.value(0), QStringLiteral("#StationCode:") + code);
@@ -426,8 +411,8 @@ void TestEventFile::laterFlagChangesKeepTheFirstStart()
 void TestEventFile::overlappingEventsEachWrittenOnce()
 {
     EventFileRig r;
-    r.settings.setPreAlarmSeconds(3);
-    r.settings.setPostAlarmSeconds(5);
+    r.recording.setPreAlarmSeconds(3);
+    r.recording.setPostAlarmSeconds(5);
     QSignalSpy pending(&r.eventFile, &EventFile::pendingChanged);
     pushRows(r.ring, 1000);
     r.eventFile.beginEvent(EventStart);
@@ -499,8 +484,8 @@ void TestEventFile::windowOfRecordedRows()
     QFETCH(int, firstTimeRow);
 
     EventFileRig r;
-    r.settings.setPreAlarmSeconds(3);
-    r.settings.setPostAlarmSeconds(5);
+    r.recording.setPreAlarmSeconds(3);
+    r.recording.setPostAlarmSeconds(5);
     pushRows(r.ring, recordedBefore);
     r.eventFile.beginEvent(EventStart);
     r.eventFile.armPostAlarm();
@@ -549,11 +534,11 @@ void TestEventFile::writeFailureKeepsSamples()
     QFETCH(QString, failure);
     EventFileRig r;
     recordEvent(r.ring, r.eventFile, EventStart, 5000, 9000);
-    const QString recordFolder = r.settings.recordFolder();
+    const QString recordFolder = r.recording.recordFolder();
     if (failure == QLatin1String("removed")) {
         QVERIFY(QDir(recordFolder).removeRecursively());
     } else if (failure == QLatin1String("none")) {
-        r.settings.setRecordFolder(QString());
+        r.recording.setRecordFolder(QString());
     } else {
         if (::geteuid() == 0)
             QSKIP("permissions do not bind root");
@@ -579,14 +564,14 @@ void TestEventFile::bothFoldersFailingWarns()
 {
     EventFileRig r;
     const ProgramFolder gone(r.folder.file(QStringLiteral("gone")));
-    EventFile eventFile(r.ring, r.settings, r.fields, r.log, gone, r.clock);
-    r.settings.setRecordFolder(r.folder.file(QStringLiteral("also-gone")));
+    EventFile eventFile(r.ring, r.recording, r.readout.liveFields, r.eventLog, gone, r.clock);
+    r.recording.setRecordFolder(r.folder.file(QStringLiteral("also-gone")));
     eventFile.beginEvent(EventStart);
     eventFile.writeEventFile();
-    QVERIFY(r.log.writeWarning().isVisible());
-    QVERIFY2(r.log.writeWarning().text().contains(r.folder.file(QStringLiteral("also-gone"))),
-             qPrintable(r.log.writeWarning().text()));
-    QCOMPARE(r.log.pendingWrites().waitingFiles(),
+    QVERIFY(r.eventLog.writeWarning().isVisible());
+    QVERIFY2(r.eventLog.writeWarning().text().contains(r.folder.file(QStringLiteral("also-gone"))),
+             qPrintable(r.eventLog.writeWarning().text()));
+    QCOMPARE(r.eventLog.pendingWrites().waitingFiles(),
              QStringList{r.folder.file(QStringLiteral("also-gone/240115083012_77.CSV"))});
 }
 
@@ -615,16 +600,16 @@ void TestEventFile::exitWritesPendingEventWithSamplesAtHand()
 void TestEventFile::journalFollowsThePendingFile()
 {
     EventFileRig r;
-    r.settings.setPreAlarmSeconds(3);
-    r.settings.setPostAlarmSeconds(5);
+    r.recording.setPreAlarmSeconds(3);
+    r.recording.setPostAlarmSeconds(5);
     pushRows(r.ring, 1000);
     r.eventFile.beginEvent(EventStart);
     r.eventFile.armPostAlarm();
     const QString journal = r.recordPath(QStringLiteral(".240115083012_77.CSV.journal"));
-    QCOMPARE(journalsIn(r.settings.recordFolder()), QStringList{QFileInfo(journal).fileName()});
+    QCOMPARE(journalsIn(r.recording.recordFolder()), QStringList{QFileInfo(journal).fileName()});
     // The history page lists no journal.
     RecordFolder list;
-    list.setPath(r.settings.recordFolder());
+    list.setPath(r.recording.recordFolder());
     QVERIFY(list.files().isEmpty());
     pushRows(r.ring, 250);
     r.eventFile.samplesStored();
@@ -647,7 +632,7 @@ void TestEventFile::journalFollowsThePendingFile()
     tick(r.eventFile, 5);
     r.eventFile.drainJournal();
     QVERIFY(QFile::exists(r.recordPath(QStringLiteral("240115083012_77.CSV"))));
-    QVERIFY(journalsIn(r.settings.recordFolder()).isEmpty());
+    QVERIFY(journalsIn(r.recording.recordFolder()).isEmpty());
 }
 
 void TestEventFile::journalRecoveredAtStart_data()
@@ -700,9 +685,9 @@ void TestEventFile::journalRecoveredAtStart()
     file.write(journal);
     file.close();
     // The code is not read yet after a start: the summary names the file the journal made.
-    r.fields.setText(Field::StationCode, QString::fromLatin1(LiveFields::NotYetRead));
+    r.readout.liveFields.setText(Field::StationCode, QString::fromLatin1(LiveFields::NotYetRead));
     QStringList summaryNames;
-    r.log.addSummaryObserver([&r, &summaryNames](const QString &, const QDateTime &start) {
+    r.eventLog.addSummaryObserver([&r, &summaryNames](const QString &, const QDateTime &start) {
         summaryNames << r.eventFile.summaryFileName(start);
     });
 
@@ -713,7 +698,7 @@ void TestEventFile::journalRecoveredAtStart()
     if (recoveredAs.isEmpty()) {
         QVERIFY(QFile::exists(path + QStringLiteral(".unreadable")));
         QVERIFY(summaries.isEmpty());
-        QCOMPARE(QDir(r.settings.recordFolder()).entryList(QDir::Files).size(), 0);
+        QCOMPARE(QDir(r.recording.recordFolder()).entryList(QDir::Files).size(), 0);
         return;
     }
     const QStringList lines = readLines(r.recordPath(recoveredAs));
@@ -753,13 +738,13 @@ void TestEventFile::journalRefusedByTheDisk()
     QFETCH(int, kind);
     QFETCH(QString, reason);
     EventFileRig r;
-    WriteFailure failure(WriteFailure::Kind(kind), r.settings.recordFolder());
+    WriteFailure failure(WriteFailure::Kind(kind), r.recording.recordFolder());
     if (!failure.available())
         QSKIP(qPrintable(failure.why()));
-    r.settings.setPreAlarmSeconds(3);
-    r.settings.setPostAlarmSeconds(5);
+    r.recording.setPreAlarmSeconds(3);
+    r.recording.setPostAlarmSeconds(5);
     pushRows(r.ring, 1000);
-    QVERIFY(failure.begin(r.settings.recordFolder()));
+    QVERIFY(failure.begin(r.recording.recordFolder()));
     r.eventFile.beginEvent(EventStart);
     r.eventFile.armPostAlarm();
     pushRows(r.ring, 250);
@@ -784,7 +769,7 @@ void TestEventFile::journalRefusedByTheDisk()
     tick(r.eventFile, 5);
     r.eventFile.drainJournal();
     QCOMPARE(readLines(r.recordPath(QStringLiteral("240115083012_77.CSV"))).size(), 12 + 800);
-    QVERIFY(journalsIn(r.settings.recordFolder()).isEmpty());
+    QVERIFY(journalsIn(r.recording.recordFolder()).isEmpty());
 }
 
 void TestEventFile::recordTimesRefused_data()
