@@ -204,10 +204,14 @@ void Decoder::clientBytesArrived(const QByteArray &bytes)
     handlingClient_ = false;
 }
 
-// Packets during a command and the answers to writes are dropped without a trace.
-bool Decoder::isDroppedUnseen(const QByteArray &packet) const
+// The answers to writes and, during a command, the answers it may cross are dropped without a
+// trace. A stream packet is kept even then: it holds a second of samples that the ring, the
+// event file and the archive would otherwise never get.
+bool Decoder::isDroppedUnseen(const QByteArray &packet, bool streaming) const
 {
-    return state_.commandInProgress || ModbusFrames::isTcpWriteAnswer(packet, state_.unitAddress);
+    if (ModbusFrames::isTcpWriteAnswer(packet, state_.unitAddress))
+        return true;
+    return state_.commandInProgress && !(streaming && packet.size() >= StreamLength);
 }
 
 // A frame that failed the checks changes no field; the operator sees how many there were.
@@ -222,7 +226,7 @@ void Decoder::handleClientPacket(const QByteArray &packet)
         takeSettingsAnswer(packet);
         return;
     }
-    if (isDroppedUnseen(packet)) {
+    if (isDroppedUnseen(packet, state_.recordMode)) {
         if (state_.commandInProgress && !state_.recordMode &&
             ModbusFrames::isTcpReadAnswer(packet, state_.unitAddress, state_.pollBytes()))
             state_.pollAnswerDropped = true;
@@ -305,7 +309,7 @@ void Decoder::handleServerPacket(const QByteArray &packet)
         takeSettingsAnswer(packet);
         return;
     }
-    if (isDroppedUnseen(packet))
+    if (isDroppedUnseen(packet, true))
         return;
     if (packet.size() != StreamLength) {
         rejectFrame();

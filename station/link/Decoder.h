@@ -94,7 +94,8 @@ private:
     void takeSettingsAnswer(const QByteArray &packet);
     void finishSettingsRead();
     int expectedAnswerLength() const;
-    bool isDroppedUnseen(const QByteArray &packet) const;
+    // `streaming`: the path carries stream packets now (the server link, or Record mode).
+    bool isDroppedUnseen(const QByteArray &packet, bool streaming) const;
     void rejectFrame();
 
     void decodeStream(const QByteArray &packet, int start, Path path);
