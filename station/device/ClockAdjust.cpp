@@ -115,7 +115,7 @@ void ClockAdjust::adjustOverTcp()
         return;
     }
     waiter_.pause(SettleBeforeCommitMs);
-    writer_.WriteRegisterTcp(ModbusFrames::CommandRegister, CommitClock);
+    writer_.writeRegisterTcp(ModbusFrames::CommandRegister, CommitClock);
     commands_.tell(QStringLiteral("%1: sent.").arg(Name));
 }
 

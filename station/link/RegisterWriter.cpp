@@ -15,7 +15,7 @@ RegisterWriter::RegisterWriter(PollState &state, const LinkSettings &settings, D
 {
 }
 
-WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
+WriteOutcome RegisterWriter::writeRegisterSerial(qint64 reg, qint64 value)
 {
     const std::optional<QByteArray> frame =
         ModbusFrames::rtuWriteSingle(state_.unitAddress, reg, value);
@@ -27,7 +27,7 @@ WriteOutcome RegisterWriter::WriteRegisterSerial(qint64 reg, qint64 value)
     return WriteOutcome::Sent;
 }
 
-WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
+WriteOutcome RegisterWriter::writeRegisterTcp(qint64 reg, qint64 value)
 {
     const std::optional<QByteArray> frame =
         ModbusFrames::tcpWriteSingle(state_.unitAddress, reg, value);
@@ -40,8 +40,8 @@ WriteOutcome RegisterWriter::WriteRegisterTcp(qint64 reg, qint64 value)
 
 WriteOutcome RegisterWriter::writeRegister(qint64 reg, qint64 value)
 {
-    return settings_.kind == LinkKind::Rtu ? WriteRegisterSerial(reg, value)
-                                           : WriteRegisterTcp(reg, value);
+    return settings_.kind == LinkKind::Rtu ? writeRegisterSerial(reg, value)
+                                           : writeRegisterTcp(reg, value);
 }
 
 WriteOutcome RegisterWriter::sendTcpAndWait(const QByteArray &frame)

@@ -18,7 +18,7 @@ enum class WriteOutcome {
     Refused,  // register or value outside the 16-bit range: nothing sent
 };
 
-// `WriteRegisterSerial` and `WriteRegisterTcp`: single-register writes on the link in use.
+// Single-register writes on the link in use.
 class RegisterWriter
 {
 public:
@@ -29,8 +29,8 @@ public:
     RegisterWriter(PollState &state, const LinkSettings &settings, DeviceLink &serial,
                    DeviceLink &client, DeviceLink &server, TcpReconnect &reconnect, Waiter &waiter);
 
-    WriteOutcome WriteRegisterSerial(qint64 reg, qint64 value);
-    WriteOutcome WriteRegisterTcp(qint64 reg, qint64 value);
+    WriteOutcome writeRegisterSerial(qint64 reg, qint64 value);
+    WriteOutcome writeRegisterTcp(qint64 reg, qint64 value);
     // The serial one when "Modbus_RTU" is selected, else the TCP one.
     WriteOutcome writeRegister(qint64 reg, qint64 value);
 

@@ -38,7 +38,7 @@ void TestRegisterWriter::serialWriteBytes()
 {
     Rig r;
     r.poll.unitAddress = 1;
-    QCOMPARE(r.writer.WriteRegisterSerial(118, 3), WriteOutcome::Sent);
+    QCOMPARE(r.writer.writeRegisterSerial(118, 3), WriteOutcome::Sent);
     QCOMPARE(r.links.serialWrites.value(0).toHex(), QByteArray("0106007600032811"));
 }
 
@@ -46,8 +46,8 @@ void TestRegisterWriter::refusedValueSendsNothing()
 {
     Rig r;
     r.links.clientConnected = false;
-    QCOMPARE(r.writer.WriteRegisterSerial(118, 65536), WriteOutcome::Refused);
-    QCOMPARE(r.writer.WriteRegisterTcp(118, 65536), WriteOutcome::Refused);
+    QCOMPARE(r.writer.writeRegisterSerial(118, 65536), WriteOutcome::Refused);
+    QCOMPARE(r.writer.writeRegisterTcp(118, 65536), WriteOutcome::Refused);
     QVERIFY(r.links.serialWrites.isEmpty());
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 0);
@@ -60,7 +60,7 @@ void TestRegisterWriter::tcpUnitIdentifierIsAlwaysTheLinkAddress()
     r.poll.unitAddress = 1; // the TCP links always use 1
     r.links.clientConnected = true;
     r.links.onSend = [&r] { r.poll.awaitingReply = false; };
-    r.writer.WriteRegisterTcp(192, 1);
+    r.writer.writeRegisterTcp(192, 1);
     QCOMPARE(r.links.clientSends.value(0).toHex(), QByteArray("000000000006010600c00001"));
 }
 
@@ -69,7 +69,7 @@ void TestRegisterWriter::closedClientReconnectsThenSends()
     Rig r;
     r.links.clientConnected = false;
     r.links.onSend = [&r] { r.poll.awaitingReply = false; };
-    QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::Answered);
+    QCOMPARE(r.writer.writeRegisterTcp(118, 0), WriteOutcome::Answered);
     QCOMPARE(r.links.reconnects, 1);
     QCOMPARE(r.links.clientSends.size(), 1);
 }
@@ -80,7 +80,7 @@ void TestRegisterWriter::waitEndsOnAnyPacket()
     r.links.clientConnected = true;
     // The packet arrives a little later, through the event loop.
     r.links.onSend = [&r] { QTimer::singleShot(20, [&r] { r.poll.awaitingReply = false; }); };
-    QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::Answered);
+    QCOMPARE(r.writer.writeRegisterTcp(118, 0), WriteOutcome::Answered);
     QCOMPARE(r.waiter.timeouts, QList<int>{RegisterWriter::ReplyTimeoutMs});
 }
 
@@ -89,7 +89,7 @@ void TestRegisterWriter::silentDeviceTimesOut()
     Rig r;
     r.links.clientConnected = true;
     r.waiter.waitCapMs = 50; // stands in for the 2 s of real time
-    QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::NoAnswer);
+    QCOMPARE(r.writer.writeRegisterTcp(118, 0), WriteOutcome::NoAnswer);
     QVERIFY(r.poll.awaitingReply); // the next packet clears it
 }
 
@@ -97,7 +97,7 @@ void TestRegisterWriter::noLinkEndsAtOnce()
 {
     Rig r;
     r.links.connectSucceeds = false;
-    QCOMPARE(r.writer.WriteRegisterTcp(118, 0), WriteOutcome::NoLink);
+    QCOMPARE(r.writer.writeRegisterTcp(118, 0), WriteOutcome::NoLink);
     QCOMPARE(r.links.reconnects, 1); // reconnects once, no more
     QVERIFY(r.waiter.timeouts.isEmpty());
 }
@@ -109,7 +109,7 @@ void TestRegisterWriter::serverLinkUsedWhenNotClient()
     r.links.clientConnected = true;
     r.links.serverConnected = true;
     r.links.onSend = [&r] { r.poll.awaitingReply = false; };
-    r.writer.WriteRegisterTcp(192, 1);
+    r.writer.writeRegisterTcp(192, 1);
     QCOMPARE(r.links.serverSends.size(), 1);
     QVERIFY(r.links.clientSends.isEmpty());
     QCOMPARE(r.links.reconnects, 0);
