@@ -34,10 +34,10 @@ struct Block {
 void addAddress(DeviceWidgets &w, QGridLayout *grid, int line, const Address &a)
 {
     grid->addWidget(w.caption(QString::fromLatin1(a.caption)), line, 0);
-    const QString name = DeviceWidgets::nameOf(QString::fromLatin1(a.caption));
     const int octets = a.setting.octets;
     for (int k = 0; k < octets; ++k) {
-        const QString octet = octets == 1 ? name : QStringLiteral("%1 %2").arg(name).arg(k + 1);
+        // Named as a refused write names it.
+        const QString octet = Setting::captionOf(a.setting, octets == 1 ? -1 : k);
         grid->addWidget(w.liveField(a.setting.live + k, octet, OctetChars), line,
                         FirstLiveColumn + k);
         grid->addWidget(w.editField(a.setting.edit + k, octet, OctetChars), line,

@@ -109,12 +109,9 @@ QWidget *buildDeviceRows(DeviceWidgets &w)
     auto *box = new QGroupBox(QStringLiteral("Device"));
     auto *grid = new QGridLayout(box);
     // The captions keep the blanks that aligned them.
-    const auto row = [](const char *caption, const SettingRegister &setting) {
-        return DeviceWidgets::Row{QString::fromLatin1(caption), setting.live, setting.edit};
-    };
-    w.addRow(grid, 0, row("Firmware Version  :", Setting::FirmwareVersion));
-    w.addRow(grid, 1, row("Serial No.               :", Setting::SerialNumber));
-    w.addRow(grid, 2, row("Modbus RTU Port (1 or 2):", Setting::ModbusPort));
+    w.addRow(grid, 0, DeviceWidgets::rowOf(Setting::FirmwareVersion, "Firmware Version  :"));
+    w.addRow(grid, 1, DeviceWidgets::rowOf(Setting::SerialNumber, "Serial No.               :"));
+    w.addRow(grid, 2, DeviceWidgets::rowOf(Setting::ModbusPort, "Modbus RTU Port (1 or 2):"));
     grid->addWidget(w.caption(QStringLiteral("System Date/Time :")), 3, 0);
     grid->addWidget(w.dateTimeField(Field::DeviceYear, QStringLiteral("System Date/Time")), 3, 1, 1,
                     2);

@@ -90,9 +90,11 @@ QString DeviceWidgets::nameOf(const QString &caption)
     return name.trimmed();
 }
 
-DeviceWidgets::Row DeviceWidgets::rowOf(const SettingRegister &setting)
+DeviceWidgets::Row DeviceWidgets::rowOf(const SettingRegister &setting, const char *shownCaption)
 {
-    return {Setting::captionOf(setting), setting.live, setting.edit};
+    const QString caption =
+        shownCaption ? QString::fromUtf8(shownCaption) : Setting::captionOf(setting);
+    return {caption, setting.live, setting.edit};
 }
 
 LiveFields &DeviceWidgets::fields()

@@ -54,8 +54,9 @@ public:
         int edit = -1;  // -1: display only
         QString unit{}; // most rows have none
     };
-    // The row of a device setting: its caption, the device's value and the edit copy.
-    static Row rowOf(const SettingRegister &setting);
+    // The row of a device setting: its caption (or `shownCaption`, when the page lays the
+    // caption out its own way), the device's value and the edit copy.
+    static Row rowOf(const SettingRegister &setting, const char *shownCaption = nullptr);
     // Puts `row` into `grid` at line `line`, starting at column 0 (caption, live, edit, unit);
     // the captions show while the live field does.
     void addRow(QGridLayout *grid, int line, const Row &row);
